@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vaxo {
+
+// Splits file text into lines. CR LF, a lone CR and a lone LF each end a
+// line; a final line end adds no empty line; a zero byte ends the text.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// Each line followed by CR LF, the last one included.
+std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+}  // namespace vaxo

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the suite, the suite again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, and each fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/ensure-packages.sh
+ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev \
+    libgtest-dev libgmock-dev libbenchmark-dev
+
+FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
+JOBS="$(nproc)"
+
+echo "== build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$JOBS"
+ctest --test-dir build --output-on-failure -j "$JOBS"
+
+echo "== build and test under ASan + UBSan"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVAXO_SANITIZE=ON \
+    -DVAXO_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$JOBS"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+
+echo "== fuzz targets, ${FUZZ_SECONDS} s each"
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVAXO_FUZZ=ON -DVAXO_TESTS=OFF -DVAXO_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$JOBS"
+for target in build-fuzz/tests/fuzz/*_fuzz; do
+    name="$(basename "$target")"
+    corpus="build-fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    cp -n tests/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
+    log="build-fuzz/$name.log"
+    echo "-- $name"
+    if ! "$target" -max_total_time="$FUZZ_SECONDS" "$corpus" >"$log" 2>&1; then
+        tail -n 80 "$log"
+        exit 1
+    fi
+    grep -E '^Done|stat::number_of_executed_units' "$log" | tail -n 1
+done
+echo "all tests passed"

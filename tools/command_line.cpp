@@ -1,0 +1,41 @@
+#include "tools/command_line.h"
+
+namespace vaxo::ctl {
+
+ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionSpec& spec) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0 || arg == "--") {
+            positional_.push_back(arg);
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+        const bool inlineValue = equals != std::string::npos;
+        if (spec.valued.count(name)) {
+            if (inlineValue) {
+                values_[name] = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                values_[name] = args[++i];
+            } else {
+                throw UsageError("option --" + name + " needs a value");
+            }
+        } else if (spec.switches.count(name) && !inlineValue) {
+            values_[name] = "";
+        } else if (spec.optionalValued.count(name)) {
+            values_[name] = inlineValue ? arg.substr(equals + 1) : "";
+        } else {
+            throw UsageError("unknown option " + arg);
+        }
+    }
+}
+
+std::optional<std::string> ParsedOptions::Value(const std::string& name) const {
+    const auto found = values_.find(name);
+    if (found == values_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+}  // namespace vaxo::ctl

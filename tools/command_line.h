@@ -1,0 +1,38 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vaxo::ctl {
+
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Options of one subcommand: "--name VALUE" or "--name=VALUE" for valued
+// options, "--name" for switches, "--name[=VALUE]" for optional values.
+struct OptionSpec {
+    std::set<std::string> valued = {};
+    std::set<std::string> switches = {};
+    std::set<std::string> optionalValued = {};
+};
+
+class ParsedOptions {
+  public:
+    ParsedOptions(const std::vector<std::string>& args, const OptionSpec& spec);
+
+    bool Has(const std::string& name) const { return values_.count(name) != 0; }
+    std::optional<std::string> Value(const std::string& name) const;
+    const std::vector<std::string>& Positional() const { return positional_; }
+
+  private:
+    std::map<std::string, std::string> values_;
+    std::vector<std::string> positional_;
+};
+
+}  // namespace vaxo::ctl

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "app/rds_parameter_set.h"
+
+namespace vaxo::ctl {
+
+// A new parameter set (New values, both-banks default off) with the station
+// file applied; a missing file leaves the New set. Throws FileError.
+RdsParameterSet LoadStationOntoNewSet(const std::string& path);
+
+}  // namespace vaxo::ctl
