@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::map<std::string, Command> commands{
         {"show", vaxo::ctl::ShowCommand},
+        {"image", vaxo::ctl::ImageCommand},
     };
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || !commands.count(args.front())) {

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "app/rds_parameter_set.h"
+#include "encoding/bit_array.h"
+#include "encoding/field_encoders.h"
+#include "encoding/local_time.h"
+
+namespace vaxo {
+
+inline constexpr std::size_t kPsAreaElements = 1536;
+inline constexpr std::size_t kDpsTablePresent = 1536;  // control element of PsArea
+inline constexpr std::size_t kRtAreaElements = 1664;
+inline constexpr std::size_t kPsAreaBytes = kPsAreaElements / 8;  // 192
+inline constexpr std::size_t kRtAreaBytes = kRtAreaElements / 8;  // 208
+
+// Everything one send writes into the encoder: area 1 (the four 0A groups,
+// repeat value, mode flags, dynamic PS table) and area 2 (sixteen 2A groups),
+// with the texts they were built from.
+struct EncoderImage {
+    std::array<BitElement, kPsAreaElements + 1> PsArea{};
+    std::array<BitElement, kRtAreaElements> RtArea{};
+    std::string PsText;
+    std::string RtText;
+    std::array<std::string, 8> DpsTexts;
+    std::array<std::string, 8> SentDpsTexts;  // after date and time substitution
+
+    bool DpsTablePresent() const { return PsArea[kDpsTablePresent] == 1; }
+};
+
+struct ImageClock {
+    LocalTime now;
+    char decimalSeparator = '.';
+};
+
+// Builds the complete image from the set. May tidy the set's PI and AF list.
+// `fields` receives the encoded fields the groups were built from.
+void BuildEncoderImage(RdsParameterSet& set, const ImageClock& clock, EncodedFields& fields,
+                       EncoderImage& image);
+
+// Builds PsArea and RtArea from the encoded fields and the staging texts.
+void EncodeGroups(const RdsParameterSet& set, const EncodedFields& fields, bool rtPresent,
+                  EncoderImage& image);
+
+}  // namespace vaxo
