@@ -1,4 +1,3 @@
-#include <clocale>
 #include <cstdio>
 #include <span>
 
@@ -7,6 +6,7 @@
 #include "encoding/encoder_image.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
+#include "tools/locale_separator.h"
 #include "tools/station_loading.h"
 
 namespace vaxo::ctl {
@@ -56,12 +56,6 @@ void PrintImage(const RdsParameterSet& set, const EncoderImage& image, std::ostr
         out << (i ? "|" : " ") << set.AF[i].str();
     }
     out << '\n';
-}
-
-char LocaleDecimalSeparator() {
-    std::setlocale(LC_NUMERIC, "");
-    const char* point = std::localeconv()->decimal_point;
-    return point && *point ? *point : '.';
 }
 
 ImageClock ClockFrom(const ParsedOptions& options) {

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     const std::map<std::string, Command> commands{
         {"show", vaxo::ctl::ShowCommand},
         {"image", vaxo::ctl::ImageCommand},
+        {"send", vaxo::ctl::SendCommand},
     };
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || !commands.count(args.front())) {

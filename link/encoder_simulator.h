@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/port_io.h"
+
+namespace vaxo {
+
+// How the simulated encoder behaves.
+enum class EncoderScenario {
+    Healthy,        // answers and confirms every write it received whole
+    Absent,         // no hardware: reads give 0, writes go nowhere
+    StuckHigh,      // status line always 1
+    StuckLow,       // status line always 0
+    NoConfirm,      // stores writes but never confirms them
+    ConfirmSecond,  // each area is confirmed only at its second write
+    Corrupt,        // confirms, but flips one stored bit
+};
+
+std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name);
+std::vector<std::string> EncoderScenarioNames();
+
+// A bit-level model of the encoder on a parallel port: it decodes clock and
+// data from data-register writes (bits 5 and 6, inverted) like a 24Cxx serial
+// memory of four 256-byte blocks (device addresses 0xA0..0xA6, 16-byte pages
+// committed at the stop condition), and drives status bit 5 at base + 1.
+class EncoderSimulator : public PortIo {
+  public:
+    static constexpr std::size_t kBlockBytes = 256;
+    using Block = std::array<std::uint8_t, kBlockBytes>;
+
+    explicit EncoderSimulator(EncoderScenario scenario = EncoderScenario::Healthy,
+                              std::uint32_t base = kLpt1Base);
+
+    std::uint32_t PortRead(std::uint32_t port, PortWidth width) override;
+    void PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) override;
+
+    // Memory block 0..3 (device address 0xA0 + 2·index).
+    const Block& Memory(std::size_t index) const { return memory_[index]; }
+    // Pages received whole, and transactions that were not.
+    int PagesWritten() const { return pagesWritten_; }
+    int MalformedTransactions() const { return malformed_; }
+    // Data-register writes seen.
+    long Writes() const { return writes_; }
+
+  private:
+    bool StatusLine();
+    bool ConfirmBlockWrite();
+    void OnLines(bool clock, bool data);
+    void OnStart();
+    void OnStop();
+    void OnBit(bool bit);
+    void OnByte(std::uint8_t byte);
+
+    EncoderScenario scenario_;
+    std::uint32_t base_;
+    std::array<Block, 4> memory_{};
+    std::uint8_t latch_ = 0;
+    bool clock_ = true;
+    bool data_ = true;
+
+    bool inTransaction_ = false;
+    int bitCount_ = 0;  // bits since the start condition, acknowledge clocks included
+    std::uint8_t shift_ = 0;
+    int deviceBlock_ = -1;
+    std::uint8_t wordAddress_ = 0;
+    std::vector<std::uint8_t> pageData_;
+
+    int pagesSinceStatus_ = 0;
+    bool faultSinceStatus_ = false;
+    int lastBlock_ = 0;
+    std::array<int, 4> blockWrites_{};
+    long statusPolls_ = 0;
+    bool corrupted_ = false;
+
+    int pagesWritten_ = 0;
+    int malformed_ = 0;
+    long writes_ = 0;
+};
+
+}  // namespace vaxo

@@ -1,0 +1,137 @@
+#include "link/memory_write_protocol.h"
+
+namespace vaxo {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::uint8_t kStatusBit = 0x20;
+constexpr std::uint8_t kReleased = 0x00;
+constexpr int kPageBytes = 16;
+constexpr int kPageElements = 8 * kPageBytes;
+constexpr long kWaitSeconds = 4;  // a phase ends when more whole seconds passed
+
+// Writes line states, each followed by the hold.
+class LineWriter {
+  public:
+    LineWriter(PortIo& port, LinkTiming& timing, std::uint32_t cpuSpeed, std::uint32_t base)
+        : port_(port), timing_(timing), cpuSpeed_(cpuSpeed), base_(base) {}
+
+    void Write(std::uint8_t value) {
+        port_.PortWriteByte(base_, value);
+        HoldDelay(timing_, cpuSpeed_);
+    }
+    void Bit(bool one) {
+        const std::uint8_t data = one ? 0x00 : 0x40;
+        Write(0x20 | data);
+        Write(data);
+        Write(0x20 | data);
+    }
+    void AcknowledgeClock() { Bit(true); }
+    void Byte(unsigned value) {
+        for (int bit = 7; bit >= 0; --bit) {
+            Bit(((value >> bit) & 1u) != 0);
+        }
+    }
+    void StartSequence(int bankBit, int areaBit) {
+        for (std::size_t row = 0; kStartClock[row] != kStartSequenceEnd; ++row) {
+            int data = kStartData[row];
+            if (data == kBankBit) {
+                data = bankBit;
+            } else if (data == kAreaBit) {
+                data = areaBit;
+            }
+            Write(LineState{kStartClock[row], data}.Value());
+        }
+    }
+    void Stop() {
+        Write(0x60);
+        Write(0x40);
+        Write(kReleased);
+    }
+
+  private:
+    PortIo& port_;
+    LinkTiming& timing_;
+    std::uint32_t cpuSpeed_;
+    std::uint32_t base_;
+};
+
+long ElapsedSeconds(LinkTiming& timing, MonotonicTime since) {
+    return std::chrono::duration_cast<std::chrono::seconds>(timing.Now() - since).count();
+}
+
+// Polls until the status line leaves `level`; true when that took longer
+// than the allowed whole seconds.
+bool WaitWhileStatus(PortIo& port, LinkTiming& timing, std::uint32_t base, bool level) {
+    const MonotonicTime start = timing.Now();
+    long elapsed = 0;
+    do {
+        elapsed = ElapsedSeconds(timing, start);
+    } while (ReadEncoderStatus(port, base + 1) == level && elapsed <= kWaitSeconds);
+    return elapsed > kWaitSeconds;
+}
+
+}  // namespace
+
+std::uint32_t MeasureCpuSpeed(LinkTiming& timing) {
+    const int first = timing.SecondOfMinute();
+    int second = first;
+    while (second == first) {
+        second = timing.SecondOfMinute();
+    }
+    std::uint32_t count = 0;
+    while (timing.SecondOfMinute() == second) {
+        timing.Countdown(kCalibrationCountdown);
+        ++count;
+    }
+    return 3 * count + kCpuSpeedBase;
+}
+
+void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed) {
+    if (cpuSpeed >= kCpuSpeedBase) {
+        timing.Countdown(cpuSpeed - kCpuSpeedBase + 1);
+    }
+}
+
+bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress) {
+    return (port.PortReadByte(statusAddress) & kStatusBit) != 0;
+}
+
+bool WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base) {
+    const bool lowTimedOut = WaitWhileStatus(port, timing, base, true);
+    const bool highTimedOut = WaitWhileStatus(port, timing, base, false);
+    return lowTimedOut || highTimedOut;
+}
+
+int PageCount(ImageArea area, std::span<const BitElement> elements) {
+    if (area == ImageArea::Rt) {
+        return 13;
+    }
+    return elements.size() > 1536 && elements[1536] == 1 ? 12 : 4;
+}
+
+void WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
+                     std::span<const BitElement> elements, std::uint32_t cpuSpeed, int bankBit,
+                     std::uint32_t base) {
+    port.PortWriteByte(base, kReleased);
+    timing.Sleep(milliseconds(1));
+    LineWriter lines(port, timing, cpuSpeed, base);
+    const int pages = PageCount(area, elements);
+    for (int page = 0; page < pages; ++page) {
+        lines.StartSequence(bankBit, static_cast<int>(area));
+        lines.Byte(static_cast<unsigned>(page * kPageBytes));
+        lines.AcknowledgeClock();
+        for (int i = 0; i < kPageBytes; ++i) {
+            for (int j = 0; j < 8; ++j) {
+                lines.Bit(elements[static_cast<std::size_t>(page * kPageElements + 8 * i + j)] ==
+                          1);
+            }
+            lines.AcknowledgeClock();
+        }
+        lines.Stop();
+        timing.Sleep(milliseconds(10));
+    }
+}
+
+}  // namespace vaxo

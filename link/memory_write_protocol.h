@@ -1,0 +1,116 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "encoding/bit_array.h"
+#include "link/link_timing.h"
+#include "link/port_io.h"
+
+namespace vaxo {
+
+// Levels of the two encoder lines; the data register drives them inverted.
+struct LineState {
+    int clock;
+    int data;
+    constexpr std::uint8_t Value() const {
+        return static_cast<std::uint8_t>(0x20 * (1 - clock) + 0x40 * (1 - data));
+    }
+};
+
+// Idle, start condition, device-address byte 1010 0BH0 and its acknowledge
+// clock. Stored as two columns closed by a terminator row; in the data column
+// 4 stands for the bank bit B and 2 for the area bit H.
+inline constexpr std::uint8_t kStartSequenceEnd = 3;
+inline constexpr std::uint8_t kBankBit = 4;
+inline constexpr std::uint8_t kAreaBit = 2;
+inline constexpr std::array<std::uint8_t, 29> kStartClock = {1,
+                                                             1,
+                                                             0,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             0,
+                                                             1,
+                                                             0,
+                                                             kStartSequenceEnd};
+inline constexpr std::array<std::uint8_t, 29> kStartData = {1,
+                                                            0,
+                                                            0,
+                                                            1,
+                                                            1,
+                                                            1,
+                                                            0,
+                                                            0,
+                                                            0,
+                                                            1,
+                                                            1,
+                                                            1,
+                                                            0,
+                                                            0,
+                                                            0,
+                                                            0,
+                                                            kBankBit,
+                                                            kBankBit,
+                                                            kBankBit,
+                                                            kAreaBit,
+                                                            kAreaBit,
+                                                            kAreaBit,
+                                                            0,
+                                                            0,
+                                                            0,
+                                                            1,
+                                                            1,
+                                                            1,
+                                                            kStartSequenceEnd};
+
+inline constexpr std::uint32_t kCpuSpeedBase = 50'000'000;
+inline constexpr std::uint32_t kCalibrationCountdown = 350'001;
+inline constexpr int kWritesPerPage = 490;
+
+// Counts calibration countdowns for one second of the wall clock, aligned on
+// a second boundary; returns 3·c + 50,000,000.
+std::uint32_t MeasureCpuSpeed(LinkTiming& timing);
+
+// The busy-wait after every line change: 3·c + 1 countdown turns.
+void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed);
+
+// Status bit 5 (paper end) of the given status register.
+bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress);
+
+// Waits up to 5 s for the status line to go low, then up to 5 s for it to go
+// high. True when either phase timed out.
+bool WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base);
+
+enum class ImageArea { Ps = 0, Rt = 1 };
+
+// Pages the area takes: the first area 12 pages with its dynamic PS table
+// (element 1536 equal to 1), else 4; the second area 13.
+int PageCount(ImageArea area, std::span<const BitElement> elements);
+
+// Clocks one image area into bank bit B of the encoder memory, 16 bytes a page.
+void WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
+                     std::span<const BitElement> elements, std::uint32_t cpuSpeed, int bankBit,
+                     std::uint32_t base);
+
+}  // namespace vaxo

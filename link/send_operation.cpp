@@ -1,0 +1,142 @@
+#include "link/send_operation.h"
+
+#include <span>
+#include <utility>
+
+#include "link/memory_write_protocol.h"
+
+namespace vaxo {
+namespace {
+
+constexpr long kGuardSeconds = 1;  // a click this many whole seconds after a send is ignored
+constexpr int kLastPsAttempt = 2;  // the attempt after it is never confirmed
+constexpr int kLastAttempt = 4;
+
+std::span<const BitElement> Elements(const EncoderImage& image, ImageArea area) {
+    if (area == ImageArea::Ps) {
+        return image.PsArea;
+    }
+    return image.RtArea;
+}
+
+}  // namespace
+
+EncoderLink::EncoderLink(RdsParameterSet& set, PortIo& port, LinkTiming& timing,
+                         SendFrontEnd& frontEnd, std::function<ImageClock()> clock)
+    : set_(set), port_(port), timing_(timing), frontEnd_(frontEnd), clock_(std::move(clock)) {}
+
+void EncoderLink::UPClick() {
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(timing_.Now() - set_.LastSendTime);
+    if (elapsed.count() <= kGuardSeconds) {
+        return;
+    }
+    set_.UpdateTextAb();
+    UploadRDS();
+    set_.LastSendTime = timing_.Now();
+}
+
+bool EncoderLink::UploadRDS() {
+    frontEnd_.SendStarted();
+    frontEnd_.SetProgress(10);
+    const int bankBit = set_.STB == 1 ? 0 : 1;
+    set_.SendPending = false;
+    BuildEncoderImage(set_, clock_(), fields_, image_);
+    set_.NotifyChanged();
+    frontEnd_.SetProgress(20);
+    frontEnd_.HandlePendingEvents();
+    const std::uint32_t cpuSpeed = MeasureCpuSpeed(timing_);
+    frontEnd_.SetProgress(50);
+    blockWrites_ = 0;
+    bool ok = !WaitForEncoder(port_, timing_, portBase_);
+    const MonotonicTime start = timing_.Now();
+    if (ok) {
+        frontEnd_.SetProgress(100);
+        ok = WriteAreas(cpuSpeed, bankBit);
+    }
+    if (ok) {
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(timing_.Now() - start);
+        set_.LastSent[static_cast<std::size_t>(bankBit)] =
+            RecordOfSend((cpuSpeed - kCpuSpeedBase) / 3, took.count());
+        ShowLastSent();
+        if (set_.EXAL) {
+            frontEnd_.RequestExit();
+        }
+    } else {
+        frontEnd_.SendFailed();
+    }
+    frontEnd_.SetProgress(0);
+    frontEnd_.SendFinished();
+    return ok;
+}
+
+// One counter of attempts runs over both areas: the first area gets at most
+// three writes, two of them confirmable; five block writes in all.
+bool EncoderLink::WriteAreas(std::uint32_t cpuSpeed, int bankBit) {
+    int attempts = 0;
+    return WriteArea(ImageArea::Ps, cpuSpeed, bankBit, attempts, 0, kLastPsAttempt) &&
+           WriteArea(ImageArea::Rt, cpuSpeed, bankBit, attempts, 1, kLastAttempt);
+}
+
+// Writes one area until the status line confirms it. A new encoder wait comes
+// before every attempt once `attempts` exceeds waitAfter; the attempt that
+// takes the count past lastAttempt is made but never confirmed.
+bool EncoderLink::WriteArea(ImageArea area, std::uint32_t cpuSpeed, int bankBit, int& attempts,
+                            int waitAfter, int lastAttempt) {
+    bool failed = false;
+    for (;;) {
+        if (attempts > waitAfter) {
+            failed = WaitForEncoder(port_, timing_, portBase_);
+        }
+        if (!failed) {
+            WriteImageBlock(port_, timing_, area, Elements(image_, area), cpuSpeed, bankBit,
+                            portBase_);
+            ++blockWrites_;
+        }
+        ++attempts;
+        if (attempts > lastAttempt) {
+            return false;
+        }
+        if (ReadEncoderStatus(port_, portBase_ + 1u) || failed) {
+            return !failed;
+        }
+    }
+}
+
+LastSentRecord EncoderLink::RecordOfSend(std::uint32_t calibrationCount,
+                                         long long milliseconds) const {
+    LastSentRecord record;
+    std::size_t line = 0;
+    record[line++] = "PS=" + set_.PS.str();
+    record[line++] = "RT=" + set_.ActualRT();
+    for (std::size_t k = 0; k < 8; ++k) {
+        record[line++] =
+            "DPS" + std::to_string(k + 1) + "=" + (set_.ENDPS ? image_.SentDpsTexts[k] : "");
+    }
+    record[line++] = "PTY=" + std::to_string(set_.PTY);
+    record[line++] = "MS=" + std::to_string(set_.MS);
+    record[line++] = "TP=" + std::to_string(set_.TP);
+    record[line++] = "TA=" + std::to_string(set_.TA);
+    record[line++] = "PI=" + set_.PI.str();
+    record[line++] = "DI=" + DecoderIdText(set_.DI);
+    for (std::size_t i = 0; i < set_.AF.size(); ++i) {
+        record[line++] = "AF" + std::to_string(i + 1) + "=" + set_.AF[i].str();
+    }
+    record[line++] = "DPSP=" + std::to_string(set_.DPSP);
+    record[line++] = std::string("RTAB=") + (set_.TextAbFlag == 1 ? "1" : "0");
+    record[line++] = std::string("MBS=") + (set_.AUTBSW ? "1" : "0");
+    record[line++] = "CPUSPEED=" + std::to_string(calibrationCount);
+    record[line++] = "SENDTIME=" + std::to_string(milliseconds) + " ms";
+    return record;
+}
+
+void EncoderLink::ShowLastSent() {
+    frontEnd_.ShowLastSent(set_.LastSent[shownBank_ == 2 ? 1 : 0]);
+}
+
+void EncoderLink::PORTClick() {
+    portBase_ = set_.PORT == 1 ? kLpt2Base : kLpt1Base;
+}
+
+}  // namespace vaxo

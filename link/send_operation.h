@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "app/rds_parameter_set.h"
+#include "encoding/encoder_image.h"
+#include "link/link_timing.h"
+#include "link/memory_write_protocol.h"
+#include "link/port_io.h"
+
+namespace vaxo {
+
+// What the window (or a headless front end) shows of a send.
+class SendFrontEnd {
+  public:
+    virtual ~SendFrontEnd() = default;
+    // Busy pointer, "Error" hidden, progress bar shown.
+    virtual void SendStarted() = 0;
+    virtual void SetProgress(int percent) = 0;
+    // Lets the user interface handle its pending events, once per send.
+    virtual void HandlePendingEvents() = 0;
+    // Progress bar hidden, "Error" shown where it was.
+    virtual void SendFailed() = 0;
+    // Progress back at 0, normal pointer.
+    virtual void SendFinished() = 0;
+    virtual void ShowLastSent(const LastSentRecord& record) = 0;
+    // "Exit after Send": close the main window.
+    virtual void RequestExit() = 0;
+};
+
+// The send: builds the encoder image from the set, writes it into the bank
+// that STB chooses, confirms each area through the status line with bounded
+// retries, and keeps the per-bank record of what was sent.
+class EncoderLink {
+  public:
+    EncoderLink(RdsParameterSet& set, PortIo& port, LinkTiming& timing, SendFrontEnd& frontEnd,
+                std::function<ImageClock()> clock);
+
+    // The "Send" button: ignored within two seconds of the previous send.
+    void UPClick();
+    // One send; true when both areas were confirmed.
+    bool UploadRDS();
+    // Which record the Settings page shows: bank 1 or 2.
+    void SetShownBank(int bank) { shownBank_ = bank; }
+    void ShowLastSent();
+    // PortBase follows the Port option: 0x278 for LPT2, else 0x378.
+    void PORTClick();
+    std::uint16_t PortBase() const { return portBase_; }
+
+    const EncoderImage& Image() const { return image_; }
+    // Block writes the last send made.
+    int LastBlockWrites() const { return blockWrites_; }
+
+  private:
+    // Writes both areas with their retries; false when the send failed.
+    bool WriteAreas(std::uint32_t cpuSpeed, int bankBit);
+    bool WriteArea(ImageArea area, std::uint32_t cpuSpeed, int bankBit, int& attempts,
+                   int waitAfter, int lastAttempt);
+    LastSentRecord RecordOfSend(std::uint32_t calibrationCount, long long milliseconds) const;
+
+    RdsParameterSet& set_;
+    PortIo& port_;
+    LinkTiming& timing_;
+    SendFrontEnd& frontEnd_;
+    std::function<ImageClock()> clock_;
+    EncodedFields fields_;
+    EncoderImage image_;
+    std::uint16_t portBase_ = kLpt1Base;
+    int shownBank_ = 1;
+    int blockWrites_ = 0;
+};
+
+}  // namespace vaxo

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "link/link_timing.h"
+
+namespace vaxo::test {
+
+// Virtual time for the encoder link: every clock reading, pause and countdown
+// advances it, so time-outs of seconds pass in microseconds of real time.
+class FakeLinkTiming : public LinkTiming {
+  public:
+    // A countdown turn costs this much virtual time; 350,001 turns take 10 ms,
+    // so a calibration counts about 100 countdowns a second.
+    double nanosecondsPerTurn = 10'000'000.0 / 350'001.0;
+
+    MonotonicTime Now() override {
+        elapsed_ += std::chrono::microseconds(1);  // a clock reading takes time too
+        return start_ + elapsed_;
+    }
+    int SecondOfMinute() override {
+        elapsed_ += std::chrono::microseconds(1);
+        return static_cast<int>(
+            (wallOffsetSeconds_ +
+             std::chrono::duration_cast<std::chrono::seconds>(elapsed_).count()) %
+            60);
+    }
+    void Sleep(std::chrono::milliseconds pause) override {
+        elapsed_ += pause;
+        slept_ += pause;
+    }
+    void Countdown(std::uint32_t iterations) override {
+        turns_ += iterations;
+        elapsed_ +=
+            std::chrono::nanoseconds(static_cast<long long>(iterations * nanosecondsPerTurn));
+    }
+
+    void Advance(std::chrono::nanoseconds by) { elapsed_ += by; }
+    std::chrono::nanoseconds Elapsed() const { return elapsed_; }
+    std::chrono::milliseconds Slept() const { return slept_; }
+    unsigned long long Turns() const { return turns_; }
+
+  private:
+    MonotonicTime start_ = std::chrono::steady_clock::now();
+    std::chrono::nanoseconds elapsed_{0};
+    std::chrono::milliseconds slept_{0};
+    unsigned long long turns_ = 0;
+    long long wallOffsetSeconds_ = 17;
+};
+
+}  // namespace vaxo::test

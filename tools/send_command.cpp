@@ -1,0 +1,155 @@
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "app/file_io.h"
+#include "link/encoder_simulator.h"
+#include "link/port_layer.h"
+#include "link/port_trace.h"
+#include "link/send_operation.h"
+#include "tools/command_line.h"
+#include "tools/commands.h"
+#include "tools/locale_separator.h"
+#include "tools/station_loading.h"
+
+namespace vaxo::ctl {
+namespace {
+
+// A send without a window: nothing to paint, no events to run.
+class SilentFrontEnd : public SendFrontEnd {
+  public:
+    void SendStarted() override {}
+    void SetProgress(int) override {}
+    void HandlePendingEvents() override {}
+    void SendFailed() override {}
+    void SendFinished() override {}
+    void ShowLastSent(const LastSentRecord&) override {}
+    void RequestExit() override {}
+};
+
+struct SendSettings {
+    std::string station;
+    std::optional<int> bank = {};
+    int port = 0;
+    std::optional<EncoderScenario> scenario = {};
+    std::optional<std::string> traceFile = {};
+    std::optional<std::string> vcdFile = {};
+};
+
+SendSettings ReadSettings(const std::vector<std::string>& args) {
+    const ParsedOptions options(
+        args, {.valued = {"bank", "port", "trace", "vcd"}, .optionalValued = {"simulate"}});
+    if (options.Positional().size() != 1) {
+        throw UsageError("send needs exactly one station file");
+    }
+    SendSettings settings{.station = options.Positional().front()};
+    if (const auto bank = options.Value("bank")) {
+        if (*bank != "1" && *bank != "2") {
+            throw UsageError("--bank takes 1 or 2");
+        }
+        settings.bank = *bank == "1" ? 1 : 2;
+    }
+    if (const auto port = options.Value("port")) {
+        if (*port != "lpt1" && *port != "lpt2") {
+            throw UsageError("--port takes lpt1 or lpt2");
+        }
+        settings.port = *port == "lpt2" ? 1 : 0;
+    }
+    if (const auto name = options.Value("simulate")) {
+        settings.scenario = ParseEncoderScenario(name->empty() ? "healthy" : *name);
+        if (!settings.scenario) {
+            throw UsageError("unknown scenario " + *name);
+        }
+    }
+    settings.traceFile = options.Value("trace");
+    settings.vcdFile = options.Value("vcd");
+    return settings;
+}
+
+std::unique_ptr<std::ofstream> OpenOutput(const std::optional<std::string>& path) {
+    if (!path) {
+        return nullptr;
+    }
+    auto file = std::make_unique<std::ofstream>(*path, std::ios::binary);
+    if (!*file) {
+        throw FileError("Cannot create file " + *path);
+    }
+    return file;
+}
+
+void PrintMemory(const EncoderSimulator& encoder, std::ostream& out) {
+    for (std::size_t block = 0; block < 4; ++block) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(0xA0 + 2 * block));
+        out << "memory " << name << ' ';
+        for (std::uint8_t byte : encoder.Memory(block)) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%02X", byte);
+            out << hex;
+        }
+        out << '\n';
+    }
+}
+
+}  // namespace
+
+int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const SendSettings settings = ReadSettings(args);
+    RdsParameterSet set;
+    try {
+        set = LoadStationOntoNewSet(settings.station);
+    } catch (const FileError& error) {
+        err << error.what() << '\n';
+        return 1;
+    }
+    set.PORT = settings.port;
+    set.STB = settings.bank.value_or(set.STB);
+    const std::uint32_t base = set.PORT == 1 ? kLpt2Base : kLpt1Base;
+
+    std::unique_ptr<EncoderSimulator> simulator;
+    std::unique_ptr<PortLayer> layer;
+    PortIo* port = nullptr;
+    if (settings.scenario) {
+        simulator = std::make_unique<EncoderSimulator>(*settings.scenario, base);
+        port = simulator.get();
+    } else {
+        layer = std::make_unique<PortLayer>(SystemPortBackends());
+        layer->PortLayerStartup();
+        layer->SetDirectAccess(true);
+        layer->PortWriteByte(base, 0);
+        port = layer.get();
+    }
+    const auto traceFile = OpenOutput(settings.traceFile);
+    const auto vcdFile = OpenOutput(settings.vcdFile);
+    std::unique_ptr<PortTrace> trace;
+    if (traceFile || vcdFile) {
+        trace = std::make_unique<PortTrace>(*port, base, traceFile.get(), vcdFile.get());
+        port = trace.get();
+    }
+
+    SystemTiming timing;
+    SilentFrontEnd frontEnd;
+    const char separator = LocaleDecimalSeparator();
+    EncoderLink link(set, *port, timing, frontEnd, [separator] {
+        return ImageClock{LocalNow(), separator};
+    });
+    link.PORTClick();
+    set.UpdateTextAb();
+    const bool ok = link.UploadRDS();
+    if (layer) {
+        layer->PortLayerShutdown();
+    }
+    if (!ok) {
+        err << "Error\n";
+        return 1;
+    }
+    for (const auto& line : set.LastSent[set.STB == 1 ? 0 : 1]) {
+        out << line << '\n';
+    }
+    if (simulator) {
+        PrintMemory(*simulator, out);
+    }
+    return 0;
+}
+
+}  // namespace vaxo::ctl
