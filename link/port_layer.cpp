@@ -1,6 +1,39 @@
 #include "link/port_layer.h"
 
 namespace vaxo {
+namespace {
+
+class ForwardingPort : public PortIo {
+  public:
+    explicit ForwardingPort(PortIo& target) : target_(target) {}
+    std::uint32_t PortRead(std::uint32_t port, PortWidth width) override {
+        return target_.PortRead(port, width);
+    }
+    void PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) override {
+        target_.PortWrite(port, width, value);
+    }
+
+  private:
+    PortIo& target_;
+};
+
+class ForwardingBackends : public PortBackends {
+  public:
+    explicit ForwardingBackends(PortIo& port) : port_(port) {}
+    std::unique_ptr<PortIo> OpenDriver() override {
+        return std::make_unique<ForwardingPort>(port_);
+    }
+    std::unique_ptr<PortIo> OpenDirect() override { return nullptr; }
+
+  private:
+    PortIo& port_;
+};
+
+}  // namespace
+
+std::unique_ptr<PortBackends> ForwardingPortBackends(PortIo& port) {
+    return std::make_unique<ForwardingBackends>(port);
+}
 
 PortLayer::PortLayer(std::unique_ptr<PortBackends> backends) : backends_(std::move(backends)) {}
 

@@ -49,4 +49,8 @@ class PortLayer : public PortIo {
 // The backends of this platform: ppdev and ioperm on Linux.
 std::unique_ptr<PortBackends> SystemPortBackends();
 
+// A driver backend that forwards to a port the caller keeps (the encoder
+// simulator, say); no direct access.
+std::unique_ptr<PortBackends> ForwardingPortBackends(PortIo& port);
+
 }  // namespace vaxo

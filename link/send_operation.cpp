@@ -68,6 +68,9 @@ bool EncoderLink::UploadRDS() {
     }
     frontEnd_.SetProgress(0);
     frontEnd_.SendFinished();
+    if (observer_) {
+        observer_(ok);
+    }
     return ok;
 }
 

@@ -48,6 +48,9 @@ class EncoderLink {
     void PORTClick();
     std::uint16_t PortBase() const { return portBase_; }
 
+    // Told the outcome of every send, after the record is kept.
+    void SetSendObserver(std::function<void(bool ok)> observer) { observer_ = std::move(observer); }
+
     const EncoderImage& Image() const { return image_; }
     // Block writes the last send made.
     int LastBlockWrites() const { return blockWrites_; }
@@ -69,6 +72,7 @@ class EncoderLink {
     std::uint16_t portBase_ = kLpt1Base;
     int shownBank_ = 1;
     int blockWrites_ = 0;
+    std::function<void(bool)> observer_;
 };
 
 }  // namespace vaxo

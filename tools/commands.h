@@ -10,5 +10,6 @@ namespace vaxo::ctl {
 int ShowCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ImageCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace vaxo::ctl

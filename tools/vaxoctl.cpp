@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
         {"show", vaxo::ctl::ShowCommand},
         {"image", vaxo::ctl::ImageCommand},
         {"send", vaxo::ctl::SendCommand},
+        {"run", vaxo::ctl::RunCommand},
     };
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || !commands.count(args.front())) {

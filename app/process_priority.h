@@ -1,0 +1,9 @@
+#pragma once
+
+namespace vaxo {
+
+// "High priority": the whole process runs at a raised scheduling priority,
+// or back at the normal one. False when the system refuses.
+bool SetHighProcessPriority(bool high);
+
+}  // namespace vaxo

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vaxo {
+
+// Makes the first started copy of the program the first instance and turns
+// every later start into a messenger that hands its command line over.
+//
+// The shared block is a memory-mapped file in the user's runtime folder
+// ($XDG_RUNTIME_DIR, else a private folder under /tmp), named MapFileName;
+// its lock is an advisory lock on a second file, MutexName. Which process is
+// the first instance is decided by an exclusive lock on the block that the
+// first instance holds for its whole life, so a crashed first instance leaves
+// nothing behind, and two simultaneous starts cannot both win.
+//
+// Block layout (little-endian): 0 the first instance's identifier, 4 the
+// pending flag (0xFFFFFFFF while a hand-over waits), 8 the command line and
+// 520 the working directory of the later start (each at most 511 characters,
+// zero-terminated), 1032 onward extra bytes of the data events.
+class TTellTail {
+  public:
+    using TNotifyEvent = std::function<void(TTellTail& sender)>;
+    using TSharedDataEvent = std::function<void(
+        TTellTail& sender, void*& dataPtr, std::uint32_t& dataSize, std::uint32_t maxDataSize)>;
+
+    static constexpr std::uint32_t kLockTimedOut = 0x20000001;
+    static constexpr std::uint32_t kLockAbandoned = 0x20000002;
+    static constexpr std::uint32_t kNameEmpty = 0x20000004;
+    static constexpr std::uint32_t kDisabled = 0x20000005;
+    static constexpr std::size_t kTextLimit = 511;
+
+    TTellTail();
+    TTellTail(const TTellTail&) = delete;
+    TTellTail& operator=(const TTellTail&) = delete;
+    ~TTellTail();
+
+    bool Enabled = true;
+    std::string MapFileName;
+    std::string MutexName;
+    int MutexTimeOut = 250;  // milliseconds
+    bool RestoreMainInstance = true;
+    TNotifyEvent OnMapFileFailure;
+    TNotifyEvent OnMutexFailure;
+    TSharedDataEvent OnWriteSharedData;
+    TSharedDataEvent OnReadSharedData;
+    // A later start asks the program to end through this.
+    std::function<void()> OnTerminate;
+    // What the first instance writes at offset 0; its process id by default.
+    std::uint32_t ApplicationWindowId;
+    // The program's arguments, handed over by a later start.
+    std::vector<std::string> Arguments;
+
+    // Registers this process as the first instance (true) or hands the
+    // command line to the running one and asks the program to end (false).
+    bool Activate();
+    bool IsFirstInstance() const { return firstInstance_; }
+    // First instance, when idle: true when a new hand-over was taken.
+    bool CheckForData();
+    const std::string& ReceivedCommandLine() const { return receivedCommandLine_; }
+    const std::string& ReceivedDirectory() const { return receivedDirectory_; }
+    std::uint32_t MaxSharedDataSize() const;
+    std::uint32_t LastError() const { return lastError_; }
+    // The identifier the first instance wrote, as a later start read it.
+    std::uint32_t FirstInstanceId() const { return firstInstanceId_; }
+
+    // Arguments joined by single spaces, those with a space in double quotes.
+    static std::string BuildCommandLine(const std::vector<std::string>& arguments);
+    // Where the block and the lock live; created private (0700) when needed.
+    static std::string RuntimeFolder();
+
+  private:
+    bool OpenSharedBlock();
+    bool MapBlock();
+    bool WaitLock();
+    void ReleaseLock();
+    bool Fail(std::uint32_t code, const TNotifyEvent& event);
+    void CloseAll();
+
+    bool firstInstance_ = false;
+    std::uint32_t lastError_ = 0;
+    std::uint32_t firstInstanceId_ = 0;
+    std::string receivedCommandLine_ = "(empty)";
+    std::string receivedDirectory_ = "(unknown)";
+    std::size_t blockSize_ = 0;
+    int blockFd_ = -1;
+    int lockFd_ = -1;
+    unsigned char* view_ = nullptr;
+};
+
+}  // namespace vaxo

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vaxo {
+
+// Windows-1250, the code page of the operator's texts.
+
+// The Unicode code point of a Windows-1250 byte; 0 for the five unused bytes.
+char32_t Windows1250ToUnicode(unsigned char byte);
+
+// The Windows-1250 byte of a code point, or nothing when the code page lacks it.
+std::optional<unsigned char> UnicodeToWindows1250(char32_t codePoint);
+
+// The text in Windows-1250 when it is valid UTF-8 (a leading byte-order mark
+// dropped, characters the code page lacks as "?"); nothing when it is not.
+std::optional<std::string> Utf8ToWindows1250(std::string_view text);
+
+// Windows-1250 bytes as UTF-8; the five unused bytes become "?".
+std::string Windows1250ToUtf8(std::string_view text);
+
+bool IsAscii(std::string_view text);
+
+// Full lower-casing of every letter of the code page, for a file name: taken
+// as UTF-8 when it is valid UTF-8, else as Windows-1250 bytes.
+std::string LowerFileName(std::string_view name);
+
+}  // namespace vaxo

@@ -1,0 +1,264 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/control_program.h"
+#include "app/settings_file.h"
+#include "app/text_lines.h"
+#include "link/encoder_simulator.h"
+#include "stations/station_file.h"
+#include "tests/support/fake_link_timing.h"
+#include "tests/support/temp_dir.h"
+
+namespace vaxo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeLinkTiming;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+class FakeProgramFrontEnd : public ProgramFrontEnd {
+  public:
+    void SendStarted() override {}
+    void SetProgress(int) override {}
+    void HandlePendingEvents() override {}
+    void SendFailed() override { events.push_back("Error"); }
+    void SendFinished() override { events.push_back("sent"); }
+    void ShowLastSent(const LastSentRecord&) override {}
+    void RequestExit() override { events.push_back("exit"); }
+    void LoadDefaultLanguage() override { events.push_back("language"); }
+    void ShowHelp() override { events.push_back("help"); }
+    void ShowErrorMessage(const std::string& text) override { errors.push_back(text); }
+    void SetCaption(const std::string& text) override { caption = text; }
+    void ApplyAlwaysOnTop(bool) override {}
+    void ApplyHighPriority(bool) override {}
+    void ClearDecoderIdFocus() override { events.push_back("di focus cleared"); }
+    void FollowDerivedState(const DerivedState&) override {}
+    std::optional<std::string> ChooseStationToLoad() override { return toLoad; }
+    std::optional<std::string> ChooseStationToSave(const std::string& proposal) override {
+        proposals.push_back(proposal);
+        return toSave;
+    }
+    void RestoreFromHandOver() override { events.push_back("restored"); }
+
+    std::vector<std::string> events;
+    std::vector<std::string> errors;
+    std::vector<std::string> proposals;
+    std::string caption;
+    std::optional<std::string> toLoad;
+    std::optional<std::string> toSave;
+};
+
+class ControlProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1); }
+    void TearDown() override { ::unsetenv("XDG_RUNTIME_DIR"); }
+
+    std::string Dir() const { return programDir_.path().string() + "/"; }
+    std::string File(const std::string& name) const { return programDir_ / name; }
+
+    std::unique_ptr<ControlProgram> Start(std::vector<std::string> arguments = {}) {
+        auto program = std::make_unique<ControlProgram>(ControlProgram::Environment{
+            frontEnd_, layer_, layer_, timing_,
+            [] {
+                return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
+            },
+            Dir()});
+        program->StartVAXO(arguments);
+        return program;
+    }
+
+    std::vector<std::string> SettingsOnDisk() const {
+        return SplitLines(ReadBytes(File("vaxow.dat")));
+    }
+
+    TempDir runtime_;
+    TempDir programDir_;
+    FakeProgramFrontEnd frontEnd_;
+    EncoderSimulator encoder_;
+    PortLayer layer_{ForwardingPortBackends(encoder_)};
+    FakeLinkTiming timing_;
+};
+
+TEST_F(ControlProgramTest, FirstStartEverShowsTheDesignedDefaultsAndUntitled) {
+    auto program = Start();
+    ASSERT_TRUE(program->IsFirstInstance());
+    EXPECT_TRUE(frontEnd_.errors.empty());
+    EXPECT_EQ(frontEnd_.events.front(), "language");
+    EXPECT_EQ(frontEnd_.events.back(), "di focus cleared");
+    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - RDS Encoder Solution, version 3.60");
+    program->Timer1Timer();
+    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - untitled.rds");
+    EXPECT_EQ(program->Set().PS, "FM RADIO");
+    EXPECT_EQ(program->Set().PI, "FFFF");
+    EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
+    EXPECT_TRUE(layer_.PortAccessAvailable());
+    EXPECT_EQ(encoder_.Writes(), 1) << "the port's lines were set to rest";
+
+    program->ExitApp();
+    std::vector<std::string> expected{"untitled.rds", "", "", "", "0", "0", "0", "0", "0"};
+    expected.resize(kSettingsLines);
+    EXPECT_EQ(SettingsOnDisk(), expected);
+}
+
+TEST_F(ControlProgramTest, OneArgumentIsLoadedAndRememberedWithOrWithoutClear) {
+    WriteBytes(File("partial.rds"), "PS=PARTIAL\r\n");
+    auto program = Start({File("partial.rds")});
+    EXPECT_EQ(program->Set().PS, "PARTIAL");
+    EXPECT_EQ(program->Set().RememberedFile, File("partial.rds"));
+}
+
+TEST_F(ControlProgramTest, TwoArgumentsAreIgnoredAndRelativeNamesResolveInTheProgramFolder) {
+    WriteBytes(File("remembered.rds"), "CLEAR\r\nPS=REMEMBER\r\n");
+    WriteBytes(File("other.rds"), "CLEAR\r\nPS=OTHER\r\n");
+    std::vector<std::string> settings{"remembered.rds", "", "", "", "0", "0", "0", "0", "0"};
+    settings.resize(kSettingsLines);
+    WriteBytes(File("vaxow.dat"), JoinLinesCrLf(settings));
+    std::filesystem::current_path("/");
+    EXPECT_EQ(Start({"other.rds", "x"})->Set().PS, "REMEMBER");
+}
+
+TEST_F(ControlProgramTest, RelativeArgumentIsLookedUpInTheProgramFolder) {
+    WriteBytes(File("relative.rds"), "PS=RELATIVE\r\n");
+    std::filesystem::current_path("/");
+    EXPECT_EQ(Start({"relative.rds"})->Set().PS, "RELATIVE");
+}
+
+TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRememberedFile) {
+    WriteBytes(File("remembered.rds"), "CLEAR\r\nPS=FIRST\r\n");
+    auto program = Start({File("remembered.rds")});
+    program->Set().AUTOSAVE = true;
+    WriteBytes(File("update.rds"), "RT=Only a radiotext\r\n");
+    frontEnd_.toLoad = File("update.rds");
+    program->LOADClick();
+    EXPECT_EQ(program->Set().RT, "Only a radiotext");
+    program->ExitApp();
+    EXPECT_EQ(ReadBytes(File("update.rds")), StationFileText(program->Set()));
+    EXPECT_EQ(SettingsOnDisk().at(0), File("remembered.rds"));
+    EXPECT_EQ(SettingsOnDisk().at(6), "1");
+}
+
+TEST_F(ControlProgramTest, SaveAsProposesThePsLoweredInAToZOnly) {
+    auto program = Start();
+    program->Set().PS = "Rock FM";
+    program->SAASClick();
+    program->Set().PS = "\xC4RGER";
+    program->SAASClick();
+    EXPECT_THAT(frontEnd_.proposals, ElementsAre("rock fm", "\xC4rger"));
+    frontEnd_.toSave = File("saved as.rds");
+    program->SAASClick();
+    EXPECT_EQ(program->Set().RememberedFile, File("saved as.rds"));
+    EXPECT_EQ(ReadBytes(File("saved as.rds")), StationFileText(program->Set()));
+}
+
+TEST_F(ControlProgramTest, CaptionShowsTheFileNamePartFullyLowered) {
+    auto program = Start();
+    program->Timer1Timer();
+    program->Set().StationFileName = "C:\\Stations\\Radio1.RDS";
+    program->ShowFileName();
+    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - radio1.rds");
+    program->Set().StationFileName = "/home/op/\xC5\xBDIV\xC4\x9A.RDS";  // ŽIVĚ.RDS
+    program->ShowFileName();
+    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - \xC5\xBEiv\xC4\x9B.rds");
+}
+
+TEST_F(ControlProgramTest, UnreadableSettingsStopStartUpBeforeTheStationAndThePort) {
+    std::filesystem::create_directory(File("vaxow.dat"));
+    WriteBytes(File("station.rds"), "PS=NOT READ\r\n");
+    auto program = Start({File("station.rds")});
+    ASSERT_EQ(frontEnd_.errors.size(), 1u);
+    EXPECT_EQ(frontEnd_.errors.front(), "Cannot open file vaxow.dat");
+    EXPECT_EQ(program->Set().PS, "FM RADIO");
+    EXPECT_EQ(program->Set().RememberedFile, "");
+    EXPECT_EQ(encoder_.Writes(), 0) << "the port was not prepared";
+    EXPECT_THAT(frontEnd_.events, Not(Contains("di focus cleared")));
+}
+
+TEST_F(ControlProgramTest, FailedAutoSaveAtExitSkipsTheSettingsFile) {
+    auto program = Start();
+    program->Set().AUTOSAVE = true;
+    program->Set().StationFileName = File("missing-folder/station.rds");
+    program->ExitApp();
+    ASSERT_EQ(frontEnd_.errors.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
+}
+
+TEST_F(ControlProgramTest, CancelledLoadChangesNothingButTheCaption) {
+    auto program = Start();
+    program->Timer1Timer();
+    frontEnd_.caption.clear();
+    program->LOADClick();
+    EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
+    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - untitled.rds");
+}
+
+TEST_F(ControlProgramTest, SendAfterLoadAndExitAfterSendHappenAtTheFirstTick) {
+    WriteBytes(File("go.rds"), "CLEAR\r\nSEND=1\r\nEXIT=1\r\n");
+    auto program = Start({File("go.rds")});
+    EXPECT_TRUE(program->Set().SendPending);
+    EXPECT_THAT(frontEnd_.events, Not(Contains("sent"))) << "start-up itself does not send";
+    program->Timer1Timer();
+    EXPECT_THAT(frontEnd_.events, Contains("sent"));
+    EXPECT_EQ(frontEnd_.events.back(), "sent");
+    EXPECT_THAT(frontEnd_.events, Contains("exit"));
+    EXPECT_FALSE(program->Set().SendPending);
+}
+
+TEST_F(ControlProgramTest, HandOverFromALaterStartLoadsTheFile) {
+    WriteBytes(File("handed over.rds"), "PS=HANDED\r\n");
+    auto program = Start();
+    const std::string name = File("handed over.rds");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        TTellTail later;
+        later.MapFileName = kSharedBlockName;
+        later.MutexName = kSharedLockName;
+        later.Arguments = {name};
+        ::_exit(later.Activate() ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    program->CheckHandOver();
+    EXPECT_EQ(program->Set().PS, "HANDED");
+    EXPECT_EQ(program->Set().StationFileName, name) << "the quotes are stripped";
+    EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
+    EXPECT_THAT(frontEnd_.events, Contains("restored"));
+}
+
+TEST_F(ControlProgramTest, SecondStartEndsWithoutTouchingPortOrSettings) {
+    auto first = Start();
+    FakeProgramFrontEnd secondFrontEnd;
+    EncoderSimulator secondEncoder;
+    PortLayer secondLayer{ForwardingPortBackends(secondEncoder)};
+    ControlProgram second(
+        {secondFrontEnd, secondLayer, secondLayer, timing_, [] { return ImageClock{}; }, Dir()});
+    second.StartVAXO({"x.rds"});
+    EXPECT_FALSE(second.IsFirstInstance());
+    EXPECT_THAT(secondFrontEnd.events, ElementsAre("language", "exit"));
+    EXPECT_FALSE(secondLayer.PortAccessAvailable());
+    second.ExitApp();
+    second.EndProcess();
+    EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
+    first->CheckHandOver();
+    EXPECT_EQ(first->Set().StationFileName, "x.rds");
+}
+
+TEST_F(ControlProgramTest, MultipleArgumentsHandedOverNameNoFile) {
+    auto program = Start();
+    program->OpenHandedOverFile("a.rds \"b c.rds\"");
+    EXPECT_EQ(program->Set().StationFileName, "a.rds \"b c.rds\"");
+    program->OpenHandedOverFile("\"quoted name.rds\"");
+    EXPECT_EQ(program->Set().StationFileName, "quoted name.rds");
+    EXPECT_TRUE(frontEnd_.errors.empty());
+}
+
+}  // namespace
+}  // namespace vaxo

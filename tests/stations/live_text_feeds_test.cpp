@@ -1,0 +1,191 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "stations/live_text_feeds.h"
+#include "tests/support/temp_dir.h"
+
+namespace vaxo {
+namespace {
+
+using test::TempDir;
+using test::WriteBytes;
+using ::testing::ElementsAre;
+
+// The feeds over a folder of text files, with a send that only counts.
+struct Feeds {
+    Feeds() { set.ProgramDir = dir.path().string() + "/"; }
+    void Tick() { feeds.Timer1Timer(); }
+    void Write(const std::string& name, const std::string& text) { WriteBytes(dir / name, text); }
+
+    TempDir dir;
+    RdsParameterSet set;
+    int sends = 0;
+    bool sendSucceeds = true;
+    std::vector<std::string> sentRadiotexts;
+    LiveTextFeeds feeds{set,
+                        [this] {
+                            ++sends;
+                            set.SendPending = false;
+                            sentRadiotexts.push_back(set.ActualRT());
+                            return sendSucceeds;
+                        },
+                        [] { return std::chrono::steady_clock::now(); }};
+};
+
+TEST(LiveTextFeeds, ChangedRadiotextFileIsSentOnce) {
+    Feeds f;
+    f.set.RTFF = true;
+    f.Write("rt.txt", "first\r\nsecond\r\n\r\n");
+    f.Tick();
+    EXPECT_EQ(f.set.RT, "second");
+    EXPECT_EQ(f.sends, 1);
+    EXPECT_EQ(f.set.LastFileRT, "second");
+    f.Tick();
+    EXPECT_EQ(f.sends, 1) << "unchanged file";
+    f.Write("rt.txt", "");
+    f.Tick();
+    EXPECT_EQ(f.set.RT, "        ");
+    EXPECT_EQ(f.sends, 2);
+}
+
+TEST(LiveTextFeeds, RadiotextTriggerNeedsSendOnChangeFirstRadiotextAndNoSwitching) {
+    for (int variant = 0; variant < 3; ++variant) {
+        Feeds f;
+        f.set.RTFF = true;
+        f.set.UPCH = variant != 0;
+        f.set.SELRT = variant == 1 ? 2 : 1;
+        f.set.RTSA = variant == 2;
+        f.Write("rt.txt", "news");
+        f.Tick();
+        EXPECT_EQ(f.set.RT, "news") << variant;
+        EXPECT_EQ(f.sends, 0) << variant;
+        EXPECT_EQ(f.set.LastFileRT, "") << variant;
+    }
+}
+
+TEST(LiveTextFeeds, BothFilesChangingMakeOneSendThatRecordsBoth) {
+    Feeds f;
+    f.set.RTFF = true;
+    f.set.PSFF = true;
+    f.set.ENDPS = true;
+    f.Write("rt.txt", "radiotext");
+    f.Write("dps.txt", "THE BEST MUSIC IN TOWN");
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+    EXPECT_EQ(f.set.LastFileRT, "radiotext");
+    EXPECT_EQ(f.set.LastFileDPS, "THE BESTMUSIC INTOWN");
+    EXPECT_EQ(f.set.DPS[2], "TOWN");
+}
+
+TEST(LiveTextFeeds, DynamicPsFeedNeedsDynamicPsOn) {
+    Feeds f;
+    f.set.PSFF = true;
+    f.set.DPSC = true;
+    f.set.EFCHAR = "#";
+    f.Write("dps.txt", "RADIO");
+    f.Tick();
+    EXPECT_EQ(f.sends, 0);
+    EXPECT_EQ(f.set.DPS[0], "");
+    f.set.ENDPS = true;
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+    EXPECT_THAT(f.set.DPS, ElementsAre("#RADIO##", "", "", "", "", "", "", ""));
+}
+
+TEST(LiveTextFeeds, FailedSendIsNotRetried) {
+    Feeds f;
+    f.set.RTFF = true;
+    f.sendSucceeds = false;
+    f.Write("rt.txt", "text");
+    f.Tick();
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+}
+
+TEST(LiveTextFeeds, MissingSourceSendsOnceWithAnEmptyRecordAndKeepsTheText) {
+    Feeds f;
+    f.set.RTFF = true;
+    f.set.RT = "kept";
+    f.set.LastFileRT = "earlier";
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+    EXPECT_EQ(f.set.RT, "kept");
+    EXPECT_EQ(f.set.LastFileRT, "");
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+}
+
+TEST(LiveTextFeeds, UnreadableSourceCannotTriggerButIsRecordedEmpty) {
+    Feeds f;
+    f.set.RTFF = true;
+    f.set.PSFF = true;
+    f.set.ENDPS = true;
+    f.set.LastFileRT = "old rt";
+    std::filesystem::create_symlink("/proc/self/mem", f.dir / "rt.txt");
+    f.Tick();
+    EXPECT_EQ(f.sends, 0) << "an unreadable radiotext file does not count as a change";
+    f.Write("dps.txt", "DPS");
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+    EXPECT_EQ(f.set.LastFileRT, "") << "recorded empty, so its next read counts as a change";
+}
+
+TEST(LiveTextFeeds, PendingSendFromAStationFileGoesOutAtTheNextTick) {
+    Feeds f;
+    f.set.SendPending = true;
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+    f.Tick();
+    EXPECT_EQ(f.sends, 1);
+
+    Feeds g;
+    g.set.RTFF = true;
+    g.set.SendPending = true;
+    g.Write("rt.txt", "both");
+    g.Tick();
+    EXPECT_EQ(g.sends, 1) << "a tick never sends twice";
+}
+
+TEST(LiveTextFeeds, SwitchingSkipsEmptyRadiotextsAndAlwaysSends) {
+    Feeds f;
+    f.set.RT = "one";
+    f.set.RT3 = "three";
+    f.feeds.Timer2Timer();
+    EXPECT_EQ(f.set.SELRT, 3);
+    f.feeds.Timer2Timer();
+    EXPECT_EQ(f.set.SELRT, 1);
+    EXPECT_THAT(f.sentRadiotexts, ElementsAre("three", "one"));
+
+    Feeds empty;
+    empty.set.SELRT = 2;
+    empty.feeds.Timer2Timer();
+    EXPECT_EQ(empty.set.SELRT, 2) << "four advances come back";
+    EXPECT_EQ(empty.sends, 1);
+
+    Feeds none;
+    none.set.SELRT = 0;
+    none.set.RT = "x";
+    none.feeds.Timer2Timer();
+    EXPECT_EQ(none.set.SELRT, 0);
+    EXPECT_EQ(none.sends, 1);
+}
+
+TEST(LiveTextFeeds, SwitchingTogglesAbOnlyWhenTheTextChanges) {
+    Feeds f;
+    f.set.ABSW = true;
+    f.set.RT = "one";
+    f.set.RT2 = "two";
+    f.set.LastSentRT = "one";
+    f.feeds.Timer2Timer();
+    EXPECT_EQ(f.set.TextAbFlag, 1);
+    Feeds single;
+    single.set.ABSW = true;
+    single.set.RT = "only";
+    single.set.LastSentRT = "only";
+    single.feeds.Timer2Timer();
+    EXPECT_EQ(single.set.SELRT, 1);
+    EXPECT_EQ(single.set.TextAbFlag, 0);
+}
+
+}  // namespace
+}  // namespace vaxo

@@ -1,0 +1,170 @@
+// The program without its window, for headless broadcast machines.
+#include <poll.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "app/control_program.h"
+#include "app/file_io.h"
+#include "app/process_priority.h"
+#include "encoding/code_page.h"
+#include "link/encoder_simulator.h"
+#include "link/port_trace.h"
+#include "tools/command_line.h"
+#include "tools/commands.h"
+#include "tools/locale_separator.h"
+
+namespace vaxo::ctl {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kTimer1Interval{3000};
+constexpr milliseconds kIdleCheck{100};
+
+volatile sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) {
+    stopRequested = 1;
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+std::string TimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+// Writes errors and one line per send; there is no window to show anything.
+class HeadlessFrontEnd : public ProgramFrontEnd {
+  public:
+    HeadlessFrontEnd(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    void SendStarted() override {}
+    void SetProgress(int) override {}
+    void HandlePendingEvents() override {}
+    void SendFailed() override {}
+    void SendFinished() override {}
+    void ShowLastSent(const LastSentRecord&) override {}
+    void RequestExit() override { stopRequested = 1; }
+    void LoadDefaultLanguage() override {}
+    void ShowHelp() override {}
+    void ShowErrorMessage(const std::string& text) override { err_ << text << std::endl; }
+    void SetCaption(const std::string&) override {}
+    void ApplyAlwaysOnTop(bool) override {}
+    void ApplyHighPriority(bool on) override { SetHighProcessPriority(on); }
+    void ClearDecoderIdFocus() override {}
+    void FollowDerivedState(const DerivedState&) override {}
+    std::optional<std::string> ChooseStationToLoad() override { return std::nullopt; }
+    std::optional<std::string> ChooseStationToSave(const std::string&) override {
+        return std::nullopt;
+    }
+    void RestoreFromHandOver() override {}
+
+    void ReportSend(bool ok, const RdsParameterSet& set, const EncoderImage& image) {
+        out_ << TimeStamp() << (ok ? " ok" : " Error") << " bank " << set.STB << " RT=\""
+             << Windows1250ToUtf8(set.ActualRT()) << "\" DPS=\"";
+        for (std::size_t k = 0; k < 8; ++k) {
+            out_ << (k ? "|" : "") << Windows1250ToUtf8(set.ENDPS ? image.SentDpsTexts[k] : "");
+        }
+        out_ << '"' << std::endl;
+    }
+
+  private:
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+// Timer1 every three seconds, Timer2 as the core runs it, and the hand-over
+// check whenever nothing else is due.
+void RunEventLoop(ControlProgram& program) {
+    auto nextTimer1 = Clock::now() + kTimer1Interval;
+    auto nextTimer2 = Clock::time_point::max();
+    unsigned timer2Restarts = program.Derived().timer2Restarts - 1;
+    while (!stopRequested) {
+        const DerivedState& derived = program.Derived();
+        if (!derived.timer2Running) {
+            nextTimer2 = Clock::time_point::max();
+        } else if (derived.timer2Restarts != timer2Restarts) {
+            nextTimer2 = Clock::now() + milliseconds(derived.timer2IntervalMs);
+        }
+        timer2Restarts = derived.timer2Restarts;
+        const auto now = Clock::now();
+        if (now >= nextTimer1) {
+            nextTimer1 = now + kTimer1Interval;
+            program.Timer1Timer();
+        } else if (now >= nextTimer2) {
+            nextTimer2 = now + milliseconds(derived.timer2IntervalMs);
+            program.Timer2Timer();
+        } else {
+            program.CheckHandOver();
+            const auto until = std::min({nextTimer1, nextTimer2, Clock::now() + kIdleCheck});
+            const auto wait = std::chrono::duration_cast<milliseconds>(until - Clock::now());
+            ::poll(nullptr, 0, static_cast<int>(std::max<long long>(wait.count(), 0)));
+        }
+    }
+}
+
+}  // namespace
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const ParsedOptions options(args, {.valued = {"trace"}, .optionalValued = {"simulate"}});
+    if (options.Positional().size() > 1) {
+        throw UsageError("run takes at most one station file");
+    }
+    std::unique_ptr<EncoderSimulator> simulator;
+    if (const auto name = options.Value("simulate")) {
+        const auto scenario = ParseEncoderScenario(name->empty() ? "healthy" : *name);
+        if (!scenario) {
+            throw UsageError("unknown scenario " + *name);
+        }
+        simulator = std::make_unique<EncoderSimulator>(*scenario);
+    }
+    PortLayer layer(simulator ? ForwardingPortBackends(*simulator) : SystemPortBackends());
+    std::unique_ptr<std::ofstream> traceFile;
+    std::unique_ptr<PortTrace> trace;
+    if (const auto path = options.Value("trace")) {
+        traceFile = std::make_unique<std::ofstream>(*path, std::ios::binary);
+        if (!*traceFile) {
+            throw FileError("Cannot create file " + *path);
+        }
+        trace = std::make_unique<PortTrace>(layer, kLpt1Base, traceFile.get(), nullptr);
+    }
+    SystemTiming timing;
+    HeadlessFrontEnd frontEnd(out, err);
+    const char separator = LocaleDecimalSeparator();
+    ControlProgram program({frontEnd, layer, trace ? static_cast<PortIo&>(*trace) : layer, timing,
+                            [separator] {
+                                return ImageClock{LocalNow(), separator};
+                            },
+                            ""});
+    program.Link().SetSendObserver(
+        [&](bool ok) { frontEnd.ReportSend(ok, program.Set(), program.Link().Image()); });
+    stopRequested = 0;
+    CatchStopSignals();
+    program.StartVAXO(options.Positional());
+    if (program.IsFirstInstance()) {
+        RunEventLoop(program);
+    }
+    program.ExitApp();
+    program.EndProcess();
+    return 0;
+}
+
+}  // namespace vaxo::ctl
