@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev \
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev \
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
 JOBS="$(nproc)"
@@ -24,7 +25,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== fuzz targets, ${FUZZ_SECONDS} s each"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVAXO_FUZZ=ON -DVAXO_TESTS=OFF -DVAXO_BENCH=OFF >/dev/null
+    -DVAXO_FUZZ=ON -DVAXO_TESTS=OFF -DVAXO_BENCH=OFF -DVAXO_UI=OFF >/dev/null
 cmake --build build-fuzz -j "$JOBS"
 for target in build-fuzz/tests/fuzz/*_fuzz; do
     name="$(basename "$target")"

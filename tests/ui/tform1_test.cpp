@@ -1,0 +1,319 @@
+// The real window, driven offscreen against the encoder simulator.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/tell_tail.h"
+#include "link/encoder_simulator.h"
+#include "stations/station_file.h"
+#include "tests/support/fake_link_timing.h"
+#include "tests/support/temp_dir.h"
+#include "ui/tform1.h"
+#include "ui/widget_factory.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class FakeDialogs : public vaxo::ui::FileDialogs {
+  public:
+    std::optional<QString> OpenStation(QWidget*) override { return toLoad; }
+    std::optional<QString> SaveStation(QWidget*, const QString& proposal) override {
+        proposals << proposal;
+        return toSave;
+    }
+    std::optional<QString> OpenAnyFile(QWidget*) override { return anyFile; }
+
+    std::optional<QString> toLoad, toSave, anyFile;
+    QStringList proposals;
+};
+
+}  // namespace
+
+class TForm1Test : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> programDir_;
+    std::unique_ptr<QTemporaryDir> runtime_;
+    std::unique_ptr<vaxo::EncoderSimulator> encoder_;
+    std::unique_ptr<vaxo::PortLayer> layer_;
+    std::unique_ptr<vaxo::test::FakeLinkTiming> timing_;
+    FakeDialogs dialogs_;
+    std::unique_ptr<vaxo::ui::TForm1> form_;
+
+    QString File(const QString& name) const { return programDir_->filePath(name); }
+
+    void Open(std::vector<std::string> arguments = {}) {
+        form_ = std::make_unique<vaxo::ui::TForm1>(
+            vaxo::ui::WindowServices{*layer_, *layer_, *timing_, dialogs_,
+                                     programDir_->path().toStdString() + "/"},
+            arguments);
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+
+    static void Click(QAbstractButton* button) { button->click(); }
+
+    // Types any characters, as a keyboard layout would deliver them.
+    static void Type(QWidget* box, const QString& text) {
+        for (QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(box, &press);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(box, &release);
+        }
+    }
+
+    static void WriteFile(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+  private slots:
+    void init() {
+        programDir_ = std::make_unique<QTemporaryDir>();
+        runtime_ = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_RUNTIME_DIR", runtime_->path().toLocal8Bit());
+        encoder_ = std::make_unique<vaxo::EncoderSimulator>();
+        layer_ = std::make_unique<vaxo::PortLayer>(vaxo::ForwardingPortBackends(*encoder_));
+        timing_ = std::make_unique<vaxo::test::FakeLinkTiming>();
+        dialogs_ = FakeDialogs();
+    }
+
+    void cleanup() { form_.reset(); }
+
+    void firstStartShowsTheDesignedDefaults() {
+        Open();
+        QCOMPARE(form_->size(), QSize(521, 303));
+        QCOMPARE(form_->Zalozky->currentWidget(), form_->General);
+        QCOMPARE(form_->PS->text(), QString("FM RADIO"));
+        QCOMPARE(form_->PI->text(), QString("FFFF"));
+        QCOMPARE(form_->PTY->currentText(), QString("(None)"));
+        QCOMPARE(form_->PTY->count(), 32);
+        QCOMPARE(form_->MS->currentText(), QString("Music"));
+        QCOMPARE(form_->TP->currentText(), QString("1"));
+        QCOMPARE(form_->TA->currentText(), QString("0"));
+        QVERIFY(form_->SRT[0]->isChecked());
+        QCOMPARE(form_->DPSP->text(), QString("39 s"));
+        QCOMPARE(form_->RTST->text(), QString("5 min"));
+        QCOMPARE(form_->RTFILE->text(), QString("rt.txt"));
+        QCOMPARE(form_->PSFILE->text(), QString("dps.txt"));
+        QCOMPARE(form_->EFCHAR->text(), QString("*"));
+        QVERIFY(form_->UPCH->isChecked() && form_->UPCHPS->isChecked() && form_->DPSA->isChecked());
+        QVERIFY(form_->STB1->isChecked() && form_->SHOWB1->isChecked() &&
+                form_->PORT1->isChecked());
+        QVERIFY(!form_->Label11->isVisible());
+        QVERIFY(form_->ProgressBar1->isVisible());
+        QCOMPARE(form_->DI->currentItem(), nullptr);
+        QVERIFY(form_->UP->font().bold());
+        QCOMPARE(form_->windowTitle(),
+                 QString("VAXO for Windows 3 - RDS Encoder Solution, version 3.60"));
+        QCOMPARE(form_->HelpBox->toPlainText(), QString("(help file vaxohelp.rtf is missing)"));
+    }
+
+    void everyControlIsNamedAndTranslatablesCarryATag() {
+        Open();
+        for (const char* name :
+             {"PS",     "PI",      "PTY",    "MS",     "TP",        "TA",        "DI",
+              "AF1",    "AF7",     "DPS1",   "DPS8",   "TrackBar1", "DPSP",      "ENDPS",
+              "PSFF",   "PSFILE",  "DPBR",   "UPCHPS", "DPSA",      "DPSC",      "EFCHAR",
+              "SRT1",   "SRT4",    "RT",     "RT4",    "RTSA",      "TrackBar2", "RTST",
+              "ABSW",   "RTFF",    "UPCH",   "RTFILE", "RTBR",      "STB1",      "STB2",
+              "AUTBSW", "SHOWB1",  "SHOWB2", "SENT",   "SEND",      "EXAL",      "AUTOSAVE",
+              "HIPRI",  "ALONTOP", "PORT",   "REGRDS", "HelpBox",   "ABOUT",     "Label8",
+              "Image3", "SKIN",    "LOGO",   "Panel1", "Panel2",    "Panel3",    "ProgressBar1",
+              "Label11"}) {
+            QVERIFY2(form_->findChild<QWidget*>(name) != nullptr, name);
+        }
+        for (const char* name : {"UP", "Label11", "GNID", "Label5", "DPST", "RTFF", "PORT", "ABOUT",
+                                 "General", "Help"}) {
+            QCOMPARE(vaxo::ui::TagOf(form_->findChild<QWidget*>(name)), 1);
+        }
+        for (const char* name : {"PS", "PTY", "DPSP", "RTST", "SENT", "HelpBox"}) {
+            QCOMPARE(vaxo::ui::TagOf(form_->findChild<QWidget*>(name)), 0);
+        }
+    }
+
+    void typingRespectsCapitalsLimitsAndTheCodePage() {
+        Open();
+        form_->PI->clear();
+        QTest::keyClicks(form_->PI, "ab12c");
+        QCOMPARE(form_->PI->text(), QString("AB12"));
+        QCOMPARE(form_->Program().Set().PI.str(), std::string("AB12"));
+        form_->PS->clear();
+        QTest::keyClicks(form_->PS, "ROCK FM 1");
+        QCOMPARE(form_->PS->text(), QString("ROCK FM "));
+        QTest::keyClicks(form_->AF[0], "107.95");
+        QCOMPARE(form_->AF[0]->text(), QString("107.9"));
+        QTest::keyClicks(form_->DPS[7], "123456789");
+        QCOMPARE(form_->DPS[7]->text(), QString("12345678"));
+        QTest::keyClicks(form_->RTs[1], QString(65, 'r'));
+        QCOMPARE(form_->RTs[1]->text().size(), 64);
+        form_->RTs[2]->clear();
+        Type(form_->RTs[2], QString::fromUtf8("Žluťoučký ☃"));
+        QCOMPARE(form_->RTs[2]->text(), QString::fromUtf8("Žluťoučký "));
+        QCOMPARE(form_->Program().Set().RT3.str(), std::string("\x8Elu\x9Dou\xE8k\xFD "));
+    }
+
+    void emptyEffectCharacterBecomesAStar() {
+        Open();
+        form_->Zalozky->setCurrentWidget(form_->DynamicPS);
+        form_->EFCHAR->setFocus();
+        form_->EFCHAR->selectAll();
+        QTest::keyClick(form_->EFCHAR, Qt::Key_Backspace);
+        QCOMPARE(form_->Program().Set().EFCHAR.str(), std::string());
+        form_->PSFILE->setFocus();
+        QCOMPARE(form_->EFCHAR->text(), QString("*"));
+        QCOMPARE(form_->Program().Set().EFCHAR.str(), std::string("*"));
+    }
+
+    void slidersUpdateTheirLabels() {
+        Open();
+        form_->TrackBar1->setValue(7);
+        QCOMPARE(form_->DPSP->text(), QString("22 s"));
+        form_->TrackBar1->setValue(65);
+        QCOMPARE(form_->DPSP->text(), QString("184 s"));
+        QCOMPARE(form_->Program().Set().DPSP, 65);
+        form_->TrackBar2->setValue(12);
+        QCOMPARE(form_->RTST->text(), QString("12 min"));
+        Click(form_->RTSA);
+        QVERIFY(form_->Timer2->isActive());
+        QCOMPARE(form_->Timer2->interval(), 12 * 60000);
+        Click(form_->RTSA);
+        QVERIFY(!form_->Timer2->isActive());
+    }
+
+    void feedsLockTheFieldsTheyWrite() {
+        Open();
+        Click(form_->RTFF);
+        QVERIFY(form_->RTs[0]->isReadOnly() && form_->RTFILE->isReadOnly());
+        QVERIFY(!form_->RTs[1]->isReadOnly());
+        Click(form_->PSFF);
+        QVERIFY(form_->DPS[0]->isReadOnly() && form_->DPS[7]->isReadOnly());
+        QVERIFY(!form_->PSFILE->isReadOnly());
+        Click(form_->ENDPS);
+        QVERIFY(form_->PSFILE->isReadOnly());
+        Click(form_->RTFF);
+        QVERIFY(!form_->RTs[0]->isReadOnly());
+    }
+
+    void sendThroughTheButtonShowsProgressAndTheRecord() {
+        Open();
+        timing_->Advance(3s);
+        QList<int> progress;
+        connect(form_->ProgressBar1, &QProgressBar::valueChanged, [&](int v) { progress << v; });
+        Click(form_->UP);
+        QCOMPARE(progress, (QList<int>{10, 20, 50, 100, 0}));
+        QVERIFY(form_->SENT->toPlainText().startsWith("PS=FM RADIO\nRT=\nDPS1="));
+        QCOMPARE(form_->SENT->toPlainText().split('\n').size(), 28);
+        QVERIFY(!form_->Label11->isVisible());
+    }
+
+    void failedSendShowsErrorUntilTheNextSend() {
+        Open();
+        timing_->Advance(3s);
+        Click(form_->PORT2);  // nothing answers on LPT2
+        Click(form_->UP);
+        QVERIFY(form_->Label11->isVisible());
+        QVERIFY(!form_->ProgressBar1->isVisible());
+        QCOMPARE(form_->Label11->geometry(), form_->ProgressBar1->geometry());
+        QCOMPARE(form_->Label11->text(), QString("Error"));
+        QVERIFY(!form_->SENT->toPlainText().contains("PS="));
+        timing_->Advance(3s);
+        Click(form_->PORT1);
+        Click(form_->UP);
+        QVERIFY(!form_->Label11->isVisible());
+        QVERIFY(form_->ProgressBar1->isVisible());
+    }
+
+    void secondClickWithinTwoSecondsIsIgnored() {
+        Open();
+        timing_->Advance(3s);
+        Click(form_->UP);
+        const long writes = encoder_->Writes();
+        Click(form_->UP);
+        QCOMPARE(encoder_->Writes(), writes);
+        timing_->Advance(2s);
+        Click(form_->UP);
+        QVERIFY(encoder_->Writes() > writes);
+    }
+
+    void loadAndSaveAsGoThroughTheDialogs() {
+        Open();
+        WriteFile(File("jazz.rds"), "CLEAR\r\nPS=JAZZ FM\r\nRTFF=1\r\nDPSP=7\r\n");
+        dialogs_.toLoad = File("jazz.rds");
+        form_->Program().Timer1Timer();  // the start-up banner gives way to the file name
+        Click(form_->LOAD);
+        QCOMPARE(form_->PS->text(), QString("JAZZ FM"));
+        QCOMPARE(form_->DPSP->text(), QString("22 s"));
+        QVERIFY(form_->RTs[0]->isReadOnly());
+        QCOMPARE(form_->windowTitle(), QString("VAXO for Windows 3 - jazz.rds"));
+        dialogs_.toSave = File("copy.rds");
+        Click(form_->SAAS);
+        QCOMPARE(dialogs_.proposals, QStringList{"jazz fm"});
+        QVERIFY(QFile::exists(File("copy.rds")));
+        QCOMPARE(QDir::currentPath(), QDir(programDir_->path()).absolutePath());
+    }
+
+    void untouchedFieldsKeepTheirBytes() {
+        const QByteArray station("CLEAR\r\nPS=A\x81\xE8Z\r\nRT=caf\xE9 \x98\r\n");
+        WriteFile(File("odd.rds"), station);
+        Open({File("odd.rds").toStdString()});
+        QCOMPARE(form_->PS->text(), QString::fromUtf8("A\uFFFDčZ"));
+        Click(form_->SAVE);
+        QFile saved(File("odd.rds"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        QVERIFY(bytes.contains("\r\nPS=A\x81\xE8Z\r\n"));
+        QVERIFY(bytes.contains("\r\nRT=caf\xE9 \x98\r\n"));
+    }
+
+    void captionShowsTheFileAfterThreeSeconds() {
+        Open();
+        QSignalSpy tick(form_->Timer1, &QTimer::timeout);
+        QVERIFY(tick.wait(4000));
+        QCOMPARE(form_->windowTitle(), QString("VAXO for Windows 3 - untitled.rds"));
+    }
+
+    void alwaysOnTopFollowsTheTick() {
+        Open();
+        Click(form_->ALONTOP);
+        QVERIFY(form_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        Click(form_->ALONTOP);
+        QVERIFY(!form_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    void handOverFromASecondProcessLoadsTheFile() {
+        WriteFile(File("handed.rds"), "PS=HANDED\r\n");
+        Open();
+        const std::string name = File("handed.rds").toStdString();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            vaxo::TTellTail later;
+            later.MapFileName = vaxo::kSharedBlockName;
+            later.MutexName = vaxo::kSharedLockName;
+            later.Arguments = {name};
+            ::_exit(later.Activate() ? 1 : 0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QEventLoop loop;
+        connect(form_.get(), &QWidget::windowTitleChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        if (form_->PS->text() != "HANDED") {
+            loop.exec();
+        }
+        QCOMPARE(form_->PS->text(), QString("HANDED"));
+        QCOMPARE(form_->windowTitle().right(10), QString("handed.rds"));
+    }
+};
+
+QTEST_MAIN(TForm1Test)
+#include "tform1_test.moc"

@@ -1,0 +1,65 @@
+// Renders a PNG of every page of the window, for the README and for review:
+//   vaxow-render-pages OUTPUT_FOLDER [PROGRAM_FOLDER]
+// PROGRAM_FOLDER (default: a fresh temporary folder) stands for the program's
+// folder, so a station, settings, language or help file there is used.
+#include <QApplication>
+#include <QDir>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "link/encoder_simulator.h"
+#include "link/port_layer.h"
+#include "ui/tform1.h"
+
+namespace {
+
+class NoDialogs : public vaxo::ui::FileDialogs {
+  public:
+    std::optional<QString> OpenStation(QWidget*) override { return std::nullopt; }
+    std::optional<QString> SaveStation(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QString> OpenAnyFile(QWidget*) override { return std::nullopt; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vaxow-render-pages OUTPUT_FOLDER [PROGRAM_FOLDER]\n");
+        return 2;
+    }
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QApplication::setFont(QFont("DejaVu Sans", 8));
+    const QDir output(QDir(argv[1]).absolutePath());  // start-up changes the working folder
+    QTemporaryDir scratch;
+    const QString programDir = argc > 2 ? QString(argv[2]) : scratch.path();
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+
+    vaxo::EncoderSimulator encoder;
+    vaxo::PortLayer layer(vaxo::ForwardingPortBackends(encoder));
+    vaxo::SystemTiming timing;
+    NoDialogs dialogs;
+    std::vector<std::string> arguments;
+    for (int i = 3; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    vaxo::ui::TForm1 form(
+        {layer, layer, timing, dialogs, QDir(programDir).absolutePath().toStdString() + "/"},
+        arguments);
+    form.show();
+    QDir().mkpath(output.path());
+    const char* names[] = {"general", "dynamic-ps", "radiotext", "settings", "help"};
+    for (int page = 0; page < form.Zalozky->count(); ++page) {
+        form.Zalozky->setCurrentIndex(page);
+        QApplication::processEvents();
+        const QString path = output.filePath(QString("page-%1.png").arg(names[page]));
+        if (!form.grab().save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(path));
+    }
+    return 0;
+}

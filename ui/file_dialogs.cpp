@@ -1,0 +1,41 @@
+#include "ui/file_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace vaxo::ui {
+namespace {
+
+std::optional<QString> Run(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+std::optional<QString> QtFileDialogs::OpenStation(QWidget* parent) {
+    QFileDialog dialog(parent, QString(), QDir::currentPath(), "VAXO files (*.rds)");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix("rds");
+    return Run(dialog);
+}
+
+std::optional<QString> QtFileDialogs::SaveStation(QWidget* parent, const QString& proposal) {
+    QFileDialog dialog(parent, QString(), QDir::currentPath(), "VAXO files (*.rds)");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix("rds");
+    dialog.selectFile(proposal);
+    return Run(dialog);
+}
+
+std::optional<QString> QtFileDialogs::OpenAnyFile(QWidget* parent) {
+    QFileDialog dialog(parent, QString(), QDir::currentPath(), "All files (*.*)");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return Run(dialog);
+}
+
+}  // namespace vaxo::ui

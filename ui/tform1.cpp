@@ -1,0 +1,178 @@
+#include "ui/tform1.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QMessageBox>
+
+#include "app/process_priority.h"
+#include "ui/text_boundary.h"
+
+namespace vaxo::ui {
+namespace {
+
+char WindowDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                          : '.';
+}
+
+}  // namespace
+
+TForm1::TForm1(WindowServices services, const std::vector<std::string>& arguments, QWidget* parent)
+    : QWidget(parent),
+      services_(services),
+      program_({*this, services.portLayer, services.linkPort, services.timing,
+                [] {
+                    return ImageClock{LocalNow(), WindowDecimalSeparator()};
+                },
+                services.programDir}) {
+    BuildWindow();
+    ConnectControls();
+    program_.Set().OnChange([this] { RefreshFromSet(); });
+    program_.StartVAXO(arguments);
+    if (program_.IsFirstInstance()) {
+        RefreshFromSet();
+        Timer1->start();
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                &TForm1::OnIdle);
+    }
+}
+
+TForm1::~TForm1() {
+    program_.ExitApp();
+    program_.EndProcess();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    closing_ = true;
+    QWidget::closeEvent(event);
+}
+
+void TForm1::OnIdle() {
+    if (inIdleCheck_ || closing_) {
+        return;
+    }
+    inIdleCheck_ = true;
+    program_.CheckHandOver();
+    inIdleCheck_ = false;
+}
+
+// --- what a send shows -------------------------------------------------------
+
+void TForm1::SendStarted() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Label11->hide();
+    ProgressBar1->show();
+}
+
+void TForm1::SetProgress(int percent) {
+    ProgressBar1->setValue(percent);
+    ProgressBar1->repaint();  // the send blocks the event loop: paint now
+}
+
+void TForm1::HandlePendingEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TForm1::SendFailed() {
+    ProgressBar1->hide();
+    Label11->show();
+    Label11->repaint();
+}
+
+void TForm1::SendFinished() {
+    QApplication::restoreOverrideCursor();
+}
+
+void TForm1::ShowLastSent(const LastSentRecord& record) {
+    QStringList lines;
+    for (const auto& line : record) {
+        lines << FromStationText(line);
+    }
+    SENT->setPlainText(lines.join('\n'));
+}
+
+void TForm1::RequestExit() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+// --- start-up and dialogs ----------------------------------------------------
+
+void TForm1::LoadDefaultLanguage() {}
+
+void TForm1::ShowHelp() {}
+
+void TForm1::ShowErrorMessage(const std::string& text) {
+    QMessageBox::critical(this, kProgramTitle, FromFileName(text));
+}
+
+void TForm1::SetCaption(const std::string& text) {
+    setWindowTitle(FromFileName(text));
+}
+
+void TForm1::ApplyAlwaysOnTop(bool on) {
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) {
+        return;
+    }
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (shown) {
+        show();
+    }
+}
+
+void TForm1::ApplyHighPriority(bool on) {
+    SetHighProcessPriority(on);
+}
+
+void TForm1::ClearDecoderIdFocus() {
+    DI->setCurrentItem(nullptr);
+    DI->clearSelection();
+}
+
+void TForm1::FollowDerivedState(const DerivedState& state) {
+    RTs[0]->setReadOnly(state.rtLocked);
+    RTFILE->setReadOnly(state.rtLocked);
+    for (QLineEdit* box : DPS) {
+        box->setReadOnly(state.dpsLocked);
+    }
+    PSFILE->setReadOnly(state.psFileLocked);
+    DPSP->setText(QString::fromStdString(state.repeatLabel));
+    RTST->setText(QString::fromStdString(state.switchLabel));
+    if (!state.timer2Running) {
+        Timer2->stop();
+    } else if (!Timer2->isActive() || state.timer2Restarts != timer2Restarts_) {
+        Timer2->start(state.timer2IntervalMs);
+    }
+    timer2Restarts_ = state.timer2Restarts;
+}
+
+std::optional<std::string> TForm1::ChooseStationToLoad() {
+    const auto chosen = services_.dialogs.OpenStation(this);
+    return chosen ? std::optional(ToFileName(*chosen)) : std::nullopt;
+}
+
+std::optional<std::string> TForm1::ChooseStationToSave(const std::string& proposal) {
+    const auto chosen = services_.dialogs.SaveStation(this, FromStationText(proposal));
+    return chosen ? std::optional(ToFileName(*chosen)) : std::nullopt;
+}
+
+void TForm1::RestoreFromHandOver() {
+    if (isMinimized()) {
+        showNormal();
+        raise();
+        activateWindow();
+    }
+}
+
+void TForm1::ChooseFeedFile(QLineEdit* target, std::string RdsParameterSet::*field) {
+    if (const auto chosen = services_.dialogs.OpenAnyFile(this)) {
+        program_.Set().*field = ToFileName(*chosen);
+        target->setText(*chosen);
+    }
+    QDir::setCurrent(FromFileName(program_.Set().ProgramDir));
+}
+
+}  // namespace vaxo::ui

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/control_program.h"
+#include "ui/file_dialogs.h"
+
+namespace vaxo::ui {
+
+// What the window runs on: the port, the link's clock, the file choosers.
+struct WindowServices {
+    PortLayer& portLayer;
+    PortIo& linkPort;
+    LinkTiming& timing;
+    FileDialogs& dialogs;
+    std::string programDir;  // empty: the program folder is found at start-up
+};
+
+// The main window: five pages over a bottom strip. It binds its controls to
+// the core's parameter set and calls the core's handlers; the behaviour
+// lives in the core.
+class TForm1 : public QWidget, public ProgramFrontEnd {
+  public:
+    TForm1(WindowServices services, const std::vector<std::string>& arguments,
+           QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    ControlProgram& Program() { return program_; }
+    bool IsFirstInstance() const { return program_.IsFirstInstance(); }
+
+    // ProgramFrontEnd
+    void SendStarted() override;
+    void SetProgress(int percent) override;
+    void HandlePendingEvents() override;
+    void SendFailed() override;
+    void SendFinished() override;
+    void ShowLastSent(const LastSentRecord& record) override;
+    void RequestExit() override;
+    void LoadDefaultLanguage() override;
+    void ShowHelp() override;
+    void ShowErrorMessage(const std::string& text) override;
+    void SetCaption(const std::string& text) override;
+    void ApplyAlwaysOnTop(bool on) override;
+    void ApplyHighPriority(bool on) override;
+    void ClearDecoderIdFocus() override;
+    void FollowDerivedState(const DerivedState& state) override;
+    std::optional<std::string> ChooseStationToLoad() override;
+    std::optional<std::string> ChooseStationToSave(const std::string& proposal) override;
+    void RestoreFromHandOver() override;
+
+    // Bottom strip
+    QTabWidget* Zalozky;
+    QLabel* SKIN;
+    QPushButton *UP, *EX, *LOAD, *SAVE, *SAAS;
+    QProgressBar* ProgressBar1;
+    QLabel* Label11;
+    QWidget *General, *DynamicPS, *Radiotext, *Settings, *Help;
+    // General
+    QGroupBox *GNID, *GNPR, *GNTS, *GNDI, *GNAF;
+    QLabel *Label2, *Label7, *Label1, *Label4, *Label5, *Label6, *LOGO;
+    QWidget* Panel3;
+    QLineEdit *PS, *PI;
+    QComboBox *PTY, *MS, *TP, *TA;
+    QListWidget* DI;
+    std::array<QLineEdit*, 7> AF{};
+    // Dynamic PS
+    QGroupBox *DPST, *DPRA, *DPOP;
+    std::array<QLineEdit*, 8> DPS{};
+    QSlider* TrackBar1;
+    QLabel* DPSP;
+    QCheckBox *ENDPS, *PSFF, *UPCHPS, *DPSA, *DPSC;
+    QWidget* Panel1;
+    QLineEdit *PSFILE, *EFCHAR;
+    QPushButton* DPBR;
+    // Radiotext
+    std::array<QRadioButton*, 4> SRT{};
+    std::array<QLineEdit*, 4> RTs{};  // RT, RT2, RT3, RT4
+    QGroupBox* RTOP;
+    QCheckBox *RTSA, *ABSW, *RTFF, *UPCH;
+    QSlider* TrackBar2;
+    QLabel* RTST;
+    QWidget* Panel2;
+    QLineEdit* RTFILE;
+    QPushButton* RTBR;
+    // Settings
+    QGroupBox *Membanks, *LastSentBox, *STOP, *PORT;
+    QRadioButton *STB1, *STB2, *SHOWB1, *SHOWB2, *PORT1, *PORT2;
+    QCheckBox *AUTBSW, *SEND, *EXAL, *AUTOSAVE, *HIPRI, *ALONTOP;
+    QPlainTextEdit* SENT;
+    QPushButton* REGRDS;
+    // Help
+    QTextBrowser* HelpBox;
+    QGroupBox* ABOUT;
+    QLabel *Image3, *Label8;
+
+    QTimer* Timer1;
+    QTimer* Timer2;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildWindow();
+    void BuildBottomStrip();
+    void BuildGeneralPage();
+    void BuildDynamicPsPage();
+    void BuildRadiotextPage();
+    void BuildSettingsPage();
+    void BuildHelpPage();
+    void SetTabOrders();
+    void ConnectControls();
+    void ConnectTexts();
+    void ConnectChoices();
+    void ConnectTimers();
+    void RefreshFromSet();
+    void OnIdle();
+    void ChooseFeedFile(QLineEdit* target, std::string RdsParameterSet::*field);
+
+    WindowServices services_;
+    ControlProgram program_;
+    unsigned timer2Restarts_ = 0;
+    bool refreshing_ = false;
+    bool inIdleCheck_ = false;
+    bool closing_ = false;
+};
+
+}  // namespace vaxo::ui
