@@ -51,11 +51,14 @@ void RunEventLoopFor(int milliseconds) {
     loop.exec();
 }
 
-class NoDialogs : public vaxo::ui::FileDialogs {
+class NoDialogs : public vaxo::ui::Dialogs {
   public:
     std::optional<QString> OpenStation(QWidget*) override { return std::nullopt; }
     std::optional<QString> SaveStation(QWidget*, const QString&) override { return std::nullopt; }
     std::optional<QString> OpenAnyFile(QWidget*) override { return std::nullopt; }
+    void ShowError(QWidget*, const QString& text) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
 };
 
 }  // namespace

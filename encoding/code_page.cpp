@@ -129,6 +129,14 @@ std::string Windows1250ToUtf8(std::string_view text) {
     return out;
 }
 
+std::string ToUtf8(std::u32string_view text) {
+    std::string out;
+    for (char32_t point : text) {
+        AppendUtf8(out, point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF) ? U'?' : point);
+    }
+    return out;
+}
+
 bool IsAscii(std::string_view text) {
     for (char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) {

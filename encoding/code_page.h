@@ -21,6 +21,9 @@ std::optional<std::string> Utf8ToWindows1250(std::string_view text);
 // Windows-1250 bytes as UTF-8; the five unused bytes become "?".
 std::string Windows1250ToUtf8(std::string_view text);
 
+// Unicode code points as UTF-8.
+std::string ToUtf8(std::u32string_view text);
+
 bool IsAscii(std::string_view text);
 
 // Full lower-casing of every letter of the code page, for a file name: taken

@@ -1,7 +1,8 @@
 // Renders a PNG of every page of the window, for the README and for review:
 //   vaxow-render-pages OUTPUT_FOLDER [PROGRAM_FOLDER]
 // PROGRAM_FOLDER (default: a fresh temporary folder) stands for the program's
-// folder, so a station, settings, language or help file there is used.
+// folder, so a station, settings, language, help or picture file there is
+// used; without it they are looked for beside the program as usual.
 #include <QApplication>
 #include <QDir>
 #include <QStyleFactory>
@@ -14,11 +15,14 @@
 
 namespace {
 
-class NoDialogs : public vaxo::ui::FileDialogs {
+class NoDialogs : public vaxo::ui::Dialogs {
   public:
     std::optional<QString> OpenStation(QWidget*) override { return std::nullopt; }
     std::optional<QString> SaveStation(QWidget*, const QString&) override { return std::nullopt; }
     std::optional<QString> OpenAnyFile(QWidget*) override { return std::nullopt; }
+    void ShowError(QWidget*, const QString& text) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
 };
 
 }  // namespace
@@ -45,9 +49,9 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) {
         arguments.emplace_back(argv[i]);
     }
-    vaxo::ui::TForm1 form(
-        {layer, layer, timing, dialogs, QDir(programDir).absolutePath().toStdString() + "/"},
-        arguments);
+    const std::string folder = QDir(programDir).absolutePath().toStdString() + "/";
+    vaxo::ui::TForm1 form({layer, layer, timing, dialogs, folder, argc > 2 ? folder : ""},
+                          arguments);
     form.show();
     QDir().mkpath(output.path());
     const char* names[] = {"general", "dynamic-ps", "radiotext", "settings", "help"};

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
 
     vaxo::PortLayer portLayer(vaxo::SystemPortBackends());
     vaxo::SystemTiming timing;
-    vaxo::ui::QtFileDialogs dialogs;
+    vaxo::ui::QtDialogs dialogs;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     vaxo::ui::TForm1 form({portLayer, portLayer, timing, dialogs, ""}, arguments);
     if (!form.IsFirstInstance()) {

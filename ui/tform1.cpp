@@ -2,12 +2,22 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
-#include <QMessageBox>
 
+#include <QDesktopServices>
+#include <QImage>
+#include <QUrl>
+
+#include "app/file_io.h"
+#include "app/file_type_registration.h"
 #include "app/process_priority.h"
+#include "app/program_dir.h"
+#include "ui/built_in_pictures.h"
+#include "ui/rtf_document.h"
 #include "ui/text_boundary.h"
+#include "ui/vek_language.h"
 
 namespace vaxo::ui {
 namespace {
@@ -100,12 +110,67 @@ void TForm1::RequestExit() {
 
 // --- start-up and dialogs ----------------------------------------------------
 
-void TForm1::LoadDefaultLanguage() {}
+std::string TForm1::ResourceFile(const char* name) const {
+    return services_.resourceDir.empty() ? ResourcePath(name) : services_.resourceDir + name;
+}
 
-void TForm1::ShowHelp() {}
+void TForm1::LoadDefaultLanguage() {
+    TvekLanguage vekLanguage1(services_.resourceDir.empty() ? QString()
+                                                            : FromFileName(services_.resourceDir));
+    vekLanguage1.LoadDefaultLanguage(*this);
+}
+
+namespace {
+
+// A picture that replaces a built-in one; none when the file does not exist.
+std::optional<QPixmap> ReplacementPicture(const std::string& path) {
+    const auto bytes = ReadFileIfExists(path);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    QImage image;
+    if (!image.loadFromData(QByteArray::fromStdString(*bytes))) {
+        throw FileError("Bitmap image is not valid");
+    }
+    return QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+void TForm1::ShowHelp() {
+    if (const auto help = ReadFileIfExists(ResourceFile("vaxohelp.rtf"))) {
+        LoadRtf(*HelpBox->document(), *help);
+        HelpBox->moveCursor(QTextCursor::Start);
+    }
+    if (const auto logo = ReplacementPicture(ResourceFile("logo.bmp"))) {
+        LOGO->setPixmap(*logo);
+    }
+    if (const auto skin = ReplacementPicture(ResourceFile("skin.bmp"))) {
+        SKIN->setPixmap(*skin);
+    }
+}
+
+void TForm1::REGRDSClick() {
+    QByteArray icon;
+    QBuffer buffer(&icon);
+    buffer.open(QIODevice::WriteOnly);
+    BuiltInIcon().save(&buffer, "PNG");
+    try {
+        RegisterStationFileType({ToFileName(QCoreApplication::applicationFilePath()),
+                                 icon.toStdString(), UserDataHome(), UserConfigHome()});
+    } catch (const std::exception& error) {
+        ShowErrorMessage(error.what());
+        return;
+    }
+    REGRDS->setEnabled(false);
+}
+
+void TForm1::Label8Click() {
+    QDesktopServices::openUrl(QUrl(kProjectPage));
+}
 
 void TForm1::ShowErrorMessage(const std::string& text) {
-    QMessageBox::critical(this, kProgramTitle, FromFileName(text));
+    services_.dialogs.ShowError(this, FromFileName(text));
 }
 
 void TForm1::SetCaption(const std::string& text) {

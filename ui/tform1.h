@@ -21,17 +21,22 @@
 #include <vector>
 
 #include "app/control_program.h"
-#include "ui/file_dialogs.h"
+#include "ui/dialogs.h"
 
 namespace vaxo::ui {
+
+// The page the About group's link opens.
+inline constexpr const char* kProjectPage = "https://vaxo-rds.example.org/";
 
 // What the window runs on: the port, the link's clock, the file choosers.
 struct WindowServices {
     PortLayer& portLayer;
     PortIo& linkPort;
     LinkTiming& timing;
-    FileDialogs& dialogs;
+    Dialogs& dialogs;
     std::string programDir;  // empty: the program folder is found at start-up
+    // Where the language, help and picture files are; empty: beside the program.
+    std::string resourceDir = {};
 };
 
 // The main window: five pages over a bottom strip. It binds its controls to
@@ -133,6 +138,9 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
     void RefreshFromSet();
     void OnIdle();
     void ChooseFeedFile(QLineEdit* target, std::string RdsParameterSet::*field);
+    std::string ResourceFile(const char* name) const;
+    void REGRDSClick();
+    void Label8Click();
 
     WindowServices services_;
     ControlProgram program_;

@@ -37,6 +37,8 @@ void TForm1::ConnectControls() {
             [this] { ChooseFeedFile(PSFILE, &RdsParameterSet::PSFILE); });
     connect(RTBR, &QPushButton::clicked, this,
             [this] { ChooseFeedFile(RTFILE, &RdsParameterSet::RTFILE); });
+    connect(REGRDS, &QPushButton::clicked, this, [this] { REGRDSClick(); });
+    connect(Label8, &QLabel::linkActivated, this, [this] { Label8Click(); });
 }
 
 void TForm1::ConnectTexts() {

@@ -73,18 +73,18 @@ void TForm1::BuildBottomStrip() {
     SKIN = MakeLabel(this, "SKIN", QString(), QRect(0, top, kClientWidth, kStripHeight));
     SKIN->setScaledContents(true);
     SKIN->setPixmap(BuiltInStrip(QSize(522, kStripHeight)));
-    EX = MakeButton(this, "EX", "Exit", QRect(6, top + 6, 62, 26));
-    LOAD = MakeButton(this, "LOAD", "Load", QRect(72, top + 6, 62, 26));
-    SAVE = MakeButton(this, "SAVE", "Save", QRect(138, top + 6, 62, 26));
-    SAAS = MakeButton(this, "SAAS", "Save As", QRect(204, top + 6, 68, 26));
-    UP = MakeButton(this, "UP", "Send", QRect(282, top + 6, 74, 26));
+    EX = MakeButton(this, "EX", "Exit", QRect(6, top + 6, 60, 26));
+    LOAD = MakeButton(this, "LOAD", "Load", QRect(68, top + 6, 60, 26));
+    SAVE = MakeButton(this, "SAVE", "Save", QRect(130, top + 6, 66, 26));
+    SAAS = MakeButton(this, "SAAS", "Save As", QRect(198, top + 6, 96, 26));
+    UP = MakeButton(this, "UP", "Send", QRect(300, top + 6, 72, 26));
     QFont bold = UP->font();
     bold.setBold(true);
     UP->setFont(bold);
     UP->setCursor(Qt::PointingHandCursor);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName("ProgressBar1");
-    ProgressBar1->setGeometry(366, top + 10, 148, 18);
+    ProgressBar1->setGeometry(380, top + 10, 134, 18);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
@@ -297,13 +297,11 @@ void TForm1::BuildHelpPage() {
                              QRect(8, 138, 185, 50));
     credit->setWordWrap(true);
     credit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label8 = MakeLabel(ABOUT, "Label8", "Project page and updates", QRect(8, 196, 185, 18));
-    QFont link = Label8->font();
-    link.setUnderline(true);
-    Label8->setFont(link);
-    QPalette linkColour = Label8->palette();
-    linkColour.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
-    Label8->setPalette(linkColour);
+    Label8 = MakeLabel(ABOUT, "Label8",
+                       QString("<a href=\"%1\">Project page and updates</a>").arg(kProjectPage),
+                       QRect(8, 196, 185, 18));
+    Label8->setTextFormat(Qt::RichText);
+    Label8->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     Label8->setCursor(Qt::PointingHandCursor);
     Translatable(ABOUT);
 }

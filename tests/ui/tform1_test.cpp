@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <QEventLoop>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,7 +21,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class FakeDialogs : public vaxo::ui::FileDialogs {
+class FakeDialogs : public vaxo::ui::Dialogs {
   public:
     std::optional<QString> OpenStation(QWidget*) override { return toLoad; }
     std::optional<QString> SaveStation(QWidget*, const QString& proposal) override {
@@ -27,9 +29,11 @@ class FakeDialogs : public vaxo::ui::FileDialogs {
         return toSave;
     }
     std::optional<QString> OpenAnyFile(QWidget*) override { return anyFile; }
+    void ShowError(QWidget*, const QString& text) override { errors << text; }
 
     std::optional<QString> toLoad, toSave, anyFile;
     QStringList proposals;
+    QStringList errors;
 };
 
 }  // namespace
@@ -40,6 +44,7 @@ class TForm1Test : public QObject {
   private:
     std::unique_ptr<QTemporaryDir> programDir_;
     std::unique_ptr<QTemporaryDir> runtime_;
+    std::unique_ptr<QTemporaryDir> resources_;  // the language, help and picture files
     std::unique_ptr<vaxo::EncoderSimulator> encoder_;
     std::unique_ptr<vaxo::PortLayer> layer_;
     std::unique_ptr<vaxo::test::FakeLinkTiming> timing_;
@@ -51,7 +56,8 @@ class TForm1Test : public QObject {
     void Open(std::vector<std::string> arguments = {}) {
         form_ = std::make_unique<vaxo::ui::TForm1>(
             vaxo::ui::WindowServices{*layer_, *layer_, *timing_, dialogs_,
-                                     programDir_->path().toStdString() + "/"},
+                                     programDir_->path().toStdString() + "/",
+                                     resources_->path().toStdString() + "/"},
             arguments);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -69,6 +75,11 @@ class TForm1Test : public QObject {
         }
     }
 
+    void Translate(const QByteArray& entries) {
+        WriteFile(resources_->filePath("vaxow.lng"), "[Translations]\r\n" + entries);
+        Open();
+    }
+
     static void WriteFile(const QString& path, const QByteArray& bytes) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -79,6 +90,7 @@ class TForm1Test : public QObject {
     void init() {
         programDir_ = std::make_unique<QTemporaryDir>();
         runtime_ = std::make_unique<QTemporaryDir>();
+        resources_ = std::make_unique<QTemporaryDir>();
         qputenv("XDG_RUNTIME_DIR", runtime_->path().toLocal8Bit());
         encoder_ = std::make_unique<vaxo::EncoderSimulator>();
         layer_ = std::make_unique<vaxo::PortLayer>(vaxo::ForwardingPortBackends(*encoder_));
@@ -312,6 +324,119 @@ class TForm1Test : public QObject {
         }
         QCOMPARE(form_->PS->text(), QString("HANDED"));
         QCOMPARE(form_->windowTitle().right(10), QString("handed.rds"));
+    }
+    void languageFileReplacesCaptionsAndHints() {
+        Translate(
+            "Form1.UP.Caption=Senden\r\nForm1.Label5.Hint=Verkehrsfunk\r\n"
+            "Form1.AUTBSW.Caption=Line one~~line two\r\nForm1.General.Caption=Allgemein\r\n"
+            "Form1.up.caption=Ignored, the first occurrence wins\r\n"
+            "Form1.GNID.caption=\"  Kennung  \"\r\n");
+        QCOMPARE(form_->UP->text(), QString("Senden"));
+        QCOMPARE(form_->Label5->toolTip(), QString("Verkehrsfunk"));
+        QCOMPARE(form_->AUTBSW->text(), QString("Line one\nline two"));
+        QCOMPARE(form_->Zalozky->tabText(0), QString("Allgemein"));
+        QCOMPARE(form_->GNID->title(), QString("  Kennung  "));
+    }
+
+    void languageFileRulesThatChangeNothing() {
+        Translate(
+            "form1.UP.Caption=Senden\r\nForm1.PS.Text=ABC\r\nForm1.UP.Font=Arial\r\n"
+            "Form1.UP=Go\r\nForm1.DPSP.Caption=untranslatable\r\nForm1.NOPE.Caption=x\r\n"
+            "Form1.EX.Caption.Extra=x\r\n");
+        QCOMPARE(form_->UP->text(), QString("Send"));
+        QCOMPARE(form_->PS->text(), QString("FM RADIO"));
+        QCOMPARE(form_->UP->font().family(), QApplication::font().family());
+        QCOMPARE(form_->DPSP->text(), QString("39 s"));
+        QCOMPARE(form_->EX->text(), QString("Exit"));
+    }
+
+    void controlNamesAndPropertiesIgnoreCase() {
+        Translate("Form1.up.caption=Senden\r\n");
+        QCOMPARE(form_->UP->text(), QString("Senden"));
+    }
+
+    void shippedGermanTranslationCoversEveryTranslatableControl() {
+        QFile german(QString(VAXO_SOURCE_DIR) + "/examples/vaxow.lng");
+        QVERIFY(german.open(QIODevice::ReadOnly));
+        WriteFile(resources_->filePath("vaxow.lng"), german.readAll());
+        Open();
+        QCOMPARE(form_->UP->text(), QString("Senden"));
+        QCOMPARE(form_->UPCHPS->text(), QString::fromUtf8("Bei Änderung senden"));
+        QCOMPARE(form_->Label11->text(), QString("Fehler"));
+        for (QWidget* widget : form_->findChildren<QWidget*>()) {
+            if (vaxo::ui::TagOf(widget) > 0) {
+                const QString name = widget->objectName();
+                QVERIFY2(german.fileName().size() > 0 && QFile(german.fileName()).exists(), "");
+                german.seek(0);
+                QVERIFY2(german.readAll().contains("Form1." + name.toUtf8() + ".Caption="),
+                         qPrintable(name));
+            }
+        }
+    }
+
+    void helpFileIsShownWithItsFormatting() {
+        WriteFile(resources_->filePath("vaxohelp.rtf"),
+                  "{\\rtf1\\ansi\\ansicpg1250{\\fonttbl{\\f0\\fcharset238 Arial;}}"
+                  "\\f0 Plain {\\b Bold} \\'e8\\par}");
+        Open();
+        QCOMPARE(form_->HelpBox->toPlainText(), QString::fromUtf8("Plain Bold č"));
+        QTextCursor cursor(form_->HelpBox->document());
+        cursor.setPosition(8);
+        QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
+    }
+
+    void unreadableHelpFileStopsStartUpWithAMessage() {
+        QDir(resources_->path()).mkdir("vaxohelp.rtf");
+        Open();
+        QCOMPARE(dialogs_.errors.size(), 1);
+        QVERIFY(dialogs_.errors.front().startsWith("Cannot open file "));
+        QVERIFY(form_->HelpBox->toPlainText().contains("missing"));
+        QCOMPARE(encoder_->Writes(), 0L);  // the port preparation after it was skipped
+    }
+
+    void invalidPictureIsReported() {
+        WriteFile(resources_->filePath("logo.bmp"), "not a bitmap");
+        Open();
+        QCOMPARE(dialogs_.errors, QStringList{"Bitmap image is not valid"});
+    }
+
+    void onlyTheSkinPictureReplacesItsBuiltInOne() {
+        QImage skin(10, 10, QImage::Format_RGB32);
+        skin.fill(Qt::red);
+        QVERIFY(skin.save(resources_->filePath("skin.bmp"), "BMP"));
+        Open();
+        QCOMPARE(form_->SKIN->pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
+        QVERIFY(form_->LOGO->pixmap().toImage().pixelColor(5, 5) != QColor(Qt::red));
+    }
+
+    void registrationMakesStationFilesOpenInTheProgram() {
+        if (QStandardPaths::findExecutable("xdg-mime").isEmpty() ||
+            QStandardPaths::findExecutable("mimetype").isEmpty()) {
+            QSKIP("xdg-utils and libfile-mimeinfo-perl are needed");
+        }
+        QTemporaryDir data, config;
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        Open();
+        QVERIFY(form_->REGRDS->isEnabled());
+        Click(form_->REGRDS);
+        QVERIFY(!form_->REGRDS->isEnabled());
+        WriteFile(File("station.rds"), "CLEAR\r\nPS=TEST\r\n");
+        QProcess query;
+        query.start("xdg-mime", {"query", "filetype", File("station.rds")});
+        QVERIFY(query.waitForFinished(20000));
+        QCOMPARE(QString(query.readAllStandardOutput()).trimmed(),
+                 QString("application/x-vaxo-station"));
+        query.start("xdg-mime", {"query", "default", "application/x-vaxo-station"});
+        QVERIFY(query.waitForFinished(20000));
+        QCOMPARE(QString(query.readAllStandardOutput()).trimmed(), QString("vaxow.desktop"));
+        QFile desktop(data.filePath("applications/vaxow.desktop"));
+        QVERIFY(desktop.open(QIODevice::ReadOnly));
+        QVERIFY(desktop.readAll().contains(" %f\n"));
+        QVERIFY(QFile::exists(data.filePath("icons/hicolor/64x64/apps/vaxow.png")));
+        qunsetenv("XDG_DATA_HOME");
+        qunsetenv("XDG_CONFIG_HOME");
     }
 };
 

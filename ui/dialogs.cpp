@@ -1,4 +1,6 @@
-#include "ui/file_dialogs.h"
+#include "ui/dialogs.h"
+
+#include <QMessageBox>
 
 #include <QDir>
 #include <QFileDialog>
@@ -16,14 +18,14 @@ std::optional<QString> Run(QFileDialog& dialog) {
 
 }  // namespace
 
-std::optional<QString> QtFileDialogs::OpenStation(QWidget* parent) {
+std::optional<QString> QtDialogs::OpenStation(QWidget* parent) {
     QFileDialog dialog(parent, QString(), QDir::currentPath(), "VAXO files (*.rds)");
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("rds");
     return Run(dialog);
 }
 
-std::optional<QString> QtFileDialogs::SaveStation(QWidget* parent, const QString& proposal) {
+std::optional<QString> QtDialogs::SaveStation(QWidget* parent, const QString& proposal) {
     QFileDialog dialog(parent, QString(), QDir::currentPath(), "VAXO files (*.rds)");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -32,10 +34,14 @@ std::optional<QString> QtFileDialogs::SaveStation(QWidget* parent, const QString
     return Run(dialog);
 }
 
-std::optional<QString> QtFileDialogs::OpenAnyFile(QWidget* parent) {
+std::optional<QString> QtDialogs::OpenAnyFile(QWidget* parent) {
     QFileDialog dialog(parent, QString(), QDir::currentPath(), "All files (*.*)");
     dialog.setFileMode(QFileDialog::ExistingFile);
     return Run(dialog);
+}
+
+void QtDialogs::ShowError(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, "VAXO for Windows 3", text);
 }
 
 }  // namespace vaxo::ui

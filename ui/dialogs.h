@@ -6,23 +6,26 @@
 
 namespace vaxo::ui {
 
-// The file choosers of the window; tests put a double in their place.
-class FileDialogs {
+// The window's dialogs: file choosers and the error message box. Tests put a
+// double in their place.
+class Dialogs {
   public:
-    virtual ~FileDialogs() = default;
+    virtual ~Dialogs() = default;
     // "VAXO files (*.rds)"; the file must exist.
     virtual std::optional<QString> OpenStation(QWidget* parent) = 0;
     // "VAXO files (*.rds)", proposing a name; asks before overwriting.
     virtual std::optional<QString> SaveStation(QWidget* parent, const QString& proposal) = 0;
     // "All files (*.*)"; the file must exist.
     virtual std::optional<QString> OpenAnyFile(QWidget* parent) = 0;
+    virtual void ShowError(QWidget* parent, const QString& text) = 0;
 };
 
-class QtFileDialogs : public FileDialogs {
+class QtDialogs : public Dialogs {
   public:
     std::optional<QString> OpenStation(QWidget* parent) override;
     std::optional<QString> SaveStation(QWidget* parent, const QString& proposal) override;
     std::optional<QString> OpenAnyFile(QWidget* parent) override;
+    void ShowError(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace vaxo::ui

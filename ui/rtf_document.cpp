@@ -1,0 +1,78 @@
+#include "ui/rtf_document.h"
+
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+#include "encoding/code_page.h"
+#include "ui/rtf_parser.h"
+
+namespace vaxo::ui {
+namespace {
+
+constexpr double kTwipsPerPixel = 15.0;
+
+Qt::Alignment AlignmentOf(RtfAlignment alignment) {
+    switch (alignment) {
+        case RtfAlignment::Centre:
+            return Qt::AlignHCenter;
+        case RtfAlignment::Right:
+            return Qt::AlignRight;
+        case RtfAlignment::Justify:
+            return Qt::AlignJustify;
+        case RtfAlignment::Left:
+            break;
+    }
+    return Qt::AlignLeft;
+}
+
+QTextCharFormat CharFormatOf(const RtfCharFormat& format, const RtfDocumentModel& model) {
+    QTextCharFormat chars;
+    chars.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
+    chars.setFontItalic(format.italic);
+    chars.setFontUnderline(format.underline);
+    chars.setFontPointSize(format.halfPoints / 2.0);
+    for (const RtfFont& font : model.fonts) {
+        if (font.number == format.font && !font.name.empty()) {
+            chars.setFontFamilies({QString::fromStdString(font.name)});
+        }
+    }
+    const auto colour = static_cast<std::size_t>(format.colour);
+    if (colour < model.colours.size() && model.colours[colour]) {
+        chars.setForeground(QColor::fromRgb(*model.colours[colour]));
+    }
+    return chars;
+}
+
+QString TextOf(const std::u32string& text) {
+    QString converted = QString::fromStdString(ToUtf8(text));
+    converted.replace('\n', QChar::LineSeparator);
+    return converted;
+}
+
+}  // namespace
+
+void LoadRtf(QTextDocument& document, std::string_view bytes) {
+    const RtfDocumentModel model = ParseRtf(bytes);
+    document.clear();
+    QTextCursor cursor(&document);
+    bool first = true;
+    for (const RtfParagraph& paragraph : model.paragraphs) {
+        QTextBlockFormat block;
+        block.setAlignment(AlignmentOf(paragraph.alignment));
+        block.setLeftMargin(paragraph.leftIndentTwips / kTwipsPerPixel);
+        block.setTopMargin(paragraph.spaceBeforeTwips / kTwipsPerPixel);
+        block.setBottomMargin(paragraph.spaceAfterTwips / kTwipsPerPixel);
+        if (first) {
+            cursor.setBlockFormat(block);
+            first = false;
+        } else {
+            cursor.insertBlock(block);
+        }
+        for (const RtfRun& run : paragraph.runs) {
+            cursor.insertText(TextOf(run.text), CharFormatOf(run.format, model));
+        }
+    }
+}
+
+}  // namespace vaxo::ui

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace vaxo::ui {
+
+// Replaces the captions and tooltips of the window's translatable controls
+// (Tag > 0) from the section "TRANSLATIONS" of the language file.
+class TvekLanguage {
+  public:
+    // Looks for the file in `folder` instead of the program's folders.
+    explicit TvekLanguage(QString folder = {}) : folder_(std::move(folder)) {}
+
+    // "vaxow.lng" in the program's folder (then ../share/vaxow), if it exists.
+    void LoadDefaultLanguage(QWidget& form);
+    void ApplyLanguageFile(QWidget& form, const QString& path);
+
+    const QString& LanguageFileName() const { return languageFileName_; }
+
+  private:
+    QString folder_;
+    QString languageFileName_;
+};
+
+// Sets a text property, "Caption" or "Hint" (names without case), of a
+// control; false when the control has no such property.
+bool SetTextProperty(QWidget& control, const QString& property, const QString& value);
+
+}  // namespace vaxo::ui
