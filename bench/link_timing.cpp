@@ -19,17 +19,6 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-class NoFrontEnd : public vaxo::SendFrontEnd {
-  public:
-    void SendStarted() override {}
-    void SetProgress(int) override {}
-    void HandlePendingEvents() override {}
-    void SendFailed() override {}
-    void SendFinished() override {}
-    void ShowLastSent(const vaxo::LastSentRecord&) override {}
-    void RequestExit() override {}
-};
-
 // Mean time between consecutive writes of a page, read back from a trace.
 double MeanWriteIntervalFromTrace(const std::string& trace) {
     std::istringstream lines(trace);
@@ -103,9 +92,9 @@ int main() {
     set.ENDPS = true;
     set.RT = "Floor check";
     vaxo::EncoderSimulator encoder;
-    NoFrontEnd frontEnd;
+    vaxo::SendFrontEnd silent;
     CalibrationWatch watch;
-    vaxo::EncoderLink link(set, encoder, watch, frontEnd, [] {
+    vaxo::EncoderLink link(set, encoder, watch, silent, [] {
         return vaxo::ImageClock{vaxo::LocalNow(), '.'};
     });
     const auto sendStart = Clock::now();

@@ -51,16 +51,6 @@ void RunEventLoopFor(int milliseconds) {
     loop.exec();
 }
 
-class NoDialogs : public vaxo::ui::Dialogs {
-  public:
-    std::optional<QString> OpenStation(QWidget*) override { return std::nullopt; }
-    std::optional<QString> SaveStation(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QString> OpenAnyFile(QWidget*) override { return std::nullopt; }
-    void ShowError(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,7 +73,7 @@ int main(int argc, char** argv) {
     vaxo::EncoderSimulator encoder;
     vaxo::PortLayer layer(vaxo::ForwardingPortBackends(encoder));
     vaxo::SystemTiming timing;
-    NoDialogs dialogs;
+    vaxo::ui::HeadlessDialogs dialogs;
     vaxo::ui::TForm1 form({layer, layer, timing, dialogs, programDir.path().toStdString() + "/"},
                           {programDir.filePath("feeds.rds").toStdString()});
     form.show();

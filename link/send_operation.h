@@ -11,22 +11,23 @@
 
 namespace vaxo {
 
-// What the window (or a headless front end) shows of a send.
+// What the window (or a headless front end) shows of a send. Each front end
+// overrides what it has room for; by default nothing is shown.
 class SendFrontEnd {
   public:
     virtual ~SendFrontEnd() = default;
     // Busy pointer, "Error" hidden, progress bar shown.
-    virtual void SendStarted() = 0;
-    virtual void SetProgress(int percent) = 0;
+    virtual void SendStarted() {}
+    virtual void SetProgress(int /*percent*/) {}
     // Lets the user interface handle its pending events, once per send.
-    virtual void HandlePendingEvents() = 0;
+    virtual void HandlePendingEvents() {}
     // Progress bar hidden, "Error" shown where it was.
-    virtual void SendFailed() = 0;
+    virtual void SendFailed() {}
     // Progress back at 0, normal pointer.
-    virtual void SendFinished() = 0;
-    virtual void ShowLastSent(const LastSentRecord& record) = 0;
+    virtual void SendFinished() {}
+    virtual void ShowLastSent(const LastSentRecord& /*record*/) {}
     // "Exit after Send": close the main window.
-    virtual void RequestExit() = 0;
+    virtual void RequestExit() {}
 };
 
 // The send: builds the encoder image from the set, writes it into the bank

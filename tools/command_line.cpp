@@ -2,7 +2,7 @@
 
 namespace vaxo::ctl {
 
-ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionSpec& spec) {
+ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionRules& rules) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.rfind("--", 0) != 0 || arg == "--") {
@@ -12,7 +12,7 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionS
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
         const bool inlineValue = equals != std::string::npos;
-        if (spec.valued.count(name)) {
+        if (rules.valued.count(name)) {
             if (inlineValue) {
                 values_[name] = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
@@ -20,9 +20,9 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionS
             } else {
                 throw UsageError("option --" + name + " needs a value");
             }
-        } else if (spec.switches.count(name) && !inlineValue) {
+        } else if (rules.switches.count(name) && !inlineValue) {
             values_[name] = "";
-        } else if (spec.optionalValued.count(name)) {
+        } else if (rules.optionalValued.count(name)) {
             values_[name] = inlineValue ? arg.substr(equals + 1) : "";
         } else {
             throw UsageError("unknown option " + arg);

@@ -16,7 +16,7 @@ class UsageError : public std::runtime_error {
 
 // Options of one subcommand: "--name VALUE" or "--name=VALUE" for valued
 // options, "--name" for switches, "--name[=VALUE]" for optional values.
-struct OptionSpec {
+struct OptionRules {
     std::set<std::string> valued = {};
     std::set<std::string> switches = {};
     std::set<std::string> optionalValued = {};
@@ -24,7 +24,7 @@ struct OptionSpec {
 
 class ParsedOptions {
   public:
-    ParsedOptions(const std::vector<std::string>& args, const OptionSpec& spec);
+    ParsedOptions(const std::vector<std::string>& args, const OptionRules& rules);
 
     bool Has(const std::string& name) const { return values_.count(name) != 0; }
     std::optional<std::string> Value(const std::string& name) const;

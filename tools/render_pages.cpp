@@ -13,20 +13,6 @@
 #include "link/port_layer.h"
 #include "ui/tform1.h"
 
-namespace {
-
-class NoDialogs : public vaxo::ui::Dialogs {
-  public:
-    std::optional<QString> OpenStation(QWidget*) override { return std::nullopt; }
-    std::optional<QString> SaveStation(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QString> OpenAnyFile(QWidget*) override { return std::nullopt; }
-    void ShowError(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc < 2) {
@@ -44,7 +30,7 @@ int main(int argc, char** argv) {
     vaxo::EncoderSimulator encoder;
     vaxo::PortLayer layer(vaxo::ForwardingPortBackends(encoder));
     vaxo::SystemTiming timing;
-    NoDialogs dialogs;
+    vaxo::ui::HeadlessDialogs dialogs;
     std::vector<std::string> arguments;
     for (int i = 3; i < argc; ++i) {
         arguments.emplace_back(argv[i]);

@@ -56,12 +56,6 @@ class HeadlessFrontEnd : public ProgramFrontEnd {
   public:
     HeadlessFrontEnd(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
-    void SendStarted() override {}
-    void SetProgress(int) override {}
-    void HandlePendingEvents() override {}
-    void SendFailed() override {}
-    void SendFinished() override {}
-    void ShowLastSent(const LastSentRecord&) override {}
     void RequestExit() override { stopRequested = 1; }
     void LoadDefaultLanguage() override {}
     void ShowHelp() override {}

@@ -15,18 +15,6 @@
 namespace vaxo::ctl {
 namespace {
 
-// A send without a window: nothing to paint, no events to run.
-class SilentFrontEnd : public SendFrontEnd {
-  public:
-    void SendStarted() override {}
-    void SetProgress(int) override {}
-    void HandlePendingEvents() override {}
-    void SendFailed() override {}
-    void SendFinished() override {}
-    void ShowLastSent(const LastSentRecord&) override {}
-    void RequestExit() override {}
-};
-
 struct SendSettings {
     std::string station;
     std::optional<int> bank = {};
@@ -128,9 +116,9 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     }
 
     SystemTiming timing;
-    SilentFrontEnd frontEnd;
+    SendFrontEnd silent;  // nothing to paint, no events to run
     const char separator = LocaleDecimalSeparator();
-    EncoderLink link(set, *port, timing, frontEnd, [separator] {
+    EncoderLink link(set, *port, timing, silent, [separator] {
         return ImageClock{LocalNow(), separator};
     });
     link.PORTClick();

@@ -1,6 +1,7 @@
 #include "ui/dialogs.h"
 
 #include <QMessageBox>
+#include <cstdio>
 
 #include <QDir>
 #include <QFileDialog>
@@ -42,6 +43,10 @@ std::optional<QString> QtDialogs::OpenAnyFile(QWidget* parent) {
 
 void QtDialogs::ShowError(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, "VAXO for Windows 3", text);
+}
+
+void HeadlessDialogs::ShowError(QWidget*, const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
 }  // namespace vaxo::ui

@@ -20,6 +20,16 @@ class Dialogs {
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
 };
 
+// For programs that show the window without an operator: nothing is chosen,
+// errors go to standard error.
+class HeadlessDialogs : public Dialogs {
+  public:
+    std::optional<QString> OpenStation(QWidget*) override { return std::nullopt; }
+    std::optional<QString> SaveStation(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QString> OpenAnyFile(QWidget*) override { return std::nullopt; }
+    void ShowError(QWidget* parent, const QString& text) override;
+};
+
 class QtDialogs : public Dialogs {
   public:
     std::optional<QString> OpenStation(QWidget* parent) override;
