@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the suite, the suite again under AddressSanitizer
 # and UndefinedBehaviorSanitizer, and each fuzz target for a bounded time
-# (FUZZ_SECONDS, 15 s by default).
+# (FUZZ_SECONDS, 20 s by default).
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
@@ -10,7 +10,7 @@ ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils
 
-FUZZ_SECONDS="${FUZZ_SECONDS:-15}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
 JOBS="$(nproc)"
 
 echo "== build and test"
