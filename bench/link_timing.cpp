@@ -101,7 +101,12 @@ int main() {
     const bool ok = link.UploadRDS();
     const double send = Seconds(Clock::now() - sendStart);
     const int pages = 12 + 13;
-    const double writesFloor = pages * (vaxo::kWritesPerPage * hold + 0.010) + 2 * 0.001;
+    // The send calibrated on its own: its hold is 3c + 1 turns of its own count.
+    const std::string& countLine = set.LastSent[0][26];
+    const double sendCount = std::stod(countLine.substr(countLine.find('=') + 1));
+    const double secondsPerTurn = hold / (3.0 * count + 1);
+    const double sendHold = (3.0 * sendCount + 1) * secondsPerTurn;
+    const double writesFloor = pages * (vaxo::kWritesPerPage * sendHold + 0.010) + 2 * 0.001;
     const double floor = watch.Calibration() + writesFloor;
     std::printf("healthy simulated send (%s, %d pages): %.3f s, floor %.3f s, ratio %.4f\n",
                 ok ? "ok" : "Error", pages, send, floor, send / floor);
