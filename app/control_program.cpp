@@ -88,9 +88,7 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& arguments) {
         [&] { TakeStartupArguments(arguments); },
         [&] { LoadStation(); },
         [&] {
-            derived_.FollowAll(set_);
-            env_.frontEnd.FollowDerivedState(derived_);
-            ALONTOPClick();
+            ALONTOPClick();  // the derived state followed the load already
             link_.ShowLastSent();
         },
         [&] { env_.frontEnd.ShowHelp(); },

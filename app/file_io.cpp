@@ -83,8 +83,9 @@ std::optional<std::string> ReadFileIfExists(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         return std::nullopt;
     }
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    // Regular files only: a pipe or a device could block or never end.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         throw FileError("Cannot open file " + path);
     }
     std::string text;

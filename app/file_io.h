@@ -15,7 +15,8 @@ class FileError : public std::runtime_error {
 
 // The whole file, or nothing when no file of that name exists. Throws
 // FileError "Cannot open file <name>" for a file that exists but cannot be
-// opened, and "Stream read error" when reading it fails.
+// opened or is no regular file (a folder, a pipe, a device), and "Stream
+// read error" when reading it fails.
 std::optional<std::string> ReadFileIfExists(const std::string& path);
 
 // Replaces the file with the given bytes so that it is either the old file or

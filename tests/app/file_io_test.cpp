@@ -51,6 +51,13 @@ TEST(ReadFileIfExists, DistinguishesMissingFromUnopenable) {
     }
 }
 
+TEST(ReadFileIfExists, PipesAndDevicesAreRefusedInsteadOfBlocking) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "rt.txt").c_str(), 0600), 0);
+    EXPECT_THROW(ReadFileIfExists(dir / "rt.txt"), FileError) << "no writer: it would block";
+    EXPECT_THROW(ReadFileIfExists("/dev/zero"), FileError) << "it would never end";
+}
+
 TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNoTemporaryBehind) {
     TempDir dir;
     const std::string path = dir / "station.rds";

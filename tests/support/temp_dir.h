@@ -22,6 +22,11 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir() {
         std::error_code ignored;
+        // The program makes its folder the working directory; leave it first.
+        const auto cwd = std::filesystem::current_path(ignored).string();
+        if (cwd.rfind(path_.string(), 0) == 0) {
+            std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
+        }
         std::filesystem::remove_all(path_, ignored);
     }
     const std::filesystem::path& path() const { return path_; }
