@@ -73,6 +73,8 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& arguments) {
         return;
     }
     tellTail_->MutexTimeOut = 250;
+    // Only the first instance opens the port: a later start must never claim
+    // or release the port that the running copy drives.
     env_.portLayer.PortLayerStartup();
     portStarted_ = true;
     bannerShown_ = true;
@@ -179,7 +181,9 @@ void ControlProgram::CheckHandOver() {
     if (!tellTail_ || !tellTail_->Enabled || !tellTail_->CheckForData()) {
         return;
     }
-    env_.frontEnd.RestoreFromHandOver();
+    if (tellTail_->RestoreMainInstance) {
+        env_.frontEnd.RestoreFromHandOver();
+    }
     if (tellTail_->ReceivedCommandLine() != "(empty)") {
         OpenHandedOverFile(tellTail_->ReceivedCommandLine());
     }

@@ -42,6 +42,9 @@ class TTellTail {
     std::string MapFileName;
     std::string MutexName;
     int MutexTimeOut = 250;  // milliseconds
+    // Whether a hand-over brings a minimised first instance back. A later
+    // process cannot raise another's window here, so the first instance
+    // restores its own when it takes the hand-over.
     bool RestoreMainInstance = true;
     TNotifyEvent OnMapFileFailure;
     TNotifyEvent OnMutexFailure;
