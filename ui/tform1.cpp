@@ -4,9 +4,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
-#include <QDir>
-
 #include <QDesktopServices>
+#include <QDir>
 #include <QImage>
 #include <QUrl>
 
