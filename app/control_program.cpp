@@ -67,10 +67,7 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& arguments) {
     tellTail_->OnMutexFailure = [this](TTellTail&) { EXClick(); };
     tellTail_->OnTerminate = [this] { EXClick(); };
     if (!tellTail_->Activate()) {
-        if (tellTail_->LastError() == TTellTail::kLockTimedOut) {
-            EXClick();  // cannot tell whether another copy runs: never touch the port
-        }
-        return;
+        return;  // a later start, or one that could not tell: it never touches the port
     }
     tellTail_->MutexTimeOut = 250;
     // Only the first instance opens the port: a later start must never claim
@@ -166,15 +163,16 @@ void ControlProgram::SAASClick() {
 }
 
 void ControlProgram::ShowFileName() {
+    std::string caption;
     if (bannerShown_) {
-        caption_ = std::string(kProgramTitle) + " - " + kStartupBanner;
+        caption = std::string(kProgramTitle) + " - " + kStartupBanner;
     } else {
         const std::string& name = set_.StationFileName;
         const std::size_t separator = name.find_last_of("/\\");
         const std::string part = separator == std::string::npos ? name : name.substr(separator + 1);
-        caption_ = std::string(kProgramTitle) + " - " + LowerFileName(part);
+        caption = std::string(kProgramTitle) + " - " + LowerFileName(part);
     }
-    env_.frontEnd.SetCaption(caption_);
+    env_.frontEnd.SetCaption(caption);
 }
 
 void ControlProgram::CheckHandOver() {

@@ -94,8 +94,6 @@ class ControlProgram {
     RdsParameterSet& Set() { return set_; }
     const DerivedState& Derived() const { return derived_; }
     EncoderLink& Link() { return link_; }
-    bool BannerShown() const { return bannerShown_; }
-    const std::string& Caption() const { return caption_; }
 
   private:
     // Runs the steps in order; an error shows its text and skips the rest.
@@ -114,7 +112,6 @@ class ControlProgram {
     bool bannerShown_ = false;
     bool firstTick_ = true;
     bool portStarted_ = false;
-    std::string caption_ = kProgramTitle;
 };
 
 // The Save As proposal: letters A to Z lowered, everything else kept.

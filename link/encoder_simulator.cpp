@@ -34,14 +34,6 @@ std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name) {
     return found->second;
 }
 
-std::vector<std::string> EncoderScenarioNames() {
-    std::vector<std::string> names;
-    for (const auto& entry : ScenarioNames()) {
-        names.push_back(entry.first);
-    }
-    return names;
-}
-
 EncoderSimulator::EncoderSimulator(EncoderScenario scenario, std::uint32_t base)
     : scenario_(scenario), base_(base) {
     for (auto& block : memory_) {

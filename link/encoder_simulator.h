@@ -22,7 +22,6 @@ enum class EncoderScenario {
 };
 
 std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name);
-std::vector<std::string> EncoderScenarioNames();
 
 // A bit-level model of the encoder on a parallel port: it decodes clock and
 // data from data-register writes (bits 5 and 6, inverted) like a 24Cxx serial

@@ -59,8 +59,8 @@ bool SetCaption(QWidget& control, const QString& value) {
     return true;
 }
 
-}  // namespace
-
+// Sets "Caption" or "Hint" (names without case); false when the control has
+// no such text property.
 bool SetTextProperty(QWidget& control, const QString& property, const QString& value) {
     QString shown = value;
     shown.replace("\r\n", "\n");  // widgets break lines at LF
@@ -73,6 +73,8 @@ bool SetTextProperty(QWidget& control, const QString& property, const QString& v
     }
     return false;
 }
+
+}  // namespace
 
 void TvekLanguage::LoadDefaultLanguage(QWidget& form) {
     languageFileName_ = folder_.isEmpty() ? FromFileName(ResourcePath(kLanguageFileName))

@@ -23,8 +23,4 @@ class TvekLanguage {
     QString languageFileName_;
 };
 
-// Sets a text property, "Caption" or "Hint" (names without case), of a
-// control; false when the control has no such property.
-bool SetTextProperty(QWidget& control, const QString& property, const QString& value);
-
 }  // namespace vaxo::ui
