@@ -26,7 +26,7 @@ BENCHMARK(BM_WriteSimulator);
 void BM_WriteTracedSimulator(benchmark::State& state) {
     vaxo::EncoderSimulator simulator;
     std::ofstream sink("/dev/null");
-    vaxo::PortTrace trace(simulator, vaxo::kLpt1Base, &sink, nullptr);
+    vaxo::PortTrace trace(simulator, &sink, nullptr);
     WriteLoop(state, trace);
 }
 BENCHMARK(BM_WriteTracedSimulator);
@@ -36,7 +36,9 @@ BENCHMARK(BM_WriteTracedSimulator);
 void BM_WriteSystemPortLayer(benchmark::State& state) {
     vaxo::PortLayer layer(vaxo::SystemPortBackends());
     layer.PortLayerStartup();
-    state.SetLabel(layer.PortAccessAvailable() ? "driver requests" : "no access");
+    layer.SetDirectAccess(true);
+    const vaxo::PortInUse port = layer.OpenPort(vaxo::kLpt1Base);
+    state.SetLabel(port.problem ? vaxo::DescribeLinkProblem(port.problem) : port.description);
     WriteLoop(state, layer);
     layer.PortLayerShutdown();
 }

@@ -19,7 +19,7 @@ class LineWriter {
 
     void Write(std::uint8_t value) {
         port_.PortWriteByte(base_, value);
-        HoldDelay(timing_, cpuSpeed_);
+        HoldDelay(timing_, cpuSpeed_, timing_.Now());
     }
     void Bit(bool one) {
         const std::uint8_t data = one ? 0x00 : 0x40;
@@ -88,9 +88,11 @@ std::uint32_t MeasureCpuSpeed(LinkTiming& timing) {
     return 3 * count + kCpuSpeedBase;
 }
 
-void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed) {
+void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed, MonotonicTime changed) {
     if (cpuSpeed >= kCpuSpeedBase) {
         timing.Countdown(cpuSpeed - kCpuSpeedBase + 1);
+    }
+    while (timing.Now() - changed < kDesignHold) {
     }
 }
 
@@ -98,10 +100,13 @@ bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress) {
     return (port.PortReadByte(statusAddress) & kStatusBit) != 0;
 }
 
-bool WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base) {
+LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base) {
     const bool lowTimedOut = WaitWhileStatus(port, timing, base, true);
     const bool highTimedOut = WaitWhileStatus(port, timing, base, false);
-    return lowTimedOut || highTimedOut;
+    if (lowTimedOut) {
+        return LinkFault::EncoderStuckHigh;
+    }
+    return highTimedOut ? LinkFault::EncoderStuckLow : LinkFault::None;
 }
 
 int PageCount(ImageArea area, std::span<const BitElement> elements) {

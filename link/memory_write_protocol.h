@@ -92,15 +92,23 @@ inline constexpr int kWritesPerPage = 490;
 // a second boundary; returns 3·c + 50,000,000.
 std::uint32_t MeasureCpuSpeed(LinkTiming& timing);
 
-// The busy-wait after every line change: 3·c + 1 countdown turns.
-void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed);
+// How long every line change is held: three calibration countdowns, that is
+// 3/350,001 s, as the calibration means it.
+inline constexpr std::chrono::nanoseconds kDesignHold{8572};
+
+// The busy-wait after a line change made at `changed`: 3·c + 1 countdown
+// turns, and never less than the design hold by the monotonic clock. A
+// calibration taken while other programs share the processor counts too few
+// turns; the memory needs its time all the same, while a hold that the
+// scheduler lengthens does it no harm.
+void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed, MonotonicTime changed);
 
 // Status bit 5 (paper end) of the given status register.
 bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress);
 
 // Waits up to 5 s for the status line to go low, then up to 5 s for it to go
-// high. True when either phase timed out.
-bool WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base);
+// high. The fault of the first phase that timed out, or none.
+LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base);
 
 enum class ImageArea { Ps = 0, Rt = 1 };
 

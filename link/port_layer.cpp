@@ -3,70 +3,146 @@
 namespace vaxo {
 namespace {
 
-class ForwardingPort : public PortIo {
+constexpr std::uint32_t kRegisters = 3;  // data, status, control
+
+class ForwardingChannel : public PortChannel {
   public:
-    explicit ForwardingPort(PortIo& target) : target_(target) {}
-    std::uint32_t PortRead(std::uint32_t port, PortWidth width) override {
-        return target_.PortRead(port, width);
+    ForwardingChannel(PortIo& target, std::uint32_t base, std::string description)
+        : target_(target), base_(base), description_(std::move(description)) {}
+    std::uint8_t Read(std::uint32_t offset) override {
+        return target_.PortReadByte(base_ + offset);
     }
-    void PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) override {
-        target_.PortWrite(port, width, value);
+    void Write(std::uint32_t offset, std::uint8_t value) override {
+        target_.PortWriteByte(base_ + offset, value);
     }
+    bool GoDirect() override { return false; }
+    std::string Description() const override { return description_; }
 
   private:
     PortIo& target_;
+    std::uint32_t base_;
+    std::string description_;
 };
 
 class ForwardingBackends : public PortBackends {
   public:
-    explicit ForwardingBackends(PortIo& port) : port_(port) {}
-    std::unique_ptr<PortIo> OpenDriver() override {
-        return std::make_unique<ForwardingPort>(port_);
+    ForwardingBackends(PortIo& target, std::uint32_t base, std::string description)
+        : target_(target), base_(base), description_(std::move(description)) {}
+    ChannelOpening Open(std::uint32_t) override {
+        return {std::make_unique<ForwardingChannel>(target_, base_, description_)};
     }
-    std::unique_ptr<PortIo> OpenDirect() override { return nullptr; }
 
   private:
-    PortIo& port_;
+    PortIo& target_;
+    std::uint32_t base_;
+    std::string description_;
 };
 
 }  // namespace
 
-std::unique_ptr<PortBackends> ForwardingPortBackends(PortIo& port) {
-    return std::make_unique<ForwardingBackends>(port);
+std::unique_ptr<PortBackends> ForwardingPortBackends(PortIo& target, std::uint32_t targetBase,
+                                                     std::string description) {
+    return std::make_unique<ForwardingBackends>(target, targetBase, std::move(description));
 }
 
 PortLayer::PortLayer(std::unique_ptr<PortBackends> backends) : backends_(std::move(backends)) {}
 
 void PortLayer::PortLayerStartup() {
-    if (!driver_ && !direct_) {
-        driver_ = backends_->OpenDriver();
-    }
+    started_ = true;
 }
 
 void PortLayer::PortLayerShutdown() {
-    direct_.reset();
-    driver_.reset();
+    for (Slot& slot : slots_) {
+        slot = Slot{slot.base};
+    }
+    started_ = false;
+    directWanted_ = false;
 }
 
 void PortLayer::SetDirectAccess(bool on) {
-    if (on && PortAccessAvailable() && !direct_) {
-        direct_ = backends_->OpenDirect();
+    if (!on || !started_) {
+        return;
+    }
+    directWanted_ = true;
+    for (Slot& slot : slots_) {
+        if (slot.channel && !slot.direct) {
+            slot.direct = slot.channel->GoDirect();
+        }
     }
 }
 
-PortIo* PortLayer::Active() const {
-    return direct_ ? direct_.get() : driver_.get();
+bool PortLayer::PortAccessAvailable() const {
+    for (const Slot& slot : slots_) {
+        if (slot.channel) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PortLayer::DirectAccessActive() const {
+    for (const Slot& slot : slots_) {
+        if (slot.direct) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void PortLayer::Open(Slot& slot) {
+    ChannelOpening opening = backends_->Open(slot.base);
+    slot.tried = true;
+    slot.channel = std::move(opening.channel);
+    slot.problem = opening.problem;
+    slot.direct = slot.channel && directWanted_ && slot.channel->GoDirect();
+}
+
+PortLayer::Slot* PortLayer::SlotFor(std::uint32_t port, std::uint32_t& offset) {
+    if (!started_) {
+        return nullptr;
+    }
+    for (Slot& slot : slots_) {
+        if (port >= slot.base && port < slot.base + kRegisters) {
+            if (!slot.tried) {
+                Open(slot);
+            }
+            offset = port - slot.base;
+            return slot.channel ? &slot : nullptr;
+        }
+    }
+    return nullptr;
 }
 
 std::uint32_t PortLayer::PortRead(std::uint32_t port, PortWidth width) {
-    PortIo* active = Active();
-    return active ? active->PortRead(port, width) : 0;
+    std::uint32_t offset = 0;
+    Slot* slot = width == PortWidth::Byte ? SlotFor(port, offset) : nullptr;
+    return slot ? slot->channel->Read(offset) : 0;
 }
 
 void PortLayer::PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) {
-    if (PortIo* active = Active()) {
-        active->PortWrite(port, width, value);
+    std::uint32_t offset = 0;
+    if (Slot* slot = width == PortWidth::Byte ? SlotFor(port, offset) : nullptr) {
+        slot->channel->Write(offset, static_cast<std::uint8_t>(value));
     }
+}
+
+PortInUse PortLayer::OpenPort(std::uint32_t base) {
+    for (Slot& slot : slots_) {
+        if (slot.base != base) {
+            continue;
+        }
+        if (!started_) {
+            return {{LinkFault::NoParallelPort, LptName(base)}, ""};
+        }
+        if (!slot.channel) {
+            Open(slot);
+        }
+        if (!slot.channel) {
+            return {slot.problem, ""};
+        }
+        return {{}, slot.channel->Description()};
+    }
+    return {{LinkFault::NoParallelPort, LptName(base)}, ""};
 }
 
 }  // namespace vaxo

@@ -15,10 +15,14 @@ constexpr char kClockId = 'c';
 constexpr char kDataId = 'd';
 constexpr char kStatusId = 's';
 
+bool IsDataRegister(std::uint32_t port) {
+    return port == kLpt1Base || port == kLpt2Base;
+}
+
 }  // namespace
 
-PortTrace::PortTrace(PortIo& inner, std::uint32_t base, std::ostream* text, std::ostream* vcd)
-    : inner_(inner), base_(base), text_(text), vcd_(vcd), start_(std::chrono::steady_clock::now()) {
+PortTrace::PortTrace(PortIo& inner, std::ostream* text, std::ostream* vcd)
+    : inner_(inner), text_(text), vcd_(vcd), start_(std::chrono::steady_clock::now()) {
     VcdHeader();
 }
 
@@ -58,7 +62,7 @@ std::uint32_t PortTrace::PortRead(std::uint32_t port, PortWidth width) {
     if (text_) {
         *text_ << "R " << ns << ' ' << HexText(port) << ' ' << HexText(value) << '\n';
     }
-    if (port == base_ + 1) {
+    if (IsDataRegister(port - 1)) {
         VcdChange(ns, kStatusId, (value & 0x20) ? 1 : 0, status_);
     }
     return value;
@@ -70,7 +74,7 @@ void PortTrace::PortWrite(std::uint32_t port, PortWidth width, std::uint32_t val
     if (text_) {
         *text_ << ns << ' ' << HexText(port) << ' ' << HexText(value) << '\n';
     }
-    if (port == base_) {
+    if (IsDataRegister(port)) {
         VcdChange(ns, kClockId, (value & 0x20) ? 0 : 1, clock_);
         VcdChange(ns, kDataId, (value & 0x40) ? 0 : 1, data_);
     }

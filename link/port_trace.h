@@ -11,13 +11,15 @@ namespace vaxo {
 // Wraps any port backend and records every access: "<ns> <port> <value>" for
 // a write and "R <ns> <port> <value>" for a read, nanoseconds since the
 // recorder started, port and value in hex. Optionally it also writes a VCD
-// file with the clock, data and status lines of the encoder link.
+// file with the clock, data and status lines of the encoder link, on
+// whichever of the two printer ports they are driven.
 class PortTrace : public PortIo {
   public:
-    PortTrace(PortIo& inner, std::uint32_t base, std::ostream* text, std::ostream* vcd);
+    PortTrace(PortIo& inner, std::ostream* text, std::ostream* vcd);
 
     std::uint32_t PortRead(std::uint32_t port, PortWidth width) override;
     void PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) override;
+    PortInUse OpenPort(std::uint32_t base) override { return inner_.OpenPort(base); }
 
   private:
     long long Nanoseconds() const;
@@ -25,7 +27,6 @@ class PortTrace : public PortIo {
     void VcdChange(long long ns, char id, int level, int& last);
 
     PortIo& inner_;
-    std::uint32_t base_;
     std::ostream* text_;
     std::ostream* vcd_;
     std::chrono::steady_clock::time_point start_;

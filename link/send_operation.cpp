@@ -39,31 +39,15 @@ void EncoderLink::UPClick() {
 bool EncoderLink::UploadRDS() {
     frontEnd_.SendStarted();
     frontEnd_.SetProgress(10);
-    const int bankBit = set_.STB == 1 ? 0 : 1;
     set_.SendPending = false;
     BuildEncoderImage(set_, clock_(), fields_, image_);
     set_.NotifyChanged();
     frontEnd_.SetProgress(20);
     frontEnd_.HandlePendingEvents();
-    const std::uint32_t cpuSpeed = MeasureCpuSpeed(timing_);
-    frontEnd_.SetProgress(50);
     blockWrites_ = 0;
-    bool ok = !WaitForEncoder(port_, timing_, portBase_);
-    const MonotonicTime start = timing_.Now();
-    if (ok) {
-        frontEnd_.SetProgress(100);
-        ok = WriteAreas(cpuSpeed, bankBit);
-    }
-    if (ok) {
-        const auto took =
-            std::chrono::duration_cast<std::chrono::milliseconds>(timing_.Now() - start);
-        set_.LastSent[static_cast<std::size_t>(bankBit)] =
-            RecordOfSend((cpuSpeed - kCpuSpeedBase) / 3, took.count());
-        ShowLastSent();
-        if (set_.EXAL) {
-            frontEnd_.RequestExit();
-        }
-    } else {
+    lastProblem_ = Transfer();
+    const bool ok = !lastProblem_;
+    if (!ok) {
         frontEnd_.SendFailed();
     }
     frontEnd_.SetProgress(0);
@@ -74,35 +58,69 @@ bool EncoderLink::UploadRDS() {
     return ok;
 }
 
+// Calibration, the first wait and both areas; on success the bank's record.
+// A port that cannot be opened fails at once: no wait could succeed on it.
+LinkProblem EncoderLink::Transfer() {
+    const int bankBit = set_.STB == 1 ? 0 : 1;
+    if (const PortInUse port = port_.OpenPort(portBase_); port.problem) {
+        return port.problem;
+    }
+    const std::uint32_t cpuSpeed = MeasureCpuSpeed(timing_);
+    frontEnd_.SetProgress(50);
+    LinkFault fault = WaitForEncoder(port_, timing_, portBase_);
+    const MonotonicTime start = timing_.Now();
+    if (fault == LinkFault::None) {
+        frontEnd_.SetProgress(100);
+        fault = WriteAreas(cpuSpeed, bankBit);
+    }
+    if (fault != LinkFault::None) {
+        return {fault, LptName(portBase_)};
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(timing_.Now() - start);
+    set_.LastSent[static_cast<std::size_t>(bankBit)] =
+        RecordOfSend((cpuSpeed - kCpuSpeedBase) / 3, took.count());
+    ShowLastSent();
+    if (set_.EXAL) {
+        frontEnd_.RequestExit();
+    }
+    return {};
+}
+
 // One counter of attempts runs over both areas: the first area gets at most
 // three writes, two of them confirmable; five block writes in all.
-bool EncoderLink::WriteAreas(std::uint32_t cpuSpeed, int bankBit) {
+LinkFault EncoderLink::WriteAreas(std::uint32_t cpuSpeed, int bankBit) {
     int attempts = 0;
-    return WriteArea(ImageArea::Ps, cpuSpeed, bankBit, attempts, 0, kLastPsAttempt) &&
-           WriteArea(ImageArea::Rt, cpuSpeed, bankBit, attempts, 1, kLastAttempt);
+    const LinkFault ps = WriteArea(ImageArea::Ps, cpuSpeed, bankBit, attempts, 0, kLastPsAttempt);
+    if (ps != LinkFault::None) {
+        return ps;
+    }
+    return WriteArea(ImageArea::Rt, cpuSpeed, bankBit, attempts, 1, kLastAttempt);
 }
 
 // Writes one area until the status line confirms it. A new encoder wait comes
 // before every attempt once `attempts` exceeds waitAfter; the attempt that
 // takes the count past lastAttempt is made but never confirmed.
-bool EncoderLink::WriteArea(ImageArea area, std::uint32_t cpuSpeed, int bankBit, int& attempts,
-                            int waitAfter, int lastAttempt) {
-    bool failed = false;
+LinkFault EncoderLink::WriteArea(ImageArea area, std::uint32_t cpuSpeed, int bankBit, int& attempts,
+                                 int waitAfter, int lastAttempt) {
+    LinkFault waited = LinkFault::None;
     for (;;) {
         if (attempts > waitAfter) {
-            failed = WaitForEncoder(port_, timing_, portBase_);
+            waited = WaitForEncoder(port_, timing_, portBase_);
         }
-        if (!failed) {
+        if (waited == LinkFault::None) {
             WriteImageBlock(port_, timing_, area, Elements(image_, area), cpuSpeed, bankBit,
                             portBase_);
             ++blockWrites_;
         }
         ++attempts;
         if (attempts > lastAttempt) {
-            return false;
+            return waited != LinkFault::None ? waited : LinkFault::WriteNotConfirmed;
         }
-        if (ReadEncoderStatus(port_, portBase_ + 1u) || failed) {
-            return !failed;
+        if (waited != LinkFault::None) {
+            return waited;
+        }
+        if (ReadEncoderStatus(port_, portBase_ + 1u)) {
+            return LinkFault::None;
         }
     }
 }

@@ -55,12 +55,17 @@ class EncoderLink {
     const EncoderImage& Image() const { return image_; }
     // Block writes the last send made.
     int LastBlockWrites() const { return blockWrites_; }
+    // Why the last send failed; none after a success.
+    const LinkProblem& LastProblem() const { return lastProblem_; }
+    // The port the chosen base stands for, opened now if it is not open yet.
+    PortInUse PortInUseNow() { return port_.OpenPort(portBase_); }
 
   private:
-    // Writes both areas with their retries; false when the send failed.
-    bool WriteAreas(std::uint32_t cpuSpeed, int bankBit);
-    bool WriteArea(ImageArea area, std::uint32_t cpuSpeed, int bankBit, int& attempts,
-                   int waitAfter, int lastAttempt);
+    // Writes both areas with their retries; the fault that ended them, or none.
+    LinkFault WriteAreas(std::uint32_t cpuSpeed, int bankBit);
+    LinkFault WriteArea(ImageArea area, std::uint32_t cpuSpeed, int bankBit, int& attempts,
+                        int waitAfter, int lastAttempt);
+    LinkProblem Transfer();
     LastSentRecord RecordOfSend(std::uint32_t calibrationCount, long long milliseconds) const;
 
     RdsParameterSet& set_;
@@ -73,6 +78,7 @@ class EncoderLink {
     std::uint16_t portBase_ = kLpt1Base;
     int shownBank_ = 1;
     int blockWrites_ = 0;
+    LinkProblem lastProblem_;
     std::function<void(bool)> observer_;
 };
 

@@ -71,13 +71,23 @@ class HeadlessFrontEnd : public ProgramFrontEnd {
     }
     void RestoreFromHandOver() override {}
 
-    void ReportSend(bool ok, const RdsParameterSet& set, const EncoderImage& image) {
+    void ReportSend(bool ok, const RdsParameterSet& set, const EncoderLink& link) {
         out_ << TimeStamp() << (ok ? " ok" : " Error") << " bank " << set.STB << " RT=\""
              << Windows1250ToUtf8(set.ActualRT()) << "\" DPS=\"";
         for (std::size_t k = 0; k < 8; ++k) {
-            out_ << (k ? "|" : "") << Windows1250ToUtf8(set.ENDPS ? image.SentDpsTexts[k] : "");
+            out_ << (k ? "|" : "")
+                 << Windows1250ToUtf8(set.ENDPS ? link.Image().SentDpsTexts[k] : "");
         }
-        out_ << '"' << std::endl;
+        out_ << '"';
+        if (!ok) {
+            out_ << " reason=\"" << DescribeLinkProblem(link.LastProblem()) << '"';
+        }
+        out_ << std::endl;
+    }
+
+    void ReportPort(std::uint32_t base, const PortInUse& port) {
+        out_ << TimeStamp() << " port " << LptName(base) << ": "
+             << (port.problem ? DescribeLinkProblem(port.problem) : port.description) << std::endl;
     }
 
   private:
@@ -117,7 +127,8 @@ void RunEventLoop(ControlProgram& program) {
 
 }  // namespace
 
-int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const CommandEnvironment& environment) {
     const ParsedOptions options(args, {.valued = {"trace"}, .optionalValued = {"simulate"}});
     if (options.Positional().size() > 1) {
         throw UsageError("run takes at most one station file");
@@ -130,7 +141,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         simulator = std::make_unique<EncoderSimulator>(*scenario);
     }
-    PortLayer layer(simulator ? ForwardingPortBackends(*simulator) : SystemPortBackends());
+    PortLayer layer(simulator ? ForwardingPortBackends(*simulator) : environment.portBackends());
     std::unique_ptr<std::ofstream> traceFile;
     std::unique_ptr<PortTrace> trace;
     if (const auto path = options.Value("trace")) {
@@ -138,22 +149,23 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (!*traceFile) {
             throw FileError("Cannot create file " + *path);
         }
-        trace = std::make_unique<PortTrace>(layer, kLpt1Base, traceFile.get(), nullptr);
+        trace = std::make_unique<PortTrace>(layer, traceFile.get(), nullptr);
     }
-    SystemTiming timing;
+    const auto timing = environment.timing();
     HeadlessFrontEnd frontEnd(out, err);
     const char separator = LocaleDecimalSeparator();
-    ControlProgram program({frontEnd, layer, trace ? static_cast<PortIo&>(*trace) : layer, timing,
+    ControlProgram program({frontEnd, layer, trace ? static_cast<PortIo&>(*trace) : layer, *timing,
                             [separator] {
                                 return ImageClock{LocalNow(), separator};
                             },
                             ""});
     program.Link().SetSendObserver(
-        [&](bool ok) { frontEnd.ReportSend(ok, program.Set(), program.Link().Image()); });
+        [&](bool ok) { frontEnd.ReportSend(ok, program.Set(), program.Link()); });
     stopRequested = 0;
     CatchStopSignals();
     program.StartVAXO(options.Positional());
     if (program.IsFirstInstance()) {
+        frontEnd.ReportPort(program.Link().PortBase(), program.Link().PortInUseNow());
         RunEventLoop(program);
     }
     program.ExitApp();

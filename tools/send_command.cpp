@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -79,10 +80,20 @@ void PrintMemory(const EncoderSimulator& encoder, std::ostream& out) {
     }
 }
 
+bool StationFileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error) || error;
+}
+
 }  // namespace
 
-int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const CommandEnvironment& environment) {
     const SendSettings settings = ReadSettings(args);
+    if (!StationFileExists(settings.station)) {
+        err << "vaxoctl: station file " << settings.station << " does not exist\n";
+        return 2;
+    }
     RdsParameterSet set;
     try {
         set = LoadStationOntoNewSet(settings.station);
@@ -92,43 +103,35 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     set.PORT = settings.port;
     set.STB = settings.bank.value_or(set.STB);
-    const std::uint32_t base = set.PORT == 1 ? kLpt2Base : kLpt1Base;
 
     std::unique_ptr<EncoderSimulator> simulator;
-    std::unique_ptr<PortLayer> layer;
-    PortIo* port = nullptr;
     if (settings.scenario) {
-        simulator = std::make_unique<EncoderSimulator>(*settings.scenario, base);
-        port = simulator.get();
-    } else {
-        layer = std::make_unique<PortLayer>(SystemPortBackends());
-        layer->PortLayerStartup();
-        layer->SetDirectAccess(true);
-        layer->PortWriteByte(base, 0);
-        port = layer.get();
+        simulator = std::make_unique<EncoderSimulator>(*settings.scenario);
     }
+    PortLayer layer(simulator ? ForwardingPortBackends(*simulator) : environment.portBackends());
     const auto traceFile = OpenOutput(settings.traceFile);
     const auto vcdFile = OpenOutput(settings.vcdFile);
     std::unique_ptr<PortTrace> trace;
     if (traceFile || vcdFile) {
-        trace = std::make_unique<PortTrace>(*port, base, traceFile.get(), vcdFile.get());
-        port = trace.get();
+        trace = std::make_unique<PortTrace>(layer, traceFile.get(), vcdFile.get());
     }
+    PortIo& port = trace ? static_cast<PortIo&>(*trace) : layer;
 
-    SystemTiming timing;
+    const auto timing = environment.timing();
     SendFrontEnd silent;  // nothing to paint, no events to run
     const char separator = LocaleDecimalSeparator();
-    EncoderLink link(set, *port, timing, silent, [separator] {
+    EncoderLink link(set, port, *timing, silent, [separator] {
         return ImageClock{LocalNow(), separator};
     });
     link.PORTClick();
+    layer.PortLayerStartup();
+    layer.SetDirectAccess(true);
+    port.PortWriteByte(link.PortBase(), 0);
     set.UpdateTextAb();
     const bool ok = link.UploadRDS();
-    if (layer) {
-        layer->PortLayerShutdown();
-    }
+    layer.PortLayerShutdown();
     if (!ok) {
-        err << "Error\n";
+        err << "Error: " << DescribeLinkProblem(link.LastProblem()) << '\n';
         return 1;
     }
     for (const auto& line : set.LastSent[set.STB == 1 ? 0 : 1]) {

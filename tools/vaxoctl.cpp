@@ -1,3 +1,4 @@
+#include <functional>
 #include <iostream>
 #include <map>
 #include <string>
@@ -13,19 +14,20 @@ constexpr const char* kUsage = "usage: vaxoctl show [--decimal-separator C] STAT
 }  // namespace
 
 int main(int argc, char** argv) {
-    using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+    using Command =
+        std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&)>;
     const std::map<std::string, Command> commands{
         {"show", vaxo::ctl::ShowCommand},
         {"image", vaxo::ctl::ImageCommand},
-        {"send", vaxo::ctl::SendCommand},
-        {"run", vaxo::ctl::RunCommand},
+        {"send", [](const auto& a, auto& o, auto& e) { return vaxo::ctl::SendCommand(a, o, e); }},
+        {"run", [](const auto& a, auto& o, auto& e) { return vaxo::ctl::RunCommand(a, o, e); }},
     };
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || !commands.count(args.front())) {
         std::cerr << kUsage;
         return 2;
     }
-    const Command command = commands.at(args.front());
+    const Command& command = commands.at(args.front());
     args.erase(args.begin());
     try {
         return command(args, std::cout, std::cerr);

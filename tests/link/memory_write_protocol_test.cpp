@@ -133,30 +133,43 @@ TEST(MeasureCpuSpeed, SlowProcessorCountsTheCountdownStartedWithinTheSecond) {
     timing.nanosecondsPerTurn = 5000.0;  // one countdown takes 1.75 s
     EXPECT_EQ(MeasureCpuSpeed(timing), 50'000'003u);
     FakeLinkTiming hold;
-    HoldDelay(hold, 50'000'003u);
+    HoldDelay(hold, 50'000'003u, hold.Now());
     EXPECT_EQ(hold.Turns(), 4u);
-    HoldDelay(hold, kCpuSpeedBase - 1);
-    EXPECT_EQ(hold.Turns(), 4u) << "no wait below the base";
+    HoldDelay(hold, kCpuSpeedBase - 1, hold.Now());
+    EXPECT_EQ(hold.Turns(), 4u) << "no countdown below the base";
+}
+
+TEST(HoldDelay, NeverEndsBeforeTheDesignHoldWhateverTheCalibrationCounted) {
+    // A calibration made while the processor was shared counts a third of the
+    // turns: the countdown alone would hold the lines for about 2.9 us.
+    FakeLinkTiming timing;
+    const std::uint32_t loadedSpeed = kCpuSpeedBase + 3 * 33;
+    for (int write = 0; write < 100; ++write) {
+        const MonotonicTime changed = timing.Now();
+        HoldDelay(timing, loadedSpeed, changed);
+        EXPECT_GE(timing.Now() - changed, kDesignHold);
+    }
+    EXPECT_EQ(timing.Turns(), 100u * 100) << "the countdown still runs its 3c + 1 turns";
 }
 
 TEST(WaitForEncoder, SucceedsWhenTheLineGoesLowThenHigh) {
     FakeLinkTiming timing;
     int reads = 0;
     RecordingPort port([&] { return ++reads > 3 && reads != 4 ? reads > 6 : false; });
-    EXPECT_FALSE(WaitForEncoder(port, timing, port.base));
+    EXPECT_EQ(WaitForEncoder(port, timing, port.base), LinkFault::None);
     EXPECT_LT(timing.Elapsed(), 1ms);
 }
 
 TEST(WaitForEncoder, StuckLinesTimeOutInTheirPhase) {
     FakeLinkTiming high;
     RecordingPort stuckHigh([] { return true; });
-    EXPECT_TRUE(WaitForEncoder(stuckHigh, high, stuckHigh.base));
+    EXPECT_EQ(WaitForEncoder(stuckHigh, high, stuckHigh.base), LinkFault::EncoderStuckHigh);
     EXPECT_GE(high.Elapsed(), 5s);
     EXPECT_LT(high.Elapsed(), 5100ms) << "the second phase ends at once";
 
     FakeLinkTiming low;
     RecordingPort stuckLow([] { return false; });
-    EXPECT_TRUE(WaitForEncoder(stuckLow, low, stuckLow.base));
+    EXPECT_EQ(WaitForEncoder(stuckLow, low, stuckLow.base), LinkFault::EncoderStuckLow);
     EXPECT_GE(low.Elapsed(), 5s);
     EXPECT_LT(low.Elapsed(), 5100ms);
 }
@@ -180,7 +193,8 @@ TEST(WaitForEncoder, APollPastFourWholeSecondsTimesOutEvenIfTheLineChangedThere)
             ++reads;
             return reads < lowFrom || reads > lowFrom;
         });
-        EXPECT_EQ(WaitForEncoder(port, timing, port.base), lowFrom == 5) << lowFrom;
+        EXPECT_EQ(WaitForEncoder(port, timing, port.base) != LinkFault::None, lowFrom == 5)
+            << lowFrom;
     }
 }
 

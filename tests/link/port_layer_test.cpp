@@ -12,79 +12,84 @@ namespace {
 
 using test::RecordingPort;
 
-// Backends that exist or not, and that report what became of them.
+// Backends whose one port exists or not, and that report what became of it.
 class FakeBackends : public PortBackends {
   public:
-    FakeBackends(bool driver, bool direct, int* opened)
-        : driver_(driver), direct_(direct), opened_(opened) {}
-    std::unique_ptr<PortIo> OpenDriver() override { return Open(driver_, 0x10); }
-    std::unique_ptr<PortIo> OpenDirect() override { return Open(direct_, 0x20); }
+    FakeBackends(bool available, bool direct) : available_(available), direct_(direct) {}
+    ChannelOpening Open(std::uint32_t base) override {
+        ++openings;
+        if (!available_) {
+            return {nullptr, {LinkFault::PortNotPermitted, "/dev/parport0"}};
+        }
+        return {std::make_unique<TaggedChannel>(base, direct_)};
+    }
+    int openings = 0;
 
   private:
-    class TaggedPort : public PortIo {
+    class TaggedChannel : public PortChannel {
       public:
-        explicit TaggedPort(std::uint32_t tag) : tag_(tag) {}
-        std::uint32_t PortRead(std::uint32_t, PortWidth) override { return tag_; }
-        void PortWrite(std::uint32_t, PortWidth, std::uint32_t value) override { written = value; }
-        std::uint32_t written = 0;
+        TaggedChannel(std::uint32_t base, bool direct) : base_(base), canGoDirect_(direct) {}
+        std::uint8_t Read(std::uint32_t offset) override {
+            return static_cast<std::uint8_t>((direct_ ? 0x20 : 0x10) + offset + (base_ >> 8));
+        }
+        void Write(std::uint32_t, std::uint8_t) override {}
+        bool GoDirect() override { return direct_ = canGoDirect_; }
+        std::string Description() const override { return direct_ ? "direct" : "driver"; }
 
       private:
-        std::uint32_t tag_;
+        std::uint32_t base_;
+        bool canGoDirect_;
+        bool direct_ = false;
     };
-    std::unique_ptr<PortIo> Open(bool available, std::uint32_t tag) {
-        if (!available)
-            return nullptr;
-        ++*opened_;
-        return std::make_unique<TaggedPort>(tag);
-    }
-    bool driver_;
+    bool available_;
     bool direct_;
-    int* opened_;
 };
 
-TEST(PortLayer, WithoutAnyBackendReadsGiveZeroAndDirectAccessStaysOff) {
-    int opened = 0;
-    PortLayer layer(std::make_unique<FakeBackends>(false, true, &opened));
+TEST(PortLayer, WithoutAPortReadsGiveZeroAndEveryOpeningSaysWhy) {
+    auto backends = std::make_unique<FakeBackends>(false, true);
+    FakeBackends& fake = *backends;
+    PortLayer layer(std::move(backends));
     layer.PortLayerStartup();
-    EXPECT_FALSE(layer.PortAccessAvailable());
     layer.SetDirectAccess(true);
-    EXPECT_FALSE(layer.DirectAccessActive()) << "no access stays no access";
     EXPECT_EQ(layer.PortReadByte(0x379), 0);
     layer.PortWriteByte(0x378, 0x60);
-    EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(layer.PortAccessAvailable());
+    EXPECT_FALSE(layer.DirectAccessActive()) << "no access stays no access";
+    EXPECT_EQ(fake.openings, 1) << "plain accesses do not retry a port that failed";
+    EXPECT_EQ(layer.OpenPort(kLpt1Base).problem.fault, LinkFault::PortNotPermitted);
+    EXPECT_EQ(fake.openings, 2) << "a send tries again";
 }
 
-TEST(PortLayer, DriverRequestsUntilDirectAccessIsGranted) {
-    int opened = 0;
-    PortLayer layer(std::make_unique<FakeBackends>(true, true, &opened));
+TEST(PortLayer, PortsOpenWhenUsedAndGoDirectOnceAllowed) {
+    PortLayer layer(std::make_unique<FakeBackends>(true, true));
     EXPECT_EQ(layer.PortReadByte(0x379), 0) << "nothing before start-up";
     layer.PortLayerStartup();
-    EXPECT_TRUE(layer.PortAccessAvailable());
-    EXPECT_FALSE(layer.DirectAccessActive());
-    EXPECT_EQ(layer.PortReadByte(0x379), 0x10);
-    layer.SetDirectAccess(false);
-    EXPECT_FALSE(layer.DirectAccessActive());
+    EXPECT_EQ(layer.PortReadByte(0x379), 0x10 + 1 + 3);
+    EXPECT_EQ(layer.PortReadByte(0x279), 0x10 + 1 + 2) << "each LPT is its own port";
+    EXPECT_EQ(layer.PortReadByte(0x37A + 1), 0) << "no other address";
+    EXPECT_EQ(layer.PortRead(0x379, PortWidth::Word), 0u) << "byte accesses only";
     layer.SetDirectAccess(true);
     EXPECT_TRUE(layer.DirectAccessActive());
-    EXPECT_EQ(layer.PortRead(0x379, PortWidth::Word), 0x20u);
+    EXPECT_EQ(layer.PortReadByte(0x378), 0x20 + 3);
+    EXPECT_EQ(layer.OpenPort(kLpt2Base).description, "direct");
     layer.PortLayerShutdown();
     EXPECT_FALSE(layer.PortAccessAvailable());
     EXPECT_EQ(layer.PortReadByte(0x379), 0);
 }
 
 TEST(PortLayer, DirectAccessRefusedKeepsDriverRequests) {
-    int opened = 0;
-    PortLayer layer(std::make_unique<FakeBackends>(true, false, &opened));
+    PortLayer layer(std::make_unique<FakeBackends>(true, false));
     layer.PortLayerStartup();
     layer.SetDirectAccess(true);
     EXPECT_FALSE(layer.DirectAccessActive());
-    EXPECT_EQ(layer.PortReadByte(0x379), 0x10);
+    EXPECT_EQ(layer.PortReadByte(0x379), 0x10 + 1 + 3);
+    EXPECT_EQ(layer.OpenPort(kLpt1Base).description, "driver");
 }
 
 TEST(PortTrace, RecordsEveryAccessAndTheLinesAsAWaveform) {
     RecordingPort inner([] { return true; });
     std::ostringstream text, vcd;
-    PortTrace trace(inner, kLpt1Base, &text, &vcd);
+    PortTrace trace(inner, &text, &vcd);
     trace.PortWriteByte(0x378, 0x60);
     EXPECT_TRUE(trace.PortReadByte(0x379) & 0x20);
     trace.PortWriteByte(0x378, 0x00);

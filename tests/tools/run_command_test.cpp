@@ -73,21 +73,22 @@ TEST(RunCommand, FollowsTheRadiotextFileTakesHandOversAndSavesOnSigterm) {
     const std::string log = dir / "log.txt";
 
     const pid_t first = Spawn({program, "run", "--simulate", "st.rds"}, log);
-    ASSERT_TRUE(WaitForLines(log, 1, 15s)) << "the file's text is sent at the first tick";
+    ASSERT_TRUE(WaitForLines(log, 2, 15s)) << "the file's text is sent at the first tick";
+    EXPECT_THAT(ReadBytes(log), HasSubstr(" port LPT1: simulated encoder\n"));
     EXPECT_THAT(ReadBytes(log), HasSubstr(" ok bank 1 RT=\"first text\""));
     std::this_thread::sleep_for(4s);
-    EXPECT_EQ(Lines(log), 1u) << "an unchanged file sends nothing";
+    EXPECT_EQ(Lines(log), 2u) << "an unchanged file sends nothing";
 
     WriteBytes(dir / "rt.txt", "second text\n");
     const auto changed = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitForLines(log, 2, 10s));
+    ASSERT_TRUE(WaitForLines(log, 3, 10s));
     // The next tick (at most 3 s) starts the send; calibration and writes take
     // up to 2.5 s more before the line is printed.
     EXPECT_LT(std::chrono::steady_clock::now() - changed, 3s + 3500ms);
     EXPECT_THAT(ReadBytes(log), HasSubstr("RT=\"second text\""));
 
     EXPECT_EQ(Wait(Spawn({program, "run", "other.rds"}, dir / "later.txt")), 0);
-    ASSERT_TRUE(WaitForLines(log, 3, 10s)) << "the handed-over file asked for a send";
+    ASSERT_TRUE(WaitForLines(log, 4, 10s)) << "the handed-over file asked for a send";
     EXPECT_THAT(ReadBytes(log), HasSubstr("RT=\"Handed over\""));
 
     ::kill(first, SIGTERM);

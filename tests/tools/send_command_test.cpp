@@ -3,6 +3,9 @@
 
 #include <sstream>
 
+#include "link/encoder_simulator.h"
+#include "tests/support/fake_link_timing.h"
+#include "tests/support/fake_parport_system.h"
 #include "tests/support/temp_dir.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -49,6 +52,74 @@ TEST(SendCommand, SimulatedSendPrintsTheRecordAndTheMemoryOfTheBank) {
     EXPECT_THAT(trace, HasSubstr(" 278 60\n"));
     EXPECT_THAT(trace, HasSubstr("R "));
     EXPECT_THAT(ReadBytes(dir / "t.vcd"), StartsWith("$timescale 1ns $end"));
+}
+
+// The system's ports as a fake with an encoder behind them, virtual time.
+struct FakeMachine {
+    FakeMachine(std::vector<test::FakeParportSystem::Port> ports, EncoderScenario scenario)
+        : encoder(scenario), ports(std::move(ports)) {}
+
+    CommandEnvironment Environment() {
+        return {[this] {
+                    auto fake = std::make_unique<test::FakeParportSystem>(ports, encoder, false);
+                    system = fake.get();
+                    return LinuxPortBackends(std::move(fake));
+                },
+                [] { return std::make_unique<test::FakeLinkTiming>(); }};
+    }
+
+    EncoderSimulator encoder;
+    std::vector<test::FakeParportSystem::Port> ports;
+    test::FakeParportSystem* system = nullptr;
+};
+
+TEST(SendCommand, EveryFailureSaysWhyAfterError) {
+    using Port = test::FakeParportSystem::Port;
+    const Port lpt1{{0, kLpt1Base}};
+    struct Case {
+        std::vector<Port> ports;
+        EncoderScenario scenario;
+        std::string reason;
+    };
+    TempDir dir;
+    WriteBytes(dir / "s.rds", "CLEAR\r\n");
+    for (const Case& c : {
+             Case{{}, EncoderScenario::Healthy, "no parallel port found for LPT1"},
+             Case{{Port{{0, kLpt1Base}, false}},
+                  EncoderScenario::Healthy,
+                  "/dev/parport0 missing: ppdev not loaded (sudo modprobe ppdev)"},
+             Case{{Port{{0, kLpt1Base}, true, false}},
+                  EncoderScenario::Healthy,
+                  "/dev/parport0 not permitted: add the user to group lp and log in again"},
+             Case{{Port{{0, kLpt1Base}, true, true, true, true}},
+                  EncoderScenario::Healthy,
+                  "/dev/parport0 is held by another program"},
+             Case{{lpt1},
+                  EncoderScenario::StuckHigh,
+                  "the encoder did not answer: status line stuck high"},
+             Case{{lpt1},
+                  EncoderScenario::Absent,
+                  "the encoder did not answer: status line stuck low"},
+             Case{{lpt1},
+                  EncoderScenario::NoConfirm,
+                  "the encoder did not confirm the write, retries included"},
+         }) {
+        FakeMachine machine(c.ports, c.scenario);
+        std::ostringstream out, err;
+        EXPECT_EQ(SendCommand({dir / "s.rds"}, out, err, machine.Environment()), 1);
+        EXPECT_EQ(err.str(), "Error: " + c.reason + "\n");
+        EXPECT_EQ(out.str(), "");
+    }
+}
+
+TEST(SendCommand, AMissingStationIsAnErrorAndTouchesNoPort) {
+    TempDir dir;
+    FakeMachine machine({{{0, kLpt1Base}}}, EncoderScenario::Healthy);
+    std::ostringstream out, err;
+    EXPECT_EQ(SendCommand({dir / "rock-fm.rsd"}, out, err, machine.Environment()), 2);
+    EXPECT_EQ(err.str(), "vaxoctl: station file " + dir / "rock-fm.rsd" + " does not exist\n");
+    EXPECT_EQ(machine.system, nullptr) << "the port layer was never made";
+    EXPECT_EQ(machine.encoder.Writes(), 0);
 }
 
 TEST(SendCommand, RejectsMisuse) {

@@ -13,6 +13,7 @@
 #include "link/encoder_simulator.h"
 #include "stations/station_file.h"
 #include "tests/support/fake_link_timing.h"
+#include "tests/support/fake_parport_system.h"
 #include "tests/support/temp_dir.h"
 #include "ui/tform1.h"
 #include "ui/widget_factory.h"
@@ -93,7 +94,11 @@ class TForm1Test : public QObject {
         resources_ = std::make_unique<QTemporaryDir>();
         qputenv("XDG_RUNTIME_DIR", runtime_->path().toLocal8Bit());
         encoder_ = std::make_unique<vaxo::EncoderSimulator>();
-        layer_ = std::make_unique<vaxo::PortLayer>(vaxo::ForwardingPortBackends(*encoder_));
+        // One port, LPT1 at 0x378, with the encoder on it; nothing on LPT2.
+        layer_ = std::make_unique<vaxo::PortLayer>(
+            vaxo::LinuxPortBackends(std::make_unique<vaxo::test::FakeParportSystem>(
+                std::vector<vaxo::test::FakeParportSystem::Port>{{{0, vaxo::kLpt1Base}}}, *encoder_,
+                false)));
         timing_ = std::make_unique<vaxo::test::FakeLinkTiming>();
         dialogs_ = FakeDialogs();
     }
