@@ -25,7 +25,9 @@ std::vector<std::string> SplitLines(std::string_view text) {
 std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) {
-        text += line;
+        for (char c : line) {
+            text += c == '\0' || c == '\r' || c == '\n' ? ' ' : c;
+        }
         text += "\r\n";
     }
     return text;

@@ -11,7 +11,8 @@ namespace {
 // What one source gave on this tick.
 struct SourceText {
     bool unreadable = false;
-    std::string text;  // empty when the source is off or was not found
+    bool busy = false;  // being rewritten: as if this tick had not looked
+    std::string text;   // empty when the source is off or was not found
 };
 
 template <typename Apply>
@@ -21,11 +22,13 @@ SourceText ReadSource(const std::string& name, const std::string& programDir, Ap
         case LiveTextRead::Outcome::NotFound:
             return {};
         case LiveTextRead::Outcome::Unreadable:
-            return {true, ""};
+            return {true, false, ""};
+        case LiveTextRead::Outcome::Busy:
+            return {false, true, ""};
         case LiveTextRead::Outcome::Read:
             break;
     }
-    return {false, apply(read.text)};
+    return {false, false, apply(read.text)};
 }
 
 }  // namespace
@@ -67,13 +70,17 @@ void LiveTextFeeds::Timer1Timer() {
         });
     }
     s.NotifyChanged();
-    const bool rtTrigger =
-        !rt.unreadable && rt.text != s.LastFileRT && s.UPCH && s.RTFF && s.SELRT == 1 && !s.RTSA;
-    const bool dpsTrigger =
-        !rtTrigger && !dps.unreadable && dps.text != s.LastFileDPS && s.UPCHPS && dpsFeed;
+    const bool rtTrigger = !rt.unreadable && !rt.busy && rt.text != s.LastFileRT && s.UPCH &&
+                           s.RTFF && s.SELRT == 1 && !s.RTSA;
+    const bool dpsTrigger = !rtTrigger && !dps.unreadable && !dps.busy &&
+                            dps.text != s.LastFileDPS && s.UPCHPS && dpsFeed;
     if (rtTrigger || dpsTrigger) {
-        s.LastFileDPS = dps.text;
-        s.LastFileRT = rt.text;
+        if (!dps.busy) {
+            s.LastFileDPS = dps.text;
+        }
+        if (!rt.busy) {
+            s.LastFileRT = rt.text;
+        }
         Send();
     }
     if (s.SendPending) {

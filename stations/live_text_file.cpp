@@ -1,18 +1,29 @@
 #include "stations/live_text_file.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <filesystem>
+#include <algorithm>
+#include <cerrno>
 #include <memory>
+#include <optional>
 
-#include "app/file_io.h"
 #include "encoding/code_page.h"
 
 namespace vaxo {
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr char kEndOfFile = 26;  // Ctrl-Z
+constexpr std::size_t kReadChunk = 64 * 1024;
+// A writer that truncates and then writes takes milliseconds; a feed that is
+// empty for longer means it. A file changed this recently may still be half
+// written.
+constexpr auto kTruncationSettles = 2s;
+constexpr auto kWriteSettles = 100ms;
 
 struct Candidate {
     std::string path;
@@ -23,8 +34,13 @@ bool Newer(const timespec& a, const timespec& b) {
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
+WallTime ToWallTime(const timespec& t) {
+    return WallTime(std::chrono::duration_cast<WallTime::duration>(
+        std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec)));
+}
+
 // The newest regular file in `folder` whose name matches; the first listed
-// among equally new ones.
+// among equally new ones. Pipes, sockets and devices are passed over.
 std::optional<Candidate> NewestMatch(const std::string& folder, const std::string& pattern) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
                                             ::closedir);
@@ -39,7 +55,7 @@ std::optional<Candidate> NewestMatch(const std::string& folder, const std::strin
         }
         const std::string path = folder + name;
         struct stat info {};
-        if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
             continue;
         }
         if (!newest || Newer(info.st_mtim, newest->modified)) {
@@ -49,23 +65,185 @@ std::optional<Candidate> NewestMatch(const std::string& folder, const std::strin
     return newest;
 }
 
-std::string LastNonEmptyLine(std::string_view text) {
-    std::string last;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            if (!line.empty()) {
-                last = line;
-            }
-            line.clear();
-        } else if (c != '\r') {
-            line += c;
+bool SameState(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+bool StillBeingWritten(const struct stat& info, WallTime now) {
+    const auto age = now - ToWallTime(info.st_mtim);
+    return age < (info.st_size == 0 ? kTruncationSettles : kWriteSettles) &&
+           age > -kTruncationSettles;
+}
+
+// A recognisably UTF-16 text: in most code units one byte is zero and the
+// other is not, and never the other way round. A zero-filled file is not.
+bool LooksLikeUtf16(std::string_view start, bool littleEndian) {
+    std::size_t textual = 0, units = 0;
+    for (std::size_t i = 0; i + 1 < start.size(); i += 2) {
+        const bool low0 = start[i + (littleEndian ? 0 : 1)] == 0;
+        const bool high0 = start[i + (littleEndian ? 1 : 0)] == 0;
+        if (low0 && high0) {
+            continue;
         }
+        ++units;
+        if (low0) {
+            return false;
+        }
+        textual += high0 ? 1 : 0;
     }
-    return line.empty() ? last : line;
+    return units >= 1 && 2 * textual >= units;
 }
 
 }  // namespace
+
+std::size_t LastLineScanner::Decide(std::string_view start) {
+    const bool littleMark = start.substr(0, 2) == "\xFF\xFE";
+    const bool bigMark = start.substr(0, 2) == "\xFE\xFF";
+    if (littleMark || (!bigMark && LooksLikeUtf16(start, true))) {
+        coding_ = Coding::Utf16Le;
+    } else if (bigMark || LooksLikeUtf16(start, false)) {
+        coding_ = Coding::Utf16Be;
+    } else {
+        coding_ = Coding::Bytes;
+    }
+    return littleMark || bigMark ? 2 : 0;
+}
+
+void LastLineScanner::Feed(std::string_view bytes) {
+    if (coding_ == Coding::Unknown) {
+        // The coding is settled on the first few kilobytes, however they arrive.
+        const std::size_t taken = std::min(bytes.size(), kDetectionBytes - start_.size());
+        start_.append(bytes.substr(0, taken));
+        bytes.remove_prefix(taken);
+        if (start_.size() < kDetectionBytes) {
+            return;
+        }
+        TakeStart();
+    }
+    Decoded(bytes);
+}
+
+void LastLineScanner::TakeStart() {
+    std::string start;
+    start.swap(start_);
+    Decoded(std::string_view(start).substr(Decide(start)));
+}
+
+void LastLineScanner::Decoded(std::string_view bytes) {
+    if (coding_ == Coding::Bytes) {
+        for (char byte : bytes) {
+            if (ended_) {
+                return;
+            }
+            Byte(byte);
+        }
+        return;
+    }
+    FeedUtf16(bytes);
+}
+
+void LastLineScanner::FeedUtf16(std::string_view bytes) {
+    const bool little = coding_ == Coding::Utf16Le;
+    std::size_t at = 0;
+    while (!ended_) {
+        unsigned char pair[2];
+        if (carry_ >= 0) {
+            if (at >= bytes.size()) {
+                return;
+            }
+            pair[0] = static_cast<unsigned char>(carry_);
+            pair[1] = static_cast<unsigned char>(bytes[at++]);
+            carry_ = -1;
+        } else if (at + 1 < bytes.size()) {
+            pair[0] = static_cast<unsigned char>(bytes[at]);
+            pair[1] = static_cast<unsigned char>(bytes[at + 1]);
+            at += 2;
+        } else {
+            if (at < bytes.size()) {
+                carry_ = static_cast<unsigned char>(bytes[at]);
+            }
+            return;
+        }
+        const auto unit =
+            static_cast<char16_t>(little ? pair[0] | pair[1] << 8 : pair[0] << 8 | pair[1]);
+        if (unit >= 0xD800 && unit < 0xDC00) {
+            highSurrogate_ = unit;
+            continue;
+        }
+        if (unit >= 0xDC00 && unit < 0xE000) {
+            Point(highSurrogate_ ? 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00)
+                                 : U'?');
+        } else {
+            Point(unit);
+        }
+        highSurrogate_ = 0;
+    }
+}
+
+// UTF-16 text arrives as code points and is kept in Windows-1250 at once.
+void LastLineScanner::Point(char32_t point) {
+    if (point == 0 || point == U'\n' || point == U'\r' || point == kEndOfFile) {
+        Byte(static_cast<char>(point));
+        return;
+    }
+    Byte(static_cast<char>(UnicodeToWindows1250(point).value_or('?')));
+}
+
+void LastLineScanner::Byte(char byte) {
+    switch (byte) {
+        case '\n':
+            EndLine();
+            return;
+        case '\r':
+            return;
+        case kEndOfFile:
+            ended_ = true;
+            return;
+        case '\0':
+            lineCut_ = true;
+            return;
+        default:
+            if (!lineCut_ && line_.size() < kLineLimit) {
+                line_ += byte;
+            }
+    }
+}
+
+void LastLineScanner::EndLine() {
+    if (!line_.empty()) {
+        last_.swap(line_);
+        lastIsFirst_ = firstLine_;
+    }
+    line_.clear();
+    lineCut_ = false;
+    firstLine_ = false;
+}
+
+std::string LastLineScanner::Finish() {
+    if (coding_ == Coding::Unknown) {
+        TakeStart();
+    }
+    EndLine();
+    std::string text = std::move(last_);
+    if (coding_ != Coding::Bytes) {
+        return text;  // decoded already
+    }
+    std::string_view line = text;
+    if (lastIsFirst_ && line.substr(0, 3) == "\xEF\xBB\xBF") {
+        line.remove_prefix(3);
+    }
+    if (IsAscii(line)) {
+        return std::string(line);
+    }
+    return Utf8ToWindows1250(line).value_or(std::string(line));
+}
+
+std::string LastLiveTextLine(std::string_view bytes) {
+    LastLineScanner scanner;
+    scanner.Feed(bytes);
+    return scanner.Finish();
+}
 
 bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
@@ -89,32 +267,48 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
-LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& programDir) {
-    std::error_code ignored;
-    if (!programDir.empty()) {
-        std::filesystem::current_path(programDir, ignored);
-    }
-    const std::size_t slash = sourceName.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : sourceName.substr(0, slash + 1);
-    const std::string pattern = sourceName.substr(folder.size());
-    const auto newest = NewestMatch(folder, pattern);
+LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& programDir,
+                              WallTime now) {
+    const std::string name =
+        sourceName.empty() || sourceName.front() == '/' ? sourceName : programDir + sourceName;
+    const std::size_t slash = name.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+    const auto newest = NewestMatch(folder, name.substr(folder.size()));
     if (!newest) {
         return {};
     }
-    std::optional<std::string> content;
-    try {
-        content = ReadFileIfExists(newest->path);
-    } catch (const FileError&) {
+    const int fd = ::open(newest->path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat before {
+    }, after{};
+    if (fd < 0 || ::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return {LiveTextRead::Outcome::Unreadable, ""};  // locked, or gone since it was listed
     }
-    if (!content) {  // locked, unreadable, or gone since it was listed
+    LastLineScanner scanner;
+    std::string chunk(kReadChunk, '\0');
+    bool failed = false;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            failed = got < 0;
+            break;
+        }
+        scanner.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    }
+    const bool stable = ::fstat(fd, &after) == 0 && SameState(before, after);
+    ::close(fd);
+    if (failed) {
         return {LiveTextRead::Outcome::Unreadable, ""};
     }
-    std::string text = std::move(*content);
-    text = text.substr(0, text.find(kEndOfFile));
-    if (!IsAscii(text)) {
-        text = Utf8ToWindows1250(text).value_or(text);
+    if (!stable || StillBeingWritten(after, now)) {
+        return {LiveTextRead::Outcome::Busy, ""};
     }
-    return {LiveTextRead::Outcome::Read, LastNonEmptyLine(text)};
+    return {LiveTextRead::Outcome::Read, scanner.Finish()};
 }
 
 }  // namespace vaxo

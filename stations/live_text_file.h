@@ -1,21 +1,72 @@
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <string_view>
 
 namespace vaxo {
 
 struct LiveTextRead {
-    enum class Outcome { NotFound, Unreadable, Read };
+    enum class Outcome {
+        NotFound,
+        Unreadable,
+        Busy,  // being rewritten: not taken at this tick
+        Read,
+    };
     Outcome outcome = Outcome::NotFound;
     std::string text;  // the last non-empty line, in Windows-1250
 };
 
-// Finds the newest file matching the source name (wildcards "*" and "?" in the
-// name part; relative names are taken from programDir, which becomes the
-// working directory) and returns its last non-empty line. Lines end at LF or
-// CR LF, a lone CR is dropped, Ctrl-Z ends the file. A file that is valid
-// UTF-8 with non-ASCII characters is converted to Windows-1250 first.
-LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& programDir);
+// The last non-empty line of live-text bytes, fed in pieces of any size, in
+// Windows-1250. A line ends at LF; a CR anywhere is dropped; a NUL ends its
+// line and Ctrl-Z the text. A text with a UTF-16 byte-order mark, or that is
+// recognisably UTF-16 without one, is decoded; otherwise the line taken is
+// converted from UTF-8 when it is valid UTF-8 with non-ASCII characters, and
+// taken as Windows-1250 bytes when not. Memory stays bounded: a line is kept
+// up to kLineLimit bytes.
+class LastLineScanner {
+  public:
+    static constexpr std::size_t kLineLimit = 64 * 1024;
+    static constexpr std::size_t kDetectionBytes = 4096;
+
+    void Feed(std::string_view bytes);
+    std::string Finish();
+
+  private:
+    enum class Coding { Unknown, Bytes, Utf16Le, Utf16Be };
+    // Settles the coding from the text's start; the length of its byte-order mark.
+    std::size_t Decide(std::string_view start);
+    void TakeStart();
+    void Decoded(std::string_view bytes);
+    void FeedUtf16(std::string_view bytes);
+    void Point(char32_t point);
+    void Byte(char byte);
+    void EndLine();
+
+    Coding coding_ = Coding::Unknown;
+    bool ended_ = false;     // Ctrl-Z seen
+    bool lineCut_ = false;   // NUL seen: the rest of the line is dropped
+    bool firstLine_ = true;  // the line being read is the first one
+    std::string line_;
+    std::string last_;
+    bool lastIsFirst_ = false;
+    std::string start_;  // the first bytes, until the coding is settled
+    int carry_ = -1;     // an odd byte of UTF-16, while it waits for its pair
+    char16_t highSurrogate_ = 0;
+};
+
+std::string LastLiveTextLine(std::string_view bytes);
+
+using WallTime = std::chrono::system_clock::time_point;
+
+// Finds the newest regular file matching the source name (wildcards "*" and
+// "?" in the name part; relative names are taken from programDir) and returns
+// its last non-empty line. A file that is being rewritten in place is Busy:
+// one that changed while it was read, that changed within the last moments
+// before `now`, or that is empty a short while after a change (a truncation
+// that its writer has not yet followed with the text).
+LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& programDir,
+                              WallTime now = std::chrono::system_clock::now());
 
 // Whether a name matches a pattern of "*" (any run) and "?" (any one byte).
 bool MatchesWildcard(std::string_view name, std::string_view pattern);

@@ -102,6 +102,19 @@ TEST(SettingsFile, TextsAndBothRecordsComeBackExactly) {
     EXPECT_TRUE(back.AUTOSAVE);
 }
 
+TEST(SettingsFile, ZeroBytesAndLineBreaksInsideATextCannotBreakTheLines) {
+    RdsParameterSet set;
+    set.AUTOSAVE = true;
+    set.LastFileRT = std::string("UTF-16\0t\0e\0x\0t", 14);
+    set.LastFileDPS = "two\r\nlines";
+    set.RememberedFile = "odd\nname.rds";
+    const RdsParameterSet back = Applied(SettingsLines(set));
+    EXPECT_TRUE(back.AUTOSAVE) << "still 65 lines";
+    EXPECT_EQ(back.LastFileRT, "UTF-16 t e x t");
+    EXPECT_EQ(back.LastFileDPS, "two  lines");
+    EXPECT_EQ(back.StationFileName, "odd name.rds");
+}
+
 TEST(SettingsFile, AnyOtherLineCountLosesEverySetting) {
     for (std::size_t count : {0u, 64u, 66u}) {
         auto lines = FirstExitLines();

@@ -15,7 +15,12 @@ using ::testing::ElementsAre;
 struct Feeds {
     Feeds() { set.ProgramDir = dir.path().string() + "/"; }
     void Tick() { feeds.Timer1Timer(); }
-    void Write(const std::string& name, const std::string& text) { WriteBytes(dir / name, text); }
+    // A file its writer finished a while ago.
+    void Write(const std::string& name, const std::string& text) {
+        WriteBytes(dir / name, text);
+        std::filesystem::last_write_time(
+            dir / name, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(10));
+    }
 
     TempDir dir;
     RdsParameterSet set;
@@ -46,6 +51,25 @@ TEST(LiveTextFeeds, ChangedRadiotextFileIsSentOnce) {
     f.Tick();
     EXPECT_EQ(f.set.RT, "        ");
     EXPECT_EQ(f.sends, 2);
+}
+
+TEST(LiveTextFeeds, AFileBeingRewrittenIsLeftForTheNextTick) {
+    Feeds f;
+    f.set.RTFF = true;
+    f.set.ENDPS = f.set.PSFF = true;
+    f.Write("rt.txt", "on air");
+    f.Write("dps.txt", "ROCK");
+    f.Tick();
+    ASSERT_EQ(f.sends, 1);
+    WriteBytes(f.dir / "rt.txt", "");  // truncated just now, its text still to come
+    f.Write("dps.txt", "POP");
+    f.Tick();
+    EXPECT_EQ(f.sends, 2) << "the other feed still sends";
+    EXPECT_EQ(f.set.RT, "on air") << "no blank radiotext on air";
+    EXPECT_EQ(f.set.LastFileRT, "on air") << "nor recorded";
+    f.Write("rt.txt", "on air");
+    f.Tick();
+    EXPECT_EQ(f.sends, 2) << "the finished file is the same text";
 }
 
 TEST(LiveTextFeeds, RadiotextTriggerNeedsSendOnChangeFirstRadiotextAndNoSwitching) {

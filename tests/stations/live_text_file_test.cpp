@@ -12,14 +12,17 @@ namespace {
 using test::TempDir;
 using test::WriteBytes;
 using Outcome = LiveTextRead::Outcome;
+using namespace std::chrono_literals;
 
 void SetModified(const std::string& path, long seconds) {
     const timespec times[2] = {{seconds, 0}, {seconds, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
+// Read as a tick would, long after the file was written.
 LiveTextRead Read(const TempDir& dir, const std::string& name) {
-    return ReadLiveTextFile(name, dir.path().string() + "/");
+    return ReadLiveTextFile(name, dir.path().string() + "/",
+                            std::chrono::system_clock::now() + std::chrono::hours(1));
 }
 
 TEST(LiveTextFile, TakesTheLastNonEmptyLine) {
@@ -56,7 +59,7 @@ TEST(LiveTextFile, NewestMatchingFileIsRead) {
     SetModified(dir / "other.txt", 9000);
     EXPECT_EQ(Read(dir, "news*.txt").text, "two");
     EXPECT_EQ(Read(dir, "news?.txt").text, "two");
-    EXPECT_EQ(ReadLiveTextFile(dir / "news3.txt", "/").text, "three") << "absolute name";
+    EXPECT_EQ(Read(dir, dir / "news3.txt").text, "three") << "absolute name";
     EXPECT_EQ(Read(dir, "news*.TXT").outcome, Outcome::NotFound);
 }
 
@@ -84,6 +87,57 @@ TEST(LiveTextFile, Utf8TextIsTakenIntoTheCodePage) {
     EXPECT_EQ(Read(dir, "rt.txt").text, "plain") << "byte-order mark dropped";
     WriteBytes(dir / "rt.txt", "P\xF8\xEDli\x9A\n");
     EXPECT_EQ(Read(dir, "rt.txt").text, "P\xF8\xEDli\x9A") << "not UTF-8: taken as it is";
+}
+
+TEST(LiveTextFile, NulEndsItsLineAndUtf16IsDecodedWithOrWithoutMark) {
+    EXPECT_EQ(LastLiveTextLine(std::string("kept\ngone\0after\n", 18)), "gone");
+    EXPECT_EQ(LastLiveTextLine(std::string("text\n\0\0\0\0\0\0", 11)), "text")
+        << "zero-filled after a power cut";
+    EXPECT_EQ(LastLiveTextLine(std::string(4096, '\0')), "") << "all zeros: empty, not UTF-16";
+    const std::string le("\xFF\xFEP\0\x59\x01\xED\0l\0i\0\x61\x01\r\0\n\0", 18);
+    EXPECT_EQ(LastLiveTextLine(le), "P\xF8\xEDli\x9A");
+    const std::string noMark("H\0i\0 \0\xAC\x20\n\0\0\0\0\0", 14);  // euro sign
+    EXPECT_EQ(LastLiveTextLine(noMark), "Hi \x80");
+    const std::string be("\xFE\xFF\0O\0K\xD8\x3D\xDE\x00", 10);
+    EXPECT_EQ(LastLiveTextLine(be), "OK?") << "a character beyond the code page";
+    LastLineScanner pieces;  // a code unit split across two reads
+    for (char byte : le) {
+        pieces.Feed(std::string_view(&byte, 1));
+    }
+    EXPECT_EQ(pieces.Finish(), "P\xF8\xEDli\x9A");
+}
+
+TEST(LiveTextFile, WhetherTextIsUtf8IsDecidedOnTheLineTaken) {
+    EXPECT_EQ(LastLiveTextLine("\xE8"
+                               "esky\n\xC5\xBDlu\xC5\xA5ou\xC4\x8Dk\xC3\xBD\n"),
+              "\x8Elu\x9Dou\xE8k\xFD");
+    EXPECT_EQ(LastLiveTextLine("\xC5\xBD\n\xE8"
+                               "esky\n"),
+              "\xE8"
+              "esky");
+}
+
+TEST(LiveTextFile, AFileBeingRewrittenIsNotTakenUntilItSettles) {
+    TempDir dir;
+    const std::string folder = dir.path().string() + "/";
+    const auto now = std::chrono::system_clock::now();
+    WriteBytes(dir / "rt.txt", "");
+    EXPECT_EQ(ReadLiveTextFile("rt.txt", folder, now).outcome, Outcome::Busy)
+        << "truncated, the text not yet written";
+    EXPECT_EQ(ReadLiveTextFile("rt.txt", folder, now + 3s).outcome, Outcome::Read)
+        << "empty for good";
+    WriteBytes(dir / "rt.txt", "half");
+    EXPECT_EQ(ReadLiveTextFile("rt.txt", folder, now).outcome, Outcome::Busy);
+    EXPECT_EQ(ReadLiveTextFile("rt.txt", folder, now + 1s).text, "half");
+}
+
+TEST(LiveTextFile, WildcardsChooseAmongRegularFilesOnly) {
+    TempDir dir;
+    WriteBytes(dir / "np-old.txt", "regular");
+    SetModified(dir / "np-old.txt", 1000);
+    ASSERT_EQ(::mkfifo((dir / "np-pipe.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "np-device.txt");
+    EXPECT_EQ(Read(dir, "np-*.txt").text, "regular") << "the newer pipe and device are passed over";
 }
 
 TEST(Wildcards, StarAndQuestionMarkOnly) {
