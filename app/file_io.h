@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -10,20 +11,39 @@ namespace vaxo {
 // An error the operator is shown with its text; the operation at hand ends.
 class FileError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    enum class Kind { CannotOpen, ReadFailed, TooLarge, CannotCreate, WriteFailed, Other };
+
+    FileError(Kind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
+    explicit FileError(const std::string& text) : FileError(Kind::Other, text) {}
+    Kind kind() const { return kind_; }
+
+  private:
+    Kind kind_;
 };
 
-// The whole file, or nothing when no file of that name exists. Throws
-// FileError "Cannot open file <name>" for a file that exists but cannot be
-// opened or is no regular file (a folder, a pipe, a device), and "Stream
-// read error" when reading it fails.
-std::optional<std::string> ReadFileIfExists(const std::string& path);
+// Station, settings and language files are small by nature; no real one
+// comes near this.
+inline constexpr std::size_t kSmallFileLimit = 1024 * 1024;
 
-// Replaces the file with the given bytes so that it is either the old file or
-// the complete new one: the bytes go to a temporary file in the same folder,
-// are flushed to disk, and the temporary file is renamed over the old one.
-// Throws FileError "Cannot create file <name>" or "Stream write error"; the
-// old file is then untouched.
-void WriteFileAtomically(const std::string& path, std::string_view bytes);
+// The whole file, or nothing when no file of that name exists. Throws
+// FileError "Cannot open file <name>" (kind CannotOpen) for a file that exists
+// but cannot be opened or is no regular file (a folder, a pipe, a device);
+// the same text with kind TooLarge for one longer than `limit` bytes, which
+// is not read; and "Stream read error" when reading fails.
+std::optional<std::string> ReadFileIfExists(const std::string& path,
+                                            std::size_t limit = kSmallFileLimit);
+
+// Saves the bytes as the file's new contents, keeping what the file is: a
+// symbolic link stays a link and its target is saved; the owner, group, mode
+// and hard links stay. Where it can keep all that, the bytes go to a
+// temporary file in the same folder, are flushed and renamed over the old
+// file, so that a failed save leaves the old file whole. Where it cannot (a
+// folder it may not write, another owner, a file with hard links), the file
+// is written in place, the complete bytes at once. A target that is not a
+// regular file, and a file without any write permission (also for root),
+// are refused. Temporary files that an interrupted save of the same file
+// left behind are removed. Throws FileError "Cannot create file <name>" or
+// "Stream write error".
+void SaveFile(const std::string& path, std::string_view bytes);
 
 }  // namespace vaxo

@@ -56,9 +56,9 @@ void WriteRegistrationFile(const fs::path& path, const std::string& bytes) {
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
     try {
-        WriteFileAtomically(path.string(), bytes);
+        SaveFile(path.string(), bytes);
     } catch (const FileError& failure) {
-        if (std::string(failure.what()) == "Stream write error") {
+        if (failure.kind() == FileError::Kind::WriteFailed) {
             throw FileError("Failed to set data for '" + path.filename().string() + "'");
         }
     }

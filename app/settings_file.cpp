@@ -70,7 +70,15 @@ void ApplySettingsText(RdsParameterSet& set, std::string_view text) {
 
 void LoadSettingsFile(RdsParameterSet& set) {
     EnterProgramDir(set);
-    const auto text = ReadFileIfExists(kSettingsFileName);
+    std::optional<std::string> text;
+    try {
+        text = ReadFileIfExists(kSettingsFileName);
+    } catch (const FileError& error) {
+        if (error.kind() != FileError::Kind::TooLarge) {
+            throw;
+        }
+        text = "";  // no settings file is that long: as any file of the wrong length
+    }
     if (!text) {
         set.StationFileName = kUntitled;
         return;
@@ -81,7 +89,7 @@ void LoadSettingsFile(RdsParameterSet& set) {
 
 void SaveSettingsFile(const RdsParameterSet& set) {
     EnterProgramDir(set);
-    WriteFileAtomically(kSettingsFileName, JoinLinesCrLf(SettingsLines(set)));
+    SaveFile(kSettingsFileName, JoinLinesCrLf(SettingsLines(set)));
 }
 
 }  // namespace vaxo

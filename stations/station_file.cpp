@@ -173,7 +173,7 @@ void ApplyStationText(RdsParameterSet& set, std::string_view text) {
 }
 
 void SaveStationFile(const RdsParameterSet& set) {
-    WriteFileAtomically(set.StationFileName, StationFileText(set));
+    SaveFile(set.StationFileName, StationFileText(set));
 }
 
 void LoadStationFile(RdsParameterSet& set) {
