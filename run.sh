@@ -13,4 +13,4 @@ cmake --build build-run -j "$(nproc)"
 if [ $# -eq 1 ] && [ -e "$1" ]; then
     set -- "$(realpath "$1")"
 fi
-exec build-run/ui/vaxow "$@"
+exec build-run/bin/vaxow "$@"

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "app/file_io.h"
+#include "app/process_priority.h"
 #include "app/program_dir.h"
 #include "app/settings_file.h"
 #include "encoding/code_page.h"
@@ -45,7 +47,15 @@ void ControlProgram::FollowDerived(void (DerivedState::*handler)(const RdsParame
 }
 
 void ControlProgram::LoadStation() {
-    LoadStationFile(set_);
+    try {
+        LoadStationFile(set_);
+    } catch (const FileError&) {
+        unreadableStation_ = set_.StationFileName;
+        throw;
+    }
+    if (unreadableStation_ == set_.StationFileName) {
+        unreadableStation_.clear();
+    }
     derived_.FollowAll(set_);
     env_.frontEnd.FollowDerivedState(derived_);
 }
@@ -56,7 +66,31 @@ void ControlProgram::TakeStartupArguments(const std::vector<std::string>& argume
     }
 }
 
-void ControlProgram::StartVAXO(const std::vector<std::string>& arguments) {
+// Options read from the settings file act at once, as if ticked.
+void ControlProgram::TakeSettings() {
+    LoadSettingsFile(set_);
+    set_.RememberedFile = set_.StationFileName;
+    ALONTOPClick();
+    HIPRIClick();
+    PORTClick();
+}
+
+namespace {
+
+std::vector<std::string> AbsoluteNames(const std::vector<std::string>& arguments) {
+    std::vector<std::string> names;
+    for (const std::string& argument : arguments) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(argument, error);
+        names.push_back(argument.empty() || error ? argument : absolute.string());
+    }
+    return names;
+}
+
+}  // namespace
+
+void ControlProgram::StartVAXO(const std::vector<std::string>& commandLine) {
+    const std::vector<std::string> arguments = AbsoluteNames(commandLine);
     env_.frontEnd.LoadDefaultLanguage();
     set_.StationFileName = "untitled.rds";
     tellTail_ = std::make_unique<TTellTail>();
@@ -66,7 +100,11 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& arguments) {
     tellTail_->OnMapFileFailure = [this](TTellTail&) { EXClick(); };
     tellTail_->OnMutexFailure = [this](TTellTail&) { EXClick(); };
     tellTail_->OnTerminate = [this] { EXClick(); };
-    if (!tellTail_->Activate()) {
+    const bool first = tellTail_->Activate();
+    for (const std::string& warning : tellTail_->Warnings()) {
+        env_.frontEnd.ShowErrorMessage(warning);
+    }
+    if (!first) {
         return;  // a later start, or one that could not tell: it never touches the port
     }
     tellTail_->MutexTimeOut = 250;
@@ -82,9 +120,11 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& arguments) {
             set_.LastSendTime = env_.timing.Now();
             set_.ProgramDir = env_.programDir.empty() ? DetermineProgramDir() : env_.programDir;
         },
-        [&] { LoadSettingsFile(set_); },
+        [&] { TakeSettings(); },
         [&] { PORTClick(); },
         [&] { TakeStartupArguments(arguments); },
+        // Until start-up is through, the next start opens the station the
+        // settings file remembers, also when this one cannot be read.
         [&] { LoadStation(); },
         [&] {
             ALONTOPClick();  // the derived state followed the load already
@@ -100,18 +140,37 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& arguments) {
     });
 }
 
-void ControlProgram::ExitApp() {
-    if (!IsFirstInstance()) {
-        return;
+bool ControlProgram::ExitApp() {
+    if (!IsFirstInstance() || exited_) {
+        return true;
     }
+    exited_ = true;
+    bool saved = false;
     RunSteps({
         [&] {
-            if (set_.AUTOSAVE) {
-                SaveStationFile(set_);
+            if (!set_.AUTOSAVE) {
+                return;
             }
+            if (set_.StationFileName == unreadableStation_) {
+                env_.frontEnd.ShowErrorMessage("Auto Save left " + set_.StationFileName +
+                                               " alone: it could not be read");
+                return;
+            }
+            SaveStationFile(set_);
         },
-        [&] { SaveSettingsFile(set_); },
+        [&] {
+            SaveSettingsFile(set_);
+            saved = true;
+        },
     });
+    return saved;
+}
+
+std::string ControlProgram::SingleInstanceFailure() const {
+    if (!tellTail_ || IsFirstInstance() || HandedOver()) {
+        return "";
+    }
+    return tellTail_->FailureText();
 }
 
 void ControlProgram::EndProcess() {
@@ -143,6 +202,7 @@ void ControlProgram::SAVEClick() {
         [&] {
             set_.RememberedFile = set_.StationFileName;
             SaveStationFile(set_);
+            unreadableStation_.clear();  // the operator chose to replace it
         },
     });
 }
@@ -246,7 +306,12 @@ void ControlProgram::ALONTOPClick() {
 }
 
 void ControlProgram::HIPRIClick() {
-    env_.frontEnd.ApplyHighPriority(set_.HIPRI);
+    if (!SetHighProcessPriority(set_.HIPRI) && set_.HIPRI && !priorityRefusalTold_) {
+        priorityRefusalTold_ = true;
+        env_.frontEnd.HighPriorityRefused(
+            "The system does not let the program raise its priority (that needs root, "
+            "CAP_SYS_NICE or a nice limit in /etc/security/limits.conf)");
+    }
 }
 
 }  // namespace vaxo

@@ -26,7 +26,9 @@ class ProgramFrontEnd : public SendFrontEnd {
     virtual void ShowErrorMessage(const std::string& text) = 0;
     virtual void SetCaption(const std::string& text) = 0;
     virtual void ApplyAlwaysOnTop(bool on) = 0;
-    virtual void ApplyHighPriority(bool on) = 0;
+    // "High priority" is ticked but the system does not let the process
+    // raise its priority; told once per run.
+    virtual void HighPriorityRefused(const std::string& /*why*/) {}
     virtual void ClearDecoderIdFocus() = 0;
     // Locks, period labels and the switching timer changed.
     virtual void FollowDerivedState(const DerivedState& state) = 0;
@@ -60,12 +62,23 @@ class ControlProgram {
     explicit ControlProgram(Environment environment);
 
     // Window creation: the start-up sequence. Errors are shown and end it.
+    // Relative names among the arguments mean the folder this start was made
+    // in: they are made absolute before anything else.
     void StartVAXO(const std::vector<std::string>& arguments);
-    // Window destruction: the automatic saves of the first instance.
-    void ExitApp();
+    // Window destruction: the automatic saves of the first instance, once.
+    // False when a save failed (its error was shown).
+    bool ExitApp();
     // After the event loop: releases the port.
     void EndProcess();
     bool IsFirstInstance() const { return tellTail_ && tellTail_->IsFirstInstance(); }
+    // A later start whose command line reached the running copy.
+    bool HandedOver() const { return tellTail_ && tellTail_->HandedOver(); }
+    // What a later start handed over: its arguments, names made absolute.
+    std::string HandedOverCommandLine() const {
+        return tellTail_ ? TTellTail::BuildCommandLine(tellTail_->Arguments) : "";
+    }
+    // Why this start neither became the running copy nor handed over.
+    std::string SingleInstanceFailure() const;
 
     void LOADClick();
     void SAVEClick();
@@ -99,6 +112,7 @@ class ControlProgram {
     // Runs the steps in order; an error shows its text and skips the rest.
     void RunSteps(const std::vector<std::function<void()>>& steps);
     void LoadStation();
+    void TakeSettings();
     void FollowDerived(void (DerivedState::*handler)(const RdsParameterSet&));
     void EnterProgramDir();
     void TakeStartupArguments(const std::vector<std::string>& arguments);
@@ -112,6 +126,10 @@ class ControlProgram {
     bool bannerShown_ = false;
     bool firstTick_ = true;
     bool portStarted_ = false;
+    bool exited_ = false;
+    bool priorityRefusalTold_ = false;
+    // A station file this run could not read: Auto Save leaves it alone.
+    std::string unreadableStation_;
 };
 
 // The Save As proposal: letters A to Z lowered, everything else kept.

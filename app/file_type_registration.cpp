@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/file_io.h"
+#include "app/program_dir.h"
 
 namespace vaxo {
 namespace {
@@ -105,23 +106,7 @@ void RunQuietly(const std::vector<std::string>& command) {
     }
 }
 
-std::string HomeFolder(const char* variable, const char* fallback) {
-    if (const char* value = std::getenv(variable); value && *value == '/') {
-        return value;
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/" + fallback;
-}
-
 }  // namespace
-
-std::string UserDataHome() {
-    return HomeFolder("XDG_DATA_HOME", ".local/share");
-}
-
-std::string UserConfigHome() {
-    return HomeFolder("XDG_CONFIG_HOME", ".config");
-}
 
 std::string DesktopExecArgument(const std::string& path) {
     if (path.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string::npos) {

@@ -22,10 +22,6 @@ struct FileTypeRegistration {
 // raises "Failed to set data for '<name>'".
 void RegisterStationFileType(const FileTypeRegistration& registration);
 
-// The user's data and configuration folders by the XDG rules.
-std::string UserDataHome();
-std::string UserConfigHome();
-
 // A desktop entry's Exec argument for a path: quoted and escaped when needed.
 std::string DesktopExecArgument(const std::string& path);
 

@@ -9,10 +9,18 @@ namespace vaxo {
 std::string ProgramFileDir();
 
 // Where the program keeps its settings and resolves relative station and
-// live-text names: the program's own folder when it is writable (a portable
-// install), otherwise $XDG_DATA_HOME/vaxow (default ~/.local/share/vaxow),
-// created on first use. Always with a trailing separator.
+// live-text names. The program's own folder only for a portable copy: a
+// folder that belongs to the user who runs it, that the user may write, that
+// is no system folder (/usr, /opt, /bin, ... also not for root) and no
+// installed layout (with ../share/vaxow beside it). Otherwise
+// $XDG_DATA_HOME/vaxow (default ~/.local/share/vaxow), created on first use.
+// Always with a trailing separator.
 std::string DetermineProgramDir();
+std::string ProgramDirFor(const std::string& programFileDir);
+
+// The user's data and configuration folders by the XDG rules.
+std::string UserDataHome();
+std::string UserConfigHome();
 
 // Folders searched, in order, for the language, help and picture files: the
 // program's folder, then ../share/vaxow beside it.

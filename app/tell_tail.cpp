@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,18 +36,6 @@ std::uint32_t Get32(const unsigned char* at) {
     return value;
 }
 
-void PutText(unsigned char* at, const std::string& text) {
-    const std::size_t length = std::min(text.size(), TTellTail::kTextLimit);
-    std::memcpy(at, text.data(), length);
-    at[length] = 0;
-}
-
-// Never trusts the terminator: at most 511 characters are taken.
-std::string GetText(const unsigned char* at) {
-    const auto* chars = reinterpret_cast<const char*>(at);
-    return std::string(chars, ::strnlen(chars, TTellTail::kTextLimit));
-}
-
 std::string CurrentDirectory() {
     std::string buffer(4096, '\0');
     if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
@@ -57,11 +44,64 @@ std::string CurrentDirectory() {
     return buffer.c_str();
 }
 
-// A folder only this user can use: ours, a real folder, mode 0700.
-bool IsPrivateFolder(const std::string& path) {
+// Why a folder may not hold the block, or nothing when it may: it must be a
+// real folder (no link) of this user, closed to everybody else.
+std::string Unsafe(const std::string& folder) {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::getuid() && (info.st_mode & 0077) == 0;
+    if (::lstat(folder.c_str(), &info) != 0) {
+        return "it does not exist";
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return S_ISLNK(info.st_mode) ? "it is a symbolic link" : "it is not a folder";
+    }
+    if (info.st_uid != ::getuid()) {
+        return "it belongs to another user";
+    }
+    if ((info.st_mode & 0077) != 0) {
+        return "other users may use it";
+    }
+    return "";
+}
+
+struct Folders {
+    std::vector<std::string> usable;
+    std::vector<std::string> refused;
+};
+
+Folders RuntimeFolders() {
+    Folders folders;
+    auto consider = [&](const std::string& folder, bool reportRefusal) {
+        if (std::find(folders.usable.begin(), folders.usable.end(), folder + "/") !=
+            folders.usable.end()) {
+            return;
+        }
+        const std::string why = Unsafe(folder);
+        if (why.empty()) {
+            folders.usable.push_back(folder + "/");
+        } else if (reportRefusal) {
+            folders.refused.push_back("The runtime folder " + folder + " is not used: " + why);
+        }
+    };
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
+        consider(runtime, true);
+    }
+    const std::string uid = std::to_string(::getuid());
+    consider("/run/user/" + uid, false);
+    const std::string fallback = "/tmp/vaxow-" + uid;
+    ::mkdir(fallback.c_str(), 0700);
+    consider(fallback, true);
+    return folders;
+}
+
+// Whether a first instance holds the block in this folder now.
+bool FirstInstanceLivesIn(const std::string& folder, const std::string& blockName) {
+    const int fd = ::open((folder + blockName).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 }  // namespace
@@ -73,10 +113,6 @@ TTellTail::~TTellTail() {
 }
 
 void TTellTail::CloseAll() {
-    if (view_) {
-        ::munmap(view_, blockSize_);
-        view_ = nullptr;
-    }
     for (int* fd : {&lockFd_, &blockFd_}) {
         if (*fd >= 0) {
             ::close(*fd);
@@ -98,12 +134,27 @@ std::string TTellTail::BuildCommandLine(const std::vector<std::string>& argument
 }
 
 std::string TTellTail::RuntimeFolder() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
-        return std::string(runtime) + "/";
+    const Folders folders = RuntimeFolders();
+    return folders.usable.empty() ? "" : folders.usable.front();
+}
+
+std::string TTellTail::FailureText() const {
+    switch (lastError_) {
+        case 0:
+            return "";
+        case kLockTimedOut:
+            return "the running copy did not free the hand-over lock within " +
+                   std::to_string(MutexTimeOut) + " ms";
+        case kNameEmpty:
+            return "the hand-over block or its lock has no name";
+        case kDisabled:
+            return "the single-instance check is disabled";
+        default:
+            break;
     }
-    const std::string folder = "/tmp/vaxow-" + std::to_string(::getuid());
-    ::mkdir(folder.c_str(), 0700);
-    return IsPrivateFolder(folder) ? folder + "/" : "";
+    const std::string where = folder_.empty() ? "no safe runtime folder" : folder_;
+    return "the hand-over block in " + where +
+           " cannot be used: " + std::strerror(static_cast<int>(lastError_));
 }
 
 std::uint32_t TTellTail::MaxSharedDataSize() const {
@@ -119,46 +170,18 @@ bool TTellTail::Fail(std::uint32_t code, const TNotifyEvent& event) {
     return false;
 }
 
-bool TTellTail::OpenSharedBlock() {
-    lastError_ = 0;
-    if (!Enabled) {
-        lastError_ = kDisabled;
-        return false;
-    }
-    if (MapFileName.empty()) {
-        return Fail(kNameEmpty, OnMapFileFailure);
-    }
-    if (MutexName.empty()) {
-        return Fail(kNameEmpty, OnMutexFailure);
-    }
-    const std::string folder = RuntimeFolder();
-    if (folder.empty()) {
-        return Fail(EACCES, OnMapFileFailure);
-    }
+bool TTellTail::OpenSharedBlock(const std::string& folder) {
+    folder_ = folder;
     blockSize_ = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    blockFd_ = ::open((folder + MapFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    blockFd_ =
+        ::open((folder + MapFileName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (blockFd_ < 0) {
         return Fail(static_cast<std::uint32_t>(errno), OnMapFileFailure);
     }
-    lockFd_ = ::open((folder + MutexName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    lockFd_ = ::open((folder + MutexName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lockFd_ < 0) {
         return Fail(static_cast<std::uint32_t>(errno), OnMutexFailure);
     }
-    return true;
-}
-
-bool TTellTail::MapBlock() {
-    struct stat info {};
-    if (::fstat(blockFd_, &info) != 0 ||
-        (static_cast<std::size_t>(info.st_size) < blockSize_ &&
-         ::ftruncate(blockFd_, static_cast<off_t>(blockSize_)) != 0)) {
-        return false;
-    }
-    void* view = ::mmap(nullptr, blockSize_, PROT_READ | PROT_WRITE, MAP_SHARED, blockFd_, 0);
-    if (view == MAP_FAILED) {
-        return false;
-    }
-    view_ = static_cast<unsigned char*>(view);
     return true;
 }
 
@@ -186,39 +209,99 @@ void TTellTail::ReleaseLock() {
     ::flock(lockFd_, LOCK_UN);
 }
 
+// A block that another process has cut short reads as zeros where it ends.
+std::uint32_t TTellTail::Read32(std::size_t offset) const {
+    unsigned char bytes[4] = {};
+    if (::pread(blockFd_, bytes, sizeof bytes, static_cast<off_t>(offset)) != sizeof bytes) {
+        return 0;
+    }
+    return Get32(bytes);
+}
+
+// At most 511 characters, never trusting a terminator.
+std::string TTellTail::ReadText(std::size_t offset) const {
+    char text[kTextLimit + 1] = {};
+    const ssize_t got = ::pread(blockFd_, text, kTextLimit, static_cast<off_t>(offset));
+    return std::string(text, ::strnlen(text, got > 0 ? static_cast<std::size_t>(got) : 0));
+}
+
+bool TTellTail::Write(std::size_t offset, const void* bytes, std::size_t count) {
+    return ::pwrite(blockFd_, bytes, count, static_cast<off_t>(offset)) ==
+           static_cast<ssize_t>(count);
+}
+
 bool TTellTail::Activate() {
     firstInstance_ = false;
-    const std::string commandLine = BuildCommandLine(Arguments);
-    if (!OpenSharedBlock() || !WaitLock()) {
+    handedOver_ = false;
+    lastError_ = 0;
+    if (!Enabled) {
+        lastError_ = kDisabled;
+        return false;
+    }
+    if (MapFileName.empty()) {
+        return Fail(kNameEmpty, OnMapFileFailure);
+    }
+    if (MutexName.empty()) {
+        return Fail(kNameEmpty, OnMutexFailure);
+    }
+    const Folders folders = RuntimeFolders();
+    warnings_ = folders.refused;
+    if (folders.usable.empty()) {
+        folder_.clear();
+        return Fail(EACCES, OnMapFileFailure);
+    }
+    std::string folder = folders.usable.front();
+    for (const std::string& candidate : folders.usable) {
+        if (FirstInstanceLivesIn(candidate, MapFileName)) {
+            folder = candidate;
+            break;
+        }
+    }
+    if (!OpenSharedBlock(folder) || !WaitLock()) {
         return false;
     }
     // Under the lock, so that of several simultaneous starts exactly one wins.
     firstInstance_ = ::flock(blockFd_, LOCK_EX | LOCK_NB) == 0;
-    if (!MapBlock()) {
-        const auto code = static_cast<std::uint32_t>(errno);
-        ReleaseLock();
+    if (!firstInstance_) {
+        return HandOver();
+    }
+    std::vector<unsigned char> block(blockSize_, 0);
+    Put32(block.data() + kIdOffset, ApplicationWindowId);
+    const bool written = ::ftruncate(blockFd_, 0) == 0 && Write(0, block.data(), block.size());
+    const auto code = static_cast<std::uint32_t>(errno);
+    ReleaseLock();
+    if (!written) {
         firstInstance_ = false;
         return Fail(code, OnMapFileFailure);
     }
-    if (firstInstance_) {
-        std::memset(view_, 0, blockSize_);
-        Put32(view_ + kIdOffset, ApplicationWindowId);
-        ReleaseLock();
-        return true;
-    }
-    PutText(view_ + kCommandLineOffset, commandLine);
-    PutText(view_ + kDirectoryOffset, CurrentDirectory());
-    Put32(view_ + kPendingOffset, kPending);
-    if (OnWriteSharedData) {
+    return true;
+}
+
+bool TTellTail::HandOver() {
+    std::vector<unsigned char> fields(kExtraOffset - kPendingOffset, 0);
+    Put32(fields.data(), kPending);
+    const std::string commandLine = BuildCommandLine(Arguments).substr(0, kTextLimit);
+    const std::string directory = CurrentDirectory().substr(0, kTextLimit);
+    std::memcpy(fields.data() + kCommandLineOffset - kPendingOffset, commandLine.data(),
+                commandLine.size());
+    std::memcpy(fields.data() + kDirectoryOffset - kPendingOffset, directory.data(),
+                directory.size());
+    bool written = Write(kPendingOffset, fields.data(), fields.size());
+    if (written && OnWriteSharedData) {
         void* data = nullptr;
         std::uint32_t size = 0;
         OnWriteSharedData(*this, data, size, MaxSharedDataSize());
         if (data) {
-            std::memcpy(view_ + kExtraOffset, data, std::min(size, MaxSharedDataSize()));
+            written = Write(kExtraOffset, data, std::min(size, MaxSharedDataSize()));
         }
     }
-    firstInstanceId_ = Get32(view_ + kIdOffset);
+    const auto code = static_cast<std::uint32_t>(errno);
+    firstInstanceId_ = Read32(kIdOffset);
     ReleaseLock();
+    if (!written) {
+        return Fail(code, OnMapFileFailure);
+    }
+    handedOver_ = true;
     if (OnTerminate) {
         OnTerminate();
     }
@@ -233,21 +316,27 @@ bool TTellTail::CheckForData() {
     if (!firstInstance_ || !WaitLock()) {
         return false;
     }
-    if (Get32(view_ + kPendingOffset) == 0) {
+    if (Read32(kPendingOffset) == 0) {
         ReleaseLock();
         return false;
     }
-    receivedCommandLine_ = GetText(view_ + kCommandLineOffset);
-    receivedDirectory_ = GetText(view_ + kDirectoryOffset);
+    receivedCommandLine_ = ReadText(kCommandLineOffset);
+    receivedDirectory_ = ReadText(kDirectoryOffset);
     if (OnReadSharedData) {
         void* data = nullptr;
         std::uint32_t size = 0;
         OnReadSharedData(*this, data, size, MaxSharedDataSize());
         if (data) {
-            std::memcpy(data, view_ + kExtraOffset, std::min(size, MaxSharedDataSize()));
+            std::vector<char> extra(std::min(size, MaxSharedDataSize()), 0);
+            if (::pread(blockFd_, extra.data(), extra.size(), static_cast<off_t>(kExtraOffset)) <
+                0) {
+                extra.assign(extra.size(), 0);
+            }
+            std::memcpy(data, extra.data(), extra.size());
         }
     }
-    Put32(view_ + kPendingOffset, 0);
+    const unsigned char taken[4] = {};
+    Write(kPendingOffset, taken, sizeof taken);
     ReleaseLock();
     if (receivedCommandLine_.empty()) {
         receivedCommandLine_ = "(empty)";

@@ -10,12 +10,20 @@ namespace vaxo {
 // Makes the first started copy of the program the first instance and turns
 // every later start into a messenger that hands its command line over.
 //
-// The shared block is a memory-mapped file in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else a private folder under /tmp), named MapFileName;
-// its lock is an advisory lock on a second file, MutexName. Which process is
-// the first instance is decided by an exclusive lock on the block that the
-// first instance holds for its whole life, so a crashed first instance leaves
-// nothing behind, and two simultaneous starts cannot both win.
+// The shared block is a file named MapFileName in the user's runtime folder,
+// read and written a whole field at a time (so that a block another process
+// truncates or garbles cannot crash the reader); its lock is an advisory lock
+// on a second file, MutexName. Which process is the first instance is decided
+// by an exclusive lock on the block that the first instance holds for its
+// whole life, so a crashed first instance leaves nothing behind, and two
+// simultaneous starts cannot both win.
+//
+// Every start of the same user finds the first instance, however it was
+// started: the folders that may hold the block are $XDG_RUNTIME_DIR, the
+// user's /run/user/UID and a private /tmp/vaxow-UID, each only when it is a
+// real folder of this user closed to everybody else. A later start hands
+// over in whichever of them a first instance lives; a first instance
+// registers in the first of them.
 //
 // Block layout (little-endian): 0 the first instance's identifier, 4 the
 // pending flag (0xFFFFFFFF while a hand-over waits), 8 the command line and
@@ -69,21 +77,33 @@ class TTellTail {
     std::uint32_t LastError() const { return lastError_; }
     // The identifier the first instance wrote, as a later start read it.
     std::uint32_t FirstInstanceId() const { return firstInstanceId_; }
+    // A later start whose command line reached the first instance.
+    bool HandedOver() const { return handedOver_; }
+    // Why the last operation failed, in words.
+    std::string FailureText() const;
+    // Runtime folders passed over as unsafe, in words.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
 
     // Arguments joined by single spaces, those with a space in double quotes.
     static std::string BuildCommandLine(const std::vector<std::string>& arguments);
-    // Where the block and the lock live; created private (0700) when needed.
+    // Where a first instance registers; empty when no folder is safe.
     static std::string RuntimeFolder();
 
   private:
-    bool OpenSharedBlock();
-    bool MapBlock();
+    bool OpenSharedBlock(const std::string& folder);
     bool WaitLock();
     void ReleaseLock();
     bool Fail(std::uint32_t code, const TNotifyEvent& event);
     void CloseAll();
+    bool HandOver();
+    std::uint32_t Read32(std::size_t offset) const;
+    std::string ReadText(std::size_t offset) const;
+    bool Write(std::size_t offset, const void* bytes, std::size_t count);
 
     bool firstInstance_ = false;
+    bool handedOver_ = false;
+    std::string folder_;
+    std::vector<std::string> warnings_;
     std::uint32_t lastError_ = 0;
     std::uint32_t firstInstanceId_ = 0;
     std::string receivedCommandLine_ = "(empty)";
@@ -91,7 +111,6 @@ class TTellTail {
     std::size_t blockSize_ = 0;
     int blockFd_ = -1;
     int lockFd_ = -1;
-    unsigned char* view_ = nullptr;
 };
 
 }  // namespace vaxo

@@ -5,13 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "app/control_program.h"
 #include "app/file_io.h"
-#include "app/process_priority.h"
 #include "encoding/code_page.h"
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
@@ -34,12 +34,16 @@ void RequestStop(int) {
     stopRequested = 1;
 }
 
+// Any of these ends the program with its saves. A log reader that goes away
+// must not end it: writes to a closed output are dropped.
 void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 std::string TimeStamp() {
@@ -59,10 +63,12 @@ class HeadlessFrontEnd : public ProgramFrontEnd {
     void RequestExit() override { stopRequested = 1; }
     void LoadDefaultLanguage() override {}
     void ShowHelp() override {}
-    void ShowErrorMessage(const std::string& text) override { err_ << text << std::endl; }
+    void ShowErrorMessage(const std::string& text) override {
+        err_ << TimeStamp() << ' ' << text << std::endl;
+    }
+    void HighPriorityRefused(const std::string& why) override { ShowErrorMessage(why); }
     void SetCaption(const std::string&) override {}
     void ApplyAlwaysOnTop(bool) override {}
-    void ApplyHighPriority(bool on) override { SetHighProcessPriority(on); }
     void ClearDecoderIdFocus() override {}
     void FollowDerivedState(const DerivedState&) override {}
     std::optional<std::string> ChooseStationToLoad() override { return std::nullopt; }
@@ -125,6 +131,14 @@ void RunEventLoop(ControlProgram& program) {
     }
 }
 
+void ReportNewStation(const RdsParameterSet& set, std::ostream& err) {
+    std::error_code error;
+    if (!std::filesystem::exists(set.StationFileName, error) && !error) {
+        err << TimeStamp() << " station file " << set.StationFileName
+            << " does not exist: a new station" << std::endl;
+    }
+}
+
 }  // namespace
 
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -164,13 +178,22 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     stopRequested = 0;
     CatchStopSignals();
     program.StartVAXO(options.Positional());
-    if (program.IsFirstInstance()) {
-        frontEnd.ReportPort(program.Link().PortBase(), program.Link().PortInUseNow());
-        RunEventLoop(program);
+    if (program.HandedOver()) {
+        const std::string handed = program.HandedOverCommandLine();
+        err << TimeStamp() << " handed " << (handed.empty() ? "an empty command line" : handed)
+            << " to the running copy" << std::endl;
+        return 0;
     }
-    program.ExitApp();
+    if (!program.IsFirstInstance()) {
+        err << TimeStamp() << " cannot start: " << program.SingleInstanceFailure() << std::endl;
+        return 1;
+    }
+    ReportNewStation(program.Set(), err);
+    frontEnd.ReportPort(program.Link().PortBase(), program.Link().PortInUseNow());
+    RunEventLoop(program);
+    const bool saved = program.ExitApp();
     program.EndProcess();
-    return 0;
+    return saved ? 0 : 1;
 }
 
 }  // namespace vaxo::ctl

@@ -11,7 +11,6 @@
 
 #include "app/file_io.h"
 #include "app/file_type_registration.h"
-#include "app/process_priority.h"
 #include "app/program_dir.h"
 #include "ui/built_in_pictures.h"
 #include "ui/rtf_document.h"
@@ -187,8 +186,8 @@ void TForm1::ApplyAlwaysOnTop(bool on) {
     }
 }
 
-void TForm1::ApplyHighPriority(bool on) {
-    SetHighProcessPriority(on);
+void TForm1::HighPriorityRefused(const std::string& why) {
+    HIPRI->setToolTip(QString::fromStdString(why));
 }
 
 void TForm1::ClearDecoderIdFocus() {

@@ -64,7 +64,7 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
     void ShowErrorMessage(const std::string& text) override;
     void SetCaption(const std::string& text) override;
     void ApplyAlwaysOnTop(bool on) override;
-    void ApplyHighPriority(bool on) override;
+    void HighPriorityRefused(const std::string& why) override;
     void ClearDecoderIdFocus() override;
     void FollowDerivedState(const DerivedState& state) override;
     std::optional<std::string> ChooseStationToLoad() override;

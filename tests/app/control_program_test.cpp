@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -5,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/control_program.h"
+#include "app/file_io.h"
 #include "app/settings_file.h"
 #include "app/text_lines.h"
 #include "link/encoder_simulator.h"
@@ -37,8 +39,12 @@ class FakeProgramFrontEnd : public ProgramFrontEnd {
     void ShowHelp() override { events.push_back("help"); }
     void ShowErrorMessage(const std::string& text) override { errors.push_back(text); }
     void SetCaption(const std::string& text) override { caption = text; }
-    void ApplyAlwaysOnTop(bool) override {}
-    void ApplyHighPriority(bool) override {}
+    void ApplyAlwaysOnTop(bool on) override {
+        if (on) {
+            events.push_back("on top");
+        }
+    }
+    void HighPriorityRefused(const std::string&) override { ++priorityRefusals; }
     void ClearDecoderIdFocus() override { events.push_back("di focus cleared"); }
     void FollowDerivedState(const DerivedState&) override {}
     std::optional<std::string> ChooseStationToLoad() override { return toLoad; }
@@ -54,6 +60,7 @@ class FakeProgramFrontEnd : public ProgramFrontEnd {
     std::string caption;
     std::optional<std::string> toLoad;
     std::optional<std::string> toSave;
+    int priorityRefusals = 0;
 };
 
 class ControlProgramTest : public ::testing::Test {
@@ -125,10 +132,37 @@ TEST_F(ControlProgramTest, TwoArgumentsAreIgnoredAndRelativeNamesResolveInThePro
     EXPECT_EQ(Start({"other.rds", "x"})->Set().PS, "REMEMBER");
 }
 
-TEST_F(ControlProgramTest, RelativeArgumentIsLookedUpInTheProgramFolder) {
-    WriteBytes(File("relative.rds"), "PS=RELATIVE\r\n");
-    std::filesystem::current_path("/");
-    EXPECT_EQ(Start({"relative.rds"})->Set().PS, "RELATIVE");
+TEST_F(ControlProgramTest, RelativeArgumentMeansTheFolderTheStartWasMadeIn) {
+    WriteBytes(File("relative.rds"), "PS=PROGRAM\r\n");
+    TempDir elsewhere;
+    WriteBytes(elsewhere / "relative.rds", "PS=HERE\r\n");
+    std::filesystem::current_path(elsewhere.path());
+    auto program = Start({"relative.rds"});
+    EXPECT_EQ(program->Set().PS, "HERE");
+    EXPECT_EQ(program->Set().StationFileName, elsewhere / "relative.rds");
+}
+
+TEST_F(ControlProgramTest, AutoSaveLeavesAStationItCouldNotReadAlone) {
+    const std::string huge = std::string(kSmallFileLimit + 1, '\n');
+    WriteBytes(File("damaged.rds"), huge);
+    std::vector<std::string> settings{File("damaged.rds"), "", "", "", "1", "0", "1", "1", "0"};
+    settings.resize(kSettingsLines);
+    WriteBytes(File("vaxow.dat"), JoinLinesCrLf(settings));
+    auto program = Start();
+    ASSERT_EQ(frontEnd_.errors.size(), 1u);
+    EXPECT_EQ(frontEnd_.errors[0], "Cannot open file " + File("damaged.rds"));
+    EXPECT_THAT(frontEnd_.events, Contains("on top")) << "options act as they are read";
+    program->ExitApp();
+    EXPECT_EQ(frontEnd_.errors.back(),
+              "Auto Save left " + File("damaged.rds") + " alone: it could not be read");
+    EXPECT_EQ(ReadBytes(File("damaged.rds")), huge);
+    EXPECT_EQ(SettingsOnDisk(), settings) << "the remembered station and every option kept";
+    if (frontEnd_.priorityRefusals == 0) {
+        EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), -10);
+        ::setpriority(PRIO_PROCESS, 0, 0);
+    } else {
+        EXPECT_EQ(frontEnd_.priorityRefusals, 1) << "told once, although applied twice";
+    }
 }
 
 TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRememberedFile) {
@@ -248,7 +282,7 @@ TEST_F(ControlProgramTest, SecondStartEndsWithoutTouchingPortOrSettings) {
     second.EndProcess();
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
     first->CheckHandOver();
-    EXPECT_EQ(first->Set().StationFileName, "x.rds");
+    EXPECT_EQ(first->Set().StationFileName, std::filesystem::absolute("x.rds").string());
 }
 
 TEST_F(ControlProgramTest, MultipleArgumentsHandedOverNameNoFile) {

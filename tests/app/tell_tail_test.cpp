@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -187,6 +188,73 @@ TEST_F(TellTailTest, ReadsNeverTrustAMissingTerminator) {
     EXPECT_EQ(first.ReceivedDirectory(), std::string(511, 'x'));
     ::munmap(block, 4096);
     ::close(fd);
+}
+
+TEST_F(TellTailTest, ABlockCutShortOrGarbledByAnotherProcessCrashesNothing) {
+    TTellTail first;
+    Configure(first);
+    ASSERT_TRUE(first.Activate());
+    const std::string blockPath = TTellTail::RuntimeFolder() + "{block}";
+    ASSERT_EQ(::truncate(blockPath.c_str(), 0), 0);
+    EXPECT_FALSE(first.CheckForData());
+    ASSERT_EQ(::truncate(blockPath.c_str(), 6), 0);
+    EXPECT_FALSE(first.CheckForData());
+    ASSERT_EQ(LaterStart({"after.rds"}, 0), 0) << "the identifier went with the cut";
+    ASSERT_TRUE(first.CheckForData());
+    EXPECT_EQ(first.ReceivedCommandLine(), "after.rds");
+}
+
+// Names of their own, so that these starts meet no other test's instances in
+// the folders every start of the user shares.
+TEST(TellTailFolders, AStartWithoutARuntimeVariableMeetsOneWithIt) {
+    const std::string userRuntime = "/run/user/" + std::to_string(::getuid());
+    ::mkdir(userRuntime.c_str(), 0700);
+    if (::access(userRuntime.c_str(), W_OK) != 0) {
+        GTEST_SKIP() << userRuntime << " cannot be made here";
+    }
+    const std::string block = "{meet-" + std::to_string(::getpid()) + "}";
+    ::setenv("XDG_RUNTIME_DIR", userRuntime.c_str(), 1);
+    TTellTail first;
+    first.MapFileName = block;
+    first.MutexName = block + "-lock";
+    ASSERT_TRUE(first.Activate());
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const pid_t pid = ::fork();
+    if (pid == 0) {  // as cron or ssh starts it
+        TTellTail later;
+        later.MapFileName = block;
+        later.MutexName = block + "-lock";
+        later.Arguments = {"/stations/cron.rds"};
+        ::_exit(!later.Activate() && later.HandedOver() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(first.CheckForData());
+    EXPECT_EQ(first.ReceivedCommandLine(), "/stations/cron.rds");
+    ::unlink((userRuntime + "/" + block).c_str());
+    ::unlink((userRuntime + "/" + block + "-lock").c_str());
+}
+
+TEST(TellTailFolders, ARuntimeFolderOpenToOthersIsRefusedWithAMessage) {
+    TempDir open;
+    ::chmod(open.path().c_str(), 0777);
+    ::setenv("XDG_RUNTIME_DIR", open.path().c_str(), 1);
+    EXPECT_NE(TTellTail::RuntimeFolder(), open.path().string() + "/");
+    TTellTail tail;
+    tail.MapFileName = "{open-" + std::to_string(::getpid()) + "}";
+    tail.MutexName = tail.MapFileName + "-lock";
+    const bool first = tail.Activate();
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_EQ(tail.Warnings().size(), 1u);
+    EXPECT_EQ(tail.Warnings()[0], "The runtime folder " + open.path().string() +
+                                      " is not used: other users may use it");
+    EXPECT_FALSE(std::filesystem::exists(open / tail.MapFileName)) << "nothing written there";
+    if (first) {
+        const std::string used = TTellTail::RuntimeFolder();
+        ::unlink((used + tail.MapFileName).c_str());
+        ::unlink((used + tail.MutexName).c_str());
+    }
 }
 
 TEST_F(TellTailTest, LongCommandLinesAreCutAt511Characters) {

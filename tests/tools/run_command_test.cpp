@@ -1,8 +1,10 @@
 // vaxoctl run as a real process: live-text sends, hand-over from a later
-// start, and the exit saves on SIGTERM. Real time: about 20 s in all.
+// start, what it prints, and its saves when a signal ends it. Real time.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gmock/gmock.h>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include "app/text_lines.h"
+#include "stations/station_file.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -24,28 +27,50 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
-pid_t Spawn(const std::vector<std::string>& command, const std::string& output) {
-    std::vector<char*> argv;
-    for (const auto& part : command) {
-        argv.push_back(const_cast<char*>(part.c_str()));
+// A vaxoctl process started in `folder`, standard output and error into
+// files; killed if the test leaves it running.
+class Process {
+  public:
+    Process(const std::vector<std::string>& command, const std::string& folder,
+            const std::string& out, const std::string& err) {
+        std::vector<char*> argv;
+        for (const auto& part : command) {
+            argv.push_back(const_cast<char*>(part.c_str()));
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        const auto here = std::filesystem::current_path();
+        std::filesystem::current_path(folder);
+        posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        std::filesystem::current_path(here);
+        posix_spawn_file_actions_destroy(&actions);
     }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = -1;
-    posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            Wait();
+        }
+    }
+    void Signal(int signal) { ::kill(pid_, signal); }
+    int Wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
-int Wait(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+  private:
+    pid_t pid_ = -1;
+};
 
 std::size_t Lines(const std::string& path) {
     return SplitLines(ReadBytes(path)).size();
@@ -62,43 +87,142 @@ bool WaitForLines(const std::string& path, std::size_t count, std::chrono::secon
     return true;
 }
 
-TEST(RunCommand, FollowsTheRadiotextFileTakesHandOversAndSavesOnSigterm) {
-    TempDir dir, runtime;
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-    const std::string program = dir / "vaxoctl";
-    std::filesystem::copy_file(VAXOCTL_PATH, program);  // a portable install in `dir`
-    WriteBytes(dir / "st.rds", "CLEAR\r\nRTFF=1\r\nRTSF=rt.txt\r\nPS=TEST FM\r\n");
-    WriteBytes(dir / "rt.txt", "first text\n");
-    WriteBytes(dir / "other.rds", "RT=Handed over\r\nRTFF=0\r\nSEND=1\r\n");
-    const std::string log = dir / "log.txt";
+// A portable copy of vaxoctl in its own folder, with its own runtime folder.
+class RunCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+        std::filesystem::copy_file(VAXOCTL_PATH, program_);
+    }
+    void TearDown() override { ::unsetenv("XDG_RUNTIME_DIR"); }
 
-    const pid_t first = Spawn({program, "run", "--simulate", "st.rds"}, log);
+    TempDir runtime_, dir_;
+    const std::string program_ = dir_ / "vaxoctl";
+};
+
+TEST_F(RunCommandTest, FollowsTheRadiotextFileTakesHandOversAndSavesOnSigterm) {
+    WriteBytes(dir_ / "st.rds", "CLEAR\r\nRTFF=1\r\nRTSF=rt.txt\r\nPS=TEST FM\r\n");
+    WriteBytes(dir_ / "rt.txt", "first text\n");
+    WriteBytes(dir_ / "other.rds", "RT=Handed over\r\nRTFF=0\r\nSEND=1\r\n");
+    const std::string log = dir_ / "log.txt";
+
+    Process first({program_, "run", "--simulate", "st.rds"}, dir_.path(), log, dir_ / "err.txt");
     ASSERT_TRUE(WaitForLines(log, 2, 15s)) << "the file's text is sent at the first tick";
     EXPECT_THAT(ReadBytes(log), HasSubstr(" port LPT1: simulated encoder\n"));
     EXPECT_THAT(ReadBytes(log), HasSubstr(" ok bank 1 RT=\"first text\""));
     std::this_thread::sleep_for(4s);
     EXPECT_EQ(Lines(log), 2u) << "an unchanged file sends nothing";
 
-    WriteBytes(dir / "rt.txt", "second text\n");
+    WriteBytes(dir_ / "rt.txt", "second text\n");
     const auto changed = std::chrono::steady_clock::now();
     ASSERT_TRUE(WaitForLines(log, 3, 10s));
-    // The next tick (at most 3 s) starts the send; calibration and writes take
-    // up to 2.5 s more before the line is printed.
-    EXPECT_LT(std::chrono::steady_clock::now() - changed, 3s + 3500ms);
+    // The next tick or the one after (a file written in its last moments
+    // waits) starts the send; calibration and writes take up to 2.5 s more.
+    EXPECT_LT(std::chrono::steady_clock::now() - changed, 6s + 3500ms);
     EXPECT_THAT(ReadBytes(log), HasSubstr("RT=\"second text\""));
 
-    EXPECT_EQ(Wait(Spawn({program, "run", "other.rds"}, dir / "later.txt")), 0);
+    const std::string folder = dir_ / "elsewhere";
+    std::filesystem::create_directory(folder);
+    std::filesystem::rename(dir_ / "other.rds", folder + "/other.rds");
+    Process later({program_, "run", "other.rds"}, folder, dir_ / "later.txt",
+                  dir_ / "later-err.txt");
+    EXPECT_EQ(later.Wait(), 0);
+    EXPECT_THAT(ReadBytes(dir_ / "later-err.txt"),
+                HasSubstr(" handed " + folder + "/other.rds to the running copy\n"))
+        << "a relative name means the folder of the start that named it";
     ASSERT_TRUE(WaitForLines(log, 4, 10s)) << "the handed-over file asked for a send";
     EXPECT_THAT(ReadBytes(log), HasSubstr("RT=\"Handed over\""));
 
-    ::kill(first, SIGTERM);
-    EXPECT_EQ(Wait(first), 0);
-    const auto settings = SplitLines(ReadBytes(dir / "vaxow.dat"));
+    first.Signal(SIGTERM);
+    EXPECT_EQ(first.Wait(), 0);
+    const auto settings = SplitLines(ReadBytes(dir_ / "vaxow.dat"));
     ASSERT_EQ(settings.size(), 65u);
-    EXPECT_EQ(settings[0], "st.rds") << "the remembered file, not the handed-over one";
+    EXPECT_EQ(settings[0], dir_ / "st.rds") << "the remembered file, not the handed-over one";
     EXPECT_EQ(settings[2], "second text");
-    EXPECT_EQ(ReadBytes(dir / "later.txt"), "") << "the later start only handed over";
-    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(ReadBytes(dir_ / "later.txt"), "") << "the later start only handed over";
+}
+
+// Feeds rewritten the ways playout software writes them, on LPT2 from the
+// settings, then a hang-up: both files read back complete.
+TEST_F(RunCommandTest, OddFeedsAndAHangUpLoseNothing) {
+    std::vector<std::string> settings{"st.rds", "", "", "", "0", "1", "1", "0", "0"};
+    settings.resize(65);
+    WriteBytes(dir_ / "vaxow.dat", JoinLinesCrLf(settings));
+    WriteBytes(dir_ / "st.rds", "CLEAR\r\nRTFF=1\r\nDPSE=1\r\nDPSFF=1\r\nPS=ODD FM\r\n");
+    const std::string log = dir_ / "log.txt", err = dir_ / "err.txt";
+    Process run({program_, "run", "--simulate"}, "/", log, err);
+
+    const std::vector<std::pair<std::string, std::string>> rewrites{
+        {"in place", "Plain text\n"},
+        {"utf-16", std::string("\xFF\xFEU\0T\0F\0-\0"
+                               "1\0"
+                               "6\0 \0\x59\x01\n\0",
+                               20)},
+        {"zero-filled", std::string("Power cut\n") + std::string(64, '\0')},
+    };
+    std::size_t expected = 1;
+    for (const auto& [how, bytes] : rewrites) {
+        WriteBytes(dir_ / "rt.txt", bytes);  // truncated and written in place
+        WriteBytes(dir_ / "dps.txt.new", "DPS " + how);
+        std::filesystem::rename(dir_ / "dps.txt.new", dir_ / "dps.txt");
+        ASSERT_TRUE(WaitForLines(log, ++expected, 15s)) << how;
+    }
+    const std::string sent = ReadBytes(log);
+    EXPECT_THAT(sent, HasSubstr(" port LPT2: simulated encoder"));
+    EXPECT_THAT(sent, HasSubstr("RT=\"Plain text\""));
+    EXPECT_THAT(sent, HasSubstr("RT=\"UTF-16 r\"")) << "decoded, then its letter reduced";
+    EXPECT_THAT(sent, HasSubstr("RT=\"Power cut\""));
+    EXPECT_THAT(sent, Not(HasSubstr("RT=\"        \""))) << "no blank radiotext";
+
+    run.Signal(SIGHUP);
+    EXPECT_EQ(run.Wait(), 0) << ReadBytes(err);
+    const auto saved = SplitLines(ReadBytes(dir_ / "vaxow.dat"));
+    ASSERT_EQ(saved.size(), 65u);
+    EXPECT_EQ(saved[0], "st.rds");
+    EXPECT_EQ(saved[2], "Power cut");
+    EXPECT_EQ(saved[5], "1") << "LPT2 kept";
+    EXPECT_EQ(saved[6], "1") << "Auto Save kept";
+    EXPECT_EQ(SplitLines(ReadBytes(dir_ / "st.rds")).size(), 47u);
+    EXPECT_THAT(ReadBytes(dir_ / "st.rds"), HasSubstr("\r\nRT=Power cut\r\n"));
+}
+
+TEST_F(RunCommandTest, SaysWhatItDoesAndWhyItCannot) {
+    Process quiet({program_, "run", "--simulate", "new.rds"}, dir_.path(), "/dev/null",
+                  dir_ / "err.txt");
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (ReadBytes(dir_ / "err.txt").empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"),
+                HasSubstr(" station file " + dir_ / "new.rds" + " does not exist: a new station"));
+    quiet.Signal(SIGTERM);
+    EXPECT_EQ(quiet.Wait(), 0);
+    EXPECT_EQ(SplitLines(ReadBytes(dir_ / "vaxow.dat")).size(), 65u);
+
+    // A settings "file" that is a pipe can be neither read nor saved.
+    std::filesystem::remove(dir_ / "vaxow.dat");
+    ASSERT_EQ(::mkfifo((dir_ / "vaxow.dat").c_str(), 0600), 0);
+    Process failing({program_, "run", "--simulate"}, dir_.path(), "/dev/null", dir_ / "err.txt");
+    std::this_thread::sleep_for(1s);
+    failing.Signal(SIGTERM);
+    EXPECT_EQ(failing.Wait(), 1) << "its exit save failed";
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"), HasSubstr(" Cannot create file vaxow.dat\n"));
+
+    // A running copy that holds the hand-over lock and does not let go.
+    const auto hold = [&](const char* name) {
+        const int fd = ::open((runtime_ / name).c_str(), O_RDWR | O_CREAT, 0600);
+        ::flock(fd, LOCK_EX);
+        return fd;
+    };
+    const int block = hold("{FE452E05-1244-4C53-B83E-21C4CEA4CAF8}");
+    const int lock = hold("{33DB9083-0BB9-443D-9434-EB23DAFBF3F1}");
+    Process stuck({program_, "run", "x.rds"}, dir_.path(), "/dev/null", dir_ / "err.txt");
+    EXPECT_EQ(stuck.Wait(), 1);
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"),
+                HasSubstr(" cannot start: the running copy did not free the hand-over lock "
+                          "within 250 ms\n"));
+    ::close(block);
+    ::close(lock);
 }
 
 }  // namespace
