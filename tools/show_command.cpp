@@ -7,7 +7,7 @@
 namespace vaxo::ctl {
 
 int ShowCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const ParsedOptions options(args, {.valued = {"decimal-separator"}});
+    const ParsedOptions options(args, {});
     if (options.Positional().size() != 1) {
         throw UsageError("show needs exactly one station file");
     }

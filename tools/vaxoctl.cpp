@@ -9,30 +9,81 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: vaxoctl show [--decimal-separator C] STATION\n";
+using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&)>;
+
+struct CommandEntry {
+    Command run;
+    const char* usage;
+};
+
+const std::map<std::string, CommandEntry>& Commands() {
+    static const std::map<std::string, CommandEntry> commands{
+        {"show",
+         {vaxo::ctl::ShowCommand,
+          "vaxoctl show STATION\n"
+          "  print the station file a save of STATION would write\n"}},
+        {"image",
+         {vaxo::ctl::ImageCommand,
+          "vaxoctl image [--at \"YYYY-MM-DD HH:MM:SS\"] [--ab 0|1] [--decimal-separator C]\n"
+          "              [--groups] STATION\n"
+          "  print the encoder memory image a send of STATION would write\n"}},
+        {"send",
+         {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::SendCommand(a, o, e); },
+          "vaxoctl send [--bank 1|2] [--port lpt1|lpt2] [--simulate[=SCENARIO]] [--trace FILE]\n"
+          "             [--vcd FILE] STATION\n"
+          "  send STATION to the encoder once, as the Send button does\n"}},
+        {"run",
+         {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::RunCommand(a, o, e); },
+          "vaxoctl run [--simulate[=SCENARIO]] [--trace FILE] [STATION]\n"
+          "  the program without its window: live text, switching and sends until a signal\n"}},
+    };
+    return commands;
+}
+
+void PrintUsage(std::ostream& out) {
+    out << "usage:\n";
+    for (const auto& [name, command] : Commands()) {
+        out << "  " << command.usage;
+    }
+    out << "  vaxoctl --help | --version\n";
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    using Command =
-        std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&)>;
-    const std::map<std::string, Command> commands{
-        {"show", vaxo::ctl::ShowCommand},
-        {"image", vaxo::ctl::ImageCommand},
-        {"send", [](const auto& a, auto& o, auto& e) { return vaxo::ctl::SendCommand(a, o, e); }},
-        {"run", [](const auto& a, auto& o, auto& e) { return vaxo::ctl::RunCommand(a, o, e); }},
-    };
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || !commands.count(args.front())) {
-        std::cerr << kUsage;
+    if (!args.empty() && (args.front() == "--help" || args.front() == "-h")) {
+        PrintUsage(std::cout);
+        return 0;
+    }
+    if (!args.empty() && args.front() == "--version") {
+        std::cout << "vaxoctl " << VAXO_VERSION << '\n';
+        return 0;
+    }
+    const auto found = args.empty() ? Commands().end() : Commands().find(args.front());
+    if (found == Commands().end()) {
+        PrintUsage(std::cerr);
         return 2;
     }
-    const Command& command = commands.at(args.front());
     args.erase(args.begin());
+    const CommandEntry& command = found->second;
+    if (AsksForHelp(args)) {
+        std::cout << "usage: " << command.usage;
+        return 0;
+    }
     try {
-        return command(args, std::cout, std::cerr);
+        return command.run(args, std::cout, std::cerr);
     } catch (const vaxo::ctl::UsageError& error) {
-        std::cerr << "vaxoctl: " << error.what() << '\n' << kUsage;
+        std::cerr << "vaxoctl: " << error.what() << "\nusage: " << command.usage;
         return 2;
     } catch (const std::exception& error) {
         std::cerr << "vaxoctl: " << error.what() << '\n';

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <sstream>
 
 #include "stations/station_file.h"
@@ -28,7 +31,7 @@ Outcome Show(const std::vector<std::string>& args) {
 TEST(ShowCommand, PrintsWhatSavingTheLoadedSetWouldWrite) {
     TempDir dir;
     WriteBytes(dir / "partial.rds", "PS=JAZZ\nPI=abcd\nSELRT=9\n");
-    const Outcome shown = Show({"--decimal-separator", ",", dir / "partial.rds"});
+    const Outcome shown = Show({dir / "partial.rds"});
     EXPECT_EQ(shown.code, 0);
     RdsParameterSet expected;
     expected.PS = "JAZZ";
@@ -50,7 +53,38 @@ TEST(ShowCommand, RejectsMisuse) {
     EXPECT_THROW(Show({}), UsageError);
     EXPECT_THROW(Show({"a.rds", "b.rds"}), UsageError);
     EXPECT_THROW(Show({"--bogus", "a.rds"}), UsageError);
-    EXPECT_THROW(Show({"a.rds", "--decimal-separator"}), UsageError);
+    EXPECT_THROW(Show({"--decimal-separator", ",", "a.rds"}), UsageError) << "it would be ignored";
+}
+
+}  // namespace
+}  // namespace vaxo::ctl
+
+namespace vaxo::ctl {
+namespace {
+
+// The program itself: its exit status and what it printed.
+Outcome Vaxoctl(const std::string& arguments) {
+    TempDir dir;
+    const int status = std::system(
+        (std::string(VAXOCTL_PATH) + " " + arguments + " >" + dir / "out" + " 2>" + dir / "err")
+            .c_str());
+    return {WEXITSTATUS(status), test::ReadBytes(dir / "out"), test::ReadBytes(dir / "err")};
+}
+
+TEST(Vaxoctl, EveryCommandHasItsOwnUsageAndTheProgramItsHelpAndVersion) {
+    EXPECT_EQ(Vaxoctl("--version").out, "vaxoctl 3.60\n");
+    const Outcome help = Vaxoctl("--help");
+    EXPECT_EQ(help.code, 0);
+    for (const char* command : {"show", "image", "send", "run"}) {
+        EXPECT_NE(help.out.find(std::string("vaxoctl ") + command), std::string::npos) << command;
+        const Outcome own = Vaxoctl(std::string(command) + " --help");
+        EXPECT_EQ(own.code, 0);
+        EXPECT_EQ(own.out.rfind(std::string("usage: vaxoctl ") + command, 0), 0u) << own.out;
+    }
+    const Outcome misuse = Vaxoctl("image --ab 7 x.rds");
+    EXPECT_EQ(misuse.code, 2);
+    EXPECT_EQ(misuse.err.rfind("vaxoctl: --ab takes 0 or 1\nusage: vaxoctl image", 0), 0u);
+    EXPECT_EQ(Vaxoctl("frobnicate").code, 2);
 }
 
 }  // namespace
