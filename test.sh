@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the suite, the suite again under AddressSanitizer
 # and UndefinedBehaviorSanitizer, and each fuzz target for a bounded time
-# (FUZZ_SECONDS, 20 s by default).
+# (FUZZ_SECONDS, 12 s by default), with inputs up to 1 MiB, a time limit per
+# input (so that work growing faster than the input fails) and a memory limit.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
@@ -10,7 +11,7 @@ ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils
 
-FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
 JOBS="$(nproc)"
 
 echo "== build and test"
@@ -36,7 +37,8 @@ for target in build-fuzz/tests/fuzz/*_fuzz; do
     cp -n tests/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
     log="build-fuzz/$name.log"
     echo "-- $name"
-    if ! "$target" -max_total_time="$FUZZ_SECONDS" "$corpus" >"$log" 2>&1; then
+    if ! "$target" -max_total_time="$FUZZ_SECONDS" -max_len=1048576 -timeout=10 \
+        -rss_limit_mb=2048 "$corpus" >"$log" 2>&1; then
         tail -n 80 "$log"
         exit 1
     fi

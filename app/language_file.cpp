@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 #include "app/text_lines.h"
 
@@ -34,52 +35,55 @@ std::string_view Unquoted(std::string_view value) {
     return value;
 }
 
-struct RawEntry {
-    std::string key;
-    std::string value;
-};
+std::string Lowered(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lowered;
+}
 
-std::vector<RawEntry> SectionLines(std::string_view text, std::string_view section) {
-    std::vector<RawEntry> entries;
+}  // namespace
+
+// One pass over the lines; the first value of each key is kept in a table,
+// so the work grows with the file, and the memory with the entries kept.
+std::vector<std::string> ReadIniSection(std::string_view text, std::string_view section) {
+    std::vector<std::pair<std::string, std::string>> entries;  // key, lowered key
+    std::unordered_map<std::string, std::string> firstValues;
+    std::size_t namesBytes = 1;  // the final terminating byte
     bool inSection = false;
-    for (const std::string& raw : SplitLines(text)) {
+    ForEachLine(text, [&](std::string_view raw) {
         const std::string_view line = Trimmed(raw);
         if (!line.empty() && line.front() == '[') {
             const std::size_t close = line.find(']');
             inSection = close != std::string_view::npos &&
                         SameIgnoringCase(Trimmed(line.substr(1, close - 1)), section);
-            continue;
+            return true;
         }
         const std::size_t equals = line.find('=');
         if (!inSection || line.empty() || line.front() == ';' || equals == std::string_view::npos) {
-            continue;
+            return true;
         }
         const std::string_view key = Trimmed(line.substr(0, equals));
-        if (!key.empty()) {
-            const std::string_view value = Unquoted(Trimmed(line.substr(equals + 1)));
-            entries.push_back({std::string(key), std::string(value.substr(0, kIniValueLimit))});
+        if (key.empty()) {
+            return true;
         }
-    }
-    return entries;
-}
-
-}  // namespace
-
-std::vector<std::string> ReadIniSection(std::string_view text, std::string_view section) {
-    const std::vector<RawEntry> lines = SectionLines(text, section);
-    std::vector<std::string> entries;
-    std::size_t namesBytes = 1;  // the final terminating byte
-    for (const RawEntry& line : lines) {
-        namesBytes += line.key.size() + 1;
+        namesBytes += key.size() + 1;
         if (namesBytes > kIniKeyNamesLimit) {
-            break;
+            return false;
         }
-        const auto first = std::find_if(lines.begin(), lines.end(), [&](const RawEntry& other) {
-            return SameIgnoringCase(other.key, line.key);
-        });
-        entries.push_back(line.key + "=" + first->value);
+        std::string lowered = Lowered(key);
+        const std::string_view value = Unquoted(Trimmed(line.substr(equals + 1)));
+        firstValues.emplace(lowered, value.substr(0, kIniValueLimit));
+        entries.emplace_back(std::string(key), std::move(lowered));
+        return true;
+    });
+    std::vector<std::string> result;
+    result.reserve(entries.size());
+    for (const auto& [key, lowered] : entries) {
+        result.push_back(key + "=" + firstValues.at(lowered));
     }
-    return entries;
+    return result;
 }
 
 TranslationEntry SplitTranslationEntry(std::string_view entry) {

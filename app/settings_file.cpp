@@ -36,11 +36,11 @@ std::vector<std::string> SettingsLines(const RdsParameterSet& set) {
 }
 
 void ApplySettingsText(RdsParameterSet& set, std::string_view text) {
-    const std::vector<std::string> lines = SplitLines(text);
-    if (lines.size() != kSettingsLines) {
+    if (CountLines(text, kSettingsLines + 1) != kSettingsLines) {
         set.StationFileName = kUntitled;
         return;
     }
+    const std::vector<std::string> lines = SplitLines(text);
     set.StationFileName = lines[0].empty() ? kUntitled : lines[0];
     set.LastSentRT = lines[1];
     set.LastFileRT = lines[2];

@@ -2,23 +2,18 @@
 
 namespace vaxo {
 
+std::size_t CountLines(std::string_view text, std::size_t limit) {
+    std::size_t count = 0;
+    ForEachLine(text, [&](std::string_view) { return ++count < limit; });
+    return count;
+}
+
 std::vector<std::string> SplitLines(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') {
-            continue;
-        }
-        lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-        }
-        start = i + 1;
-    }
-    if (start < text.size()) {
-        lines.emplace_back(text.substr(start));
-    }
+    ForEachLine(text, [&](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    });
     return lines;
 }
 

@@ -162,14 +162,19 @@ std::string StationFileText(const RdsParameterSet& s) {
 }
 
 void ApplyStationText(RdsParameterSet& set, std::string_view text) {
-    const std::vector<std::string> lines = SplitLines(text);
-    if (!lines.empty() && lines.size() < kResetLineLimit && lines.front() == "CLEAR") {
+    std::string_view first;
+    ForEachLine(text, [&](std::string_view line) {
+        first = line;
+        return false;
+    });
+    if (first == "CLEAR" && CountLines(text, kResetLineLimit) < kResetLineLimit) {
         set.ResetStation();
         set.RememberedFile = set.StationFileName;
     }
-    for (const auto& line : lines) {
+    ForEachLine(text, [&](std::string_view line) {
         ApplyLine(set, line);
-    }
+        return true;
+    });
 }
 
 void SaveStationFile(const RdsParameterSet& set) {

@@ -26,16 +26,16 @@ Qt::Alignment AlignmentOf(RtfAlignment alignment) {
     return Qt::AlignLeft;
 }
 
-QTextCharFormat CharFormatOf(const RtfCharFormat& format, const RtfDocumentModel& model) {
+QTextCharFormat CharFormatOf(const RtfCharFormat& format, const RtfDocumentModel& model,
+                             const std::unordered_map<int, const RtfFont*>& fonts) {
     QTextCharFormat chars;
     chars.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
     chars.setFontItalic(format.italic);
     chars.setFontUnderline(format.underline);
     chars.setFontPointSize(format.halfPoints / 2.0);
-    for (const RtfFont& font : model.fonts) {
-        if (font.number == format.font && !font.name.empty()) {
-            chars.setFontFamilies({QString::fromStdString(font.name)});
-        }
+    if (const auto font = fonts.find(format.font);
+        font != fonts.end() && !font->second->name.empty()) {
+        chars.setFontFamilies({QString::fromStdString(font->second->name)});
     }
     const auto colour = static_cast<std::size_t>(format.colour);
     if (colour < model.colours.size() && model.colours[colour]) {
@@ -54,6 +54,7 @@ QString TextOf(const std::u32string& text) {
 
 void LoadRtf(QTextDocument& document, std::string_view bytes) {
     const RtfDocumentModel model = ParseRtf(bytes);
+    const auto fonts = FontsByNumber(model);
     document.clear();
     QTextCursor cursor(&document);
     bool first = true;
@@ -70,7 +71,7 @@ void LoadRtf(QTextDocument& document, std::string_view bytes) {
             cursor.insertBlock(block);
         }
         for (const RtfRun& run : paragraph.runs) {
-            cursor.insertText(TextOf(run.text), CharFormatOf(run.format, model));
+            cursor.insertText(TextOf(run.text), CharFormatOf(run.format, model, fonts));
         }
     }
 }

@@ -188,14 +188,8 @@ class Parser {
     }
 
     int CodePageOfFont(int font) const {
-        for (const RtfFont& f : model_.fonts) {
-            if (f.number == font) {
-                return f.charset == kCentralEuropeCharset ? 1250
-                       : f.charset == 0                   ? 1252
-                                                          : ansiCodePage_;
-            }
-        }
-        return ansiCodePage_;
+        const auto found = codePages_.find(font);
+        return found == codePages_.end() || found->second == 0 ? ansiCodePage_ : found->second;
     }
 
     void Byte(unsigned char byte) {
@@ -218,7 +212,7 @@ class Parser {
             case Destination::FontTable:
                 if (point == ';') {
                     FinishFont();
-                } else {
+                } else if (fontName_.size() < RtfDocumentModel::kFontNameLimit) {
                     fontName_ += point;
                 }
                 return;
@@ -239,10 +233,15 @@ class Parser {
     }
 
     void FinishFont() {
-        const std::string name = ToUtf8(fontName_);
-        const auto begin = name.find_first_not_of(' ');
-        model_.fonts.push_back(
-            {currentFont_, currentCharset_, begin == std::string::npos ? "" : name.substr(begin)});
+        if (model_.fonts.size() < RtfDocumentModel::kFontLimit) {
+            const std::string name = ToUtf8(fontName_);
+            const auto begin = name.find_first_not_of(' ');
+            model_.fonts.push_back({currentFont_, currentCharset_,
+                                    begin == std::string::npos ? "" : name.substr(begin)});
+            codePages_.emplace(currentFont_, currentCharset_ == kCentralEuropeCharset ? 1250
+                                             : currentCharset_ == 0                   ? 1252
+                                                                                      : 0);
+        }
         fontName_.clear();
         currentCharset_ = 0;
     }
@@ -359,6 +358,7 @@ class Parser {
     int spaceBefore_ = 0;
     int spaceAfter_ = 0;
     std::u32string fontName_;
+    std::unordered_map<int, int> codePages_;  // 0: the document's code page
     int currentFont_ = 0;
     int currentCharset_ = 0;
     std::uint32_t colour_ = 0;
@@ -369,6 +369,14 @@ class Parser {
 
 RtfDocumentModel ParseRtf(std::string_view bytes) {
     return Parser(bytes).Run();
+}
+
+std::unordered_map<int, const RtfFont*> FontsByNumber(const RtfDocumentModel& model) {
+    std::unordered_map<int, const RtfFont*> fonts;
+    for (const RtfFont& font : model.fonts) {
+        fonts.emplace(font.number, &font);
+    }
+    return fonts;
 }
 
 }  // namespace vaxo

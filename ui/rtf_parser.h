@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vaxo {
@@ -48,11 +49,19 @@ struct RtfFont {
 };
 
 struct RtfDocumentModel {
+    // A font table longer than a word processor would ever write is cut here,
+    // and so is a font name: memory follows what is kept, not what is read.
+    static constexpr std::size_t kFontLimit = 4096;
+    static constexpr std::size_t kFontNameLimit = 256;
+
     std::vector<RtfParagraph> paragraphs;
     std::vector<RtfFont> fonts;
     std::vector<std::optional<std::uint32_t>> colours;  // 0xRRGGBB; empty entry: automatic
 };
 
 RtfDocumentModel ParseRtf(std::string_view bytes);
+
+// The font of each number, the first entry winning, as a look-up table.
+std::unordered_map<int, const RtfFont*> FontsByNumber(const RtfDocumentModel& model);
 
 }  // namespace vaxo

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QImage>
 #include <QUrl>
+#include <filesystem>
 
 #include "app/file_io.h"
 #include "app/file_type_registration.h"
@@ -120,9 +121,25 @@ void TForm1::LoadDefaultLanguage() {
 
 namespace {
 
+// Bounds no real help file or picture reaches; a larger one is passed over
+// and start-up goes on.
+constexpr std::size_t kHelpFileLimit = 16 * 1024 * 1024;
+constexpr std::size_t kPictureLimit = 32 * 1024 * 1024;
+
+std::optional<std::string> ReadUnlessTooLarge(const std::string& path, std::size_t limit) {
+    try {
+        return ReadFileIfExists(path, limit);
+    } catch (const FileError& error) {
+        if (error.kind() == FileError::Kind::TooLarge) {
+            return std::nullopt;
+        }
+        throw;
+    }
+}
+
 // A picture that replaces a built-in one; none when the file does not exist.
 std::optional<QPixmap> ReplacementPicture(const std::string& path) {
-    const auto bytes = ReadFileIfExists(path);
+    const auto bytes = ReadUnlessTooLarge(path, kPictureLimit);
     if (!bytes) {
         return std::nullopt;
     }
@@ -136,9 +153,12 @@ std::optional<QPixmap> ReplacementPicture(const std::string& path) {
 }  // namespace
 
 void TForm1::ShowHelp() {
-    if (const auto help = ReadFileIfExists(ResourceFile("vaxohelp.rtf"))) {
+    const std::string helpFile = ResourceFile("vaxohelp.rtf");
+    if (const auto help = ReadUnlessTooLarge(helpFile, kHelpFileLimit)) {
         LoadRtf(*HelpBox->document(), *help);
         HelpBox->moveCursor(QTextCursor::Start);
+    } else if (std::filesystem::exists(helpFile)) {
+        HelpBox->setPlainText("(help file vaxohelp.rtf is too large)");
     }
     if (const auto logo = ReplacementPicture(ResourceFile("logo.bmp"))) {
         LOGO->setPixmap(*logo);

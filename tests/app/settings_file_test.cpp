@@ -157,5 +157,24 @@ TEST(SettingsFile, MissingFileGivesUntitledAndAFolderCannotBeOpened) {
     EXPECT_THROW(SaveSettingsFile(set), FileError);
 }
 
+TEST(SettingsFile, AFileOverTheLimitIsTakenAsOneOfTheWrongLength) {
+    TempDir dir;
+    RdsParameterSet set;
+    set.ProgramDir = dir.path().string() + "/";
+    std::vector<std::string> lines = FirstExitLines();
+    lines[0] = std::string(kSmallFileLimit - 200, 'x');
+    lines[6] = "1";
+    WriteBytes(dir / "vaxow.dat", JoinLinesCrLf(lines));
+    LoadSettingsFile(set);
+    EXPECT_TRUE(set.AUTOSAVE) << "just under the limit: read";
+    lines[0] += std::string(300, 'x');
+    WriteBytes(dir / "vaxow.dat", JoinLinesCrLf(lines));
+    RdsParameterSet over;
+    over.ProgramDir = set.ProgramDir;
+    LoadSettingsFile(over);
+    EXPECT_FALSE(over.AUTOSAVE) << "just over: not read";
+    EXPECT_EQ(over.StationFileName, "untitled.rds");
+}
+
 }  // namespace
 }  // namespace vaxo

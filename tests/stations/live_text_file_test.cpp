@@ -107,6 +107,11 @@ TEST(LiveTextFile, NulEndsItsLineAndUtf16IsDecodedWithOrWithoutMark) {
     EXPECT_EQ(pieces.Finish(), "P\xF8\xEDli\x9A");
 }
 
+TEST(LiveTextFile, AnEndlessLineIsKeptOnlyAsFarAsItsLimit) {
+    const std::string line = LastLiveTextLine(std::string(3 * LastLineScanner::kLineLimit, 'x'));
+    EXPECT_EQ(line, std::string(LastLineScanner::kLineLimit, 'x'));
+}
+
 TEST(LiveTextFile, WhetherTextIsUtf8IsDecidedOnTheLineTaken) {
     EXPECT_EQ(LastLiveTextLine("\xE8"
                                "esky\n\xC5\xBDlu\xC5\xA5ou\xC4\x8Dk\xC3\xBD\n"),

@@ -398,6 +398,14 @@ class TForm1Test : public QObject {
         QCOMPARE(encoder_->Writes(), 0L);  // the port preparation after it was skipped
     }
 
+    void tooLargeHelpFileIsPassedOverAndStartUpGoesOn() {
+        WriteFile(resources_->filePath("vaxohelp.rtf"), QByteArray(16 * 1024 * 1024 + 1, 'x'));
+        Open();
+        QVERIFY(dialogs_.errors.isEmpty());
+        QCOMPARE(form_->HelpBox->toPlainText(), QString("(help file vaxohelp.rtf is too large)"));
+        QVERIFY(encoder_->Writes() > 0);  // the port was prepared
+    }
+
     void invalidPictureIsReported() {
         WriteFile(resources_->filePath("logo.bmp"), "not a bitmap");
         Open();
