@@ -11,13 +11,15 @@
 
 namespace vaxo {
 
-std::string LowerAsciiLetters(std::string text) {
-    for (char& c : text) {
+std::string SaveAsProposal(std::string ps) {
+    for (char& c : ps) {
         if (c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c - 'A' + 'a');
+        } else if (c == '/' || c == '\\' || c == '\0') {
+            c = '-';
         }
     }
-    return text;
+    return ps;
 }
 
 ControlProgram::ControlProgram(Environment environment)
@@ -210,11 +212,21 @@ void ControlProgram::SAVEClick() {
 void ControlProgram::SAASClick() {
     RunSteps({
         [&] {
-            const auto chosen = env_.frontEnd.ChooseStationToSave(LowerAsciiLetters(set_.PS));
-            if (chosen) {
-                set_.StationFileName = *chosen;
-                set_.RememberedFile = *chosen;
+            const auto chosen = env_.frontEnd.ChooseStationToSave(SaveAsProposal(set_.PS));
+            if (!chosen) {
+                return;
+            }
+            // A save that fails leaves the station where it was.
+            const std::string previousName = set_.StationFileName;
+            const std::string previousRemembered = set_.RememberedFile;
+            set_.StationFileName = *chosen;
+            set_.RememberedFile = *chosen;
+            try {
                 SaveStationFile(set_);
+            } catch (const FileError&) {
+                set_.StationFileName = previousName;
+                set_.RememberedFile = previousRemembered;
+                throw;
             }
         },
         [&] { ShowFileName(); },

@@ -132,7 +132,8 @@ class ControlProgram {
     std::string unreadableStation_;
 };
 
-// The Save As proposal: letters A to Z lowered, everything else kept.
-std::string LowerAsciiLetters(std::string text);
+// The Save As proposal: letters A to Z lowered, everything else kept but a
+// path separator, which becomes "-" (a PS of "24/7 FM" proposes "24-7 fm").
+std::string SaveAsProposal(std::string ps);
 
 }  // namespace vaxo

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace vaxo::ui {
 namespace {
@@ -26,8 +27,29 @@ std::optional<QString> QtDialogs::OpenStation(QWidget* parent) {
     return Run(dialog);
 }
 
+namespace {
+
+// The save dialog stays open while the chosen folder does not exist.
+class SaveStationDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (!chosen.isEmpty() && !QFileInfo(chosen.front()).absoluteDir().exists()) {
+            QMessageBox::warning(this, windowTitle(),
+                                 QString("The folder %1 does not exist.")
+                                     .arg(QFileInfo(chosen.front()).absolutePath()));
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
+
 std::optional<QString> QtDialogs::SaveStation(QWidget* parent, const QString& proposal) {
-    QFileDialog dialog(parent, QString(), QDir::currentPath(), "VAXO files (*.rds)");
+    SaveStationDialog dialog(parent, QString(), QDir::currentPath(), "VAXO files (*.rds)");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix("rds");
@@ -36,7 +58,7 @@ std::optional<QString> QtDialogs::SaveStation(QWidget* parent, const QString& pr
 }
 
 std::optional<QString> QtDialogs::OpenAnyFile(QWidget* parent) {
-    QFileDialog dialog(parent, QString(), QDir::currentPath(), "All files (*.*)");
+    QFileDialog dialog(parent, QString(), QDir::currentPath(), kAnyFileFilter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     return Run(dialog);
 }

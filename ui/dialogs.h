@@ -6,6 +6,9 @@
 
 namespace vaxo::ui {
 
+// The "..." choosers show every file: a feed is often named without a dot.
+inline constexpr const char* kAnyFileFilter = "All files (*)";
+
 // The window's dialogs: file choosers and the error message box. Tests put a
 // double in their place.
 class Dialogs {
@@ -15,7 +18,7 @@ class Dialogs {
     virtual std::optional<QString> OpenStation(QWidget* parent) = 0;
     // "VAXO files (*.rds)", proposing a name; asks before overwriting.
     virtual std::optional<QString> SaveStation(QWidget* parent, const QString& proposal) = 0;
-    // "All files (*.*)"; the file must exist.
+    // kAnyFileFilter; the file must exist.
     virtual std::optional<QString> OpenAnyFile(QWidget* parent) = 0;
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
 };

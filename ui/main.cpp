@@ -1,16 +1,33 @@
 // vaxow: the control program's window.
+#include <signal.h>
+
 #include <QApplication>
 #include <QStyleFactory>
+#include <cstdlib>
 
 #include "link/port_layer.h"
+#include "ui/signal_watcher.h"
 #include "ui/tform1.h"
+
+namespace {
+
+vaxo::ui::TForm1* runningForm = nullptr;
+
+// When the display goes away the toolkit ends the process with exit(): the
+// exit saves still run, once.
+void SaveOnExit() {
+    if (runningForm) {
+        runningForm->Program().ExitApp();
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("vaxow");
-    QApplication::setApplicationDisplayName("VAXO for Windows 3");
+    QGuiApplication::setDesktopFileName("vaxow");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    QApplication::setFont(QFont("DejaVu Sans", 8));
 
     vaxo::PortLayer portLayer(vaxo::SystemPortBackends());
     vaxo::SystemTiming timing;
@@ -20,6 +37,14 @@ int main(int argc, char** argv) {
     if (!form.IsFirstInstance()) {
         return 0;
     }
+    // Logout, shutdown and a terminal closing end the program as its close box does.
+    const vaxo::ui::SignalWatcher endSignals({SIGTERM, SIGINT, SIGHUP}, [&form] { form.close(); });
+    runningForm = &form;
+    std::atexit(SaveOnExit);
+    QObject::connect(&application, &QCoreApplication::aboutToQuit,
+                     [&form] { form.Program().ExitApp(); });
     form.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    runningForm = nullptr;
+    return status;
 }

@@ -43,6 +43,8 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
     program_.StartVAXO(arguments);
     if (program_.IsFirstInstance()) {
         RefreshFromSet();
+        ShowPortInUse();
+        PS->setFocus();
         Timer1->start();
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
                 &TForm1::OnIdle);
@@ -59,8 +61,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
+// A hand-over waits while a dialog or message box is open: the station must
+// not change under it.
 void TForm1::OnIdle() {
-    if (inIdleCheck_ || closing_) {
+    if (inIdleCheck_ || closing_ || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget()) {
         return;
     }
     inIdleCheck_ = true;
@@ -87,12 +92,22 @@ void TForm1::HandlePendingEvents() {
 
 void TForm1::SendFailed() {
     ProgressBar1->hide();
+    Label11->setToolTip(QString::fromStdString(DescribeLinkProblem(program_.Link().LastProblem())));
     Label11->show();
     Label11->repaint();
 }
 
 void TForm1::SendFinished() {
     QApplication::restoreOverrideCursor();
+    ShowPortInUse();
+}
+
+void TForm1::ShowPortInUse() {
+    const PortInUse port = program_.Link().PortInUseNow();
+    const QString text =
+        QString::fromStdString(port.problem ? DescribeLinkProblem(port.problem) : port.description);
+    PORTINFO->setText(PORTINFO->fontMetrics().elidedText(text, Qt::ElideRight, PORTINFO->width()));
+    PORTINFO->setToolTip(text);
 }
 
 void TForm1::ShowLastSent(const LastSentRecord& record) {

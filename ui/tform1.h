@@ -109,6 +109,7 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
     QGroupBox *Membanks, *LastSentBox, *STOP, *PORT;
     QRadioButton *STB1, *STB2, *SHOWB1, *SHOWB2, *PORT1, *PORT2;
     QCheckBox *AUTBSW, *SEND, *EXAL, *AUTOSAVE, *HIPRI, *ALONTOP;
+    QLabel* PORTINFO;  // which port the choice stands for, or why there is none
     QPlainTextEdit* SENT;
     QPushButton* REGRDS;
     // Help
@@ -137,6 +138,7 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
     void ConnectTimers();
     void RefreshFromSet();
     void OnIdle();
+    void ShowPortInUse();
     void ChooseFeedFile(QLineEdit* target, std::string RdsParameterSet::*field);
     std::string ResourceFile(const char* name) const;
     void REGRDSClick();

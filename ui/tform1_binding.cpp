@@ -1,6 +1,7 @@
 // Binding of the controls to the parameter set: operator edits go to the set
 // and its handlers; every change of the set is shown again.
 #include <QScopedValueRollback>
+#include <QShortcut>
 
 #include "ui/text_boundary.h"
 #include "ui/tform1.h"
@@ -33,6 +34,12 @@ void TForm1::ConnectControls() {
     connect(LOAD, &QPushButton::clicked, this, [this] { program_.LOADClick(); });
     connect(SAVE, &QPushButton::clicked, this, [this] { program_.SAVEClick(); });
     connect(SAAS, &QPushButton::clicked, this, [this] { program_.SAASClick(); });
+    const std::pair<const char*, QPushButton*> shortcuts[] = {
+        {"Ctrl+O", LOAD}, {"Ctrl+S", SAVE}, {"Ctrl+Shift+S", SAAS}, {"Ctrl+Q", EX}};
+    for (const auto& [key, button] : shortcuts) {
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, button,
+                &QPushButton::click);
+    }
     connect(DPBR, &QPushButton::clicked, this,
             [this] { ChooseFeedFile(PSFILE, &RdsParameterSet::PSFILE); });
     connect(RTBR, &QPushButton::clicked, this,
@@ -130,6 +137,7 @@ void TForm1::ConnectChoices() {
         connect(button, &QRadioButton::clicked, this, [this, value] {
             program_.Set().PORT = value;
             program_.PORTClick();
+            ShowPortInUse();
         });
     };
     port(PORT1, 0);

@@ -4,6 +4,7 @@
 
 #include "app/programme_types.h"
 #include "ui/built_in_pictures.h"
+#include "ui/hover_tab_style.h"
 #include "ui/tform1.h"
 #include "ui/widget_factory.h"
 
@@ -28,6 +29,19 @@ void Translatable(Widgets*... widgets) {
     (MarkTranslatable(widgets), ...);
 }
 
+// A box on the light yellow of the highlighted fields: its text is dark
+// whatever the desktop's palette, so that it reads in dark themes too.
+void Highlight(QWidget* box) {
+    QPalette colours = box->palette();
+    colours.setColor(QPalette::Base, QColor(255, 255, 225));
+    colours.setColor(QPalette::Text, Qt::black);
+    box->setPalette(colours);
+}
+
+void Named(QWidget* widget, const QString& name) {
+    widget->setAccessibleName(name);
+}
+
 void Chain(std::initializer_list<QWidget*> order) {
     for (auto it = order.begin(); it + 1 != order.end(); ++it) {
         QWidget::setTabOrder(*it, *(it + 1));
@@ -36,8 +50,21 @@ void Chain(std::initializer_list<QWidget*> order) {
 
 }  // namespace
 
+// The window's own font: the layout is drawn in pixels, so its text is too,
+// whatever font and size the desktop chooses. Set on the window with every
+// attribute, it also reaches controls for which the desktop names a font.
+QFont WindowFont() {
+    QFont font("DejaVu Sans");
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
 void TForm1::BuildWindow() {
     setObjectName("Form1");
+    setFont(WindowFont());
     setWindowTitle(kProgramTitle);
     setWindowIcon(BuiltInIcon());
     setFixedSize(kClientWidth, kClientHeight);
@@ -48,6 +75,9 @@ void TForm1::BuildWindow() {
     Zalozky->setObjectName("Zalozky");
     Zalozky->setGeometry(0, 0, kClientWidth, kPageAreaHeight);
     Zalozky->tabBar()->setAttribute(Qt::WA_Hover);
+    auto* hover = new HoverTabStyle;
+    hover->setParent(Zalozky);
+    Zalozky->tabBar()->setStyle(hover);
     General = MakePage(Zalozky, "General", "General");
     DynamicPS = MakePage(Zalozky, "DynamicPS", "Dynamic PS");
     Radiotext = MakePage(Zalozky, "Radiotext", "Radiotext");
@@ -73,18 +103,18 @@ void TForm1::BuildBottomStrip() {
     SKIN = MakeLabel(this, "SKIN", QString(), QRect(0, top, kClientWidth, kStripHeight));
     SKIN->setScaledContents(true);
     SKIN->setPixmap(BuiltInStrip(QSize(522, kStripHeight)));
-    EX = MakeButton(this, "EX", "Exit", QRect(6, top + 6, 60, 26));
-    LOAD = MakeButton(this, "LOAD", "Load", QRect(68, top + 6, 60, 26));
-    SAVE = MakeButton(this, "SAVE", "Save", QRect(130, top + 6, 66, 26));
-    SAAS = MakeButton(this, "SAAS", "Save As", QRect(198, top + 6, 96, 26));
-    UP = MakeButton(this, "UP", "Send", QRect(300, top + 6, 72, 26));
+    EX = MakeButton(this, "EX", "E&xit", QRect(6, top + 6, 66, 26));
+    LOAD = MakeButton(this, "LOAD", "&Load", QRect(74, top + 6, 62, 26));
+    SAVE = MakeButton(this, "SAVE", "&Save", QRect(138, top + 6, 72, 26));
+    SAAS = MakeButton(this, "SAAS", "Save &As", QRect(212, top + 6, 104, 26));
+    UP = MakeButton(this, "UP", "Sen&d", QRect(320, top + 6, 70, 26));
     QFont bold = UP->font();
     bold.setBold(true);
     UP->setFont(bold);
     UP->setCursor(Qt::PointingHandCursor);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName("ProgressBar1");
-    ProgressBar1->setGeometry(380, top + 10, 134, 18);
+    ProgressBar1->setGeometry(396, top + 10, 118, 18);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
@@ -104,14 +134,13 @@ void TForm1::BuildGeneralPage() {
     band->setAutoFillBackground(true);
     QPalette light = band->palette();
     light.setColor(QPalette::Window, QColor(246, 248, 252));
+    light.setColor(QPalette::WindowText, Qt::black);
     band->setPalette(light);
     GNID = MakeGroup(band, "GNID", "Identification", QRect(6, 3, 220, 78));
     Label2 = MakeLabel(GNID, "Label2", "Default PS", QRect(10, 20, 100, 16));
     PS = MakeTextBox(GNID, "PS", QRect(10, 38, 104, 24), 8);
     PS->setText("FM RADIO");
-    QPalette highlighted = PS->palette();
-    highlighted.setColor(QPalette::Base, QColor(255, 255, 225));
-    PS->setPalette(highlighted);
+    Highlight(PS);
     Label7 = MakeLabel(GNID, "Label7", "PI", QRect(126, 20, 60, 16));
     Label7->setToolTip("Program Identification");
     PI = MakeTextBox(GNID, "PI", QRect(126, 38, 62, 24), 4, true);
@@ -121,7 +150,7 @@ void TForm1::BuildGeneralPage() {
     LOGO->setScaledContents(true);
     LOGO->setPixmap(BuiltInLogo(QSize(279, 71)));
 
-    GNPR = MakeGroup(General, "GNPR", "Program", QRect(6, 88, 196, 74));
+    GNPR = MakeGroup(General, "GNPR", "Program", QRect(6, 88, 196, 90));
     Label1 = MakeLabel(GNPR, "Label1", "Program Type", QRect(8, 18, 100, 16));
     QStringList types;
     for (auto name : kProgrammeTypeNames) {
@@ -133,7 +162,7 @@ void TForm1::BuildGeneralPage() {
     MS = MakePickList(GNPR, "MS", {"Speech", "Music"}, QRect(118, 36, 70, 24));
     MS->setCurrentIndex(1);
 
-    GNTS = MakeGroup(General, "GNTS", "Traffic settings", QRect(206, 88, 110, 74));
+    GNTS = MakeGroup(General, "GNTS", "Traffic settings", QRect(206, 88, 110, 90));
     Label5 = MakeLabel(GNTS, "Label5", "TP", QRect(8, 18, 40, 16));
     Label5->setToolTip("Traffic Program");
     TP = MakePickList(GNTS, "TP", {"0", "1"}, QRect(8, 36, 44, 24));
@@ -142,10 +171,10 @@ void TForm1::BuildGeneralPage() {
     Label6->setToolTip("Traffic Announcement");
     TA = MakePickList(GNTS, "TA", {"0", "1"}, QRect(58, 36, 44, 24));
 
-    GNDI = MakeGroup(General, "GNDI", "Decoder Identification", QRect(320, 88, 189, 74));
+    GNDI = MakeGroup(General, "GNDI", "Decoder Identification", QRect(320, 88, 189, 90));
     DI = new QListWidget(GNDI);
     DI->setObjectName("DI");
-    DI->setGeometry(6, 19, 178, 53);
+    DI->setGeometry(6, 19, 178, 68);
     DI->setFrameShape(QFrame::NoFrame);
     DI->setAutoFillBackground(false);
     DI->viewport()->setAutoFillBackground(false);
@@ -155,16 +184,32 @@ void TForm1::BuildGeneralPage() {
             QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())), DI);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(Qt::Unchecked);
-        item->setSizeHint(QSize(170, 13));
+        item->setSizeHint(QSize(170, 17));
     }
 
-    GNAF = MakeGroup(General, "GNAF", "Alternative Frequencies", QRect(6, 164, 503, 68));
+    GNAF = MakeGroup(General, "GNAF", "Alternative Frequencies", QRect(6, 180, 503, 52));
     for (std::size_t i = 0; i < AF.size(); ++i) {
         const std::string name = "AF" + std::to_string(i + 1);
-        AF[i] = MakeTextBox(GNAF, name.c_str(), QRect(8 + static_cast<int>(i) * 62, 26, 56, 24), 5);
+        AF[i] = MakeTextBox(GNAF, name.c_str(), QRect(8 + static_cast<int>(i) * 62, 20, 56, 24), 5);
+        Named(AF[i], QString("Alternative frequency %1").arg(i + 1));
     }
-    MakeLabel(GNAF, "Label3", "MHz", QRect(444, 30, 50, 16));
+    MakeLabel(GNAF, "Label3", "MHz", QRect(444, 24, 50, 16));
     Translatable(GNID, Label2, Label7, GNPR, Label1, Label4, GNTS, Label5, Label6, GNDI, GNAF);
+    for (auto [label, box] : {std::pair<QLabel*, QWidget*>{Label2, PS},
+                              {Label7, PI},
+                              {Label1, PTY},
+                              {Label4, MS},
+                              {Label5, TP},
+                              {Label6, TA}}) {
+        label->setBuddy(box);
+    }
+    Named(PS, "Default PS");
+    Named(PI, "PI");
+    Named(PTY, "Program Type");
+    Named(MS, "M/S");
+    Named(TP, "TP");
+    Named(TA, "TA");
+    Named(DI, "Decoder Identification");
 }
 
 void TForm1::BuildDynamicPsPage() {
@@ -173,14 +218,18 @@ void TForm1::BuildDynamicPsPage() {
         const int column = k < 4 ? 0 : 1;
         const int row = static_cast<int>(k % 4);
         const std::string number = std::to_string(k + 1);
-        MakeLabel(DPST, ("LabelDps" + number).c_str(), QString::fromStdString(number + ":"),
-                  QRect(10 + column * 118, 24 + row * 26, 16, 18));
+        QLabel* label =
+            MakeLabel(DPST, ("LabelDps" + number).c_str(), QString::fromStdString(number + ":"),
+                      QRect(10 + column * 118, 24 + row * 26, 16, 18));
         DPS[k] = MakeTextBox(DPST, ("DPS" + number).c_str(),
                              QRect(28 + column * 118, 21 + row * 26, 86, 24), 8);
+        label->setBuddy(DPS[k]);
+        Named(DPS[k], QString("Dynamic PS %1").arg(k + 1));
     }
     DPRA = MakeGroup(DynamicPS, "DPRA", "Repeat after", QRect(6, 138, 244, 94));
     TrackBar1 = MakeSlider(DPRA, "TrackBar1", 7, 65, QRect(8, 28, 176, 32));
     TrackBar1->setValue(13);
+    Named(TrackBar1, "Repeat after");
     DPSP = MakeLabel(DPRA, "DPSP", "39 s", QRect(186, 34, 50, 18));
     DPSP->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -190,6 +239,7 @@ void TForm1::BuildDynamicPsPage() {
     PSFF = MakeTickBox(Panel1, "PSFF", "From file:", QRect(8, 8, 200, 20));
     PSFILE = MakeFileNameBox(Panel1, "PSFILE", QRect(8, 32, 188, 24));
     PSFILE->setText("dps.txt");
+    Named(PSFILE, "Dynamic PS file");
     DPBR = MakeButton(Panel1, "DPBR", "...", QRect(200, 32, 28, 24));
     UPCHPS = MakeTickBox(Panel1, "UPCHPS", "Send on change", QRect(8, 66, 200, 20));
     UPCHPS->setChecked(true);
@@ -198,6 +248,7 @@ void TForm1::BuildDynamicPsPage() {
     DPSC = MakeTickBox(Panel1, "DPSC", "Effects with:", QRect(26, 120, 110, 20));
     EFCHAR = MakeTextBox(Panel1, "EFCHAR", QRect(140, 118, 28, 24), 1);
     EFCHAR->setText("*");
+    Named(EFCHAR, "Effect character");
     Translatable(DPST, DPRA, DPOP, ENDPS, PSFF, UPCHPS, DPSA, DPSC);
 }
 
@@ -208,26 +259,28 @@ void TForm1::BuildRadiotextPage() {
         const std::string choice = "SRT" + std::to_string(i + 1);
         SRT[i] = MakeChoice(Radiotext, choice.c_str(), QString(), QRect(8, y + 3, 20, 20));
         RTs[i] = MakeTextBox(Radiotext, kNames[i], QRect(30, y, 479, 24), 64);
+        Named(RTs[i], QString("Radiotext %1").arg(i + 1));
+        Named(SRT[i], QString("Current radiotext %1").arg(i + 1));
     }
     SRT[0]->setChecked(true);
-    QPalette highlighted = RTs[0]->palette();
-    highlighted.setColor(QPalette::Base, QColor(255, 255, 225));
-    RTs[0]->setPalette(highlighted);
+    Highlight(RTs[0]);
 
     RTOP = MakeGroup(Radiotext, "RTOP", "Options", QRect(6, 114, 503, 118));
     RTSA = MakeTickBox(RTOP, "RTSA", "Switch after:", QRect(10, 20, 200, 20));
     TrackBar2 = MakeSlider(RTOP, "TrackBar2", 1, 30, QRect(10, 42, 196, 32));
     TrackBar2->setValue(5);
+    Named(TrackBar2, "Switch after");
     RTST = MakeLabel(RTOP, "RTST", "5 min", QRect(126, 74, 80, 16));
     RTST->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ABSW = MakeTickBox(RTOP, "ABSW", "Use A/B", QRect(10, 92, 200, 20));
-    Panel2 = MakePanel(RTOP, "Panel2", QRect(236, 18, 259, 92), true);
-    RTFF = MakeTickBox(Panel2, "RTFF", "From file:", QRect(8, 8, 110, 20));
-    UPCH = MakeTickBox(Panel2, "UPCH", "Send on change", QRect(120, 8, 134, 20));
+    Panel2 = MakePanel(RTOP, "Panel2", QRect(220, 18, 275, 92), true);
+    RTFF = MakeTickBox(Panel2, "RTFF", "From file:", QRect(8, 8, 100, 20));
+    UPCH = MakeTickBox(Panel2, "UPCH", "Send on change", QRect(110, 8, 160, 20));
     UPCH->setChecked(true);
-    RTFILE = MakeFileNameBox(Panel2, "RTFILE", QRect(8, 40, 210, 24));
+    RTFILE = MakeFileNameBox(Panel2, "RTFILE", QRect(8, 40, 226, 24));
     RTFILE->setText("rt.txt");
-    RTBR = MakeButton(Panel2, "RTBR", "...", QRect(222, 40, 28, 24));
+    Named(RTFILE, "Radiotext file");
+    RTBR = MakeButton(Panel2, "RTBR", "...", QRect(238, 40, 28, 24));
     Translatable(RTOP, RTSA, ABSW, RTFF, UPCH);
 }
 
@@ -250,6 +303,7 @@ void TForm1::BuildSettingsPage() {
     SENT->setFocusPolicy(Qt::NoFocus);
     SENT->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SENT->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Named(SENT, "Last sent");
 
     STOP = MakeGroup(Settings, "STOP", "Options", QRect(312, 4, 197, 228));
     SEND = MakeTickBox(STOP, "SEND", "Send after Load", QRect(10, 20, 180, 20));
@@ -261,7 +315,8 @@ void TForm1::BuildSettingsPage() {
     PORT1 = MakeChoice(PORT, "PORT1", "LPT1 (0x378)", QRect(10, 18, 160, 20));
     PORT1->setChecked(true);
     PORT2 = MakeChoice(PORT, "PORT2", "LPT2 (0x278)", QRect(10, 38, 160, 20));
-    REGRDS = MakeButton(STOP, "REGRDS", "Make *.rds executable", QRect(8, 192, 181, 28));
+    PORTINFO = MakeLabel(STOP, "PORTINFO", QString(), QRect(10, 184, 179, 14));
+    REGRDS = MakeButton(STOP, "REGRDS", "Make *.rds executable", QRect(8, 200, 181, 24));
     Translatable(Membanks, STB1, STB2, AUTBSW, LastSentBox, SHOWB1, SHOWB2, STOP, SEND, EXAL,
                  AUTOSAVE, HIPRI, ALONTOP, PORT, REGRDS);
 }
@@ -271,16 +326,15 @@ void TForm1::BuildHelpPage() {
     HelpBox->setObjectName("HelpBox");
     HelpBox->setGeometry(4, 4, 300, 228);
     HelpBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QPalette highlighted = HelpBox->palette();
-    highlighted.setColor(QPalette::Base, QColor(255, 255, 225));
-    HelpBox->setPalette(highlighted);
+    Highlight(HelpBox);
+    Named(HelpBox, "Help");
     HelpBox->setPlainText("(help file vaxohelp.rtf is missing)");
 
     ABOUT = MakeGroup(Help, "ABOUT", "About", QRect(310, 2, 199, 230));
     auto* title = MakeLabel(ABOUT, "AboutTitle", "VAXO for Windows", QRect(8, 18, 185, 22));
     QFont titleFont = title->font();
     titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    titleFont.setPixelSize(titleFont.pixelSize() * 14 / 10);
     title->setFont(titleFont);
     auto* version = MakeLabel(ABOUT, "AboutVersion", "Version 3.60", QRect(8, 42, 185, 16));
     QFont bold = version->font();
@@ -301,7 +355,8 @@ void TForm1::BuildHelpPage() {
                        QString("<a href=\"%1\">Project page and updates</a>").arg(kProjectPage),
                        QRect(8, 196, 185, 18));
     Label8->setTextFormat(Qt::RichText);
-    Label8->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    Label8->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    Label8->setFocusPolicy(Qt::StrongFocus);
     Label8->setCursor(Qt::PointingHandCursor);
     Translatable(ABOUT);
 }

@@ -185,11 +185,25 @@ TEST_F(ControlProgramTest, SaveAsProposesThePsLoweredInAToZOnly) {
     program->SAASClick();
     program->Set().PS = "\xC4RGER";
     program->SAASClick();
-    EXPECT_THAT(frontEnd_.proposals, ElementsAre("rock fm", "\xC4rger"));
+    program->Set().PS = "24/7 FM";
+    program->SAASClick();
+    EXPECT_THAT(frontEnd_.proposals, ElementsAre("rock fm", "\xC4rger", "24-7 fm"));
     frontEnd_.toSave = File("saved as.rds");
     program->SAASClick();
     EXPECT_EQ(program->Set().RememberedFile, File("saved as.rds"));
     EXPECT_EQ(ReadBytes(File("saved as.rds")), StationFileText(program->Set()));
+}
+
+TEST_F(ControlProgramTest, AFailingSaveAsLeavesEveryNameAsItWas) {
+    auto program = Start();
+    program->Timer1Timer();
+    frontEnd_.toSave = File("24/7 fm.rds");
+    program->SAASClick();
+    ASSERT_EQ(frontEnd_.errors.size(), 1u);
+    EXPECT_EQ(frontEnd_.errors[0], "Cannot create file " + File("24/7 fm.rds"));
+    EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
+    EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
+    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - untitled.rds");
 }
 
 TEST_F(ControlProgramTest, CaptionShowsTheFileNamePartFullyLowered) {

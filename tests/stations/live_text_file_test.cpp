@@ -90,7 +90,7 @@ TEST(LiveTextFile, Utf8TextIsTakenIntoTheCodePage) {
 }
 
 TEST(LiveTextFile, NulEndsItsLineAndUtf16IsDecodedWithOrWithoutMark) {
-    EXPECT_EQ(LastLiveTextLine(std::string("kept\ngone\0after\n", 18)), "gone");
+    EXPECT_EQ(LastLiveTextLine(std::string("kept\ngone\0after\n", 17)), "gone");
     EXPECT_EQ(LastLiveTextLine(std::string("text\n\0\0\0\0\0\0", 11)), "text")
         << "zero-filled after a power cut";
     EXPECT_EQ(LastLiveTextLine(std::string(4096, '\0')), "") << "all zeros: empty, not UTF-16";

@@ -2,12 +2,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDialog>
 #include <QEventLoop>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 
 #include "app/tell_tail.h"
 #include "link/encoder_simulator.h"
@@ -15,6 +17,7 @@
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/fake_parport_system.h"
 #include "tests/support/temp_dir.h"
+#include "ui/dialogs.h"
 #include "ui/tform1.h"
 #include "ui/widget_factory.h"
 
@@ -330,6 +333,178 @@ class TForm1Test : public QObject {
         QCOMPARE(form_->PS->text(), QString("HANDED"));
         QCOMPARE(form_->windowTitle().right(10), QString("handed.rds"));
     }
+    // A later start hands a file over; true when this window took it within
+    // `wait` of event-loop time.
+    bool HandOver(const QString& path, int wait) {
+        const std::string name = path.toStdString();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            vaxo::TTellTail later;
+            later.MapFileName = vaxo::kSharedBlockName;
+            later.MutexName = vaxo::kSharedLockName;
+            later.Arguments = {name};
+            ::_exit(later.Activate() ? 1 : 0);
+        }
+        ::waitpid(pid, nullptr, 0);
+        QEventLoop loop;
+        QTimer::singleShot(wait, &loop, &QEventLoop::quit);
+        loop.exec();
+        return form_->PS->text() == "HANDED";
+    }
+
+    void handOverWaitsWhileADialogIsOpen() {
+        WriteFile(File("handed.rds"), "PS=HANDED\r\n");
+        Open();
+        QDialog dialog(form_.get());
+        dialog.setModal(true);
+        dialog.show();
+        QVERIFY(!HandOver(File("handed.rds"), 300));
+        dialog.close();
+        QVERIFY(HandOver(File("handed.rds"), 300) || form_->PS->text() == "HANDED");
+    }
+
+    void saveAsNeverProposesAPathAndAnyFileMeansAnyFile() {
+        Open();
+        form_->PS->setText("24/7 FM");
+        form_->Program().Set().PS = "24/7 FM";
+        Click(form_->SAAS);
+        QCOMPARE(dialogs_.proposals, QStringList{"24-7 fm"});
+        const QString filter = vaxo::ui::kAnyFileFilter;
+        const QString pattern = filter.section('(', 1).chopped(1);
+        QVERIFY(QDir::match(pattern, "nowplaying"));
+    }
+
+    void everyInputIsNamedAndTheButtonsHaveTheirShortcuts() {
+        Open();
+        const std::pair<QWidget*, const char*> names[] = {{form_->PS, "Default PS"},
+                                                          {form_->PI, "PI"},
+                                                          {form_->RTs[0], "Radiotext 1"},
+                                                          {form_->RTs[3], "Radiotext 4"},
+                                                          {form_->RTFILE, "Radiotext file"},
+                                                          {form_->PSFILE, "Dynamic PS file"},
+                                                          {form_->AF[6], "Alternative frequency 7"},
+                                                          {form_->DPS[0], "Dynamic PS 1"}};
+        for (const auto& [widget, name] : names) {
+            QCOMPARE(widget->accessibleName(), QString(name));
+        }
+        QCOMPARE(form_->Label2->buddy(), form_->PS);
+        QCOMPARE(form_->Label7->buddy(), form_->PI);
+        QVERIFY(form_->PS->hasFocus());
+        QVERIFY(form_->Label8->focusPolicy() & Qt::TabFocus);
+        QVERIFY(form_->Label8->textInteractionFlags() & Qt::LinksAccessibleByKeyboard);
+        QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(QFile::exists(File("untitled.rds")));
+        QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(dialogs_.proposals.size(), 1);
+        QTest::keyClick(form_.get(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!form_->isVisible());
+    }
+
+    void failuresAndThePortInUseExplainThemselves() {
+        Open();
+        QCOMPARE(form_->PORTINFO->toolTip(), QString("/dev/parport0 at 0x378, ppdev"));
+        timing_->Advance(3s);
+        Click(form_->PORT2);
+        QCOMPARE(form_->PORTINFO->toolTip(), QString("no parallel port found for LPT2"));
+        Click(form_->UP);
+        QVERIFY(form_->Label11->isVisible());
+        QCOMPARE(form_->Label11->toolTip(), QString("no parallel port found for LPT2"));
+    }
+
+    static double Luminance(QColor c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    }
+    static double Contrast(QColor a, QColor b) {
+        const double x = Luminance(a), y = Luminance(b);
+        return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+    }
+
+    void textReadsWellInADarkPalette() {
+        const QPalette saved = QApplication::palette();
+        QPalette dark;
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
+            dark.setColor(role, QColor(40, 40, 40));
+        }
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            dark.setColor(role, QColor(230, 230, 230));
+        }
+        QApplication::setPalette(dark);
+        Open();
+        for (QWidget* box : {static_cast<QWidget*>(form_->PS), static_cast<QWidget*>(form_->RTs[0]),
+                             static_cast<QWidget*>(form_->HelpBox)}) {
+            const QPalette p = box->palette();
+            QVERIFY2(Contrast(p.color(QPalette::Base), p.color(QPalette::Text)) >= 4.5,
+                     qPrintable(box->objectName()));
+        }
+        for (QWidget* onBand :
+             {static_cast<QWidget*>(form_->GNID), static_cast<QWidget*>(form_->Label2)}) {
+            const QPalette p = onBand->palette();
+            QVERIFY2(Contrast(p.color(QPalette::Window), p.color(QPalette::WindowText)) >= 4.5,
+                     qPrintable(onBand->objectName()));
+        }
+        QApplication::setPalette(saved);
+    }
+
+    // Every caption fits its control at the window's own font, whatever font
+    // the desktop sets, in English and in German.
+    void noTextNeedsMoreRoomThanItHas_data() {
+        QTest::addColumn<bool>("german");
+        QTest::newRow("English") << false;
+        QTest::newRow("German") << true;
+    }
+    void noTextNeedsMoreRoomThanItHas() {
+        QFETCH(bool, german);
+        if (german) {
+            QFile file(QString(VAXO_SOURCE_DIR) + "/examples/vaxow.lng");
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            WriteFile(resources_->filePath("vaxow.lng"), file.readAll());
+        }
+        const QFont saved = QApplication::font();
+        QFont large = saved;
+        large.setPointSize(14);
+        QApplication::setFont(large);
+        Open();
+        QApplication::setFont(saved);
+        QStringList clipped;
+        auto need = [&](QWidget* widget, int required, int available) {
+            if (required > available && widget->isVisibleTo(form_.get())) {
+                clipped << QString("%1 (%2 > %3)")
+                               .arg(widget->objectName())
+                               .arg(required)
+                               .arg(available);
+            }
+        };
+        for (auto* button : form_->findChildren<QAbstractButton*>()) {
+            if (button->text().isEmpty()) {
+                continue;
+            }
+            // A push button's hint has a minimum width of its own; its text is what counts.
+            const int required =
+                qobject_cast<QPushButton*>(button)
+                    ? button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&')) +
+                          12
+                    : button->sizeHint().width();
+            need(button, required, button->width());
+        }
+        for (auto* label : form_->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty() && label->textFormat() != Qt::RichText) {
+                const int required = label->wordWrap() ? label->heightForWidth(label->width())
+                                                       : label->sizeHint().width();
+                need(label, required, label->wordWrap() ? label->height() : label->width());
+            }
+        }
+        for (auto* group : form_->findChildren<QGroupBox*>()) {
+            need(group, group->fontMetrics().horizontalAdvance(group->title()) + 16,
+                 group->width());
+        }
+        need(form_->Zalozky, form_->Zalozky->tabBar()->sizeHint().width(), form_->Zalozky->width());
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(", ")));
+    }
+
     void languageFileReplacesCaptionsAndHints() {
         Translate(
             "Form1.UP.Caption=Senden\r\nForm1.Label5.Hint=Verkehrsfunk\r\n"
@@ -348,11 +523,11 @@ class TForm1Test : public QObject {
             "form1.UP.Caption=Senden\r\nForm1.PS.Text=ABC\r\nForm1.UP.Font=Arial\r\n"
             "Form1.UP=Go\r\nForm1.DPSP.Caption=untranslatable\r\nForm1.NOPE.Caption=x\r\n"
             "Form1.EX.Caption.Extra=x\r\n");
-        QCOMPARE(form_->UP->text(), QString("Send"));
+        QCOMPARE(form_->UP->text(), QString("Sen&d"));
         QCOMPARE(form_->PS->text(), QString("FM RADIO"));
-        QCOMPARE(form_->UP->font().family(), QApplication::font().family());
+        QCOMPARE(form_->UP->font().family(), form_->font().family());
         QCOMPARE(form_->DPSP->text(), QString("39 s"));
-        QCOMPARE(form_->EX->text(), QString("Exit"));
+        QCOMPARE(form_->EX->text(), QString("E&xit"));
     }
 
     void controlNamesAndPropertiesIgnoreCase() {
@@ -366,7 +541,7 @@ class TForm1Test : public QObject {
         const QByteArray translation = german.readAll();
         WriteFile(resources_->filePath("vaxow.lng"), translation);
         Open();
-        QCOMPARE(form_->UP->text(), QString("Senden"));
+        QCOMPARE(form_->UP->text(), QString("Sen&den"));
         QCOMPARE(form_->UPCHPS->text(), QString::fromUtf8("Bei Änderung senden"));
         QCOMPARE(form_->Label11->text(), QString("Fehler"));
         for (QWidget* widget : form_->findChildren<QWidget*>()) {
