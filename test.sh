@@ -9,7 +9,8 @@ source scripts/ensure-packages.sh
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
-    xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils
+    xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
+    xvfb openbox x11-utils xdotool
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
 JOBS="$(nproc)"
