@@ -36,6 +36,10 @@ QTextCharFormat CharFormatOf(const RtfCharFormat& format, const RtfDocumentModel
     if (const auto font = fonts.find(format.font);
         font != fonts.end() && !font->second->name.empty()) {
         chars.setFontFamilies({QString::fromStdString(font->second->name)});
+        // The document finds its formats by a hash that leaves a list of
+        // families out: without a number of its own, every font would share
+        // one hash, and each insertion would compare against all of them.
+        chars.setProperty(QTextFormat::UserProperty, format.font);
     }
     const auto colour = static_cast<std::size_t>(format.colour);
     if (colour < model.colours.size() && model.colours[colour]) {
@@ -56,7 +60,12 @@ void LoadRtf(QTextDocument& document, std::string_view bytes) {
     const RtfDocumentModel model = ParseRtf(bytes);
     const auto fonts = FontsByNumber(model);
     document.clear();
+    // One edit without undo: every insertion would otherwise be announced and
+    // recorded on its own.
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
     QTextCursor cursor(&document);
+    cursor.beginEditBlock();
     bool first = true;
     for (const RtfParagraph& paragraph : model.paragraphs) {
         QTextBlockFormat block;
@@ -74,6 +83,8 @@ void LoadRtf(QTextDocument& document, std::string_view bytes) {
             cursor.insertText(TextOf(run.text), CharFormatOf(run.format, model, fonts));
         }
     }
+    cursor.endEditBlock();
+    document.setUndoRedoEnabled(undo);
 }
 
 }  // namespace vaxo::ui

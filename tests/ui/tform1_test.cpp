@@ -4,9 +4,11 @@
 
 #include <QDialog>
 #include <QEventLoop>
+#include <QPainter>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStyleOptionTab>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -18,6 +20,7 @@
 #include "tests/support/fake_parport_system.h"
 #include "tests/support/temp_dir.h"
 #include "ui/dialogs.h"
+#include "ui/hover_tab_style.h"
 #include "ui/tform1.h"
 #include "ui/widget_factory.h"
 
@@ -503,6 +506,23 @@ class TForm1Test : public QObject {
         }
         need(form_->Zalozky, form_->Zalozky->tabBar()->sizeHint().width(), form_->Zalozky->width());
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(", ")));
+    }
+
+    void tabsLightUpUnderTheMouse() {
+        vaxo::ui::HoverTabStyle style;
+        QStyleOptionTab tab;
+        tab.rect = QRect(0, 0, 80, 22);
+        tab.text = "General";
+        tab.palette = QApplication::palette();
+        auto draw = [&](QStyle::State state) {
+            QImage image(80, 22, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            tab.state = QStyle::State_Enabled | state;
+            style.drawControl(QStyle::CE_TabBarTabShape, &tab, &painter);
+            return image;
+        };
+        QVERIFY(draw(QStyle::State_MouseOver) != draw(QStyle::State_None));
     }
 
     void languageFileReplacesCaptionsAndHints() {
