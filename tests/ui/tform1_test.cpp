@@ -93,6 +93,38 @@ class TForm1Test : public QObject {
         file.write(bytes);
     }
 
+    // A later start hands a file over; true when this window took it within
+    // `wait` of event-loop time.
+    bool HandOver(const QString& path, int wait) {
+        const std::string name = path.toStdString();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            vaxo::TTellTail later;
+            later.MapFileName = vaxo::kSharedBlockName;
+            later.MutexName = vaxo::kSharedLockName;
+            later.Arguments = {name};
+            ::_exit(later.Activate() ? 1 : 0);
+        }
+        ::waitpid(pid, nullptr, 0);
+        QEventLoop loop;
+        connect(form_.get(), &QWidget::windowTitleChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(wait, &loop, &QEventLoop::quit);
+        loop.exec();
+        return form_->PS->text() == "HANDED";
+    }
+
+    static double Luminance(QColor c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    }
+    static double Contrast(QColor a, QColor b) {
+        const double x = Luminance(a), y = Luminance(b);
+        return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+    }
+
   private slots:
     void init() {
         programDir_ = std::make_unique<QTemporaryDir>();
@@ -315,44 +347,8 @@ class TForm1Test : public QObject {
     void handOverFromASecondProcessLoadsTheFile() {
         WriteFile(File("handed.rds"), "PS=HANDED\r\n");
         Open();
-        const std::string name = File("handed.rds").toStdString();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            vaxo::TTellTail later;
-            later.MapFileName = vaxo::kSharedBlockName;
-            later.MutexName = vaxo::kSharedLockName;
-            later.Arguments = {name};
-            ::_exit(later.Activate() ? 1 : 0);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        QCOMPARE(WEXITSTATUS(status), 0);
-        QEventLoop loop;
-        connect(form_.get(), &QWidget::windowTitleChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
-        if (form_->PS->text() != "HANDED") {
-            loop.exec();
-        }
-        QCOMPARE(form_->PS->text(), QString("HANDED"));
+        QVERIFY(HandOver(File("handed.rds"), 3000));
         QCOMPARE(form_->windowTitle().right(10), QString("handed.rds"));
-    }
-    // A later start hands a file over; true when this window took it within
-    // `wait` of event-loop time.
-    bool HandOver(const QString& path, int wait) {
-        const std::string name = path.toStdString();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            vaxo::TTellTail later;
-            later.MapFileName = vaxo::kSharedBlockName;
-            later.MutexName = vaxo::kSharedLockName;
-            later.Arguments = {name};
-            ::_exit(later.Activate() ? 1 : 0);
-        }
-        ::waitpid(pid, nullptr, 0);
-        QEventLoop loop;
-        QTimer::singleShot(wait, &loop, &QEventLoop::quit);
-        loop.exec();
-        return form_->PS->text() == "HANDED";
     }
 
     void handOverWaitsWhileADialogIsOpen() {
@@ -412,18 +408,6 @@ class TForm1Test : public QObject {
         Click(form_->UP);
         QVERIFY(form_->Label11->isVisible());
         QCOMPARE(form_->Label11->toolTip(), QString("no parallel port found for LPT2"));
-    }
-
-    static double Luminance(QColor c) {
-        auto channel = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-               0.0722 * channel(c.blueF());
-    }
-    static double Contrast(QColor a, QColor b) {
-        const double x = Luminance(a), y = Luminance(b);
-        return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
     }
 
     void textReadsWellInADarkPalette() {
