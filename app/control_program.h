@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/rds_parameter_set.h"
-#include "app/tell_tail.h"
-#include "link/port_layer.h"
+#include "record/rds_parameter_set.h"
+#include "platform/tell_tail.h"
+#include "platform/port_layer.h"
 #include "link/send_operation.h"
 #include "stations/derived_state.h"
 #include "stations/live_text_feeds.h"

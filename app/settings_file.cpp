@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "app/file_io.h"
-#include "app/text_lines.h"
+#include "base/file_io.h"
+#include "base/text_lines.h"
 
 namespace vaxo {
 namespace {

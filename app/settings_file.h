@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/rds_parameter_set.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 

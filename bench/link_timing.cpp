@@ -17,7 +17,7 @@
 
 #include "link/encoder_simulator.h"
 #include "link/memory_write_protocol.h"
-#include "link/port_layer.h"
+#include "platform/port_layer.h"
 #include "link/port_trace.h"
 #include "link/send_operation.h"
 

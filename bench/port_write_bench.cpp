@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "link/encoder_simulator.h"
-#include "link/port_layer.h"
+#include "platform/port_layer.h"
 #include "link/port_trace.h"
 
 namespace {

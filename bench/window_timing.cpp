@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "link/encoder_simulator.h"
-#include "link/port_layer.h"
+#include "platform/port_layer.h"
 #include "ui/tform1.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <string>
 
-#include "app/rds_parameter_set.h"
+#include "record/rds_parameter_set.h"
 #include "encoding/bit_array.h"
 #include "encoding/field_encoders.h"
-#include "encoding/local_time.h"
+#include "base/local_time.h"
 
 namespace vaxo {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "app/rds_parameter_set.h"
+#include "record/rds_parameter_set.h"
 #include "encoding/bit_array.h"
 
 namespace vaxo {

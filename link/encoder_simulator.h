@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/port_io.h"
+#include "platform/port_io.h"
 
 namespace vaxo {
 

@@ -5,8 +5,8 @@
 #include <span>
 
 #include "encoding/bit_array.h"
-#include "link/link_timing.h"
-#include "link/port_io.h"
+#include "base/link_timing.h"
+#include "platform/port_io.h"
 
 namespace vaxo {
 

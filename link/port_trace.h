@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <ostream>
 
-#include "link/port_io.h"
+#include "platform/port_io.h"
 
 namespace vaxo {
 

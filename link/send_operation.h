@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/rds_parameter_set.h"
+#include "record/rds_parameter_set.h"
 #include "encoding/encoder_image.h"
-#include "link/link_timing.h"
+#include "base/link_timing.h"
 #include "link/memory_write_protocol.h"
-#include "link/port_io.h"
+#include "platform/port_io.h"
 
 namespace vaxo {
 

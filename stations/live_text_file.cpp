@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "encoding/code_page.h"
+#include "base/code_page.h"
 
 namespace vaxo {
 namespace {

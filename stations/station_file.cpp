@@ -4,8 +4,8 @@
 #include <map>
 #include <vector>
 
-#include "app/file_io.h"
-#include "app/text_lines.h"
+#include "base/file_io.h"
+#include "base/text_lines.h"
 
 namespace vaxo {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/rds_parameter_set.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 

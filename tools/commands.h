@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "link/link_timing.h"
-#include "link/port_layer.h"
+#include "base/link_timing.h"
+#include "platform/port_layer.h"
 
 namespace vaxo::ctl {
 

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <span>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "encoding/checkword.h"
 #include "encoding/encoder_image.h"
 #include "tools/command_line.h"

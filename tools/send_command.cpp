@@ -3,9 +3,9 @@
 #include <fstream>
 #include <memory>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "link/encoder_simulator.h"
-#include "link/port_layer.h"
+#include "platform/port_layer.h"
 #include "link/port_trace.h"
 #include "link/send_operation.h"
 #include "tools/command_line.h"

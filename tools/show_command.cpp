@@ -1,4 +1,4 @@
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "stations/station_file.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/rds_parameter_set.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo::ctl {
 

@@ -5,7 +5,7 @@
 #include <QStyleFactory>
 #include <cstdlib>
 
-#include "link/port_layer.h"
+#include "platform/port_layer.h"
 #include "ui/signal_watcher.h"
 #include "ui/tform1.h"
 

@@ -4,8 +4,8 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
-#include "encoding/code_page.h"
-#include "ui/rtf_parser.h"
+#include "base/code_page.h"
+#include "formats/rtf_parser.h"
 
 namespace vaxo::ui {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "encoding/code_page.h"
+#include "base/code_page.h"
 
 namespace vaxo::ui {
 

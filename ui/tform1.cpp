@@ -10,9 +10,9 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "app/file_io.h"
-#include "app/file_type_registration.h"
-#include "app/program_dir.h"
+#include "base/file_io.h"
+#include "platform/file_type_registration.h"
+#include "platform/program_dir.h"
 #include "ui/built_in_pictures.h"
 #include "ui/rtf_document.h"
 #include "ui/text_boundary.h"

@@ -2,7 +2,7 @@
 #include <QFrame>
 #include <QPalette>
 
-#include "app/programme_types.h"
+#include "record/programme_types.h"
 #include "ui/built_in_pictures.h"
 #include "ui/hover_tab_style.h"
 #include "ui/tform1.h"

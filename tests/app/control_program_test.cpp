@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "app/control_program.h"
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "app/settings_file.h"
-#include "app/text_lines.h"
+#include "base/text_lines.h"
 #include "link/encoder_simulator.h"
 #include "stations/station_file.h"
 #include "tests/support/fake_link_timing.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/file_io.h"
+#include "base/file_io.h"
 #include "app/settings_file.h"
-#include "app/text_lines.h"
+#include "base/text_lines.h"
 #include "tests/support/temp_dir.h"
 
 namespace vaxo {

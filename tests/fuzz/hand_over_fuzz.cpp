@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/tell_tail.h"
+#include "platform/tell_tail.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/settings_file.h"
-#include "app/text_lines.h"
+#include "base/text_lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

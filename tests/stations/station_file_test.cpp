@@ -3,8 +3,8 @@
 
 #include <random>
 
-#include "app/file_io.h"
-#include "app/text_lines.h"
+#include "base/file_io.h"
+#include "base/text_lines.h"
 #include "stations/station_file.h"
 #include "tests/support/temp_dir.h"
 

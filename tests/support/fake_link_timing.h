@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "link/link_timing.h"
+#include "base/link_timing.h"
 
 namespace vaxo::test {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "link/parport_system.h"
-#include "link/port_io.h"
+#include "platform/parport_system.h"
+#include "platform/port_io.h"
 
 namespace vaxo::test {
 

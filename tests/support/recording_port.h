@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "link/port_io.h"
+#include "platform/port_io.h"
 
 namespace vaxo::test {
 

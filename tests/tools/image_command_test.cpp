@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "app/text_lines.h"
+#include "base/text_lines.h"
 #include "tests/support/temp_dir.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"

@@ -13,7 +13,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/text_lines.h"
+#include "base/text_lines.h"
 #include "stations/station_file.h"
 #include "tests/support/temp_dir.h"
 

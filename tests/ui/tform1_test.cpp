@@ -13,7 +13,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "app/tell_tail.h"
+#include "platform/tell_tail.h"
 #include "link/encoder_simulator.h"
 #include "stations/station_file.h"
 #include "tests/support/fake_link_timing.h"

@@ -1,0 +1,104 @@
+#include "record/rds_parameter_set.h"
+
+#include <utility>
+
+namespace vaxo {
+
+std::string DecoderIdText(const DecoderId& di) {
+    std::string text;
+    for (int flag = 3; flag >= 0; --flag) {
+        text += di[static_cast<std::size_t>(flag)] ? '1' : '0';
+    }
+    return text;
+}
+
+void PiText::assign(std::string_view text) {
+    std::string upper(text.substr(0, kLimit));
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    BoundedText<4>::assign(upper);
+}
+
+void RdsParameterSet::ResetStation() {
+    const RdsParameterSet fresh;
+    PI = fresh.PI;
+    PS = "        ";
+    PTY = fresh.PTY;
+    TP = fresh.TP;
+    TA = fresh.TA;
+    MS = fresh.MS;
+    DI = fresh.DI;
+    AF = fresh.AF;
+    RT = fresh.RT;
+    RT2 = fresh.RT2;
+    RT3 = fresh.RT3;
+    RT4 = fresh.RT4;
+    DPS = fresh.DPS;
+    SELRT = fresh.SELRT;
+    ABSW = fresh.ABSW;
+    RTFF = fresh.RTFF;
+    RTFILE = fresh.RTFILE;
+    UPCH = fresh.UPCH;
+    RTSA = fresh.RTSA;
+    RTSAT = fresh.RTSAT;
+    ENDPS = fresh.ENDPS;
+    PSFF = fresh.PSFF;
+    PSFILE = fresh.PSFILE;
+    UPCHPS = fresh.UPCHPS;
+    DPSA = fresh.DPSA;
+    DPSC = fresh.DPSC;
+    EFCHAR = fresh.EFCHAR;
+    DPSP = fresh.DPSP;
+    STB = fresh.STB;
+    AUTBSW = BothBanksDefault;
+    SEND = fresh.SEND;
+    EXAL = fresh.EXAL;
+    SendPending = false;
+}
+
+const BoundedText<64>* RdsParameterSet::SelectedRadiotext() const {
+    switch (SELRT) {
+        case 1:
+            return &RT;
+        case 2:
+            return &RT2;
+        case 3:
+            return &RT3;
+        case 4:
+            return &RT4;
+        default:
+            return nullptr;
+    }
+}
+
+const std::string& RdsParameterSet::ActualRT() const {
+    static const std::string kNone;
+    const BoundedText<64>* selected = SelectedRadiotext();
+    return selected ? selected->str() : kNone;
+}
+
+void RdsParameterSet::UpdateTextAb() {
+    const std::string& current = ActualRT();
+    if (current == LastSentRT) {
+        return;
+    }
+    if (ABSW) {
+        TextAbFlag ^= 1;
+    }
+    LastSentRT = current;
+}
+
+void RdsParameterSet::OnChange(std::function<void()> listener) {
+    listeners_.push_back(std::move(listener));
+}
+
+void RdsParameterSet::NotifyChanged() const {
+    for (const auto& listener : listeners_) {
+        listener();
+    }
+}
+
+}  // namespace vaxo

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/bounded_text.h"
+
+namespace vaxo {
+
+inline constexpr std::size_t kLastSentLines = 28;
+// What the last successful send to one bank sent, as key=value lines.
+using LastSentRecord = std::array<std::string, kLastSentLines>;
+
+using DecoderId = std::array<bool, 4>;  // index n is DI flag n (0 = Stereo)
+
+// Four "1"/"0" characters, flag 3 first: 0001 means stereo only.
+std::string DecoderIdText(const DecoderId& di);
+
+// PI is held in capitals: a letter a..z written into it becomes A..Z.
+class PiText : public BoundedText<4> {
+  public:
+    PiText() = default;
+    PiText(std::string_view text) { assign(text); }  // NOLINT: implicit by design
+    PiText& operator=(std::string_view text) {
+        assign(text);
+        return *this;
+    }
+    void assign(std::string_view text);
+};
+
+// Everything a station describes, the program options and the run-time values
+// several parts of the program share. One instance lives as long as the program.
+// Each field bears the name of the window control that edits it.
+class RdsParameterSet {
+  public:
+    // RDS content
+    PiText PI{"FFFF"};
+    BoundedText<8> PS{"FM RADIO"};
+    int PTY = 0;  // 0..31, the RDS PTY code
+    int TP = 1;
+    int TA = 0;
+    int MS = 1;  // 0 = Speech, 1 = Music
+    DecoderId DI{};
+    std::array<BoundedText<5>, 7> AF{};  // AF1..AF7
+    BoundedText<64> RT, RT2, RT3, RT4;
+    std::array<BoundedText<8>, 8> DPS{};  // DPS1..DPS8
+
+    // Station options
+    int SELRT = 1;  // 1..4, 0 when no radiotext is selected
+    bool ABSW = false;
+    bool RTFF = false;
+    std::string RTFILE = "rt.txt";
+    bool UPCH = true;
+    bool RTSA = false;
+    int RTSAT = 5;  // 1..30 minutes
+    bool ENDPS = false;
+    bool PSFF = false;
+    std::string PSFILE = "dps.txt";
+    bool UPCHPS = true;
+    bool DPSA = true;
+    bool DPSC = false;
+    BoundedText<1> EFCHAR{"*"};
+    int DPSP = 13;  // 7..65
+    int STB = 1;    // memory bank 1 or 2
+    bool AUTBSW = false;
+    bool SEND = false;
+    bool EXAL = false;
+
+    // Program options (settings file only)
+    int PORT = 0;  // 0 = LPT1 (0x378), 1 = LPT2 (0x278)
+    bool AUTOSAVE = false;
+    bool HIPRI = false;
+    bool ALONTOP = false;
+
+    // Run-time values
+    int TextAbFlag = 0;
+    std::string LastSentRT;
+    std::string LastFileRT;
+    std::string LastFileDPS;
+    std::chrono::steady_clock::time_point LastSendTime = std::chrono::steady_clock::now();
+    bool SendPending = false;
+    std::string StationFileName = "untitled.rds";
+    std::string RememberedFile;
+    bool BothBanksDefault = false;
+    std::string ProgramDir;
+    std::array<LastSentRecord, 2> LastSent{};  // bank 1, bank 2
+
+    // Sets every station field to its reset value (PS eight spaces, AUTBSW
+    // from BothBanksDefault) and clears SendPending; nothing else changes.
+    void ResetStation();
+
+    // The radiotext SELRT selects; empty when none is selected.
+    const std::string& ActualRT() const;
+
+    // Run just before every send: a changed current radiotext toggles the
+    // A/B flag when "Use A/B" is on, and is recorded in any case.
+    void UpdateTextAb();
+
+    // Whoever changes fields outside the window (loader, live-text feeds,
+    // encoders) calls NotifyChanged afterwards; listeners refresh their view.
+    void OnChange(std::function<void()> listener);
+    void NotifyChanged() const;
+
+  private:
+    const BoundedText<64>* SelectedRadiotext() const;
+
+    std::vector<std::function<void()>> listeners_;
+};
+
+}  // namespace vaxo
