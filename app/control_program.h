@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "record/rds_parameter_set.h"
-#include "platform/tell_tail.h"
-#include "platform/port_layer.h"
+#include "base/product.h"
 #include "link/send_operation.h"
+#include "platform/port_layer.h"
+#include "platform/tell_tail.h"
+#include "record/rds_parameter_set.h"
 #include "stations/derived_state.h"
 #include "stations/live_text_feeds.h"
 
@@ -39,8 +40,9 @@ class ProgramFrontEnd : public SendFrontEnd {
     virtual void RestoreFromHandOver() = 0;
 };
 
-inline constexpr const char* kProgramTitle = "VAXO for Windows 3";
-inline constexpr const char* kStartupBanner = "RDS Encoder Solution, version 3.60";
+inline const std::string kProgramTitle = kProductName;
+inline const std::string kStartupBanner =
+    std::string("RDS Encoder Solution, version ") + kProductVersion;
 inline constexpr const char* kSharedBlockName = "{FE452E05-1244-4C53-B83E-21C4CEA4CAF8}";
 inline constexpr const char* kSharedLockName = "{33DB9083-0BB9-443D-9434-EB23DAFBF3F1}";
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "base/product.h"
 #include "platform/program_dir.h"
 
 namespace vaxo {
@@ -35,20 +36,10 @@ std::string MimePackage() {
 }
 
 std::string DesktopEntry(const std::string& programPath) {
-    return std::string(
-               "[Desktop Entry]\n"
-               "Type=Application\n"
-               "Name=VAXO for Windows 3\n"
-               "Comment=Control program for the RDS encoder\n"
-               "Icon=vaxow\n"
-               "Exec=") +
-           DesktopExecArgument(programPath) +
-           " %f\n"
-           "MimeType=" +
-           kStationMimeType +
-           ";\n"
-           "Terminal=false\n"
-           "Categories=AudioVideo;Audio;\n";
+    return std::string("[Desktop Entry]\nType=Application\nName=") + kProductName +
+           "\nComment=Control program for the RDS encoder\nIcon=vaxow\nExec=" +
+           DesktopExecArgument(programPath) + " %f\nMimeType=" + kStationMimeType +
+           ";\nTerminal=false\nCategories=AudioVideo;Audio;\n";
 }
 
 // Writes one registration file; a folder or file that cannot be created is

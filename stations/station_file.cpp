@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "base/product.h"
 #include "base/text_lines.h"
 
 namespace vaxo {
@@ -157,7 +158,7 @@ std::string StationFileText(const RdsParameterSet& s) {
     lines.push_back(std::string("MBS=") + Flag(s.AUTBSW));
     lines.push_back(std::string("SEND=") + Flag(s.SEND));
     lines.push_back(std::string("EXIT=") + Flag(s.EXAL));
-    lines.push_back("GEN=VAXO for Windows 3");
+    lines.push_back(std::string("GEN=") + kProductName);
     return JoinLinesCrLf(lines);
 }
 

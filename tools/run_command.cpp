@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "app/control_program.h"
-#include "base/file_io.h"
 #include "base/code_page.h"
+#include "base/file_io.h"
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
 #include "tools/command_line.h"

@@ -5,9 +5,9 @@
 
 #include "base/file_io.h"
 #include "link/encoder_simulator.h"
-#include "platform/port_layer.h"
 #include "link/port_trace.h"
 #include "link/send_operation.h"
+#include "platform/port_layer.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/locale_separator.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/product.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!args.empty() && args.front() == "--version") {
-        std::cout << "vaxoctl " << VAXO_VERSION << '\n';
+        std::cout << "vaxoctl " << vaxo::kProductVersion << '\n';
         return 0;
     }
     const auto found = args.empty() ? Commands().end() : Commands().find(args.front());

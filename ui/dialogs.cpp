@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "base/product.h"
+
 namespace vaxo::ui {
 namespace {
 
@@ -64,7 +66,7 @@ std::optional<QString> QtDialogs::OpenAnyFile(QWidget* parent) {
 }
 
 void QtDialogs::ShowError(QWidget* parent, const QString& text) {
-    QMessageBox::critical(parent, "VAXO for Windows 3", text);
+    QMessageBox::critical(parent, kProductName, text);
 }
 
 void HeadlessDialogs::ShowError(QWidget*, const QString& text) {

@@ -2,6 +2,7 @@
 #include <QFrame>
 #include <QPalette>
 
+#include "base/product.h"
 #include "record/programme_types.h"
 #include "ui/built_in_pictures.h"
 #include "ui/hover_tab_style.h"
@@ -65,7 +66,7 @@ QFont WindowFont() {
 void TForm1::BuildWindow() {
     setObjectName("Form1");
     setFont(WindowFont());
-    setWindowTitle(kProgramTitle);
+    setWindowTitle(QString::fromStdString(kProgramTitle));
     setWindowIcon(BuiltInIcon());
     setFixedSize(kClientWidth, kClientHeight);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -331,12 +332,13 @@ void TForm1::BuildHelpPage() {
     HelpBox->setPlainText("(help file vaxohelp.rtf is missing)");
 
     ABOUT = MakeGroup(Help, "ABOUT", "About", QRect(310, 2, 199, 230));
-    auto* title = MakeLabel(ABOUT, "AboutTitle", "VAXO for Windows", QRect(8, 18, 185, 22));
+    auto* title = MakeLabel(ABOUT, "AboutTitle", kProductShortName, QRect(8, 18, 185, 22));
     QFont titleFont = title->font();
     titleFont.setBold(true);
     titleFont.setPixelSize(titleFont.pixelSize() * 14 / 10);
     title->setFont(titleFont);
-    auto* version = MakeLabel(ABOUT, "AboutVersion", "Version 3.60", QRect(8, 42, 185, 16));
+    auto* version = MakeLabel(ABOUT, "AboutVersion", QString("Version ") + kProductVersion,
+                              QRect(8, 42, 185, 16));
     QFont bold = version->font();
     bold.setBold(true);
     version->setFont(bold);

@@ -6,10 +6,10 @@
 #include <QLabel>
 #include <QTabWidget>
 
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "formats/language_file.h"
 #include "platform/program_dir.h"
-#include "base/code_page.h"
 #include "ui/text_boundary.h"
 #include "ui/widget_factory.h"
 
