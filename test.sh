@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
-ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev \
+ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
@@ -15,21 +15,27 @@ ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev \
 FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
 JOBS="$(nproc)"
 
-echo "== build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+echo "== build (warnings are errors) and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVAXO_WERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 ctest --test-dir build --output-on-failure -j "$JOBS"
 
+echo "== clang-tidy"
+run-clang-tidy -p build -quiet -j "$JOBS" \
+    $(find base record platform formats encoding link stations app ui tools -name '*.cpp') \
+    >build/clang-tidy.log 2>&1 || { grep -E "(warning|error): " build/clang-tidy.log; exit 1; }
+echo "clang-tidy: clean"
+
 echo "== build and test under ASan + UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVAXO_SANITIZE=ON \
-    -DVAXO_BENCH=OFF >/dev/null
+    -DVAXO_BENCH=OFF -DVAXO_WERROR=ON >/dev/null
 cmake --build build-asan -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS"
 
 echo "== fuzz targets, ${FUZZ_SECONDS} s each"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVAXO_FUZZ=ON -DVAXO_TESTS=OFF -DVAXO_BENCH=OFF -DVAXO_UI=OFF >/dev/null
+    -DVAXO_FUZZ=ON -DVAXO_TESTS=OFF -DVAXO_BENCH=OFF -DVAXO_UI=OFF -DVAXO_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$JOBS"
 for target in build-fuzz/tests/fuzz/*_fuzz; do
     name="$(basename "$target")"

@@ -7,8 +7,8 @@ using std::chrono::milliseconds;
 
 constexpr std::uint8_t kStatusBit = 0x20;
 constexpr std::uint8_t kReleased = 0x00;
-constexpr int kPageBytes = 16;
-constexpr int kPageElements = 8 * kPageBytes;
+constexpr std::size_t kPageBytes = 16;
+constexpr std::size_t kPageElements = 8 * kPageBytes;
 constexpr long kWaitSeconds = 4;  // a phase ends when more whole seconds passed
 
 // Writes line states, each followed by the hold.
@@ -125,12 +125,12 @@ void WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
     const int pages = PageCount(area, elements);
     for (int page = 0; page < pages; ++page) {
         lines.StartSequence(bankBit, static_cast<int>(area));
-        lines.Byte(static_cast<unsigned>(page * kPageBytes));
+        lines.Byte(static_cast<unsigned>(static_cast<std::size_t>(page) * kPageBytes));
         lines.AcknowledgeClock();
-        for (int i = 0; i < kPageBytes; ++i) {
-            for (int j = 0; j < 8; ++j) {
-                lines.Bit(elements[static_cast<std::size_t>(page * kPageElements + 8 * i + j)] ==
-                          1);
+        const auto pageStart = static_cast<std::size_t>(page) * kPageElements;
+        for (std::size_t i = 0; i < kPageBytes; ++i) {
+            for (std::size_t j = 0; j < 8; ++j) {
+                lines.Bit(elements[pageStart + 8 * i + j] == 1);
             }
             lines.AcknowledgeClock();
         }

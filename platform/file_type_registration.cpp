@@ -85,6 +85,7 @@ void RunQuietly(const std::vector<std::string>& command) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         std::vector<char*> argv;
+        argv.reserve(command.size() + 1);
         for (const auto& part : command) {
             argv.push_back(const_cast<char*>(part.c_str()));
         }

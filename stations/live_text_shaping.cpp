@@ -62,7 +62,7 @@ std::array<std::string, 8> SplitDpsSegments(const std::string& text) {
 }
 
 int SegmentSpaceCount(const std::string& text, int i) {
-    const auto end = static_cast<std::size_t>(8 * i);
+    const std::size_t end = 8 * static_cast<std::size_t>(i);
     if (text.size() < end) {
         return 0;
     }
@@ -88,7 +88,7 @@ void ApplySmartAlignment(std::string& text) {
         while (text.size() >= first && At(text, first) == ' ') {
             text.erase(first - 1, 1);
         }
-        const auto last = static_cast<std::size_t>(8 * i);
+        const std::size_t last = 8 * static_cast<std::size_t>(i);
         for (int push = 0; push < kPushes; ++push) {
             if (text.size() >= last + 1 && SegmentSpaceCount(text, i) != 0 &&
                 At(text, last) != ' ' && At(text, last + 1) != ' ') {
@@ -104,7 +104,7 @@ void ApplyEffects(std::string& text, char c) {
     }
     const std::size_t length = text.size();
     for (int i = 1; i <= kSegments; ++i) {
-        const auto last = static_cast<std::size_t>(8 * i);
+        const std::size_t last = 8 * static_cast<std::size_t>(i);
         if (last > length) {
             continue;
         }
