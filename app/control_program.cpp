@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
+#include "app/settings_file.h"
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "platform/process_priority.h"
 #include "platform/program_dir.h"
-#include "app/settings_file.h"
-#include "base/code_page.h"
 #include "stations/station_file.h"
 
 namespace vaxo {

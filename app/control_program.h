@@ -69,7 +69,7 @@ class ControlProgram {
     void StartVAXO(const std::vector<std::string>& arguments);
     // Window destruction: the automatic saves of the first instance, once.
     // False when a save failed (its error was shown).
-    bool ExitApp();
+    [[nodiscard]] bool ExitApp();
     // After the event loop: releases the port.
     void EndProcess();
     bool IsFirstInstance() const { return tellTail_ && tellTail_->IsFirstInstance(); }

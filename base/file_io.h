@@ -30,8 +30,8 @@ inline constexpr std::size_t kSmallFileLimit = 1024 * 1024;
 // but cannot be opened or is no regular file (a folder, a pipe, a device);
 // the same text with kind TooLarge for one longer than `limit` bytes, which
 // is not read; and "Stream read error" when reading fails.
-std::optional<std::string> ReadFileIfExists(const std::string& path,
-                                            std::size_t limit = kSmallFileLimit);
+[[nodiscard]] std::optional<std::string> ReadFileIfExists(const std::string& path,
+                                                          std::size_t limit = kSmallFileLimit);
 
 // Saves the bytes as the file's new contents, keeping what the file is: a
 // symbolic link stays a link and its target is saved; the owner, group, mode

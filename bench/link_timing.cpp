@@ -17,9 +17,9 @@
 
 #include "link/encoder_simulator.h"
 #include "link/memory_write_protocol.h"
-#include "platform/port_layer.h"
 #include "link/port_trace.h"
 #include "link/send_operation.h"
+#include "platform/port_layer.h"
 
 namespace {
 

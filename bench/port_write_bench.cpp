@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "link/encoder_simulator.h"
-#include "platform/port_layer.h"
 #include "link/port_trace.h"
+#include "platform/port_layer.h"
 
 namespace {
 

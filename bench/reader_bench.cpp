@@ -8,11 +8,11 @@
 #include <new>
 #include <string>
 
-#include "formats/language_file.h"
 #include "app/settings_file.h"
+#include "formats/language_file.h"
+#include "formats/rtf_parser.h"
 #include "stations/live_text_file.h"
 #include "stations/station_file.h"
-#include "formats/rtf_parser.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <string>
 
-#include "record/rds_parameter_set.h"
+#include "base/local_time.h"
 #include "encoding/bit_array.h"
 #include "encoding/field_encoders.h"
-#include "base/local_time.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <string>
 
-#include "record/rds_parameter_set.h"
 #include "encoding/bit_array.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "encoding/bit_array.h"
 #include "base/link_timing.h"
+#include "encoding/bit_array.h"
 #include "platform/port_io.h"
 
 namespace vaxo {
@@ -90,7 +90,7 @@ inline constexpr int kWritesPerPage = 490;
 
 // Counts calibration countdowns for one second of the wall clock, aligned on
 // a second boundary; returns 3·c + 50,000,000.
-std::uint32_t MeasureCpuSpeed(LinkTiming& timing);
+[[nodiscard]] std::uint32_t MeasureCpuSpeed(LinkTiming& timing);
 
 // How long every line change is held: three calibration countdowns, that is
 // 3/350,001 s, as the calibration means it.
@@ -104,11 +104,11 @@ inline constexpr std::chrono::nanoseconds kDesignHold{8572};
 void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed, MonotonicTime changed);
 
 // Status bit 5 (paper end) of the given status register.
-bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress);
+[[nodiscard]] bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress);
 
 // Waits up to 5 s for the status line to go low, then up to 5 s for it to go
 // high. The fault of the first phase that timed out, or none.
-LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base);
+[[nodiscard]] LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base);
 
 enum class ImageArea { Ps = 0, Rt = 1 };
 

@@ -32,7 +32,7 @@ void EncoderLink::UPClick() {
         return;
     }
     set_.UpdateTextAb();
-    UploadRDS();
+    static_cast<void>(UploadRDS());  // the front end has shown the outcome
     set_.LastSendTime = timing_.Now();
 }
 

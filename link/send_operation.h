@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "record/rds_parameter_set.h"
-#include "encoding/encoder_image.h"
 #include "base/link_timing.h"
+#include "encoding/encoder_image.h"
 #include "link/memory_write_protocol.h"
 #include "platform/port_io.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 
@@ -41,7 +41,7 @@ class EncoderLink {
     // The "Send" button: ignored within two seconds of the previous send.
     void UPClick();
     // One send; true when both areas were confirmed.
-    bool UploadRDS();
+    [[nodiscard]] bool UploadRDS();
     // Which record the Settings page shows: bank 1 or 2.
     void SetShownBank(int bank) { shownBank_ = bank; }
     void ShowLastSent();
@@ -58,7 +58,7 @@ class EncoderLink {
     // Why the last send failed; none after a success.
     const LinkProblem& LastProblem() const { return lastProblem_; }
     // The port the chosen base stands for, opened now if it is not open yet.
-    PortInUse PortInUseNow() { return port_.OpenPort(portBase_); }
+    [[nodiscard]] PortInUse PortInUseNow() { return port_.OpenPort(portBase_); }
 
   private:
     // Writes both areas with their retries; the fault that ended them, or none.

@@ -27,7 +27,7 @@ class PortIo {
     virtual void PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) = 0;
     // Makes the port at `base` ready for a send, opening it again when an
     // earlier attempt failed. A port that needs no opening is ready.
-    virtual PortInUse OpenPort(std::uint32_t /*base*/) { return {}; }
+    [[nodiscard]] virtual PortInUse OpenPort(std::uint32_t /*base*/) { return {}; }
 
     std::uint8_t PortReadByte(std::uint32_t port) {
         return static_cast<std::uint8_t>(PortRead(port, PortWidth::Byte));

@@ -4,6 +4,6 @@ namespace vaxo {
 
 // "High priority": the whole process runs at a raised scheduling priority,
 // or back at the normal one. False when the system refuses.
-bool SetHighProcessPriority(bool high);
+[[nodiscard]] bool SetHighProcessPriority(bool high);
 
 }  // namespace vaxo

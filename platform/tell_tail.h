@@ -67,10 +67,10 @@ class TTellTail {
 
     // Registers this process as the first instance (true) or hands the
     // command line to the running one and asks the program to end (false).
-    bool Activate();
+    [[nodiscard]] bool Activate();
     bool IsFirstInstance() const { return firstInstance_; }
     // First instance, when idle: true when a new hand-over was taken.
-    bool CheckForData();
+    [[nodiscard]] bool CheckForData();
     const std::string& ReceivedCommandLine() const { return receivedCommandLine_; }
     const std::string& ReceivedDirectory() const { return receivedDirectory_; }
     std::uint32_t MaxSharedDataSize() const;

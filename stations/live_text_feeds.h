@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "record/rds_parameter_set.h"
 #include "base/link_timing.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 

@@ -65,8 +65,9 @@ using WallTime = std::chrono::system_clock::time_point;
 // one that changed while it was read, that changed within the last moments
 // before `now`, or that is empty a short while after a change (a truncation
 // that its writer has not yet followed with the text).
-LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& programDir,
-                              WallTime now = std::chrono::system_clock::now());
+[[nodiscard]] LiveTextRead ReadLiveTextFile(const std::string& sourceName,
+                                            const std::string& programDir,
+                                            WallTime now = std::chrono::system_clock::now());
 
 // Whether a name matches a pattern of "*" (any run) and "?" (any one byte).
 bool MatchesWildcard(std::string_view name, std::string_view pattern);

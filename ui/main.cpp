@@ -17,7 +17,7 @@ vaxo::ui::TForm1* runningForm = nullptr;
 // exit saves still run, once.
 void SaveOnExit() {
     if (runningForm) {
-        runningForm->Program().ExitApp();
+        static_cast<void>(runningForm->Program().ExitApp());
     }
 }
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     runningForm = &form;
     std::atexit(SaveOnExit);
     QObject::connect(&application, &QCoreApplication::aboutToQuit,
-                     [&form] { form.Program().ExitApp(); });
+                     [&form] { static_cast<void>(form.Program().ExitApp()); });
     form.show();
     const int status = QApplication::exec();
     runningForm = nullptr;

@@ -52,7 +52,7 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
 }
 
 TForm1::~TForm1() {
-    program_.ExitApp();
+    static_cast<void>(program_.ExitApp());  // a failed save has been shown
     program_.EndProcess();
 }
 

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app/control_program.h"
-#include "base/file_io.h"
 #include "app/settings_file.h"
+#include "base/file_io.h"
 #include "base/text_lines.h"
 #include "link/encoder_simulator.h"
 #include "stations/station_file.h"
@@ -109,7 +109,7 @@ TEST_F(ControlProgramTest, FirstStartEverShowsTheDesignedDefaultsAndUntitled) {
     EXPECT_TRUE(layer_.PortAccessAvailable());
     EXPECT_EQ(encoder_.Writes(), 1) << "the port's lines were set to rest";
 
-    program->ExitApp();
+    EXPECT_TRUE(program->ExitApp());
     std::vector<std::string> expected{"untitled.rds", "", "", "", "0", "0", "0", "0", "0"};
     expected.resize(kSettingsLines);
     EXPECT_EQ(SettingsOnDisk(), expected);
@@ -152,7 +152,7 @@ TEST_F(ControlProgramTest, AutoSaveLeavesAStationItCouldNotReadAlone) {
     ASSERT_EQ(frontEnd_.errors.size(), 1u);
     EXPECT_EQ(frontEnd_.errors[0], "Cannot open file " + File("damaged.rds"));
     EXPECT_THAT(frontEnd_.events, Contains("on top")) << "options act as they are read";
-    program->ExitApp();
+    EXPECT_TRUE(program->ExitApp());
     EXPECT_EQ(frontEnd_.errors.back(),
               "Auto Save left " + File("damaged.rds") + " alone: it could not be read");
     EXPECT_EQ(ReadBytes(File("damaged.rds")), huge);
@@ -173,7 +173,7 @@ TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRemembe
     frontEnd_.toLoad = File("update.rds");
     program->LOADClick();
     EXPECT_EQ(program->Set().RT, "Only a radiotext");
-    program->ExitApp();
+    EXPECT_TRUE(program->ExitApp());
     EXPECT_EQ(ReadBytes(File("update.rds")), StationFileText(program->Set()));
     EXPECT_EQ(SettingsOnDisk().at(0), File("remembered.rds"));
     EXPECT_EQ(SettingsOnDisk().at(6), "1");
@@ -233,7 +233,7 @@ TEST_F(ControlProgramTest, FailedAutoSaveAtExitSkipsTheSettingsFile) {
     auto program = Start();
     program->Set().AUTOSAVE = true;
     program->Set().StationFileName = File("missing-folder/station.rds");
-    program->ExitApp();
+    EXPECT_FALSE(program->ExitApp());
     ASSERT_EQ(frontEnd_.errors.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
 }
@@ -292,7 +292,7 @@ TEST_F(ControlProgramTest, SecondStartEndsWithoutTouchingPortOrSettings) {
     EXPECT_FALSE(second.IsFirstInstance());
     EXPECT_THAT(secondFrontEnd.events, ElementsAre("language", "exit"));
     EXPECT_FALSE(secondLayer.PortAccessAvailable());
-    second.ExitApp();
+    EXPECT_TRUE(second.ExitApp()) << "a later start saves nothing, so nothing fails";
     second.EndProcess();
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
     first->CheckHandOver();

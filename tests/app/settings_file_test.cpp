@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "base/file_io.h"
 #include "app/settings_file.h"
+#include "base/file_io.h"
 #include "base/text_lines.h"
 #include "tests/support/temp_dir.h"
 

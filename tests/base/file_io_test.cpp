@@ -46,7 +46,7 @@ TEST(ReadFileIfExists, DistinguishesMissingFromUnopenable) {
     WriteBytes(dir / "a.rds", std::string("x\0y", 3));
     EXPECT_EQ(*ReadFileIfExists(dir / "a.rds"), std::string("x\0y", 3));
     try {
-        ReadFileIfExists(dir.path().string());
+        static_cast<void>(ReadFileIfExists(dir.path().string()));
         FAIL() << "a folder cannot be opened as a file";
     } catch (const FileError& error) {
         EXPECT_EQ(std::string(error.what()), "Cannot open file " + dir.path().string());
@@ -203,7 +203,7 @@ TEST(ReadFileIfExists, RefusesAFileLongerThanItsLimitWithoutReadingIt) {
     EXPECT_EQ(ReadFileIfExists(dir / "just.rds")->size(), kSmallFileLimit);
     WriteBytes(dir / "over.rds", std::string(kSmallFileLimit + 1, 'a'));
     try {
-        ReadFileIfExists(dir / "over.rds");
+        static_cast<void>(ReadFileIfExists(dir / "over.rds"));
         FAIL();
     } catch (const FileError& error) {
         EXPECT_EQ(error.kind(), FileError::Kind::TooLarge);

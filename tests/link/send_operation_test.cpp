@@ -201,7 +201,7 @@ TEST(Send, SendStartedDuringPendingEventsRunsToItsEndFirst) {
     rig.frontEnd.onPendingEvents = [&] {
         if (!nested) {
             nested = true;
-            rig.link.UploadRDS();
+            EXPECT_TRUE(rig.link.UploadRDS());
         }
     };
     ASSERT_TRUE(rig.Send());

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "link/encoder_simulator.h"
-#include "platform/port_layer.h"
 #include "link/port_trace.h"
+#include "platform/port_layer.h"
 #include "tests/support/recording_port.h"
 
 namespace vaxo {

@@ -13,8 +13,8 @@
 #include <QtTest>
 #include <cmath>
 
-#include "platform/tell_tail.h"
 #include "link/encoder_simulator.h"
+#include "platform/tell_tail.h"
 #include "stations/station_file.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/fake_parport_system.h"
