@@ -57,7 +57,8 @@ LineTimes Analyse(const std::string& trace) {
         }
         lines >> port >> value;
         const long long ns = std::stoll(first);
-        const int level = (std::stoul(value, nullptr, 16) & 0x20) ? 0 : 1;
+        const int level =
+            vaxo::LineState::Of(static_cast<std::uint8_t>(std::stoul(value, nullptr, 16))).clock;
         if (previous >= 0 && (ns - previous) / 1e3 < kPagePause) {
             times.intervals.push_back((ns - previous) / 1e3);
         }

@@ -2,10 +2,11 @@
 
 #include <map>
 
+#include "link/encoder_lines.h"
+
 namespace vaxo {
 namespace {
 
-constexpr std::uint8_t kStatusBit = 0x20;
 constexpr int kFrameBits = 9;  // eight data bits and the acknowledge clock
 constexpr int kPageBytes = 16;
 constexpr int kPageFrames = 2 + kPageBytes;  // device address, word address, data
@@ -60,7 +61,8 @@ void EncoderSimulator::PortWrite(std::uint32_t port, PortWidth width, std::uint3
     }
     ++writes_;
     latch_ = static_cast<std::uint8_t>(value);
-    OnLines((latch_ & 0x20) == 0, (latch_ & 0x40) == 0);
+    const LineState lines = LineState::Of(latch_);
+    OnLines(lines.clock == 1, lines.data == 1);
 }
 
 bool EncoderSimulator::StatusLine() {

@@ -5,9 +5,8 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr std::uint8_t kStatusBit = 0x20;
-constexpr std::uint8_t kReleased = 0x00;
-constexpr std::size_t kPageBytes = 16;
+constexpr std::uint8_t kReleased = LineState{1, 1}.Value();
+constexpr std::size_t kPageBytes = kPageDataBytes;
 constexpr std::size_t kPageElements = 8 * kPageBytes;
 constexpr long kWaitSeconds = 4;  // a phase ends when more whole seconds passed
 
@@ -22,10 +21,10 @@ class LineWriter {
         HoldDelay(timing_, cpuSpeed_, timing_.Now());
     }
     void Bit(bool one) {
-        const std::uint8_t data = one ? 0x00 : 0x40;
-        Write(0x20 | data);
-        Write(data);
-        Write(0x20 | data);
+        const int data = one ? 1 : 0;
+        Write(LineState{0, data}.Value());
+        Write(LineState{1, data}.Value());
+        Write(LineState{0, data}.Value());
     }
     void AcknowledgeClock() { Bit(true); }
     void Byte(unsigned value) {
@@ -34,19 +33,20 @@ class LineWriter {
         }
     }
     void StartSequence(int bankBit, int areaBit) {
-        for (std::size_t row = 0; kStartClock[row] != kStartSequenceEnd; ++row) {
-            int data = kStartData[row];
-            if (data == kBankBit) {
-                data = bankBit;
-            } else if (data == kAreaBit) {
-                data = areaBit;
+        for (const StartRow& row : kStartSequence) {
+            if (row.clock == kStartSequenceEnd) {
+                break;
             }
-            Write(LineState{kStartClock[row], data}.Value());
+            const int data = row.data == kBankBit   ? bankBit
+                             : row.data == kAreaBit ? areaBit
+                                                    : row.data;
+            Write(LineState{row.clock, data}.Value());
         }
     }
+    // Data rises while the clock is high.
     void Stop() {
-        Write(0x60);
-        Write(0x40);
+        Write(LineState{0, 0}.Value());
+        Write(LineState{1, 0}.Value());
         Write(kReleased);
     }
 

@@ -6,87 +6,13 @@
 
 #include "base/link_timing.h"
 #include "encoding/bit_array.h"
+#include "link/encoder_lines.h"
 #include "platform/port_io.h"
 
 namespace vaxo {
 
-// Levels of the two encoder lines; the data register drives them inverted.
-struct LineState {
-    int clock;
-    int data;
-    constexpr std::uint8_t Value() const {
-        return static_cast<std::uint8_t>(0x20 * (1 - clock) + 0x40 * (1 - data));
-    }
-};
-
-// Idle, start condition, device-address byte 1010 0BH0 and its acknowledge
-// clock. Stored as two columns closed by a terminator row; in the data column
-// 4 stands for the bank bit B and 2 for the area bit H.
-inline constexpr std::uint8_t kStartSequenceEnd = 3;
-inline constexpr std::uint8_t kBankBit = 4;
-inline constexpr std::uint8_t kAreaBit = 2;
-inline constexpr std::array<std::uint8_t, 29> kStartClock = {1,
-                                                             1,
-                                                             0,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             0,
-                                                             1,
-                                                             0,
-                                                             kStartSequenceEnd};
-inline constexpr std::array<std::uint8_t, 29> kStartData = {1,
-                                                            0,
-                                                            0,
-                                                            1,
-                                                            1,
-                                                            1,
-                                                            0,
-                                                            0,
-                                                            0,
-                                                            1,
-                                                            1,
-                                                            1,
-                                                            0,
-                                                            0,
-                                                            0,
-                                                            0,
-                                                            kBankBit,
-                                                            kBankBit,
-                                                            kBankBit,
-                                                            kAreaBit,
-                                                            kAreaBit,
-                                                            kAreaBit,
-                                                            0,
-                                                            0,
-                                                            0,
-                                                            1,
-                                                            1,
-                                                            1,
-                                                            kStartSequenceEnd};
-
 inline constexpr std::uint32_t kCpuSpeedBase = 50'000'000;
 inline constexpr std::uint32_t kCalibrationCountdown = 350'001;
-inline constexpr int kWritesPerPage = 490;
 
 // Counts calibration countdowns for one second of the wall clock, aligned on
 // a second boundary; returns 3·c + 50,000,000.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "link/encoder_lines.h"
+
 namespace vaxo {
 namespace {
 
@@ -63,7 +65,7 @@ std::uint32_t PortTrace::PortRead(std::uint32_t port, PortWidth width) {
         *text_ << "R " << ns << ' ' << HexText(port) << ' ' << HexText(value) << '\n';
     }
     if (IsDataRegister(port - 1)) {
-        VcdChange(ns, kStatusId, (value & 0x20) ? 1 : 0, status_);
+        VcdChange(ns, kStatusId, (value & kStatusBit) ? 1 : 0, status_);
     }
     return value;
 }
@@ -75,8 +77,9 @@ void PortTrace::PortWrite(std::uint32_t port, PortWidth width, std::uint32_t val
         *text_ << ns << ' ' << HexText(port) << ' ' << HexText(value) << '\n';
     }
     if (IsDataRegister(port)) {
-        VcdChange(ns, kClockId, (value & 0x20) ? 0 : 1, clock_);
-        VcdChange(ns, kDataId, (value & 0x40) ? 0 : 1, data_);
+        const LineState lines = LineState::Of(static_cast<std::uint8_t>(value));
+        VcdChange(ns, kClockId, lines.clock, clock_);
+        VcdChange(ns, kDataId, lines.data, data_);
     }
 }
 

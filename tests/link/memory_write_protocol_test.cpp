@@ -28,15 +28,15 @@ std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& all, std::size_
 
 TEST(StartSequence, RowsGiveIdleStartAndTheDeviceAddress) {
     std::vector<std::uint8_t> values;
-    for (std::size_t row = 0; kStartClock[row] != kStartSequenceEnd; ++row) {
-        const int data =
-            kStartData[row] == kBankBit || kStartData[row] == kAreaBit ? 0 : kStartData[row];
-        values.push_back(LineState{kStartClock[row], data}.Value());
+    for (std::size_t row = 0; kStartSequence[row].clock != kStartSequenceEnd; ++row) {
+        const StartRow r = kStartSequence[row];
+        const int data = r.data == kBankBit || r.data == kAreaBit ? 0 : r.data;
+        values.push_back(LineState{r.clock, data}.Value());
     }
     EXPECT_THAT(values, ElementsAre(0x00, 0x40, 0x60, 0x20, 0x00, 0x20, 0x60, 0x40, 0x60, 0x20,
                                     0x00, 0x20, 0x60, 0x40, 0x60, 0x40, 0x60, 0x40, 0x60, 0x60,
                                     0x40, 0x60, 0x60, 0x40, 0x60, 0x20, 0x00, 0x20));
-    EXPECT_EQ(kStartData.back(), kStartSequenceEnd);
+    EXPECT_EQ(kStartSequence.back().data, kStartSequenceEnd);
 }
 
 TEST(WriteImageBlock, ByteGoesOutAsTwentySevenWritesMostSignificantFirst) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "link/encoder_lines.h"
 #include "platform/port_io.h"
 
 namespace vaxo::test {
@@ -16,7 +17,7 @@ class RecordingPort : public PortIo {
 
     std::uint32_t PortRead(std::uint32_t port, PortWidth) override {
         ++reads;
-        return port == base + 1 && status_() ? 0x20 : 0;
+        return port == base + 1 && status_() ? kStatusBit : 0;
     }
     void PortWrite(std::uint32_t port, PortWidth, std::uint32_t value) override {
         if (port == base) {
