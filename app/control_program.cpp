@@ -44,7 +44,22 @@ void ControlProgram::EnterProgramDir() {
 }
 
 void ControlProgram::FollowDerived(void (DerivedState::*handler)(const RdsParameterSet&)) {
+    const DerivedState before = derived_;
     (derived_.*handler)(set_);
+    ShowDerived(before);
+}
+
+// The switching timer counts a full interval from when it is switched on or
+// its interval changes; switching it on again or the same interval does not
+// restart it.
+void ControlProgram::ShowDerived(const DerivedState& before) {
+    if (!derived_.timer2Running) {
+        if (before.timer2Running) {
+            env_.frontEnd.StopSwitchingTimer();
+        }
+    } else if (!before.timer2Running || before.timer2IntervalMs != derived_.timer2IntervalMs) {
+        env_.frontEnd.StartSwitchingTimer(derived_.timer2IntervalMs);
+    }
     env_.frontEnd.FollowDerivedState(derived_);
 }
 
@@ -58,8 +73,9 @@ void ControlProgram::LoadStation() {
     if (unreadableStation_ == set_.StationFileName) {
         unreadableStation_.clear();
     }
+    const DerivedState before = derived_;
     derived_.FollowAll(set_);
-    env_.frontEnd.FollowDerivedState(derived_);
+    ShowDerived(before);
 }
 
 void ControlProgram::TakeStartupArguments(const std::vector<std::string>& arguments) {

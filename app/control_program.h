@@ -31,8 +31,11 @@ class ProgramFrontEnd : public SendFrontEnd {
     // raise its priority; told once per run.
     virtual void HighPriorityRefused(const std::string& /*why*/) {}
     virtual void ClearDecoderIdFocus() = 0;
-    // Locks, period labels and the switching timer changed.
+    // Locks and period labels changed.
     virtual void FollowDerivedState(const DerivedState& state) = 0;
+    // The switching timer: start counting a full interval (again), or stop.
+    virtual void StartSwitchingTimer(int intervalMs) = 0;
+    virtual void StopSwitchingTimer() = 0;
     // The open and save dialogs: a path, or nothing when cancelled.
     virtual std::optional<std::string> ChooseStationToLoad() = 0;
     virtual std::optional<std::string> ChooseStationToSave(const std::string& proposal) = 0;
@@ -116,6 +119,7 @@ class ControlProgram {
     void LoadStation();
     void TakeSettings();
     void FollowDerived(void (DerivedState::*handler)(const RdsParameterSet&));
+    void ShowDerived(const DerivedState& before);
     void EnterProgramDir();
     void TakeStartupArguments(const std::vector<std::string>& arguments);
 

@@ -20,9 +20,6 @@ void DerivedState::ENDPSClick(const RdsParameterSet& set) {
 }
 
 void DerivedState::RTSAClick(const RdsParameterSet& set) {
-    if (set.RTSA && !timer2Running) {
-        ++timer2Restarts;
-    }
     timer2Running = set.RTSA;
 }
 
@@ -32,11 +29,7 @@ void DerivedState::TrackBar1Change(const RdsParameterSet& set) {
 
 void DerivedState::TrackBar2Change(const RdsParameterSet& set) {
     switchLabel = std::to_string(set.RTSAT) + " min";
-    const int interval = set.RTSAT * 60000;
-    if (interval != timer2IntervalMs && timer2Running) {
-        ++timer2Restarts;
-    }
-    timer2IntervalMs = interval;
+    timer2IntervalMs = set.RTSAT * 60000;
 }
 
 void DerivedState::FollowAll(const RdsParameterSet& set) {

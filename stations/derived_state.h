@@ -28,8 +28,6 @@ class DerivedState {
     std::string switchLabel = "5 min";
     bool timer2Running = false;
     int timer2IntervalMs = 300000;
-    // Grows whenever the switching timer must start counting a full interval.
-    unsigned timer2Restarts = 0;
 
   private:
     void FollowFileLocks(const RdsParameterSet& set);

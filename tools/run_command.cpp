@@ -71,6 +71,14 @@ class HeadlessFrontEnd : public ProgramFrontEnd {
     void ApplyAlwaysOnTop(bool) override {}
     void ClearDecoderIdFocus() override {}
     void FollowDerivedState(const DerivedState&) override {}
+    void StartSwitchingTimer(int intervalMs) override {
+        timer2Interval = milliseconds(intervalMs);
+        nextTimer2 = Clock::now() + timer2Interval;
+    }
+    void StopSwitchingTimer() override { nextTimer2 = Clock::time_point::max(); }
+
+    Clock::time_point nextTimer2 = Clock::time_point::max();
+    milliseconds timer2Interval{0};
     std::optional<std::string> ChooseStationToLoad() override { return std::nullopt; }
     std::optional<std::string> ChooseStationToSave(const std::string&) override {
         return std::nullopt;
@@ -101,30 +109,21 @@ class HeadlessFrontEnd : public ProgramFrontEnd {
     std::ostream& err_;
 };
 
-// Timer1 every three seconds, Timer2 as the core runs it, and the hand-over
-// check whenever nothing else is due.
-void RunEventLoop(ControlProgram& program) {
+// Timer1 every three seconds, Timer2 as the core starts and stops it, and the
+// hand-over check whenever nothing else is due.
+void RunEventLoop(ControlProgram& program, HeadlessFrontEnd& timers) {
     auto nextTimer1 = Clock::now() + kTimer1Interval;
-    auto nextTimer2 = Clock::time_point::max();
-    unsigned timer2Restarts = program.Derived().timer2Restarts - 1;
     while (!stopRequested) {
-        const DerivedState& derived = program.Derived();
-        if (!derived.timer2Running) {
-            nextTimer2 = Clock::time_point::max();
-        } else if (derived.timer2Restarts != timer2Restarts) {
-            nextTimer2 = Clock::now() + milliseconds(derived.timer2IntervalMs);
-        }
-        timer2Restarts = derived.timer2Restarts;
         const auto now = Clock::now();
         if (now >= nextTimer1) {
             nextTimer1 = now + kTimer1Interval;
             program.Timer1Timer();
-        } else if (now >= nextTimer2) {
-            nextTimer2 = now + milliseconds(derived.timer2IntervalMs);
+        } else if (now >= timers.nextTimer2) {
+            timers.nextTimer2 = now + timers.timer2Interval;
             program.Timer2Timer();
         } else {
             program.CheckHandOver();
-            const auto until = std::min({nextTimer1, nextTimer2, Clock::now() + kIdleCheck});
+            const auto until = std::min({nextTimer1, timers.nextTimer2, Clock::now() + kIdleCheck});
             const auto wait = std::chrono::duration_cast<milliseconds>(until - Clock::now());
             ::poll(nullptr, 0, static_cast<int>(std::max<long long>(wait.count(), 0)));
         }
@@ -190,7 +189,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     ReportNewStation(program.Set(), err);
     frontEnd.ReportPort(program.Link().PortBase(), program.Link().PortInUseNow());
-    RunEventLoop(program);
+    RunEventLoop(program, frontEnd);
     const bool saved = program.ExitApp();
     program.EndProcess();
     return saved ? 0 : 1;

@@ -239,12 +239,6 @@ void TForm1::FollowDerivedState(const DerivedState& state) {
     PSFILE->setReadOnly(state.psFileLocked);
     DPSP->setText(QString::fromStdString(state.repeatLabel));
     RTST->setText(QString::fromStdString(state.switchLabel));
-    if (!state.timer2Running) {
-        Timer2->stop();
-    } else if (!Timer2->isActive() || state.timer2Restarts != timer2Restarts_) {
-        Timer2->start(state.timer2IntervalMs);
-    }
-    timer2Restarts_ = state.timer2Restarts;
 }
 
 std::optional<std::string> TForm1::ChooseStationToLoad() {

@@ -67,6 +67,8 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
     void HighPriorityRefused(const std::string& why) override;
     void ClearDecoderIdFocus() override;
     void FollowDerivedState(const DerivedState& state) override;
+    void StartSwitchingTimer(int intervalMs) override { Timer2->start(intervalMs); }
+    void StopSwitchingTimer() override { Timer2->stop(); }
     std::optional<std::string> ChooseStationToLoad() override;
     std::optional<std::string> ChooseStationToSave(const std::string& proposal) override;
     void RestoreFromHandOver() override;
@@ -146,7 +148,6 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
 
     WindowServices services_;
     ControlProgram program_;
-    unsigned timer2Restarts_ = 0;
     bool refreshing_ = false;
     bool inIdleCheck_ = false;
     bool closing_ = false;

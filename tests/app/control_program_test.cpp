@@ -47,6 +47,10 @@ class FakeProgramFrontEnd : public ProgramFrontEnd {
     void HighPriorityRefused(const std::string&) override { ++priorityRefusals; }
     void ClearDecoderIdFocus() override { events.push_back("di focus cleared"); }
     void FollowDerivedState(const DerivedState&) override {}
+    void StartSwitchingTimer(int intervalMs) override {
+        events.push_back("timer2 " + std::to_string(intervalMs));
+    }
+    void StopSwitchingTimer() override { events.push_back("timer2 stop"); }
     std::optional<std::string> ChooseStationToLoad() override { return toLoad; }
     std::optional<std::string> ChooseStationToSave(const std::string& proposal) override {
         proposals.push_back(proposal);
@@ -297,6 +301,30 @@ TEST_F(ControlProgramTest, SecondStartEndsWithoutTouchingPortOrSettings) {
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
     first->CheckHandOver();
     EXPECT_EQ(first->Set().StationFileName, std::filesystem::absolute("x.rds").string());
+}
+
+TEST_F(ControlProgramTest, SwitchingTimerRestartsOnlyWhenSwitchedOnOrRetimedWhileRunning) {
+    auto program = Start();
+    RdsParameterSet& set = program->Set();
+    frontEnd_.events.clear();
+    set.RTSAT = 7;
+    program->TrackBar2Change();
+    EXPECT_THAT(frontEnd_.events, ElementsAre()) << "a stopped timer is not started";
+    set.RTSA = true;
+    program->RTSAClick();
+    program->RTSAClick();
+    program->TrackBar2Change();
+    EXPECT_THAT(frontEnd_.events, ElementsAre("timer2 420000"))
+        << "switching on again or the same interval does not restart";
+    set.RTSAT = 8;
+    program->TrackBar2Change();
+    set.RTSA = false;
+    program->RTSAClick();
+    EXPECT_THAT(frontEnd_.events, ElementsAre("timer2 420000", "timer2 480000", "timer2 stop"));
+    WriteBytes(File("switching.rds"), "CLEAR\r\nRTSA=1\r\nRTSAT=2\r\n");
+    frontEnd_.toLoad = File("switching.rds");
+    program->LOADClick();
+    EXPECT_EQ(frontEnd_.events.back(), "timer2 120000") << "a load follows the same rule";
 }
 
 TEST_F(ControlProgramTest, MultipleArgumentsHandedOverNameNoFile) {

@@ -45,28 +45,6 @@ TEST(DerivedState, FeedsLockTheFieldsTheyWrite) {
     EXPECT_FALSE(state.psFileLocked);
 }
 
-TEST(DerivedState, SwitchingTimerRestartsOnlyWhenSwitchedOnOrRetimedWhileRunning) {
-    RdsParameterSet set;
-    DerivedState state;
-    const unsigned initial = state.timer2Restarts;
-    set.RTSAT = 7;
-    state.TrackBar2Change(set);
-    EXPECT_EQ(state.timer2Restarts, initial) << "a stopped timer keeps no count";
-    set.RTSA = true;
-    state.RTSAClick(set);
-    EXPECT_TRUE(state.timer2Running);
-    EXPECT_EQ(state.timer2Restarts, initial + 1);
-    state.RTSAClick(set);
-    state.TrackBar2Change(set);
-    EXPECT_EQ(state.timer2Restarts, initial + 1) << "switching on again or the same interval";
-    set.RTSAT = 8;
-    state.TrackBar2Change(set);
-    EXPECT_EQ(state.timer2Restarts, initial + 2);
-    set.RTSA = false;
-    state.RTSAClick(set);
-    EXPECT_FALSE(state.timer2Running);
-}
-
 TEST(EffectCharacter, LeavingItEmptyPutsTheStarBack) {
     RdsParameterSet set;
     set.EFCHAR = "";
