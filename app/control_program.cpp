@@ -38,9 +38,18 @@ void ControlProgram::RunSteps(const std::vector<std::function<void()>>& steps) {
     }
 }
 
+// The one place that sets the working folder, which relative station names
+// from the settings file and the dialogs' first folder follow.
 void ControlProgram::EnterProgramDir() {
-    std::error_code ignored;
-    std::filesystem::current_path(set_.ProgramDir, ignored);
+    std::error_code error;
+    std::filesystem::current_path(set_.ProgramDir, error);
+    if (error) {
+        throw FileError(FileError::Kind::CannotOpen, "Cannot open folder " + set_.ProgramDir);
+    }
+}
+
+void ControlProgram::ReturnToProgramDir() {
+    RunSteps({[&] { EnterProgramDir(); }});
 }
 
 void ControlProgram::FollowDerived(void (DerivedState::*handler)(const RdsParameterSet&)) {
@@ -137,6 +146,7 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& commandLine) {
             set_.BothBanksDefault = false;
             set_.LastSendTime = env_.timing.Now();
             set_.ProgramDir = env_.programDir.empty() ? DetermineProgramDir() : env_.programDir;
+            EnterProgramDir();
         },
         [&] { TakeSettings(); },
         [&] { PORTClick(); },

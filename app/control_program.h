@@ -106,6 +106,8 @@ class ControlProgram {
     void TrackBar1Change();
     void TrackBar2Change();
     void EFCHARExit();
+    // After a file chooser: the working folder is the program folder again.
+    void ReturnToProgramDir();
     void ALONTOPClick();
     void HIPRIClick();
 

@@ -15,12 +15,6 @@ const char* Flag(bool on) {
     return on ? "1" : "0";
 }
 
-void EnterProgramDir(const RdsParameterSet& set) {
-    if (!set.ProgramDir.empty()) {
-        std::filesystem::current_path(set.ProgramDir);
-    }
-}
-
 }  // namespace
 
 std::vector<std::string> SettingsLines(const RdsParameterSet& set) {
@@ -69,10 +63,9 @@ void ApplySettingsText(RdsParameterSet& set, std::string_view text) {
 }
 
 void LoadSettingsFile(RdsParameterSet& set) {
-    EnterProgramDir(set);
     std::optional<std::string> text;
     try {
-        text = ReadFileIfExists(kSettingsFileName);
+        text = ReadFileIfExists(set.ProgramDir + kSettingsFileName);
     } catch (const FileError& error) {
         if (error.kind() != FileError::Kind::TooLarge) {
             throw;
@@ -88,8 +81,7 @@ void LoadSettingsFile(RdsParameterSet& set) {
 }
 
 void SaveSettingsFile(const RdsParameterSet& set) {
-    EnterProgramDir(set);
-    SaveFile(kSettingsFileName, JoinLinesCrLf(SettingsLines(set)));
+    SaveFile(set.ProgramDir + kSettingsFileName, JoinLinesCrLf(SettingsLines(set)));
 }
 
 }  // namespace vaxo

@@ -18,7 +18,7 @@ std::vector<std::string> SettingsLines(const RdsParameterSet& set);
 // StationFileName becomes "untitled.rds").
 void ApplySettingsText(RdsParameterSet& set, std::string_view text);
 
-// Both make ProgramDir the working directory and use "vaxow.dat" there.
+// Both use "vaxow.dat" in ProgramDir.
 void LoadSettingsFile(RdsParameterSet& set);
 void SaveSettingsFile(const RdsParameterSet& set);
 

@@ -264,7 +264,7 @@ void TForm1::ChooseFeedFile(QLineEdit* target, std::string RdsParameterSet::*fie
         program_.Set().*field = ToFileName(*chosen);
         target->setText(*chosen);
     }
-    QDir::setCurrent(FromFileName(program_.Set().ProgramDir));
+    program_.ReturnToProgramDir();
 }
 
 }  // namespace vaxo::ui

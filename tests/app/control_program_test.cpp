@@ -226,7 +226,7 @@ TEST_F(ControlProgramTest, UnreadableSettingsStopStartUpBeforeTheStationAndThePo
     WriteBytes(File("station.rds"), "PS=NOT READ\r\n");
     auto program = Start({File("station.rds")});
     ASSERT_EQ(frontEnd_.errors.size(), 1u);
-    EXPECT_EQ(frontEnd_.errors.front(), "Cannot open file vaxow.dat");
+    EXPECT_EQ(frontEnd_.errors.front(), "Cannot open file " + File("vaxow.dat"));
     EXPECT_EQ(program->Set().PS, "FM RADIO");
     EXPECT_EQ(program->Set().RememberedFile, "");
     EXPECT_EQ(encoder_.Writes(), 0) << "the port was not prepared";
