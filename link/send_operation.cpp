@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "link/memory_write_protocol.h"
+#include "record/station_fields.h"
 
 namespace vaxo {
 namespace {
@@ -125,28 +126,24 @@ LinkFault EncoderLink::WriteArea(ImageArea area, std::uint32_t cpuSpeed, int ban
     }
 }
 
+// The station file's forms where a key is shared; the current radiotext, the
+// texts the dynamic PS table got and the A/B flag of this send are its own.
 LastSentRecord EncoderLink::RecordOfSend(std::uint32_t calibrationCount,
                                          long long milliseconds) const {
     LastSentRecord record;
     std::size_t line = 0;
-    record[line++] = "PS=" + set_.PS.str();
+    record[line++] = StationFieldLine(set_, "PS");
     record[line++] = "RT=" + set_.ActualRT();
     for (std::size_t k = 0; k < 8; ++k) {
         record[line++] =
             "DPS" + std::to_string(k + 1) + "=" + (set_.ENDPS ? image_.SentDpsTexts[k] : "");
     }
-    record[line++] = "PTY=" + std::to_string(set_.PTY);
-    record[line++] = "MS=" + std::to_string(set_.MS);
-    record[line++] = "TP=" + std::to_string(set_.TP);
-    record[line++] = "TA=" + std::to_string(set_.TA);
-    record[line++] = "PI=" + set_.PI.str();
-    record[line++] = "DI=" + DecoderIdText(set_.DI);
-    for (std::size_t i = 0; i < set_.AF.size(); ++i) {
-        record[line++] = "AF" + std::to_string(i + 1) + "=" + set_.AF[i].str();
+    for (const char* key : {"PTY", "MS", "TP", "TA", "PI", "DI", "AF1", "AF2", "AF3", "AF4", "AF5",
+                            "AF6", "AF7", "DPSP"}) {
+        record[line++] = StationFieldLine(set_, key);
     }
-    record[line++] = "DPSP=" + std::to_string(set_.DPSP);
     record[line++] = std::string("RTAB=") + (set_.TextAbFlag == 1 ? "1" : "0");
-    record[line++] = std::string("MBS=") + (set_.AUTBSW ? "1" : "0");
+    record[line++] = StationFieldLine(set_, "MBS");
     record[line++] = "CPUSPEED=" + std::to_string(calibrationCount);
     record[line++] = "SENDTIME=" + std::to_string(milliseconds) + " ms";
     return record;

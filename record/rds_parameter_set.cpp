@@ -1,5 +1,7 @@
 #include "record/rds_parameter_set.h"
 
+#include "record/station_fields.h"
+
 #include <utility>
 
 namespace vaxo {
@@ -23,39 +25,9 @@ void PiText::assign(std::string_view text) {
 }
 
 void RdsParameterSet::ResetStation() {
-    const RdsParameterSet fresh;
-    PI = fresh.PI;
-    PS = "        ";
-    PTY = fresh.PTY;
-    TP = fresh.TP;
-    TA = fresh.TA;
-    MS = fresh.MS;
-    DI = fresh.DI;
-    AF = fresh.AF;
-    RT = fresh.RT;
-    RT2 = fresh.RT2;
-    RT3 = fresh.RT3;
-    RT4 = fresh.RT4;
-    DPS = fresh.DPS;
-    SELRT = fresh.SELRT;
-    ABSW = fresh.ABSW;
-    RTFF = fresh.RTFF;
-    RTFILE = fresh.RTFILE;
-    UPCH = fresh.UPCH;
-    RTSA = fresh.RTSA;
-    RTSAT = fresh.RTSAT;
-    ENDPS = fresh.ENDPS;
-    PSFF = fresh.PSFF;
-    PSFILE = fresh.PSFILE;
-    UPCHPS = fresh.UPCHPS;
-    DPSA = fresh.DPSA;
-    DPSC = fresh.DPSC;
-    EFCHAR = fresh.EFCHAR;
-    DPSP = fresh.DPSP;
-    STB = fresh.STB;
-    AUTBSW = BothBanksDefault;
-    SEND = fresh.SEND;
-    EXAL = fresh.EXAL;
+    for (const StationField& field : StationFields()) {
+        field.reset(*this);
+    }
     SendPending = false;
 }
 
@@ -92,11 +64,11 @@ void RdsParameterSet::UpdateTextAb() {
 }
 
 void RdsParameterSet::OnChange(std::function<void()> listener) {
-    listeners_.push_back(std::move(listener));
+    listeners_.list.push_back(std::move(listener));
 }
 
 void RdsParameterSet::NotifyChanged() const {
-    for (const auto& listener : listeners_) {
+    for (const auto& listener : listeners_.list) {
         listener();
     }
 }

@@ -109,7 +109,18 @@ class RdsParameterSet {
   private:
     const BoundedText<64>* SelectedRadiotext() const;
 
-    std::vector<std::function<void()>> listeners_;
+    // Listeners belong to one object, not to its value: a copy has none.
+    class Listeners {
+      public:
+        Listeners() = default;
+        Listeners(const Listeners&) {}
+        Listeners& operator=(const Listeners&) { return *this; }
+        Listeners(Listeners&&) noexcept {}
+        Listeners& operator=(Listeners&&) noexcept { return *this; }
+        ~Listeners() = default;
+        std::vector<std::function<void()>> list;
+    };
+    Listeners listeners_;
 };
 
 }  // namespace vaxo
