@@ -126,9 +126,12 @@ void PortLayer::PortWrite(std::uint32_t port, PortWidth width, std::uint32_t val
     }
 }
 
+// The port a send asks for is the one the program uses now: any other one it
+// held is let go, so that a printer on it can print again.
 PortInUse PortLayer::OpenPort(std::uint32_t base) {
     for (Slot& slot : slots_) {
         if (slot.base != base) {
+            slot = Slot{slot.base};
             continue;
         }
         if (!started_) {

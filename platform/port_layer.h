@@ -35,10 +35,10 @@ class PortBackends {
 };
 
 // The process's port access. A port is opened when it is first used or when
-// a send asks for it, and kept until shutdown; accesses to a port that could
-// not be opened are dropped (reads give 0), as are accesses before start-up,
-// after shutdown and to any other address. With direct access allowed, every
-// port that can switches to port instructions.
+// a send asks for it (which lets go of the other one), and kept until shutdown; accesses to a port
+// that could not be opened are dropped (reads give 0), as are accesses before start-up, after
+// shutdown and to any other address. With direct access allowed, every port that can switches to
+// port instructions.
 class PortLayer : public PortIo {
   public:
     explicit PortLayer(std::unique_ptr<PortBackends> backends);

@@ -61,7 +61,9 @@ TEST(PortLayer, WithoutAPortReadsGiveZeroAndEveryOpeningSaysWhy) {
 }
 
 TEST(PortLayer, PortsOpenWhenUsedAndGoDirectOnceAllowed) {
-    PortLayer layer(std::make_unique<FakeBackends>(true, true));
+    auto backends = std::make_unique<FakeBackends>(true, true);
+    FakeBackends& fake = *backends;
+    PortLayer layer(std::move(backends));
     EXPECT_EQ(layer.PortReadByte(0x379), 0) << "nothing before start-up";
     layer.PortLayerStartup();
     EXPECT_EQ(layer.PortReadByte(0x379), 0x10 + 1 + 3);
@@ -72,6 +74,9 @@ TEST(PortLayer, PortsOpenWhenUsedAndGoDirectOnceAllowed) {
     EXPECT_TRUE(layer.DirectAccessActive());
     EXPECT_EQ(layer.PortReadByte(0x378), 0x20 + 3);
     EXPECT_EQ(layer.OpenPort(kLpt2Base).description, "direct");
+    EXPECT_EQ(fake.openings, 2);
+    EXPECT_EQ(layer.OpenPort(kLpt1Base).description, "direct");
+    EXPECT_EQ(fake.openings, 3) << "asking for LPT1 again reopens it: LPT2's turn let it go";
     layer.PortLayerShutdown();
     EXPECT_FALSE(layer.PortAccessAvailable());
     EXPECT_EQ(layer.PortReadByte(0x379), 0);
