@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
 # Builds the window program vaxow and starts it; an argument names a station file.
 set -euo pipefail
+# A relative station name means the folder run.sh was started in.
+arguments=()
+for argument in "$@"; do
+    if [ -n "$argument" ] && [ "${argument#/}" = "$argument" ]; then
+        argument="$PWD/$argument"
+    fi
+    arguments+=("$argument")
+done
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
 ensure_packages cmake ninja-build g++ \
@@ -8,9 +16,4 @@ ensure_packages cmake ninja-build g++ \
 cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DVAXO_TESTS=OFF \
     -DVAXO_BENCH=OFF >/dev/null
 cmake --build build-run -j "$(nproc)"
-# The program resolves a relative station name in its own folder; from the
-# command line the operator means the current folder.
-if [ $# -eq 1 ] && [ -e "$1" ]; then
-    set -- "$(realpath "$1")"
-fi
-exec build-run/bin/vaxow "$@"
+exec build-run/bin/vaxow "${arguments[@]}"
