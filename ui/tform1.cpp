@@ -5,7 +5,6 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QImage>
 #include <QUrl>
 #include <filesystem>
