@@ -100,4 +100,19 @@ std::string ResourcePath(const std::string& fileName) {
     return dirs.front() + fileName;
 }
 
+std::string ManualPath() {
+    return ManualPathFor(ProgramFileDir());
+}
+
+std::string ManualPathFor(const std::string& programFileDir) {
+    const fs::path own = programFileDir;
+    const fs::path installed =
+        (own / ".." / "share" / "doc" / "vaxow" / "manual.html").lexically_normal();
+    std::error_code error;
+    if (fs::exists(installed, error) || !fs::exists(own / "manual.html", error)) {
+        return installed.string();
+    }
+    return (own / "manual.html").string();
+}
+
 }  // namespace vaxo

@@ -30,4 +30,9 @@ std::vector<std::string> ResourceDirs();
 // program's folder when none exists.
 std::string ResourcePath(const std::string& fileName);
 
+// The operator's manual (HTML): the installed one, ../share/doc/vaxow beside
+// the program, else the copy the build puts beside the program.
+std::string ManualPath();
+std::string ManualPathFor(const std::string& programFileDir);
+
 }  // namespace vaxo

@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QStyleFactory>
 #include <cstdlib>
+#include <iostream>
+#include <string>
 
+#include "base/product.h"
 #include "platform/port_layer.h"
 #include "ui/signal_watcher.h"
 #include "ui/tform1.h"
@@ -21,9 +24,28 @@ void SaveOnExit() {
     }
 }
 
+// Answered before the toolkit starts, so that they work without a display.
+bool AnswersAtOnce(int argc, char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h") {
+        std::cout << "usage: vaxow [Qt options] [STATION]\n"
+                     "  the window program; STATION is a station file to load\n"
+                     "       vaxow --help | --version\n";
+        return true;
+    }
+    if (first == "--version") {
+        std::cout << "vaxow " << vaxo::kProductVersion << '\n';
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AnswersAtOnce(argc, argv)) {
+        return 0;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("vaxow");
     QGuiApplication::setDesktopFileName("vaxow");

@@ -198,7 +198,7 @@ void TForm1::REGRDSClick() {
 }
 
 void TForm1::Label8Click() {
-    QDesktopServices::openUrl(QUrl(kProjectPage));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(FromFileName(ManualPath())));
 }
 
 void TForm1::ShowErrorMessage(const std::string& text) {

@@ -25,9 +25,6 @@
 
 namespace vaxo::ui {
 
-// The page the About group's link opens.
-inline constexpr const char* kProjectPage = "https://vaxo-rds.example.org/";
-
 // What the window runs on: the port, the link's clock, the file choosers.
 struct WindowServices {
     PortLayer& portLayer;

@@ -353,8 +353,7 @@ void TForm1::BuildHelpPage() {
                              QRect(8, 138, 185, 50));
     credit->setWordWrap(true);
     credit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label8 = MakeLabel(ABOUT, "Label8",
-                       QString("<a href=\"%1\">Project page and updates</a>").arg(kProjectPage),
+    Label8 = MakeLabel(ABOUT, "Label8", "<a href=\"manual.html\">Operator's manual</a>",
                        QRect(8, 196, 185, 18));
     Label8->setTextFormat(Qt::RichText);
     Label8->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);

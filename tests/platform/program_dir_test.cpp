@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "platform/program_dir.h"
 #include "tests/support/temp_dir.h"
@@ -24,11 +25,24 @@ TEST(ProgramDir, OnlyAPortableCopyKeepsItsFilesBesideTheProgram) {
     std::filesystem::create_directories(installed / "share/vaxow");
     EXPECT_EQ(ProgramDirFor(installed / "bin"), user) << "an installed layout";
     if (::geteuid() == 0) {
-        ::chown(portable.path().c_str(), 4321, 4321);
+        ASSERT_EQ(::chown(portable.path().c_str(), 4321, 4321), 0);
         EXPECT_EQ(ProgramDirFor(portable.path().string()), user) << "another user's folder";
     }
     EXPECT_TRUE(std::filesystem::is_directory(user));
     ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(ProgramDir, TheManualIsTheInstalledOneElseTheOneBesideTheProgram) {
+    TempDir tree;
+    const auto bin = tree.path() / "bin";
+    const auto installed = tree.path() / "share/doc/vaxow/manual.html";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(installed.parent_path());
+    EXPECT_EQ(ManualPathFor(bin.string()), installed.string()) << "nothing there yet";
+    { std::ofstream(bin / "manual.html") << "built"; }
+    EXPECT_EQ(ManualPathFor(bin.string()), (bin / "manual.html").string());
+    { std::ofstream(installed) << "installed"; }
+    EXPECT_EQ(ManualPathFor(bin.string() + "/"), installed.string());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QEventLoop>
 #include <QPainter>
@@ -57,6 +58,7 @@ class TForm1Test : public QObject {
     std::unique_ptr<vaxo::test::FakeLinkTiming> timing_;
     FakeDialogs dialogs_;
     std::unique_ptr<vaxo::ui::TForm1> form_;
+    QList<QUrl> openedUrls_;
 
     QString File(const QString& name) const { return programDir_->filePath(name); }
 
@@ -124,6 +126,9 @@ class TForm1Test : public QObject {
         const double x = Luminance(a), y = Luminance(b);
         return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
     }
+
+  public slots:
+    void RecordOpenedUrl(const QUrl& url) { openedUrls_ << url; }
 
   private slots:
     void init() {
@@ -393,6 +398,11 @@ class TForm1Test : public QObject {
         QVERIFY(form_->PS->hasFocus());
         QVERIFY(form_->Label8->focusPolicy() & Qt::TabFocus);
         QVERIFY(form_->Label8->textInteractionFlags() & Qt::LinksAccessibleByKeyboard);
+        QDesktopServices::setUrlHandler("file", this, "RecordOpenedUrl");
+        emit form_->Label8->linkActivated("manual.html");
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(openedUrls_.size(), 1);
+        QVERIFY(openedUrls_.front().toLocalFile().endsWith("/manual.html"));
         QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(QFile::exists(File("untitled.rds")));
         QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
