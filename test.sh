@@ -10,6 +10,7 @@ ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
+    dpkg-dev file lintian appstream libxml2-utils man-db systemd \
     xvfb openbox x11-utils xdotool
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
@@ -19,6 +20,9 @@ echo "== build (warnings are errors) and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVAXO_WERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 ctest --test-dir build --output-on-failure -j "$JOBS"
+
+echo "== Debian package: build, installed tree, install and purge"
+tests/packaging/package_test.sh build
 
 echo "== clang-tidy"
 run-clang-tidy -p build -quiet -j "$JOBS" \

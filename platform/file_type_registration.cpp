@@ -10,36 +10,29 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "base/product.h"
 #include "platform/program_dir.h"
+#include "platform/station_type_files.h"
 
 namespace vaxo {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string MimePackage() {
-    return std::string(
-               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-               "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-               "  <mime-type type=\"") +
-           kStationMimeType +
-           "\">\n"
-           "    <comment>Radio Data System file</comment>\n"
-           "    <sub-class-of type=\"text/plain\"/>\n"
-           "    <magic priority=\"80\">\n"
-           "      <match type=\"string\" offset=\"0\" value=\"CLEAR\"/>\n"
-           "    </magic>\n"
-           "    <glob pattern=\"*.rds\"/>\n"
-           "  </mime-type>\n"
-           "</mime-info>\n";
-}
-
+// The installed entry starts "vaxow" from the PATH; this one starts the
+// program file that registered, wherever it lies.
 std::string DesktopEntry(const std::string& programPath) {
-    return std::string("[Desktop Entry]\nType=Application\nName=") + kProductName +
-           "\nComment=Control program for the RDS encoder\nIcon=vaxow\nExec=" +
-           DesktopExecArgument(programPath) + " %f\nMimeType=" + kStationMimeType +
-           ";\nTerminal=false\nCategories=AudioVideo;Audio;\n";
+    std::istringstream lines(kDesktopEntryTemplate);
+    std::ostringstream out;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("TryExec=", 0) == 0) {
+            continue;
+        }
+        if (line.rfind("Exec=", 0) == 0) {
+            line = "Exec=" + DesktopExecArgument(programPath) + " %f";
+        }
+        out << line << '\n';
+    }
+    return out.str();
 }
 
 // Writes one registration file; a folder or file that cannot be created is
@@ -121,7 +114,7 @@ std::string DesktopExecArgument(const std::string& path) {
 
 void RegisterStationFileType(const FileTypeRegistration& r) {
     const fs::path data = r.dataHome;
-    WriteRegistrationFile(data / "mime" / "packages" / "vaxow-station.xml", MimePackage());
+    WriteRegistrationFile(data / "mime" / "packages" / "vaxow-station.xml", kStationMimePackage);
     WriteRegistrationFile(data / "applications" / kDesktopFileName, DesktopEntry(r.programPath));
     WriteRegistrationFile(data / "icons" / "hicolor" / "64x64" / "apps" / "vaxow.png", r.iconPng);
     const fs::path mimeApps = fs::path(r.configHome) / "mimeapps.list";

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder and checks what it installs:
+# the tree, the desktop, AppStream, MIME and unit files by their validators,
+# the manual pages, lintian, and the installed vaxoctl against the built one.
+# As root on a machine without the package it also installs it with apt-get,
+# checks the system-wide registration and the service's user, and purges it.
+# Usage: package_test.sh BUILD_DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "package test: $*" >&2; exit 1; }
+
+(cd "$build" && rm -rf package && cpack -G DEB >"$scratch/cpack.log" 2>&1) ||
+    { cat "$scratch/cpack.log"; fail "cpack failed"; }
+deb="$(ls "$build"/package/vaxow_*.deb)"
+echo "built $(basename "$deb")"
+
+lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1 ||
+    { grep -v "root privileges" "$scratch/lintian.log"; fail "lintian reports errors or warnings"; }
+
+root="$scratch/root"
+dpkg-deb -x "$deb" "$root"
+version="$("$build/bin/vaxoctl" --version | cut -d' ' -f2)"
+expected=(
+    usr/bin/vaxow usr/bin/vaxoctl
+    usr/share/vaxow/vaxohelp.rtf usr/share/vaxow/examples/rock-fm.rds
+    usr/share/vaxow/examples/vaxow.lng
+    usr/share/doc/vaxow/manual.html usr/share/doc/vaxow/copyright usr/share/doc/vaxow/changelog.gz
+    usr/share/man/man1/vaxow.1.gz usr/share/man/man1/vaxoctl.1.gz
+    usr/share/applications/vaxow.desktop usr/share/mime/packages/vaxow-station.xml
+    usr/share/icons/hicolor/scalable/apps/vaxow.svg
+    usr/lib/systemd/system/vaxoctl.service usr/lib/sysusers.d/vaxow.conf
+    usr/lib/tmpfiles.d/vaxow.conf usr/lib/modules-load.d/vaxow.conf
+)
+for size in 16 22 24 32 48 64 128 256; do
+    expected+=("usr/share/icons/hicolor/${size}x${size}/apps/vaxow.png")
+done
+for file in "${expected[@]}"; do
+    [ -f "$root/$file" ] || fail "missing /$file"
+done
+[ ! -e "$root/usr/share/vaxow/vaxow.lng" ] || fail "the example translation would be active"
+metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
+[ -f "${metainfo[0]}" ] || fail "missing AppStream metainfo"
+zcat "$root/usr/share/doc/vaxow/changelog.gz" | head -n 1 | grep -q "^vaxow ($version)" ||
+    fail "the changelog's version is not $version"
+
+desktop-file-validate "$root/usr/share/applications/vaxow.desktop"
+appstreamcli validate --no-net "${metainfo[0]}" >/dev/null ||
+    { appstreamcli validate --no-net "${metainfo[0]}"; fail "AppStream metainfo"; }
+xmllint --noout "$root/usr/share/mime/packages/vaxow-station.xml"
+sed "s|=/usr/bin/|=$root/usr/bin/|" "$root/usr/lib/systemd/system/vaxoctl.service" \
+    >"$scratch/vaxoctl.service"
+systemd-analyze verify --man=no "$scratch/vaxoctl.service"
+for page in vaxow vaxoctl; do
+    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l \
+        "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)"
+    [ -z "$warnings" ] || { echo "$warnings"; fail "manual page $page.1 has warnings"; }
+done
+
+# The installed programs, away from any build folder, give what the built ones give.
+export HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/data" XDG_RUNTIME_DIR="$scratch/run"
+mkdir -p "$HOME"
+example="$root/usr/share/vaxow/examples/rock-fm.rds"
+at=(--at "2026-12-08 12:00:00" --decimal-separator .)
+"$root/usr/bin/vaxoctl" image "${at[@]}" "$example" >"$scratch/installed.image"
+"$build/bin/vaxoctl" image "${at[@]}" "$PWD/examples/rock-fm.rds" >"$scratch/built.image"
+cmp "$scratch/installed.image" "$scratch/built.image" || fail "installed vaxoctl image differs"
+grep -q "^area1 " "$scratch/installed.image" || fail "no image from the installed vaxoctl"
+[ "$("$root/usr/bin/vaxow" --version)" = "vaxow $version" ] || fail "vaxow --version"
+echo "installed tree: ${#expected[@]} files checked, validators and lintian clean"
+
+# The real installation, only where it harms nothing: as root, package absent.
+if [ "$(id -u)" -ne 0 ] || dpkg-query -W vaxow >/dev/null 2>&1 || [ -e /var/lib/vaxow ]; then
+    echo "skipped apt-get install/purge: needs root and a machine without vaxow"
+    exit 0
+fi
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$scratch/apt.log" 2>&1 ||
+    { cat "$scratch/apt.log"; fail "apt-get install failed"; }
+trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq vaxow >/dev/null 2>&1; rm -rf "$scratch"' EXIT
+id -nG vaxow | grep -qw lp || fail "service user vaxow is not in group lp"
+[ "$(stat -c '%a %U %G' /var/lib/vaxow)" = "2775 vaxow vaxow" ] || fail "/var/lib/vaxow"
+[ -f /usr/share/mime/application/x-vaxo-station.xml ] || fail "station type not registered"
+cp "$example" "$scratch/any name.rds"
+[ "$(xdg-mime query filetype "$scratch/any name.rds")" = "application/x-vaxo-station" ] ||
+    fail "a station file is not of the station type"
+[ "$(xdg-mime query default application/x-vaxo-station)" = "vaxow.desktop" ] ||
+    fail "station files do not open with vaxow"
+systemd-analyze verify /usr/lib/systemd/system/vaxoctl.service
+vaxoctl image "${at[@]}" /usr/share/vaxow/examples/rock-fm.rds | cmp - "$scratch/built.image"
+
+# What the unit starts, as its user, in its folder and environment (systemd
+# itself does not run here): a feed written by the group is sent, SIGTERM
+# ends it with its saves.
+unit=/usr/lib/systemd/system/vaxoctl.service
+runtime="$(sed -n 's/^Environment=.*XDG_RUNTIME_DIR=\([^ ]*\).*/\1/p' "$unit")"
+install -d -m 700 -o vaxow -g vaxow "$runtime"
+printf 'CLEAR\r\nRTFF=1\r\nPS=SERVICE\r\n' >/var/lib/vaxow/station.rds
+(cd "$(sed -n 's/^WorkingDirectory=//p' "$unit")" &&
+    exec setpriv --reuid vaxow --regid vaxow --init-groups env $(sed -n 's/^Environment=//p' "$unit") \
+        $(sed -n 's/^ExecStart=//p' "$unit") --simulate \
+        >"$scratch/service.log" 2>"$scratch/service.err") &
+service=$!
+sleep 1
+printf 'On air\n' >/var/lib/vaxow/rt.txt
+for _ in $(seq 50); do grep -q 'RT="On air"' "$scratch/service.log" && break; sleep 0.2; done
+kill -TERM "$service"
+wait "$service" || { cat "$scratch/service.err"; fail "the service's vaxoctl run failed"; }
+grep -q ' ok bank 1 RT="On air"' "$scratch/service.log" ||
+    { cat "$scratch/service.log" "$scratch/service.err"; fail "the feed was not sent"; }
+[ "$(stat -c %U /var/lib/vaxow/vaxow.dat)" = vaxow ] || fail "settings not saved at SIGTERM"
+rm -rf "$runtime"
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq vaxow >"$scratch/apt.log" 2>&1 ||
+    { cat "$scratch/apt.log"; fail "apt-get purge failed"; }
+trap 'rm -rf "$scratch"' EXIT
+for file in "${expected[@]}"; do
+    [ ! -e "/$file" ] || fail "/$file left after purge"
+done
+[ ! -e /var/lib/vaxow ] || fail "/var/lib/vaxow left after purge"
+[ ! -e /usr/share/mime/application/x-vaxo-station.xml ] || fail "station type left after purge"
+echo "installed with apt-get, registered system-wide, purged cleanly"
