@@ -3,6 +3,8 @@
 #include <ctime>
 #include <thread>
 
+#include "base/local_time.h"
+
 namespace vaxo {
 
 [[gnu::noinline]] void CountdownLoop(std::uint32_t iterations) {
@@ -18,10 +20,7 @@ MonotonicTime SystemTiming::Now() {
 }
 
 int SystemTiming::SecondOfMinute() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_sec;
+    return LocalCalendar(std::time(nullptr)).tm_sec;
 }
 
 void SystemTiming::Sleep(std::chrono::milliseconds pause) {

@@ -19,11 +19,20 @@ std::string TwoDigits(long value) {
 
 }  // namespace
 
+std::tm LocalCalendar(std::time_t moment) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &moment);
+#else
+    localtime_r(&moment, &local);
+#endif
+    return local;
+}
+
 LocalTime LocalNow() {
     const auto now = system_clock::now();
     const std::time_t epochSeconds = system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&epochSeconds, &local);
+    const std::tm local = LocalCalendar(epochSeconds);
     const auto day = local_days{year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
     const auto fraction = duration_cast<milliseconds>(now.time_since_epoch()) % 1000;
     return day + hours{local.tm_hour} + minutes{local.tm_min} + seconds{local.tm_sec} + fraction;

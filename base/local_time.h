@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,9 @@ using LocalTime = std::chrono::local_time<std::chrono::milliseconds>;
 
 // The local time now.
 LocalTime LocalNow();
+
+// The calendar fields of a moment in the local time zone.
+std::tm LocalCalendar(std::time_t moment);
 
 // "YYYY-MM-DD HH:MM:SS", or nothing when the text is not a valid time.
 std::optional<LocalTime> ParseLocalTime(const std::string& text);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vaxo {
 
@@ -14,13 +15,22 @@ struct FileTypeRegistration {
     std::string configHome;   // $XDG_CONFIG_HOME
 };
 
-// Registers "*.rds" for the user as "Radio Data System file", opened by the
-// program with the file's path as its one argument: a shared-mime-info
+// Registers "*.rds" as "Radio Data System file", opened by the program with
+// the file's path as its one argument. On Windows: the four machine-wide
+// registry keys of RegistryEntries; keys that cannot be opened or created
+// are skipped, a value that cannot be written raises "Failed to set data
+// for ''". On Linux, for the user: a shared-mime-info
 // package (the glob, and a first line "CLEAR" as magic), a desktop entry,
 // the icon, and the program as the type's default. Files that cannot be
 // created are skipped silently; one that was created but cannot be written
 // raises "Failed to set data for '<name>'".
 void RegisterStationFileType(const FileTypeRegistration& registration);
+
+struct RegistryEntry {
+    std::string key;    // below HKEY_LOCAL_MACHINE
+    std::string value;  // the key's default value
+};
+std::vector<RegistryEntry> RegistryEntries(const std::string& programPath);
 
 // A desktop entry's Exec argument for a path: quoted and escaped when needed.
 std::string DesktopExecArgument(const std::string& path);

@@ -1,15 +1,20 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vaxo {
 
+// The folder as text with a trailing separator.
+std::string WithSeparator(const std::filesystem::path& folder);
+
 // The folder of the running program file, with a trailing separator.
 std::string ProgramFileDir();
 
 // Where the program keeps its settings and resolves relative station and
-// live-text names. The program's own folder only for a portable copy: a
+// live-text names. On Windows the program's own folder. On Linux the
+// program's own folder only for a portable copy: a
 // folder that belongs to the user who runs it, that the user may write, that
 // is no system folder (/usr, /opt, /bin, ... also not for root) and no
 // installed layout (with ../share/vaxow beside it). Otherwise

@@ -1,16 +1,8 @@
 #include "platform/tell_tail.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <filesystem>
 
 namespace vaxo {
 namespace {
@@ -37,89 +29,12 @@ std::uint32_t Get32(const unsigned char* at) {
 }
 
 std::string CurrentDirectory() {
-    std::string buffer(4096, '\0');
-    if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        return "";
-    }
-    return buffer.c_str();
-}
-
-// Why a folder may not hold the block, or nothing when it may: it must be a
-// real folder (no link) of this user, closed to everybody else.
-std::string Unsafe(const std::string& folder) {
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0) {
-        return "it does not exist";
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        return S_ISLNK(info.st_mode) ? "it is a symbolic link" : "it is not a folder";
-    }
-    if (info.st_uid != ::getuid()) {
-        return "it belongs to another user";
-    }
-    if ((info.st_mode & 0077) != 0) {
-        return "other users may use it";
-    }
-    return "";
-}
-
-struct Folders {
-    std::vector<std::string> usable;
-    std::vector<std::string> refused;
-};
-
-Folders RuntimeFolders() {
-    Folders folders;
-    auto consider = [&](const std::string& folder, bool reportRefusal) {
-        if (std::find(folders.usable.begin(), folders.usable.end(), folder + "/") !=
-            folders.usable.end()) {
-            return;
-        }
-        const std::string why = Unsafe(folder);
-        if (why.empty()) {
-            folders.usable.push_back(folder + "/");
-        } else if (reportRefusal) {
-            folders.refused.push_back("The runtime folder " + folder + " is not used: " + why);
-        }
-    };
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
-        consider(runtime, true);
-    }
-    const std::string uid = std::to_string(::getuid());
-    consider("/run/user/" + uid, false);
-    const std::string fallback = "/tmp/vaxow-" + uid;
-    ::mkdir(fallback.c_str(), 0700);
-    consider(fallback, true);
-    return folders;
-}
-
-// Whether a first instance holds the block in this folder now.
-bool FirstInstanceLivesIn(const std::string& folder, const std::string& blockName) {
-    const int fd = ::open((folder + blockName).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    std::error_code error;
+    const auto folder = std::filesystem::current_path(error);
+    return error ? "" : folder.string();
 }
 
 }  // namespace
-
-TTellTail::TTellTail() : ApplicationWindowId(static_cast<std::uint32_t>(::getpid())) {}
-
-TTellTail::~TTellTail() {
-    CloseAll();
-}
-
-void TTellTail::CloseAll() {
-    for (int* fd : {&lockFd_, &blockFd_}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
-    }
-}
 
 std::string TTellTail::BuildCommandLine(const std::vector<std::string>& arguments) {
     std::string line;
@@ -131,11 +46,6 @@ std::string TTellTail::BuildCommandLine(const std::vector<std::string>& argument
         line.pop_back();
     }
     return line;
-}
-
-std::string TTellTail::RuntimeFolder() {
-    const Folders folders = RuntimeFolders();
-    return folders.usable.empty() ? "" : folders.usable.front();
 }
 
 std::string TTellTail::FailureText() const {
@@ -150,11 +60,8 @@ std::string TTellTail::FailureText() const {
         case kDisabled:
             return "the single-instance check is disabled";
         default:
-            break;
+            return SystemFailureText();
     }
-    const std::string where = folder_.empty() ? "no safe runtime folder" : folder_;
-    return "the hand-over block in " + where +
-           " cannot be used: " + std::strerror(static_cast<int>(lastError_));
 }
 
 std::uint32_t TTellTail::MaxSharedDataSize() const {
@@ -170,64 +77,17 @@ bool TTellTail::Fail(std::uint32_t code, const TNotifyEvent& event) {
     return false;
 }
 
-bool TTellTail::OpenSharedBlock(const std::string& folder) {
-    folder_ = folder;
-    blockSize_ = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    blockFd_ =
-        ::open((folder + MapFileName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (blockFd_ < 0) {
-        return Fail(static_cast<std::uint32_t>(errno), OnMapFileFailure);
-    }
-    lockFd_ = ::open((folder + MutexName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) {
-        return Fail(static_cast<std::uint32_t>(errno), OnMutexFailure);
-    }
-    return true;
-}
-
-bool TTellTail::WaitLock() {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(MutexTimeOut);
-    for (;;) {
-        if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
-            lastError_ = 0;
-            return true;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            lastError_ = static_cast<std::uint32_t>(errno);
-            return false;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            lastError_ = kLockTimedOut;
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-void TTellTail::ReleaseLock() {
-    ::flock(lockFd_, LOCK_UN);
-}
-
-// A block that another process has cut short reads as zeros where it ends.
 std::uint32_t TTellTail::Read32(std::size_t offset) const {
     unsigned char bytes[4] = {};
-    if (::pread(blockFd_, bytes, sizeof bytes, static_cast<off_t>(offset)) != sizeof bytes) {
-        return 0;
-    }
+    ReadAt(offset, bytes, sizeof bytes);
     return Get32(bytes);
 }
 
 // At most 511 characters, never trusting a terminator.
 std::string TTellTail::ReadText(std::size_t offset) const {
     char text[kTextLimit + 1] = {};
-    const ssize_t got = ::pread(blockFd_, text, kTextLimit, static_cast<off_t>(offset));
-    return std::string(text, ::strnlen(text, got > 0 ? static_cast<std::size_t>(got) : 0));
-}
-
-bool TTellTail::Write(std::size_t offset, const void* bytes, std::size_t count) {
-    return ::pwrite(blockFd_, bytes, count, static_cast<off_t>(offset)) ==
-           static_cast<ssize_t>(count);
+    ReadAt(offset, text, kTextLimit);
+    return std::string(text, ::strnlen(text, kTextLimit));
 }
 
 bool TTellTail::Activate() {
@@ -244,31 +104,17 @@ bool TTellTail::Activate() {
     if (MutexName.empty()) {
         return Fail(kNameEmpty, OnMutexFailure);
     }
-    const Folders folders = RuntimeFolders();
-    warnings_ = folders.refused;
-    if (folders.usable.empty()) {
-        folder_.clear();
-        return Fail(EACCES, OnMapFileFailure);
-    }
-    std::string folder = folders.usable.front();
-    for (const std::string& candidate : folders.usable) {
-        if (FirstInstanceLivesIn(candidate, MapFileName)) {
-            folder = candidate;
-            break;
-        }
-    }
-    if (!OpenSharedBlock(folder) || !WaitLock()) {
+    if (!OpenSharedBlock() || !WaitLock()) {
         return false;
     }
-    // Under the lock, so that of several simultaneous starts exactly one wins.
-    firstInstance_ = ::flock(blockFd_, LOCK_EX | LOCK_NB) == 0;
+    firstInstance_ = BecomesFirstInstance();
     if (!firstInstance_) {
         return HandOver();
     }
     std::vector<unsigned char> block(blockSize_, 0);
     Put32(block.data() + kIdOffset, ApplicationWindowId);
-    const bool written = ::ftruncate(blockFd_, 0) == 0 && Write(0, block.data(), block.size());
-    const auto code = static_cast<std::uint32_t>(errno);
+    const bool written = ResetBlock(block);
+    const std::uint32_t code = lastError_;
     ReleaseLock();
     if (!written) {
         firstInstance_ = false;
@@ -295,13 +141,16 @@ bool TTellTail::HandOver() {
             written = Write(kExtraOffset, data, std::min(size, MaxSharedDataSize()));
         }
     }
-    const auto code = static_cast<std::uint32_t>(errno);
+    const std::uint32_t code = lastError_;
     firstInstanceId_ = Read32(kIdOffset);
     ReleaseLock();
     if (!written) {
         return Fail(code, OnMapFileFailure);
     }
     handedOver_ = true;
+    if (RestoreMainInstance) {
+        RestoreFirstInstance();
+    }
     if (OnTerminate) {
         OnTerminate();
     }
@@ -327,16 +176,11 @@ bool TTellTail::CheckForData() {
         std::uint32_t size = 0;
         OnReadSharedData(*this, data, size, MaxSharedDataSize());
         if (data) {
-            std::vector<char> extra(std::min(size, MaxSharedDataSize()), 0);
-            if (::pread(blockFd_, extra.data(), extra.size(), static_cast<off_t>(kExtraOffset)) <
-                0) {
-                extra.assign(extra.size(), 0);
-            }
-            std::memcpy(data, extra.data(), extra.size());
+            ReadAt(kExtraOffset, data, std::min(size, MaxSharedDataSize()));
         }
     }
     const unsigned char taken[4] = {};
-    Write(kPendingOffset, taken, sizeof taken);
+    static_cast<void>(Write(kPendingOffset, taken, sizeof taken));
     ReleaseLock();
     if (receivedCommandLine_.empty()) {
         receivedCommandLine_ = "(empty)";

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,10 @@ namespace vaxo {
 // Makes the first started copy of the program the first instance and turns
 // every later start into a messenger that hands its command line over.
 //
-// The shared block is a file named MapFileName in the user's runtime folder,
+// On Windows the block is a named file mapping of one page and its lock a
+// named mutex; the process that creates the mapping is the first instance.
+//
+// On Linux the shared block is a file named MapFileName in the user's runtime folder,
 // read and written a whole field at a time (so that a block another process
 // truncates or garbles cannot crash the reader); its lock is an advisory lock
 // on a second file, MutexName. Which process is the first instance is decided
@@ -90,27 +94,38 @@ class TTellTail {
     static std::string RuntimeFolder();
 
   private:
-    bool OpenSharedBlock(const std::string& folder);
+    struct SystemObjects;  // the block and the lock as this platform holds them
+
+    // Opens (or creates) the block and its lock; decides nothing yet.
+    bool OpenSharedBlock();
+    // Under the lock: whether this process becomes the first instance.
+    bool BecomesFirstInstance();
     bool WaitLock();
     void ReleaseLock();
     bool Fail(std::uint32_t code, const TNotifyEvent& event);
     void CloseAll();
     bool HandOver();
+    // Brings a minimised first instance back, where one process can do that
+    // for another.
+    void RestoreFirstInstance();
+    // A block that another process has cut short reads as zeros where it ends.
+    void ReadAt(std::size_t offset, void* bytes, std::size_t count) const;
     std::uint32_t Read32(std::size_t offset) const;
     std::string ReadText(std::size_t offset) const;
     bool Write(std::size_t offset, const void* bytes, std::size_t count);
+    // The first instance's fresh block: zeros and its identifier.
+    bool ResetBlock(const std::vector<unsigned char>& block);
+    std::string SystemFailureText() const;
 
     bool firstInstance_ = false;
     bool handedOver_ = false;
-    std::string folder_;
     std::vector<std::string> warnings_;
     std::uint32_t lastError_ = 0;
     std::uint32_t firstInstanceId_ = 0;
     std::string receivedCommandLine_ = "(empty)";
     std::string receivedDirectory_ = "(unknown)";
     std::size_t blockSize_ = 0;
-    int blockFd_ = -1;
-    int lockFd_ = -1;
+    std::unique_ptr<SystemObjects> system_;
 };
 
 }  // namespace vaxo

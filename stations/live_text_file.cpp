@@ -1,5 +1,8 @@
 #include "stations/live_text_file.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -39,6 +43,40 @@ WallTime ToWallTime(const timespec& t) {
         std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec)));
 }
 
+#ifdef _WIN32
+constexpr int kOpenForReading = O_RDONLY | O_BINARY;
+constexpr const char* kSeparators = "/\\";
+
+// The C library's times on Windows are whole seconds, too coarse for the
+// settling times; the file system keeps 100 ns.
+timespec ModifiedAt(const struct stat& info, const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return {info.st_mtime, 0};
+    }
+    constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;  // in 100 ns since 1601
+    const std::uint64_t ticks = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 |
+                                 data.ftLastWriteTime.dwLowDateTime) -
+                                kUnixEpoch;
+    return {static_cast<std::time_t>(ticks / 10000000), static_cast<long>(ticks % 10000000 * 100)};
+}
+
+bool IsAbsoluteName(const std::string& name) {
+    return std::filesystem::path(name).is_absolute() || name.front() == '\\' || name.front() == '/';
+}
+#else
+constexpr int kOpenForReading = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+constexpr const char* kSeparators = "/";
+
+timespec ModifiedAt(const struct stat& info, const std::string&) {
+    return info.st_mtim;
+}
+
+bool IsAbsoluteName(const std::string& name) {
+    return name.front() == '/';
+}
+#endif
+
 // The newest regular file in `folder` whose name matches; the first listed
 // among equally new ones. Pipes, sockets and devices are passed over.
 std::optional<Candidate> NewestMatch(const std::string& folder, const std::string& pattern) {
@@ -58,21 +96,36 @@ std::optional<Candidate> NewestMatch(const std::string& folder, const std::strin
         if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
             continue;
         }
-        if (!newest || Newer(info.st_mtim, newest->modified)) {
-            newest = Candidate{path, info.st_mtim};
+        const timespec modified = ModifiedAt(info, path);
+        if (!newest || Newer(modified, newest->modified)) {
+            newest = Candidate{path, modified};
         }
     }
     return newest;
 }
 
-bool SameState(const struct stat& a, const struct stat& b) {
-    return a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+struct FileState {
+    ino_t id = 0;
+    off_t size = 0;
+    timespec modified{};
+};
+
+std::optional<FileState> StateOf(int fd, const std::string& path) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileState{info.st_ino, info.st_size, ModifiedAt(info, path)};
 }
 
-bool StillBeingWritten(const struct stat& info, WallTime now) {
-    const auto age = now - ToWallTime(info.st_mtim);
-    return age < (info.st_size == 0 ? kTruncationSettles : kWriteSettles) &&
+bool SameState(const FileState& a, const FileState& b) {
+    return a.id == b.id && a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
+           a.modified.tv_nsec == b.modified.tv_nsec;
+}
+
+bool StillBeingWritten(const FileState& state, WallTime now) {
+    const auto age = now - ToWallTime(state.modified);
+    return age < (state.size == 0 ? kTruncationSettles : kWriteSettles) &&
            age > -kTruncationSettles;
 }
 
@@ -270,17 +323,16 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
 LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& programDir,
                               WallTime now) {
     const std::string name =
-        sourceName.empty() || sourceName.front() == '/' ? sourceName : programDir + sourceName;
-    const std::size_t slash = name.rfind('/');
+        sourceName.empty() || IsAbsoluteName(sourceName) ? sourceName : programDir + sourceName;
+    const std::size_t slash = name.find_last_of(kSeparators);
     const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
     const auto newest = NewestMatch(folder, name.substr(folder.size()));
     if (!newest) {
         return {};
     }
-    const int fd = ::open(newest->path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat before {
-    }, after{};
-    if (fd < 0 || ::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+    const int fd = ::open(newest->path.c_str(), kOpenForReading);
+    const auto before = fd < 0 ? std::nullopt : StateOf(fd, newest->path);
+    if (!before) {
         if (fd >= 0) {
             ::close(fd);
         }
@@ -300,12 +352,12 @@ LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& 
         }
         scanner.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
-    const bool stable = ::fstat(fd, &after) == 0 && SameState(before, after);
+    const auto after = StateOf(fd, newest->path);
     ::close(fd);
     if (failed) {
         return {LiveTextRead::Outcome::Unreadable, ""};
     }
-    if (!stable || StillBeingWritten(after, now)) {
+    if (!after || !SameState(*before, *after) || StillBeingWritten(*after, now)) {
         return {LiveTextRead::Outcome::Busy, ""};
     }
     return {LiveTextRead::Outcome::Read, scanner.Finish()};

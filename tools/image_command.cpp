@@ -30,7 +30,10 @@ std::string HexBytes(std::span<const BitElement> area, std::size_t count) {
 std::string GroupLine(std::span<const BitElement> group) {
     std::string line;
     for (std::size_t block = 0; block < 4; ++block) {
-        line += (block ? " " : "") + Hex(GetBits(group, block * kBlockElements, 16), 4);
+        if (block) {
+            line += ' ';
+        }
+        line += Hex(GetBits(group, block * kBlockElements, 16), 4);
     }
     return line;
 }

@@ -1,20 +1,20 @@
 // The program without its window, for headless broadcast machines.
-#include <poll.h>
-#include <signal.h>
-
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include "app/control_program.h"
 #include "base/code_page.h"
 #include "base/file_io.h"
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
+#include "platform/stop_requests.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/locale_separator.h"
@@ -30,26 +30,12 @@ constexpr milliseconds kIdleCheck{100};
 
 volatile sig_atomic_t stopRequested = 0;
 
-void RequestStop(int) {
+void RequestStop() {
     stopRequested = 1;
 }
 
-// Any of these ends the program with its saves. A log reader that goes away
-// must not end it: writes to a closed output are dropped.
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-    }
-    ::signal(SIGPIPE, SIG_IGN);
-}
-
 std::string TimeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = LocalCalendar(std::time(nullptr));
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
@@ -125,7 +111,7 @@ void RunEventLoop(ControlProgram& program, HeadlessFrontEnd& timers) {
             program.CheckHandOver();
             const auto until = std::min({nextTimer1, timers.nextTimer2, Clock::now() + kIdleCheck});
             const auto wait = std::chrono::duration_cast<milliseconds>(until - Clock::now());
-            ::poll(nullptr, 0, static_cast<int>(std::max<long long>(wait.count(), 0)));
+            std::this_thread::sleep_for(std::max(wait, milliseconds(0)));
         }
     }
 }
@@ -175,7 +161,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     program.Link().SetSendObserver(
         [&](bool ok) { frontEnd.ReportSend(ok, program.Set(), program.Link()); });
     stopRequested = 0;
-    CatchStopSignals();
+    CatchStopRequests(RequestStop);
     program.StartVAXO(options.Positional());
     if (program.HandedOver()) {
         const std::string handed = program.HandedOverCommandLine();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/product.h"
+#include "platform/standard_streams.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 
@@ -61,6 +62,7 @@ bool AsksForHelp(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vaxo::UseBinaryStandardStreams();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args.front() == "--help" || args.front() == "-h")) {
         PrintUsage(std::cout);

@@ -142,10 +142,11 @@ TEST(Send, RecordDescribesWhatWasSent) {
     EXPECT_THAT(std::vector<std::string>(record.begin(), record.begin() + 27),
                 ElementsAre("PS=ROCK FM", "RT=Second text", "DPS1=11-15 PM", "DPS2=NEWS",
                             "DPS3=", "DPS4=", "DPS5=", "DPS6=", "DPS7=", "DPS8=", "PTY=11", "MS=0",
-                            "TP=1", "TA=0", "PI=D3C2", "DI=1001", "AF1=87.6",
-                            "AF2=", "AF3=", "AF4=", "AF5=", "AF6=", "AF7=", "DPSP=13", "RTAB=1",
-                            "MBS=0", ::testing::MatchesRegex("CPUSPEED=(99|100|101)")));
-    EXPECT_THAT(record[27], ::testing::MatchesRegex("SENDTIME=[0-9]+ ms"));
+                            "TP=1", "TA=0", "PI=D3C2", "DI=1001", "AF1=87.6", "AF2=", "AF3=",
+                            "AF4=", "AF5=", "AF6=", "AF7=", "DPSP=13", "RTAB=1", "MBS=0",
+                            ::testing::AnyOf("CPUSPEED=99", "CPUSPEED=100", "CPUSPEED=101")));
+    EXPECT_THAT(record[27],
+                ::testing::AllOf(::testing::StartsWith("SENDTIME="), ::testing::EndsWith(" ms")));
     EXPECT_EQ(rig.set.LastSent[0], LastSentRecord{}) << "bank 1 keeps its record";
 }
 

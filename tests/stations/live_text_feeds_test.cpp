@@ -1,3 +1,7 @@
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -145,13 +149,23 @@ TEST(LiveTextFeeds, UnreadableSourceCannotTriggerButIsRecordedEmpty) {
     f.set.PSFF = true;
     f.set.ENDPS = true;
     f.set.LastFileRT = "old rt";
+#ifdef _WIN32
+    // Playout software that keeps the file open without sharing.
+    const HANDLE held = ::CreateFileA((f.dir / "rt.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+#else
     std::filesystem::create_symlink("/proc/self/mem", f.dir / "rt.txt");
+#endif
     f.Tick();
     EXPECT_EQ(f.sends, 0) << "an unreadable radiotext file does not count as a change";
     f.Write("dps.txt", "DPS");
     f.Tick();
     EXPECT_EQ(f.sends, 1);
     EXPECT_EQ(f.set.LastFileRT, "") << "recorded empty, so its next read counts as a change";
+#ifdef _WIN32
+    ::CloseHandle(held);
+#endif
 }
 
 TEST(LiveTextFeeds, PendingSendFromAStationFileGoesOutAtTheNextTick) {

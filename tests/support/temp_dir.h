@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -14,9 +15,18 @@ namespace vaxo::test {
 class TempDir {
   public:
     TempDir() {
+#ifdef _WIN32
+        std::random_device random;
+        std::error_code error;
+        do {
+            path_ =
+                std::filesystem::temp_directory_path() / ("vaxo-test-" + std::to_string(random()));
+        } while (!std::filesystem::create_directory(path_, error));
+#else
         std::string pattern =
             (std::filesystem::temp_directory_path() / "vaxo-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
+#endif
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -29,8 +39,12 @@ class TempDir {
         }
         std::filesystem::remove_all(path_, ignored);
     }
-    const std::filesystem::path& path() const { return path_; }
-    std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const {
+        return path_;
+    }
+    std::string operator/(std::string_view name) const {
+        return (path_ / name).string();
+    }
 
   private:
     std::filesystem::path path_;

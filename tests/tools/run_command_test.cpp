@@ -206,7 +206,8 @@ TEST_F(RunCommandTest, SaysWhatItDoesAndWhyItCannot) {
     std::this_thread::sleep_for(1s);
     failing.Signal(SIGTERM);
     EXPECT_EQ(failing.Wait(), 1) << "its exit save failed";
-    EXPECT_THAT(ReadBytes(dir_ / "err.txt"), HasSubstr(" Cannot create file " + dir_ / "vaxow.dat" + "\n"));
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"),
+                HasSubstr(" Cannot create file " + dir_ / "vaxow.dat" + "\n"));
 
     // A running copy that holds the hand-over lock and does not let go.
     const auto hold = [&](const char* name) {

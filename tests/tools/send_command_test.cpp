@@ -5,7 +5,9 @@
 
 #include "link/encoder_simulator.h"
 #include "tests/support/fake_link_timing.h"
+#ifndef _WIN32
 #include "tests/support/fake_parport_system.h"
+#endif
 #include "tests/support/temp_dir.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -54,6 +56,7 @@ TEST(SendCommand, SimulatedSendPrintsTheRecordAndTheMemoryOfTheBank) {
     EXPECT_THAT(ReadBytes(dir / "t.vcd"), StartsWith("$timescale 1ns $end"));
 }
 
+#ifndef _WIN32
 // The system's ports as a fake with an encoder behind them, virtual time.
 struct FakeMachine {
     FakeMachine(std::vector<test::FakeParportSystem::Port> ports, EncoderScenario scenario)
@@ -121,6 +124,8 @@ TEST(SendCommand, AMissingStationIsAnErrorAndTouchesNoPort) {
     EXPECT_EQ(machine.system, nullptr) << "the port layer was never made";
     EXPECT_EQ(machine.encoder.Writes(), 0);
 }
+
+#endif
 
 TEST(SendCommand, RejectsMisuse) {
     std::ostringstream out, err;

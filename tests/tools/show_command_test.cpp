@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#else
+#define WEXITSTATUS(status) (status)
+#endif
 
 #include <cstdlib>
 #include <sstream>

@@ -1,3 +1,4 @@
+// Reading and saving with POSIX calls.
 #include "base/file_io.h"
 
 #include <dirent.h>
@@ -12,14 +13,14 @@
 #include <filesystem>
 #include <random>
 
+#include "base/temporary_names.h"
+
 namespace vaxo {
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr int kLinkHops = 40;
-constexpr const char* kTemporaryPrefix = ".vaxo-";
-constexpr const char* kTemporarySuffix = ".tmp";
 
 class Descriptor {
   public:
@@ -78,20 +79,6 @@ fs::path FolderOf(const fs::path& file) {
     return file.parent_path().empty() ? fs::path(".") : file.parent_path();
 }
 
-// The temporary files of one file share a short prefix made from its name,
-// so that any name that can be loaded can be saved, and so that leftovers of
-// an interrupted save can be told apart.
-std::string TemporaryPrefix(const fs::path& target) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (unsigned char c : target.filename().string()) {
-        hash = (hash ^ c) * 1099511628211ull;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%s%016llx-", kTemporaryPrefix,
-                  static_cast<unsigned long long>(hash));
-    return text;
-}
-
 // A save holds a lock on its temporary file; one that nobody holds is left
 // from a save that was killed.
 void RemoveLeftovers(const fs::path& folder, const std::string& prefix) {
@@ -115,7 +102,7 @@ void RemoveLeftovers(const fs::path& folder, const std::string& prefix) {
 
 // A new temporary file in the target's folder, locked, or -1.
 int CreateTemporary(const fs::path& target, std::string& name) {
-    const std::string prefix = TemporaryPrefix(target);
+    const std::string prefix = TemporaryPrefix(target.filename().string());
     RemoveLeftovers(FolderOf(target), prefix);
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
