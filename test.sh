@@ -24,6 +24,13 @@ ctest --test-dir build --output-on-failure -j "$JOBS"
 echo "== Debian package: build, installed tree, install and purge"
 tests/packaging/package_test.sh build
 
+echo "== Windows: cross build with MinGW-w64, tests under Wine"
+if try_packages g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64; then
+    tests/windows/cross_build_test.sh build
+else
+    echo "SKIPPED the Windows build and its tests: the packages above are missing"
+fi
+
 echo "== clang-tidy"
 run-clang-tidy -p build -quiet -j "$JOBS" \
     $(find base record platform formats encoding link stations app ui tools -name '*.cpp') \
