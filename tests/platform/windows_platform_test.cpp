@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "link/send_operation.h"
+#include "platform/ddkint.h"
 #include "platform/file_type_registration.h"
 #include "platform/port_layer.h"
 #include "platform/process_priority.h"
@@ -71,7 +72,10 @@ TEST(WindowsTellTail, ALaterProcessHandsItsStationToTheFirst) {
 
     test::TempDir dir;
     const std::string station = dir / "my station.rds";
+    static_cast<void>(ServiceRemove("zlportio"));
     EXPECT_EQ(RunLaterStart("run \"" + station + "\""), 0u);
+    EXPECT_EQ(ServiceStart("zlportio"), static_cast<std::uint32_t>(ERROR_SERVICE_DOES_NOT_EXIST))
+        << "a start that only hands over leaves the port driver alone";
     ASSERT_TRUE(first.CheckForData());
     EXPECT_EQ(first.ReceivedCommandLine(), "\"" + station + "\"");
     EXPECT_FALSE(first.CheckForData()) << "taken once";
