@@ -12,6 +12,7 @@
 #include "app/control_program.h"
 #include "base/code_page.h"
 #include "base/file_io.h"
+#include "base/local_time.h"
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
 #include "platform/stop_requests.h"
