@@ -60,7 +60,8 @@ class ZlPortBackends : public PortBackends {
     }
 
   private:
-    ZlPortIo io_;
+    std::unique_ptr<PortDriverSystem> system_ = WindowsPortDriverSystem();
+    ZlPortIo io_{*system_};
     bool started_ = false;
 };
 

@@ -2,17 +2,19 @@
 
 #include <cstdint>
 
+#include "platform/port_driver_system.h"
+
 namespace vaxo {
 
 // Port input and output on Windows. Outside the NT family the program issues
 // port instructions itself. On the NT family it opens the kernel driver
-// zlportio ("\\.\ZLPORTIO"; installed from zlportio.sys beside the program
-// when it cannot be opened), asks it for direct access, and otherwise sends
-// it one request per access. Without the driver, accesses are dropped and
-// reads give 0: a send then fails waiting for the encoder.
+// zlportio (installed from zlportio.sys beside the program when it cannot be
+// opened), asks it for direct access, and otherwise sends it one request
+// per access. Without the driver, accesses are dropped and reads give 0: a
+// send then fails waiting for the encoder.
 class ZlPortIo {
   public:
-    ZlPortIo();
+    explicit ZlPortIo(PortDriverSystem& system);
     ZlPortIo(const ZlPortIo&) = delete;
     ZlPortIo& operator=(const ZlPortIo&) = delete;
 
@@ -31,10 +33,10 @@ class ZlPortIo {
     bool DirectAccessActive() const { return direct_; }
 
   private:
+    PortDriverSystem& system_;
     bool ntFamily_;
     bool available_ = false;
     bool direct_ = false;
-    void* driver_;  // the device's handle, or the invalid handle value
 };
 
 }  // namespace vaxo
