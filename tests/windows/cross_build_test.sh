@@ -18,7 +18,7 @@ configure() {
 configure build-win64 mingw-w64-x86_64.cmake -DVAXO_TESTS=ON
 cmake --build build-win64 -j "$jobs"
 export WINEPREFIX="$PWD/build-win64/wineprefix" WINEDEBUG=-all
-ctest --test-dir build-win64 --output-on-failure
+ctest --test-dir build-win64 --output-on-failure --timeout 600
 
 configure build-win32 mingw-w64-i686.cmake -DVAXO_TESTS=OFF
 cmake --build build-win32 -j "$jobs"
