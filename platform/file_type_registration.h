@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace vaxo {
 
@@ -16,21 +15,16 @@ struct FileTypeRegistration {
 };
 
 // Registers "*.rds" as "Radio Data System file", opened by the program with
-// the file's path as its one argument. On Windows: the four machine-wide
-// registry keys of RegistryEntries; keys that cannot be opened or created
-// are skipped, a value that cannot be written raises "Failed to set data
-// for ''". On Linux, for the user: a shared-mime-info
-// package (the glob, and a first line "CLEAR" as magic), a desktop entry,
-// the icon, and the program as the type's default. Files that cannot be
-// created are skipped silently; one that was created but cannot be written
-// raises "Failed to set data for '<name>'".
+// the file's path as its one argument.
+// On Windows: four machine-wide keys below HKEY_LOCAL_MACHINE\Software\CLASSES
+// (".rds", "rds_auto_file", its DefaultIcon and its open command with the
+// program and "%1" quoted); keys that cannot be created are skipped, a value
+// that cannot be written raises "Failed to set data for ''".
+// On Linux, for the user: a shared-mime-info package (the glob, and a first
+// line "CLEAR" as magic), a desktop entry, the icon, and the program as the
+// type's default. Files that cannot be created are skipped silently; one that
+// was created but cannot be written raises "Failed to set data for '<name>'".
 void RegisterStationFileType(const FileTypeRegistration& registration);
-
-struct RegistryEntry {
-    std::string key;    // below HKEY_LOCAL_MACHINE
-    std::string value;  // the key's default value
-};
-std::vector<RegistryEntry> RegistryEntries(const std::string& programPath);
 
 // A desktop entry's Exec argument for a path: quoted and escaped when needed.
 std::string DesktopExecArgument(const std::string& path);

@@ -1,9 +1,18 @@
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "base/file_io.h"
 #include "platform/file_type_registration.h"
 
 namespace vaxo {
+namespace {
+
+struct RegistryEntry {
+    std::string key;    // below HKEY_LOCAL_MACHINE
+    std::string value;  // the key's default value
+};
 
 std::vector<RegistryEntry> RegistryEntries(const std::string& programPath) {
     return {
@@ -14,6 +23,8 @@ std::vector<RegistryEntry> RegistryEntries(const std::string& programPath) {
          "\"" + programPath + "\" \"%1\""},
     };
 }
+
+}  // namespace
 
 void RegisterStationFileType(const FileTypeRegistration& registration) {
     for (const RegistryEntry& entry : RegistryEntries(registration.programPath)) {

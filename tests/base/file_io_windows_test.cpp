@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/file_io.h"
+#include "base/temporary_names.h"
 #include "tests/support/temp_dir.h"
 
 namespace vaxo {
@@ -23,27 +24,26 @@ FileError::Kind SaveFailure(const std::string& path) {
     return FileError::Kind::Other;
 }
 
-TEST(WindowsFiles, SavesReplaceWholeAndReadsAreBounded) {
+TEST(WindowsFiles, SavesReplaceWholeRemoveTheirLeftoversAndReadsAreBounded) {
     TempDir dir;
     const std::string station = dir / "station.rds";
     EXPECT_FALSE(ReadFileIfExists(station));
     SaveFile(station, "CLEAR\r\nPS=ONE\r\n");
+    const std::string killedSave = dir / (TemporaryPrefix("station.rds") + "dead.tmp");
+    const std::string otherFiles = dir / (TemporaryPrefix("other.rds") + "dead.tmp");
+    WriteBytes(killedSave, "half");
+    WriteBytes(otherFiles, "half");
     SaveFile(station, "CLEAR\r\n");
     EXPECT_EQ(ReadFileIfExists(station), "CLEAR\r\n") << "no CR LF translation, old bytes gone";
+    EXPECT_FALSE(std::filesystem::exists(killedSave)) << "left by a save that was killed";
+    EXPECT_TRUE(std::filesystem::exists(otherFiles)) << "another file's is not this save's";
 
-    WriteBytes(dir / (".vaxo-0000000000000000-dead.tmp"), "other file's");
     WriteBytes(dir / "big.rds", std::string(2048, 'x'));
     try {
         static_cast<void>(ReadFileIfExists(dir / "big.rds", 1024));
         ADD_FAILURE() << "a file over the limit was read";
     } catch (const FileError& error) {
         EXPECT_EQ(error.kind(), FileError::Kind::TooLarge);
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name.find(".tmp") == std::string::npos ||
-                    name.find("-dead") != std::string::npos)
-            << "only another file's leftover remains: " << name;
     }
 }
 

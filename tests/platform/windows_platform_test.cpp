@@ -83,7 +83,6 @@ TEST(WindowsTellTail, ALaterProcessHandsItsStationToTheFirst) {
     TTellTail later;
     later.MapFileName = first.MapFileName;
     later.MutexName = first.MutexName;
-    later.Arguments = {};
     EXPECT_FALSE(later.Activate());
     EXPECT_TRUE(later.HandedOver());
     EXPECT_EQ(later.FirstInstanceId(), ::GetCurrentProcessId());
