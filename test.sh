@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
 ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
-    libgtest-dev libgmock-dev libbenchmark-dev \
+    libgtest-dev libgmock-dev libbenchmark-dev libboost-dev strace \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
     dpkg-dev file lintian appstream libxml2-utils man-db systemd \
@@ -33,7 +33,7 @@ fi
 
 echo "== clang-tidy"
 run-clang-tidy -p build -quiet -j "$JOBS" \
-    $(find base record platform formats encoding link stations app ui tools -name '*.cpp') \
+    $(find base record platform formats encoding link stations app eventloop ui tools -name '*.cpp') \
     >build/clang-tidy.log 2>&1 || { grep -E "(warning|error): " build/clang-tidy.log; exit 1; }
 echo "clang-tidy: clean"
 
@@ -43,6 +43,13 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVAXO_SANITIZE=ON \
 cmake --build build-asan -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+
+echo "== build and test under ThreadSanitizer (the core, its loop and vaxoctl)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVAXO_TSAN=ON -DVAXO_UI=OFF \
+    -DVAXO_BENCH=OFF -DVAXO_WERROR=ON >/dev/null
+cmake --build build-tsan -j "$JOBS"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$JOBS"
 
 echo "== fuzz targets, ${FUZZ_SECONDS} s each"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,5 +1,6 @@
 #include "app/control_program.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/settings_file.h"
@@ -10,6 +11,29 @@
 #include "stations/station_file.h"
 
 namespace vaxo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kLiveTextInterval = 3000ms;
+constexpr long kGuardSeconds =
+    1;  // an operator's send this many whole seconds after one is ignored
+
+std::vector<std::string> AbsoluteNames(const std::vector<std::string>& arguments) {
+    std::vector<std::string> names;
+    for (const std::string& argument : arguments) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(argument, error);
+        names.push_back(argument.empty() || error ? argument : absolute.string());
+    }
+    return names;
+}
+
+std::string FeedName(FeedSource source) {
+    return source == FeedSource::Radiotext ? "radiotext file" : "dynamic PS file";
+}
+
+}  // namespace
 
 std::string SaveAsProposal(std::string ps) {
     for (char& c : ps) {
@@ -22,20 +46,29 @@ std::string SaveAsProposal(std::string ps) {
     return ps;
 }
 
-ControlProgram::ControlProgram(Environment environment)
-    : env_(std::move(environment)),
-      link_(set_, env_.linkPort, env_.timing, env_.frontEnd, env_.clock),
-      feeds_(
-          set_, [this] { return link_.UploadRDS(); }, [this] { return env_.timing.Now(); }) {}
+ControlProgram::ControlProgram(ProgramServices services)
+    : services_(std::move(services)),
+      derived_(DeriveState(set_)),
+      sends_({services_.host, services_.portLayer, services_.linkPort, services_.timing,
+              services_.clock, events_, set_}),
+      liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
+      switchingTimer_(
+          services_.host.MakeTimer("radiotext switching", [this] { SwitchRadiotext(); })) {}
 
-void ControlProgram::RunSteps(const std::vector<std::function<void()>>& steps) {
+ControlProgram::~ControlProgram() {
+    sends_.Stop();
+}
+
+bool ControlProgram::RunSteps(const std::vector<std::function<void()>>& steps) {
     try {
         for (const auto& step : steps) {
             step();
         }
     } catch (const std::exception& error) {
-        env_.frontEnd.ShowErrorMessage(error.what());
+        events_.Emit(ErrorReported{error.what()});
+        return false;
     }
+    return true;
 }
 
 // The one place that sets the working folder, which relative station names
@@ -52,29 +85,38 @@ void ControlProgram::ReturnToProgramDir() {
     RunSteps({[&] { EnterProgramDir(); }});
 }
 
-void ControlProgram::FollowDerived(void (DerivedState::*handler)(const RdsParameterSet&)) {
-    const DerivedState before = derived_;
-    (derived_.*handler)(set_);
-    ShowDerived(before);
+void ControlProgram::Changed(FieldKeys keys, const std::string& origin) {
+    if (keys.empty()) {
+        return;
+    }
+    events_.Emit(FieldsChanged{std::move(keys), origin});
+    FollowDerivedState();
 }
 
 // The switching timer counts a full interval from when it is switched on or
 // its interval changes; switching it on again or the same interval does not
 // restart it.
-void ControlProgram::ShowDerived(const DerivedState& before) {
-    if (!derived_.timer2Running) {
-        if (before.timer2Running) {
-            env_.frontEnd.StopSwitchingTimer();
-        }
-    } else if (!before.timer2Running || before.timer2IntervalMs != derived_.timer2IntervalMs) {
-        env_.frontEnd.StartSwitchingTimer(derived_.timer2IntervalMs);
+void ControlProgram::FollowDerivedState() {
+    const DerivedState now = DeriveState(set_);
+    if (now == derived_) {
+        return;
     }
-    env_.frontEnd.FollowDerivedState(derived_);
+    const DerivedState before = derived_;
+    derived_ = now;
+    if (!now.switching) {
+        if (before.switching) {
+            switchingTimer_->Stop();
+        }
+    } else if (!before.switching || before.switchingInterval != now.switchingInterval) {
+        switchingTimer_->Start(now.switchingInterval);
+    }
+    events_.Emit(DerivedStateChanged{derived_});
 }
 
-void ControlProgram::LoadStation() {
+void ControlProgram::LoadStationFromName() {
+    FieldChanges changes;
     try {
-        LoadStationFile(set_);
+        changes = LoadStationFile(set_);
     } catch (const FileError&) {
         unreadableStation_ = set_.StationFileName;
         throw;
@@ -82,9 +124,7 @@ void ControlProgram::LoadStation() {
     if (unreadableStation_ == set_.StationFileName) {
         unreadableStation_.clear();
     }
-    const DerivedState before = derived_;
-    derived_.FollowAll(set_);
-    ShowDerived(before);
+    Changed(std::move(changes.changed));
 }
 
 void ControlProgram::TakeStartupArguments(const std::vector<std::string>& arguments) {
@@ -93,43 +133,32 @@ void ControlProgram::TakeStartupArguments(const std::vector<std::string>& argume
     }
 }
 
-// Options read from the settings file act at once, as if ticked.
+// Options read from the settings file act at once, as if chosen.
 void ControlProgram::TakeSettings() {
+    const auto before = FieldValues(set_);
     LoadSettingsFile(set_);
     set_.RememberedFile = set_.StationFileName;
-    ALONTOPClick();
-    HIPRIClick();
-    PORTClick();
+    FieldKeys changed = ChangedFields(before, set_);
+    changed.insert(changed.end(), {"PORT", "AUTOSAVE", "HIPRI", "ALONTOP"});
+    Changed(std::move(changed));
+    ApplyPriority();
+    sends_.FollowPortChoice();
 }
 
-namespace {
-
-std::vector<std::string> AbsoluteNames(const std::vector<std::string>& arguments) {
-    std::vector<std::string> names;
-    for (const std::string& argument : arguments) {
-        std::error_code error;
-        const auto absolute = std::filesystem::absolute(argument, error);
-        names.push_back(argument.empty() || error ? argument : absolute.string());
-    }
-    return names;
-}
-
-}  // namespace
-
-void ControlProgram::StartVAXO(const std::vector<std::string>& commandLine) {
+void ControlProgram::Start(const std::vector<std::string>& commandLine,
+                           const std::function<void()>& loadResources) {
     const std::vector<std::string> arguments = AbsoluteNames(commandLine);
-    env_.frontEnd.LoadDefaultLanguage();
     set_.StationFileName = "untitled.rds";
     tellTail_ = std::make_unique<TTellTail>();
     tellTail_->MapFileName = kSharedBlockName;
     tellTail_->MutexName = kSharedLockName;
     tellTail_->Arguments = arguments;
-    tellTail_->OnMapFileFailure = [this](TTellTail&) { EXClick(); };
-    tellTail_->OnMutexFailure = [this](TTellTail&) { EXClick(); };
-    tellTail_->OnTerminate = [this] { EXClick(); };
+    tellTail_->OnMapFileFailure = [this](TTellTail&) { RequestExit(); };
+    tellTail_->OnMutexFailure = [this](TTellTail&) { RequestExit(); };
+    tellTail_->OnTerminate = [this] { RequestExit(); };
     const bool first = tellTail_->Activate();
     for (const std::string& warning : tellTail_->Warnings()) {
-        env_.frontEnd.ShowErrorMessage(warning);
+        events_.Emit(ErrorReported{warning});
     }
     if (!first) {
         return;  // a later start, or one that could not tell: it never touches the port
@@ -137,38 +166,39 @@ void ControlProgram::StartVAXO(const std::vector<std::string>& commandLine) {
     tellTail_->MutexTimeOut = 250;
     // Only the first instance opens the port: a later start must never claim
     // or release the port that the running copy drives.
-    env_.portLayer.PortLayerStartup();
+    services_.portLayer.PortLayerStartup();
     portStarted_ = true;
     bannerShown_ = true;
-    RunSteps({
+    startedCompletely_ = RunSteps({
         [&] {
             set_.SendPending = false;
             set_.BothBanksDefault = false;
-            set_.LastSendTime = env_.timing.Now();
-            set_.ProgramDir = env_.programDir.empty() ? DetermineProgramDir() : env_.programDir;
+            set_.LastSendTime = services_.timing.Now();
+            set_.ProgramDir =
+                services_.programDir.empty() ? DetermineProgramDir() : services_.programDir;
             EnterProgramDir();
         },
         [&] { TakeSettings(); },
-        [&] { PORTClick(); },
+        [&] { sends_.FollowPortChoice(); },
         [&] { TakeStartupArguments(arguments); },
         // Until start-up is through, the next start opens the station the
         // settings file remembers, also when this one cannot be read.
-        [&] { LoadStation(); },
+        [&] { LoadStationFromName(); },
         [&] {
-            ALONTOPClick();  // the derived state followed the load already
-            link_.ShowLastSent();
+            if (loadResources) {
+                loadResources();
+            }
         },
-        [&] { env_.frontEnd.ShowHelp(); },
-        [&] { HIPRIClick(); },
-        [&] { env_.portLayer.SetDirectAccess(true); },
-        [&] { env_.linkPort.PortWriteByte(link_.PortBase(), 0); },
-        [&] { ShowFileName(); },
+        [&] { ApplyPriority(); },
+        [&] { sends_.PreparePort(); },
+        [&] { ShowTitle(); },
         [&] { set_.RememberedFile = set_.StationFileName; },
-        [&] { env_.frontEnd.ClearDecoderIdFocus(); },
     });
+    sends_.StartCalibrating();
+    liveTextTimer_->Start(kLiveTextInterval);
 }
 
-bool ControlProgram::ExitApp() {
+bool ControlProgram::SaveOnExit() {
     if (!IsFirstInstance() || exited_) {
         return true;
     }
@@ -180,8 +210,8 @@ bool ControlProgram::ExitApp() {
                 return;
             }
             if (set_.StationFileName == unreadableStation_) {
-                env_.frontEnd.ShowErrorMessage("Auto Save left " + set_.StationFileName +
-                                               " alone: it could not be read");
+                events_.Emit(ErrorReported{"Auto Save left " + set_.StationFileName +
+                                           " alone: it could not be read"});
                 return;
             }
             SaveStationFile(set_);
@@ -201,31 +231,38 @@ std::string ControlProgram::SingleInstanceFailure() const {
     return tellTail_->FailureText();
 }
 
-void ControlProgram::EndProcess() {
+std::string ControlProgram::HandOverBlockPath() const {
+    return tellTail_ && IsFirstInstance() ? tellTail_->BlockPath() : "";
+}
+
+void ControlProgram::ReleasePort() {
+    sends_.Stop();
+    liveTextTimer_->Stop();
+    switchingTimer_->Stop();
     if (portStarted_) {
-        env_.portLayer.PortLayerShutdown();
+        services_.portLayer.PortLayerShutdown();
         portStarted_ = false;
     }
 }
 
-void ControlProgram::EXClick() {
-    env_.frontEnd.RequestExit();
+void ControlProgram::RequestExit() {
+    events_.Emit(ExitRequested{});
 }
 
-void ControlProgram::LOADClick() {
+void ControlProgram::LoadStation(const std::string& path) {
+    set_.StationFileName = path;
+    RunSteps({[&] { LoadStationFromName(); }});
+    StationDialogCancelled();
+}
+
+void ControlProgram::StationDialogCancelled() {
     RunSteps({
-        [&] {
-            if (const auto chosen = env_.frontEnd.ChooseStationToLoad()) {
-                set_.StationFileName = *chosen;
-                LoadStation();
-            }
-        },
-        [&] { ShowFileName(); },
+        [&] { ShowTitle(); },
         [&] { EnterProgramDir(); },
     });
 }
 
-void ControlProgram::SAVEClick() {
+void ControlProgram::SaveStation() {
     RunSteps({
         [&] {
             set_.RememberedFile = set_.StationFileName;
@@ -235,18 +272,14 @@ void ControlProgram::SAVEClick() {
     });
 }
 
-void ControlProgram::SAASClick() {
+void ControlProgram::SaveStationAs(const std::string& path) {
     RunSteps({
         [&] {
-            const auto chosen = env_.frontEnd.ChooseStationToSave(SaveAsProposal(set_.PS));
-            if (!chosen) {
-                return;
-            }
             // A save that fails leaves the station where it was.
             const std::string previousName = set_.StationFileName;
             const std::string previousRemembered = set_.RememberedFile;
-            set_.StationFileName = *chosen;
-            set_.RememberedFile = *chosen;
+            set_.StationFileName = path;
+            set_.RememberedFile = path;
             try {
                 SaveStationFile(set_);
             } catch (const FileError&) {
@@ -255,30 +288,150 @@ void ControlProgram::SAASClick() {
                 throw;
             }
         },
-        [&] { ShowFileName(); },
-        [&] { EnterProgramDir(); },
     });
+    StationDialogCancelled();
 }
 
-void ControlProgram::ShowFileName() {
-    std::string caption;
+std::string ControlProgram::SaveAsProposal() const {
+    return vaxo::SaveAsProposal(set_.PS);
+}
+
+void ControlProgram::ShowTitle() {
     if (bannerShown_) {
-        caption = std::string(kProgramTitle) + " - " + kStartupBanner;
+        title_ = kProgramTitle + " - " + kStartupBanner;
     } else {
         const std::string& name = set_.StationFileName;
         const std::size_t separator = name.find_last_of("/\\");
         const std::string part = separator == std::string::npos ? name : name.substr(separator + 1);
-        caption = std::string(kProgramTitle) + " - " + LowerFileName(part);
+        title_ = kProgramTitle + " - " + LowerFileName(part);
     }
-    env_.frontEnd.SetCaption(caption);
+    events_.Emit(TitleChanged{title_});
 }
 
-void ControlProgram::CheckHandOver() {
+FieldChanges ControlProgram::ApplyFields(std::string_view lines, const FieldPolicy& policy,
+                                         const std::string& origin) {
+    FieldChanges changes = ApplyFieldLines(set_, lines, policy);
+    Changed(changes.changed, origin);
+    return changes;
+}
+
+void ControlProgram::ApplyField(std::string_view key, std::string_view value) {
+    std::string line(key);
+    line += '=';
+    line += value;
+    static_cast<void>(ApplyFields(line, FieldPolicy{}));
+}
+
+void ControlProgram::RestoreEffectCharacter() {
+    const auto before = FieldValues(set_);
+    vaxo::RestoreEffectCharacter(set_);
+    Changed(ChangedFields(before, set_));
+}
+
+void ControlProgram::SetSendAfterLoad(bool on) {
+    if (set_.SEND != on) {
+        set_.SEND = on;
+        Changed({"SEND"});
+    }
+}
+
+void ControlProgram::ChoosePort(int port) {
+    set_.PORT = port == 1 ? 1 : 0;
+    Changed({"PORT"});
+    sends_.FollowPortChoice();
+}
+
+void ControlProgram::SetAutoSave(bool on) {
+    set_.AUTOSAVE = on;
+    Changed({"AUTOSAVE"});
+}
+
+void ControlProgram::SetHighPriority(bool on) {
+    set_.HIPRI = on;
+    Changed({"HIPRI"});
+    ApplyPriority();
+}
+
+void ControlProgram::SetAlwaysOnTop(bool on) {
+    set_.ALONTOP = on;
+    Changed({"ALONTOP"});
+}
+
+void ControlProgram::ApplyPriority() {
+    if (!SetHighProcessPriority(set_.HIPRI) && set_.HIPRI && !priorityRefusalTold_) {
+        priorityRefusalTold_ = true;
+        events_.Emit(PriorityRefused{
+            "The system does not let the program raise its priority (that needs root, "
+            "CAP_SYS_NICE or a nice limit in /etc/security/limits.conf)"});
+    }
+}
+
+void ControlProgram::SendFromOperator() {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(services_.timing.Now() -
+                                                                          set_.LastSendTime);
+    if (sends_.Running() || elapsed.count() <= kGuardSeconds) {
+        return;
+    }
+    sends_.Request("operator");
+}
+
+void ControlProgram::RequestSend(const std::string& reason) {
+    sends_.Request(reason);
+}
+
+void ControlProgram::TellFeeds(const std::vector<FeedReport>& reports) {
+    for (const FeedReport& report : reports) {
+        const auto known = std::find_if(
+            feedReports_.begin(), feedReports_.end(),
+            [&](const FeedReport& earlier) { return earlier.source == report.source; });
+        if (known == feedReports_.end()) {
+            feedReports_.push_back(report);
+        } else if (*known == report) {
+            continue;
+        } else {
+            *known = report;
+        }
+        events_.Emit(FeedChanged{report});
+    }
+}
+
+void ControlProgram::TickLiveText() {
+    if (firstTick_) {
+        firstTick_ = false;
+        bannerShown_ = false;
+        ShowTitle();
+    }
+    const bool dpsFeed = set_.PSFF && set_.ENDPS;
+    if (!set_.RTFF && !dpsFeed && !set_.SendPending) {
+        return;
+    }
+    const auto before = FieldValues(set_);
+    const FeedTick tick = ReadFeeds(set_);
+    TellFeeds(tick.reports);
+    Changed(ChangedFields(before, set_), "live text");
+    if (tick.sendFor) {
+        sends_.Request(FeedName(*tick.sendFor));
+    }
+    if (set_.SendPending) {
+        sends_.Request("send after load");
+    }
+}
+
+void ControlProgram::SwitchRadiotext() {
+    const int before = set_.SELRT;
+    AdvanceRadiotext(set_);
+    if (set_.SELRT != before) {
+        Changed({"SELRT"});
+    }
+    sends_.Request("radiotext switching");
+}
+
+void ControlProgram::TakeHandOver() {
     if (!tellTail_ || !tellTail_->Enabled || !tellTail_->CheckForData()) {
         return;
     }
     if (tellTail_->RestoreMainInstance) {
-        env_.frontEnd.RestoreFromHandOver();
+        events_.Emit(HandOverTaken{});
     }
     if (tellTail_->ReceivedCommandLine() != "(empty)") {
         OpenHandedOverFile(tellTail_->ReceivedCommandLine());
@@ -292,64 +445,9 @@ void ControlProgram::OpenHandedOverFile(const std::string& commandLine) {
     }
     set_.StationFileName = name;
     RunSteps({
-        [&] { LoadStation(); },
-        [&] { ShowFileName(); },
+        [&] { LoadStationFromName(); },
+        [&] { ShowTitle(); },
     });
-}
-
-void ControlProgram::Timer1Timer() {
-    if (firstTick_) {
-        firstTick_ = false;
-        bannerShown_ = false;
-        ShowFileName();
-    }
-    feeds_.Timer1Timer();
-}
-
-void ControlProgram::Timer2Timer() {
-    feeds_.Timer2Timer();
-}
-
-void ControlProgram::ShowLastSent(int bank) {
-    link_.SetShownBank(bank);
-    link_.ShowLastSent();
-}
-
-void ControlProgram::RTFFClick() {
-    FollowDerived(&DerivedState::RTFFClick);
-}
-void ControlProgram::PSFFClick() {
-    FollowDerived(&DerivedState::PSFFClick);
-}
-void ControlProgram::ENDPSClick() {
-    FollowDerived(&DerivedState::ENDPSClick);
-}
-void ControlProgram::RTSAClick() {
-    FollowDerived(&DerivedState::RTSAClick);
-}
-void ControlProgram::TrackBar1Change() {
-    FollowDerived(&DerivedState::TrackBar1Change);
-}
-void ControlProgram::TrackBar2Change() {
-    FollowDerived(&DerivedState::TrackBar2Change);
-}
-
-void ControlProgram::EFCHARExit() {
-    vaxo::EFCHARExit(set_);
-    set_.NotifyChanged();
-}
-
-void ControlProgram::ALONTOPClick() {
-    env_.frontEnd.ApplyAlwaysOnTop(set_.ALONTOP);
-}
-
-void ControlProgram::HIPRIClick() {
-    if (!SetHighProcessPriority(set_.HIPRI) && set_.HIPRI && !priorityRefusalTold_) {
-        priorityRefusalTold_ = true;
-        env_.frontEnd.HighPriorityRefused(
-            "The system does not let the program raise its priority (that needs root, "
-            "CAP_SYS_NICE or a nice limit in /etc/security/limits.conf)");
-    }
 }
 
 }  // namespace vaxo

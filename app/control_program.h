@@ -4,44 +4,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/core_host.h"
+#include "app/event_hub.h"
+#include "app/send_coordinator.h"
 #include "base/product.h"
-#include "link/send_operation.h"
 #include "platform/port_layer.h"
 #include "platform/tell_tail.h"
 #include "record/rds_parameter_set.h"
 #include "stations/derived_state.h"
+#include "stations/field_changes.h"
 #include "stations/live_text_feeds.h"
 
 namespace vaxo {
-
-// What the program's window (or a headless front end) does for the core.
-class ProgramFrontEnd : public SendFrontEnd {
-  public:
-    // Applies the language file; the first step of start-up.
-    virtual void LoadDefaultLanguage() = 0;
-    // Loads the help text and the two pictures; throws for one that exists
-    // but cannot be read.
-    virtual void ShowHelp() = 0;
-    virtual void ShowErrorMessage(const std::string& text) = 0;
-    virtual void SetCaption(const std::string& text) = 0;
-    virtual void ApplyAlwaysOnTop(bool on) = 0;
-    // "High priority" is ticked but the system does not let the process
-    // raise its priority; told once per run.
-    virtual void HighPriorityRefused(const std::string& /*why*/) {}
-    virtual void ClearDecoderIdFocus() = 0;
-    // Locks and period labels changed.
-    virtual void FollowDerivedState(const DerivedState& state) = 0;
-    // The switching timer: start counting a full interval (again), or stop.
-    virtual void StartSwitchingTimer(int intervalMs) = 0;
-    virtual void StopSwitchingTimer() = 0;
-    // The open and save dialogs: a path, or nothing when cancelled.
-    virtual std::optional<std::string> ChooseStationToLoad() = 0;
-    virtual std::optional<std::string> ChooseStationToSave(const std::string& proposal) = 0;
-    // A later start handed over: a minimised window comes back to the front.
-    virtual void RestoreFromHandOver() = 0;
-};
 
 inline const std::string kProgramTitle = kProductName;
 inline const std::string kStartupBanner =
@@ -49,32 +26,47 @@ inline const std::string kStartupBanner =
 inline constexpr const char* kSharedBlockName = "{FE452E05-1244-4C53-B83E-21C4CEA4CAF8}";
 inline constexpr const char* kSharedLockName = "{33DB9083-0BB9-443D-9434-EB23DAFBF3F1}";
 
-// The program without its window: start-up and exit, the file commands, the
-// caption, the hand-over from later starts, the live-text timers and the
-// send. The window binds its controls to the set and calls these handlers.
+// What the program runs on.
+struct ProgramServices {
+    CoreHost& host;
+    PortLayer& portLayer;
+    PortIo& linkPort;  // the port layer, or a trace around it
+    LinkTiming& timing;
+    std::function<ImageClock()> clock;
+    // Where settings and relative names live; found at start-up when empty.
+    std::string programDir;
+};
+
+// The program, whatever drives it: start-up and exit, the station files,
+// changes of fields, the live-text feeds and the radiotext switching, the
+// hand-over from later starts, and the sends. The window, the headless
+// program and the network front ends all drive it the same way, on the
+// loop's thread, and learn what happens by listening.
 class ControlProgram {
   public:
-    struct Environment {
-        ProgramFrontEnd& frontEnd;
-        PortLayer& portLayer;
-        PortIo& linkPort;  // the port layer, or a trace around it
-        LinkTiming& timing;
-        std::function<ImageClock()> clock;
-        // Where settings and relative names live; found at start-up when empty.
-        std::string programDir;
-    };
+    explicit ControlProgram(ProgramServices services);
+    ControlProgram(const ControlProgram&) = delete;
+    ControlProgram& operator=(const ControlProgram&) = delete;
+    ~ControlProgram();
 
-    explicit ControlProgram(Environment environment);
+    [[nodiscard]] Subscription Listen(ProgramListener listener) {
+        return events_.Listen(std::move(listener));
+    }
 
-    // Window creation: the start-up sequence. Errors are shown and end it.
-    // Relative names among the arguments mean the folder this start was made
-    // in: they are made absolute before anything else.
-    void StartVAXO(const std::vector<std::string>& arguments);
-    // Window destruction: the automatic saves of the first instance, once.
-    // False when a save failed (its error was shown).
-    [[nodiscard]] bool ExitApp();
-    // After the event loop: releases the port.
-    void EndProcess();
+    // The start-up sequence: the single-instance check, the settings, the
+    // station, the port. An error is told and skips the rest. Relative names
+    // among the arguments mean the folder this start was made in.
+    // `loadResources` is a front end's own step (the window's help text and
+    // pictures); it may throw like any other step.
+    void Start(const std::vector<std::string>& arguments,
+               const std::function<void()>& loadResources = {});
+    // Whether the start-up sequence ran to its end.
+    bool StartedCompletely() const { return startedCompletely_; }
+    // The saves of the first instance at its end, once: "Auto Save" and the
+    // settings file. False when a save failed (its error was told).
+    [[nodiscard]] bool SaveOnExit();
+    // Ends the link thread (a running send is abandoned) and lets the port go.
+    void ReleasePort();
     bool IsFirstInstance() const { return tellTail_ && tellTail_->IsFirstInstance(); }
     // A later start whose command line reached the running copy.
     bool HandedOver() const { return tellTail_ && tellTail_->HandedOver(); }
@@ -84,57 +76,87 @@ class ControlProgram {
     }
     // Why this start neither became the running copy nor handed over.
     std::string SingleInstanceFailure() const;
+    // The file a later start writes into, where it is a file.
+    std::string HandOverBlockPath() const;
 
-    void LOADClick();
-    void SAVEClick();
-    void SAASClick();
-    void EXClick();
-    void ShowFileName();
-    void CheckHandOver();
-    void OpenHandedOverFile(const std::string& commandLine);
-
-    void Timer1Timer();
-    void Timer2Timer();
-
-    void UPClick() { link_.UPClick(); }
-    void PORTClick() { link_.PORTClick(); }
-    void ShowLastSent(int bank);
-    void RTFFClick();
-    void PSFFClick();
-    void ENDPSClick();
-    void RTSAClick();
-    void TrackBar1Change();
-    void TrackBar2Change();
-    void EFCHARExit();
+    // Station files. Each returns to the program folder afterwards.
+    void LoadStation(const std::string& path);
+    void SaveStation();
+    void SaveStationAs(const std::string& path);
+    // A station dialog closed without a file: the title again, the program folder.
+    void StationDialogCancelled();
+    // The Save As proposal for the current PS.
+    std::string SaveAsProposal() const;
     // After a file chooser: the working folder is the program folder again.
     void ReturnToProgramDir();
-    void ALONTOPClick();
-    void HIPRIClick();
 
-    RdsParameterSet& Set() { return set_; }
+    // The one door for changes of station fields: KEY=value lines, each
+    // answered. Derived state follows; listeners hear which fields changed
+    // and who changed them.
+    FieldChanges ApplyFields(std::string_view lines, const FieldPolicy& policy,
+                             const std::string& origin = "");
+    // One field, leniently, as the operator edits it.
+    void ApplyField(std::string_view key, std::string_view value);
+    // The operator left the effect character empty.
+    void RestoreEffectCharacter();
+
+    // "Send after Load" as an option, without asking for a send now.
+    void SetSendAfterLoad(bool on);
+
+    // Program options.
+    void ChoosePort(int port);  // 0 LPT1, 1 LPT2
+    void SetAutoSave(bool on);
+    void SetHighPriority(bool on);
+    void SetAlwaysOnTop(bool on);
+
+    // Sends. The operator's is ignored while one runs and within two
+    // seconds of the last; any other follows a running one.
+    void SendFromOperator();
+    void RequestSend(const std::string& reason);
+
+    // The loop's timers drive these; tests call them directly.
+    void TickLiveText();
+    void SwitchRadiotext();
+    // Looks for a station a later start handed over.
+    void TakeHandOver();
+    void RequestExit();
+
+    const RdsParameterSet& Set() const { return set_; }
     const DerivedState& Derived() const { return derived_; }
-    EncoderLink& Link() { return link_; }
+    const SendCoordinator& Sends() const { return sends_; }
+    const std::string& Title() const { return title_; }
+    // What each live-text source gave on its last look.
+    const std::vector<FeedReport>& FeedReports() const { return feedReports_; }
 
   private:
-    // Runs the steps in order; an error shows its text and skips the rest.
-    void RunSteps(const std::vector<std::function<void()>>& steps);
-    void LoadStation();
+    // Runs the steps in order; an error is told and skips the rest.
+    bool RunSteps(const std::vector<std::function<void()>>& steps);
+    void LoadStationFromName();
     void TakeSettings();
-    void FollowDerived(void (DerivedState::*handler)(const RdsParameterSet&));
-    void ShowDerived(const DerivedState& before);
-    void EnterProgramDir();
     void TakeStartupArguments(const std::vector<std::string>& arguments);
+    void EnterProgramDir();
+    void ShowTitle();
+    void ApplyPriority();
+    void Changed(FieldKeys keys, const std::string& origin = "");
+    void FollowDerivedState();
+    void TellFeeds(const std::vector<FeedReport>& reports);
+    void OpenHandedOverFile(const std::string& commandLine);
 
-    Environment env_;
+    ProgramServices services_;
+    EventHub events_;
     RdsParameterSet set_;
     DerivedState derived_;
-    EncoderLink link_;
-    LiveTextFeeds feeds_;
+    SendCoordinator sends_;
+    std::unique_ptr<LoopTimer> liveTextTimer_;
+    std::unique_ptr<LoopTimer> switchingTimer_;
     std::unique_ptr<TTellTail> tellTail_;
+    std::string title_;
+    std::vector<FeedReport> feedReports_;
     bool bannerShown_ = false;
     bool firstTick_ = true;
     bool portStarted_ = false;
     bool exited_ = false;
+    bool startedCompletely_ = false;
     bool priorityRefusalTold_ = false;
     // A station file this run could not read: Auto Save leaves it alone.
     std::string unreadableStation_;

@@ -77,7 +77,6 @@ void LoadSettingsFile(RdsParameterSet& set) {
         return;
     }
     ApplySettingsText(set, *text);
-    set.NotifyChanged();
 }
 
 void SaveSettingsFile(const RdsParameterSet& set) {

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "link/encoder_simulator.h"
+#include "link/image_transfer.h"
 #include "link/memory_write_protocol.h"
 #include "link/port_trace.h"
-#include "link/send_operation.h"
 #include "platform/port_layer.h"
 
 namespace {
@@ -117,15 +117,16 @@ class CalibrationWatch : public vaxo::SystemTiming {
     Clock::time_point last{};
 };
 
+// A send as the program makes one, with a calibration of its own first.
 bool Send(vaxo::PortIo& port, vaxo::LinkTiming& timing) {
     vaxo::RdsParameterSet set;
     set.ENDPS = true;
     set.RT = "Timing check";
-    vaxo::SendFrontEnd silent;
-    vaxo::EncoderLink link(set, port, timing, silent, [] {
-        return vaxo::ImageClock{vaxo::LocalNow(), '.'};
-    });
-    return link.UploadRDS();
+    vaxo::SendJob job;
+    vaxo::EncodedFields fields;
+    vaxo::BuildEncoderImage(set, vaxo::ImageClock{vaxo::LocalNow(), '.'}, fields, job.image);
+    job.cpuSpeed = vaxo::MeasureCpuSpeed(timing).value_or(vaxo::kCpuSpeedBase);
+    return !vaxo::TransferImage(port, timing, job, [](int) {}).problem;
 }
 
 void BM_SimulatedSend(benchmark::State& state) {

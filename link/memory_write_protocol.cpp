@@ -61,27 +61,39 @@ long ElapsedSeconds(LinkTiming& timing, MonotonicTime since) {
     return std::chrono::duration_cast<std::chrono::seconds>(timing.Now() - since).count();
 }
 
-// Polls until the status line leaves `level`; true when that took longer
-// than the allowed whole seconds.
-bool WaitWhileStatus(PortIo& port, LinkTiming& timing, std::uint32_t base, bool level) {
+enum class WaitEnd { Changed, TimedOut, Abandoned };
+
+// Polls until the status line leaves `level`, for at most the allowed whole
+// seconds.
+WaitEnd WaitWhileStatus(PortIo& port, LinkTiming& timing, std::uint32_t base, bool level,
+                        const std::stop_token& stop) {
     const MonotonicTime start = timing.Now();
     long elapsed = 0;
     do {
+        if (stop.stop_requested()) {
+            return WaitEnd::Abandoned;
+        }
         elapsed = ElapsedSeconds(timing, start);
     } while (ReadEncoderStatus(port, base + 1) == level && elapsed <= kWaitSeconds);
-    return elapsed > kWaitSeconds;
+    return elapsed > kWaitSeconds ? WaitEnd::TimedOut : WaitEnd::Changed;
 }
 
 }  // namespace
 
-std::uint32_t MeasureCpuSpeed(LinkTiming& timing) {
+std::optional<std::uint32_t> MeasureCpuSpeed(LinkTiming& timing, const std::stop_token& stop) {
     const int first = timing.SecondOfMinute();
     int second = first;
     while (second == first) {
+        if (stop.stop_requested()) {
+            return std::nullopt;
+        }
         second = timing.SecondOfMinute();
     }
     std::uint32_t count = 0;
     while (timing.SecondOfMinute() == second) {
+        if (stop.stop_requested()) {
+            return std::nullopt;
+        }
         timing.Countdown(kCalibrationCountdown);
         ++count;
     }
@@ -100,13 +112,19 @@ bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress) {
     return (port.PortReadByte(statusAddress) & kStatusBit) != 0;
 }
 
-LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base) {
-    const bool lowTimedOut = WaitWhileStatus(port, timing, base, true);
-    const bool highTimedOut = WaitWhileStatus(port, timing, base, false);
-    if (lowTimedOut) {
+LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base,
+                         const std::stop_token& stop) {
+    const WaitEnd low = WaitWhileStatus(port, timing, base, true, stop);
+    const WaitEnd high = low == WaitEnd::Abandoned
+                             ? WaitEnd::Abandoned
+                             : WaitWhileStatus(port, timing, base, false, stop);
+    if (high == WaitEnd::Abandoned) {
+        return LinkFault::Abandoned;
+    }
+    if (low == WaitEnd::TimedOut) {
         return LinkFault::EncoderStuckHigh;
     }
-    return highTimedOut ? LinkFault::EncoderStuckLow : LinkFault::None;
+    return high == WaitEnd::TimedOut ? LinkFault::EncoderStuckLow : LinkFault::None;
 }
 
 int PageCount(ImageArea area, std::span<const BitElement> elements) {
@@ -116,14 +134,17 @@ int PageCount(ImageArea area, std::span<const BitElement> elements) {
     return elements.size() > 1536 && elements[1536] == 1 ? 12 : 4;
 }
 
-void WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
+bool WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
                      std::span<const BitElement> elements, std::uint32_t cpuSpeed, int bankBit,
-                     std::uint32_t base) {
+                     std::uint32_t base, const std::stop_token& stop) {
     port.PortWriteByte(base, kReleased);
     timing.Sleep(milliseconds(1));
     LineWriter lines(port, timing, cpuSpeed, base);
     const int pages = PageCount(area, elements);
     for (int page = 0; page < pages; ++page) {
+        if (stop.stop_requested()) {
+            return false;
+        }
         lines.StartSequence(bankBit, static_cast<int>(area));
         lines.Byte(static_cast<unsigned>(static_cast<std::size_t>(page) * kPageBytes));
         lines.AcknowledgeClock();
@@ -137,6 +158,7 @@ void WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
         lines.Stop();
         timing.Sleep(milliseconds(10));
     }
+    return true;
 }
 
 }  // namespace vaxo

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <stop_token>
 
 #include "base/link_timing.h"
 #include "encoding/bit_array.h"
@@ -15,8 +17,10 @@ inline constexpr std::uint32_t kCpuSpeedBase = 50'000'000;
 inline constexpr std::uint32_t kCalibrationCountdown = 350'001;
 
 // Counts calibration countdowns for one second of the wall clock, aligned on
-// a second boundary; returns 3·c + 50,000,000.
-[[nodiscard]] std::uint32_t MeasureCpuSpeed(LinkTiming& timing);
+// a second boundary; returns 3·c + 50,000,000. Nothing when it was asked to
+// give up before the second was through.
+[[nodiscard]] std::optional<std::uint32_t> MeasureCpuSpeed(LinkTiming& timing,
+                                                           const std::stop_token& stop = {});
 
 // How long every line change is held: three calibration countdowns, that is
 // 3/350,001 s, as the calibration means it.
@@ -33,8 +37,10 @@ void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed, MonotonicTime changed
 [[nodiscard]] bool ReadEncoderStatus(PortIo& port, std::uint32_t statusAddress);
 
 // Waits up to 5 s for the status line to go low, then up to 5 s for it to go
-// high. The fault of the first phase that timed out, or none.
-[[nodiscard]] LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base);
+// high. The fault of the first phase that timed out, or none; Abandoned when
+// it was asked to give up.
+[[nodiscard]] LinkFault WaitForEncoder(PortIo& port, LinkTiming& timing, std::uint32_t base,
+                                       const std::stop_token& stop = {});
 
 enum class ImageArea { Ps = 0, Rt = 1 };
 
@@ -42,9 +48,10 @@ enum class ImageArea { Ps = 0, Rt = 1 };
 // (element 1536 equal to 1), else 4; the second area 13.
 int PageCount(ImageArea area, std::span<const BitElement> elements);
 
-// Clocks one image area into bank bit B of the encoder memory, 16 bytes a page.
-void WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
+// Clocks one image area into bank bit B of the encoder memory, 16 bytes a
+// page. Asked to give up, it stops at the end of a page: false.
+bool WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
                      std::span<const BitElement> elements, std::uint32_t cpuSpeed, int bankBit,
-                     std::uint32_t base);
+                     std::uint32_t base, const std::stop_token& stop = {});
 
 }  // namespace vaxo

@@ -21,6 +21,8 @@ std::string DescribeLinkProblem(const LinkProblem& problem) {
             return "the encoder did not answer: status line stuck low";
         case LinkFault::WriteNotConfirmed:
             return "the encoder did not confirm the write, retries included";
+        case LinkFault::Abandoned:
+            return "the send was abandoned: the program is ending";
     }
     return "";
 }

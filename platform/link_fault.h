@@ -15,6 +15,7 @@ enum class LinkFault {
     EncoderStuckHigh,   // the status line never went low
     EncoderStuckLow,    // the status line never went high
     WriteNotConfirmed,  // the status line did not confirm a write, retries included
+    Abandoned,          // the program ended while the send ran
 };
 
 struct LinkProblem {

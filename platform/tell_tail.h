@@ -92,6 +92,9 @@ class TTellTail {
     static std::string BuildCommandLine(const std::vector<std::string>& arguments);
     // Where a first instance registers; empty when no folder is safe.
     static std::string RuntimeFolder();
+    // The file that holds the block, where the block is a file; a later
+    // start's hand-over changes it.
+    std::string BlockPath() const;
 
   private:
     struct SystemObjects;  // the block and the lock as this platform holds them

@@ -106,6 +106,10 @@ std::string TTellTail::RuntimeFolder() {
     return folders.usable.empty() ? "" : folders.usable.front();
 }
 
+std::string TTellTail::BlockPath() const {
+    return system_->folder.empty() ? "" : system_->folder + MapFileName;
+}
+
 std::string TTellTail::SystemFailureText() const {
     const std::string& folder = system_->folder;
     const std::string where = folder.empty() ? "no safe runtime folder" : folder;

@@ -42,6 +42,11 @@ std::string TTellTail::RuntimeFolder() {
     return "";
 }
 
+// The block is a named mapping, not a file.
+std::string TTellTail::BlockPath() const {
+    return "";
+}
+
 std::string TTellTail::SystemFailureText() const {
     char text[512] = {};
     ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

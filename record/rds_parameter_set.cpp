@@ -2,8 +2,6 @@
 
 #include "record/station_fields.h"
 
-#include <utility>
-
 namespace vaxo {
 
 std::string DecoderIdText(const DecoderId& di) {
@@ -61,16 +59,6 @@ void RdsParameterSet::UpdateTextAb() {
         TextAbFlag ^= 1;
     }
     LastSentRT = current;
-}
-
-void RdsParameterSet::OnChange(std::function<void()> listener) {
-    listeners_.list.push_back(std::move(listener));
-}
-
-void RdsParameterSet::NotifyChanged() const {
-    for (const auto& listener : listeners_.list) {
-        listener();
-    }
 }
 
 }  // namespace vaxo

@@ -3,10 +3,8 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "base/bounded_text.h"
 
@@ -34,8 +32,8 @@ class PiText : public BoundedText<4> {
 };
 
 // Everything a station describes, the program options and the run-time values
-// several parts of the program share. One instance lives as long as the program.
-// Each field bears the name of the window control that edits it.
+// several parts of the program share. The program keeps one; a send works on
+// a copy taken when it starts.
 class RdsParameterSet {
   public:
     // RDS content
@@ -101,26 +99,8 @@ class RdsParameterSet {
     // A/B flag when "Use A/B" is on, and is recorded in any case.
     void UpdateTextAb();
 
-    // Whoever changes fields outside the window (loader, live-text feeds,
-    // encoders) calls NotifyChanged afterwards; listeners refresh their view.
-    void OnChange(std::function<void()> listener);
-    void NotifyChanged() const;
-
   private:
     const BoundedText<64>* SelectedRadiotext() const;
-
-    // Listeners belong to one object, not to its value: a copy has none.
-    class Listeners {
-      public:
-        Listeners() = default;
-        Listeners(const Listeners&) {}
-        Listeners& operator=(const Listeners&) { return *this; }
-        Listeners(Listeners&&) noexcept {}
-        Listeners& operator=(Listeners&&) noexcept { return *this; }
-        ~Listeners() = default;
-        std::vector<std::function<void()>> list;
-    };
-    Listeners listeners_;
 };
 
 }  // namespace vaxo

@@ -1,39 +1,33 @@
 #pragma once
 
-#include <string>
+#include <chrono>
 
 #include "record/rds_parameter_set.h"
 
 namespace vaxo {
 
 // What follows from the set's options and is shown, not stored: which fields
-// a feed locks, the two period labels, and the radiotext switching timer.
-// The window mirrors it; the handlers run on every change of their field,
-// whoever makes it.
-class DerivedState {
-  public:
-    void RTFFClick(const RdsParameterSet& set);
-    void PSFFClick(const RdsParameterSet& set);
-    void ENDPSClick(const RdsParameterSet& set);
-    void RTSAClick(const RdsParameterSet& set);
-    void TrackBar1Change(const RdsParameterSet& set);
-    void TrackBar2Change(const RdsParameterSet& set);
-    // All of them, as after a station file is loaded.
-    void FollowAll(const RdsParameterSet& set);
+// a feed writes (so nobody else may), the dynamic PS repeat period, and the
+// radiotext switching. It always agrees with the set it was derived from.
+struct DerivedState {
+    bool radiotextFed = false;  // RT and its feed's file name
+    bool dpsFed = false;        // DPS1..DPS8
+    bool dpsFileInUse = false;  // the dynamic PS feed's file name
+    int repeatSeconds = 39;     // the repeat step as a period
+    int switchingMinutes = 5;
+    bool switching = false;  // the radiotexts rotate
+    std::chrono::milliseconds switchingInterval{300000};
 
-    bool rtLocked = false;      // RT and RTFILE
-    bool dpsLocked = false;     // DPS1..DPS8
-    bool psFileLocked = false;  // PSFILE
-    std::string repeatLabel = "39 s";
-    std::string switchLabel = "5 min";
-    bool timer2Running = false;
-    int timer2IntervalMs = 300000;
-
-  private:
-    void FollowFileLocks(const RdsParameterSet& set);
+    bool operator==(const DerivedState&) const = default;
 };
 
-// Leaving the effect-character field empty puts "*" back.
-void EFCHARExit(RdsParameterSet& set);
+DerivedState DeriveState(const RdsParameterSet& set);
+
+// The period a dynamic PS repeat step stands for, in whole seconds: 22 at 7,
+// 39 at 13, 184 at 65.
+int RepeatPeriodSeconds(int step);
+
+// An effect character left empty by the operator becomes "*" again.
+void RestoreEffectCharacter(RdsParameterSet& set);
 
 }  // namespace vaxo

@@ -2,13 +2,12 @@
 
 #include <utility>
 
-#include "stations/live_text_file.h"
 #include "stations/live_text_shaping.h"
 
 namespace vaxo {
 namespace {
 
-// What one source gave on this tick.
+// What one source gave on this tick, for the triggers.
 struct SourceText {
     bool unreadable = false;
     bool busy = false;  // being rewritten: as if this tick had not looked
@@ -16,60 +15,70 @@ struct SourceText {
 };
 
 template <typename Apply>
-SourceText ReadSource(const std::string& name, const std::string& programDir, Apply apply) {
+SourceText ReadSource(FeedSource source, const std::string& name, const std::string& programDir,
+                      std::vector<FeedReport>& reports, Apply apply) {
     const LiveTextRead read = ReadLiveTextFile(name, programDir);
+    FeedReport report{source, read.outcome, read.path.empty() ? name : read.path, ""};
+    SourceText result;
     switch (read.outcome) {
         case LiveTextRead::Outcome::NotFound:
-            return {};
+            break;
         case LiveTextRead::Outcome::Unreadable:
-            return {true, false, ""};
+            result.unreadable = true;
+            break;
         case LiveTextRead::Outcome::Busy:
-            return {false, true, ""};
+            result.busy = true;
+            break;
         case LiveTextRead::Outcome::Read:
+            result.text = apply(read.text);
+            report.text = result.text;
             break;
     }
-    return {false, false, apply(read.text)};
+    reports.push_back(std::move(report));
+    return result;
 }
 
 }  // namespace
 
-LiveTextFeeds::LiveTextFeeds(RdsParameterSet& set, std::function<bool()> upload,
-                             std::function<MonotonicTime()> now)
-    : set_(set), upload_(std::move(upload)), now_(std::move(now)) {}
-
-void LiveTextFeeds::Send() {
-    set_.UpdateTextAb();
-    upload_();
-    set_.LastSendTime = now_();
+std::string FeedPassedOverReason(const FeedReport& report) {
+    switch (report.outcome) {
+        case LiveTextRead::Outcome::NotFound:
+            return "not found";
+        case LiveTextRead::Outcome::Unreadable:
+            return "cannot be read";
+        case LiveTextRead::Outcome::Busy:
+            return "being rewritten";
+        case LiveTextRead::Outcome::Read:
+            break;
+    }
+    return "";
 }
 
-void LiveTextFeeds::Timer1Timer() {
-    RdsParameterSet& s = set_;
+FeedTick ReadFeeds(RdsParameterSet& s) {
+    FeedTick tick;
     const bool dpsFeed = s.PSFF && s.ENDPS;
-    if (!s.RTFF && !dpsFeed && !s.SendPending) {
-        return;
-    }
     SourceText rt;
     if (s.RTFF) {
-        rt = ReadSource(s.RTFILE, s.ProgramDir, [&](std::string line) {
-            std::string processed = ProcessRadiotextLine(std::move(line));
-            s.RT = processed;
-            return processed;
-        });
+        rt = ReadSource(FeedSource::Radiotext, s.RTFILE, s.ProgramDir, tick.reports,
+                        [&](std::string line) {
+                            std::string processed = ProcessRadiotextLine(std::move(line));
+                            s.RT = processed;
+                            return processed;
+                        });
     }
     SourceText dps;
     if (dpsFeed) {
-        dps = ReadSource(s.PSFILE, s.ProgramDir, [&](std::string line) {
-            std::string processed =
-                ProcessDpsLine(std::move(line), {s.DPSA, s.DPSC, s.EFCHAR.str()});
-            const auto segments = SplitDpsSegments(processed);
-            for (std::size_t k = 0; k < segments.size(); ++k) {
-                s.DPS[k] = segments[k];
-            }
-            return processed;
-        });
+        dps = ReadSource(FeedSource::DynamicPs, s.PSFILE, s.ProgramDir, tick.reports,
+                         [&](std::string line) {
+                             std::string processed =
+                                 ProcessDpsLine(std::move(line), {s.DPSA, s.DPSC, s.EFCHAR.str()});
+                             const auto segments = SplitDpsSegments(processed);
+                             for (std::size_t k = 0; k < segments.size(); ++k) {
+                                 s.DPS[k] = segments[k];
+                             }
+                             return processed;
+                         });
     }
-    s.NotifyChanged();
     const bool rtTrigger = !rt.unreadable && !rt.busy && rt.text != s.LastFileRT && s.UPCH &&
                            s.RTFF && s.SELRT == 1 && !s.RTSA;
     const bool dpsTrigger = !rtTrigger && !dps.unreadable && !dps.busy &&
@@ -81,24 +90,21 @@ void LiveTextFeeds::Timer1Timer() {
         if (!rt.busy) {
             s.LastFileRT = rt.text;
         }
-        Send();
+        tick.sendFor = rtTrigger ? FeedSource::Radiotext : FeedSource::DynamicPs;
     }
-    if (s.SendPending) {
-        Send();
-    }
+    return tick;
 }
 
-void LiveTextFeeds::Timer2Timer() {
-    if (set_.SELRT >= 1 && set_.SELRT <= 4) {
-        for (int advance = 0; advance < 4; ++advance) {
-            set_.SELRT = set_.SELRT % 4 + 1;
-            if (!set_.ActualRT().empty()) {
-                break;
-            }
-        }
-        set_.NotifyChanged();
+void AdvanceRadiotext(RdsParameterSet& set) {
+    if (set.SELRT < 1 || set.SELRT > 4) {
+        return;
     }
-    Send();
+    for (int advance = 0; advance < 4; ++advance) {
+        set.SELRT = set.SELRT % 4 + 1;
+        if (!set.ActualRT().empty()) {
+            return;
+        }
+    }
 }
 
 }  // namespace vaxo

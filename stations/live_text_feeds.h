@@ -1,32 +1,42 @@
 #pragma once
 
-#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "base/link_timing.h"
 #include "record/rds_parameter_set.h"
+#include "stations/live_text_file.h"
 
 namespace vaxo {
 
-// The two timers that keep radiotext and dynamic PS in step without the
-// operator: Timer1 follows the text files (and a send a station file asked
-// for), Timer2 rotates the radiotexts.
-class LiveTextFeeds {
-  public:
-    // `upload` is the send; `now` the monotonic clock for LastSendTime.
-    LiveTextFeeds(RdsParameterSet& set, std::function<bool()> upload,
-                  std::function<MonotonicTime()> now);
+enum class FeedSource { Radiotext, DynamicPs };
 
-    // One tick of the live-text timer (every 3000 ms); at most one send.
-    void Timer1Timer();
-    // One tick of the switching timer: the next non-empty radiotext, and a send.
-    void Timer2Timer();
+// What one source gave on one tick.
+struct FeedReport {
+    FeedSource source = FeedSource::Radiotext;
+    LiveTextRead::Outcome outcome = LiveTextRead::Outcome::NotFound;
+    std::string file;  // the file read, or the source name when none was found
+    std::string text;  // the processed text, when read
 
-  private:
-    void Send();
-
-    RdsParameterSet& set_;
-    std::function<bool()> upload_;
-    std::function<MonotonicTime()> now_;
+    bool operator==(const FeedReport&) const = default;
 };
+
+// Why a source was passed over ("not found", ...); empty when it was read.
+std::string FeedPassedOverReason(const FeedReport& report);
+
+struct FeedTick {
+    std::vector<FeedReport> reports;  // one for each source that is on
+    // The source whose changed text asks for a send ("Send on change").
+    std::optional<FeedSource> sendFor;
+};
+
+// One look at the live-text sources: the radiotext file into radiotext 1,
+// the dynamic PS file into the eight dynamic PS texts. When a changed text
+// calls for a send, both texts of the tick are recorded as the last sent.
+FeedTick ReadFeeds(RdsParameterSet& set);
+
+// The next non-empty radiotext becomes current; after four advances the
+// selection is back where it was. Nothing changes with none selected.
+void AdvanceRadiotext(RdsParameterSet& set);
 
 }  // namespace vaxo

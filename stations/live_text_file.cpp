@@ -336,7 +336,7 @@ LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& 
         if (fd >= 0) {
             ::close(fd);
         }
-        return {LiveTextRead::Outcome::Unreadable, ""};  // locked, or gone since it was listed
+        return {LiveTextRead::Outcome::Unreadable, "", newest->path};  // locked, or gone
     }
     LastLineScanner scanner;
     std::string chunk(kReadChunk, '\0');
@@ -355,12 +355,12 @@ LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& 
     const auto after = StateOf(fd, newest->path);
     ::close(fd);
     if (failed) {
-        return {LiveTextRead::Outcome::Unreadable, ""};
+        return {LiveTextRead::Outcome::Unreadable, "", newest->path};
     }
     if (!after || !SameState(*before, *after) || StillBeingWritten(*after, now)) {
-        return {LiveTextRead::Outcome::Busy, ""};
+        return {LiveTextRead::Outcome::Busy, "", newest->path};
     }
-    return {LiveTextRead::Outcome::Read, scanner.Finish()};
+    return {LiveTextRead::Outcome::Read, scanner.Finish(), newest->path};
 }
 
 }  // namespace vaxo

@@ -15,6 +15,7 @@ struct LiveTextRead {
     };
     Outcome outcome = Outcome::NotFound;
     std::string text;  // the last non-empty line, in Windows-1250
+    std::string path;  // the file found, when one was
 };
 
 // The last non-empty line of live-text bytes, fed in pieces of any size, in

@@ -4,21 +4,23 @@
 #include <string_view>
 
 #include "record/rds_parameter_set.h"
+#include "stations/field_changes.h"
 
 namespace vaxo {
 
 // The 47 lines of a complete station file, CR LF after each.
 std::string StationFileText(const RdsParameterSet& set);
 
-// Applies station-file bytes onto the set: a file that begins with "CLEAR"
-// (and has fewer than 128 lines) resets the station first and becomes the
-// remembered file; every other file changes only the fields it names.
-void ApplyStationText(RdsParameterSet& set, std::string_view text);
+// Applies station-file bytes onto the set, as every caller applies field
+// lines, leniently: a file that begins with "CLEAR" (and has fewer than 128
+// lines) resets the station first and becomes the remembered file; every
+// other file changes only the fields it names.
+FieldChanges ApplyStationText(RdsParameterSet& set, std::string_view text);
 
 // Writes the whole set to StationFileName, replacing the file atomically.
 void SaveStationFile(const RdsParameterSet& set);
 
 // Applies StationFileName onto the set; a missing file changes nothing.
-void LoadStationFile(RdsParameterSet& set);
+FieldChanges LoadStationFile(RdsParameterSet& set);
 
 }  // namespace vaxo

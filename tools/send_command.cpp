@@ -5,8 +5,9 @@
 
 #include "base/file_io.h"
 #include "link/encoder_simulator.h"
+#include "link/image_transfer.h"
+#include "link/last_sent_record.h"
 #include "link/port_trace.h"
-#include "link/send_operation.h"
 #include "platform/port_layer.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -118,22 +119,30 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     PortIo& port = trace ? static_cast<PortIo&>(*trace) : layer;
 
     const auto timing = environment.timing();
-    SendFrontEnd silent;  // nothing to paint, no events to run
     const char separator = LocaleDecimalSeparator();
-    EncoderLink link(set, port, *timing, silent, [separator] {
-        return ImageClock{LocalNow(), separator};
-    });
-    link.PORTClick();
+    set.UpdateTextAb();
+    SendJob job;
+    EncodedFields fields;
+    BuildEncoderImage(set, ImageClock{LocalNow(), separator}, fields, job.image);
+    job.bank = set.STB == 1 ? 1 : 2;
+    job.portBase = set.PORT == 1 ? kLpt2Base : kLpt1Base;
     layer.PortLayerStartup();
     layer.SetDirectAccess(true);
-    port.PortWriteByte(link.PortBase(), 0);
-    set.UpdateTextAb();
-    const bool ok = link.UploadRDS();
+    port.PortWriteByte(job.portBase, 0);
+    TransferResult result;
+    result.port = port.OpenPort(job.portBase);
+    result.problem = result.port.problem;  // no calibration, no wait without a port
+    if (!result.problem) {
+        job.cpuSpeed = MeasureCpuSpeed(*timing).value_or(kCpuSpeedBase);
+        result = TransferImage(port, *timing, job, [](int) {});
+    }
     layer.PortLayerShutdown();
-    if (!ok) {
-        err << "Error: " << DescribeLinkProblem(link.LastProblem()) << '\n';
+    if (result.problem) {
+        err << "Error: " << DescribeLinkProblem(result.problem) << '\n';
         return 1;
     }
+    set.LastSent[static_cast<std::size_t>(job.bank - 1)] =
+        RecordOfSend(set, job.image, (job.cpuSpeed - kCpuSpeedBase) / 3, result.took.count());
     for (const auto& line : set.LastSent[set.STB == 1 ? 0 : 1]) {
         out << line << '\n';
     }

@@ -20,7 +20,7 @@ vaxo::ui::TForm1* runningForm = nullptr;
 // exit saves still run, once.
 void SaveOnExit() {
     if (runningForm) {
-        static_cast<void>(runningForm->Program().ExitApp());
+        static_cast<void>(runningForm->Program().SaveOnExit());
     }
 }
 
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     runningForm = &form;
     std::atexit(SaveOnExit);
     QObject::connect(&application, &QCoreApplication::aboutToQuit,
-                     [&form] { static_cast<void>(form.Program().ExitApp()); });
+                     [&form] { static_cast<void>(form.Program().SaveOnExit()); });
     form.show();
     const int status = QApplication::exec();
     runningForm = nullptr;

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "base/file_io.h"
+#include "base/overloaded.h"
 #include "platform/file_type_registration.h"
 #include "platform/program_dir.h"
 #include "ui/built_in_pictures.h"
@@ -31,28 +32,35 @@ char WindowDecimalSeparator() {
 TForm1::TForm1(WindowServices services, const std::vector<std::string>& arguments, QWidget* parent)
     : QWidget(parent),
       services_(services),
-      program_({*this, services.portLayer, services.linkPort, services.timing,
+      host_(this, {{"live text", "Timer1"}, {"radiotext switching", "Timer2"}}),
+      program_({host_, services.portLayer, services.linkPort, services.timing,
                 [] {
                     return ImageClock{LocalNow(), WindowDecimalSeparator()};
                 },
                 services.programDir}) {
     BuildWindow();
     ConnectControls();
-    program_.Set().OnChange([this] { RefreshFromSet(); });
-    program_.StartVAXO(arguments);
+    listening_ = program_.Listen([this](const ProgramEvent& event) { OnProgramEvent(event); });
+    LoadDefaultLanguage();
+    program_.Start(arguments, [this] { ShowHelp(); });
     if (program_.IsFirstInstance()) {
         RefreshFromSet();
-        ShowPortInUse();
+        FollowDerivedState(program_.Derived());
+        ShowLastSent(shownBank_);
+        if (program_.StartedCompletely()) {
+            ClearDecoderIdFocus();
+        }
         PS->setFocus();
-        Timer1->start();
+        QApplication::instance()->installEventFilter(this);
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
                 &TForm1::OnIdle);
     }
 }
 
 TForm1::~TForm1() {
-    static_cast<void>(program_.ExitApp());  // a failed save has been shown
-    program_.EndProcess();
+    static_cast<void>(program_.SaveOnExit());  // a failed save has been shown
+    program_.ReleasePort();
+    listening_.Remove();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -68,57 +76,96 @@ void TForm1::OnIdle() {
         return;
     }
     inIdleCheck_ = true;
-    program_.CheckHandOver();
+    program_.TakeHandOver();
     inIdleCheck_ = false;
+}
+
+// While a send runs the window keeps painting, but the operator's keys and
+// clicks wait: what is on its way to the encoder is not edited meanwhile.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (!sending_ || !watched->isWidgetType()) {
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            return static_cast<QWidget*>(watched)->window() == this;
+        default:
+            return false;
+    }
+}
+
+void TForm1::OnProgramEvent(const ProgramEvent& event) {
+    std::visit(
+        Overloaded{
+            [this](const FieldsChanged& changed) {
+                RefreshFromSet();
+                if (std::find(changed.keys.begin(), changed.keys.end(), "ALONTOP") !=
+                    changed.keys.end()) {
+                    ApplyAlwaysOnTop(program_.Set().ALONTOP);
+                }
+            },
+            [this](const DerivedStateChanged& derived) { FollowDerivedState(derived.state); },
+            [this](const TitleChanged& title) { setWindowTitle(FromFileName(title.title)); },
+            [this](const vaxo::SendStarted&) { SendStarted(); },
+            [this](const SendProgress& progress) { ProgressBar1->setValue(progress.percent); },
+            [this](const vaxo::SendFinished& send) { SendFinished(send); },
+            [this](const PortChanged& port) { ShowPortInUse(port.port); },
+            [this](const ErrorReported& error) { ShowErrorMessage(error.text); },
+            [this](const PriorityRefused& refused) {
+                HIPRI->setToolTip(QString::fromStdString(refused.why));
+            },
+            [this](const HandOverTaken&) { RestoreFromHandOver(); },
+            [this](const ExitRequested&) {
+                QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            },
+            [](const FeedChanged&) {},
+        },
+        event);
 }
 
 // --- what a send shows -------------------------------------------------------
 
 void TForm1::SendStarted() {
+    sending_ = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Label11->hide();
     ProgressBar1->show();
 }
 
-void TForm1::SetProgress(int percent) {
-    ProgressBar1->setValue(percent);
-    ProgressBar1->repaint();  // the send blocks the event loop: paint now
-}
-
-void TForm1::HandlePendingEvents() {
-    QCoreApplication::processEvents();
-}
-
-void TForm1::SendFailed() {
-    ProgressBar1->hide();
-    Label11->setToolTip(QString::fromStdString(DescribeLinkProblem(program_.Link().LastProblem())));
-    Label11->show();
-    Label11->repaint();
-}
-
-void TForm1::SendFinished() {
+void TForm1::SendFinished(const vaxo::SendFinished& send) {
+    if (send.problem) {
+        ProgressBar1->hide();
+        Label11->setToolTip(QString::fromStdString(DescribeLinkProblem(send.problem)));
+        Label11->show();
+    } else {
+        ShowLastSent(shownBank_);
+    }
+    ProgressBar1->setValue(0);
     QApplication::restoreOverrideCursor();
-    ShowPortInUse();
+    sending_ = false;
 }
 
-void TForm1::ShowPortInUse() {
-    const PortInUse port = program_.Link().PortInUseNow();
+void TForm1::ShowPortInUse(const PortInUse& port) {
     const QString text =
         QString::fromStdString(port.problem ? DescribeLinkProblem(port.problem) : port.description);
     PORTINFO->setText(PORTINFO->fontMetrics().elidedText(text, Qt::ElideRight, PORTINFO->width()));
     PORTINFO->setToolTip(text);
 }
 
-void TForm1::ShowLastSent(const LastSentRecord& record) {
+// The record of the bank the Settings page's choice shows.
+void TForm1::ShowLastSent(int bank) {
+    shownBank_ = bank;
     QStringList lines;
-    for (const auto& line : record) {
+    for (const auto& line : program_.Set().LastSent[bank == 2 ? 1 : 0]) {
         lines << FromStationText(line);
     }
     SENT->setPlainText(lines.join('\n'));
-}
-
-void TForm1::RequestExit() {
-    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 // --- start-up and dialogs ----------------------------------------------------
@@ -205,10 +252,6 @@ void TForm1::ShowErrorMessage(const std::string& text) {
     services_.dialogs.ShowError(this, FromFileName(text));
 }
 
-void TForm1::SetCaption(const std::string& text) {
-    setWindowTitle(FromFileName(text));
-}
-
 void TForm1::ApplyAlwaysOnTop(bool on) {
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) {
         return;
@@ -220,34 +263,39 @@ void TForm1::ApplyAlwaysOnTop(bool on) {
     }
 }
 
-void TForm1::HighPriorityRefused(const std::string& why) {
-    HIPRI->setToolTip(QString::fromStdString(why));
-}
-
 void TForm1::ClearDecoderIdFocus() {
     DI->setCurrentItem(nullptr);
     DI->clearSelection();
 }
 
+// A field a feed writes is read-only; the labels show the periods.
 void TForm1::FollowDerivedState(const DerivedState& state) {
-    RTs[0]->setReadOnly(state.rtLocked);
-    RTFILE->setReadOnly(state.rtLocked);
+    RTs[0]->setReadOnly(state.radiotextFed);
+    RTFILE->setReadOnly(state.radiotextFed);
     for (QLineEdit* box : DPS) {
-        box->setReadOnly(state.dpsLocked);
+        box->setReadOnly(state.dpsFed);
     }
-    PSFILE->setReadOnly(state.psFileLocked);
-    DPSP->setText(QString::fromStdString(state.repeatLabel));
-    RTST->setText(QString::fromStdString(state.switchLabel));
+    PSFILE->setReadOnly(state.dpsFileInUse);
+    DPSP->setText(QString::number(state.repeatSeconds) + " s");
+    RTST->setText(QString::number(state.switchingMinutes) + " min");
 }
 
-std::optional<std::string> TForm1::ChooseStationToLoad() {
-    const auto chosen = services_.dialogs.OpenStation(this);
-    return chosen ? std::optional(ToFileName(*chosen)) : std::nullopt;
+void TForm1::LoadChosenStation() {
+    if (const auto chosen = services_.dialogs.OpenStation(this)) {
+        program_.LoadStation(ToFileName(*chosen));
+    } else {
+        program_.StationDialogCancelled();
+    }
 }
 
-std::optional<std::string> TForm1::ChooseStationToSave(const std::string& proposal) {
-    const auto chosen = services_.dialogs.SaveStation(this, FromStationText(proposal));
-    return chosen ? std::optional(ToFileName(*chosen)) : std::nullopt;
+void TForm1::SaveStationAs() {
+    const auto chosen =
+        services_.dialogs.SaveStation(this, FromStationText(program_.SaveAsProposal()));
+    if (chosen) {
+        program_.SaveStationAs(ToFileName(*chosen));
+    } else {
+        program_.StationDialogCancelled();
+    }
 }
 
 void TForm1::RestoreFromHandOver() {
@@ -258,10 +306,10 @@ void TForm1::RestoreFromHandOver() {
     }
 }
 
-void TForm1::ChooseFeedFile(QLineEdit* target, std::string RdsParameterSet::*field) {
+// key: the feed's file-name field, RTSF or DPSSF.
+void TForm1::ChooseFeedFile(const char* key) {
     if (const auto chosen = services_.dialogs.OpenAnyFile(this)) {
-        program_.Set().*field = ToFileName(*chosen);
-        target->setText(*chosen);
+        program_.ApplyField(key, ToFileName(*chosen));
     }
     program_.ReturnToProgramDir();
 }

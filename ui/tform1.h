@@ -22,6 +22,7 @@
 
 #include "app/control_program.h"
 #include "ui/dialogs.h"
+#include "ui/qt_host.h"
 
 namespace vaxo::ui {
 
@@ -36,10 +37,11 @@ struct WindowServices {
     std::string resourceDir = {};
 };
 
-// The main window: five pages over a bottom strip. It binds its controls to
-// the core's parameter set and calls the core's handlers; the behaviour
-// lives in the core.
-class TForm1 : public QWidget, public ProgramFrontEnd {
+// The main window: five pages over a bottom strip. Its controls edit the
+// program's fields through the program's door for changes and call its
+// operations; it shows what the program tells its listeners. The behaviour
+// lives in the program.
+class TForm1 : public QWidget {
   public:
     TForm1(WindowServices services, const std::vector<std::string>& arguments,
            QWidget* parent = nullptr);
@@ -47,28 +49,6 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
 
     ControlProgram& Program() { return program_; }
     bool IsFirstInstance() const { return program_.IsFirstInstance(); }
-
-    // ProgramFrontEnd
-    void SendStarted() override;
-    void SetProgress(int percent) override;
-    void HandlePendingEvents() override;
-    void SendFailed() override;
-    void SendFinished() override;
-    void ShowLastSent(const LastSentRecord& record) override;
-    void RequestExit() override;
-    void LoadDefaultLanguage() override;
-    void ShowHelp() override;
-    void ShowErrorMessage(const std::string& text) override;
-    void SetCaption(const std::string& text) override;
-    void ApplyAlwaysOnTop(bool on) override;
-    void HighPriorityRefused(const std::string& why) override;
-    void ClearDecoderIdFocus() override;
-    void FollowDerivedState(const DerivedState& state) override;
-    void StartSwitchingTimer(int intervalMs) override { Timer2->start(intervalMs); }
-    void StopSwitchingTimer() override { Timer2->stop(); }
-    std::optional<std::string> ChooseStationToLoad() override;
-    std::optional<std::string> ChooseStationToSave(const std::string& proposal) override;
-    void RestoreFromHandOver() override;
 
     // Bottom strip
     QTabWidget* Zalozky;
@@ -121,8 +101,23 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void OnProgramEvent(const ProgramEvent& event);
+    void SendStarted();
+    void SendFinished(const SendFinished& send);
+    void ShowPortInUse(const PortInUse& port);
+    void ShowLastSent(int bank);
+    void LoadDefaultLanguage();
+    void ShowHelp();
+    void ShowErrorMessage(const std::string& text);
+    void ApplyAlwaysOnTop(bool on);
+    void ClearDecoderIdFocus();
+    void FollowDerivedState(const DerivedState& state);
+    void RestoreFromHandOver();
+    void LoadChosenStation();
+    void SaveStationAs();
     void BuildWindow();
     void BuildBottomStrip();
     void BuildGeneralPage();
@@ -134,17 +129,19 @@ class TForm1 : public QWidget, public ProgramFrontEnd {
     void ConnectControls();
     void ConnectTexts();
     void ConnectChoices();
-    void ConnectTimers();
     void RefreshFromSet();
     void OnIdle();
-    void ShowPortInUse();
-    void ChooseFeedFile(QLineEdit* target, std::string RdsParameterSet::*field);
+    void ChooseFeedFile(const char* key);
     std::string ResourceFile(const char* name) const;
     void REGRDSClick();
     void Label8Click();
 
     WindowServices services_;
+    QtHost host_;
     ControlProgram program_;
+    Subscription listening_;
+    int shownBank_ = 1;
+    bool sending_ = false;  // operator input waits until the send has ended
     bool refreshing_ = false;
     bool inIdleCheck_ = false;
     bool closing_ = false;

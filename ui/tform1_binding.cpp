@@ -28,125 +28,110 @@ void ShowChecked(QAbstractButton* button, bool on) {
 void TForm1::ConnectControls() {
     ConnectTexts();
     ConnectChoices();
-    ConnectTimers();
-    connect(UP, &QPushButton::clicked, this, [this] { program_.UPClick(); });
-    connect(EX, &QPushButton::clicked, this, [this] { program_.EXClick(); });
-    connect(LOAD, &QPushButton::clicked, this, [this] { program_.LOADClick(); });
-    connect(SAVE, &QPushButton::clicked, this, [this] { program_.SAVEClick(); });
-    connect(SAAS, &QPushButton::clicked, this, [this] { program_.SAASClick(); });
+    connect(UP, &QPushButton::clicked, this, [this] { program_.SendFromOperator(); });
+    connect(EX, &QPushButton::clicked, this, [this] { program_.RequestExit(); });
+    connect(LOAD, &QPushButton::clicked, this, [this] { LoadChosenStation(); });
+    connect(SAVE, &QPushButton::clicked, this, [this] { program_.SaveStation(); });
+    connect(SAAS, &QPushButton::clicked, this, [this] { SaveStationAs(); });
     const std::pair<const char*, QPushButton*> shortcuts[] = {
         {"Ctrl+O", LOAD}, {"Ctrl+S", SAVE}, {"Ctrl+Shift+S", SAAS}, {"Ctrl+Q", EX}};
     for (const auto& [key, button] : shortcuts) {
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, button,
                 &QPushButton::click);
     }
-    connect(DPBR, &QPushButton::clicked, this,
-            [this] { ChooseFeedFile(PSFILE, &RdsParameterSet::PSFILE); });
-    connect(RTBR, &QPushButton::clicked, this,
-            [this] { ChooseFeedFile(RTFILE, &RdsParameterSet::RTFILE); });
+    connect(DPBR, &QPushButton::clicked, this, [this] { ChooseFeedFile("DPSSF"); });
+    connect(RTBR, &QPushButton::clicked, this, [this] { ChooseFeedFile("RTSF"); });
     connect(REGRDS, &QPushButton::clicked, this, [this] { REGRDSClick(); });
     connect(Label8, &QLabel::linkActivated, this, [this] { Label8Click(); });
 }
 
+// Each box edits the station field of its key, through the program's door.
 void TForm1::ConnectTexts() {
-    RdsParameterSet& set = program_.Set();
-    auto station = [this](QLineEdit* box, auto write) {
-        connect(box, &QLineEdit::textEdited, this,
-                [write](const QString& text) { write(ToStationText(text)); });
+    auto station = [this](QLineEdit* box, const std::string& key) {
+        connect(box, &QLineEdit::textEdited, this, [this, key](const QString& text) {
+            program_.ApplyField(key, ToStationText(text));
+        });
     };
-    station(PS, [&set](const std::string& bytes) { set.PS = bytes; });
-    station(PI, [&set](const std::string& bytes) { set.PI = bytes; });
+    station(PS, "PS");
+    station(PI, "PI");
     for (std::size_t i = 0; i < AF.size(); ++i) {
-        station(AF[i], [&set, i](const std::string& bytes) { set.AF[i] = bytes; });
+        station(AF[i], "AF" + std::to_string(i + 1));
     }
     for (std::size_t k = 0; k < DPS.size(); ++k) {
-        station(DPS[k], [&set, k](const std::string& bytes) { set.DPS[k] = bytes; });
+        station(DPS[k], "DPS" + std::to_string(k + 1));
     }
-    station(RTs[0], [&set](const std::string& bytes) { set.RT = bytes; });
-    station(RTs[1], [&set](const std::string& bytes) { set.RT2 = bytes; });
-    station(RTs[2], [&set](const std::string& bytes) { set.RT3 = bytes; });
-    station(RTs[3], [&set](const std::string& bytes) { set.RT4 = bytes; });
-    station(EFCHAR, [&set](const std::string& bytes) { set.EFCHAR = bytes; });
-    connect(EFCHAR, &QLineEdit::editingFinished, this, [this] { program_.EFCHARExit(); });
-    connect(RTFILE, &QLineEdit::textEdited, this,
-            [&set](const QString& text) { set.RTFILE = ToFileName(text); });
-    connect(PSFILE, &QLineEdit::textEdited, this,
-            [&set](const QString& text) { set.PSFILE = ToFileName(text); });
+    const char* radiotexts[] = {"RT", "RT2", "RT3", "RT4"};
+    for (std::size_t i = 0; i < RTs.size(); ++i) {
+        station(RTs[i], radiotexts[i]);
+    }
+    station(EFCHAR, "EFCHAR");
+    connect(EFCHAR, &QLineEdit::editingFinished, this,
+            [this] { program_.RestoreEffectCharacter(); });
+    auto fileName = [this](QLineEdit* box, const std::string& key) {
+        connect(box, &QLineEdit::textEdited, this,
+                [this, key](const QString& text) { program_.ApplyField(key, ToFileName(text)); });
+    };
+    fileName(RTFILE, "RTSF");
+    fileName(PSFILE, "DPSSF");
 }
 
 void TForm1::ConnectChoices() {
-    RdsParameterSet& set = program_.Set();
-    auto pick = [this](QComboBox* list, int RdsParameterSet::*field) {
+    auto pick = [this](QComboBox* list, const std::string& key) {
         connect(list, &QComboBox::activated, this,
-                [this, field](int index) { program_.Set().*field = index; });
+                [this, key](int index) { program_.ApplyField(key, std::to_string(index)); });
     };
-    pick(PTY, &RdsParameterSet::PTY);
-    pick(MS, &RdsParameterSet::MS);
-    pick(TP, &RdsParameterSet::TP);
-    pick(TA, &RdsParameterSet::TA);
-    connect(DI, &QListWidget::itemChanged, this, [this, &set](QListWidgetItem* item) {
-        if (!refreshing_) {
-            set.DI[static_cast<std::size_t>(DI->row(item))] = item->checkState() == Qt::Checked;
+    pick(PTY, "PTY");
+    pick(MS, "MS");
+    pick(TP, "TP");
+    pick(TA, "TA");
+    connect(DI, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
+        if (refreshing_) {
+            return;
         }
+        DecoderId di{};
+        for (int row = 0; row < DI->count(); ++row) {
+            di[static_cast<std::size_t>(row)] = DI->item(row)->checkState() == Qt::Checked;
+        }
+        program_.ApplyField("DI", DecoderIdText(di));
     });
-    auto tick = [this](QCheckBox* box, bool RdsParameterSet::*field,
-                       void (ControlProgram::*handler)()) {
-        connect(box, &QCheckBox::clicked, this, [this, field, handler](bool on) {
-            program_.Set().*field = on;
-            if (handler) {
-                (program_.*handler)();
+    auto tick = [this](QCheckBox* box, const std::string& key) {
+        connect(box, &QCheckBox::clicked, this,
+                [this, key](bool on) { program_.ApplyField(key, on ? "1" : "0"); });
+    };
+    tick(ENDPS, "DPSE");
+    tick(PSFF, "DPSFF");
+    tick(RTFF, "RTFF");
+    tick(RTSA, "RTSA");
+    tick(UPCHPS, "DPSSC");
+    tick(DPSA, "DPSSA");
+    tick(DPSC, "DPSEF");
+    tick(ABSW, "RTUSAB");
+    tick(UPCH, "RTSC");
+    tick(AUTBSW, "MBS");
+    tick(EXAL, "EXIT");
+    connect(SEND, &QCheckBox::clicked, this, [this](bool on) { program_.SetSendAfterLoad(on); });
+    connect(AUTOSAVE, &QCheckBox::clicked, this, [this](bool on) { program_.SetAutoSave(on); });
+    connect(HIPRI, &QCheckBox::clicked, this, [this](bool on) { program_.SetHighPriority(on); });
+    connect(ALONTOP, &QCheckBox::clicked, this, [this](bool on) { program_.SetAlwaysOnTop(on); });
+    auto slider = [this](QSlider* bar, const std::string& key) {
+        connect(bar, &QSlider::valueChanged, this, [this, key](int value) {
+            if (!refreshing_) {
+                program_.ApplyField(key, std::to_string(value));
             }
         });
     };
-    tick(ENDPS, &RdsParameterSet::ENDPS, &ControlProgram::ENDPSClick);
-    tick(PSFF, &RdsParameterSet::PSFF, &ControlProgram::PSFFClick);
-    tick(RTFF, &RdsParameterSet::RTFF, &ControlProgram::RTFFClick);
-    tick(RTSA, &RdsParameterSet::RTSA, &ControlProgram::RTSAClick);
-    tick(ALONTOP, &RdsParameterSet::ALONTOP, &ControlProgram::ALONTOPClick);
-    tick(HIPRI, &RdsParameterSet::HIPRI, &ControlProgram::HIPRIClick);
-    tick(UPCHPS, &RdsParameterSet::UPCHPS, nullptr);
-    tick(DPSA, &RdsParameterSet::DPSA, nullptr);
-    tick(DPSC, &RdsParameterSet::DPSC, nullptr);
-    tick(ABSW, &RdsParameterSet::ABSW, nullptr);
-    tick(UPCH, &RdsParameterSet::UPCH, nullptr);
-    tick(AUTBSW, &RdsParameterSet::AUTBSW, nullptr);
-    tick(SEND, &RdsParameterSet::SEND, nullptr);
-    tick(EXAL, &RdsParameterSet::EXAL, nullptr);
-    tick(AUTOSAVE, &RdsParameterSet::AUTOSAVE, nullptr);
-    connect(TrackBar1, &QSlider::valueChanged, this, [this, &set](int value) {
-        if (!refreshing_) {
-            set.DPSP = value;
-            program_.TrackBar1Change();
-        }
-    });
-    connect(TrackBar2, &QSlider::valueChanged, this, [this, &set](int value) {
-        if (!refreshing_) {
-            set.RTSAT = value;
-            program_.TrackBar2Change();
-        }
-    });
+    slider(TrackBar1, "DPSP");
+    slider(TrackBar2, "RTSAT");
     for (std::size_t i = 0; i < SRT.size(); ++i) {
         connect(SRT[i], &QRadioButton::clicked, this,
-                [&set, i] { set.SELRT = static_cast<int>(i) + 1; });
+                [this, i] { program_.ApplyField("SELRT", std::to_string(i + 1)); });
     }
-    connect(STB1, &QRadioButton::clicked, this, [&set] { set.STB = 1; });
-    connect(STB2, &QRadioButton::clicked, this, [&set] { set.STB = 2; });
-    connect(SHOWB1, &QRadioButton::clicked, this, [this] { program_.ShowLastSent(1); });
-    connect(SHOWB2, &QRadioButton::clicked, this, [this] { program_.ShowLastSent(2); });
-    auto port = [this](QRadioButton* button, int value) {
-        connect(button, &QRadioButton::clicked, this, [this, value] {
-            program_.Set().PORT = value;
-            program_.PORTClick();
-            ShowPortInUse();
-        });
-    };
-    port(PORT1, 0);
-    port(PORT2, 1);
-}
-
-void TForm1::ConnectTimers() {
-    connect(Timer1, &QTimer::timeout, this, [this] { program_.Timer1Timer(); });
-    connect(Timer2, &QTimer::timeout, this, [this] { program_.Timer2Timer(); });
+    connect(STB1, &QRadioButton::clicked, this, [this] { program_.ApplyField("STB", "1"); });
+    connect(STB2, &QRadioButton::clicked, this, [this] { program_.ApplyField("STB", "0"); });
+    connect(SHOWB1, &QRadioButton::clicked, this, [this] { ShowLastSent(1); });
+    connect(SHOWB2, &QRadioButton::clicked, this, [this] { ShowLastSent(2); });
+    connect(PORT1, &QRadioButton::clicked, this, [this] { program_.ChoosePort(0); });
+    connect(PORT2, &QRadioButton::clicked, this, [this] { program_.ChoosePort(1); });
 }
 
 void TForm1::RefreshFromSet() {

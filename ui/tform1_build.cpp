@@ -91,12 +91,9 @@ void TForm1::BuildWindow() {
     BuildSettingsPage();
     BuildHelpPage();
     SetTabOrders();
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(3000);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName("Timer2");
-    Timer2->setInterval(300000);
+    // The program made its two timers through the window's loop.
+    Timer1 = findChild<QTimer*>("Timer1");
+    Timer2 = findChild<QTimer*>("Timer2");
 }
 
 void TForm1::BuildBottomStrip() {

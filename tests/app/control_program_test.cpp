@@ -10,12 +10,14 @@
 #include "app/control_program.h"
 #include "app/settings_file.h"
 #include "base/file_io.h"
+#include "base/overloaded.h"
 #include "base/text_lines.h"
 #include "link/encoder_simulator.h"
 #include "platform/process_priority.h"
 #include "platform/program_dir.h"
 #include "stations/station_file.h"
 #include "tests/support/fake_link_timing.h"
+#include "tests/support/manual_host.h"
 #include "tests/support/temp_dir.h"
 
 namespace vaxo {
@@ -23,6 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::FakeLinkTiming;
+using test::ManualHost;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -30,45 +33,32 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::Not;
 
-class FakeProgramFrontEnd : public ProgramFrontEnd {
-  public:
-    void SendStarted() override {}
-    void SetProgress(int) override {}
-    void HandlePendingEvents() override {}
-    void SendFailed() override { events.push_back("Error"); }
-    void SendFinished() override { events.push_back("sent"); }
-    void ShowLastSent(const LastSentRecord&) override {}
-    void RequestExit() override { events.push_back("exit"); }
-    void LoadDefaultLanguage() override { events.push_back("language"); }
-    void ShowHelp() override { events.push_back("help"); }
-    void ShowErrorMessage(const std::string& text) override { errors.push_back(text); }
-    void SetCaption(const std::string& text) override { caption = text; }
-    void ApplyAlwaysOnTop(bool on) override {
-        if (on) {
-            events.push_back("on top");
-        }
+// What the program told its listeners, as short words.
+struct Heard {
+    void Note(const ProgramEvent& event) {
+        std::visit(
+            Overloaded{
+                [this](const ErrorReported& e) { errors.push_back(e.text); },
+                [this](const TitleChanged& t) { title = t.title; },
+                [this](const PriorityRefused&) { ++priorityRefusals; },
+                [this](const SendStarted& s) { events.push_back("send " + s.reason); },
+                [this](const SendFinished& f) { events.push_back(f.problem ? "failed" : "sent"); },
+                [this](const HandOverTaken&) { events.push_back("restored"); },
+                [this](const ExitRequested&) { events.push_back("exit"); },
+                [this](const FieldsChanged& f) {
+                    changes.push_back(f);
+                    alwaysOnTopTold += std::count(f.keys.begin(), f.keys.end(), "ALONTOP");
+                },
+                [](const auto&) {},
+            },
+            event);
     }
-    void HighPriorityRefused(const std::string&) override { ++priorityRefusals; }
-    void ClearDecoderIdFocus() override { events.push_back("di focus cleared"); }
-    void FollowDerivedState(const DerivedState&) override {}
-    void StartSwitchingTimer(int intervalMs) override {
-        events.push_back("timer2 " + std::to_string(intervalMs));
-    }
-    void StopSwitchingTimer() override { events.push_back("timer2 stop"); }
-    std::optional<std::string> ChooseStationToLoad() override { return toLoad; }
-    std::optional<std::string> ChooseStationToSave(const std::string& proposal) override {
-        proposals.push_back(proposal);
-        return toSave;
-    }
-    void RestoreFromHandOver() override { events.push_back("restored"); }
-
     std::vector<std::string> events;
     std::vector<std::string> errors;
-    std::vector<std::string> proposals;
-    std::string caption;
-    std::optional<std::string> toLoad;
-    std::optional<std::string> toSave;
+    std::vector<FieldsChanged> changes;
+    std::string title;
     int priorityRefusals = 0;
+    long alwaysOnTopTold = 0;
 };
 
 class ControlProgramTest : public ::testing::Test {
@@ -89,15 +79,26 @@ class ControlProgramTest : public ::testing::Test {
         return programDir_ / name;
     }
 
-    std::unique_ptr<ControlProgram> Start(std::vector<std::string> arguments = {}) {
-        auto program = std::make_unique<ControlProgram>(ControlProgram::Environment{
-            frontEnd_, layer_, layer_, timing_,
-            [] {
-                return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
-            },
-            Dir()});
-        program->StartVAXO(arguments);
+    std::unique_ptr<ControlProgram> Make() {
+        auto program = std::make_unique<ControlProgram>(
+            ProgramServices{host_, layer_, layer_, timing_,
+                            [] {
+                                return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
+                            },
+                            Dir()});
+        listening_.push_back(
+            program->Listen([this](const ProgramEvent& event) { heard_.Note(event); }));
         return program;
+    }
+    std::unique_ptr<ControlProgram> Start(std::vector<std::string> arguments = {}) {
+        auto program = Make();
+        program->Start(arguments);
+        Settle(*program);
+        return program;
+    }
+    // Lets the link thread finish what it was given.
+    void Settle(const ControlProgram& program) {
+        ASSERT_TRUE(host_.RunUntil([&] { return program.Sends().Idle(); }));
     }
 
     std::vector<std::string> SettingsOnDisk() const {
@@ -106,7 +107,9 @@ class ControlProgramTest : public ::testing::Test {
 
     TempDir runtime_;
     TempDir programDir_;
-    FakeProgramFrontEnd frontEnd_;
+    ManualHost host_;
+    Heard heard_;
+    std::vector<Subscription> listening_;
     EncoderSimulator encoder_;
     PortLayer layer_{ForwardingPortBackends(encoder_)};
     FakeLinkTiming timing_;
@@ -115,19 +118,20 @@ class ControlProgramTest : public ::testing::Test {
 TEST_F(ControlProgramTest, FirstStartEverShowsTheDesignedDefaultsAndUntitled) {
     auto program = Start();
     ASSERT_TRUE(program->IsFirstInstance());
-    EXPECT_TRUE(frontEnd_.errors.empty());
-    EXPECT_EQ(frontEnd_.events.front(), "language");
-    EXPECT_EQ(frontEnd_.events.back(), "di focus cleared");
-    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - RDS Encoder Solution, version 3.60");
-    program->Timer1Timer();
-    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - untitled.rds");
+    EXPECT_TRUE(heard_.errors.empty());
+    EXPECT_TRUE(program->StartedCompletely());
+    EXPECT_EQ(heard_.title, "VAXO for Windows 3 - RDS Encoder Solution, version 3.60");
+    program->TickLiveText();
+    EXPECT_EQ(heard_.title, "VAXO for Windows 3 - untitled.rds");
     EXPECT_EQ(program->Set().PS, "FM RADIO");
     EXPECT_EQ(program->Set().PI, "FFFF");
     EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
     EXPECT_TRUE(layer_.PortAccessAvailable());
     EXPECT_EQ(encoder_.Writes(), 1) << "the port's lines were set to rest";
+    EXPECT_THAT(host_.timerEvents, Contains("live text 3000"));
+    EXPECT_TRUE(program->Sends().CpuSpeed()) << "calibrated at start";
 
-    EXPECT_TRUE(program->ExitApp());
+    EXPECT_TRUE(program->SaveOnExit());
     std::vector<std::string> expected{"untitled.rds", "", "", "", "0", "0", "0", "0", "0"};
     expected.resize(kSettingsLines);
     EXPECT_EQ(SettingsOnDisk(), expected);
@@ -167,33 +171,33 @@ TEST_F(ControlProgramTest, AutoSaveLeavesAStationItCouldNotReadAlone) {
     settings.resize(kSettingsLines);
     WriteBytes(File("vaxow.dat"), JoinLinesCrLf(settings));
     auto program = Start();
-    ASSERT_EQ(frontEnd_.errors.size(), 1u);
-    EXPECT_EQ(frontEnd_.errors[0], "Cannot open file " + File("damaged.rds"));
-    EXPECT_THAT(frontEnd_.events, Contains("on top")) << "options act as they are read";
-    EXPECT_TRUE(program->ExitApp());
-    EXPECT_EQ(frontEnd_.errors.back(),
+    ASSERT_EQ(heard_.errors.size(), 1u);
+    EXPECT_EQ(heard_.errors[0], "Cannot open file " + File("damaged.rds"));
+    EXPECT_TRUE(program->Set().ALONTOP);
+    EXPECT_GT(heard_.alwaysOnTopTold, 0) << "options act as they are read";
+    EXPECT_TRUE(program->SaveOnExit());
+    EXPECT_EQ(heard_.errors.back(),
               "Auto Save left " + File("damaged.rds") + " alone: it could not be read");
     EXPECT_EQ(ReadBytes(File("damaged.rds")), huge);
     EXPECT_EQ(SettingsOnDisk(), settings) << "the remembered station and every option kept";
-    if (frontEnd_.priorityRefusals == 0) {
+    if (heard_.priorityRefusals == 0) {
 #ifndef _WIN32
         EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), -10);
 #endif
         static_cast<void>(SetHighProcessPriority(false));
     } else {
-        EXPECT_EQ(frontEnd_.priorityRefusals, 1) << "told once, although applied twice";
+        EXPECT_EQ(heard_.priorityRefusals, 1) << "told once, although applied twice";
     }
 }
 
 TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRememberedFile) {
     WriteBytes(File("remembered.rds"), "CLEAR\r\nPS=FIRST\r\n");
     auto program = Start({File("remembered.rds")});
-    program->Set().AUTOSAVE = true;
+    program->SetAutoSave(true);
     WriteBytes(File("update.rds"), "RT=Only a radiotext\r\n");
-    frontEnd_.toLoad = File("update.rds");
-    program->LOADClick();
+    program->LoadStation(File("update.rds"));
     EXPECT_EQ(program->Set().RT, "Only a radiotext");
-    EXPECT_TRUE(program->ExitApp());
+    EXPECT_TRUE(program->SaveOnExit());
     EXPECT_EQ(ReadBytes(File("update.rds")), StationFileText(program->Set()));
     EXPECT_EQ(SettingsOnDisk().at(0), File("remembered.rds"));
     EXPECT_EQ(SettingsOnDisk().at(6), "1");
@@ -201,82 +205,180 @@ TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRemembe
 
 TEST_F(ControlProgramTest, SaveAsProposesThePsLoweredInAToZOnly) {
     auto program = Start();
-    program->Set().PS = "Rock FM";
-    program->SAASClick();
-    program->Set().PS = "\xC4RGER";
-    program->SAASClick();
-    program->Set().PS = "24/7 FM";
-    program->SAASClick();
-    EXPECT_THAT(frontEnd_.proposals, ElementsAre("rock fm", "\xC4rger", "24-7 fm"));
-    frontEnd_.toSave = File("saved as.rds");
-    program->SAASClick();
+    std::vector<std::string> proposals;
+    for (const char* ps : {"Rock FM", "\xC4RGER", "24/7 FM"}) {
+        program->ApplyField("PS", ps);
+        proposals.push_back(program->SaveAsProposal());
+    }
+    EXPECT_THAT(proposals, ElementsAre("rock fm", "\xC4rger", "24-7 fm"));
+    program->SaveStationAs(File("saved as.rds"));
     EXPECT_EQ(program->Set().RememberedFile, File("saved as.rds"));
     EXPECT_EQ(ReadBytes(File("saved as.rds")), StationFileText(program->Set()));
 }
 
 TEST_F(ControlProgramTest, AFailingSaveAsLeavesEveryNameAsItWas) {
     auto program = Start();
-    program->Timer1Timer();
-    frontEnd_.toSave = File("24/7 fm.rds");
-    program->SAASClick();
-    ASSERT_EQ(frontEnd_.errors.size(), 1u);
-    EXPECT_EQ(frontEnd_.errors[0], "Cannot create file " + File("24/7 fm.rds"));
+    program->TickLiveText();
+    program->SaveStationAs(File("24/7 fm.rds"));
+    ASSERT_EQ(heard_.errors.size(), 1u);
+    EXPECT_EQ(heard_.errors[0], "Cannot create file " + File("24/7 fm.rds"));
     EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
     EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
-    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - untitled.rds");
+    EXPECT_EQ(heard_.title, "VAXO for Windows 3 - untitled.rds");
 }
 
-TEST_F(ControlProgramTest, CaptionShowsTheFileNamePartFullyLowered) {
+TEST_F(ControlProgramTest, TitleShowsTheFileNamePartFullyLowered) {
     auto program = Start();
-    program->Timer1Timer();
-    program->Set().StationFileName = "C:\\Stations\\Radio1.RDS";
-    program->ShowFileName();
-    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - radio1.rds");
-    program->Set().StationFileName = "/home/op/\xC5\xBDIV\xC4\x9A.RDS";  // ŽIVĚ.RDS
-    program->ShowFileName();
-    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - \xC5\xBEiv\xC4\x9B.rds");
+    program->TickLiveText();
+    program->LoadStation("C:\\Stations\\Radio1.RDS");
+    EXPECT_EQ(heard_.title, "VAXO for Windows 3 - radio1.rds");
+    program->LoadStation("/home/op/\xC5\xBDIV\xC4\x9A.RDS");  // ŽIVĚ.RDS
+    EXPECT_EQ(heard_.title, "VAXO for Windows 3 - \xC5\xBEiv\xC4\x9B.rds");
 }
 
 TEST_F(ControlProgramTest, UnreadableSettingsStopStartUpBeforeTheStationAndThePort) {
     std::filesystem::create_directory(File("vaxow.dat"));
     WriteBytes(File("station.rds"), "PS=NOT READ\r\n");
     auto program = Start({File("station.rds")});
-    ASSERT_EQ(frontEnd_.errors.size(), 1u);
-    EXPECT_EQ(frontEnd_.errors.front(), "Cannot open file " + File("vaxow.dat"));
+    ASSERT_EQ(heard_.errors.size(), 1u);
+    EXPECT_EQ(heard_.errors.front(), "Cannot open file " + File("vaxow.dat"));
     EXPECT_EQ(program->Set().PS, "FM RADIO");
     EXPECT_EQ(program->Set().RememberedFile, "");
     EXPECT_EQ(encoder_.Writes(), 0) << "the port was not prepared";
-    EXPECT_THAT(frontEnd_.events, Not(Contains("di focus cleared")));
+    EXPECT_FALSE(program->StartedCompletely());
 }
 
 TEST_F(ControlProgramTest, FailedAutoSaveAtExitSkipsTheSettingsFile) {
     auto program = Start();
-    program->Set().AUTOSAVE = true;
-    program->Set().StationFileName = File("missing-folder/station.rds");
-    EXPECT_FALSE(program->ExitApp());
-    ASSERT_EQ(frontEnd_.errors.size(), 1u);
+    program->SetAutoSave(true);
+    program->SaveStationAs(File("missing-folder/station.rds"));
+    heard_.errors.clear();
+    program->LoadStation(File("missing-folder/station.rds"));
+    EXPECT_FALSE(program->SaveOnExit());
+    ASSERT_EQ(heard_.errors.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
 }
 
-TEST_F(ControlProgramTest, CancelledLoadChangesNothingButTheCaption) {
+TEST_F(ControlProgramTest, CancelledDialogChangesNothingButTheTitle) {
     auto program = Start();
-    program->Timer1Timer();
-    frontEnd_.caption.clear();
-    program->LOADClick();
+    program->TickLiveText();
+    heard_.title.clear();
+    program->StationDialogCancelled();
     EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
-    EXPECT_EQ(frontEnd_.caption, "VAXO for Windows 3 - untitled.rds");
+    EXPECT_EQ(heard_.title, "VAXO for Windows 3 - untitled.rds");
 }
 
 TEST_F(ControlProgramTest, SendAfterLoadAndExitAfterSendHappenAtTheFirstTick) {
     WriteBytes(File("go.rds"), "CLEAR\r\nSEND=1\r\nEXIT=1\r\n");
     auto program = Start({File("go.rds")});
     EXPECT_TRUE(program->Set().SendPending);
-    EXPECT_THAT(frontEnd_.events, Not(Contains("sent"))) << "start-up itself does not send";
-    program->Timer1Timer();
-    EXPECT_THAT(frontEnd_.events, Contains("sent"));
-    EXPECT_EQ(frontEnd_.events.back(), "sent");
-    EXPECT_THAT(frontEnd_.events, Contains("exit"));
+    EXPECT_THAT(heard_.events, Not(Contains("sent"))) << "start-up itself does not send";
+    program->TickLiveText();
+    Settle(*program);
+    EXPECT_THAT(heard_.events, Contains("send send after load"));
+    EXPECT_EQ(heard_.events.back(), "exit");
     EXPECT_FALSE(program->Set().SendPending);
+    program->TickLiveText();
+    Settle(*program);
+    EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 1) << "once";
+}
+
+TEST_F(ControlProgramTest, TheOperatorsSendIsIgnoredWithinTwoSecondsAndWhileOneRuns) {
+    auto program = Make();
+    program->Start({});
+    program->SendFromOperator();
+    EXPECT_THAT(heard_.events, Not(Contains("send operator"))) << "within two seconds of start";
+    Settle(*program);
+    timing_.Advance(2s);
+    program->SendFromOperator();
+    program->SendFromOperator();
+    Settle(*program);
+    EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 1)
+        << "a click while one runs is no second send";
+    timing_.Advance(1900ms);
+    program->SendFromOperator();
+    Settle(*program);
+    EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 1);
+    timing_.Advance(100ms);
+    program->SendFromOperator();
+    Settle(*program);
+    EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 2);
+}
+
+TEST_F(ControlProgramTest, SwitchingAlwaysSendsAndTogglesAbOnlyForANewText) {
+    auto program = Start();
+    static_cast<void>(program->ApplyFields("RTUSAB=1\nRT=one\nRT2=two", FieldPolicy{}));
+    program->SwitchRadiotext();
+    Settle(*program);
+    EXPECT_EQ(program->Set().SELRT, 2);
+    EXPECT_EQ(program->Set().TextAbFlag, 1);
+    static_cast<void>(program->ApplyFields("RT=\nRT3=\nRT4=", FieldPolicy{}));
+    program->SwitchRadiotext();
+    Settle(*program);
+    EXPECT_EQ(program->Set().SELRT, 2) << "four advances came back to the only text";
+    EXPECT_EQ(program->Set().TextAbFlag, 1) << "the same text: no toggle";
+    EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 2);
+}
+
+TEST_F(ControlProgramTest, TheDoorAnswersEachLineAndAppliesTheValidOnes) {
+    auto program = Start();
+    heard_.changes.clear();
+    const FieldChanges changes = program->ApplyFields(
+        "PS=NEW FM\nPTY=45\nXYZ=1\nRTSF=/etc/passwd\nRTSA=1\nRTSAT=2",
+        FieldPolicy{.strict = true, .feedFilesAndExit = false}, "text 192.0.2.7:4000");
+    std::vector<FieldVerdict> verdicts;
+    for (const auto& outcome : changes.outcomes) {
+        verdicts.push_back(outcome.verdict);
+    }
+    EXPECT_THAT(verdicts, ElementsAre(FieldVerdict::Accepted, FieldVerdict::InvalidValue,
+                                      FieldVerdict::UnknownKey, FieldVerdict::NotAllowed,
+                                      FieldVerdict::Accepted, FieldVerdict::Accepted));
+    EXPECT_EQ(changes.outcomes[1].reason, "PTY takes a number from 0 to 31");
+    EXPECT_EQ(program->Set().PS, "NEW FM");
+    EXPECT_EQ(program->Set().PTY, 0) << "refused: nothing changed";
+    EXPECT_EQ(program->Set().RTFILE, "rt.txt");
+    ASSERT_EQ(heard_.changes.size(), 1u);
+    EXPECT_THAT(heard_.changes[0].keys, ElementsAre("PS", "RTSAT", "RTSA"));
+    EXPECT_EQ(heard_.changes[0].origin, "text 192.0.2.7:4000");
+    EXPECT_TRUE(program->Derived().switching) << "derived state follows";
+    EXPECT_THAT(host_.timerEvents, Contains("radiotext switching 120000"));
+}
+
+TEST_F(ControlProgramTest, SwitchingTimerRestartsOnlyWhenSwitchedOnOrRetimedWhileRunning) {
+    auto program = Start();
+    host_.timerEvents.clear();
+    program->ApplyField("RTSAT", "7");
+    EXPECT_THAT(host_.timerEvents, ElementsAre()) << "a stopped timer is not started";
+    program->ApplyField("RTSA", "1");
+    program->ApplyField("RTSA", "1");
+    program->ApplyField("RTSAT", "7");
+    EXPECT_THAT(host_.timerEvents, ElementsAre("radiotext switching 420000"))
+        << "switching on again or the same interval does not restart";
+    program->ApplyField("RTSAT", "8");
+    program->ApplyField("RTSA", "0");
+    EXPECT_THAT(host_.timerEvents,
+                ElementsAre("radiotext switching 420000", "radiotext switching 480000",
+                            "radiotext switching stop"));
+    WriteBytes(File("switching.rds"), "CLEAR\r\nRTSA=1\r\nRTSAT=2\r\n");
+    program->LoadStation(File("switching.rds"));
+    EXPECT_EQ(host_.timerEvents.back(), "radiotext switching 120000")
+        << "a load follows the same rule";
+}
+
+TEST_F(ControlProgramTest, ALiveTextChangeDuringASendGoesOutInOneMore) {
+    WriteBytes(File("rt.txt"), "first");
+    std::filesystem::last_write_time(File("rt.txt"),
+                                     std::filesystem::file_time_type::clock::now() - 10s);
+    auto program = Start();
+    program->ApplyField("RTFF", "1");
+    timing_.Advance(3s);
+    program->SendFromOperator();
+    ASSERT_TRUE(program->Sends().Running());
+    program->TickLiveText();  // the file's text, while the operator's send runs
+    EXPECT_TRUE(program->Sends().Waiting());
+    Settle(*program);
+    EXPECT_THAT(heard_.events, ElementsAre("send operator", "sent", "send radiotext file", "sent"));
+    EXPECT_EQ(program->Set().LastSent[0][1], "RT=first");
 }
 
 #ifndef _WIN32  // Windows: a later process hands over in the platform's tests
@@ -295,63 +397,40 @@ TEST_F(ControlProgramTest, HandOverFromALaterStartLoadsTheFile) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     ASSERT_EQ(WEXITSTATUS(status), 0);
-    program->CheckHandOver();
+    program->TakeHandOver();
     EXPECT_EQ(program->Set().PS, "HANDED");
     EXPECT_EQ(program->Set().StationFileName, name) << "the quotes are stripped";
     EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
-    EXPECT_THAT(frontEnd_.events, Contains("restored"));
+    EXPECT_THAT(heard_.events, Contains("restored"));
 }
 #endif
 
 TEST_F(ControlProgramTest, SecondStartEndsWithoutTouchingPortOrSettings) {
     auto first = Start();
-    FakeProgramFrontEnd secondFrontEnd;
     EncoderSimulator secondEncoder;
     PortLayer secondLayer{ForwardingPortBackends(secondEncoder)};
+    ManualHost secondHost;
     ControlProgram second(
-        {secondFrontEnd, secondLayer, secondLayer, timing_, [] { return ImageClock{}; }, Dir()});
-    second.StartVAXO({"x.rds"});
+        {secondHost, secondLayer, secondLayer, timing_, [] { return ImageClock{}; }, Dir()});
+    Heard secondHeard;
+    const Subscription listening =
+        second.Listen([&](const ProgramEvent& event) { secondHeard.Note(event); });
+    second.Start({"x.rds"});
     EXPECT_FALSE(second.IsFirstInstance());
-    EXPECT_THAT(secondFrontEnd.events, ElementsAre("language", "exit"));
+    EXPECT_THAT(secondHeard.events, ElementsAre("exit"));
     EXPECT_FALSE(secondLayer.PortAccessAvailable());
-    EXPECT_TRUE(second.ExitApp()) << "a later start saves nothing, so nothing fails";
-    second.EndProcess();
+    EXPECT_TRUE(second.SaveOnExit()) << "a later start saves nothing, so nothing fails";
+    second.ReleasePort();
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
-    first->CheckHandOver();
+    first->TakeHandOver();
     EXPECT_EQ(first->Set().StationFileName, std::filesystem::absolute("x.rds").string());
-}
-
-TEST_F(ControlProgramTest, SwitchingTimerRestartsOnlyWhenSwitchedOnOrRetimedWhileRunning) {
-    auto program = Start();
-    RdsParameterSet& set = program->Set();
-    frontEnd_.events.clear();
-    set.RTSAT = 7;
-    program->TrackBar2Change();
-    EXPECT_THAT(frontEnd_.events, ElementsAre()) << "a stopped timer is not started";
-    set.RTSA = true;
-    program->RTSAClick();
-    program->RTSAClick();
-    program->TrackBar2Change();
-    EXPECT_THAT(frontEnd_.events, ElementsAre("timer2 420000"))
-        << "switching on again or the same interval does not restart";
-    set.RTSAT = 8;
-    program->TrackBar2Change();
-    set.RTSA = false;
-    program->RTSAClick();
-    EXPECT_THAT(frontEnd_.events, ElementsAre("timer2 420000", "timer2 480000", "timer2 stop"));
-    WriteBytes(File("switching.rds"), "CLEAR\r\nRTSA=1\r\nRTSAT=2\r\n");
-    frontEnd_.toLoad = File("switching.rds");
-    program->LOADClick();
-    EXPECT_EQ(frontEnd_.events.back(), "timer2 120000") << "a load follows the same rule";
 }
 
 TEST_F(ControlProgramTest, MultipleArgumentsHandedOverNameNoFile) {
     auto program = Start();
-    program->OpenHandedOverFile("a.rds \"b c.rds\"");
+    program->LoadStation("a.rds \"b c.rds\"");
     EXPECT_EQ(program->Set().StationFileName, "a.rds \"b c.rds\"");
-    program->OpenHandedOverFile("\"quoted name.rds\"");
-    EXPECT_EQ(program->Set().StationFileName, "quoted name.rds");
-    EXPECT_TRUE(frontEnd_.errors.empty());
+    EXPECT_TRUE(heard_.errors.empty());
 }
 
 }  // namespace

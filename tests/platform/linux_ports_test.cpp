@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "link/encoder_simulator.h"
-#include "link/send_operation.h"
+#include "link/image_transfer.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/fake_parport_system.h"
 
@@ -37,26 +37,26 @@ struct Rig {
     Rig(std::vector<Port> ports, std::uint32_t encoderBase, bool rawIo)
         : encoder(EncoderScenario::Healthy, encoderBase),
           system(new FakeParportSystem(std::move(ports), encoder, rawIo)),
-          layer(LinuxPortBackends(std::unique_ptr<ParportSystem>(system))),
-          link(set, layer, timing, frontEnd, [] {
-              return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
-          }) {}
+          layer(LinuxPortBackends(std::unique_ptr<ParportSystem>(system))) {}
 
     bool Send() {
-        link.PORTClick();
         layer.PortLayerStartup();
         layer.SetDirectAccess(true);
-        layer.PortWriteByte(link.PortBase(), 0);
-        return link.UploadRDS();
+        layer.PortWriteByte(kLpt1Base, 0);
+        EncodedFields fields;
+        BuildEncoderImage(set, ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields,
+                          job.image);
+        result = TransferImage(layer, timing, job, [](int) {});
+        return !result.problem;
     }
 
     RdsParameterSet set;
     FakeLinkTiming timing;
-    SendFrontEnd frontEnd;
     EncoderSimulator encoder;
     FakeParportSystem* system;  // owned by the layer
     PortLayer layer;
-    EncoderLink link;
+    SendJob job;
+    TransferResult result;
 };
 
 TEST(LinuxPorts, TheChosenPortIsDrivenAtItsOwnBaseThroughPpdevOrDirectly) {
@@ -78,11 +78,10 @@ TEST(LinuxPorts, TheChosenPortIsDrivenAtItsOwnBaseThroughPpdevOrDirectly) {
          }) {
         Rig rig({Port{{0, c.cardBase}, true, true, c.otherDriver}}, c.cardBase, c.rawIo);
         rig.set.RT = "On the card";
-        ASSERT_TRUE(rig.Send()) << c.description << ": "
-                                << DescribeLinkProblem(rig.link.LastProblem());
+        ASSERT_TRUE(rig.Send()) << c.description << ": " << DescribeLinkProblem(rig.result.problem);
         EXPECT_EQ(rig.encoder.PagesWritten(), 4 + 13) << c.description;
         EXPECT_EQ(rig.encoder.MalformedTransactions(), 0);
-        EXPECT_EQ(rig.link.PortInUseNow().description, c.description);
+        EXPECT_EQ(rig.result.port.description, c.description);
         if (c.rawIo) {
             EXPECT_EQ(rig.system->permittedFrom, c.cardBase) << "never at an assumed address";
             EXPECT_EQ(rig.system->ppdevWrites, 0);
@@ -96,7 +95,7 @@ TEST(LinuxPorts, AnUnknownBaseStaysOnPpdevEvenWhereInstructionsAreAllowed) {
     Rig rig({Port{{0, std::nullopt}}}, kLpt1Base, true);
     ASSERT_TRUE(rig.Send());
     EXPECT_EQ(rig.system->directWrites, 0);
-    EXPECT_EQ(rig.link.PortInUseNow().description, "/dev/parport0 (base address unknown), ppdev");
+    EXPECT_EQ(rig.result.port.description, "/dev/parport0 (base address unknown), ppdev");
 }
 
 TEST(LinuxPorts, EachWayOfNotGettingThePortHasItsReasonAndNoWait) {
@@ -119,8 +118,8 @@ TEST(LinuxPorts, EachWayOfNotGettingThePortHasItsReasonAndNoWait) {
          }) {
         Rig rig(c.ports, kLpt1Base, true);
         EXPECT_FALSE(rig.Send()) << c.reason;
-        EXPECT_EQ(rig.link.LastProblem().fault, c.fault);
-        EXPECT_EQ(DescribeLinkProblem(rig.link.LastProblem()), c.reason);
+        EXPECT_EQ(rig.result.problem.fault, c.fault);
+        EXPECT_EQ(DescribeLinkProblem(rig.result.problem), c.reason);
         EXPECT_LT(rig.timing.Elapsed(), std::chrono::milliseconds(1)) << "no calibration, no wait";
         EXPECT_EQ(rig.system->OpenDescriptors(), 0) << "nothing left open";
     }

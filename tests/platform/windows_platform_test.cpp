@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "link/send_operation.h"
+#include "link/image_transfer.h"
 #include "platform/ddkint.h"
 #include "platform/file_type_registration.h"
 #include "platform/port_layer.h"
@@ -13,14 +13,12 @@
 #include "platform/program_dir.h"
 #include "platform/tell_tail.h"
 #include "tests/support/fake_link_timing.h"
-#include "tests/support/recording_front_end.h"
 #include "tests/support/temp_dir.h"
 
 namespace vaxo {
 namespace {
 
 using test::FakeLinkTiming;
-using test::RecordingFrontEnd;
 using ::testing::HasSubstr;
 
 TEST(WindowsPorts, WithoutTheDriverThereIsNoAccessAndASendFailsAtTheFirstWait) {
@@ -34,12 +32,9 @@ TEST(WindowsPorts, WithoutTheDriverThereIsNoAccessAndASendFailsAtTheFirstWait) {
     layer.PortWriteByte(kLpt1Base, 0x60);
     EXPECT_EQ(layer.PortReadByte(kLpt1Base + 1), 0) << "reads give 0";
 
-    RdsParameterSet set;
     FakeLinkTiming timing;
-    RecordingFrontEnd frontEnd;
-    EncoderLink link(set, layer, timing, frontEnd, [] { return ImageClock{}; });
-    EXPECT_FALSE(link.UploadRDS());
-    EXPECT_EQ(link.LastProblem().fault, LinkFault::EncoderStuckLow);
+    const TransferResult sent = TransferImage(layer, timing, SendJob{}, [](int) {});
+    EXPECT_EQ(sent.problem.fault, LinkFault::EncoderStuckLow);
     EXPECT_GE(timing.Elapsed(), std::chrono::seconds(5)) << "the first wait timed out";
     EXPECT_LT(timing.Elapsed(), std::chrono::seconds(8));
     layer.PortLayerShutdown();

@@ -121,15 +121,6 @@ TEST(RdsParameterSet, DecoderIdTextPutsDynamicPtyFirst) {
     EXPECT_EQ(DecoderIdText({false, true, true, false}), "0110");
 }
 
-TEST(RdsParameterSet, ListenersHearEveryNotification) {
-    RdsParameterSet set;
-    int heard = 0;
-    set.OnChange([&] { ++heard; });
-    set.OnChange([&] { heard += 10; });
-    set.NotifyChanged();
-    EXPECT_EQ(heard, 11);
-}
-
 TEST(ProgrammeTypes, ListRunsFromNoneToAlarm) {
     EXPECT_EQ(kProgrammeTypeNames.front(), "(None)");
     EXPECT_EQ(kProgrammeTypeNames[10], "Pop M");

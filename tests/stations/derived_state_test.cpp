@@ -5,53 +5,47 @@
 namespace vaxo {
 namespace {
 
-TEST(DerivedState, RepeatLabelShowsTheRepeatTimeInWholeSeconds) {
+TEST(DerivedState, RepeatStepIsAPeriodInWholeSeconds) {
+    const std::pair<int, int> cases[] = {{7, 22}, {9, 28}, {13, 39}, {14, 42}, {65, 184}};
     RdsParameterSet set;
-    DerivedState state;
-    const std::pair<int, const char*> cases[] = {
-        {7, "22 s"}, {9, "28 s"}, {13, "39 s"}, {14, "42 s"}, {65, "184 s"}};
-    for (const auto& [step, label] : cases) {
+    for (const auto& [step, seconds] : cases) {
         set.DPSP = step;
-        state.TrackBar1Change(set);
-        EXPECT_EQ(state.repeatLabel, label);
+        EXPECT_EQ(DeriveState(set).repeatSeconds, seconds) << step;
     }
 }
 
-TEST(DerivedState, SwitchingPeriodSetsLabelAndInterval) {
+TEST(DerivedState, SwitchingFollowsItsOptionAndPeriod) {
     RdsParameterSet set;
-    DerivedState state;
+    EXPECT_FALSE(DeriveState(set).switching);
+    set.RTSA = true;
     set.RTSAT = 30;
-    state.TrackBar2Change(set);
-    EXPECT_EQ(state.switchLabel, "30 min");
-    EXPECT_EQ(state.timer2IntervalMs, 1800000);
+    EXPECT_TRUE(DeriveState(set).switching);
+    EXPECT_EQ(DeriveState(set).switchingMinutes, 30);
+    EXPECT_EQ(DeriveState(set).switchingInterval, std::chrono::minutes(30));
 }
 
-TEST(DerivedState, FeedsLockTheFieldsTheyWrite) {
+TEST(DerivedState, FeedsTakeTheFieldsTheyWrite) {
     RdsParameterSet set;
-    DerivedState state;
     set.RTFF = true;
-    state.RTFFClick(set);
-    EXPECT_TRUE(state.rtLocked);
+    EXPECT_TRUE(DeriveState(set).radiotextFed);
     set.PSFF = true;
-    state.PSFFClick(set);
-    EXPECT_TRUE(state.dpsLocked);
-    EXPECT_FALSE(state.psFileLocked) << "the file name stays free until dynamic PS is on";
+    EXPECT_TRUE(DeriveState(set).dpsFed);
+    EXPECT_FALSE(DeriveState(set).dpsFileInUse)
+        << "the file name stays free until dynamic PS is on";
     set.ENDPS = true;
-    state.ENDPSClick(set);
-    EXPECT_TRUE(state.psFileLocked);
+    EXPECT_TRUE(DeriveState(set).dpsFileInUse);
     set.PSFF = false;
-    state.PSFFClick(set);
-    EXPECT_FALSE(state.dpsLocked);
-    EXPECT_FALSE(state.psFileLocked);
+    EXPECT_FALSE(DeriveState(set).dpsFed);
+    EXPECT_FALSE(DeriveState(set).dpsFileInUse);
 }
 
 TEST(EffectCharacter, LeavingItEmptyPutsTheStarBack) {
     RdsParameterSet set;
     set.EFCHAR = "";
-    EFCHARExit(set);
+    RestoreEffectCharacter(set);
     EXPECT_EQ(set.EFCHAR, "*");
     set.EFCHAR = "#";
-    EFCHARExit(set);
+    RestoreEffectCharacter(set);
     EXPECT_EQ(set.EFCHAR, "#");
 }
 

@@ -15,10 +15,14 @@ using test::TempDir;
 using test::WriteBytes;
 using ::testing::ElementsAre;
 
-// The feeds over a folder of text files, with a send that only counts.
+// The feeds over a folder of text files; a tick that asks for a send counts.
 struct Feeds {
     Feeds() { set.ProgramDir = dir.path().string() + "/"; }
-    void Tick() { feeds.Timer1Timer(); }
+    void Tick() {
+        const FeedTick tick = ReadFeeds(set);
+        reports = tick.reports;
+        sends += tick.sendFor ? 1 : 0;
+    }
     // A file its writer finished a while ago.
     void Write(const std::string& name, const std::string& text) {
         WriteBytes(dir / name, text);
@@ -29,16 +33,7 @@ struct Feeds {
     TempDir dir;
     RdsParameterSet set;
     int sends = 0;
-    bool sendSucceeds = true;
-    std::vector<std::string> sentRadiotexts;
-    LiveTextFeeds feeds{set,
-                        [this] {
-                            ++sends;
-                            set.SendPending = false;
-                            sentRadiotexts.push_back(set.ActualRT());
-                            return sendSucceeds;
-                        },
-                        [] { return std::chrono::steady_clock::now(); }};
+    std::vector<FeedReport> reports;
 };
 
 TEST(LiveTextFeeds, ChangedRadiotextFileIsSentOnce) {
@@ -120,14 +115,16 @@ TEST(LiveTextFeeds, DynamicPsFeedNeedsDynamicPsOn) {
     EXPECT_THAT(f.set.DPS, ElementsAre("#RADIO##", "", "", "", "", "", "", ""));
 }
 
-TEST(LiveTextFeeds, FailedSendIsNotRetried) {
+TEST(LiveTextFeeds, ARecordedTextIsNotSentAgainWhateverTheSendGave) {
     Feeds f;
     f.set.RTFF = true;
-    f.sendSucceeds = false;
     f.Write("rt.txt", "text");
     f.Tick();
     f.Tick();
     EXPECT_EQ(f.sends, 1);
+    ASSERT_EQ(f.reports.size(), 1u);
+    EXPECT_EQ(f.reports[0].text, "text");
+    EXPECT_EQ(std::filesystem::path(f.reports[0].file).filename(), "rt.txt");
 }
 
 TEST(LiveTextFeeds, MissingSourceSendsOnceWithAnEmptyRecordAndKeepsTheText) {
@@ -168,61 +165,25 @@ TEST(LiveTextFeeds, UnreadableSourceCannotTriggerButIsRecordedEmpty) {
 #endif
 }
 
-TEST(LiveTextFeeds, PendingSendFromAStationFileGoesOutAtTheNextTick) {
-    Feeds f;
-    f.set.SendPending = true;
-    f.Tick();
-    EXPECT_EQ(f.sends, 1);
-    f.Tick();
-    EXPECT_EQ(f.sends, 1);
-
-    Feeds g;
-    g.set.RTFF = true;
-    g.set.SendPending = true;
-    g.Write("rt.txt", "both");
-    g.Tick();
-    EXPECT_EQ(g.sends, 1) << "a tick never sends twice";
-}
-
-TEST(LiveTextFeeds, SwitchingSkipsEmptyRadiotextsAndAlwaysSends) {
+TEST(LiveTextFeeds, SwitchingSkipsEmptyRadiotexts) {
     Feeds f;
     f.set.RT = "one";
     f.set.RT3 = "three";
-    f.feeds.Timer2Timer();
+    AdvanceRadiotext(f.set);
     EXPECT_EQ(f.set.SELRT, 3);
-    f.feeds.Timer2Timer();
+    AdvanceRadiotext(f.set);
     EXPECT_EQ(f.set.SELRT, 1);
-    EXPECT_THAT(f.sentRadiotexts, ElementsAre("three", "one"));
 
     Feeds empty;
     empty.set.SELRT = 2;
-    empty.feeds.Timer2Timer();
+    AdvanceRadiotext(empty.set);
     EXPECT_EQ(empty.set.SELRT, 2) << "four advances come back";
-    EXPECT_EQ(empty.sends, 1);
 
     Feeds none;
     none.set.SELRT = 0;
     none.set.RT = "x";
-    none.feeds.Timer2Timer();
+    AdvanceRadiotext(none.set);
     EXPECT_EQ(none.set.SELRT, 0);
-    EXPECT_EQ(none.sends, 1);
-}
-
-TEST(LiveTextFeeds, SwitchingTogglesAbOnlyWhenTheTextChanges) {
-    Feeds f;
-    f.set.ABSW = true;
-    f.set.RT = "one";
-    f.set.RT2 = "two";
-    f.set.LastSentRT = "one";
-    f.feeds.Timer2Timer();
-    EXPECT_EQ(f.set.TextAbFlag, 1);
-    Feeds single;
-    single.set.ABSW = true;
-    single.set.RT = "only";
-    single.set.LastSentRT = "only";
-    single.feeds.Timer2Timer();
-    EXPECT_EQ(single.set.SELRT, 1);
-    EXPECT_EQ(single.set.TextAbFlag, 0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ namespace {
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
+using ::testing::ElementsAre;
 
 RdsParameterSet Loaded(std::string_view text, RdsParameterSet set = {}) {
     ApplyStationText(set, text);
@@ -271,11 +272,8 @@ TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
     TempDir dir;
     RdsParameterSet set;
     set.StationFileName = dir / "missing.rds";
-    int notified = 0;
-    set.OnChange([&] { ++notified; });
-    LoadStationFile(set);
+    EXPECT_TRUE(LoadStationFile(set).changed.empty());
     EXPECT_EQ(set.PS, "FM RADIO") << "a missing file changes nothing";
-    EXPECT_EQ(notified, 0);
 
     set.PS = "SAVED";
     SaveStationFile(set);
@@ -283,11 +281,9 @@ TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
 
     RdsParameterSet other;
     other.StationFileName = set.StationFileName;
-    other.OnChange([&] { ++notified; });
-    LoadStationFile(other);
+    EXPECT_THAT(LoadStationFile(other).changed, ElementsAre("PS")) << "only PS differs";
     EXPECT_EQ(other.PS, "SAVED");
     EXPECT_EQ(other.RememberedFile, set.StationFileName);
-    EXPECT_EQ(notified, 1);
 }
 
 TEST(StationFiles, UnreadableFileChangesNothingAndReportsItsName) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 
 #include "base/link_timing.h"
 
@@ -9,6 +10,7 @@ namespace vaxo::test {
 
 // Virtual time for the encoder link: every clock reading, pause and countdown
 // advances it, so time-outs of seconds pass in microseconds of real time.
+// The link's thread and the loop's read it at once.
 class FakeLinkTiming : public LinkTiming {
   public:
     // A countdown turn costs this much virtual time; 350,001 turns take 10 ms,
@@ -16,10 +18,12 @@ class FakeLinkTiming : public LinkTiming {
     double nanosecondsPerTurn = 10'000'000.0 / 350'001.0;
 
     MonotonicTime Now() override {
+        const std::lock_guard lock(mutex_);
         elapsed_ += std::chrono::microseconds(1);  // a clock reading takes time too
         return start_ + elapsed_;
     }
     int SecondOfMinute() override {
+        const std::lock_guard lock(mutex_);
         elapsed_ += std::chrono::microseconds(1);
         return static_cast<int>(
             (wallOffsetSeconds_ +
@@ -27,21 +31,36 @@ class FakeLinkTiming : public LinkTiming {
             60);
     }
     void Sleep(std::chrono::milliseconds pause) override {
+        const std::lock_guard lock(mutex_);
         elapsed_ += pause;
         slept_ += pause;
     }
     void Countdown(std::uint32_t iterations) override {
+        const std::lock_guard lock(mutex_);
         turns_ += iterations;
         elapsed_ +=
             std::chrono::nanoseconds(static_cast<long long>(iterations * nanosecondsPerTurn));
     }
 
-    void Advance(std::chrono::nanoseconds by) { elapsed_ += by; }
-    std::chrono::nanoseconds Elapsed() const { return elapsed_; }
-    std::chrono::milliseconds Slept() const { return slept_; }
-    unsigned long long Turns() const { return turns_; }
+    void Advance(std::chrono::nanoseconds by) {
+        const std::lock_guard lock(mutex_);
+        elapsed_ += by;
+    }
+    std::chrono::nanoseconds Elapsed() const {
+        const std::lock_guard lock(mutex_);
+        return elapsed_;
+    }
+    std::chrono::milliseconds Slept() const {
+        const std::lock_guard lock(mutex_);
+        return slept_;
+    }
+    unsigned long long Turns() const {
+        const std::lock_guard lock(mutex_);
+        return turns_;
+    }
 
   private:
+    mutable std::mutex mutex_;
     MonotonicTime start_ = std::chrono::steady_clock::now();
     std::chrono::nanoseconds elapsed_{0};
     std::chrono::milliseconds slept_{0};

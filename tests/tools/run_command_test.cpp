@@ -186,6 +186,22 @@ TEST_F(RunCommandTest, OddFeedsAndAHangUpLoseNothing) {
     EXPECT_THAT(ReadBytes(dir_ / "st.rds"), HasSubstr("\r\nRT=Power cut\r\n"));
 }
 
+// The first tick's send waits for an encoder that never answers; a stop
+// abandons it and the saves still happen, at once.
+TEST_F(RunCommandTest, AStopDuringASendToADeadEncoderEndsAtOnceWithItsSaves) {
+    WriteBytes(dir_ / "st.rds", "CLEAR\r\nSEND=1\r\nPS=NO ANSWER\r\n");
+    const std::string log = dir_ / "log.txt";
+    Process run({program_, "run", "--simulate=stuck-high", "st.rds"}, dir_.path(), log,
+                dir_ / "err.txt");
+    std::this_thread::sleep_for(5s);  // the tick at 3 s started it; its wait lasts 5 s or more
+    const auto stopping = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    EXPECT_EQ(run.Wait(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 5s);
+    EXPECT_THAT(ReadBytes(log), Not(HasSubstr(" ok "))) << "nothing was confirmed";
+    EXPECT_EQ(SplitLines(ReadBytes(dir_ / "vaxow.dat")).size(), 65u);
+}
+
 TEST_F(RunCommandTest, SaysWhatItDoesAndWhyItCannot) {
     Process quiet({program_, "run", "--simulate", "new.rds"}, dir_.path(), "/dev/null",
                   dir_ / "err.txt");

@@ -269,7 +269,7 @@ class TForm1Test : public QObject {
         QList<int> progress;
         connect(form_->ProgressBar1, &QProgressBar::valueChanged, [&](int v) { progress << v; });
         Click(form_->UP);
-        QCOMPARE(progress, (QList<int>{10, 20, 50, 100, 0}));
+        QTRY_COMPARE(progress, (QList<int>{10, 20, 50, 100, 0}));
         QVERIFY(form_->SENT->toPlainText().startsWith("PS=FM RADIO\nRT=\nDPS1="));
         QCOMPARE(form_->SENT->toPlainText().split('\n').size(), 28);
         QVERIFY(!form_->Label11->isVisible());
@@ -280,7 +280,7 @@ class TForm1Test : public QObject {
         timing_->Advance(3s);
         Click(form_->PORT2);  // nothing answers on LPT2
         Click(form_->UP);
-        QVERIFY(form_->Label11->isVisible());
+        QTRY_VERIFY(form_->Label11->isVisible());
         QVERIFY(!form_->ProgressBar1->isVisible());
         QCOMPARE(form_->Label11->geometry(), form_->ProgressBar1->geometry());
         QCOMPARE(form_->Label11->text(), QString("Error"));
@@ -290,25 +290,48 @@ class TForm1Test : public QObject {
         Click(form_->UP);
         QVERIFY(!form_->Label11->isVisible());
         QVERIFY(form_->ProgressBar1->isVisible());
+        QTRY_VERIFY(form_->Program().Sends().Idle());
+    }
+
+    // The encoder does not answer: while the send waits the window paints
+    // and takes no edits of what is being sent.
+    void theWindowAnswersButTakesNoEditsWhileASendWaits() {
+        encoder_ = std::make_unique<vaxo::EncoderSimulator>(vaxo::EncoderScenario::StuckHigh);
+        layer_ = std::make_unique<vaxo::PortLayer>(vaxo::ForwardingPortBackends(*encoder_));
+        Open();
+        timing_->Advance(3s);
+        Click(form_->UP);
+        QTRY_COMPARE(form_->ProgressBar1->value(), 50);
+        QTest::keyClicks(form_->PS, "X");
+        QCOMPARE(form_->PS->text(), QString("FM RADIO"));
+        QVERIFY(form_->grab().width() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Label11->isVisible(), 20000);
+        QCOMPARE(form_->Label11->toolTip(),
+                 QString("the encoder did not answer: status line stuck high"));
+        form_->PS->selectAll();
+        QTest::keyClicks(form_->PS, "NEW");
+        QCOMPARE(form_->Program().Set().PS, "NEW");
     }
 
     void secondClickWithinTwoSecondsIsIgnored() {
         Open();
         timing_->Advance(3s);
         Click(form_->UP);
+        QTRY_VERIFY(form_->Program().Sends().Idle());
         const long writes = encoder_->Writes();
         Click(form_->UP);
+        QTRY_VERIFY(form_->Program().Sends().Idle());
         QCOMPARE(encoder_->Writes(), writes);
         timing_->Advance(2s);
         Click(form_->UP);
-        QVERIFY(encoder_->Writes() > writes);
+        QTRY_VERIFY(encoder_->Writes() > writes);
     }
 
     void loadAndSaveAsGoThroughTheDialogs() {
         Open();
         WriteFile(File("jazz.rds"), "CLEAR\r\nPS=JAZZ FM\r\nRTFF=1\r\nDPSP=7\r\n");
         dialogs_.toLoad = File("jazz.rds");
-        form_->Program().Timer1Timer();  // the start-up banner gives way to the file name
+        form_->Program().TickLiveText();  // the start-up banner gives way to the file name
         Click(form_->LOAD);
         QCOMPARE(form_->PS->text(), QString("JAZZ FM"));
         QCOMPARE(form_->DPSP->text(), QString("22 s"));
@@ -371,8 +394,7 @@ class TForm1Test : public QObject {
 
     void saveAsNeverProposesAPathAndAnyFileMeansAnyFile() {
         Open();
-        form_->PS->setText("24/7 FM");
-        form_->Program().Set().PS = "24/7 FM";
+        form_->Program().ApplyField("PS", "24/7 FM");
         Click(form_->SAAS);
         QCOMPARE(dialogs_.proposals, QStringList{"24-7 fm"});
         const QString filter = vaxo::ui::kAnyFileFilter;
@@ -413,12 +435,12 @@ class TForm1Test : public QObject {
 
     void failuresAndThePortInUseExplainThemselves() {
         Open();
-        QCOMPARE(form_->PORTINFO->toolTip(), QString("/dev/parport0 at 0x378, ppdev"));
+        QTRY_COMPARE(form_->PORTINFO->toolTip(), QString("/dev/parport0 at 0x378, ppdev"));
         timing_->Advance(3s);
         Click(form_->PORT2);
-        QCOMPARE(form_->PORTINFO->toolTip(), QString("no parallel port found for LPT2"));
+        QTRY_COMPARE(form_->PORTINFO->toolTip(), QString("no parallel port found for LPT2"));
         Click(form_->UP);
-        QVERIFY(form_->Label11->isVisible());
+        QTRY_VERIFY(form_->Label11->isVisible());
         QCOMPARE(form_->Label11->toolTip(), QString("no parallel port found for LPT2"));
     }
 

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+#include "platform/port_io.h"
+#include "record/rds_parameter_set.h"
+#include "stations/derived_state.h"
+#include "stations/field_changes.h"
+#include "stations/live_text_feeds.h"
+
+namespace vaxo {
+
+// What the program tells whoever listens: the window, the headless log, the
+// network front ends. Every event is delivered on the loop's thread.
+
+// Fields took new values; `origin` names who changed them when it was not
+// the program itself or its operator ("text 192.0.2.7:4000", say).
+struct FieldsChanged {
+    FieldKeys keys;
+    std::string origin = {};
+};
+struct DerivedStateChanged {
+    DerivedState state;
+};
+// The program's title: its name and the station file, or the start-up banner.
+struct TitleChanged {
+    std::string title;
+};
+struct SendStarted {
+    int bank = 1;
+    std::string reason;  // what asked for it
+};
+struct SendProgress {
+    int percent = 0;  // 10, 20, 50, 100
+};
+struct SendFinished {
+    int bank = 1;
+    LinkProblem problem;    // none: the record is the bank's new one
+    LastSentRecord record;  // what the send wrote, or tried to
+    std::string reason;     // what asked for it
+};
+// A live-text source gave something other than on its previous look.
+struct FeedChanged {
+    FeedReport report;
+};
+// The port the chosen one stands for, or why there is none.
+struct PortChanged {
+    std::uint32_t base = kLpt1Base;
+    PortInUse port;
+};
+// An error the operator is to be told about (a file that cannot be read).
+struct ErrorReported {
+    std::string text;
+};
+// "High priority" is wanted but the system does not let the process raise it.
+struct PriorityRefused {
+    std::string why;
+};
+// A later start handed over a station; a minimised window comes back.
+struct HandOverTaken {};
+// The program is to end ("Exit after Send", the operator, a later start).
+struct ExitRequested {};
+
+using ProgramEvent = std::variant<FieldsChanged, DerivedStateChanged, TitleChanged, SendStarted,
+                                  SendProgress, SendFinished, FeedChanged, PortChanged,
+                                  ErrorReported, PriorityRefused, HandOverTaken, ExitRequested>;
+
+}  // namespace vaxo

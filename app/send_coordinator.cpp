@@ -1,0 +1,207 @@
+#include "app/send_coordinator.h"
+
+#include <utility>
+
+#include "link/last_sent_record.h"
+#include "stations/field_changes.h"
+
+namespace vaxo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kCalibrationLife = 10min;
+
+}  // namespace
+
+struct SendCoordinator::Outcome {
+    std::shared_ptr<const RdsParameterSet> sent;  // the set as the send took it
+    std::shared_ptr<const SendJob> job;
+    TransferResult result;
+    std::uint32_t cpuSpeed = kCpuSpeedBase;
+    std::string reason;
+};
+
+SendCoordinator::SendCoordinator(Services services)
+    : s_(std::move(services)), calibrationTimer_(s_.host.MakeTimer("calibration", [this] {
+          calibrationDue_ = true;
+          RecalibrateIfDue();
+      })) {}
+
+SendCoordinator::~SendCoordinator() {
+    Stop();
+}
+
+void SendCoordinator::Stop() {
+    worker_.Stop();
+    calibrationTimer_->Stop();
+}
+
+void SendCoordinator::OnLinkThread(
+    std::function<std::function<void()>(const std::stop_token&)> job) {
+    ++pendingJobs_;
+    std::weak_ptr<bool> alive = alive_;
+    worker_.Post([this, alive, job = std::move(job)](const std::stop_token& stop) {
+        std::function<void()> done = job(stop);
+        s_.host.Post([this, alive, done = std::move(done)] {
+            if (alive.expired()) {
+                return;
+            }
+            --pendingJobs_;
+            if (done) {
+                done();
+            }
+        });
+    });
+}
+
+void SendCoordinator::Request(const std::string& reason) {
+    if (running_) {
+        wanted_ = true;
+        wantedReason_ = reason;
+        return;
+    }
+    if (calibrating_ && cpuSpeed_) {
+        calibrationStop_.request_stop();  // the count in force serves; this one can wait
+    }
+    Start(reason);
+}
+
+// The copy the send writes is taken here; the set may change from now on.
+void SendCoordinator::Start(const std::string& reason) {
+    RdsParameterSet& set = s_.set;
+    running_ = true;
+    set.UpdateTextAb();
+    set.SendPending = false;
+    const int bank = set.STB == 1 ? 1 : 2;
+    s_.events.Emit(SendStarted{bank, reason});
+    s_.events.Emit(SendProgress{10});
+    auto job = std::make_shared<SendJob>();
+    const auto before = FieldValues(set);
+    EncodedFields fields;
+    BuildEncoderImage(set, s_.clock(), fields, job->image);
+    if (FieldKeys tidied = ChangedFields(before, set); !tidied.empty()) {
+        s_.events.Emit(FieldsChanged{std::move(tidied)});
+    }
+    s_.events.Emit(SendProgress{20});
+    job->bank = bank;
+    job->portBase = portBase_;
+    auto outcome = std::make_shared<Outcome>();
+    outcome->sent = std::make_shared<const RdsParameterSet>(set);
+    outcome->job = job;
+    outcome->reason = reason;
+    std::weak_ptr<bool> alive = alive_;
+    OnLinkThread([this, alive, job, outcome](const std::stop_token& stop) {
+        SendJob written = *job;
+        written.cpuSpeed = linkCpuSpeed_;
+        outcome->cpuSpeed = linkCpuSpeed_;
+        outcome->result = TransferImage(
+            s_.port, s_.timing, written,
+            [this, alive](int percent) {
+                s_.host.Post([this, alive, percent] {
+                    if (!alive.expired()) {
+                        s_.events.Emit(SendProgress{percent});
+                    }
+                });
+            },
+            stop);
+        return [this, outcome] { Finish(*outcome); };
+    });
+}
+
+void SendCoordinator::Finish(const Outcome& outcome) {
+    RdsParameterSet& set = s_.set;
+    running_ = false;
+    set.LastSendTime = s_.timing.Now();
+    const TransferResult& result = outcome.result;
+    TellPort(outcome.job->portBase, result.port);
+    lastProblem_ = result.problem;
+    const int bank = outcome.job->bank;
+    const LastSentRecord record =
+        RecordOfSend(*outcome.sent, outcome.job->image, (outcome.cpuSpeed - kCpuSpeedBase) / 3,
+                     result.took.count());
+    if (!result.problem) {
+        set.LastSent[static_cast<std::size_t>(bank - 1)] = record;
+        lastImages_[static_cast<std::size_t>(bank - 1)] = outcome.job->image;
+    }
+    s_.events.Emit(SendFinished{bank, result.problem, record, outcome.reason});
+    if (!result.problem && outcome.sent->EXAL) {
+        s_.events.Emit(ExitRequested{});
+    }
+    if (wanted_) {
+        wanted_ = false;
+        Start(wantedReason_);
+        return;
+    }
+    RecalibrateIfDue();
+}
+
+void SendCoordinator::FollowPortChoice() {
+    portBase_ = s_.set.PORT == 1 ? kLpt2Base : kLpt1Base;
+    const std::uint16_t base = portBase_;
+    OnLinkThread([this, base](const std::stop_token&) {
+        const PortInUse port = s_.port.OpenPort(base);
+        return [this, base, port] { TellPort(base, port); };
+    });
+}
+
+void SendCoordinator::TellPort(std::uint32_t base, const PortInUse& port) {
+    if (base != portBase_) {
+        return;  // the choice has moved on since
+    }
+    port_ = port;
+    const bool same = toldPort_ && toldPort_->first == base &&
+                      toldPort_->second.description == port.description &&
+                      toldPort_->second.problem.fault == port.problem.fault &&
+                      toldPort_->second.problem.subject == port.problem.subject;
+    if (!same) {
+        toldPort_ = std::pair{base, port};
+        s_.events.Emit(PortChanged{base, port});
+    }
+}
+
+void SendCoordinator::PreparePort() {
+    const std::uint16_t base = portBase_;
+    OnLinkThread([this, base](const std::stop_token&) {
+        s_.portLayer.SetDirectAccess(true);
+        s_.port.PortWriteByte(base, 0);
+        return std::function<void()>();
+    });
+}
+
+void SendCoordinator::StartCalibrating() {
+    Calibrate();
+}
+
+void SendCoordinator::Calibrate() {
+    calibrating_ = true;
+    calibrationDue_ = false;
+    calibrationStop_ = std::stop_source();
+    OnLinkThread([this, giveUp = calibrationStop_](const std::stop_token& stop) {
+        std::stop_source own = giveUp;
+        const std::stop_callback ending(stop, [&own] { own.request_stop(); });
+        const std::optional<std::uint32_t> measured = MeasureCpuSpeed(s_.timing, own.get_token());
+        if (measured) {
+            linkCpuSpeed_ = *measured;
+        }
+        return [this, measured] { Calibrated(measured); };
+    });
+}
+
+void SendCoordinator::Calibrated(std::optional<std::uint32_t> cpuSpeed) {
+    calibrating_ = false;
+    if (!cpuSpeed) {
+        calibrationDue_ = true;  // given up for a send: again when nothing waits
+        return;
+    }
+    cpuSpeed_ = cpuSpeed;
+    calibrationTimer_->Start(kCalibrationLife);
+}
+
+void SendCoordinator::RecalibrateIfDue() {
+    if (calibrationDue_ && !running_ && !wanted_ && !calibrating_) {
+        Calibrate();
+    }
+}
+
+}  // namespace vaxo

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/core_host.h"
+#include "app/event_hub.h"
+#include "base/serial_worker.h"
+#include "link/image_transfer.h"
+#include "platform/port_layer.h"
+
+namespace vaxo {
+
+// Runs the sends beside the loop, one at a time, on the link's own thread,
+// which is the only one that touches the port once the program runs.
+//
+// A send writes a copy of what the set held when it started, so the set
+// may change meanwhile; a send asked for while one runs is carried out once
+// the running one has ended, and any number of such requests make one send.
+// The hold's calibration is measured at start-up and again, while nothing
+// waits to be sent, when the one in force is older than ten minutes.
+class SendCoordinator {
+  public:
+    struct Services {
+        CoreHost& host;
+        PortLayer& portLayer;
+        PortIo& port;  // the port layer, or a trace around it
+        LinkTiming& timing;
+        std::function<ImageClock()> clock;
+        EventHub& events;
+        RdsParameterSet& set;
+    };
+
+    explicit SendCoordinator(Services services);
+    SendCoordinator(const SendCoordinator&) = delete;
+    SendCoordinator& operator=(const SendCoordinator&) = delete;
+    ~SendCoordinator();
+
+    // A send of the set as it stands. `reason` says who asked, for the events.
+    void Request(const std::string& reason);
+    bool Running() const { return running_; }
+    bool Waiting() const { return wanted_; }
+    // Nothing runs or waits, on the link thread or the loop's.
+    bool Idle() const { return !running_ && !wanted_ && !calibrating_ && pendingJobs_ == 0; }
+
+    // The port follows the set's choice; it is opened on the link thread and
+    // told as PortChanged.
+    void FollowPortChoice();
+    std::uint16_t PortBase() const { return portBase_; }
+    const PortInUse& Port() const { return port_; }
+    // Direct port access where allowed, and the port's lines at rest.
+    void PreparePort();
+    // The first calibration, and the ten-minute renewal from then on.
+    void StartCalibrating();
+    // The calibration count in force (3·c + 50,000,000), once there is one.
+    std::optional<std::uint32_t> CpuSpeed() const { return cpuSpeed_; }
+
+    // Why the last send failed; none after a success.
+    const LinkProblem& LastProblem() const { return lastProblem_; }
+    // The image the last successful send wrote into bank 1 or 2.
+    const std::optional<EncoderImage>& LastImage(int bank) const {
+        return lastImages_[bank == 2 ? 1 : 0];
+    }
+
+    // Abandons a running send at its next page or poll and ends the link
+    // thread; nothing is sent afterwards.
+    void Stop();
+
+  private:
+    struct Outcome;
+
+    void Start(const std::string& reason);
+    void Finish(const Outcome& outcome);
+    void Calibrate();
+    void Calibrated(std::optional<std::uint32_t> cpuSpeed);
+    void RecalibrateIfDue();
+    void TellPort(std::uint32_t base, const PortInUse& port);
+    // Runs on the link thread; its completion comes back on the loop's.
+    void OnLinkThread(std::function<std::function<void()>(const std::stop_token&)> job);
+
+    Services s_;
+    SerialWorker worker_;
+    std::unique_ptr<LoopTimer> calibrationTimer_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+    bool running_ = false;
+    bool wanted_ = false;
+    std::string wantedReason_;
+    bool calibrating_ = false;
+    bool calibrationDue_ = false;
+    std::stop_source calibrationStop_;
+    int pendingJobs_ = 0;
+    std::optional<std::uint32_t> cpuSpeed_;
+    std::uint16_t portBase_ = kLpt1Base;
+    std::optional<std::pair<std::uint32_t, PortInUse>> toldPort_;
+    PortInUse port_;
+    LinkProblem lastProblem_;
+    std::array<std::optional<EncoderImage>, 2> lastImages_;
+
+    // Touched on the link thread only.
+    std::uint32_t linkCpuSpeed_ = kCpuSpeedBase;
+};
+
+}  // namespace vaxo

@@ -1,0 +1,208 @@
+// Sends beside the loop: the sequence a send shows, the copy it writes, one
+// more send for the changes made while one runs, and the calibration kept
+// out of the way. Real threads on virtual link time.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/send_coordinator.h"
+#include "base/overloaded.h"
+#include "link/encoder_simulator.h"
+#include "stations/field_changes.h"
+#include "tests/support/fake_link_timing.h"
+#include "tests/support/manual_host.h"
+
+namespace vaxo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeLinkTiming;
+using test::ManualHost;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+struct Rig {
+    explicit Rig(EncoderScenario scenario = EncoderScenario::Healthy,
+                 std::uint32_t encoderBase = kLpt1Base)
+        : encoder(scenario, encoderBase), layer(ForwardingPortBackends(encoder, encoderBase)) {
+        layer.PortLayerStartup();
+        listening = events.Listen([this](const ProgramEvent& event) { Note(event); });
+    }
+    ~Rig() { sends.Stop(); }
+
+    void Note(const ProgramEvent& event) {
+        std::visit(Overloaded{
+                       [this](const SendStarted& s) { log.push_back("started " + s.reason); },
+                       [this](const SendProgress& p) { log.push_back(std::to_string(p.percent)); },
+                       [this](const SendFinished& f) {
+                           log.push_back(f.problem ? "failed" : "finished");
+                           finished.push_back(f);
+                       },
+                       [this](const ExitRequested&) { log.push_back("exit"); },
+                       [](const auto&) {},
+                   },
+                   event);
+    }
+    bool Settle() {
+        return host.RunUntil([this] { return sends.Idle(); });
+    }
+    void Change(std::string_view lines) {
+        static_cast<void>(ApplyFieldLines(set, lines, FieldPolicy{}));
+    }
+    // The radiotext in bank 1's memory: blocks 3 and 4 of each 2A group.
+    std::string OnAirRadiotext() const {
+        std::vector<BitElement> bits;
+        for (std::uint8_t byte : encoder.Memory(1)) {
+            for (int bit = 7; bit >= 0; --bit) {
+                bits.push_back(static_cast<BitElement>((byte >> bit) & 1));
+            }
+        }
+        std::string text;
+        for (std::size_t group = 0; group < 16; ++group) {
+            for (std::size_t at : {52u, 60u, 78u, 86u}) {
+                text += static_cast<char>(GetBits(bits, 104 * group + at, 8));
+            }
+        }
+        return text;
+    }
+
+    ManualHost host;
+    EventHub events;
+    RdsParameterSet set;
+    FakeLinkTiming timing;
+    EncoderSimulator encoder;
+    PortLayer layer;
+    std::vector<std::string> log;
+    std::vector<SendFinished> finished;
+    Subscription listening;
+    SendCoordinator sends{{host, layer, encoder, timing,
+                           [] {
+                               return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
+                           },
+                           events, set}};
+};
+
+TEST(Sends, ShowTenTwentyFiftyHundredAndKeepTheRecord) {
+    Rig rig;
+    rig.set.EXAL = true;
+    rig.set.SendPending = true;
+    rig.sends.Request("operator");
+    EXPECT_TRUE(rig.sends.Running());
+    EXPECT_FALSE(rig.set.SendPending) << "cleared when the send starts";
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_THAT(rig.log,
+                ElementsAre("started operator", "10", "20", "50", "100", "finished", "exit"));
+    EXPECT_EQ(rig.set.LastSent[0][0], "PS=FM RADIO");
+    ASSERT_TRUE(rig.sends.LastImage(1));
+    EXPECT_FALSE(rig.sends.LastImage(2));
+}
+
+TEST(Sends, AFailureKeepsTheRecordAndDoesNotExit) {
+    Rig rig(EncoderScenario::StuckLow);
+    rig.set.LastSent[0][0] = "PS=EARLIER";
+    rig.set.EXAL = true;
+    rig.sends.Request("operator");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_THAT(rig.log, ElementsAre("started operator", "10", "20", "50", "failed"));
+    EXPECT_EQ(rig.set.LastSent[0][0], "PS=EARLIER");
+    EXPECT_EQ(rig.sends.LastProblem().fault, LinkFault::EncoderStuckLow);
+}
+
+TEST(Sends, TheSecondPortIsAddressedOnceChosen) {
+    Rig rig(EncoderScenario::Healthy, kLpt2Base);
+    rig.sends.Request("operator");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.log.back(), "failed") << "nothing answers on LPT1";
+    rig.set.PORT = 1;
+    rig.sends.FollowPortChoice();
+    rig.sends.Request("operator");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.log.back(), "finished");
+    EXPECT_FALSE(rig.sends.Port().problem);
+}
+
+TEST(Sends, ABFlagTogglesForAChangedRadiotextWithUseAb) {
+    Rig rig;
+    rig.Change("RTUSAB=1\nRT=one");
+    rig.sends.Request("operator");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.set.TextAbFlag, 1);
+    rig.sends.Request("operator");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.set.TextAbFlag, 1) << "unchanged radiotext";
+    EXPECT_EQ(rig.set.LastSent[0][24], "RTAB=1");
+}
+
+// The send writes what the set held when it started; what changes meanwhile
+// goes out in exactly one more send.
+TEST(Sends, AChangeDuringASendLeadsToExactlyOneMore) {
+    Rig rig;
+    rig.Change("RT=first");
+    rig.sends.Request("first");
+    rig.Change("RT=second");
+    rig.sends.Request("change");
+    EXPECT_TRUE(rig.sends.Waiting());
+    ASSERT_TRUE(rig.Settle());
+    ASSERT_EQ(rig.finished.size(), 2u);
+    EXPECT_EQ(rig.finished[0].record[1], "RT=first");
+    EXPECT_EQ(rig.finished[1].record[1], "RT=second");
+    EXPECT_EQ(rig.OnAirRadiotext().substr(0, 6), "second");
+}
+
+TEST(Sends, ABurstOfAHundredChangesEndsInOneOrTwoSendsWithTheLastValues) {
+    Rig rig;
+    for (int i = 0; i < 100; ++i) {
+        rig.Change("RT=text " + std::to_string(i) + "\nPS=PS " + std::to_string(i));
+        rig.sends.Request("burst");
+    }
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_GE(rig.finished.size(), 1u);
+    EXPECT_LE(rig.finished.size(), 2u);
+    EXPECT_EQ(rig.finished.back().record[0], "PS=PS 99");
+    EXPECT_EQ(rig.OnAirRadiotext().substr(0, 7), "text 99");
+}
+
+TEST(Sends, AFailedSendStillLeadsToTheOneThatWaits) {
+    Rig rig(EncoderScenario::NoConfirm);
+    rig.sends.Request("first");
+    rig.Change("PS=LATER");
+    rig.sends.Request("change");
+    ASSERT_TRUE(rig.Settle());
+    ASSERT_EQ(rig.finished.size(), 2u);
+    EXPECT_TRUE(rig.finished[0].problem);
+    EXPECT_EQ(rig.finished[1].record[0], "PS=LATER") << "nothing lost";
+}
+
+TEST(Sends, StoppingAbandonsASendThatWaitsForAnAbsentEncoder) {
+    auto rig = std::make_unique<Rig>(EncoderScenario::StuckHigh);
+    rig->sends.Request("operator");
+    while (std::find(rig->log.begin(), rig->log.end(), "50") == rig->log.end()) {
+        rig->host.RunUntil([&] { return false; }, 10ms);
+    }
+    const auto stopping = std::chrono::steady_clock::now();
+    rig->sends.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
+    EXPECT_THAT(rig->log, Not(Contains("finished")));
+}
+
+TEST(Sends, CalibrationIsMeasuredOnceAndGivesWayToASend) {
+    Rig rig;
+    rig.sends.StartCalibrating();
+    ASSERT_TRUE(rig.Settle());
+    ASSERT_TRUE(rig.sends.CpuSpeed());
+    const auto turns = rig.timing.Turns();
+    rig.sends.Request("operator");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.finished.back().record[26],
+              "CPUSPEED=" + std::to_string((*rig.sends.CpuSpeed() - kCpuSpeedBase) / 3));
+    EXPECT_LT(rig.timing.Turns() - turns, 10'000'000u) << "no calibration within the send";
+
+    rig.host.Fire("calibration");   // ten minutes on: measured again
+    rig.sends.Request("operator");  // a send that comes meanwhile does not wait for it
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(rig.log.back(), "finished");
+    EXPECT_TRUE(rig.sends.CpuSpeed());
+}
+
+}  // namespace
+}  // namespace vaxo

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/core_host.h"
+
+namespace vaxo::test {
+
+// A loop the test turns by hand: posted work waits until the test runs it,
+// and timers only note what the program asks of them (the test fires them).
+class ManualHost : public CoreHost {
+  public:
+    void Post(std::function<void()> task) override {
+        {
+            const std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        posted_.notify_all();
+    }
+
+    std::unique_ptr<LoopTimer> MakeTimer(std::string_view purpose,
+                                         std::function<void()> fire) override {
+        auto timer = std::make_unique<Timer>(*this, std::string(purpose));
+        fires_[std::string(purpose)] = std::move(fire);
+        return timer;
+    }
+
+    // Runs what is posted, on this thread, until `done` holds; false when
+    // that took longer than `limit`.
+    template <typename Done>
+    bool RunUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            RunPending();
+            if (done()) {
+                return true;
+            }
+            std::unique_lock lock(mutex_);
+            if (!posted_.wait_until(lock, deadline, [this] { return !tasks_.empty(); })) {
+                return false;
+            }
+        }
+    }
+
+    void RunPending() {
+        for (;;) {
+            std::function<void()> task;
+            {
+                const std::lock_guard lock(mutex_);
+                if (tasks_.empty()) {
+                    return;
+                }
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();
+        }
+    }
+
+    void Fire(const std::string& purpose) { fires_.at(purpose)(); }
+
+    // "<purpose> <interval ms>" for each start, "<purpose> stop" for each
+    // stop of a running timer.
+    std::vector<std::string> timerEvents;
+
+  private:
+    class Timer : public LoopTimer {
+      public:
+        Timer(ManualHost& host, std::string purpose) : host_(host), purpose_(std::move(purpose)) {}
+        void Start(std::chrono::milliseconds interval) override {
+            running_ = true;
+            host_.timerEvents.push_back(purpose_ + " " + std::to_string(interval.count()));
+        }
+        void Stop() override {
+            if (running_) {
+                host_.timerEvents.push_back(purpose_ + " stop");
+            }
+            running_ = false;
+        }
+
+      private:
+        ManualHost& host_;
+        std::string purpose_;
+        bool running_ = false;
+    };
+
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> tasks_;
+    std::map<std::string, std::function<void()>> fires_;
+};
+
+}  // namespace vaxo::test
