@@ -83,8 +83,9 @@ std::optional<std::pair<V, V>> SplitLine(V line) {
 FieldOutcome ApplyLine(RdsParameterSet& set, V line, const FieldPolicy& policy) {
     const auto split = SplitLine(line);
     if (!split) {
-        return {std::string(line.substr(0, line.find('='))), FieldVerdict::UnknownKey,
-                "not KEY=value"};
+        // What the line began with, short enough to cost no allocation.
+        return {std::string(line.substr(0, std::min<std::size_t>(line.find('='), 15))),
+                FieldVerdict::UnknownKey, "not KEY=value"};
     }
     const auto [key, value] = *split;
     const StationField* field = FindStationField(key);
@@ -101,6 +102,17 @@ FieldOutcome ApplyLine(RdsParameterSet& set, V line, const FieldPolicy& policy) 
     }
     field->read(set, value);
     return {std::string(key)};
+}
+
+void TakeLine(RdsParameterSet& set, V line, const FieldPolicy& policy, bool answered,
+              FieldChanges& changes) {
+    FieldOutcome outcome = ApplyLine(set, line, policy);
+    if (outcome.verdict == FieldVerdict::Accepted && outcome.key == "SEND" && set.SendPending) {
+        changes.sendAsked = true;
+    }
+    if (answered) {
+        changes.outcomes.push_back(std::move(outcome));
+    }
 }
 
 }  // namespace
@@ -183,18 +195,13 @@ FieldKeys ChangedFields(const std::vector<std::string>& before, const RdsParamet
     return changed;
 }
 
-FieldChanges ApplyFieldLines(RdsParameterSet& set, std::string_view text,
-                             const FieldPolicy& policy) {
+FieldChanges ApplyFieldLines(RdsParameterSet& set, std::string_view text, const FieldPolicy& policy,
+                             bool answered) {
     FieldChanges changes;
     const auto before = FieldValues(set);
     ForEachLine(text, [&](V line) {
-        if (line.empty()) {
-            return true;
-        }
-        changes.outcomes.push_back(ApplyLine(set, line, policy));
-        const FieldOutcome& outcome = changes.outcomes.back();
-        if (outcome.verdict == FieldVerdict::Accepted && outcome.key == "SEND" && set.SendPending) {
-            changes.sendAsked = true;
+        if (!line.empty()) {
+            TakeLine(set, line, policy, answered, changes);
         }
         return true;
     });

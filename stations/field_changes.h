@@ -47,9 +47,11 @@ struct FieldChanges {
 };
 
 // Applies KEY=value lines (CR, LF or CR LF between them) in order. A line
-// that is refused changes nothing; the others still apply.
+// that is refused changes nothing; the others still apply. Without
+// `answered` the outcomes are not kept (a station file of any size is read
+// in bounded memory).
 FieldChanges ApplyFieldLines(RdsParameterSet& set, std::string_view text,
-                             const FieldPolicy& policy);
+                             const FieldPolicy& policy, bool answered = true);
 
 // Why the field cannot take the value as it stands, or nothing when it can.
 std::optional<std::string> StrictValueProblem(const StationField& field, std::string_view value,

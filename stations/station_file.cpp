@@ -33,7 +33,7 @@ FieldChanges ApplyStationText(RdsParameterSet& set, std::string_view text) {
         set.ResetStation();
         set.RememberedFile = set.StationFileName;
     }
-    FieldChanges changes = ApplyFieldLines(set, text, FieldPolicy{});
+    FieldChanges changes = ApplyFieldLines(set, text, FieldPolicy{}, false);
     changes.changed = ChangedFields(before, set);
     return changes;
 }
