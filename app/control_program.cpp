@@ -50,7 +50,7 @@ ControlProgram::ControlProgram(ProgramServices services)
     : services_(std::move(services)),
       derived_(DeriveState(set_)),
       sends_({services_.host, services_.portLayer, services_.linkPort, services_.timing,
-              services_.clock, events_, set_}),
+              services_.clock, events_, set_, services_.readBack}),
       liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
       switchingTimer_(
           services_.host.MakeTimer("radiotext switching", [this] { SwitchRadiotext(); })) {}
@@ -290,6 +290,15 @@ void ControlProgram::SaveStationAs(const std::string& path) {
         },
     });
     StationDialogCancelled();
+}
+
+MemoryDump ControlProgram::PreviewMemory() const {
+    RdsParameterSet copy = set_;
+    copy.UpdateTextAb();
+    EncodedFields fields;
+    EncoderImage image;
+    BuildEncoderImage(copy, services_.clock(), fields, image);
+    return WrittenMemory(image);
 }
 
 std::string ControlProgram::SaveAsProposal() const {

@@ -35,6 +35,8 @@ struct ProgramServices {
     std::function<ImageClock()> clock;
     // Where settings and relative names live; found at start-up when empty.
     std::string programDir;
+    // Reads a bank's memory back from an encoder that can (the simulated one).
+    std::function<std::optional<MemoryDump>(int bank)> readBack = {};
 };
 
 // The program, whatever drives it: start-up and exit, the station files,
@@ -125,6 +127,8 @@ class ControlProgram {
     const DerivedState& Derived() const { return derived_; }
     const SendCoordinator& Sends() const { return sends_; }
     const std::string& Title() const { return title_; }
+    // What a send would write now, built from a copy: the set stays as it is.
+    MemoryDump PreviewMemory() const;
     // What each live-text source gave on its last look.
     const std::vector<FeedReport>& FeedReports() const { return feedReports_; }
 

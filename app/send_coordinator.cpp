@@ -18,6 +18,7 @@ struct SendCoordinator::Outcome {
     std::shared_ptr<const RdsParameterSet> sent;  // the set as the send took it
     std::shared_ptr<const SendJob> job;
     TransferResult result;
+    std::optional<MemoryDump> readBack;
     std::uint32_t cpuSpeed = kCpuSpeedBase;
     std::string reason;
 };
@@ -105,6 +106,9 @@ void SendCoordinator::Start(const std::string& reason) {
                 });
             },
             stop);
+        if (!outcome->result.problem && s_.readBack) {
+            outcome->readBack = s_.readBack(written.bank);
+        }
         return [this, outcome] { Finish(*outcome); };
     });
 }
@@ -122,7 +126,10 @@ void SendCoordinator::Finish(const Outcome& outcome) {
                      result.took.count());
     if (!result.problem) {
         set.LastSent[static_cast<std::size_t>(bank - 1)] = record;
-        lastImages_[static_cast<std::size_t>(bank - 1)] = outcome.job->image;
+        const EncoderImage& image = outcome.job->image;
+        lastImages_[static_cast<std::size_t>(bank - 1)] = image;
+        onAir_[static_cast<std::size_t>(bank - 1)] =
+            outcome.readBack ? *outcome.readBack : WrittenMemory(image);
     }
     s_.events.Emit(SendFinished{bank, result.problem, record, outcome.reason});
     if (!result.problem && outcome.sent->EXAL) {

@@ -10,6 +10,7 @@
 #include "app/core_host.h"
 #include "app/event_hub.h"
 #include "base/serial_worker.h"
+#include "encoding/memory_dump.h"
 #include "link/image_transfer.h"
 #include "platform/port_layer.h"
 
@@ -33,6 +34,9 @@ class SendCoordinator {
         std::function<ImageClock()> clock;
         EventHub& events;
         RdsParameterSet& set;
+        // Reads a bank's memory back from an encoder that can (the
+        // simulated one), on the link thread after a successful send.
+        std::function<std::optional<MemoryDump>(int bank)> readBack = {};
     };
 
     explicit SendCoordinator(Services services);
@@ -65,6 +69,9 @@ class SendCoordinator {
     const std::optional<EncoderImage>& LastImage(int bank) const {
         return lastImages_[bank == 2 ? 1 : 0];
     }
+    // What bank 1 or 2 holds since the last successful send: the encoder's
+    // memory read back where it can be, else the bytes the send wrote.
+    const std::optional<MemoryDump>& OnAir(int bank) const { return onAir_[bank == 2 ? 1 : 0]; }
 
     // Abandons a running send at its next page or poll and ends the link
     // thread; nothing is sent afterwards.
@@ -100,6 +107,7 @@ class SendCoordinator {
     PortInUse port_;
     LinkProblem lastProblem_;
     std::array<std::optional<EncoderImage>, 2> lastImages_;
+    std::array<std::optional<MemoryDump>, 2> onAir_;
 
     // Touched on the link thread only.
     std::uint32_t linkCpuSpeed_ = kCpuSpeedBase;

@@ -1,6 +1,8 @@
 #include <benchmark/benchmark.h>
 
 #include "encoding/encoder_image.h"
+#include "encoding/receiver_checks.h"
+#include "encoding/receiver_view.h"
 
 namespace {
 
@@ -35,5 +37,21 @@ void BM_BuildEncoderImage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BuildEncoderImage)->Repetitions(10)->ReportAggregatesOnly(true);
+
+// The same image as a receiver gets it, with the checks.
+void BM_DecodeEncoderMemory(benchmark::State& state) {
+    vaxo::RdsParameterSet set = BusyStation();
+    vaxo::EncodedFields fields;
+    vaxo::EncoderImage image;
+    vaxo::BuildEncoderImage(set, {*vaxo::ParseLocalTime("2026-12-08 23:15:00"), '.'}, fields,
+                            image);
+    const auto area1 = vaxo::AreaBytes(image.PsArea, vaxo::kPsAreaBytes);
+    const auto area2 = vaxo::AreaBytes(image.RtArea, vaxo::kRtAreaBytes);
+    for (auto _ : state) {
+        const vaxo::ReceiverView view = vaxo::DecodeEncoderMemory(area1, area2);
+        benchmark::DoNotOptimize(vaxo::ReceiverWarnings(view));
+    }
+}
+BENCHMARK(BM_DecodeEncoderMemory)->Repetitions(10)->ReportAggregatesOnly(true);
 
 }  // namespace

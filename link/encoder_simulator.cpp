@@ -27,6 +27,13 @@ const std::map<std::string, EncoderScenario>& ScenarioNames() {
 
 }  // namespace
 
+MemoryDump ReadBack(const EncoderSimulator& encoder, int bank) {
+    const std::size_t first = bank == 2 ? 2 : 0;
+    const auto& area1 = encoder.Memory(first);
+    const auto& area2 = encoder.Memory(first + 1);
+    return {{area1.begin(), area1.begin() + 192}, {area2.begin(), area2.begin() + 208}};
+}
+
 std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name) {
     const auto found = ScenarioNames().find(name);
     if (found == ScenarioNames().end()) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "encoding/memory_dump.h"
 #include "platform/port_io.h"
 
 namespace vaxo {
@@ -22,6 +23,11 @@ enum class EncoderScenario {
 };
 
 std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name);
+
+class EncoderSimulator;
+
+// The two areas of bank 1 or 2 as the simulated encoder holds them.
+MemoryDump ReadBack(const EncoderSimulator& encoder, int bank);
 
 // A bit-level model of the encoder on a parallel port: it decodes clock and
 // data from data-register writes (bits 5 and 6, inverted) like a 24Cxx serial

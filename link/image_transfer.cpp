@@ -75,6 +75,14 @@ class Transfer {
 
 }  // namespace
 
+MemoryDump WrittenMemory(const EncoderImage& image) {
+    const auto written = [&](ImageArea area) {
+        const auto elements = Elements(image, area);
+        return AreaBytes(elements, static_cast<std::size_t>(PageCount(area, elements)) * 16);
+    };
+    return {written(ImageArea::Ps), written(ImageArea::Rt)};
+}
+
 TransferResult TransferImage(PortIo& port, LinkTiming& timing, const SendJob& job,
                              const TransferProgress& progress, const std::stop_token& stop) {
     TransferResult result;

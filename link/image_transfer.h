@@ -7,10 +7,15 @@
 
 #include "base/link_timing.h"
 #include "encoding/encoder_image.h"
+#include "encoding/memory_dump.h"
 #include "link/memory_write_protocol.h"
 #include "platform/port_io.h"
 
 namespace vaxo {
+
+// The bytes of the image a send writes: the first area's 4 or 12 pages, the
+// second's 13.
+MemoryDump WrittenMemory(const EncoderImage& image);
 
 // What one send writes, fixed when the send starts: the image and where it goes.
 struct SendJob {

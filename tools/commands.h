@@ -23,6 +23,7 @@ CommandEnvironment SystemEnvironment();
 // Each command returns the process exit code: 0 done, 1 failed, 2 misused.
 int ShowCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ImageCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const CommandEnvironment& environment = SystemEnvironment());
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

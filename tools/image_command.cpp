@@ -2,11 +2,11 @@
 #include <span>
 
 #include "base/file_io.h"
-#include "encoding/checkword.h"
 #include "encoding/encoder_image.h"
+#include "encoding/receiver_view.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
-#include "tools/locale_separator.h"
+#include "tools/image_options.h"
 #include "tools/station_loading.h"
 
 namespace vaxo::ctl {
@@ -26,26 +26,16 @@ std::string HexBytes(std::span<const BitElement> area, std::size_t count) {
     return text;
 }
 
-// Four information words of one group, the form RDS decoders read.
-std::string GroupLine(std::span<const BitElement> group) {
-    std::string line;
-    for (std::size_t block = 0; block < 4; ++block) {
-        if (block) {
-            line += ' ';
-        }
-        line += Hex(GetBits(group, block * kBlockElements, 16), 4);
-    }
-    return line;
-}
-
+// Each group as its four information words, the form RDS decoders read: the
+// four 0A groups of the first area, then the sixteen of the second.
 void PrintGroups(const EncoderImage& image, std::ostream& out) {
-    const std::span<const BitElement> ps(image.PsArea);
-    for (std::size_t g = 0; g < 4; ++g) {
-        out << GroupLine(ps.subspan(g * kGroupElements, kGroupElements)) << '\n';
-    }
-    const std::span<const BitElement> rt(image.RtArea);
-    for (std::size_t g = 0; g < 16; ++g) {
-        out << GroupLine(rt.subspan(g * kGroupElements, kGroupElements)) << '\n';
+    const auto area1 = AreaBytes(image.PsArea, 52);
+    const auto area2 = AreaBytes(image.RtArea, kRtAreaBytes);
+    for (const ReceivedGroup& group : DecodeEncoderMemory(area1, area2).groups) {
+        for (std::size_t block = 0; block < 4; ++block) {
+            out << (block ? " " : "") << Hex(group.words[block], 4);
+        }
+        out << '\n';
     }
 }
 
@@ -61,31 +51,6 @@ void PrintImage(const RdsParameterSet& set, const EncoderImage& image, std::ostr
     out << '\n';
 }
 
-ImageClock ClockFrom(const ParsedOptions& options) {
-    ImageClock clock{LocalNow()};
-    if (const auto at = options.Value("at")) {
-        const auto parsed = ParseLocalTime(*at);
-        if (!parsed) {
-            throw UsageError("--at needs \"YYYY-MM-DD HH:MM:SS\"");
-        }
-        clock.now = *parsed;
-    }
-    const auto separator = options.Value("decimal-separator");
-    if (separator && separator->size() != 1) {
-        throw UsageError("--decimal-separator needs one character");
-    }
-    clock.decimalSeparator = separator ? separator->front() : LocaleDecimalSeparator();
-    return clock;
-}
-
-int AbFlagFrom(const ParsedOptions& options) {
-    const std::string ab = options.Value("ab").value_or("0");
-    if (ab != "0" && ab != "1") {
-        throw UsageError("--ab takes 0 or 1");
-    }
-    return ab == "1" ? 1 : 0;
-}
-
 }  // namespace
 
 int ImageCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -94,7 +59,7 @@ int ImageCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     if (options.Positional().size() != 1) {
         throw UsageError("image needs exactly one station file");
     }
-    const ImageClock clock = ClockFrom(options);
+    const ImageClock clock = ImageClockFrom(options);
     const int abFlag = AbFlagFrom(options);
     try {
         RdsParameterSet set = LoadStationOntoNewSet(options.Positional().front());

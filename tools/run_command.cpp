@@ -57,11 +57,18 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     boost::asio::io_context io;
     AsioHost host(io);
     const char separator = LocaleDecimalSeparator();
-    ControlProgram program({host, layer, trace ? static_cast<PortIo&>(*trace) : layer, *timing,
-                            [separator] {
-                                return ImageClock{LocalNow(), separator};
-                            },
-                            ""});
+    ProgramServices services{host,
+                             layer,
+                             trace ? static_cast<PortIo&>(*trace) : layer,
+                             *timing,
+                             [separator] {
+                                 return ImageClock{LocalNow(), separator};
+                             },
+                             ""};
+    if (simulator) {
+        services.readBack = [&simulator](int bank) { return ReadBack(*simulator, bank); };
+    }
+    ControlProgram program(std::move(services));
     RunLog log(out, err);
     const Subscription listening = program.Listen([&](const ProgramEvent& event) {
         log.Report(event);

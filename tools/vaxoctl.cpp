@@ -29,6 +29,12 @@ const std::map<std::string, CommandEntry>& Commands() {
           "vaxoctl image [--at \"YYYY-MM-DD HH:MM:SS\"] [--ab 0|1] [--decimal-separator C]\n"
           "              [--groups] STATION\n"
           "  print the encoder memory image a send of STATION would write\n"}},
+        {"preview",
+         {vaxo::ctl::PreviewCommand,
+          "vaxoctl preview [--at \"YYYY-MM-DD HH:MM:SS\"] [--ab 0|1] [--decimal-separator C]\n"
+          "                [--json] STATION\n"
+          "vaxoctl preview --image FILE|- [--bank 1|2] [--json]\n"
+          "  what a receiver gets from STATION, or from a memory dump, and the checks\n"}},
         {"send",
          {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::SendCommand(a, o, e); },
           "vaxoctl send [--bank 1|2] [--port lpt1|lpt2] [--simulate[=SCENARIO]] [--trace FILE]\n"

@@ -59,9 +59,12 @@ int main(int argc, char** argv) {
                           arguments);
     form.show();
     QDir().mkpath(output.path());
-    const char* names[] = {"general", "dynamic-ps", "radiotext", "settings", "help"};
+    const char* names[] = {"general", "dynamic-ps", "radiotext", "settings", "help", "on-air"};
     for (int page = 0; page < form.Zalozky->count(); ++page) {
         form.Zalozky->setCurrentIndex(page);
+        if (form.Zalozky->currentWidget() == form.OnAir) {
+            form.OnAir->ONAIRNOW->click();  // nothing was sent: what a send would write
+        }
         QApplication::processEvents();
         const QString path = output.filePath(QString("page-%1.png").arg(names[page]));
         if (!form.grab().save(path)) {

@@ -149,6 +149,25 @@ void TForm1::SendFinished(const vaxo::SendFinished& send) {
     ProgressBar1->setValue(0);
     QApplication::restoreOverrideCursor();
     sending_ = false;
+    ShowOnAir();
+}
+
+// Only while the page is shown: it decodes an image each time.
+void TForm1::ShowOnAir() {
+    if (Zalozky->currentWidget() != OnAir) {
+        return;
+    }
+    switch (OnAir->Shown()) {
+        case OnAirPage::Source::Bank1:
+            OnAir->Show(program_.Sends().OnAir(1));
+            break;
+        case OnAirPage::Source::Bank2:
+            OnAir->Show(program_.Sends().OnAir(2));
+            break;
+        case OnAirPage::Source::Preview:
+            OnAir->Show(program_.PreviewMemory());
+            break;
+    }
 }
 
 void TForm1::ShowPortInUse(const PortInUse& port) {

@@ -22,6 +22,7 @@
 
 #include "app/control_program.h"
 #include "ui/dialogs.h"
+#include "ui/on_air_page.h"
 #include "ui/qt_host.h"
 
 namespace vaxo::ui {
@@ -91,6 +92,8 @@ class TForm1 : public QWidget {
     QLabel* PORTINFO;  // which port the choice stands for, or why there is none
     QPlainTextEdit* SENT;
     QPushButton* REGRDS;
+    // On air
+    OnAirPage* OnAir;
     // Help
     QTextBrowser* HelpBox;
     QGroupBox* ABOUT;
@@ -116,6 +119,7 @@ class TForm1 : public QWidget {
     void ClearDecoderIdFocus();
     void FollowDerivedState(const DerivedState& state);
     void RestoreFromHandOver();
+    void ShowOnAir();
     void LoadChosenStation();
     void SaveStationAs();
     void BuildWindow();

@@ -42,6 +42,14 @@ void TForm1::ConnectControls() {
     connect(DPBR, &QPushButton::clicked, this, [this] { ChooseFeedFile("DPSSF"); });
     connect(RTBR, &QPushButton::clicked, this, [this] { ChooseFeedFile("RTSF"); });
     connect(REGRDS, &QPushButton::clicked, this, [this] { REGRDSClick(); });
+    connect(Zalozky, &QTabWidget::currentChanged, this, [this] { ShowOnAir(); });
+    for (QRadioButton* choice : {OnAir->ONAIRB1, OnAir->ONAIRB2, OnAir->ONAIRNOW}) {
+        connect(choice, &QRadioButton::toggled, this, [this](bool on) {
+            if (on) {
+                ShowOnAir();
+            }
+        });
+    }
     connect(Label8, &QLabel::linkActivated, this, [this] { Label8Click(); });
 }
 

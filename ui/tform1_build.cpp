@@ -84,6 +84,11 @@ void TForm1::BuildWindow() {
     Radiotext = MakePage(Zalozky, "Radiotext", "Radiotext");
     Settings = MakePage(Zalozky, "Settings", "Settings");
     Help = MakePage(Zalozky, "Help", "Help");
+    // What the listener gets, after the five pages of what the operator types.
+    OnAir = new OnAirPage;
+    OnAir->setObjectName("OnAir");
+    Zalozky->addTab(OnAir, "On air");
+    MarkTranslatable(OnAir);
     BuildBottomStrip();
     BuildGeneralPage();
     BuildDynamicPsPage();

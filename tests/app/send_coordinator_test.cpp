@@ -6,6 +6,7 @@
 
 #include "app/send_coordinator.h"
 #include "base/overloaded.h"
+#include "encoding/receiver_view.h"
 #include "link/encoder_simulator.h"
 #include "stations/field_changes.h"
 #include "tests/support/fake_link_timing.h"
@@ -49,21 +50,11 @@ struct Rig {
     void Change(std::string_view lines) {
         static_cast<void>(ApplyFieldLines(set, lines, FieldPolicy{}));
     }
-    // The radiotext in bank 1's memory: blocks 3 and 4 of each 2A group.
+    // The radiotext a receiver gets from bank 1's memory.
     std::string OnAirRadiotext() const {
-        std::vector<BitElement> bits;
-        for (std::uint8_t byte : encoder.Memory(1)) {
-            for (int bit = 7; bit >= 0; --bit) {
-                bits.push_back(static_cast<BitElement>((byte >> bit) & 1));
-            }
-        }
-        std::string text;
-        for (std::size_t group = 0; group < 16; ++group) {
-            for (std::size_t at : {52u, 60u, 78u, 86u}) {
-                text += static_cast<char>(GetBits(bits, 104 * group + at, 8));
-            }
-        }
-        return text;
+        const MemoryDump memory = ReadBack(encoder, 1);
+        const ReceiverView view = DecodeEncoderMemory(memory.area1, memory.area2);
+        return view.rt ? view.rt->bytes : "";
     }
 
     ManualHost host;
@@ -79,7 +70,7 @@ struct Rig {
                            [] {
                                return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
                            },
-                           events, set}};
+                           events, set, [this](int bank) { return ReadBack(encoder, bank); }}};
 };
 
 TEST(Sends, ShowTenTwentyFiftyHundredAndKeepTheRecord) {
@@ -183,6 +174,28 @@ TEST(Sends, StoppingAbandonsASendThatWaitsForAnAbsentEncoder) {
     rig->sends.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
     EXPECT_THAT(rig->log, Not(Contains("finished")));
+}
+
+// What is on air is what the encoder holds, not what the form says: a
+// memory that flipped a bit shows it.
+TEST(Sends, WhatIsOnAirIsReadBackFromTheEncoder) {
+    Rig healthy;
+    healthy.Change("PS=ON AIR\nRT=Read back");
+    healthy.sends.Request("operator");
+    ASSERT_TRUE(healthy.Settle());
+    ASSERT_TRUE(healthy.sends.OnAir(1));
+    EXPECT_FALSE(healthy.sends.OnAir(2));
+    const MemoryDump& memory = *healthy.sends.OnAir(1);
+    const ReceiverView view = DecodeEncoderMemory(memory.area1, memory.area2);
+    EXPECT_EQ(view.ps.bytes, "ON AIR  ");
+    EXPECT_EQ(view.rt->bytes.substr(0, 9), "Read back");
+
+    Rig corrupt(EncoderScenario::Corrupt);
+    corrupt.sends.Request("operator");
+    ASSERT_TRUE(corrupt.Settle());
+    const MemoryDump& held = *corrupt.sends.OnAir(1);
+    EXPECT_FALSE(DecodeEncoderMemory(held.area1, held.area2).AllBlocksIntact());
+    EXPECT_EQ(WrittenMemory(*corrupt.sends.LastImage(1)).area1.size(), 64u) << "the image as sent";
 }
 
 TEST(Sends, CalibrationIsMeasuredOnceAndGivesWayToASend) {

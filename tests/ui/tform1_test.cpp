@@ -327,6 +327,27 @@ class TForm1Test : public QObject {
         QTRY_VERIFY(encoder_->Writes() > writes);
     }
 
+    // The page shows the bytes the bank holds, not the form; the preview
+    // shows what a send would write now.
+    void onAirShowsWhatTheBankHoldsNotTheForm() {
+        Open();
+        timing_->Advance(3s);
+        form_->Zalozky->setCurrentWidget(form_->OnAir);
+        QCOMPARE(form_->OnAir->ONAIRRT->text(),
+                 QString("Nothing sent to this bank since the program started."));
+        Click(form_->UP);
+        QTRY_COMPARE(form_->OnAir->ONAIRPS->text(), QString("FM RADIO"));
+        QCOMPARE(form_->OnAir->ONAIRRT->text(), QString("(no radiotext)"));
+        form_->Program().ApplyField("PS", "NEW PS");
+        QCOMPARE(form_->OnAir->ONAIRPS->text(), QString("FM RADIO"));
+        Click(form_->OnAir->ONAIRNOW);
+        QCOMPARE(form_->OnAir->ONAIRPS->text(), QString("NEW PS  "));
+        QVERIFY(form_->OnAir->ONAIRWARN->toPlainText().contains(
+            "PI FFFF is a new station's value, not this station's own"));
+        Click(form_->OnAir->ONAIRB2);
+        QCOMPARE(form_->OnAir->ONAIRPS->text(), QString());
+    }
+
     void loadAndSaveAsGoThroughTheDialogs() {
         Open();
         WriteFile(File("jazz.rds"), "CLEAR\r\nPS=JAZZ FM\r\nRTFF=1\r\nDPSP=7\r\n");
