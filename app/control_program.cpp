@@ -51,6 +51,7 @@ ControlProgram::ControlProgram(ProgramServices services)
       derived_(DeriveState(set_)),
       sends_({services_.host, services_.portLayer, services_.linkPort, services_.timing,
               services_.clock, events_, set_, services_.readBack}),
+      feedReading_(services_.host, [this](const FeedReads& reads) { Looked(reads); }),
       liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
       switchingTimer_(
           services_.host.MakeTimer("radiotext switching", [this] { SwitchRadiotext(); })) {}
@@ -410,12 +411,24 @@ void ControlProgram::TickLiveText() {
         bannerShown_ = false;
         ShowTitle();
     }
-    const bool dpsFeed = set_.PSFF && set_.ENDPS;
-    if (!set_.RTFF && !dpsFeed && !set_.SendPending) {
+    if (!FollowsRadiotextFile(set_) && !FollowsDynamicPsFile(set_) && !set_.SendPending) {
         return;
     }
+    feedReading_.Look(set_);
+}
+
+// A look at the live-text files came back: their texts into the fields, and
+// a send when they ask for one or a station file did.
+void ControlProgram::Looked(const FeedReads& looked) {
+    FeedReads reads = looked;
+    if (!FollowsRadiotextFile(set_)) {
+        reads.radiotext.reset();  // switched off while it was read
+    }
+    if (!FollowsDynamicPsFile(set_)) {
+        reads.dynamicPs.reset();
+    }
     const auto before = FieldValues(set_);
-    const FeedTick tick = ReadFeeds(set_);
+    const FeedTick tick = ApplyFeedReads(set_, reads);
     TellFeeds(tick.reports);
     Changed(ChangedFields(before, set_), "live text");
     if (tick.sendFor) {

@@ -9,6 +9,7 @@
 
 #include "app/core_host.h"
 #include "app/event_hub.h"
+#include "app/feed_reading.h"
 #include "app/send_coordinator.h"
 #include "base/product.h"
 #include "platform/port_layer.h"
@@ -123,6 +124,9 @@ class ControlProgram {
     void TakeHandOver();
     void RequestExit();
 
+    // Nothing is under way: no send, no look at the live-text files.
+    bool Idle() const { return sends_.Idle() && !feedReading_.Looking(); }
+
     const RdsParameterSet& Set() const { return set_; }
     const DerivedState& Derived() const { return derived_; }
     const SendCoordinator& Sends() const { return sends_; }
@@ -144,6 +148,7 @@ class ControlProgram {
     void Changed(FieldKeys keys, const std::string& origin = "");
     void FollowDerivedState();
     void TellFeeds(const std::vector<FeedReport>& reports);
+    void Looked(const FeedReads& reads);
     void OpenHandedOverFile(const std::string& commandLine);
 
     ProgramServices services_;
@@ -151,6 +156,7 @@ class ControlProgram {
     RdsParameterSet set_;
     DerivedState derived_;
     SendCoordinator sends_;
+    FeedReading feedReading_;
     std::unique_ptr<LoopTimer> liveTextTimer_;
     std::unique_ptr<LoopTimer> switchingTimer_;
     std::unique_ptr<TTellTail> tellTail_;

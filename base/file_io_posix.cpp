@@ -80,7 +80,8 @@ fs::path FolderOf(const fs::path& file) {
 }
 
 // A save holds a lock on its temporary file; one that nobody holds is left
-// from a save that was killed.
+// from a save that was killed. Whatever else bears such a name (a pipe, a
+// link) is no save's and goes without being opened: opening a pipe waits.
 void RemoveLeftovers(const fs::path& folder, const std::string& prefix) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
@@ -92,7 +93,15 @@ void RemoveLeftovers(const fs::path& folder, const std::string& prefix) {
             continue;
         }
         const std::string path = (folder / name).string();
-        Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) {
+            continue;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            ::unlink(path.c_str());
+            continue;
+        }
+        Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (file.get() >= 0 && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0) {
             ::unlink(path.c_str());
         }

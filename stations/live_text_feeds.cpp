@@ -7,29 +7,32 @@
 namespace vaxo {
 namespace {
 
-// What one source gave on this tick, for the triggers.
+using Outcome = LiveTextRead::Outcome;
+
+// What one source gave on this look, for the triggers.
 struct SourceText {
     bool unreadable = false;
-    bool busy = false;  // being rewritten: as if this tick had not looked
+    bool busy = false;  // being rewritten: as if this look had not been
     std::string text;   // empty when the source is off or was not found
 };
 
 template <typename Apply>
-SourceText ReadSource(FeedSource source, const std::string& name, const std::string& programDir,
-                      std::vector<FeedReport>& reports, Apply apply) {
-    const LiveTextRead read = ReadLiveTextFile(name, programDir);
-    FeedReport report{source, read.outcome, read.path.empty() ? name : read.path, ""};
+SourceText TakeRead(FeedSource source, const LiveTextRead& read, std::vector<FeedReport>& reports,
+                    Apply apply) {
+    FeedReport report{source, read.outcome, read.path, "", read.why};
     SourceText result;
     switch (read.outcome) {
-        case LiveTextRead::Outcome::NotFound:
+        case Outcome::NotFound:
             break;
-        case LiveTextRead::Outcome::Unreadable:
+        case Outcome::Unreadable:
+        case Outcome::TooLarge:
+        case Outcome::NotAnswering:
             result.unreadable = true;
             break;
-        case LiveTextRead::Outcome::Busy:
+        case Outcome::Busy:
             result.busy = true;
             break;
-        case LiveTextRead::Outcome::Read:
+        case Outcome::Read:
             result.text = apply(read.text);
             report.text = result.text;
             break;
@@ -42,47 +45,61 @@ SourceText ReadSource(FeedSource source, const std::string& name, const std::str
 
 std::string FeedPassedOverReason(const FeedReport& report) {
     switch (report.outcome) {
-        case LiveTextRead::Outcome::NotFound:
+        case Outcome::NotFound:
             return "not found";
-        case LiveTextRead::Outcome::Unreadable:
-            return "cannot be read";
-        case LiveTextRead::Outcome::Busy:
-            return "being rewritten";
-        case LiveTextRead::Outcome::Read:
+        case Outcome::Unreadable:
+            return "cannot be read" + (report.why.empty() ? "" : ": " + report.why);
+        case Outcome::Busy:
+            return "being written";
+        case Outcome::TooLarge:
+            return "too large: " + report.why;
+        case Outcome::NotAnswering:
+            return "does not answer: " + report.why;
+        case Outcome::Read:
             break;
     }
     return "";
 }
 
-FeedTick ReadFeeds(RdsParameterSet& s) {
+bool FeedInTrouble(const FeedReport& report) {
+    return report.outcome != Outcome::Read && report.outcome != Outcome::Busy;
+}
+
+bool FollowsRadiotextFile(const RdsParameterSet& set) {
+    return set.RTFF;
+}
+
+bool FollowsDynamicPsFile(const RdsParameterSet& set) {
+    return set.PSFF && set.ENDPS;
+}
+
+FeedTick ApplyFeedReads(RdsParameterSet& s, const FeedReads& reads) {
     FeedTick tick;
-    const bool dpsFeed = s.PSFF && s.ENDPS;
     SourceText rt;
-    if (s.RTFF) {
-        rt = ReadSource(FeedSource::Radiotext, s.RTFILE, s.ProgramDir, tick.reports,
-                        [&](std::string line) {
-                            std::string processed = ProcessRadiotextLine(std::move(line));
-                            s.RT = processed;
-                            return processed;
-                        });
+    if (reads.radiotext) {
+        rt = TakeRead(FeedSource::Radiotext, *reads.radiotext, tick.reports, [&](std::string line) {
+            std::string processed = ProcessRadiotextLine(std::move(line));
+            s.RT = processed;
+            return processed;
+        });
     }
     SourceText dps;
-    if (dpsFeed) {
-        dps = ReadSource(FeedSource::DynamicPs, s.PSFILE, s.ProgramDir, tick.reports,
-                         [&](std::string line) {
-                             std::string processed =
-                                 ProcessDpsLine(std::move(line), {s.DPSA, s.DPSC, s.EFCHAR.str()});
-                             const auto segments = SplitDpsSegments(processed);
-                             for (std::size_t k = 0; k < segments.size(); ++k) {
-                                 s.DPS[k] = segments[k];
-                             }
-                             return processed;
-                         });
+    if (reads.dynamicPs) {
+        dps =
+            TakeRead(FeedSource::DynamicPs, *reads.dynamicPs, tick.reports, [&](std::string line) {
+                std::string processed =
+                    ProcessDpsLine(std::move(line), {s.DPSA, s.DPSC, s.EFCHAR.str()});
+                const auto segments = SplitDpsSegments(processed);
+                for (std::size_t k = 0; k < segments.size(); ++k) {
+                    s.DPS[k] = segments[k];
+                }
+                return processed;
+            });
     }
-    const bool rtTrigger = !rt.unreadable && !rt.busy && rt.text != s.LastFileRT && s.UPCH &&
-                           s.RTFF && s.SELRT == 1 && !s.RTSA;
-    const bool dpsTrigger = !rtTrigger && !dps.unreadable && !dps.busy &&
-                            dps.text != s.LastFileDPS && s.UPCHPS && dpsFeed;
+    const bool rtTrigger = reads.radiotext && !rt.unreadable && !rt.busy &&
+                           rt.text != s.LastFileRT && s.UPCH && s.SELRT == 1 && !s.RTSA;
+    const bool dpsTrigger = !rtTrigger && reads.dynamicPs && !dps.unreadable && !dps.busy &&
+                            dps.text != s.LastFileDPS && s.UPCHPS;
     if (rtTrigger || dpsTrigger) {
         if (!dps.busy) {
             s.LastFileDPS = dps.text;
@@ -93,6 +110,17 @@ FeedTick ReadFeeds(RdsParameterSet& s) {
         tick.sendFor = rtTrigger ? FeedSource::Radiotext : FeedSource::DynamicPs;
     }
     return tick;
+}
+
+FeedTick ReadFeeds(RdsParameterSet& set, FeedLook& radiotextLook, FeedLook& dynamicPsLook) {
+    FeedReads reads;
+    if (FollowsRadiotextFile(set)) {
+        reads.radiotext = ReadLiveTextFile(set.RTFILE, set.ProgramDir, radiotextLook);
+    }
+    if (FollowsDynamicPsFile(set)) {
+        reads.dynamicPs = ReadLiveTextFile(set.PSFILE, set.ProgramDir, dynamicPsLook);
+    }
+    return ApplyFeedReads(set, reads);
 }
 
 void AdvanceRadiotext(RdsParameterSet& set) {

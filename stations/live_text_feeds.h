@@ -11,18 +11,32 @@ namespace vaxo {
 
 enum class FeedSource { Radiotext, DynamicPs };
 
-// What one source gave on one tick.
+// What one source gave on one look.
 struct FeedReport {
     FeedSource source = FeedSource::Radiotext;
     LiveTextRead::Outcome outcome = LiveTextRead::Outcome::NotFound;
-    std::string file;  // the file read, or the source name when none was found
-    std::string text;  // the processed text, when read
+    std::string file;      // the file read, or the source name when none was found
+    std::string text;      // the processed text, when read
+    std::string why = {};  // why it could not be read
 
     bool operator==(const FeedReport&) const = default;
 };
 
 // Why a source was passed over ("not found", ...); empty when it was read.
 std::string FeedPassedOverReason(const FeedReport& report);
+// Whether a report says something is wrong with the feed: not a file that
+// is just being written.
+bool FeedInTrouble(const FeedReport& report);
+
+// The reads of one look at the sources that are on.
+struct FeedReads {
+    std::optional<LiveTextRead> radiotext;
+    std::optional<LiveTextRead> dynamicPs;
+};
+
+// Which sources the set follows.
+bool FollowsRadiotextFile(const RdsParameterSet& set);
+bool FollowsDynamicPsFile(const RdsParameterSet& set);
 
 struct FeedTick {
     std::vector<FeedReport> reports;  // one for each source that is on
@@ -30,10 +44,14 @@ struct FeedTick {
     std::optional<FeedSource> sendFor;
 };
 
-// One look at the live-text sources: the radiotext file into radiotext 1,
-// the dynamic PS file into the eight dynamic PS texts. When a changed text
-// calls for a send, both texts of the tick are recorded as the last sent.
-FeedTick ReadFeeds(RdsParameterSet& set);
+// Takes one look's reads: the radiotext file into radiotext 1, the dynamic PS
+// file into the eight dynamic PS texts. When a changed text calls for a send,
+// both texts of the look are recorded as the last sent.
+FeedTick ApplyFeedReads(RdsParameterSet& set, const FeedReads& reads);
+
+// Both at once, on this thread: the reads of the sources the set follows,
+// each with its memory of the last look.
+FeedTick ReadFeeds(RdsParameterSet& set, FeedLook& radiotextLook, FeedLook& dynamicPsLook);
 
 // The next non-empty radiotext becomes current; after four advances the
 // selection is back where it was. Nothing changes with none selected.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -28,6 +29,9 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // written.
 constexpr auto kTruncationSettles = 2s;
 constexpr auto kWriteSettles = 100ms;
+// A file still being written is left for the next look this often in a
+// row at most; then it is taken as it is.
+constexpr int kBusyLooks = 3;
 
 struct Candidate {
     std::string path;
@@ -164,6 +168,13 @@ std::size_t LastLineScanner::Decide(std::string_view start) {
 }
 
 void LastLineScanner::Feed(std::string_view bytes) {
+    if (!bytes.empty() && !sawBytes_) {
+        sawBytes_ = true;
+        firstByteZero_ = bytes.front() == '\0';
+    }
+    if (!sawNonZero_) {
+        sawNonZero_ = bytes.find_first_not_of('\0') != std::string_view::npos;
+    }
     if (coding_ == Coding::Unknown) {
         // The coding is settled on the first few kilobytes, however they arrive.
         const std::size_t taken = std::min(bytes.size(), kDetectionBytes - start_.size());
@@ -292,6 +303,13 @@ std::string LastLineScanner::Finish() {
     return Utf8ToWindows1250(line).value_or(std::string(line));
 }
 
+bool LastLineScanner::ZeroFilled() const {
+    if (!sawBytes_) {
+        return false;
+    }
+    return !sawNonZero_ || (firstByteZero_ && coding_ != Coding::Utf16Be);
+}
+
 std::string LastLiveTextLine(std::string_view bytes) {
     LastLineScanner scanner;
     scanner.Feed(bytes);
@@ -321,46 +339,67 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
 }
 
 LiveTextRead ReadLiveTextFile(const std::string& sourceName, const std::string& programDir,
-                              WallTime now) {
+                              FeedLook& look, WallTime now) {
+    using Outcome = LiveTextRead::Outcome;
     const std::string name =
         sourceName.empty() || IsAbsoluteName(sourceName) ? sourceName : programDir + sourceName;
     const std::size_t slash = name.find_last_of(kSeparators);
     const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
     const auto newest = NewestMatch(folder, name.substr(folder.size()));
     if (!newest) {
+        look = {};
         return {};
     }
     const int fd = ::open(newest->path.c_str(), kOpenForReading);
+    const int openError = errno;
     const auto before = fd < 0 ? std::nullopt : StateOf(fd, newest->path);
     if (!before) {
         if (fd >= 0) {
             ::close(fd);
         }
-        return {LiveTextRead::Outcome::Unreadable, "", newest->path};  // locked, or gone
+        // Locked, or gone since it was listed.
+        return {Outcome::Unreadable, "", newest->path, std::strerror(fd < 0 ? openError : EIO)};
+    }
+    if (static_cast<std::uint64_t>(before->size) > kLiveTextLimit) {
+        ::close(fd);
+        return {Outcome::TooLarge, "", newest->path,
+                "larger than " + std::to_string(kLiveTextLimit / 1024) + " KiB"};
     }
     LastLineScanner scanner;
     std::string chunk(kReadChunk, '\0');
-    bool failed = false;
+    int readError = 0;
     for (;;) {
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
-            failed = got < 0;
+            readError = got < 0 ? errno : 0;
             break;
         }
         scanner.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
     const auto after = StateOf(fd, newest->path);
     ::close(fd);
-    if (failed) {
-        return {LiveTextRead::Outcome::Unreadable, "", newest->path};
+    if (readError != 0) {
+        return {Outcome::Unreadable, "", newest->path, std::strerror(readError)};
     }
-    if (!after || !SameState(*before, *after) || StillBeingWritten(*after, now)) {
-        return {LiveTextRead::Outcome::Busy, "", newest->path};
+    const bool replaced = look.file != static_cast<std::uint64_t>(before->id);
+    const bool changing = !after || !SameState(*before, *after) ||
+                          (!replaced && StillBeingWritten(*after, now)) ||
+                          (replaced && after->size == 0 && StillBeingWritten(*after, now));
+    look.file = static_cast<std::uint64_t>(before->id);
+    look.size = before->size;
+    if (changing && look.busyLooks < kBusyLooks) {
+        ++look.busyLooks;
+        return {Outcome::Busy, "", newest->path};
     }
-    return {LiveTextRead::Outcome::Read, scanner.Finish(), newest->path};
+    look.busyLooks = 0;
+    std::string text = scanner.Finish();
+    if (scanner.ZeroFilled()) {
+        return {Outcome::Unreadable, "", newest->path, "zero bytes, not text (left by a crash?)"};
+    }
+    return {Outcome::Read, std::move(text), newest->path};
 }
 
 }  // namespace vaxo

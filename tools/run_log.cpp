@@ -28,6 +28,7 @@ void RunLog::Report(const ProgramEvent& event) {
     std::visit(Overloaded{
                    [this](const SendFinished& send) { Sent(send); },
                    [this](const PortChanged& port) { Port(port); },
+                   [this](const FeedChanged& feed) { Feed(feed.report); },
                    [this](const ErrorReported& error) { Error(error.text); },
                    [this](const PriorityRefused& refused) { Error(refused.why); },
                    [](const auto&) {},
@@ -35,28 +36,51 @@ void RunLog::Report(const ProgramEvent& event) {
                event);
 }
 
+// A stream that failed once (a full disk, a reader gone) is tried again with
+// the next line: the log goes on when the trouble ends.
+void RunLog::Line(std::ostream& stream, const std::string& text) {
+    stream.clear();
+    stream << TimeStamp() << ' ' << text << '\n';
+    stream.flush();
+}
+
 void RunLog::Error(const std::string& text) {
-    err_ << TimeStamp() << ' ' << text << std::endl;
+    Line(err_, text);
 }
 
 // Line 2 of the record is the radiotext, lines 3 to 10 the dynamic PS texts.
 void RunLog::Sent(const SendFinished& send) {
-    out_ << TimeStamp() << (send.problem ? " Error" : " ok") << " bank " << send.bank << " RT=\""
-         << Windows1250ToUtf8(ValueOf(send.record[1])) << "\" DPS=\"";
+    std::string line = std::string(send.problem ? "Error" : "ok") + " bank " +
+                       std::to_string(send.bank) + " RT=\"" +
+                       Windows1250ToUtf8(ValueOf(send.record[1])) + "\" DPS=\"";
     for (std::size_t k = 0; k < 8; ++k) {
-        out_ << (k ? "|" : "") << Windows1250ToUtf8(ValueOf(send.record[2 + k]));
+        line += (k ? "|" : "") + Windows1250ToUtf8(ValueOf(send.record[2 + k]));
     }
-    out_ << '"';
+    line += '"';
     if (send.problem) {
-        out_ << " reason=\"" << DescribeLinkProblem(send.problem) << '"';
+        line += " reason=\"" + DescribeLinkProblem(send.problem) + '"';
     }
-    out_ << std::endl;
+    Line(out_, line);
 }
 
 void RunLog::Port(const PortChanged& port) {
-    out_ << TimeStamp() << " port " << LptName(port.base) << ": "
-         << (port.port.problem ? DescribeLinkProblem(port.port.problem) : port.port.description)
-         << std::endl;
+    Line(out_,
+         "port " + LptName(port.base) + ": " +
+             (port.port.problem ? DescribeLinkProblem(port.port.problem) : port.port.description));
+}
+
+// Told once for each change of a feed's state: trouble, and its end.
+void RunLog::Feed(const FeedReport& report) {
+    const std::string name =
+        (report.source == FeedSource::Radiotext ? "radiotext file " : "dynamic PS file ") +
+        report.file;
+    if (FeedInTrouble(report)) {
+        Line(err_, name + " passed over: " + FeedPassedOverReason(report));
+        troubled_.insert(report.source);
+    } else if (report.outcome == LiveTextRead::Outcome::Read &&
+               troubled_.erase(report.source) != 0) {
+        Line(err_, name + " is read again");
+    }
 }
 
 }  // namespace vaxo::ctl

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <set>
 #include <string>
 
 #include "app/program_events.h"
@@ -17,11 +18,14 @@ class RunLog {
     void Error(const std::string& text);
 
   private:
+    static void Line(std::ostream& stream, const std::string& text);
     void Sent(const SendFinished& send);
     void Port(const PortChanged& port);
+    void Feed(const FeedReport& report);
 
     std::ostream& out_;
     std::ostream& err_;
+    std::set<FeedSource> troubled_;
 };
 
 // "2026-12-08 04:17:40", the local time now.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "base/file_io.h"
+#include "base/temporary_names.h"
 #include "base/text_lines.h"
 #include "tests/support/temp_dir.h"
 
@@ -195,6 +196,26 @@ TEST(SaveFile, AnyLoadableNameCanBeSavedAndLeftoversOfAKilledSaveGo) {
     SaveFile(path, "new");
     EXPECT_EQ(Entries(dir), 2u) << "and removed by the next save";
     EXPECT_EQ(ReadBytes(path), "new");
+}
+
+// A pipe where a leftover would be is no save's: it goes without being
+// opened, which would wait for a writer for ever.
+TEST(SaveFile, APipeNamedLikeALeftoverNeitherHangsTheSaveNorStays) {
+    TempDir dir;
+    const std::string path = dir / "station.rds";
+    const std::string pipe = dir / (TemporaryPrefix("station.rds") + "0badf00d" + kTemporarySuffix);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(5);  // a save that hangs ends here, and the test fails
+        SaveFile(path, "saved");
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the save hung on the pipe";
+    EXPECT_EQ(ReadBytes(path), "saved");
+    EXPECT_FALSE(std::filesystem::exists(pipe));
 }
 
 TEST(ReadFileIfExists, RefusesAFileLongerThanItsLimitWithoutReadingIt) {

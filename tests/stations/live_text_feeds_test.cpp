@@ -19,7 +19,7 @@ using ::testing::ElementsAre;
 struct Feeds {
     Feeds() { set.ProgramDir = dir.path().string() + "/"; }
     void Tick() {
-        const FeedTick tick = ReadFeeds(set);
+        const FeedTick tick = ReadFeeds(set, radiotextLook, dynamicPsLook);
         reports = tick.reports;
         sends += tick.sendFor ? 1 : 0;
     }
@@ -32,6 +32,7 @@ struct Feeds {
 
     TempDir dir;
     RdsParameterSet set;
+    FeedLook radiotextLook, dynamicPsLook;
     int sends = 0;
     std::vector<FeedReport> reports;
 };
