@@ -1,11 +1,14 @@
 #include "app/control_program.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <filesystem>
 
 #include "app/settings_file.h"
 #include "base/code_page.h"
 #include "base/file_io.h"
+#include "base/local_time.h"
 #include "platform/process_priority.h"
 #include "platform/program_dir.h"
 #include "stations/station_file.h"
@@ -27,6 +30,40 @@ std::vector<std::string> AbsoluteNames(const std::vector<std::string>& arguments
         names.push_back(argument.empty() || error ? argument : absolute.string());
     }
     return names;
+}
+
+// Later starts hand over absolute names (quoted when they hold a space);
+// what is no such text, a block another program garbled say, loads nothing.
+bool PlausibleHandOver(const std::string& line) {
+    if (line.empty() || std::any_of(line.begin(), line.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        })) {
+        return false;
+    }
+    const std::string_view name = std::string_view(line).substr(line.front() == '"' ? 1 : 0);
+#ifdef _WIN32
+    return name.size() > 2 && ((std::isalpha(static_cast<unsigned char>(name[0])) &&
+                                name[1] == ':' && (name[2] == '\\' || name[2] == '/')) ||
+                               name.substr(0, 2) == "\\\\");
+#else
+    return !name.empty() && name.front() == '/' && Utf8ToWindows1250(line).has_value();
+#endif
+}
+
+// "station.rds" beside which Auto Save writes "station.autosave-20261208-143210.rds".
+std::string BesideName(const std::string& name, LocalTime now) {
+    const std::filesystem::path path(name);
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
+    const std::chrono::year_month_day day{std::chrono::floor<std::chrono::days>(seconds)};
+    const std::chrono::hh_mm_ss time{seconds - std::chrono::floor<std::chrono::days>(seconds)};
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, ".autosave-%04d%02u%02u-%02ld%02ld%02ld",
+                  static_cast<int>(day.year()), static_cast<unsigned>(day.month()),
+                  static_cast<unsigned>(day.day()), static_cast<long>(time.hours().count()),
+                  static_cast<long>(time.minutes().count()),
+                  static_cast<long>(time.seconds().count()));
+    return (path.parent_path() / (path.stem().string() + stamp + path.extension().string()))
+        .string();
 }
 
 std::string FeedName(FeedSource source) {
@@ -115,9 +152,9 @@ void ControlProgram::FollowDerivedState() {
 }
 
 void ControlProgram::LoadStationFromName() {
-    FieldChanges changes;
+    StationLoad load;
     try {
-        changes = LoadStationFile(set_);
+        load = LoadStationFile(set_);
     } catch (const FileError&) {
         unreadableStation_ = set_.StationFileName;
         throw;
@@ -125,7 +162,17 @@ void ControlProgram::LoadStationFromName() {
     if (unreadableStation_ == set_.StationFileName) {
         unreadableStation_.clear();
     }
-    Changed(std::move(changes.changed));
+    stationFingerprint_ = load.fingerprint;
+    Changed(std::move(load.changes.changed));
+}
+
+bool ControlProgram::StationChangedOnDisk() const {
+    try {
+        const auto text = ReadFileIfExists(set_.StationFileName);
+        return text && stationFingerprint_ != ContentFingerprint(*text);
+    } catch (const FileError&) {
+        return false;  // what cannot be read is left alone anyway
+    }
 }
 
 void ControlProgram::TakeStartupArguments(const std::vector<std::string>& arguments) {
@@ -170,33 +217,49 @@ void ControlProgram::Start(const std::vector<std::string>& commandLine,
     services_.portLayer.PortLayerStartup();
     portStarted_ = true;
     bannerShown_ = true;
-    startedCompletely_ = RunSteps({
-        [&] {
-            set_.SendPending = false;
-            set_.BothBanksDefault = false;
-            set_.LastSendTime = services_.timing.Now();
-            set_.ProgramDir =
-                services_.programDir.empty() ? DetermineProgramDir() : services_.programDir;
-            EnterProgramDir();
-        },
-        [&] { TakeSettings(); },
-        [&] { sends_.FollowPortChoice(); },
-        [&] { TakeStartupArguments(arguments); },
-        // Until start-up is through, the next start opens the station the
-        // settings file remembers, also when this one cannot be read.
-        [&] { LoadStationFromName(); },
-        [&] {
-            if (loadResources) {
-                loadResources();
-            }
-        },
-        [&] { ApplyPriority(); },
-        [&] { sends_.PreparePort(); },
-        [&] { ShowTitle(); },
-        [&] { set_.RememberedFile = set_.StationFileName; },
-    });
+    RunStartupSteps(arguments, loadResources);
     sends_.StartCalibrating();
     liveTextTimer_->Start(kLiveTextInterval);
+}
+
+// A step that fails is told and the later ones still run: a settings file
+// that cannot be read must not keep the station from going on air.
+void ControlProgram::RunStartupSteps(const std::vector<std::string>& arguments,
+                                     const std::function<void()>& loadResources) {
+    bool all = true;
+    const auto step = [&](const std::function<void()>& run) {
+        const bool done = RunSteps({run});
+        all = all && done;
+        return done;
+    };
+    step([&] {
+        set_.SendPending = false;
+        set_.BothBanksDefault = false;
+        set_.LastSendTime = services_.timing.Now();
+        set_.ProgramDir =
+            services_.programDir.empty() ? DetermineProgramDir() : services_.programDir;
+        EnterProgramDir();
+    });
+    settingsUnreadable_ = !step([&] { TakeSettings(); });
+    if (const auto why = WhyNotWritable(set_.ProgramDir + kSettingsFileName)) {
+        events_.Emit(ErrorReported{"The settings cannot be saved (" + *why +
+                                   "): what this run sends will not be remembered"});
+    }
+    step([&] { sends_.FollowPortChoice(); });
+    TakeStartupArguments(arguments);
+    // A station that cannot be read does not become the remembered one: the
+    // next start opens the one the settings file remembers.
+    const bool stationRead = step([&] { LoadStationFromName(); });
+    if (loadResources) {
+        step(loadResources);
+    }
+    step([&] { ApplyPriority(); });
+    step([&] { sends_.PreparePort(); });
+    step([&] { ShowTitle(); });
+    if (stationRead) {
+        set_.RememberedFile = set_.StationFileName;
+    }
+    startedCompletely_ = all;
 }
 
 bool ControlProgram::SaveOnExit() {
@@ -207,22 +270,43 @@ bool ControlProgram::SaveOnExit() {
     bool saved = false;
     RunSteps({
         [&] {
-            if (!set_.AUTOSAVE) {
-                return;
+            if (set_.AUTOSAVE) {
+                AutoSave();
             }
-            if (set_.StationFileName == unreadableStation_) {
-                events_.Emit(ErrorReported{"Auto Save left " + set_.StationFileName +
-                                           " alone: it could not be read"});
-                return;
-            }
-            SaveStationFile(set_);
         },
         [&] {
-            SaveSettingsFile(set_);
+            if (settingsUnreadable_) {
+                events_.Emit(ErrorReported{"The settings file " + set_.ProgramDir +
+                                           kSettingsFileName +
+                                           " is left alone: it could not be read at start"});
+            } else {
+                SaveSettingsFile(set_);
+            }
             saved = true;
         },
     });
     return saved;
+}
+
+// A station file another hand replaced since it was loaded or saved is never
+// written over unasked: the set goes into a file beside it.
+void ControlProgram::AutoSave() {
+    const std::string& name = set_.StationFileName;
+    if (name == unreadableStation_) {
+        events_.Emit(ErrorReported{"Auto Save left " + name + " alone: it could not be read"});
+        return;
+    }
+    if (!StationChangedOnDisk() || changedStationChoice_ == ChangedStationChoice::Overwrite) {
+        stationFingerprint_ = SaveStationFile(set_);
+        return;
+    }
+    if (changedStationChoice_ == ChangedStationChoice::LeaveAlone) {
+        return;
+    }
+    const std::string beside = BesideName(name, LocalNow());
+    static_cast<void>(SaveStationFileAs(set_, beside));
+    events_.Emit(ErrorReported{"Auto Save wrote " + beside + " beside " + name + ": " + name +
+                               " was changed on disk since it was loaded, and is left as it is"});
 }
 
 std::string ControlProgram::SingleInstanceFailure() const {
@@ -267,7 +351,7 @@ void ControlProgram::SaveStation() {
     RunSteps({
         [&] {
             set_.RememberedFile = set_.StationFileName;
-            SaveStationFile(set_);
+            stationFingerprint_ = SaveStationFile(set_);
             unreadableStation_.clear();  // the operator chose to replace it
         },
     });
@@ -282,7 +366,7 @@ void ControlProgram::SaveStationAs(const std::string& path) {
             set_.StationFileName = path;
             set_.RememberedFile = path;
             try {
-                SaveStationFile(set_);
+                stationFingerprint_ = SaveStationFile(set_);
             } catch (const FileError&) {
                 set_.StationFileName = previousName;
                 set_.RememberedFile = previousRemembered;
@@ -455,8 +539,40 @@ void ControlProgram::TakeHandOver() {
     if (tellTail_->RestoreMainInstance) {
         events_.Emit(HandOverTaken{});
     }
-    if (tellTail_->ReceivedCommandLine() != "(empty)") {
-        OpenHandedOverFile(tellTail_->ReceivedCommandLine());
+    const std::string& handed = tellTail_->ReceivedCommandLine();
+    if (handed == "(empty)") {
+        return;
+    }
+    if (!PlausibleHandOver(handed)) {
+        events_.Emit(
+            ErrorReported{"A later start handed over something that names no station "
+                          "file; it is ignored"});
+        return;
+    }
+    OpenHandedOverFile(handed);
+}
+
+void ControlProgram::Reload() {
+    const MemoryDump before = PreviewMemory();
+    RunSteps({[&] {
+        // The options only: what this run remembers (its sends) stays.
+        RdsParameterSet read;
+        read.ProgramDir = set_.ProgramDir;
+        LoadSettingsFile(read);
+        set_.PORT = read.PORT;
+        set_.AUTOSAVE = read.AUTOSAVE;
+        set_.HIPRI = read.HIPRI;
+        set_.ALONTOP = read.ALONTOP;
+        set_.BothBanksDefault = read.BothBanksDefault;
+        settingsUnreadable_ = false;
+        Changed({"PORT", "AUTOSAVE", "HIPRI", "ALONTOP"});
+        ApplyPriority();
+        sends_.FollowPortChoice();
+    }});
+    RunSteps({[&] { LoadStationFromName(); }});
+    const MemoryDump after = PreviewMemory();
+    if (after.area1 != before.area1 || after.area2 != before.area2) {
+        sends_.Request("reload");
     }
 }
 

@@ -27,6 +27,9 @@ inline const std::string kStartupBanner =
 inline constexpr const char* kSharedBlockName = "{FE452E05-1244-4C53-B83E-21C4CEA4CAF8}";
 inline constexpr const char* kSharedLockName = "{33DB9083-0BB9-443D-9434-EB23DAFBF3F1}";
 
+// What Auto Save does with a station file another hand changed on disk.
+enum class ChangedStationChoice { SaveBeside, Overwrite, LeaveAlone };
+
 // What the program runs on.
 struct ProgramServices {
     CoreHost& host;
@@ -66,8 +69,15 @@ class ControlProgram {
     // Whether the start-up sequence ran to its end.
     bool StartedCompletely() const { return startedCompletely_; }
     // The saves of the first instance at its end, once: "Auto Save" and the
-    // settings file. False when a save failed (its error was told).
+    // settings file. False when a save failed (its error was told). A
+    // station file changed on disk since it was loaded or saved is not
+    // written over: the set goes beside it, unless the operator chose.
     [[nodiscard]] bool SaveOnExit();
+    bool StationChangedOnDisk() const;
+    void ChooseForChangedStation(ChangedStationChoice choice) { changedStationChoice_ = choice; }
+    // The station named at start could not be read: a program without a
+    // window has nothing to put on air.
+    bool StationUnreadable() const { return !unreadableStation_.empty(); }
     // Ends the link thread (a running send is abandoned) and lets the port go.
     void ReleasePort();
     bool IsFirstInstance() const { return tellTail_ && tellTail_->IsFirstInstance(); }
@@ -122,6 +132,9 @@ class ControlProgram {
     void SwitchRadiotext();
     // Looks for a station a later start handed over.
     void TakeHandOver();
+    // Reads the settings' options and the station file again, as a daemon
+    // does on SIGHUP; what goes on air changed, a send follows.
+    void Reload();
     void RequestExit();
 
     // Nothing is under way: no send, no look at the live-text files.
@@ -139,6 +152,9 @@ class ControlProgram {
   private:
     // Runs the steps in order; an error is told and skips the rest.
     bool RunSteps(const std::vector<std::function<void()>>& steps);
+    void RunStartupSteps(const std::vector<std::string>& arguments,
+                         const std::function<void()>& loadResources);
+    void AutoSave();
     void LoadStationFromName();
     void TakeSettings();
     void TakeStartupArguments(const std::vector<std::string>& arguments);
@@ -170,6 +186,11 @@ class ControlProgram {
     bool priorityRefusalTold_ = false;
     // A station file this run could not read: Auto Save leaves it alone.
     std::string unreadableStation_;
+    // What the station file held when it was last loaded or saved.
+    std::optional<std::uint64_t> stationFingerprint_;
+    ChangedStationChoice changedStationChoice_ = ChangedStationChoice::SaveBeside;
+    // The settings file could not be read: it is not written over at the end.
+    bool settingsUnreadable_ = false;
 };
 
 // The Save As proposal: letters A to Z lowered, everything else kept but a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -45,5 +46,13 @@ inline constexpr std::size_t kSmallFileLimit = 1024 * 1024;
 // left behind are removed. Throws FileError "Cannot create file <name>" or
 // "Stream write error".
 void SaveFile(const std::string& path, std::string_view bytes);
+
+// Why a save of the file would fail for lack of permission (the file or its
+// folder may not be written), or nothing when it may be written.
+std::optional<std::string> WhyNotWritable(const std::string& path);
+
+// A fingerprint of file contents (64-bit FNV-1a), to tell later whether a
+// file still holds what was read or written.
+std::uint64_t ContentFingerprint(std::string_view bytes);
 
 }  // namespace vaxo

@@ -15,6 +15,8 @@ std::string DescribeLinkProblem(const LinkProblem& problem) {
             return subject + " not permitted: add the user to group lp and log in again";
         case LinkFault::PortBusy:
             return subject + " is held by another program";
+        case LinkFault::PortHeldByAnotherCopy:
+            return subject + " is driven by another copy of this program";
         case LinkFault::EncoderStuckHigh:
             return "the encoder did not answer: status line stuck high";
         case LinkFault::EncoderStuckLow:

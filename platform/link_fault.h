@@ -8,14 +8,15 @@ namespace vaxo {
 // this says why, for the operator and the log.
 enum class LinkFault {
     None,
-    NoParallelPort,     // the kernel lists no parallel port for the choice
-    PpdevNotLoaded,     // the port exists, its /dev/parportN does not
-    PortNotPermitted,   // /dev/parportN refused (the user is not in group lp)
-    PortBusy,           // another program holds the port
-    EncoderStuckHigh,   // the status line never went low
-    EncoderStuckLow,    // the status line never went high
-    WriteNotConfirmed,  // the status line did not confirm a write, retries included
-    Abandoned,          // the program ended while the send ran
+    NoParallelPort,         // the kernel lists no parallel port for the choice
+    PpdevNotLoaded,         // the port exists, its /dev/parportN does not
+    PortNotPermitted,       // /dev/parportN refused (the user is not in group lp)
+    PortBusy,               // another program holds the port
+    PortHeldByAnotherCopy,  // another copy of this program drives the port
+    EncoderStuckHigh,       // the status line never went low
+    EncoderStuckLow,        // the status line never went high
+    WriteNotConfirmed,      // the status line did not confirm a write, retries included
+    Abandoned,              // the program ended while the send ran
 };
 
 struct LinkProblem {

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/ppdev.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #if defined(__x86_64__) || defined(__i386__)
@@ -57,6 +58,7 @@ class RealSystem : public ParportSystem {
     int Ioctl(int fd, unsigned long request, void* argument) override {
         return ::ioctl(fd, request, argument) == 0 ? 0 : -errno;
     }
+    int Lock(int fd) override { return ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : -errno; }
     void Close(int fd) override { ::close(fd); }
 #ifdef VAXO_HAS_PORT_INSTRUCTIONS
     bool Ioperm(std::uint32_t from, std::uint32_t count) override {
@@ -161,6 +163,10 @@ class LinuxBackends : public PortBackends {
         if (fd < 0) {
             return {nullptr, {OpenFault(-fd), device}};
         }
+        // Before any claim: a claim waits while another holds the port.
+        if (!Locked(fd)) {
+            return {nullptr, {LinkFault::PortHeldByAnotherCopy, device}};
+        }
         system_->Ioctl(fd, PPEXCL, nullptr);
         int claimed = system_->Ioctl(fd, PPCLAIM, nullptr);
         const bool shared = claimed == -ENXIO;
@@ -173,6 +179,9 @@ class LinuxBackends : public PortBackends {
             if (fd < 0) {
                 return {nullptr, {OpenFault(-fd), device}};
             }
+            if (!Locked(fd)) {
+                return {nullptr, {LinkFault::PortHeldByAnotherCopy, device}};
+            }
             claimed = system_->Ioctl(fd, PPCLAIM, nullptr);
         }
         if (claimed != 0) {
@@ -183,6 +192,16 @@ class LinuxBackends : public PortBackends {
     }
 
   private:
+    // Two copies of the program never drive one port, however they were
+    // started; the lock goes with the descriptor.
+    bool Locked(int fd) {
+        if (system_->Lock(fd) == 0) {
+            return true;
+        }
+        system_->Close(fd);
+        return false;
+    }
+
     static LinkFault OpenFault(int error) {
         if (error == EACCES || error == EPERM) {
             return LinkFault::PortNotPermitted;

@@ -28,6 +28,9 @@ class ParportSystem {
     virtual int Open(const std::string& path) = 0;
     // 0, or -errno.
     virtual int Ioctl(int fd, unsigned long request, void* argument) = 0;
+    // Takes the program's own lock on an opened port, without waiting: 0, or
+    // -errno (-EWOULDBLOCK when another copy of the program holds it).
+    virtual int Lock(int fd) = 0;
     virtual void Close(int fd) = 0;
     // Permission for port instructions on [from, from + count).
     virtual bool Ioperm(std::uint32_t from, std::uint32_t count) = 0;

@@ -59,6 +59,9 @@ std::string TTellTail::FailureText() const {
             return "the hand-over block or its lock has no name";
         case kDisabled:
             return "the single-instance check is disabled";
+        case kRunningElsewhere:
+            return "another copy of the program runs for this user, registered in another "
+                   "runtime folder (one made again, or another XDG_RUNTIME_DIR)";
         default:
             return SystemFailureText();
     }
@@ -110,6 +113,11 @@ bool TTellTail::Activate() {
     firstInstance_ = BecomesFirstInstance();
     if (!firstInstance_) {
         return HandOver();
+    }
+    if (!HoldInstanceLock()) {
+        firstInstance_ = false;
+        ReleaseLock();
+        return Fail(kRunningElsewhere, OnMapFileFailure);
     }
     std::vector<unsigned char> block(blockSize_, 0);
     Put32(block.data() + kIdOffset, ApplicationWindowId);

@@ -43,6 +43,7 @@ class TTellTail {
     static constexpr std::uint32_t kLockAbandoned = 0x20000002;
     static constexpr std::uint32_t kNameEmpty = 0x20000004;
     static constexpr std::uint32_t kDisabled = 0x20000005;
+    static constexpr std::uint32_t kRunningElsewhere = 0x20000006;
     static constexpr std::size_t kTextLimit = 511;
 
     TTellTail();
@@ -92,6 +93,8 @@ class TTellTail {
     static std::string BuildCommandLine(const std::vector<std::string>& arguments);
     // Where a first instance registers; empty when no folder is safe.
     static std::string RuntimeFolder();
+    // Every folder a start may use, in the order a first instance prefers.
+    static std::vector<std::string> UsableRuntimeFolders();
     // The file that holds the block, where the block is a file; a later
     // start's hand-over changes it.
     std::string BlockPath() const;
@@ -103,6 +106,9 @@ class TTellTail {
     bool OpenSharedBlock();
     // Under the lock: whether this process becomes the first instance.
     bool BecomesFirstInstance();
+    // The user's one instance, whatever runtime folder it registered in:
+    // false when another copy holds it.
+    bool HoldInstanceLock();
     bool WaitLock();
     void ReleaseLock();
     bool Fail(std::uint32_t code, const TNotifyEvent& event);

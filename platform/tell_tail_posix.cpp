@@ -1,12 +1,15 @@
 // The hand-over block and its lock as files in the user's runtime folder.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -35,6 +38,26 @@ std::string Unsafe(const std::string& folder) {
     return "";
 }
 
+// $XDG_STATE_HOME/vaxow, by default ~/.local/state/vaxow; empty without a home.
+std::string StateFolder() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/') {
+        return std::string(state) + "/vaxow";
+    }
+    const char* home = std::getenv("HOME");
+    return home && *home == '/' ? std::string(home) + "/.local/state/vaxow" : "";
+}
+
+// Every missing folder of the path, closed to others.
+void MakeFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        ::mkdir(part.c_str(), 0700);
+        if (slash == std::string::npos) {
+            return;
+        }
+    }
+}
+
 struct Folders {
     std::vector<std::string> usable;
     std::vector<std::string> refused;
@@ -59,6 +82,12 @@ Folders RuntimeFolders() {
     }
     const std::string uid = std::to_string(::getuid());
     consider("/run/user/" + uid, false);
+    // Without a runtime folder (cron, su): one in the user's own state
+    // folder, which no other user can make first; /tmp only without a home.
+    if (const std::string state = StateFolder(); !state.empty()) {
+        MakeFolders(state);
+        consider(state, true);
+    }
     const std::string fallback = "/tmp/vaxow-" + uid;
     ::mkdir(fallback.c_str(), 0700);
     consider(fallback, true);
@@ -82,6 +111,7 @@ struct TTellTail::SystemObjects {
     std::string folder;
     int blockFd = -1;
     int lockFd = -1;
+    int instanceFd = -1;
 };
 
 TTellTail::TTellTail()
@@ -93,12 +123,16 @@ TTellTail::~TTellTail() {
 }
 
 void TTellTail::CloseAll() {
-    for (int* fd : {&system_->lockFd, &system_->blockFd}) {
+    for (int* fd : {&system_->instanceFd, &system_->lockFd, &system_->blockFd}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
         }
     }
+}
+
+std::vector<std::string> TTellTail::UsableRuntimeFolders() {
+    return RuntimeFolders().usable;
 }
 
 std::string TTellTail::RuntimeFolder() {
@@ -172,6 +206,32 @@ bool TTellTail::WaitLock() {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+// A name in the abstract socket namespace: no folder holds it, it cannot be
+// deleted or made again, and it goes with the process that bound it.
+// VAXO_INSTANCE names one more instance of the same user on purpose (a
+// second encoder); the tests give each their own.
+bool TTellTail::HoldInstanceLock() {
+    const char* scope = std::getenv("VAXO_INSTANCE");
+    const std::string name = std::string(1, '\0') + "vaxow-instance-" + std::to_string(::getuid()) +
+                             "-" + (scope ? scope : "");
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t length = std::min(name.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, name.data(), length);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return true;  // no sockets here: the folders' lock has to do
+    }
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address),
+               static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length)) != 0) {
+        const bool held = errno == EADDRINUSE;
+        ::close(fd);
+        return !held;
+    }
+    system_->instanceFd = fd;
+    return true;
 }
 
 void TTellTail::ReleaseLock() {

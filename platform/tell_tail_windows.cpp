@@ -42,6 +42,16 @@ std::string TTellTail::RuntimeFolder() {
     return "";
 }
 
+std::vector<std::string> TTellTail::UsableRuntimeFolders() {
+    return {};
+}
+
+// The named mapping and mutex are the user's session's, whatever folder:
+// nothing more to hold.
+bool TTellTail::HoldInstanceLock() {
+    return true;
+}
+
 // The block is a named mapping, not a file.
 std::string TTellTail::BlockPath() const {
     return "";

@@ -38,16 +38,22 @@ FieldChanges ApplyStationText(RdsParameterSet& set, std::string_view text) {
     return changes;
 }
 
-void SaveStationFile(const RdsParameterSet& set) {
-    SaveFile(set.StationFileName, StationFileText(set));
+std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path) {
+    const std::string text = StationFileText(set);
+    SaveFile(path, text);
+    return ContentFingerprint(text);
 }
 
-FieldChanges LoadStationFile(RdsParameterSet& set) {
+std::uint64_t SaveStationFile(const RdsParameterSet& set) {
+    return SaveStationFileAs(set, set.StationFileName);
+}
+
+StationLoad LoadStationFile(RdsParameterSet& set) {
     const auto text = ReadFileIfExists(set.StationFileName);
     if (!text) {
         return {};
     }
-    return ApplyStationText(set, *text);
+    return {ApplyStationText(set, *text), ContentFingerprint(*text)};
 }
 
 }  // namespace vaxo

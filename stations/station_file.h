@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,9 +20,18 @@ std::string StationFileText(const RdsParameterSet& set);
 FieldChanges ApplyStationText(RdsParameterSet& set, std::string_view text);
 
 // Writes the whole set to StationFileName, replacing the file atomically.
-void SaveStationFile(const RdsParameterSet& set);
+// Returns the fingerprint of what it wrote.
+std::uint64_t SaveStationFile(const RdsParameterSet& set);
+// The same, to another file (a copy beside the station file, say).
+std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path);
+
+struct StationLoad {
+    FieldChanges changes;
+    // The fingerprint of the file's contents; none when there was no file.
+    std::optional<std::uint64_t> fingerprint;
+};
 
 // Applies StationFileName onto the set; a missing file changes nothing.
-FieldChanges LoadStationFile(RdsParameterSet& set);
+StationLoad LoadStationFile(RdsParameterSet& set);
 
 }  // namespace vaxo

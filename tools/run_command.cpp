@@ -1,4 +1,10 @@
 // The program without its window, for headless broadcast machines.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -19,6 +25,27 @@
 
 namespace vaxo::ctl {
 namespace {
+
+bool IsHangUp(int signal) {
+#ifdef SIGHUP
+    return signal == SIGHUP;
+#else
+    return signal < 0;
+#endif
+}
+
+bool HasControllingTerminal() {
+#ifdef _WIN32
+    return true;
+#else
+    const int tty = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0) {
+        return false;
+    }
+    ::close(tty);
+    return true;
+#endif
+}
 
 void ReportNewStation(const RdsParameterSet& set, RunLog& log) {
     std::error_code error;
@@ -87,8 +114,25 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         log.Error("cannot start: " + program.SingleInstanceFailure());
         return 1;
     }
+    if (program.StationUnreadable()) {
+        log.Error("cannot run: the station file " + program.Set().StationFileName +
+                  " cannot be read, and nothing else should go on air");
+        program.ReleasePort();
+        return 1;
+    }
     ReportNewStation(program.Set(), log);
-    const StopSignals stopping(io, [&](int) { io.stop(); });
+    // Under a service manager (no terminal) SIGHUP reads the station and the
+    // settings again, as daemons do; in a terminal it ends the program.
+    const bool daemon = !HasControllingTerminal();
+    const StopSignals stopping(io, [&](int signal) {
+        if (IsHangUp(signal) && daemon) {
+            log.Error("SIGHUP: reading the settings and " + program.Set().StationFileName +
+                      " again");
+            program.Reload();
+        } else {
+            io.stop();
+        }
+    });
     const HandOverWatch handOvers(io, program.HandOverBlockPath(), [&] { program.TakeHandOver(); });
     program.TakeHandOver();  // one that came before the watch began
     io.run();

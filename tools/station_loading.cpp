@@ -7,7 +7,7 @@ namespace vaxo::ctl {
 RdsParameterSet LoadStationOntoNewSet(const std::string& path) {
     RdsParameterSet set;
     set.StationFileName = path;
-    LoadStationFile(set);
+    static_cast<void>(LoadStationFile(set));
     return set;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/dialogs.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <cstdio>
 
 #include <QDir>
@@ -67,6 +68,25 @@ std::optional<QString> QtDialogs::OpenAnyFile(QWidget* parent) {
 
 void QtDialogs::ShowError(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, kProductName, text);
+}
+
+ChangedStationChoice QtDialogs::AskAboutChangedStation(QWidget* parent, const QString& file) {
+    QMessageBox box(QMessageBox::Question, kProductName,
+                    QString("%1 was changed by another program since it was loaded.\n\n"
+                            "Auto Save can keep that file as it is and save this station "
+                            "beside it, write over it, or save nothing.")
+                        .arg(file),
+                    QMessageBox::NoButton, parent);
+    QPushButton* beside = box.addButton("Save &beside it", QMessageBox::AcceptRole);
+    QPushButton* over = box.addButton("&Overwrite", QMessageBox::DestructiveRole);
+    box.addButton("Do &not save", QMessageBox::RejectRole);
+    box.setDefaultButton(beside);
+    box.exec();
+    if (box.clickedButton() == beside) {
+        return ChangedStationChoice::SaveBeside;
+    }
+    return box.clickedButton() == over ? ChangedStationChoice::Overwrite
+                                       : ChangedStationChoice::LeaveAlone;
 }
 
 void HeadlessDialogs::ShowError(QWidget*, const QString& text) {

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <optional>
 
+#include "app/control_program.h"
+
 namespace vaxo::ui {
 
 // The "..." choosers show every file: a feed is often named without a dot.
@@ -21,6 +23,9 @@ class Dialogs {
     // kAnyFileFilter; the file must exist.
     virtual std::optional<QString> OpenAnyFile(QWidget* parent) = 0;
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
+    // Auto Save at the end, while another hand changed the station file on
+    // disk: what to do with it.
+    virtual ChangedStationChoice AskAboutChangedStation(QWidget* parent, const QString& file) = 0;
 };
 
 // For programs that show the window without an operator: nothing is chosen,
@@ -31,6 +36,9 @@ class HeadlessDialogs : public Dialogs {
     std::optional<QString> SaveStation(QWidget*, const QString&) override { return std::nullopt; }
     std::optional<QString> OpenAnyFile(QWidget*) override { return std::nullopt; }
     void ShowError(QWidget* parent, const QString& text) override;
+    ChangedStationChoice AskAboutChangedStation(QWidget*, const QString&) override {
+        return ChangedStationChoice::SaveBeside;
+    }
 };
 
 class QtDialogs : public Dialogs {
@@ -39,6 +47,7 @@ class QtDialogs : public Dialogs {
     std::optional<QString> SaveStation(QWidget* parent, const QString& proposal) override;
     std::optional<QString> OpenAnyFile(QWidget* parent) override;
     void ShowError(QWidget* parent, const QString& text) override;
+    ChangedStationChoice AskAboutChangedStation(QWidget* parent, const QString& file) override;
 };
 
 }  // namespace vaxo::ui

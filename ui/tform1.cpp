@@ -63,8 +63,16 @@ TForm1::~TForm1() {
     listening_.Remove();
 }
 
+// The operator closing the window is asked what Auto Save is to do with a
+// station file another program changed; a signal or "Exit after Send" is
+// nobody to ask, and the set goes beside it.
 void TForm1::closeEvent(QCloseEvent* event) {
     closing_ = true;
+    const bool byOperator = event->spontaneous() || exitAsked_;
+    if (byOperator && program_.Set().AUTOSAVE && program_.StationChangedOnDisk()) {
+        program_.ChooseForChangedStation(services_.dialogs.AskAboutChangedStation(
+            this, FromFileName(program_.Set().StationFileName)));
+    }
     QWidget::closeEvent(event);
 }
 

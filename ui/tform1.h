@@ -149,6 +149,7 @@ class TForm1 : public QWidget {
     bool refreshing_ = false;
     bool inIdleCheck_ = false;
     bool closing_ = false;
+    bool exitAsked_ = false;  // the operator's Exit
 };
 
 }  // namespace vaxo::ui

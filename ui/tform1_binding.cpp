@@ -29,7 +29,10 @@ void TForm1::ConnectControls() {
     ConnectTexts();
     ConnectChoices();
     connect(UP, &QPushButton::clicked, this, [this] { program_.SendFromOperator(); });
-    connect(EX, &QPushButton::clicked, this, [this] { program_.RequestExit(); });
+    connect(EX, &QPushButton::clicked, this, [this] {
+        exitAsked_ = true;
+        program_.RequestExit();
+    });
     connect(LOAD, &QPushButton::clicked, this, [this] { LoadChosenStation(); });
     connect(SAVE, &QPushButton::clicked, this, [this] { program_.SaveStation(); });
     connect(SAAS, &QPushButton::clicked, this, [this] { SaveStationAs(); });

@@ -236,17 +236,93 @@ TEST_F(ControlProgramTest, TitleShowsTheFileNamePartFullyLowered) {
     EXPECT_EQ(heard_.title, "VAXO for Windows 3 - \xC5\xBEiv\xC4\x9B.rds");
 }
 
-TEST_F(ControlProgramTest, UnreadableSettingsStopStartUpBeforeTheStationAndThePort) {
+// A settings file that cannot be read is told, and the station named at the
+// start still goes on air; the settings are not written over at the end.
+TEST_F(ControlProgramTest, UnreadableSettingsAreToldAndTheStationStillRuns) {
     std::filesystem::create_directory(File("vaxow.dat"));
-    WriteBytes(File("station.rds"), "PS=NOT READ\r\n");
+    WriteBytes(File("station.rds"), "PS=READ\r\n");
     auto program = Start({File("station.rds")});
-    ASSERT_EQ(heard_.errors.size(), 1u);
+    ASSERT_FALSE(heard_.errors.empty());
     EXPECT_EQ(heard_.errors.front(), "Cannot open file " + File("vaxow.dat"));
-    EXPECT_EQ(program->Set().PS, "FM RADIO");
-    EXPECT_EQ(program->Set().RememberedFile, "");
-    EXPECT_EQ(encoder_.Writes(), 0) << "the port was not prepared";
+    EXPECT_EQ(program->Set().PS, "READ");
+    EXPECT_EQ(program->Set().RememberedFile, File("station.rds"));
+    EXPECT_EQ(encoder_.Writes(), 1) << "the port was prepared";
     EXPECT_FALSE(program->StartedCompletely());
+    EXPECT_TRUE(program->SaveOnExit());
+    EXPECT_EQ(heard_.errors.back(), "The settings file " + File("vaxow.dat") +
+                                        " is left alone: it could not be read at start");
+    EXPECT_TRUE(std::filesystem::is_directory(File("vaxow.dat")));
 }
+
+// The station file replaced on disk while the program ran (cp new.rds
+// station.rds, then a restart): Auto Save puts the set beside it.
+TEST_F(ControlProgramTest, AutoSaveNeverWritesOverAStationReplacedOnDisk) {
+    WriteBytes(File("station.rds"), "CLEAR\r\nPI=D3C2\r\n");
+    auto program = Start({File("station.rds")});
+    program->SetAutoSave(true);
+    EXPECT_FALSE(program->StationChangedOnDisk());
+    WriteBytes(File("station.rds"), "CLEAR\r\nPI=D3C3\r\n");
+    EXPECT_TRUE(program->StationChangedOnDisk());
+    EXPECT_TRUE(program->SaveOnExit());
+    EXPECT_EQ(ReadBytes(File("station.rds")), "CLEAR\r\nPI=D3C3\r\n") << "the new file stays";
+    std::vector<std::string> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir())) {
+        if (entry.path().filename().string().starts_with("station.autosave-")) {
+            beside.push_back(entry.path().string());
+        }
+    }
+    ASSERT_EQ(beside.size(), 1u);
+    EXPECT_THAT(ReadBytes(beside[0]), ::testing::HasSubstr("\r\nPI=D3C2\r\n"));
+    EXPECT_THAT(heard_.errors.back(), ::testing::StartsWith("Auto Save wrote " + beside[0] +
+                                                            " beside " + File("station.rds")));
+
+    // Saved by the program itself, it is the program's to write again.
+    program->ReleasePort();
+    program.reset();
+    WriteBytes(File("other.rds"), "CLEAR\r\nPS=OTHER\r\n");
+    auto second = Start({File("other.rds")});
+    second->SetAutoSave(true);
+    second->SaveStation();
+    second->ApplyField("PS", "CHANGED");
+    EXPECT_TRUE(second->SaveOnExit());
+    EXPECT_THAT(ReadBytes(File("other.rds")), ::testing::HasSubstr("\r\nPS=CHANGED\r\n"));
+}
+
+#ifndef _WIN32
+// As the service user finds a settings file that root copied in: told at
+// the start, before a run whose sends would be forgotten.
+TEST_F(ControlProgramTest, SettingsThatCannotBeWrittenAreToldAtStart) {
+    if (::getuid() != 0) {
+        GTEST_SKIP() << "needs root to start as another user";
+    }
+    std::vector<std::string> settings{"", "", "", "", "0", "0", "0", "0", "0"};
+    settings.resize(kSettingsLines);
+    WriteBytes(File("vaxow.dat"), JoinLinesCrLf(settings));
+    ::chmod(File("vaxow.dat").c_str(), 0644);
+    ::chmod(Dir().c_str(), 0777);
+    ::chmod(runtime_.path().c_str(), 0777);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(2);
+        }
+        TempDir ownRuntime;
+        ::setenv("XDG_RUNTIME_DIR", ownRuntime.path().c_str(), 1);
+        ::setenv("VAXO_INSTANCE", ("nobody-" + std::to_string(::getpid())).c_str(), 1);
+        auto program = Make();
+        program->Start({});
+        const bool told = std::find(heard_.errors.begin(), heard_.errors.end(),
+                                    "The settings cannot be saved (" + File("vaxow.dat") +
+                                        " may not be written by this user): what this run "
+                                        "sends will not be remembered") != heard_.errors.end();
+        program->ReleasePort();
+        ::_exit(told ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not told";
+}
+#endif
 
 TEST_F(ControlProgramTest, FailedAutoSaveAtExitSkipsTheSettingsFile) {
     auto program = Start();
@@ -401,6 +477,28 @@ TEST_F(ControlProgramTest, HandOverFromALaterStartLoadsTheFile) {
     EXPECT_EQ(program->Set().StationFileName, name) << "the quotes are stripped";
     EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
     EXPECT_THAT(heard_.events, Contains("restored"));
+}
+
+// A block garbled by another program is no station name: nothing loads, and
+// the exit saves go to the station that was there.
+TEST_F(ControlProgramTest, AHandOverThatNamesNoFileIsIgnored) {
+    auto program = Start();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        TTellTail later;
+        later.MapFileName = kSharedBlockName;
+        later.MutexName = kSharedLockName;
+        later.Arguments = {"\x01\xFF\xFE\x03garbage"};
+        ::_exit(later.Activate() ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    program->TakeHandOver();
+    EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
+    EXPECT_THAT(heard_.errors, Contains("A later start handed over something that names no "
+                                        "station file; it is ignored"));
+    EXPECT_TRUE(program->SaveOnExit());
 }
 #endif
 

@@ -115,6 +115,12 @@ TEST(LinuxPorts, EachWayOfNotGettingThePortHasItsReasonAndNoWait) {
              Case{{Port{{0, 0x378}, true, true, true, true}},
                   LinkFault::PortBusy,
                   "/dev/parport0 is held by another program"},
+             Case{{Port{{0, 0x378}, true, true, false, false, true}},
+                  LinkFault::PortHeldByAnotherCopy,
+                  "/dev/parport0 is driven by another copy of this program"},
+             Case{{Port{{0, 0x378}, true, true, true, false, true}},
+                  LinkFault::PortHeldByAnotherCopy,
+                  "/dev/parport0 is driven by another copy of this program"},
          }) {
         Rig rig(c.ports, kLpt1Base, true);
         EXPECT_FALSE(rig.Send()) << c.reason;

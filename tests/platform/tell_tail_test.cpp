@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -255,6 +256,46 @@ TEST(TellTailFolders, ARuntimeFolderOpenToOthersIsRefusedWithAMessage) {
         ::unlink((used + tail.MapFileName).c_str());
         ::unlink((used + tail.MutexName).c_str());
     }
+}
+
+// The runtime folder deleted and made again (as a logout does), or a start
+// with another one: the user's instance is held all the same.
+TEST_F(TellTailTest, AStartInAnotherRuntimeFolderIsNoSecondInstance) {
+    TTellTail first;
+    Configure(first);
+    ASSERT_TRUE(first.Activate());
+    TempDir other;
+    ::setenv("XDG_RUNTIME_DIR", other.path().c_str(), 1);
+    const int code = InChild([] {
+        TTellTail second;
+        Configure(second);
+        second.Arguments = {"/stations/second.rds"};
+        const bool becameFirst = second.Activate();
+        return !becameFirst && !second.HandedOver() &&
+                       second.LastError() == TTellTail::kRunningElsewhere
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(code, 0);
+}
+
+// Started where there is no runtime folder (cron, su), a copy registers in
+// the user's own state folder: a /tmp folder another user made first cannot
+// keep it from starting.
+TEST(TellTailFolders, WithoutARuntimeFolderTheUsersStateFolderServes) {
+    TempDir home;
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
+    const auto folders = TTellTail::UsableRuntimeFolders();
+    const auto state = std::find(folders.begin(), folders.end(), home / "state/vaxow/");
+    ASSERT_NE(state, folders.end());
+    const auto shared =
+        std::find(folders.begin(), folders.end(), "/tmp/vaxow-" + std::to_string(::getuid()) + "/");
+    EXPECT_TRUE(shared == folders.end() || state < shared) << "before the folder in /tmp";
+    struct stat info {};
+    ASSERT_EQ(::stat((home / "state/vaxow").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ::unsetenv("XDG_STATE_HOME");
 }
 
 TEST_F(TellTailTest, LongCommandLinesAreCutAt511Characters) {

@@ -272,16 +272,16 @@ TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
     TempDir dir;
     RdsParameterSet set;
     set.StationFileName = dir / "missing.rds";
-    EXPECT_TRUE(LoadStationFile(set).changed.empty());
+    EXPECT_TRUE(LoadStationFile(set).changes.changed.empty());
     EXPECT_EQ(set.PS, "FM RADIO") << "a missing file changes nothing";
 
     set.PS = "SAVED";
-    SaveStationFile(set);
+    static_cast<void>(SaveStationFile(set));
     EXPECT_EQ(ReadBytes(set.StationFileName), StationFileText(set));
 
     RdsParameterSet other;
     other.StationFileName = set.StationFileName;
-    EXPECT_THAT(LoadStationFile(other).changed, ElementsAre("PS")) << "only PS differs";
+    EXPECT_THAT(LoadStationFile(other).changes.changed, ElementsAre("PS")) << "only PS differs";
     EXPECT_EQ(other.PS, "SAVED");
     EXPECT_EQ(other.RememberedFile, set.StationFileName);
 }
@@ -293,7 +293,7 @@ TEST(StationFiles, UnreadableFileChangesNothingAndReportsItsName) {
     EXPECT_THROW(
         {
             try {
-                LoadStationFile(set);
+                static_cast<void>(LoadStationFile(set));
             } catch (const FileError& error) {
                 EXPECT_EQ(std::string(error.what()), "Cannot open file " + set.StationFileName);
                 throw;

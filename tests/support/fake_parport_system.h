@@ -23,6 +23,7 @@ class FakeParportSystem : public ParportSystem {
         bool permitted = true;       // the user may open it
         bool otherDriver = false;    // lp is registered on it
         bool heldElsewhere = false;  // another program claimed it exclusively
+        bool lockedByAnotherCopy = false;
     };
 
     FakeParportSystem(std::vector<Port> ports, PortIo& device, bool rawIo)
@@ -78,6 +79,9 @@ class FakeParportSystem : public ParportSystem {
             default:
                 return -EINVAL;
         }
+    }
+    int Lock(int fd) override {
+        return ports_[descriptors_.at(fd).first].lockedByAnotherCopy ? -EWOULDBLOCK : 0;
     }
     void Close(int fd) override { descriptors_.erase(fd); }
     bool Ioperm(std::uint32_t from, std::uint32_t count) override {

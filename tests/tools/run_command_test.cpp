@@ -1,6 +1,7 @@
 // vaxoctl run as a real process: live-text sends, hand-over from a later
 // start, what it prints, and its saves when a signal ends it. Real time.
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -29,27 +30,50 @@ using test::WriteBytes;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+// How a process is started: as the test's child, as a service manager
+// starts one (a session of its own, no terminal), or in a terminal of its own.
+enum class Session { Inherited, Service, Terminal };
+
 // A vaxoctl process started in `folder`, standard output and error into
 // files; killed if the test leaves it running.
 class Process {
   public:
     Process(const std::vector<std::string>& command, const std::string& folder,
-            const std::string& out, const std::string& err) {
+            const std::string& out, const std::string& err, Session session = Session::Inherited) {
         std::vector<char*> argv;
         for (const auto& part : command) {
             argv.push_back(const_cast<char*>(part.c_str()));
         }
         argv.push_back(nullptr);
+        if (session == Session::Terminal) {
+            pid_ = ::forkpty(&terminal_, nullptr, nullptr, nullptr);
+            if (pid_ == 0) {
+                if (::chdir(folder.c_str()) != 0) {
+                    ::_exit(126);
+                }
+                ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+                ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+                ::execve(argv[0], argv.data(), environ);
+                ::_exit(127);
+            }
+            return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        if (session == Session::Service) {
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        }
         const auto here = std::filesystem::current_path();
         std::filesystem::current_path(folder);
-        posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
         std::filesystem::current_path(here);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
     Process(const Process&) = delete;
@@ -58,6 +82,9 @@ class Process {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             Wait();
+        }
+        if (terminal_ >= 0) {
+            ::close(terminal_);
         }
     }
     void Signal(int signal) { ::kill(pid_, signal); }
@@ -70,6 +97,7 @@ class Process {
 
   private:
     pid_t pid_ = -1;
+    int terminal_ = -1;
 };
 
 std::size_t Lines(const std::string& path) {
@@ -150,7 +178,7 @@ TEST_F(RunCommandTest, OddFeedsAndAHangUpLoseNothing) {
     WriteBytes(dir_ / "vaxow.dat", JoinLinesCrLf(settings));
     WriteBytes(dir_ / "st.rds", "CLEAR\r\nRTFF=1\r\nDPSE=1\r\nDPSFF=1\r\nPS=ODD FM\r\n");
     const std::string log = dir_ / "log.txt", err = dir_ / "err.txt";
-    Process run({program_, "run", "--simulate"}, "/", log, err);
+    Process run({program_, "run", "--simulate"}, "/", log, err, Session::Terminal);
 
     const std::vector<std::pair<std::string, std::string>> rewrites{
         {"in place", "Plain text\n"},
@@ -174,7 +202,7 @@ TEST_F(RunCommandTest, OddFeedsAndAHangUpLoseNothing) {
     EXPECT_THAT(sent, HasSubstr("RT=\"Power cut\""));
     EXPECT_THAT(sent, Not(HasSubstr("RT=\"        \""))) << "no blank radiotext";
 
-    run.Signal(SIGHUP);
+    run.Signal(SIGHUP);  // its terminal hung up
     EXPECT_EQ(run.Wait(), 0) << ReadBytes(err);
     const auto saved = SplitLines(ReadBytes(dir_ / "vaxow.dat"));
     ASSERT_EQ(saved.size(), 65u);
@@ -184,6 +212,33 @@ TEST_F(RunCommandTest, OddFeedsAndAHangUpLoseNothing) {
     EXPECT_EQ(saved[6], "1") << "Auto Save kept";
     EXPECT_EQ(SplitLines(ReadBytes(dir_ / "st.rds")).size(), 47u);
     EXPECT_THAT(ReadBytes(dir_ / "st.rds"), HasSubstr("\r\nRT=Power cut\r\n"));
+}
+
+// As a service, a hang-up reads the station and the settings again (a
+// changed station goes on air) and ends nothing.
+TEST_F(RunCommandTest, AsAServiceAHangUpReadsTheStationAgain) {
+    WriteBytes(dir_ / "st.rds", "CLEAR\r\nSEND=1\r\nRT=Before\r\n");
+    const std::string log = dir_ / "log.txt", err = dir_ / "err.txt";
+    Process run({program_, "run", "--simulate", "st.rds"}, dir_.path(), log, err, Session::Service);
+    ASSERT_TRUE(WaitForLines(log, 2, 15s));
+    WriteBytes(dir_ / "st.rds", "CLEAR\r\nRT=After\r\n");
+    run.Signal(SIGHUP);
+    ASSERT_TRUE(WaitForLines(log, 3, 10s)) << ReadBytes(err);
+    EXPECT_THAT(ReadBytes(log), HasSubstr("RT=\"After\""));
+    EXPECT_THAT(ReadBytes(err), HasSubstr(" SIGHUP: reading the settings and "));
+    run.Signal(SIGTERM);
+    EXPECT_EQ(run.Wait(), 0);
+}
+
+// A station that cannot be read leaves a service nothing to put on air: it
+// says so and ends, so that its manager tries again and shows the trouble.
+TEST_F(RunCommandTest, AStationThatCannotBeReadEndsTheStartWithItsReason) {
+    std::filesystem::create_directory(dir_ / "st.rds");
+    Process run({program_, "run", "--simulate", "st.rds"}, dir_.path(), dir_ / "log.txt",
+                dir_ / "err.txt");
+    EXPECT_EQ(run.Wait(), 1);
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"),
+                HasSubstr(" cannot run: the station file " + dir_ / "st.rds" + " cannot be read"));
 }
 
 // The first tick's send waits for an encoder that never answers; a stop
@@ -215,15 +270,28 @@ TEST_F(RunCommandTest, SaysWhatItDoesAndWhyItCannot) {
     EXPECT_EQ(quiet.Wait(), 0);
     EXPECT_EQ(SplitLines(ReadBytes(dir_ / "vaxow.dat")).size(), 65u);
 
-    // A settings "file" that is a pipe can be neither read nor saved.
+    // A settings "file" that is a pipe cannot be read: it is told at start,
+    // the station still runs, and the pipe is not written over at the end.
     std::filesystem::remove(dir_ / "vaxow.dat");
     ASSERT_EQ(::mkfifo((dir_ / "vaxow.dat").c_str(), 0600), 0);
+    Process unread({program_, "run", "--simulate"}, dir_.path(), "/dev/null", dir_ / "err.txt");
+    std::this_thread::sleep_for(1s);
+    unread.Signal(SIGTERM);
+    EXPECT_EQ(unread.Wait(), 0);
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"),
+                HasSubstr(" Cannot open file " + dir_ / "vaxow.dat" + "\n"));
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"),
+                HasSubstr(" The settings file " + dir_ / "vaxow.dat" +
+                          " is left alone: it could not be read at start\n"));
+
+    // Settings that lead into a folder that does not exist cannot be saved.
+    std::filesystem::remove(dir_ / "vaxow.dat");
+    std::filesystem::create_symlink(dir_ / "gone/vaxow.dat", dir_ / "vaxow.dat");
     Process failing({program_, "run", "--simulate"}, dir_.path(), "/dev/null", dir_ / "err.txt");
     std::this_thread::sleep_for(1s);
     failing.Signal(SIGTERM);
     EXPECT_EQ(failing.Wait(), 1) << "its exit save failed";
-    EXPECT_THAT(ReadBytes(dir_ / "err.txt"),
-                HasSubstr(" Cannot create file " + dir_ / "vaxow.dat" + "\n"));
+    EXPECT_THAT(ReadBytes(dir_ / "err.txt"), HasSubstr(" Cannot create file "));
 
     // A running copy that holds the hand-over lock and does not let go.
     const auto hold = [&](const char* name) {

@@ -45,7 +45,7 @@ cp "$vaxow" "$work/app/vaxow"
 } >"$work/app/vaxow.dat"
 printf 'CLEAR\r\nPS=XVFB FM\r\n' >"$work/app/station.rds"
 
-DISPLAY="$display" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
+DISPLAY="$display" XDG_RUNTIME_DIR="$work/runtime" VAXO_INSTANCE="window-system-$$" QT_QPA_PLATFORM=xcb \
     ASAN_OPTIONS=detect_leaks=0 "$work/app/vaxow" >"$work/vaxow.log" 2>&1 &
 program=$!
 pids+=("$program")
