@@ -75,6 +75,14 @@ fs::path FollowLinks(const fs::path& path) {
     return current;
 }
 
+// A new file often has the old one's owner and group already: then nothing
+// is changed (a service may not call chown at all).
+bool SameOwner(int fd, const struct stat& old) {
+    struct stat created {};
+    return ::fstat(fd, &created) == 0 && created.st_uid == old.st_uid &&
+           created.st_gid == old.st_gid;
+}
+
 fs::path FolderOf(const fs::path& file) {
     return file.parent_path().empty() ? fs::path(".") : file.parent_path();
 }
@@ -164,7 +172,8 @@ Replaced ReplaceAtomically(const fs::path& target, const struct stat* old, std::
         return Replaced::NotPossible;
     }
     const mode_t mode = old ? old->st_mode & 07777 : 0666 & ~CurrentUmask();
-    const bool kept = !old || ::fchown(file.get(), old->st_uid, old->st_gid) == 0;
+    const bool kept = !old || SameOwner(file.get(), *old) ||
+                      ::fchown(file.get(), old->st_uid, old->st_gid) == 0;
     if (!kept || ::fchmod(file.get(), mode) != 0) {
         ::unlink(temporary.c_str());
         return Replaced::NotPossible;

@@ -52,6 +52,12 @@ xmllint --noout "$root/usr/share/mime/packages/vaxow-station.xml"
 sed "s|=/usr/bin/|=$root/usr/bin/|" "$root/usr/lib/systemd/system/vaxoctl.service" \
     >"$scratch/vaxoctl.service"
 systemd-analyze verify --man=no "$scratch/vaxoctl.service"
+# The unit's sandbox: an exposure under 4.0.
+exposure="$(systemd-analyze security --offline=true "$scratch/vaxoctl.service" 2>/dev/null |
+    sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')"
+awk -v e="$exposure" 'BEGIN { exit !(e != "" && e < 4.0) }' ||
+    fail "the unit's exposure is $exposure, not under 4.0"
+echo "unit exposure $exposure"
 for page in vaxow vaxoctl; do
     warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l \
         "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)"
@@ -79,7 +85,9 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$scratch/apt.log"
     { cat "$scratch/apt.log"; fail "apt-get install failed"; }
 trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq vaxow >/dev/null 2>&1; rm -rf "$scratch"' EXIT
 id -nG vaxow | grep -qw lp || fail "service user vaxow is not in group lp"
-[ "$(stat -c '%a %U %G' /var/lib/vaxow)" = "2775 vaxow vaxow" ] || fail "/var/lib/vaxow"
+[ "$(stat -c '%a %U %G' /var/lib/vaxow)" = "755 vaxow vaxow" ] || fail "/var/lib/vaxow"
+[ "$(stat -c '%a %U %G' /var/lib/vaxow/feeds)" = "2775 vaxow vaxow" ] || fail "the feeds' folder"
+[ "$(readlink /var/lib/vaxow/rt.txt)" = feeds/rt.txt ] || fail "rt.txt does not lead into feeds/"
 [ -f /usr/share/mime/application/x-vaxo-station.xml ] || fail "station type not registered"
 cp "$example" "$scratch/any name.rds"
 [ "$(xdg-mime query filetype "$scratch/any name.rds")" = "application/x-vaxo-station" ] ||
@@ -96,19 +104,39 @@ unit=/usr/lib/systemd/system/vaxoctl.service
 runtime="$(sed -n 's/^Environment=.*XDG_RUNTIME_DIR=\([^ ]*\).*/\1/p' "$unit")"
 install -d -m 700 -o vaxow -g vaxow "$runtime"
 printf 'CLEAR\r\nRTFF=1\r\nPS=SERVICE\r\n' >/var/lib/vaxow/station.rds
-(cd "$(sed -n 's/^WorkingDirectory=//p' "$unit")" &&
-    exec setpriv --reuid vaxow --regid vaxow --init-groups env $(sed -n 's/^Environment=//p' "$unit") \
-        $(sed -n 's/^ExecStart=//p' "$unit") --simulate \
-        >"$scratch/service.log" 2>"$scratch/service.err") &
-service=$!
+# Settings copied in by root without handing them over: the service says at
+# start that it cannot keep them; handed over as the README says, it can.
+{
+    printf 'station.rds\r\n\r\n\r\n\r\n0\r\n0\r\n0\r\n0\r\n0\r\n'
+    for _ in $(seq 56); do printf '\r\n'; done
+} >/var/lib/vaxow/vaxow.dat
+chmod 644 /var/lib/vaxow/vaxow.dat
+start_service() {
+    (cd "$(sed -n 's/^WorkingDirectory=//p' "$unit")" &&
+        exec setpriv --reuid vaxow --regid vaxow --init-groups \
+            env $(sed -n 's/^Environment=//p' "$unit") \
+            $(sed -n 's/^ExecStart=//p' "$unit") --simulate \
+            >"$scratch/service.log" 2>"$scratch/service.err") &
+    service=$!
+}
+start_service
 sleep 1
-printf 'On air\n' >/var/lib/vaxow/rt.txt
+kill -TERM "$service"
+wait "$service" || true
+grep -q "The settings cannot be saved (/var/lib/vaxow/vaxow.dat may not be written" \
+    "$scratch/service.err" || { cat "$scratch/service.err"; fail "unwritable settings not told"; }
+chown vaxow:vaxow /var/lib/vaxow/vaxow.dat
+start_service
+sleep 1
+printf 'On air\n' >/var/lib/vaxow/feeds/rt.txt
 for _ in $(seq 50); do grep -q 'RT="On air"' "$scratch/service.log" && break; sleep 0.2; done
 kill -TERM "$service"
 wait "$service" || { cat "$scratch/service.err"; fail "the service's vaxoctl run failed"; }
 grep -q ' ok bank 1 RT="On air"' "$scratch/service.log" ||
     { cat "$scratch/service.log" "$scratch/service.err"; fail "the feed was not sent"; }
-[ "$(stat -c %U /var/lib/vaxow/vaxow.dat)" = vaxow ] || fail "settings not saved at SIGTERM"
+grep -q "The settings cannot be saved" "$scratch/service.err" && fail "settings still not writable"
+[ "$(head -n 1 /var/lib/vaxow/vaxow.dat | tr -d '\r')" = "/var/lib/vaxow/station.rds" ] ||
+    fail "settings not saved at SIGTERM"
 rm -rf "$runtime"
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq vaxow >"$scratch/apt.log" 2>&1 ||
     { cat "$scratch/apt.log"; fail "apt-get purge failed"; }
