@@ -54,7 +54,10 @@ void RunLog::Sent(const SendFinished& send) {
                        std::to_string(send.bank) + " RT=\"" +
                        Windows1250ToUtf8(ValueOf(send.record[1])) + "\" DPS=\"";
     for (std::size_t k = 0; k < 8; ++k) {
-        line += (k ? "|" : "") + Windows1250ToUtf8(ValueOf(send.record[2 + k]));
+        if (k) {
+            line += '|';
+        }
+        line += Windows1250ToUtf8(ValueOf(send.record[2 + k]));
     }
     line += '"';
     if (send.problem) {
