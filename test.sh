@@ -33,7 +33,7 @@ fi
 
 echo "== clang-tidy"
 run-clang-tidy -p build -quiet -j "$JOBS" \
-    $(find base record platform formats encoding link stations app eventloop ui tools -name '*.cpp') \
+    $(find base record platform formats encoding link stations app eventloop netcontrol ui tools -name '*.cpp') \
     >build/clang-tidy.log 2>&1 || { grep -E "(warning|error): " build/clang-tidy.log; exit 1; }
 echo "clang-tidy: clean"
 

@@ -19,6 +19,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kLiveTextInterval = 3000ms;
+// Changes from outside within this much of each other go out in one send.
+constexpr auto kBurst = 100ms;
 constexpr long kGuardSeconds =
     1;  // an operator's send this many whole seconds after one is ignored
 
@@ -91,7 +93,12 @@ ControlProgram::ControlProgram(ProgramServices services)
       feedReading_(services_.host, [this](const FeedReads& reads) { Looked(reads); }),
       liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
       switchingTimer_(
-          services_.host.MakeTimer("radiotext switching", [this] { SwitchRadiotext(); })) {}
+          services_.host.MakeTimer("radiotext switching", [this] { SwitchRadiotext(); })),
+      soonTimer_(services_.host.MakeTimer("send soon", [this] {
+          soonTimer_->Stop();
+          soonPending_ = false;
+          sends_.Request(soonReason_);
+      })) {}
 
 ControlProgram::~ControlProgram() {
     sends_.Stop();
@@ -414,6 +421,54 @@ void ControlProgram::ApplyField(std::string_view key, std::string_view value) {
     line += '=';
     line += value;
     static_cast<void>(ApplyFields(line, FieldPolicy{}));
+}
+
+// All the lines or none: a command that is refused in part changes nothing.
+FieldChanges ControlProgram::ApplyRemoteFields(std::string_view lines, const std::string& origin,
+                                               const std::string& command) {
+    const FieldPolicy policy{true, false, DecimalSeparator()};
+    RdsParameterSet trial = set_;
+    FieldChanges changes = ApplyFieldLines(trial, lines, policy);
+    const auto refusal = std::find_if(
+        changes.outcomes.begin(), changes.outcomes.end(),
+        [](const FieldOutcome& outcome) { return outcome.verdict != FieldVerdict::Accepted; });
+    if (refusal != changes.outcomes.end()) {
+        changes.changed.clear();
+        changes.sendAsked = false;
+        TellRefused(origin, command, refusal->reason);
+        return changes;
+    }
+    const MemoryDump before = PreviewMemory();
+    set_ = std::move(trial);
+    Changed(changes.changed, origin);
+    if (!changes.changed.empty()) {
+        events_.Emit(RemoteCommand{origin, command, "", changes.changed});
+    }
+    const MemoryDump after = PreviewMemory();
+    if (changes.sendAsked || after.area1 != before.area1 || after.area2 != before.area2) {
+        RequestSendSoon(origin);
+    }
+    return changes;
+}
+
+void ControlProgram::TellRefused(const std::string& origin, const std::string& command,
+                                 const std::string& why) {
+    events_.Emit(RemoteCommand{origin, command, why, {}});
+}
+
+void ControlProgram::ToggleTextAb() {
+    set_.TextAbFlag ^= 1;
+    RequestSendSoon("A/B toggle");
+}
+
+// The moment counts from the first request: changes that never pause still
+// go on air, one send after another.
+void ControlProgram::RequestSendSoon(const std::string& reason) {
+    soonReason_ = reason;
+    if (!soonPending_) {
+        soonPending_ = true;
+        soonTimer_->Start(kBurst);
+    }
 }
 
 void ControlProgram::RestoreEffectCharacter() {

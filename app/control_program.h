@@ -110,6 +110,18 @@ class ControlProgram {
                              const std::string& origin = "");
     // One field, leniently, as the operator edits it.
     void ApplyField(std::string_view key, std::string_view value);
+    // A command from outside (a network client): its lines strictly, all or
+    // none, the feed file names and EXIT refused; told as a RemoteCommand.
+    // When what goes on air changed, or SEND=1 asked, a send follows soon:
+    // a burst makes one.
+    FieldChanges ApplyRemoteFields(std::string_view lines, const std::string& origin,
+                                   const std::string& command);
+    // A command from outside that was refused before it reached the fields.
+    void TellRefused(const std::string& origin, const std::string& command, const std::string& why);
+    // The radiotext A/B flag flipped, for the next send (a UECP command).
+    void ToggleTextAb();
+    // The decimal separator the send reads AF texts with.
+    char DecimalSeparator() const { return services_.clock().decimalSeparator; }
     // The operator left the effect character empty.
     void RestoreEffectCharacter();
 
@@ -126,6 +138,8 @@ class ControlProgram {
     // seconds of the last; any other follows a running one.
     void SendFromOperator();
     void RequestSend(const std::string& reason);
+    // A send a moment from now: requests in that moment make one send.
+    void RequestSendSoon(const std::string& reason);
 
     // The loop's timers drive these; tests call them directly.
     void TickLiveText();
@@ -138,7 +152,7 @@ class ControlProgram {
     void RequestExit();
 
     // Nothing is under way: no send, no look at the live-text files.
-    bool Idle() const { return sends_.Idle() && !feedReading_.Looking(); }
+    bool Idle() const { return sends_.Idle() && !feedReading_.Looking() && !soonPending_; }
 
     const RdsParameterSet& Set() const { return set_; }
     const DerivedState& Derived() const { return derived_; }
@@ -175,6 +189,9 @@ class ControlProgram {
     FeedReading feedReading_;
     std::unique_ptr<LoopTimer> liveTextTimer_;
     std::unique_ptr<LoopTimer> switchingTimer_;
+    std::unique_ptr<LoopTimer> soonTimer_;
+    std::string soonReason_;
+    bool soonPending_ = false;
     std::unique_ptr<TTellTail> tellTail_;
     std::string title_;
     std::vector<FeedReport> feedReports_;

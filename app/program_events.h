@@ -50,6 +50,13 @@ struct PortChanged {
     std::uint32_t base = kLpt1Base;
     PortInUse port;
 };
+// A command from outside (a network client) was taken or refused.
+struct RemoteCommand {
+    std::string origin;   // "text 192.0.2.7:51234"
+    std::string command;  // printable, at most 80 characters
+    std::string refused;  // why it changed nothing; empty when it was taken
+    FieldKeys changed;    // the fields it changed
+};
 // An error the operator is to be told about (a file that cannot be read).
 struct ErrorReported {
     std::string text;
@@ -63,8 +70,9 @@ struct HandOverTaken {};
 // The program is to end ("Exit after Send", the operator, a later start).
 struct ExitRequested {};
 
-using ProgramEvent = std::variant<FieldsChanged, DerivedStateChanged, TitleChanged, SendStarted,
-                                  SendProgress, SendFinished, FeedChanged, PortChanged,
-                                  ErrorReported, PriorityRefused, HandOverTaken, ExitRequested>;
+using ProgramEvent =
+    std::variant<FieldsChanged, DerivedStateChanged, TitleChanged, SendStarted, SendProgress,
+                 SendFinished, FeedChanged, PortChanged, RemoteCommand, ErrorReported,
+                 PriorityRefused, HandOverTaken, ExitRequested>;
 
 }  // namespace vaxo

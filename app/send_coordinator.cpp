@@ -121,6 +121,7 @@ void SendCoordinator::Finish(const Outcome& outcome) {
     TellPort(outcome.job->portBase, result.port);
     lastProblem_ = result.problem;
     const int bank = outcome.job->bank;
+    last_ = LastSend{std::chrono::system_clock::now(), bank, result.problem};
     const LastSentRecord record =
         RecordOfSend(*outcome.sent, outcome.job->image, (outcome.cpuSpeed - kCpuSpeedBase) / 3,
                      result.took.count());

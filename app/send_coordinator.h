@@ -65,6 +65,13 @@ class SendCoordinator {
 
     // Why the last send failed; none after a success.
     const LinkProblem& LastProblem() const { return lastProblem_; }
+    struct LastSend {
+        std::chrono::system_clock::time_point at;  // when it ended
+        int bank = 1;
+        LinkProblem problem;
+    };
+    // The last send that ended, if there was one.
+    const std::optional<LastSend>& Last() const { return last_; }
     // The image the last successful send wrote into bank 1 or 2.
     const std::optional<EncoderImage>& LastImage(int bank) const {
         return lastImages_[bank == 2 ? 1 : 0];
@@ -106,6 +113,7 @@ class SendCoordinator {
     std::optional<std::pair<std::uint32_t, PortInUse>> toldPort_;
     PortInUse port_;
     LinkProblem lastProblem_;
+    std::optional<LastSend> last_;
     std::array<std::optional<EncoderImage>, 2> lastImages_;
     std::array<std::optional<MemoryDump>, 2> onAir_;
 

@@ -46,6 +46,26 @@ unsigned char LowerByte(unsigned char byte) {
     }
 }
 
+void AppendUtf8(std::string& out, char32_t point) {
+    if (point < 0x80) {
+        out += static_cast<char>(point);
+    } else if (point < 0x800) {
+        out += static_cast<char>(0xC0 | (point >> 6));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        out += static_cast<char>(0xE0 | (point >> 12));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (point >> 18));
+        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    }
+}
+
+}  // namespace
+
 // Decodes one UTF-8 sequence at `at`; nothing for a malformed one.
 std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& at) {
     const auto lead = static_cast<unsigned char>(text[at]);
@@ -83,26 +103,6 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& at) {
     at += static_cast<std::size_t>(length);
     return point;
 }
-
-void AppendUtf8(std::string& out, char32_t point) {
-    if (point < 0x80) {
-        out += static_cast<char>(point);
-    } else if (point < 0x800) {
-        out += static_cast<char>(0xC0 | (point >> 6));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += static_cast<char>(0xE0 | (point >> 12));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (point >> 18));
-        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    }
-}
-
-}  // namespace
 
 char32_t Windows1250ToUnicode(unsigned char byte) {
     return byte < 0x80 ? byte : kUpperHalf[byte - 0x80u];
@@ -157,6 +157,32 @@ std::optional<std::string> Utf8ToWindows1250(std::string_view text) {
             return std::nullopt;
         }
         out += static_cast<char>(UnicodeToWindows1250(*point).value_or('?'));
+    }
+    return out;
+}
+
+std::string TextLineToWindows1250(std::string_view line, int* missing) {
+    if (missing) {
+        *missing = 0;
+    }
+    if (IsAscii(line)) {
+        return std::string(line);
+    }
+    std::string_view text = line;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto point = DecodeUtf8(text, at);
+        if (!point) {
+            return std::string(line);  // no UTF-8: Windows-1250 as it stands
+        }
+        const auto byte = UnicodeToWindows1250(*point);
+        if (!byte && missing) {
+            ++*missing;
+        }
+        out += static_cast<char>(byte.value_or('?'));
     }
     return out;
 }

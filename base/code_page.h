@@ -18,6 +18,16 @@ std::optional<unsigned char> UnicodeToWindows1250(char32_t codePoint);
 // dropped, characters the code page lacks as "?"); nothing when it is not.
 std::optional<std::string> Utf8ToWindows1250(std::string_view text);
 
+// How a line of text from outside (a feed, a network client) is taken: as
+// Windows-1250 when it is; converted when it is valid UTF-8 with characters
+// beyond ASCII. `missing` counts the characters Windows-1250 lacks (given
+// as "?").
+std::string TextLineToWindows1250(std::string_view line, int* missing = nullptr);
+
+// Decodes the UTF-8 sequence at `at` and moves past it; nothing for a
+// malformed one (over-long, a surrogate, beyond Unicode, cut short).
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& at);
+
 // Windows-1250 bytes as UTF-8; the five unused bytes become "?".
 std::string Windows1250ToUtf8(std::string_view text);
 

@@ -73,4 +73,26 @@ std::string RdsTextToUtf8(const std::string& bytes) {
     return ToUtf8(shown);
 }
 
+std::optional<std::string> RdsToWindows1250(const std::string& bytes) {
+    std::string text;
+    for (char byte : bytes) {
+        const char32_t character = RdsCharacter(static_cast<std::uint8_t>(byte));
+        const auto windows = character ? UnicodeToWindows1250(character) : std::nullopt;
+        if (!windows) {
+            return std::nullopt;
+        }
+        text += static_cast<char>(*windows);
+    }
+    return text;
+}
+
+std::string Windows1250ToRds(const std::string& bytes) {
+    std::string text;
+    for (char byte : bytes) {
+        const char32_t character = Windows1250ToUnicode(static_cast<unsigned char>(byte));
+        text += static_cast<char>(RdsByte(character).value_or(' '));
+    }
+    return text;
+}
+
 }  // namespace vaxo

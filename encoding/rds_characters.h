@@ -21,4 +21,11 @@ std::optional<std::uint8_t> RdsByte(char32_t character);
 // character becomes U+FFFD.
 std::string RdsTextToUtf8(const std::string& bytes);
 
+// RDS bytes (a UECP text) as the station's Windows-1250 text; nothing when a
+// character has no place in Windows-1250 or a byte shows no character.
+std::optional<std::string> RdsToWindows1250(const std::string& bytes);
+// The station's Windows-1250 text in the RDS table; characters the table
+// lacks become spaces.
+std::string Windows1250ToRds(const std::string& bytes);
+
 }  // namespace vaxo

@@ -1,5 +1,6 @@
 #include "link/encoder_simulator.h"
 
+#include <cstdio>
 #include <map>
 
 #include "link/encoder_lines.h"
@@ -32,6 +33,21 @@ MemoryDump ReadBack(const EncoderSimulator& encoder, int bank) {
     const auto& area1 = encoder.Memory(first);
     const auto& area2 = encoder.Memory(first + 1);
     return {{area1.begin(), area1.begin() + 192}, {area2.begin(), area2.begin() + 208}};
+}
+
+std::string MemoryLines(const EncoderSimulator& encoder) {
+    std::string lines;
+    for (std::size_t block = 0; block < 4; ++block) {
+        char text[4];
+        std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(0xA0 + 2 * block));
+        lines += "memory " + std::string(text) + ' ';
+        for (std::uint8_t byte : encoder.Memory(block)) {
+            std::snprintf(text, sizeof text, "%02X", byte);
+            lines += text;
+        }
+        lines += '\n';
+    }
+    return lines;
 }
 
 std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name) {

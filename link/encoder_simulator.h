@@ -29,6 +29,10 @@ class EncoderSimulator;
 // The two areas of bank 1 or 2 as the simulated encoder holds them.
 MemoryDump ReadBack(const EncoderSimulator& encoder, int bank);
 
+// Its four blocks as "memory A0 <hex>" .. "memory A6 <hex>" lines, the form
+// `vaxoctl preview --image` reads.
+std::string MemoryLines(const EncoderSimulator& encoder);
+
 // A bit-level model of the encoder on a parallel port: it decodes clock and
 // data from data-register writes (bits 5 and 6, inverted) like a 24Cxx serial
 // memory of four 256-byte blocks (device addresses 0xA0..0xA6, 16-byte pages

@@ -90,10 +90,12 @@ FieldOutcome ApplyLine(RdsParameterSet& set, V line, const FieldPolicy& policy) 
     const auto [key, value] = *split;
     const StationField* field = FindStationField(key);
     if (!field) {
-        return {std::string(key), FieldVerdict::UnknownKey, "no field has this key"};
+        return {std::string(key), FieldVerdict::UnknownKey,
+                "no field has the key " + std::string(key)};
     }
     if (!policy.feedFilesAndExit && IsFeedFileOrExit(key)) {
-        return {std::string(key), FieldVerdict::NotAllowed, "not settable from here"};
+        return {std::string(key), FieldVerdict::NotAllowed,
+                std::string(key) + " is not settable from here"};
     }
     if (policy.strict) {
         if (auto problem = StrictValueProblem(*field, value, policy.decimalSeparator)) {

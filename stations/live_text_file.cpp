@@ -297,10 +297,7 @@ std::string LastLineScanner::Finish() {
     if (lastIsFirst_ && line.substr(0, 3) == "\xEF\xBB\xBF") {
         line.remove_prefix(3);
     }
-    if (IsAscii(line)) {
-        return std::string(line);
-    }
-    return Utf8ToWindows1250(line).value_or(std::string(line));
+    return TextLineToWindows1250(line);
 }
 
 bool LastLineScanner::ZeroFilled() const {

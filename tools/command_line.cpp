@@ -14,16 +14,16 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionR
         const bool inlineValue = equals != std::string::npos;
         if (rules.valued.count(name)) {
             if (inlineValue) {
-                values_[name] = arg.substr(equals + 1);
+                values_[name].push_back(arg.substr(equals + 1));
             } else if (i + 1 < args.size()) {
-                values_[name] = args[++i];
+                values_[name].push_back(args[++i]);
             } else {
                 throw UsageError("option --" + name + " needs a value");
             }
         } else if (rules.switches.count(name) && !inlineValue) {
-            values_[name] = "";
+            values_[name].push_back("");
         } else if (rules.optionalValued.count(name)) {
-            values_[name] = inlineValue ? arg.substr(equals + 1) : "";
+            values_[name].push_back(inlineValue ? arg.substr(equals + 1) : "");
         } else {
             throw UsageError("unknown option " + arg);
         }
@@ -35,7 +35,12 @@ std::optional<std::string> ParsedOptions::Value(const std::string& name) const {
     if (found == values_.end()) {
         return std::nullopt;
     }
-    return found->second;
+    return found->second.back();
+}
+
+std::vector<std::string> ParsedOptions::Values(const std::string& name) const {
+    const auto found = values_.find(name);
+    return found == values_.end() ? std::vector<std::string>{} : found->second;
 }
 
 }  // namespace vaxo::ctl

@@ -27,11 +27,13 @@ class ParsedOptions {
     ParsedOptions(const std::vector<std::string>& args, const OptionRules& rules);
 
     bool Has(const std::string& name) const { return values_.count(name) != 0; }
+    // The last value given; Values gives each, in order (repeated options).
     std::optional<std::string> Value(const std::string& name) const;
+    std::vector<std::string> Values(const std::string& name) const;
     const std::vector<std::string>& Positional() const { return positional_; }
 
   private:
-    std::map<std::string, std::string> values_;
+    std::map<std::string, std::vector<std::string>> values_;
     std::vector<std::string> positional_;
 };
 

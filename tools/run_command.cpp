@@ -18,6 +18,7 @@
 #include "eventloop/stop_signals.h"
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
+#include "netcontrol/network_server.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/locale_separator.h"
@@ -54,13 +55,47 @@ void ReportNewStation(const RdsParameterSet& set, RunLog& log) {
     }
 }
 
+OptionRules RunOptions() {
+    OptionRules rules{.valued = {"trace", "memory-dump"}, .optionalValued = {"simulate"}};
+    for (const std::string& name : NetworkOptionNames()) {
+        rules.valued.insert(name);
+    }
+    return rules;
+}
+
+// The listeners and who may reach them; nothing listens unless asked.
+NetworkConfig NetworkFrom(const ParsedOptions& options) {
+    NetworkConfig config;
+    for (const std::string& name : NetworkOptionNames()) {
+        for (const std::string& value : options.Values(name)) {
+            bool known = false;
+            if (const auto why = TakeNetworkOption(config, name, value, known)) {
+                throw UsageError(*why);
+            }
+        }
+    }
+    if (const auto why = CheckNetworkConfig(config)) {
+        throw UsageError(*why);
+    }
+    return config;
+}
+
 }  // namespace
 
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const CommandEnvironment& environment) {
-    const ParsedOptions options(args, {.valued = {"trace"}, .optionalValued = {"simulate"}});
+    const ParsedOptions options(args, RunOptions());
     if (options.Positional().size() > 1) {
         throw UsageError("run takes at most one station file");
+    }
+    const NetworkConfig network = NetworkFrom(options);
+    // Named from where it was started; the program works in its own folder.
+    std::optional<std::string> memoryDump;
+    if (const auto name = options.Value("memory-dump")) {
+        memoryDump = std::filesystem::absolute(*name).string();
+    }
+    if (memoryDump && !options.Has("simulate")) {
+        throw UsageError("--memory-dump is for the simulated encoder (--simulate)");
     }
     std::unique_ptr<EncoderSimulator> simulator;
     if (const auto name = options.Value("simulate")) {
@@ -135,9 +170,29 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     });
     const HandOverWatch handOvers(io, program.HandOverBlockPath(), [&] { program.TakeHandOver(); });
     program.TakeHandOver();  // one that came before the watch began
+    NetworkServer server(io, host, program, network,
+                         [&log](const std::string& line) { log.Error(line); });
+    std::unique_ptr<LoopTimer> remoteCounts;
+    if (!network.Empty()) {
+        if (const auto problem = server.Start()) {
+            log.Error("cannot listen: " + *problem);
+            program.ReleasePort();
+            return 1;
+        }
+        for (const ListenerStatus& listener : server.Status()) {
+            log.Listening(listener.description, listener.port);
+        }
+        remoteCounts = host.MakeTimer("network log", [&log] { log.FlushRemote(); });
+        remoteCounts->Start(std::chrono::minutes(1));
+    }
     io.run();
+    server.Stop();
     const bool saved = program.SaveOnExit();
     program.ReleasePort();
+    if (memoryDump) {
+        // What the listener gets, for `vaxoctl preview --image`.
+        SaveFile(*memoryDump, MemoryLines(*simulator));
+    }
     return saved ? 0 : 1;
 }
 

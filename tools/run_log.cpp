@@ -31,6 +31,9 @@ void RunLog::Report(const ProgramEvent& event) {
                    [this](const FeedChanged& feed) { Feed(feed.report); },
                    [this](const ErrorReported& error) { Error(error.text); },
                    [this](const PriorityRefused& refused) { Error(refused.why); },
+                   [this](const RemoteCommand& command) {
+                       Remote(remote_.Note(command, RemoteCommandLog::Clock::now()));
+                   },
                    [](const auto&) {},
                },
                event);
@@ -46,6 +49,22 @@ void RunLog::Line(std::ostream& stream, const std::string& text) {
 
 void RunLog::Error(const std::string& text) {
     Line(err_, text);
+}
+
+void RunLog::Listening(const std::string& description, std::uint16_t port) {
+    const std::size_t colon = description.rfind(':');
+    Line(out_, "listening: " + description.substr(0, colon + 1) + std::to_string(port));
+}
+
+void RunLog::FlushRemote() {
+    Remote(remote_.Flush(RemoteCommandLog::Clock::now()));
+}
+
+// Changes on standard output, refusals on standard error.
+void RunLog::Remote(const std::vector<RemoteCommandLog::Line>& lines) {
+    for (const auto& line : lines) {
+        Line(line.refusal ? err_ : out_, line.text);
+    }
 }
 
 // Line 2 of the record is the radiotext, lines 3 to 10 the dynamic PS texts.

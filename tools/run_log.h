@@ -1,31 +1,40 @@
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <set>
 #include <string>
 
 #include "app/program_events.h"
+#include "app/remote_command_log.h"
 
 namespace vaxo::ctl {
 
 // What the headless program prints, each line with the local time: the port
-// in use and one line per send on standard output; errors on standard error.
+// in use, one line per send and the changes network clients made on standard
+// output; errors and refused commands on standard error.
 class RunLog {
   public:
     RunLog(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
     void Report(const ProgramEvent& event);
     void Error(const std::string& text);
+    // "listening: text TCP 127.0.0.1:4000", with the port bound.
+    void Listening(const std::string& description, std::uint16_t port);
+    // Tells the counts of network commands whose minute has passed.
+    void FlushRemote();
 
   private:
     static void Line(std::ostream& stream, const std::string& text);
     void Sent(const SendFinished& send);
     void Port(const PortChanged& port);
     void Feed(const FeedReport& report);
+    void Remote(const std::vector<RemoteCommandLog::Line>& lines);
 
     std::ostream& out_;
     std::ostream& err_;
     std::set<FeedSource> troubled_;
+    RemoteCommandLog remote_;
 };
 
 // "2026-12-08 04:17:40", the local time now.

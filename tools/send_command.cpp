@@ -67,20 +67,6 @@ std::unique_ptr<std::ofstream> OpenOutput(const std::optional<std::string>& path
     return file;
 }
 
-void PrintMemory(const EncoderSimulator& encoder, std::ostream& out) {
-    for (std::size_t block = 0; block < 4; ++block) {
-        char name[8];
-        std::snprintf(name, sizeof name, "%02X", static_cast<unsigned>(0xA0 + 2 * block));
-        out << "memory " << name << ' ';
-        for (std::uint8_t byte : encoder.Memory(block)) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%02X", byte);
-            out << hex;
-        }
-        out << '\n';
-    }
-}
-
 bool StationFileExists(const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(path, error) || error;
@@ -147,7 +133,7 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         out << line << '\n';
     }
     if (simulator) {
-        PrintMemory(*simulator, out);
+        out << MemoryLines(*simulator);
     }
     return 0;
 }

@@ -42,8 +42,12 @@ const std::map<std::string, CommandEntry>& Commands() {
           "  send STATION to the encoder once, as the Send button does\n"}},
         {"run",
          {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::RunCommand(a, o, e); },
-          "vaxoctl run [--simulate[=SCENARIO]] [--trace FILE] [STATION]\n"
-          "  the program without its window: live text, switching and sends until a signal\n"}},
+          "vaxoctl run [--simulate[=SCENARIO] [--memory-dump FILE]] [--trace FILE]\n"
+          "            [--text-tcp|--text-udp|--uecp-tcp|--uecp-udp HOST:PORT]...\n"
+          "            [--allow CIDR]... [--uecp-site N] [--uecp-encoder N] [--uecp-psn N]...\n"
+          "            [STATION]\n"
+          "  the program without its window: live text, switching and sends until a signal;\n"
+          "  text commands and UECP from the network on the listeners named\n"}},
     };
     return commands;
 }

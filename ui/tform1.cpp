@@ -54,6 +54,7 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
         QApplication::instance()->installEventFilter(this);
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
                 &TForm1::OnIdle);
+        StartNetwork();
     }
 }
 
@@ -133,6 +134,9 @@ void TForm1::OnProgramEvent(const ProgramEvent& event) {
                 QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
             },
             [](const FeedChanged&) {},
+            [this](const RemoteCommand& command) {
+                NoteRemote(remoteLog_.Note(command, RemoteCommandLog::Clock::now()));
+            },
         },
         event);
 }
@@ -147,9 +151,11 @@ void TForm1::SendStarted() {
 }
 
 void TForm1::SendFinished(const vaxo::SendFinished& send) {
+    sendProblem_ =
+        send.problem ? QString::fromStdString(DescribeLinkProblem(send.problem)) : QString();
+    ShowErrorTip();
     if (send.problem) {
         ProgressBar1->hide();
-        Label11->setToolTip(QString::fromStdString(DescribeLinkProblem(send.problem)));
         Label11->show();
     } else {
         ShowLastSent(shownBank_);

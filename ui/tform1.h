@@ -16,11 +16,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/control_program.h"
+#include "app/remote_command_log.h"
+#include "netcontrol/network_thread.h"
 #include "ui/dialogs.h"
 #include "ui/on_air_page.h"
 #include "ui/qt_host.h"
@@ -115,6 +118,9 @@ class TForm1 : public QWidget {
     void LoadDefaultLanguage();
     void ShowHelp();
     void ShowErrorMessage(const std::string& text);
+    void StartNetwork();
+    void NoteRemote(const std::vector<RemoteCommandLog::Line>& lines);
+    void ShowErrorTip();
     void ApplyAlwaysOnTop(bool on);
     void ClearDecoderIdFocus();
     void FollowDerivedState(const DerivedState& state);
@@ -144,6 +150,11 @@ class TForm1 : public QWidget {
     QtHost host_;
     ControlProgram program_;
     Subscription listening_;
+    std::unique_ptr<NetworkThread> network_;
+    RemoteCommandLog remoteLog_;
+    QTimer remoteCounts_;
+    std::deque<QString> remoteLines_;  // the last few, newest last
+    QString sendProblem_;
     int shownBank_ = 1;
     bool sending_ = false;  // operator input waits until the send has ended
     bool refreshing_ = false;

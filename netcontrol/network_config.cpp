@@ -1,0 +1,221 @@
+#include "netcontrol/network_config.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "base/file_io.h"
+#include "base/text_lines.h"
+#include "netcontrol/asio_addresses.h"
+
+namespace vaxo {
+namespace {
+
+std::optional<int> Number(const std::string& text, int low, int high) {
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const int value = std::stoi(text);
+    return value >= low && value <= high ? std::optional(value) : std::nullopt;
+}
+
+}  // namespace
+
+bool AddressRange::Contains(const std::array<std::uint8_t, 16>& address) const {
+    for (int bit = 0; bit < prefix; ++bit) {
+        const auto byte = static_cast<std::size_t>(bit / 8);
+        const int mask = 0x80 >> (bit % 8);
+        if ((address[byte] & mask) != (bytes[byte] & mask)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<AddressRange> ParseAddressRange(const std::string& text, std::string& why) {
+    const std::size_t slash = text.find('/');
+    const std::string host = text.substr(0, slash);
+    const auto address = AddressBytes(host);
+    if (!address) {
+        why = text + " is no address or network (192.168.1.0/24, 2001:db8::/32)";
+        return std::nullopt;
+    }
+    AddressRange range{address->bytes, 128};
+    const int bits = address->v4 ? 32 : 128;
+    if (slash != std::string::npos) {
+        const auto prefix = Number(text.substr(slash + 1), 0, bits);
+        if (!prefix) {
+            why = text + ": the prefix is a number from 0 to " + std::to_string(bits);
+            return std::nullopt;
+        }
+        range.prefix = (address->v4 ? 96 : 0) + *prefix;
+    }
+    return range;
+}
+
+bool NetworkConfig::Allows(const std::array<std::uint8_t, 16>& address) const {
+    if (IsLoopback(address)) {
+        return true;
+    }
+    return std::any_of(allowed.begin(), allowed.end(),
+                       [&](const AddressRange& range) { return range.Contains(address); });
+}
+
+std::string ListenerSpec::Describe() const {
+    const std::string where = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    return std::string(protocol == ListenerProtocol::Text ? "text" : "UECP") +
+           (transport == ListenerTransport::Tcp ? " TCP " : " UDP ") + where + ":" +
+           std::to_string(port);
+}
+
+std::optional<ListenerSpec> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
+                                          const std::string& text, std::string& why) {
+    std::string host, port;
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find("]:");
+        if (close == std::string::npos) {
+            why = text + " is not [ADDRESS]:PORT";
+            return std::nullopt;
+        }
+        host = text.substr(1, close - 1);
+        port = text.substr(close + 2);
+    } else {
+        const std::size_t colon = text.rfind(':');
+        if (colon == std::string::npos || text.find(':') != colon) {
+            why = text + " is not HOST:PORT";
+            return std::nullopt;
+        }
+        host = text.substr(0, colon);
+        port = text.substr(colon + 1);
+    }
+    const auto number = Number(port, 0, 65535);  // 0: any free port (it is told)
+    if (!number) {
+        why = text + ": the port is a number from 0 to 65535";
+        return std::nullopt;
+    }
+    if (!AddressBytes(host)) {
+        why = text + ": " + host + " is no address (names are not looked up)";
+        return std::nullopt;
+    }
+    return ListenerSpec{protocol, transport, host, static_cast<std::uint16_t>(*number)};
+}
+
+std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config) {
+    for (const ListenerSpec& listener : config.listeners) {
+        const auto address = AddressBytes(listener.host);
+        if (!address) {
+            return listener.Describe() + ": no address";
+        }
+        if (IsMulticast(address->bytes) && listener.transport == ListenerTransport::Tcp) {
+            return listener.Describe() + ": a multicast group is for UDP";
+        }
+        if (!IsLoopback(address->bytes) && config.allowed.empty()) {
+            return listener.Describe() +
+                   " listens beyond this machine: name who may send with --allow CIDR";
+        }
+    }
+    return std::nullopt;
+}
+
+const std::vector<std::string>& NetworkOptionNames() {
+    static const std::vector<std::string> names{"text-tcp",     "text-udp", "uecp-tcp",
+                                                "uecp-udp",     "allow",    "uecp-site",
+                                                "uecp-encoder", "uecp-psn"};
+    return names;
+}
+
+std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::string& name,
+                                             const std::string& value, bool& known) {
+    known = true;
+    std::string why;
+    const auto listen = [&](ListenerProtocol protocol, ListenerTransport transport) {
+        const auto spec = ParseListener(protocol, transport, value, why);
+        if (spec) {
+            config.listeners.push_back(*spec);
+        }
+    };
+    if (name == "text-tcp") {
+        listen(ListenerProtocol::Text, ListenerTransport::Tcp);
+    } else if (name == "text-udp") {
+        listen(ListenerProtocol::Text, ListenerTransport::Udp);
+    } else if (name == "uecp-tcp") {
+        listen(ListenerProtocol::Uecp, ListenerTransport::Tcp);
+    } else if (name == "uecp-udp") {
+        listen(ListenerProtocol::Uecp, ListenerTransport::Udp);
+    } else if (name == "allow") {
+        if (const auto range = ParseAddressRange(value, why)) {
+            config.allowed.push_back(*range);
+        }
+    } else if (name == "uecp-site") {
+        const auto site = Number(value, 0, 1023);
+        site ? void(config.uecp.site = *site) : void(why = "--uecp-site takes 0 to 1023");
+    } else if (name == "uecp-encoder") {
+        const auto encoder = Number(value, 0, 63);
+        encoder ? void(config.uecp.encoder = *encoder) : void(why = "--uecp-encoder takes 0 to 63");
+    } else if (name == "uecp-psn") {
+        const auto service = Number(value, 1, 255);
+        service ? void(config.uecp.services.push_back(*service))
+                : void(why = "--uecp-psn takes 1 to 255");
+    } else {
+        known = false;
+    }
+    return why.empty() ? std::nullopt : std::optional(why);
+}
+
+std::optional<std::string> ReadNetworkConfigText(const std::string& text, NetworkConfig& config) {
+    std::optional<std::string> problem;
+    int number = 0;
+    ForEachLine(text, [&](std::string_view raw) {
+        ++number;
+        std::string line(raw.substr(0, raw.find('#')));
+        line.erase(0, line.find_first_not_of(" \t"));
+        line.erase(line.find_last_not_of(" \t") + 1);
+        if (line.empty()) {
+            return true;
+        }
+        if (line.starts_with("--")) {
+            line.erase(0, 2);
+        }
+        const std::size_t split = line.find_first_of(" \t=");
+        const std::string name = line.substr(0, split);
+        std::string value = split == std::string::npos ? "" : line.substr(split + 1);
+        value.erase(0, value.find_first_not_of(" \t="));
+        bool known = false;
+        auto why = TakeNetworkOption(config, name, value, known);
+        if (!known) {
+            why = name + " is no listener option";
+        }
+        if (why) {
+            problem = "line " + std::to_string(number) + ": " + *why;
+            return false;
+        }
+        return true;
+    });
+    return problem;
+}
+
+std::optional<std::string> ReadListenersFile(const std::string& programDir, NetworkConfig& config) {
+    const std::string path = programDir + kListenersFileName;
+    std::string text;
+    try {
+        const auto read = ReadFileIfExists(path);
+        if (!read) {
+            return std::nullopt;
+        }
+        text = *read;
+    } catch (const FileError& error) {
+        return path + ": " + error.what();
+    }
+    NetworkConfig read;
+    auto problem = ReadNetworkConfigText(text, read);
+    if (!problem) {
+        problem = CheckNetworkConfig(read);
+    }
+    if (problem) {
+        return path + ", " + *problem + "; nothing listens";
+    }
+    config = std::move(read);
+    return std::nullopt;
+}
+
+}  // namespace vaxo

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "netcontrol/uecp_session.h"
+
+namespace vaxo {
+
+// A network of addresses: "192.168.1.0/24", "2001:db8::/32", or one address.
+struct AddressRange {
+    std::array<std::uint8_t, 16> bytes{};  // IPv4 as IPv4-mapped IPv6
+    int prefix = 128;
+
+    bool Contains(const std::array<std::uint8_t, 16>& address) const;
+};
+
+// The range, or why the text is none.
+std::optional<AddressRange> ParseAddressRange(const std::string& text, std::string& why);
+
+enum class ListenerProtocol { Text, Uecp };
+enum class ListenerTransport { Tcp, Udp };
+
+struct ListenerSpec {
+    ListenerProtocol protocol = ListenerProtocol::Text;
+    ListenerTransport transport = ListenerTransport::Tcp;
+    std::string host;  // an address: 127.0.0.1, ::1, 0.0.0.0, a multicast group (UDP)
+    std::uint16_t port = 0;
+
+    std::string Describe() const;  // "text TCP 127.0.0.1:4000"
+};
+
+// What one client may ask of the front end.
+struct ClientLimits {
+    std::size_t line = 1024;                                    // bytes of a text line
+    int clients = 32;                                           // TCP clients at once
+    std::chrono::milliseconds idle = std::chrono::minutes(10);  // silence
+    std::size_t unread = 64 * 1024;                             // replies it has not read
+};
+
+// What listens, and who may talk to it.
+struct NetworkConfig {
+    std::vector<ListenerSpec> listeners;
+    std::vector<AddressRange> allowed;
+    UecpSettings uecp;
+    ClientLimits limits;
+
+    bool Empty() const { return listeners.empty(); }
+    // Clients from the machine itself, and from the allowed ranges.
+    bool Allows(const std::array<std::uint8_t, 16>& address) const;
+};
+
+// "HOST:PORT" ("[::1]:4000" for IPv6), or why it is none.
+std::optional<ListenerSpec> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
+                                          const std::string& text, std::string& why);
+
+// Why the configuration may not run, or nothing: a listener on an address
+// other than loopback needs an allow list; a multicast group is for UDP.
+std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config);
+
+// Reads one option of the command line or of the listeners' file
+// (--text-tcp, --text-udp, --uecp-tcp, --uecp-udp, --allow, --uecp-site,
+// --uecp-encoder, --uecp-psn) into the configuration; the reason when its
+// value is wrong, nothing when it was taken or is no such option (known is
+// then false).
+std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::string& name,
+                                             const std::string& value, bool& known);
+
+// The listeners' file, one option a line ("--text-tcp 127.0.0.1:4000" or
+// "text-tcp=127.0.0.1:4000"), "#" comments; the reason of the first line
+// that is wrong.
+std::optional<std::string> ReadNetworkConfigText(const std::string& text, NetworkConfig& config);
+
+// The window's listeners: the file "vaxow.listen" in the program folder,
+// in the form above. Without the file nothing listens; the reason when it
+// cannot be read or may not run.
+inline constexpr const char* kListenersFileName = "vaxow.listen";
+std::optional<std::string> ReadListenersFile(const std::string& programDir, NetworkConfig& config);
+
+// The names of the options, for usage texts.
+const std::vector<std::string>& NetworkOptionNames();
+
+}  // namespace vaxo

@@ -1,0 +1,588 @@
+#include "netcontrol/network_server.h"
+
+#include <array>
+#include <atomic>
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include <boost/asio/ip/multicast.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ip/udp.hpp>
+#include <boost/asio/write.hpp>
+
+#include "netcontrol/line_splitter.h"
+#include "netcontrol/text_commands.h"
+#include "netcontrol/uecp_session.h"
+
+namespace vaxo {
+namespace {
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+using udp = asio::ip::udp;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kPendingLimit = 256;  // lines of one client with the program at once
+constexpr std::size_t kUdpSessions = 256;   // UECP senders remembered
+constexpr auto kDropLogInterval = std::chrono::minutes(1);
+
+std::array<std::uint8_t, 16> BytesOf(const asio::ip::address& address) {
+    if (address.is_v4()) {
+        return asio::ip::make_address_v6(asio::ip::v4_mapped, address.to_v4()).to_bytes();
+    }
+    return address.to_v6().to_bytes();
+}
+
+std::string Minutes(std::chrono::milliseconds span) {
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(span).count();
+    return minutes >= 1 ? std::to_string(minutes) + " minutes"
+                        : std::to_string(span.count()) + " ms";
+}
+
+template <typename Endpoint>
+std::string Describe(const Endpoint& endpoint) {
+    const asio::ip::address address = endpoint.address();
+    const std::string host =
+        address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+    return host + ":" + std::to_string(endpoint.port());
+}
+
+}  // namespace
+
+struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
+    Shared(asio::io_context& i, CoreHost& c, ControlProgram& p, NetworkConfig n, Log l)
+        : io(i), core(c), program(p), config(std::move(n)), log(std::move(l)) {}
+
+    // Runs `work` with the program on its loop, then `done` with the result
+    // on the network's; nothing after Stop.
+    template <typename Work, typename Done>
+    void OnProgram(Work work, Done done) {
+        core.Post(
+            [self = shared_from_this(), work = std::move(work), done = std::move(done)]() mutable {
+                if (!self->running) {
+                    return;
+                }
+                auto result = work(self->program);
+                asio::post(self->io,
+                           [self, done = std::move(done), result = std::move(result)]() mutable {
+                               if (self->running) {
+                                   done(std::move(result));
+                               }
+                           });
+            });
+    }
+
+    bool Allowed(const asio::ip::address& address, const std::string& what) {
+        if (config.Allows(BytesOf(address))) {
+            return true;
+        }
+        Dropped(address, what + " from addresses not allowed");
+        return false;
+    }
+
+    // Counted by kind, each kind told at most once a minute.
+    void Dropped(const asio::ip::address& address, const std::string& what) {
+        DropCount& count = dropped[what];
+        ++count.since;
+        if (Clock::now() - count.told >= kDropLogInterval) {
+            log("dropped " + std::to_string(count.since) + " " + what + " (" + address.to_string() +
+                " the last)");
+            count.since = 0;
+            count.told = Clock::now();
+        }
+    }
+
+    std::uint64_t AddCloser(std::function<void()> close) {
+        closers.emplace(++nextCloser, std::move(close));
+        return nextCloser;
+    }
+
+    void Seen(std::size_t listener, const std::string& client, int clientsChange) {
+        const std::lock_guard lock(statusMutex);
+        ListenerStatus& entry = status.at(listener);
+        entry.lastClient = client;
+        entry.lastSeen = std::chrono::system_clock::now();
+        entry.clients += clientsChange;
+    }
+
+    asio::io_context& io;
+    CoreHost& core;
+    ControlProgram& program;
+    NetworkConfig config;
+    Log log;
+    std::atomic<bool> running{false};
+    int clients = 0;  // TCP clients of every listener, on the network's thread
+    struct DropCount {
+        long since = 0;  // the last line
+        Clock::time_point told{};
+    };
+    std::map<std::string, DropCount> dropped;
+    mutable std::mutex statusMutex;
+    std::vector<ListenerStatus> status;
+    std::map<std::uint64_t, std::function<void()>> closers;  // of listeners and clients
+    std::uint64_t nextCloser = 0;
+};
+
+namespace {
+
+using Shared = NetworkServer::Shared;
+
+// One TCP client: its bytes in, its replies out, in order.
+class TcpClient : public std::enable_shared_from_this<TcpClient> {
+  public:
+    TcpClient(std::shared_ptr<Shared> shared, tcp::socket socket, const tcp::endpoint& peer,
+              std::size_t listener, ListenerProtocol protocol)
+        : shared_(std::move(shared)),
+          socket_(std::move(socket)),
+          idle_(shared_->io),
+          listener_(listener),
+          protocol_(protocol),
+          origin_((protocol == ListenerProtocol::Text ? "text " : "UECP ") + Describe(peer)),
+          uecp_(std::make_shared<UecpSession>(shared_->config.uecp, origin_)),
+          lines_(shared_->config.limits.line) {}
+
+    void Start() {
+        ++shared_->clients;
+        shared_->Seen(listener_, origin_.substr(origin_.find(' ') + 1), 1);
+        closer_ = shared_->AddCloser([weak = weak_from_this()] {
+            if (const auto self = weak.lock()) {
+                self->Close();
+            }
+        });
+        Read();
+    }
+
+  private:
+    void KeepAwake() {
+        idle_.expires_after(shared_->config.limits.idle);
+        idle_.async_wait([weak = weak_from_this()](const boost::system::error_code& error) {
+            const auto self = weak.lock();
+            if (!error && self) {
+                self->shared_->log(self->origin_ + " closed: silent for " +
+                                   Minutes(self->shared_->config.limits.idle));
+                self->Close();
+            }
+        });
+    }
+
+    void Read() {
+        if (closed_) {
+            return;
+        }
+        if (pending_ >= kPendingLimit) {
+            paused_ = true;  // the program catches up first
+            return;
+        }
+        KeepAwake();
+        socket_.async_read_some(
+            asio::buffer(buffer_),
+            [self = shared_from_this()](const boost::system::error_code& error, std::size_t got) {
+                if (error) {
+                    self->Close();
+                    return;
+                }
+                self->Take(std::string_view(self->buffer_.data(), got));
+                self->Read();
+            });
+    }
+
+    void Take(std::string_view bytes) {
+        if (protocol_ == ListenerProtocol::Text) {
+            lines_.Feed(
+                bytes, [this](std::string_view line) { Command(std::string(line)); },
+                [this] { Answer(std::string("-")); });
+            return;
+        }
+        frames_.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                     [this](UecpReading reading) { Frame(std::move(reading)); });
+    }
+
+    void Command(std::string line) {
+        ++pending_;
+        shared_->OnProgram(
+            [line = std::move(line), origin = origin_](ControlProgram& program) {
+                return HandleTextCommand(program, line, origin);
+            },
+            [self = shared_from_this()](std::optional<std::string> reply) {
+                self->Done(reply ? *reply + "\r\n" : std::string());
+            });
+    }
+
+    // A reply that needs no program keeps its place among the others.
+    void Answer(std::string reply) {
+        ++pending_;
+        shared_->OnProgram(
+            [reply = std::move(reply)](ControlProgram&) { return reply + "\r\n"; },
+            [self = shared_from_this()](const std::string& bytes) { self->Done(bytes); });
+    }
+
+    void Frame(UecpReading reading) {
+        ++pending_;
+        shared_->OnProgram(
+            [reading = std::move(reading), session = uecp_](ControlProgram& program) {
+                const std::vector<std::uint8_t> reply = session->Take(program, reading);
+                return std::string(reply.begin(), reply.end());
+            },
+            [self = shared_from_this()](const std::string& bytes) { self->Done(bytes); });
+    }
+
+    void Done(const std::string& bytes) {
+        --pending_;
+        if (!bytes.empty()) {
+            Queue(bytes);
+        }
+        if (paused_ && pending_ < kPendingLimit / 2) {
+            paused_ = false;
+            Read();
+        }
+    }
+
+    void Queue(std::string bytes) {
+        if (closed_) {
+            return;
+        }
+        unsent_ += bytes.size();
+        if (unsent_ > shared_->config.limits.unread) {
+            shared_->log(origin_ + " dropped: it reads no replies (" +
+                         std::to_string(unsent_ / 1024) + " KiB waiting)");
+            Close();
+            return;
+        }
+        queue_.push_back(std::move(bytes));
+        if (!writing_) {
+            Write();
+        }
+    }
+
+    void Write() {
+        writing_ = true;
+        asio::async_write(socket_, asio::buffer(queue_.front()),
+                          [self = shared_from_this()](const boost::system::error_code& error,
+                                                      std::size_t written) {
+                              self->unsent_ -= written;
+                              self->queue_.pop_front();
+                              self->writing_ = false;
+                              if (error) {
+                                  self->Close();
+                              } else if (!self->queue_.empty()) {
+                                  self->Write();
+                              }
+                          });
+    }
+
+    void Close() {
+        if (closed_) {
+            return;
+        }
+        closed_ = true;
+        boost::system::error_code ignored;
+        socket_.shutdown(tcp::socket::shutdown_both, ignored);
+        socket_.close(ignored);
+        idle_.cancel();
+        shared_->closers.erase(closer_);
+        --shared_->clients;
+        shared_->Seen(listener_, origin_.substr(origin_.find(' ') + 1), -1);
+    }
+
+    std::shared_ptr<Shared> shared_;
+    tcp::socket socket_;
+    asio::steady_timer idle_;
+    std::size_t listener_;
+    ListenerProtocol protocol_;
+    std::string origin_;
+    std::shared_ptr<UecpSession> uecp_;  // used on the program's loop only
+    std::uint64_t closer_ = 0;
+    LineSplitter lines_;
+    UecpFrameReader frames_;
+    std::array<char, 4096> buffer_{};
+    std::deque<std::string> queue_;
+    std::size_t unsent_ = 0;
+    std::size_t pending_ = 0;
+    bool writing_ = false;
+    bool paused_ = false;
+    bool closed_ = false;
+};
+
+class TcpListener : public std::enable_shared_from_this<TcpListener> {
+  public:
+    TcpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSpec& spec)
+        : shared_(std::move(shared)), acceptor_(shared_->io), index_(index), spec_(spec) {}
+
+    std::optional<std::string> Open() {
+        boost::system::error_code error;
+        const tcp::endpoint endpoint(asio::ip::make_address(spec_.host), spec_.port);
+        acceptor_.open(endpoint.protocol(), error);
+        if (!error) {
+            acceptor_.set_option(tcp::acceptor::reuse_address(true), error);
+            acceptor_.bind(endpoint, error);
+        }
+        if (!error) {
+            acceptor_.listen(asio::socket_base::max_listen_connections, error);
+        }
+        if (error) {
+            return spec_.Describe() + ": " + error.message();
+        }
+        port_ = acceptor_.local_endpoint().port();
+        shared_->AddCloser([self = shared_from_this()] {
+            boost::system::error_code ignored;
+            self->acceptor_.close(ignored);
+        });
+        Accept();
+        return std::nullopt;
+    }
+    std::uint16_t Port() const { return port_; }
+
+  private:
+    void Accept() {
+        acceptor_.async_accept([self = shared_from_this()](const boost::system::error_code& error,
+                                                           tcp::socket socket) {
+            if (error == asio::error::operation_aborted || !self->shared_->running) {
+                return;
+            }
+            if (!error) {
+                self->Admit(std::move(socket));
+            }
+            self->Accept();
+        });
+    }
+
+    void Admit(tcp::socket socket) {
+        boost::system::error_code error;
+        const tcp::endpoint peer = socket.remote_endpoint(error);
+        if (error || !shared_->Allowed(peer.address(), "connections")) {
+            socket.close(error);
+            return;
+        }
+        const int limit = shared_->config.limits.clients;
+        if (shared_->clients >= limit) {
+            shared_->Dropped(peer.address(),
+                             "connections beyond " + std::to_string(limit) + " clients at once");
+            if (spec_.protocol == ListenerProtocol::Text) {
+                auto holder = std::make_shared<tcp::socket>(std::move(socket));
+                auto line = std::make_shared<std::string>(
+                    "! too many clients: " + std::to_string(limit) + " at most\r\n");
+                asio::async_write(*holder, asio::buffer(*line),
+                                  [holder, line](const boost::system::error_code&, std::size_t) {
+                                      boost::system::error_code ignored;
+                                      holder->close(ignored);
+                                  });
+            }
+            return;
+        }
+        std::make_shared<TcpClient>(shared_, std::move(socket), peer, index_, spec_.protocol)
+            ->Start();
+    }
+
+    std::shared_ptr<Shared> shared_;
+    tcp::acceptor acceptor_;
+    std::size_t index_;
+    ListenerSpec spec_;
+    std::uint16_t port_ = 0;
+};
+
+// One datagram is one or more text lines, or one or more UECP frames; the
+// replies go back to its sender in one datagram.
+class UdpListener : public std::enable_shared_from_this<UdpListener> {
+  public:
+    UdpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSpec& spec)
+        : shared_(std::move(shared)), socket_(shared_->io), index_(index), spec_(spec) {}
+
+    std::optional<std::string> Open() {
+        boost::system::error_code error;
+        const asio::ip::address address = asio::ip::make_address(spec_.host);
+        const bool group = address.is_multicast();
+        // A group is joined on a socket bound to any address of its family.
+        const asio::ip::address local = !group ? address
+                                        : address.is_v4()
+                                            ? asio::ip::address(asio::ip::address_v4::any())
+                                            : asio::ip::address(asio::ip::address_v6::any());
+        const udp::endpoint endpoint(local, spec_.port);
+        socket_.open(endpoint.protocol(), error);
+        if (!error) {
+            socket_.set_option(udp::socket::reuse_address(true), error);
+            socket_.bind(endpoint, error);
+        }
+        if (!error && group) {
+            socket_.set_option(asio::ip::multicast::join_group(address), error);
+        }
+        if (error) {
+            return spec_.Describe() + ": " + error.message();
+        }
+        port_ = socket_.local_endpoint().port();
+        shared_->AddCloser([self = shared_from_this()] {
+            boost::system::error_code ignored;
+            self->socket_.close(ignored);
+        });
+        Receive();
+        return std::nullopt;
+    }
+    std::uint16_t Port() const { return port_; }
+
+  private:
+    void Receive() {
+        socket_.async_receive_from(
+            asio::buffer(buffer_), sender_,
+            [self = shared_from_this()](const boost::system::error_code& error, std::size_t got) {
+                if (error == asio::error::operation_aborted || !self->shared_->running) {
+                    return;
+                }
+                if (!error && self->waiting_ >= kPendingLimit) {
+                    self->shared_->Dropped(self->sender_.address(), "datagrams (too many waiting)");
+                } else if (!error && self->shared_->Allowed(self->sender_.address(), "datagrams")) {
+                    self->Take(std::string(self->buffer_.data(), got), self->sender_);
+                }
+                self->Receive();
+            });
+    }
+
+    void Take(std::string bytes, const udp::endpoint& sender) {
+        const std::string client = Describe(sender);
+        shared_->Seen(index_, client, 0);
+        if (spec_.protocol == ListenerProtocol::Text) {
+            // A line too long is kept as nothing: it is answered "-".
+            std::vector<std::optional<std::string>> lines;
+            LineSplitter splitter(shared_->config.limits.line);
+            const auto line = [&](std::string_view text) { lines.emplace_back(text); };
+            splitter.Feed(bytes, line, [&] { lines.emplace_back(); });
+            splitter.Finish(line);
+            Work(
+                [lines = std::move(lines), origin = "text " + client](ControlProgram& program) {
+                    std::string replies;
+                    for (const auto& text : lines) {
+                        const auto reply = text ? HandleTextCommand(program, *text, origin)
+                                                : std::optional<std::string>("-");
+                        if (reply) {
+                            replies += *reply + "\r\n";
+                        }
+                    }
+                    return replies;
+                },
+                sender);
+            return;
+        }
+        std::vector<UecpReading> readings;
+        UecpFrameReader reader;
+        reader.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                    [&](UecpReading reading) { readings.push_back(std::move(reading)); });
+        if (auto open = reader.Finish()) {
+            readings.push_back(std::move(*open));  // a datagram ends its frames
+        }
+        Work(
+            [readings = std::move(readings), session = Session(client)](ControlProgram& program) {
+                std::string replies;
+                for (const UecpReading& reading : readings) {
+                    const std::vector<std::uint8_t> reply = session->Take(program, reading);
+                    replies.append(reply.begin(), reply.end());
+                }
+                return replies;
+            },
+            sender);
+    }
+
+    // Datagrams waiting for the program are bounded: a flood is dropped
+    // (counted with the others), never queued without end.
+    template <typename Handle>
+    void Work(Handle handle, const udp::endpoint& sender) {
+        ++waiting_;
+        shared_->OnProgram(std::move(handle),
+                           [self = shared_from_this(), sender](const std::string& replies) {
+                               --self->waiting_;
+                               self->Send(replies, sender);
+                           });
+    }
+
+    // A sender's conversation (its mode, its sequence), kept for the last senders.
+    std::shared_ptr<UecpSession> Session(const std::string& client) {
+        auto found = sessions_.find(client);
+        if (found == sessions_.end()) {
+            if (sessions_.size() >= kUdpSessions) {
+                sessions_.clear();
+            }
+            found = sessions_
+                        .emplace(client, std::make_shared<UecpSession>(shared_->config.uecp,
+                                                                       "UECP " + client))
+                        .first;
+        }
+        return found->second;
+    }
+
+    void Send(const std::string& replies, const udp::endpoint& to) {
+        if (replies.empty()) {
+            return;
+        }
+        auto datagram = std::make_shared<std::string>(replies);
+        socket_.async_send_to(asio::buffer(*datagram), to,
+                              [datagram](const boost::system::error_code&, std::size_t) {});
+    }
+
+    std::shared_ptr<Shared> shared_;
+    udp::socket socket_;
+    std::size_t index_;
+    ListenerSpec spec_;
+    std::uint16_t port_ = 0;
+    std::size_t waiting_ = 0;
+    udp::endpoint sender_;
+    std::array<char, 65536> buffer_{};
+    std::map<std::string, std::shared_ptr<UecpSession>> sessions_;  // on the program's loop only
+};
+
+}  // namespace
+
+NetworkServer::NetworkServer(boost::asio::io_context& io, CoreHost& core, ControlProgram& program,
+                             NetworkConfig config, Log log)
+    : shared_(std::make_shared<Shared>(io, core, program, std::move(config), std::move(log))) {}
+
+NetworkServer::~NetworkServer() {
+    shared_->running = false;
+}
+
+std::optional<std::string> NetworkServer::Start() {
+    shared_->running = true;
+    const auto& listeners = shared_->config.listeners;
+    {
+        const std::lock_guard lock(shared_->statusMutex);
+        for (const ListenerSpec& spec : listeners) {
+            ListenerStatus entry;
+            entry.description = spec.Describe();
+            shared_->status.push_back(std::move(entry));
+        }
+    }
+    for (std::size_t i = 0; i < listeners.size(); ++i) {
+        const ListenerSpec& spec = listeners[i];
+        std::optional<std::string> problem;
+        std::uint16_t port = 0;
+        if (spec.transport == ListenerTransport::Tcp) {
+            const auto listener = std::make_shared<TcpListener>(shared_, i, spec);
+            problem = listener->Open();
+            port = listener->Port();
+        } else {
+            const auto listener = std::make_shared<UdpListener>(shared_, i, spec);
+            problem = listener->Open();
+            port = listener->Port();
+        }
+        if (problem) {
+            Stop();
+            return problem;
+        }
+        const std::lock_guard lock(shared_->statusMutex);
+        shared_->status[i].port = port;
+    }
+    return std::nullopt;
+}
+
+void NetworkServer::Stop() {
+    shared_->running = false;
+    const auto closers = std::move(shared_->closers);
+    shared_->closers.clear();
+    for (const auto& [id, close] : closers) {
+        close();
+    }
+}
+
+std::vector<ListenerStatus> NetworkServer::Status() const {
+    const std::lock_guard lock(shared_->statusMutex);
+    return shared_->status;
+}
+
+}  // namespace vaxo

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/control_program.h"
+#include "eventloop/asio.h"
+#include "netcontrol/network_config.h"
+
+namespace vaxo {
+
+// A listener as it runs, for the program's own pages.
+struct ListenerStatus {
+    std::string description;  // "text TCP 127.0.0.1:4000"
+    std::uint16_t port = 0;   // the port bound
+    int clients = 0;          // TCP connections now
+    std::string lastClient;   // "192.0.2.7:51234", empty before the first
+    std::chrono::system_clock::time_point lastSeen{};
+};
+
+// The network front end: the text commands and UECP over TCP and UDP, on
+// the listeners configured and for the clients allowed. It runs on `io`
+// (the program's own loop, or one of its own) and hands each command to
+// the program's loop through `core`; nothing of the program is touched on
+// any other thread. Each client within the configuration's limits (a text
+// line of 1,024 bytes, 32 TCP clients at once, 10 minutes of silence, 64 KiB
+// of replies it has not read) and a UECP frame of 263 bytes.
+class NetworkServer {
+  public:
+    using Log = std::function<void(const std::string& line)>;
+
+    NetworkServer(boost::asio::io_context& io, CoreHost& core, ControlProgram& program,
+                  NetworkConfig config, Log log);
+    NetworkServer(const NetworkServer&) = delete;
+    NetworkServer& operator=(const NetworkServer&) = delete;
+    ~NetworkServer();
+
+    // Binds every listener and begins; the reason of the first that cannot.
+    std::optional<std::string> Start();
+    // Closes every listener and client (from the network's thread).
+    void Stop();
+    // A snapshot, from any thread.
+    std::vector<ListenerStatus> Status() const;
+
+    struct Shared;
+
+  private:
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace vaxo

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/control_program.h"
+#include "netcontrol/uecp_elements.h"
+#include "netcontrol/uecp_frame.h"
+
+namespace vaxo {
+
+// Who this encoder is to UECP: its site and encoder address (0: it takes
+// frames for any), and the programme services it carries (none named: every
+// service number is its one service).
+struct UecpSettings {
+    int site = 0;
+    int encoder = 0;
+    std::vector<int> services;
+};
+
+// One client's conversation, on the program's thread: frames addressed to
+// this encoder (or to all) are applied element by element through the
+// program's door for changes; the sequence counter, the communication mode
+// and the acknowledgements are the client's own. Mode 0 answers nothing,
+// mode 1 answers requests, mode 2 also acknowledges every frame.
+class UecpSession {
+  public:
+    UecpSession(UecpSettings settings, std::string origin)
+        : settings_(std::move(settings)), origin_(std::move(origin)) {}
+
+    // The frames to send back; empty when there is nothing to say.
+    std::vector<std::uint8_t> Take(ControlProgram& program, const UecpReading& reading);
+    int Mode() const { return mode_; }
+
+  private:
+    UecpCode Apply(ControlProgram& program, const UecpElement& element,
+                   std::vector<std::uint8_t>& answers);
+    UecpCode ApplyRadiotext(ControlProgram& program, const UecpElement& element);
+    UecpCode ApplyFrequencies(ControlProgram& program, const UecpElement& element);
+    UecpCode Answer(const ControlProgram& program, const UecpElement& request,
+                    std::vector<std::uint8_t>& answers);
+    UecpCode Change(ControlProgram& program, const std::string& lines);
+    UecpCode Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
+                    const std::string& why) const;
+    bool ForThisEncoder(const UecpFrame& frame) const;
+    bool ServiceCarried(const UecpElement& element) const;
+    std::vector<std::uint8_t> Frame(std::vector<std::uint8_t> message) const;
+    void Note(UecpCode code, std::uint8_t sequence);
+    std::vector<std::uint8_t> Acknowledgement(UecpCode code, std::uint8_t sequence) const;
+
+    UecpSettings settings_;
+    std::string origin_;
+    int mode_ = 0;
+    std::optional<std::uint8_t> expected_;  // the next sequence number
+    // The first trouble since the last response, for a request in mode 1.
+    std::optional<std::pair<UecpCode, std::uint8_t>> trouble_;
+};
+
+}  // namespace vaxo

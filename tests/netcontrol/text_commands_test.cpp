@@ -1,0 +1,118 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "netcontrol/text_commands.h"
+#include "tests/support/running_program.h"
+
+namespace vaxo {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+class TextCommandsTest : public ::testing::Test {
+  protected:
+    std::string Reply(std::string_view line) {
+        return HandleTextCommand(*program_, line, "text 192.0.2.7:4000").value_or("(none)");
+    }
+    const RdsParameterSet& Set() { return program_->Set(); }
+
+    test::RunningProgram program_;
+};
+
+TEST_F(TextCommandsTest, EachReplyOfTheTable) {
+    EXPECT_EQ(Reply("PS=NEWS FM"), "+");
+    EXPECT_EQ(Set().PS, "NEWS FM");
+    EXPECT_EQ(Reply("PTY=45"), "-");
+    EXPECT_EQ(Reply("NOSUCH=1"), "!");
+    EXPECT_EQ(Reply("hello"), "!");
+    EXPECT_EQ(Reply("=1"), "!");
+    EXPECT_EQ(Reply(""), "(none)") << "an empty line is no command";
+    EXPECT_EQ(Reply("TEXT=" + std::string(70, 'x')), "/") << "cut to 61 and \"...\"";
+    EXPECT_EQ(Set().RT, std::string(61, 'x') + "...");
+    EXPECT_EQ(Reply("SEND"), "+");
+    EXPECT_EQ(Reply("PS?"), "PS=NEWS FM");
+    EXPECT_EQ(Reply("PTY?"), "PTY=0");
+    EXPECT_EQ(Reply("DI?"), "DI=0000");
+    EXPECT_EQ(Reply("NOSUCH?"), "!");
+    EXPECT_THAT(Reply("STATUS?"), StartsWith("port LPT1: simulated encoder; "));
+}
+
+// What the station-file reader would turn into a default is refused, and
+// changes nothing.
+TEST_F(TextCommandsTest, ValuesAreTakenOnlyAsTheyStand) {
+    const RdsParameterSet before = Set();
+    for (const char* line : {"PTY=45", "PTY=x", "DPSP=3", "DPSP=66", "PS=NINE CHAR", "PI=GGGG",
+                             "PI=12345", "TP=2", "DI=10", "AF1=120.0", "AF1=87.5",
+                             "RT="
+                             "\x01",
+                             "SELRT=5", "STB=3", "RTSAT=31", "EFCHAR=ab"}) {
+        EXPECT_EQ(Reply(line), "-") << line;
+    }
+    EXPECT_EQ(Reply("PS=\xE6\x97\xA5"), "-") << "a character Windows-1250 lacks";
+    EXPECT_EQ(Set().PS, before.PS);
+    EXPECT_EQ(Set().PTY, before.PTY);
+    EXPECT_EQ(Set().PI, before.PI);
+    EXPECT_EQ(Set().AF[0], before.AF[0]);
+    EXPECT_EQ(program_.Refusals().size(), 17u);
+    EXPECT_THAT(program_.Refusals()[0], HasSubstr("PTY takes a number from 0 to 31"));
+    for (const char* line :
+         {"PTY=31", "DPSP=7", "PS=EIGHT CH", "PI=c201", "AF1=107.9", "AF1=", "STB=2", "SELRT=4"}) {
+        EXPECT_NE(Reply(line), "-") << line;
+    }
+}
+
+TEST_F(TextCommandsTest, NothingReceivedNamesAFileOrEndsTheProgram) {
+    const std::string feed = Set().RTFILE;
+    EXPECT_EQ(Reply("RTSF=/etc/shadow"), "!");
+    EXPECT_EQ(Reply("DPSSF=/etc/shadow"), "!");
+    EXPECT_EQ(Reply("EXIT=1"), "!");
+    EXPECT_EQ(Reply("RTSF?"), "!");
+    EXPECT_EQ(Set().RTFILE, feed);
+    EXPECT_THAT(program_.Refusals(),
+                ElementsAre("RTSF is not settable from here", "DPSSF is not settable from here",
+                            "EXIT is not settable from here", "no field to ask for"));
+}
+
+TEST_F(TextCommandsTest, TextsAreUtf8OrWindows1250LineByLine) {
+    EXPECT_EQ(Reply("PS=\xC5\xBD"
+                    "ELEZ"),
+              "+");  // "ŽELEZ" in UTF-8
+    EXPECT_EQ(Set().PS,
+              "\x8E"
+              "ELEZ");
+    EXPECT_EQ(Reply("PS=\x8A"
+                    "KODA"),
+              "+");  // "ŠKODA" in Windows-1250
+    EXPECT_EQ(Set().PS,
+              "\x8A"
+              "KODA");
+    EXPECT_EQ(Reply("PS?"), "PS=\xC5\xA0KODA") << "answered in UTF-8";
+    EXPECT_EQ(Reply("TEXT=Caf\xC3\xA9 \xE6\x97\xA5"), "/") << "a character lost on the way";
+}
+
+// The aliases do what the feeds do with a line of their file.
+TEST_F(TextCommandsTest, AliasesProcessAsTheFeeds) {
+    EXPECT_EQ(Reply("TEXT=Artist - Title   "), "+");
+    EXPECT_EQ(Set().RT, "Artist - Title");
+    EXPECT_EQ(Reply("DPS=ONE TWO THREE"), "+");
+    EXPECT_EQ(Set().DPS[0], "ONE TWO ");
+    EXPECT_EQ(Set().DPS[1], "THREE");
+    EXPECT_EQ(Set().DPS[2], "");
+}
+
+TEST_F(TextCommandsTest, ChangesAreToldWithTheirClientAndCommand) {
+    EXPECT_EQ(Reply("PS=TOLD"), "+");
+    ASSERT_EQ(program_.remote.size(), 1u);
+    EXPECT_EQ(program_.remote[0].origin, "text 192.0.2.7:4000");
+    EXPECT_EQ(program_.remote[0].command, "PS=TOLD");
+    EXPECT_THAT(program_.remote[0].changed, ElementsAre("PS"));
+    EXPECT_EQ(Reply("PS=TOLD"), "+");
+    EXPECT_EQ(program_.remote.size(), 1u) << "the same value is no change";
+    EXPECT_EQ(Reply("PS=\x1B[2J"), "-");
+    EXPECT_EQ(program_.remote.back().command, "PS=?[2J") << "no control character reaches a log";
+}
+
+}  // namespace
+}  // namespace vaxo

@@ -1,0 +1,249 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "encoding/rds_characters.h"
+#include "netcontrol/uecp_session.h"
+#include "tests/support/running_program.h"
+
+namespace vaxo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// A conversation with one client, frames built and answers read back.
+class UecpSessionTest : public ::testing::Test {
+  protected:
+    void Use(UecpSettings settings) { session_ = UecpSession(std::move(settings), "UECP test"); }
+
+    // The elements of the answer to one frame.
+    std::vector<UecpElement> Send(Bytes message, int site = 0, int encoder = 0) {
+        const UecpFrame frame{site, encoder, NextSequence(), std::move(message)};
+        return Answer(session_.Take(*program_, UecpReading{frame, UecpCode::Ok, frame.sequence}));
+    }
+    std::vector<UecpElement> Answer(const Bytes& reply) {
+        std::vector<UecpElement> elements;
+        UecpFrameReader reader;
+        reader.Feed(reply.data(), reply.size(), [&](const UecpReading& reading) {
+            EXPECT_TRUE(reading.frame);
+            if (reading.frame) {
+                const auto parsed = ParseUecpElements(reading.frame->message);
+                elements.insert(elements.end(), parsed.elements.begin(), parsed.elements.end());
+            }
+        });
+        return elements;
+    }
+    // The acknowledgement code of an answer in mode 2, or -1 without one.
+    int Ack(const std::vector<UecpElement>& answer) {
+        for (const UecpElement& element : answer) {
+            if (element.mec == kMecAcknowledgement) {
+                return element.data.at(0);
+            }
+        }
+        return -1;
+    }
+    int SendAndAck(Bytes message, int site = 0, int encoder = 0) {
+        return Ack(Send(std::move(message), site, encoder));
+    }
+    void Mode(int mode) { Send({kMecCommunicationMode, static_cast<std::uint8_t>(mode)}); }
+    std::uint8_t NextSequence() {
+        sequence_ = sequence_ == 255 ? 1 : static_cast<std::uint8_t>(sequence_ + 1);
+        return sequence_;
+    }
+    static Bytes Text(std::uint8_t mec, const std::string& windows1250) {
+        const std::string rds = Windows1250ToRds(windows1250);
+        Bytes element{mec, 0, 0};
+        element.insert(element.end(), rds.begin(), rds.end());
+        return element;
+    }
+    static Bytes Radiotext(std::uint8_t flags, const std::string& text) {
+        Bytes element{kMecRt, 0, 0, static_cast<std::uint8_t>(text.size() + 1), flags};
+        const std::string rds = Windows1250ToRds(text);
+        element.insert(element.end(), rds.begin(), rds.end());
+        return element;
+    }
+
+    test::RunningProgram program_;
+    UecpSession session_{{}, "UECP test"};
+    std::uint8_t sequence_ = 0;
+};
+
+TEST_F(UecpSessionTest, TheStandardsExampleIsReadAndRefusedAsAnotherDataSet) {
+    Use({0x345, 0x12, {}});
+    Mode(2);
+    const Bytes example{0xFE, 0xD1, 0x52, 0x01, 0x0B, 0x02, 0x03, 0x06, 0x20, 0x50,
+                        0x53, 0x20, 0x52, 0x44, 0x53, 0x20, 0x25, 0xF4, 0xFF};
+    std::vector<UecpReading> readings;
+    UecpFrameReader reader;
+    reader.Feed(example.data(), example.size(), [&](UecpReading r) { readings.push_back(r); });
+    ASSERT_EQ(readings.size(), 1u);
+    const auto answer = Answer(session_.Take(*program_, readings[0]));
+    ASSERT_EQ(answer.size(), 1u);
+    EXPECT_THAT(answer[0].data, ElementsAre(4, 1)) << "code 4 for the frame numbered 1";
+    EXPECT_EQ(program_->Set().PS, "FM RADIO");
+    EXPECT_THAT(program_.Refusals(), ElementsAre(HasSubstr("data set 3 is not on air here")));
+}
+
+TEST_F(UecpSessionTest, OnlyFramesForThisEncoderOrForAllAreTaken) {
+    Use({0x345, 0x12, {}});
+    Mode(2);
+    EXPECT_EQ(SendAndAck(Text(kMecPs, "OTHER   "), 0x344, 0x12), -1);
+    EXPECT_EQ(SendAndAck(Text(kMecPs, "OTHER   "), 0x345, 0x13), -1);
+    EXPECT_EQ(program_->Set().PS, "FM RADIO") << "frames for others change nothing, answer nothing";
+    EXPECT_EQ(SendAndAck(Text(kMecPs, "ALL SITE"), 0, 0x12), 0);
+    EXPECT_EQ(program_->Set().PS, "ALL SITE");
+    EXPECT_EQ(SendAndAck(Text(kMecPs, "ALL ENC "), 0x345, 0), 0);
+    EXPECT_EQ(program_->Set().PS, "ALL ENC ");
+    EXPECT_EQ(SendAndAck(Text(kMecPs, "OURS    "), 0x345, 0x12), 0);
+    EXPECT_EQ(program_->Set().PS, "OURS    ");
+}
+
+TEST_F(UecpSessionTest, EachElementReachesItsField) {
+    Mode(2);
+    EXPECT_EQ(SendAndAck({kMecPi, 0, 0, 0xC2, 0x01}), 0);
+    EXPECT_EQ(program_->Set().PI, "C201");
+    // Letters of the RDS table become the station's Windows-1250.
+    EXPECT_EQ(SendAndAck(Text(kMecPs,
+                              "\xC8"
+                              "ESK\xDD   ")),
+              0);
+    EXPECT_EQ(program_->Set().PS,
+              "\xC8"
+              "ESK\xDD   ");
+    EXPECT_EQ(SendAndAck({kMecTaTp, 0, 0, 0x02}), 0);
+    EXPECT_EQ(program_->Set().TP, 1);
+    EXPECT_EQ(program_->Set().TA, 0);
+    EXPECT_EQ(SendAndAck({kMecDi, 0, 0, 0x09}), 0);
+    EXPECT_EQ(DecoderIdText(program_->Set().DI), "1001") << "dynamic PTY and stereo";
+    EXPECT_EQ(SendAndAck({kMecMs, 0, 0, 0x00}), 0);
+    EXPECT_EQ(program_->Set().MS, 0);
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 31}), 0);
+    EXPECT_EQ(program_->Set().PTY, 31);
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 32}), 6);
+    EXPECT_EQ(program_->Set().PTY, 31);
+    EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 7, 0x00, 0x00, 0xE2, 0x15, 0x27, 0xCD, 0x00}), 0);
+    EXPECT_EQ(program_->Set().AF[0], "89.6");
+    EXPECT_EQ(program_->Set().AF[1], "91.4");
+    EXPECT_EQ(program_->Set().AF[2], "");
+    EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 4, 0xFF, 0xFF, 0xE1, 0x01}), 0) << "added after the last";
+    EXPECT_EQ(program_->Set().AF[2], "87.6");
+    EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 8, 0xFF, 0xFF, 0xE5, 10, 20, 30, 40, 50}), 6)
+        << "eight frequencies";
+    EXPECT_EQ(program_->Set().AF[3], "") << "nothing of a refused list is taken";
+    EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 3, 0x00, 0x00, 0xE0}), 0);
+    EXPECT_EQ(program_->Set().AF[0], "") << "an empty list empties the list";
+}
+
+TEST_F(UecpSessionTest, RadiotextBuffersFlushAppendToggleAndClear) {
+    Mode(2);
+    ASSERT_EQ(SendAndAck(Radiotext(0x00, "First")), 0);
+    EXPECT_EQ(program_->Set().RT, "First");
+    EXPECT_EQ(program_->Set().SELRT, 1);
+    const int ab = program_->Set().TextAbFlag;
+    ASSERT_EQ(SendAndAck(Radiotext(0x40, "Second")), 0);
+    ASSERT_EQ(SendAndAck(Radiotext(0x40, "Third")), 0);
+    ASSERT_EQ(SendAndAck(Radiotext(0x41, "Fourth")), 0);
+    EXPECT_EQ(program_->Set().RT2, "Second");
+    EXPECT_EQ(program_->Set().RT3, "Third");
+    EXPECT_EQ(program_->Set().RT4, "Fourth");
+    EXPECT_NE(program_->Set().TextAbFlag, ab) << "the toggle bit flips the A/B flag";
+    EXPECT_EQ(SendAndAck(Radiotext(0x40, "Fifth")), 11) << "no buffer left";
+    EXPECT_EQ(SendAndAck(Radiotext(0x20, "Reserved")), 6);
+    EXPECT_EQ(SendAndAck(Radiotext(0x00, std::string(65, 'x'))), 7);
+    ASSERT_EQ(SendAndAck(Radiotext(0x00, "Anew")), 0);
+    EXPECT_EQ(program_->Set().RT, "Anew");
+    EXPECT_EQ(program_->Set().RT2, "") << "a flush empties the cycle";
+    ASSERT_EQ(SendAndAck({kMecRt, 0, 0, 0}), 0);
+    EXPECT_EQ(program_->Set().RT, "");
+}
+
+TEST_F(UecpSessionTest, DataSetsAreTheBanksAndServicesAreChecked) {
+    Use({0, 0, {6}});
+    Mode(2);
+    EXPECT_EQ(SendAndAck({kMecPty, 1, 6, 5}), 0) << "bank 1 is the current data set";
+    EXPECT_EQ(SendAndAck({kMecPty, 255, 0, 6}), 0);
+    EXPECT_EQ(SendAndAck({kMecPty, 254, 0, 7}), 0);
+    EXPECT_EQ(SendAndAck({kMecPty, 2, 6, 8}), 4);
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 7, 9}), 5);
+    EXPECT_EQ(program_->Set().PTY, 7);
+
+    const int before = program_.sends;
+    EXPECT_EQ(SendAndAck({kMecDataSetSelect, 2}), 0);
+    EXPECT_EQ(program_->Set().STB, 2);
+    program_.SendSoon();
+    EXPECT_EQ(program_.sends, before + 1) << "a data set chosen goes on air";
+    EXPECT_EQ(SendAndAck({kMecPty, 2, 0, 10}), 0) << "now bank 2 is current";
+    EXPECT_EQ(SendAndAck({kMecDataSetSelect, 3}), 4);
+    EXPECT_EQ(program_->Set().STB, 2);
+}
+
+TEST_F(UecpSessionTest, ModesDecideWhatIsAnswered) {
+    EXPECT_THAT(Send({kMecRequest, 3, kMecPty, 0, 0}), IsEmpty()) << "mode 0 says nothing";
+    Mode(1);
+    EXPECT_THAT(Send({kMecPty, 0, 0, 4}), IsEmpty()) << "mode 1 does not acknowledge";
+    const auto pty = Send({kMecRequest, 3, kMecPty, 0, 0});
+    ASSERT_EQ(pty.size(), 1u);
+    EXPECT_EQ(pty[0].mec, kMecPty);
+    EXPECT_THAT(pty[0].data, ElementsAre(4));
+    const auto ps = Send({kMecRequest, 3, kMecPs, 0, 0});
+    ASSERT_EQ(ps.size(), 1u);
+    EXPECT_EQ(RdsToWindows1250(std::string(ps[0].data.begin(), ps[0].data.end())), "FM RADIO");
+
+    Send({kMecPty, 0, 0, 99});  // refused, quietly in mode 1
+    const auto trouble = Send({kMecRequest, 1, kMecAcknowledgement});
+    ASSERT_EQ(trouble.size(), 1u);
+    EXPECT_EQ(trouble[0].data[0], 6) << "the first trouble since the last answer";
+    const auto none = Send({kMecRequest, 1, kMecAcknowledgement});
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_THAT(none[0].data, ElementsAre(0));
+
+    Mode(2);
+    const auto both = Send({kMecRequest, 3, kMecTaTp, 0, 0});
+    ASSERT_EQ(both.size(), 2u) << "an acknowledgement and the answer";
+    EXPECT_EQ(Ack(both), 0);
+    EXPECT_EQ(SendAndAck({kMecClock, 26, 12, 8, 12, 0, 0, 0, 0}), 14) << "no clock here";
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 3, 0x99, 1}), 3);
+    EXPECT_EQ(program_->Set().PTY, 3) << "what came before the unknown element was taken";
+}
+
+TEST_F(UecpSessionTest, AGapInTheSequenceIsToldAndTheFrameStillTaken) {
+    Mode(2);
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 1}), 0);
+    sequence_ += 3;
+    const auto answer = Send({kMecPty, 0, 0, 2});
+    ASSERT_EQ(answer.size(), 1u);
+    EXPECT_THAT(answer[0].data, ElementsAre(2, sequence_));
+    EXPECT_EQ(program_->Set().PTY, 2);
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 3}), 0) << "counted on from the last";
+
+    sequence_ = 253;
+    Mode(2);  // the mode starts the count anew
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 4}), 0);
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 5}), 0) << "255 is followed by 1";
+    EXPECT_EQ(sequence_, 1);
+
+    const auto broken = session_.Take(*program_, UecpReading{std::nullopt, UecpCode::CrcError, 9});
+    EXPECT_THAT(Answer(broken)[0].data, ElementsAre(1, 9));
+    EXPECT_THAT(program_.Refusals(), Contains(HasSubstr("CRC")));
+}
+
+TEST_F(UecpSessionTest, ABurstOfChangesAsksForOneSendSoon) {
+    Mode(0);
+    Send(Text(kMecPs, "ONE     "));
+    Send({kMecPty, 0, 0, 12});
+    Send(Radiotext(0x00, "Burst"));
+    const auto& timers = program_.Host().timerEvents;
+    EXPECT_EQ(std::count(timers.begin(), timers.end(), "send soon 100"), 1);
+    const int before = program_.sends;
+    program_.SendSoon();
+    EXPECT_EQ(program_.sends, before + 1);
+    Send({kMecPty, 0, 0, 12});
+    EXPECT_EQ(std::count(timers.begin(), timers.end(), "send soon 100"), 1)
+        << "a value set again changes nothing on air";
+}
+
+}  // namespace
+}  // namespace vaxo

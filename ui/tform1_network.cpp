@@ -1,0 +1,65 @@
+// The window's network listeners and what it shows of their clients.
+#include "netcontrol/network_config.h"
+#include "ui/tform1.h"
+
+namespace vaxo::ui {
+namespace {
+
+constexpr std::size_t kRemoteLinesShown = 8;
+
+}  // namespace
+
+// The listeners come from a file of their own beside the settings, so that
+// the settings file and the window stay as they are.
+void TForm1::StartNetwork() {
+    NetworkConfig config;
+    if (const auto problem = ReadListenersFile(program_.Set().ProgramDir, config)) {
+        ShowErrorMessage(*problem);
+        return;
+    }
+    if (config.Empty()) {
+        return;
+    }
+    network_ = std::make_unique<NetworkThread>(
+        host_, program_, std::move(config), [this](const std::string& line) {
+            host_.Post([this, line] { NoteRemote({{line, true}}); });
+        });
+    if (const auto problem = network_->Start()) {
+        network_.reset();
+        ShowErrorMessage("Cannot listen: " + *problem);
+        return;
+    }
+    connect(&remoteCounts_, &QTimer::timeout, this,
+            [this] { NoteRemote(remoteLog_.Flush(RemoteCommandLog::Clock::now())); });
+    remoteCounts_.start(std::chrono::minutes(1));
+}
+
+// A refusal shows the Error label; its tooltip tells the last few commands
+// from the network, below the trouble of the last send.
+void TForm1::NoteRemote(const std::vector<RemoteCommandLog::Line>& lines) {
+    bool refused = false;
+    for (const auto& line : lines) {
+        remoteLines_.push_back(QString::fromStdString(line.text));
+        refused = refused || line.refusal;
+    }
+    while (remoteLines_.size() > kRemoteLinesShown) {
+        remoteLines_.pop_front();
+    }
+    ShowErrorTip();
+    if (refused && !sending_) {
+        Label11->show();
+    }
+}
+
+void TForm1::ShowErrorTip() {
+    QStringList parts;
+    if (!sendProblem_.isEmpty()) {
+        parts << sendProblem_;
+    }
+    if (!remoteLines_.empty()) {
+        parts << QStringList(remoteLines_.begin(), remoteLines_.end()).join('\n');
+    }
+    Label11->setToolTip(parts.join("\n\n"));
+}
+
+}  // namespace vaxo::ui
