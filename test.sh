@@ -11,7 +11,7 @@ ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
     dpkg-dev file lintian appstream libxml2-utils man-db systemd \
-    xvfb openbox x11-utils xdotool
+    xvfb openbox x11-utils xdotool python3
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
 JOBS="$(nproc)"

@@ -52,6 +52,10 @@ class TForm1 : public QWidget {
     ~TForm1() override;
 
     ControlProgram& Program() { return program_; }
+    // The network listeners as they run; none without a listeners file.
+    std::vector<ListenerStatus> Listening() const {
+        return network_ ? network_->Status() : std::vector<ListenerStatus>{};
+    }
     bool IsFirstInstance() const { return program_.IsFirstInstance(); }
 
     // Bottom strip

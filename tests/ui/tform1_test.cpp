@@ -1,4 +1,7 @@
 // The real window, driven offscreen against the encoder simulator.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -153,6 +156,50 @@ class TForm1Test : public QObject {
     }
 
     void cleanup() { form_.reset(); }
+
+    // A client on this machine: the window answers and shows who changed
+    // what; a refusal shows the Error label with its reason.
+    void networkClientsChangeTheFieldsAndRefusalsShow() {
+        WriteFile(File("vaxow.listen"), "# playout\n--text-tcp 127.0.0.1:0\n");
+        Open();
+        const auto listening = form_->Listening();
+        QCOMPARE(listening.size(), std::size_t{1});
+        const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(listening[0].port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const std::string commands = "PS=NETWORK\r\nPTY=45\r\n";
+        QCOMPARE(::send(client, commands.data(), commands.size(), 0),
+                 static_cast<ssize_t>(commands.size()));
+        std::string replies;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                char buffer[64];
+                const ssize_t got = ::recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+                if (got > 0) {
+                    replies.append(buffer, static_cast<std::size_t>(got));
+                }
+                return replies.size() >= 6;
+            }(),
+            5000);
+        ::close(client);
+        QCOMPARE(replies, std::string("+\r\n-\r\n"));
+        QCOMPARE(form_->PS->text(), QString("NETWORK"));
+        QTRY_VERIFY(form_->Label11->isVisible());
+        QVERIFY(form_->Label11->toolTip().contains("\"PS=NETWORK\" changed PS"));
+        QVERIFY(form_->Label11->toolTip().contains(
+            "\"PTY=45\" refused: PTY takes a number from 0 to 31"));
+    }
+
+    void aListenerThatMayNotRunIsShownAndNothingListens() {
+        WriteFile(File("vaxow.listen"), "--text-tcp 0.0.0.0:4000\n");
+        Open();
+        QVERIFY(form_->Listening().empty());
+        QCOMPARE(dialogs_.errors.size(), 1);
+        QVERIFY(dialogs_.errors.front().contains("--allow"));
+    }
 
     void firstStartShowsTheDesignedDefaults() {
         Open();

@@ -53,3 +53,7 @@ for bank in 1 2; do
     grep -q '^memory A0 ' "$scratch/windows.out" || fail "no simulated memory from vaxoctl.exe"
 done
 echo "vaxoctl.exe: images and simulated sends identical to the Linux build"
+
+# The network listeners on Winsock: one text command and one UECP frame.
+/usr/bin/python3 tests/netcontrol/network_live_test.py --smoke "${windows[@]}" ||
+    fail "vaxoctl.exe did not answer on the network"

@@ -1,0 +1,260 @@
+#!/usr/bin/python3
+"""vaxoctl run with its network listeners, driven as the field drives an
+encoder: real sockets on this machine's loopback, a simulated encoder, and
+what it wrote compared with the station the commands describe.
+
+    network_live_test.py VAXOCTL            the whole suite (Linux)
+    network_live_test.py --smoke CMD...     one text command and one UECP
+                                            frame to the program CMD starts
+                                            (vaxoctl.exe under Wine)
+"""
+import os
+import re
+import shutil
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+VAXOCTL = None
+RUN_PREFIX = []
+
+
+def crc16(data):
+    crc = 0xFFFF
+    for byte in data:
+        crc ^= byte << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x1021) & 0xFFFF if crc & 0x8000 else (crc << 1) & 0xFFFF
+    return crc ^ 0xFFFF
+
+
+def uecp(message, site=0, encoder=0, sequence=0):
+    body = bytes([site >> 2, ((site & 3) << 6) | encoder, sequence, len(message)]) + bytes(message)
+    body += struct.pack(">H", crc16(body))
+    out = bytearray([0xFE])
+    for byte in body:
+        out += bytes([0xFD, byte - 0xFD]) if byte >= 0xFD else bytes([byte])
+    return bytes(out + b"\xFF")
+
+
+def ack(code, sequence=None, site=0, encoder=0):
+    """An acknowledgement as the encoder sends it, from its own address."""
+    return uecp([0x18, code] + ([] if sequence is None else [sequence]), site, encoder)
+
+
+class Running:
+    """vaxoctl run in a folder of its own; its ports from its "listening" lines."""
+
+    def __init__(self, *options, expect_start=True):
+        self.folder = tempfile.mkdtemp(prefix="vaxo-net-")
+        self.runtime = os.path.join(self.folder, "runtime")
+        os.mkdir(self.runtime, 0o700)
+        program = os.path.join(self.folder, os.path.basename(VAXOCTL))
+        shutil.copy(VAXOCTL, program)
+        self.out = os.path.join(self.folder, "out.txt")
+        self.err = os.path.join(self.folder, "err.txt")
+        env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime,
+                   VAXO_INSTANCE="net-%d-%d" % (os.getpid(), time.monotonic_ns()))
+        with open(self.out, "wb") as out, open(self.err, "wb") as err:
+            self.process = subprocess.Popen(RUN_PREFIX + [program, "run", *options],
+                                            cwd=self.folder, stdout=out, stderr=err, env=env)
+        self.ports = {}
+        if expect_start:
+            self.wait_for(r"port LPT1", 20)
+            for kind, port in re.findall(r"listening: (\w+ \w+) \S+:(\d+)", self.output()):
+                self.ports.setdefault(kind, []).append(int(port))
+
+    def output(self):
+        with open(self.out, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def errors(self):
+        with open(self.err, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def wait_for(self, pattern, seconds=10, count=1):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if len(re.findall(pattern, self.output())) >= count:
+                return
+            if self.process.poll() is not None:
+                break
+            time.sleep(0.05)
+        raise AssertionError("no %r in %r / %r" % (pattern, self.output(), self.errors()))
+
+    def wait_quiet(self, seconds=1.0):
+        """Until nothing has been printed for `seconds`."""
+        last, since = self.output(), time.monotonic()
+        while time.monotonic() - since < seconds:
+            time.sleep(0.1)
+            now = self.output()
+            if now != last:
+                last, since = now, time.monotonic()
+
+    def stop(self):
+        self.process.send_signal(signal.SIGTERM)
+        return self.process.wait(20)
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def tcp(self, kind, index=0):
+        connection = socket.create_connection(("127.0.0.1", self.ports[kind][index]), timeout=5)
+        return connection
+
+    def datagram(self, kind, data):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+            s.settimeout(5)
+            s.sendto(data, ("127.0.0.1", self.ports[kind][0]))
+            return s.recvfrom(65536)[0]
+
+
+def receive(connection, size):
+    data = b""
+    while len(data) < size:
+        piece = connection.recv(size - len(data))
+        if not piece:
+            break
+        data += piece
+    return data
+
+
+def lines(connection, count):
+    data = b""
+    while data.count(b"\r\n") < count:
+        piece = connection.recv(4096)
+        if not piece:
+            break
+        data += piece
+    return data.decode("utf-8", "replace").split("\r\n")[:count]
+
+
+def vaxoctl(*args):
+    return subprocess.run([VAXOCTL, *args], check=True, capture_output=True, text=True).stdout
+
+
+class NetworkLive(unittest.TestCase):
+    def start(self, *options, expect_start=True):
+        running = Running(*options, expect_start=expect_start)
+        self.addCleanup(running.close)
+        return running
+
+    def test_every_listener_puts_the_station_the_commands_describe_on_air(self):
+        dump = os.path.join(tempfile.mkdtemp(prefix="vaxo-dump-"), "memory.txt")
+        self.addCleanup(shutil.rmtree, os.path.dirname(dump), True)
+        run = self.start("--simulate", "--memory-dump", dump, "--text-tcp", "127.0.0.1:0",
+                         "--text-udp", "127.0.0.1:0", "--uecp-tcp", "[::1]:0",
+                         "--uecp-udp", "127.0.0.1:0", "--uecp-site", "837",
+                         "--uecp-encoder", "18")
+        with run.tcp("text TCP") as text:
+            text.sendall(b"PS=NEWS FM\r\nPI=C201\nPTY=45\rPTY=10\r\nAF1=89.6\r\n"
+                         b"TEXT=Artist - Title   \r\nRTSF=/etc/shadow\r\nPS?\r\n")
+            self.assertEqual(lines(text, 8), ["+", "+", "-", "+", "+", "+", "!", "PS=NEWS FM"])
+        self.assertEqual(run.datagram("text UDP", b"MS=0\r\nTP=1\r\nMS?"), b"+\r\n+\r\nMS=0\r\n")
+
+        with socket.create_connection(("::1", run.ports["UECP TCP"][0]), timeout=5) as frames:
+            frames.sendall(uecp([0x2C, 2]) + uecp([0x04, 0, 0, 0x09], site=837, encoder=18,
+                                                   sequence=1))
+            ours = ack(0, site=837, encoder=18)
+            self.assertEqual(receive(frames, 2 * len(ours)), ours + ours)
+        standard = bytes.fromhex("FED152010B020306205053205244532025F4FF")
+        self.assertEqual(run.datagram("UECP UDP", uecp([0x2C, 2]) + standard),
+                         ack(0, site=837, encoder=18) + ack(4, 1, site=837, encoder=18),
+                         "the standard's example is for data set 3")
+
+        run.wait_for(r"ok bank 1 RT=\"Artist - Title\"")
+        run.wait_quiet()  # the sends the last changes asked for
+        self.assertEqual(run.stop(), 0)
+        self.assertIn('"PS=NEWS FM" changed PS', run.output())
+        self.assertIn('"PTY=45" refused: PTY takes a number from 0 to 31', run.errors())
+        self.assertIn('"RTSF=/etc/shadow" refused: RTSF is not settable from here', run.errors())
+
+        station = os.path.join(os.path.dirname(dump), "described.rds")
+        with open(station, "wb") as f:
+            f.write(b"PS=NEWS FM\r\nPI=C201\r\nPTY=10\r\nAF1=89.6\r\nRT=Artist - Title\r\n"
+                    b"MS=0\r\nTP=1\r\nDI=1001\r\n")
+        self.assertEqual(vaxoctl("preview", "--image", dump, "--bank", "1"),
+                         vaxoctl("preview", station))
+
+    def test_nothing_listens_beyond_loopback_without_an_allow_list(self):
+        run = self.start("--simulate", "--text-tcp", "0.0.0.0:0", expect_start=False)
+        self.assertEqual(run.process.wait(20), 2)
+        self.assertIn("--allow", run.errors())
+        with socket.socket() as taken:
+            taken.bind(("127.0.0.1", 0))
+            taken.listen()
+            run = self.start("--simulate", "--text-tcp", "127.0.0.1:%d" % taken.getsockname()[1],
+                             expect_start=False)
+            self.assertEqual(run.process.wait(20), 1, "a port it cannot bind ends the start")
+        self.assertIn("cannot listen", run.errors())
+
+    def test_the_allow_list_drops_everyone_else(self):
+        try:
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+                probe.connect(("192.0.2.1", 9))  # no packet is sent
+                own = probe.getsockname()[0]
+        except OSError:
+            own = None
+        if not own or own.startswith("127."):
+            self.skipTest("this machine has no address beyond loopback")
+        run = self.start("--simulate", "--text-tcp", "0.0.0.0:0", "--allow", "203.0.113.0/24")
+        with socket.create_connection((own, run.ports["text TCP"][0]), timeout=5) as stranger:
+            stranger.sendall(b"PS=STRANGE\r\n")
+            self.assertEqual(stranger.recv(100), b"", "closed without a word")
+        with run.tcp("text TCP") as local:
+            local.sendall(b"PS?\r\n")
+            self.assertEqual(lines(local, 1), ["PS=FM RADIO"])
+        self.assertRegex(run.errors(), r"dropped 1 connections from addresses not allowed \(%s"
+                         % re.escape(own))
+
+    def test_limits_of_a_line_and_of_clients(self):
+        run = self.start("--simulate", "--text-tcp", "127.0.0.1:0")
+        with run.tcp("text TCP") as client:
+            client.sendall(b"PS=" + b"x" * 1100 + b"\r\nPTY?\r\n")
+            self.assertEqual(lines(client, 2), ["-", "PTY=0"])
+        clients = [run.tcp("text TCP") for _ in range(32)]
+        try:
+            for client in clients:  # every one of them is served
+                client.sendall(b"PTY?\r\n")
+                self.assertEqual(lines(client, 1), ["PTY=0"])
+            with run.tcp("text TCP") as extra:
+                self.assertEqual(lines(extra, 1), ["! too many clients: 32 at most"])
+                self.assertEqual(extra.recv(100), b"")
+        finally:
+            for client in clients:
+                client.close()
+
+
+def smoke(command):
+    """One text command and one UECP frame; exit status 0 when both are answered."""
+    global VAXOCTL, RUN_PREFIX
+    VAXOCTL, RUN_PREFIX = command[-1], command[:-1]
+    run = Running("--simulate", "--text-tcp", "127.0.0.1:0", "--uecp-udp", "127.0.0.1:0")
+    try:
+        with run.tcp("text TCP") as text:
+            text.sendall(b"PS=WINE FM\r\nPS?\r\n")
+            replies = lines(text, 2)
+        answered = run.datagram("UECP UDP", uecp([0x2C, 2]) + uecp([0x07, 0, 0, 10], sequence=1))
+        run.wait_for(r"ok bank 1", 30)
+        if replies != ["+", "PS=WINE FM"] or answered != ack(0) + ack(0):
+            print("smoke: replies %r, UECP %r" % (replies, answered.hex()))
+            return 1
+        print("network: a text command and a UECP frame answered, the send confirmed")
+        return 0
+    finally:
+        run.close()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 2 and sys.argv[1] == "--smoke":
+        sys.exit(smoke(sys.argv[2:]))
+    VAXOCTL = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
