@@ -146,17 +146,23 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
-std::optional<std::string> Utf8ToWindows1250(std::string_view text) {
+std::optional<std::string> Utf8ToWindows1250(std::string_view text, int* missing) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
     std::string out;
+    int lacking = 0;
     for (std::size_t at = 0; at < text.size();) {
         const auto point = DecodeUtf8(text, at);
         if (!point) {
             return std::nullopt;
         }
-        out += static_cast<char>(UnicodeToWindows1250(*point).value_or('?'));
+        const auto byte = UnicodeToWindows1250(*point);
+        lacking += byte ? 0 : 1;
+        out += static_cast<char>(byte.value_or('?'));
+    }
+    if (missing) {
+        *missing = lacking;
     }
     return out;
 }
@@ -168,23 +174,8 @@ std::string TextLineToWindows1250(std::string_view line, int* missing) {
     if (IsAscii(line)) {
         return std::string(line);
     }
-    std::string_view text = line;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3);
-    }
-    std::string out;
-    for (std::size_t at = 0; at < text.size();) {
-        const auto point = DecodeUtf8(text, at);
-        if (!point) {
-            return std::string(line);  // no UTF-8: Windows-1250 as it stands
-        }
-        const auto byte = UnicodeToWindows1250(*point);
-        if (!byte && missing) {
-            ++*missing;
-        }
-        out += static_cast<char>(byte.value_or('?'));
-    }
-    return out;
+    // Not UTF-8: Windows-1250 as it stands.
+    return Utf8ToWindows1250(line, missing).value_or(std::string(line));
 }
 
 std::string LowerFileName(std::string_view name) {

@@ -16,7 +16,8 @@ std::optional<unsigned char> UnicodeToWindows1250(char32_t codePoint);
 
 // The text in Windows-1250 when it is valid UTF-8 (a leading byte-order mark
 // dropped, characters the code page lacks as "?"); nothing when it is not.
-std::optional<std::string> Utf8ToWindows1250(std::string_view text);
+// `missing` counts the characters Windows-1250 lacks.
+std::optional<std::string> Utf8ToWindows1250(std::string_view text, int* missing = nullptr);
 
 // How a line of text from outside (a feed, a network client) is taken: as
 // Windows-1250 when it is; converted when it is valid UTF-8 with characters

@@ -61,22 +61,18 @@ TEST(UecpFrame, TheStandardsTwoExamplesAreReadWhole) {
     const Bytes stuffed{0xFE, 0xFD, 0x02, 0xBF, 0x00, 0x0B, 0x02, 0x03, 0x06, 0x20,
                         0x50, 0x53, 0x20, 0x52, 0x44, 0x53, 0x20, 0x80, 0x0C, 0xFF};
     const Bytes message{0x02, 0x03, 0x06, 0x20, 0x50, 0x53, 0x20, 0x52, 0x44, 0x53, 0x20};
-    const auto first = Read(plain);
-    ASSERT_EQ(first.size(), 1u);
-    ASSERT_TRUE(first[0].frame);
-    EXPECT_EQ(first[0].frame->site, 0x345);
-    EXPECT_EQ(first[0].frame->encoder, 0x12);
-    EXPECT_EQ(first[0].frame->sequence, 1);
-    EXPECT_EQ(first[0].frame->message, message);
-    const auto second = Read(stuffed);
-    ASSERT_EQ(second.size(), 1u);
-    ASSERT_TRUE(second[0].frame);
-    EXPECT_EQ(second[0].frame->site, 0x3FE);
-    EXPECT_EQ(second[0].frame->encoder, 0x3F);
-    EXPECT_EQ(second[0].frame->sequence, 0);
-    // Written again they are the same bytes.
-    EXPECT_EQ(EncodeUecpFrame(*first[0].frame), plain);
-    EXPECT_EQ(EncodeUecpFrame(*second[0].frame), stuffed);
+    const UecpFrame first{0x345, 0x12, 1, message};
+    const UecpFrame second{0x3FE, 0x3F, 0, message};
+    for (const auto& [line, frame] : {std::pair{plain, first}, std::pair{stuffed, second}}) {
+        const auto readings = Read(line);
+        ASSERT_EQ(readings.size(), 1u);
+        ASSERT_TRUE(readings[0].frame);
+        EXPECT_EQ(readings[0].frame->site, frame.site);
+        EXPECT_EQ(readings[0].frame->encoder, frame.encoder);
+        EXPECT_EQ(readings[0].frame->sequence, frame.sequence);
+        EXPECT_EQ(readings[0].frame->message, message);
+        EXPECT_EQ(EncodeUecpFrame(frame), line) << "written again, the same bytes";
+    }
 
     const UecpElements elements = ParseUecpElements(message);
     ASSERT_EQ(elements.elements.size(), 1u);
