@@ -111,11 +111,15 @@ printf 'CLEAR\r\nRTFF=1\r\nPS=SERVICE\r\n' >/var/lib/vaxow/station.rds
     for _ in $(seq 56); do printf '\r\n'; done
 } >/var/lib/vaxow/vaxow.dat
 chmod 644 /var/lib/vaxow/vaxow.dat
+# $VAXOCTL_OPTIONS in ExecStart= is split into words as systemd does it.
 start_service() {
+    local command
+    command="$(sed -n 's/^ExecStart=//p' "$unit")"
+    command="${command//\$VAXOCTL_OPTIONS/${VAXOCTL_OPTIONS:-}}"
     (cd "$(sed -n 's/^WorkingDirectory=//p' "$unit")" &&
         exec setpriv --reuid vaxow --regid vaxow --init-groups \
             env $(sed -n 's/^Environment=//p' "$unit") \
-            $(sed -n 's/^ExecStart=//p' "$unit") --simulate \
+            $command --simulate \
             >"$scratch/service.log" 2>"$scratch/service.err") &
     service=$!
 }
@@ -126,8 +130,10 @@ wait "$service" || true
 grep -q "The settings cannot be saved (/var/lib/vaxow/vaxow.dat may not be written" \
     "$scratch/service.err" || { cat "$scratch/service.err"; fail "unwritable settings not told"; }
 chown vaxow:vaxow /var/lib/vaxow/vaxow.dat
-start_service
+VAXOCTL_OPTIONS="--text-tcp 127.0.0.1:0" start_service
 sleep 1
+grep -q "listening: text TCP 127.0.0.1:" "$scratch/service.log" ||
+    { cat "$scratch/service.err"; fail "VAXOCTL_OPTIONS did not reach the service"; }
 printf 'On air\n' >/var/lib/vaxow/feeds/rt.txt
 for _ in $(seq 50); do grep -q 'RT="On air"' "$scratch/service.log" && break; sleep 0.2; done
 kill -TERM "$service"
