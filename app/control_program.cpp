@@ -451,6 +451,19 @@ FieldChanges ControlProgram::ApplyRemoteFields(std::string_view lines, const std
     return changes;
 }
 
+void ControlProgram::TellChanged(const std::string& origin, const std::string& command,
+                                 FieldKeys keys) {
+    events_.Emit(RemoteCommand{origin, command, "", std::move(keys)});
+}
+
+void ControlProgram::TakeStationText(std::string_view text, const std::string& origin) {
+    FieldChanges changes = ApplyStationText(set_, text);
+    if (!changes.changed.empty()) {
+        events_.Emit(RemoteCommand{origin, "a station file", "", changes.changed});
+    }
+    Changed(std::move(changes.changed), origin);
+}
+
 void ControlProgram::TellRefused(const std::string& origin, const std::string& command,
                                  const std::string& why) {
     events_.Emit(RemoteCommand{origin, command, why, {}});

@@ -116,6 +116,12 @@ class ControlProgram {
     // a burst makes one.
     FieldChanges ApplyRemoteFields(std::string_view lines, const std::string& origin,
                                    const std::string& command);
+    // A change from outside made by another way than the fields (a program
+    // option), told as a RemoteCommand.
+    void TellChanged(const std::string& origin, const std::string& command, FieldKeys keys);
+    // Station-file bytes from outside (an upload), taken as a load takes a
+    // file: leniently, CLEAR resets first. The station keeps its file name.
+    void TakeStationText(std::string_view text, const std::string& origin);
     // A command from outside that was refused before it reached the fields.
     void TellRefused(const std::string& origin, const std::string& command, const std::string& why);
     // The radiotext A/B flag flipped, for the next send (a UECP command).

@@ -35,7 +35,9 @@ json ReceiverJson(const ReceiverView& view) {
         for (const ReceivedText& text : view.dps->texts) {
             texts.push_back(text.Shown());
         }
-        out["dps"] = {{"repeat", view.dps->repeat}, {"texts", texts}};
+        out["dps"] = {{"repeat", view.dps->repeat},
+                      {"step_seconds", view.dps->stepSeconds},
+                      {"texts", texts}};
     } else {
         out["dps"] = nullptr;
     }

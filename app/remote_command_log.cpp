@@ -4,10 +4,16 @@ namespace vaxo {
 namespace {
 
 // Kinds are counted by address, not port: a client that connects anew for
-// each command is one client.
+// each command is one client. "text 192.0.2.7:4000", "UECP [::1]:4000" and
+// "web 192.0.2.7" (no port) are the forms.
 std::string Address(const std::string& origin) {
     const std::size_t colon = origin.rfind(':');
-    return colon == std::string::npos ? origin : origin.substr(0, colon);
+    if (colon == std::string::npos || colon + 1 == origin.size() ||
+        origin.find_first_not_of("0123456789", colon + 1) != std::string::npos) {
+        return origin;
+    }
+    const bool bracketed = origin.find('[') != std::string::npos;
+    return !bracketed || origin[colon - 1] == ']' ? origin.substr(0, colon) : origin;
 }
 
 std::string KindOf(const RemoteCommand& command) {

@@ -122,6 +122,7 @@ void SendCoordinator::Finish(const Outcome& outcome) {
     lastProblem_ = result.problem;
     const int bank = outcome.job->bank;
     last_ = LastSend{std::chrono::system_clock::now(), bank, result.problem};
+    lastTo_[bank == 2 ? 1 : 0] = last_;
     const LastSentRecord record =
         RecordOfSend(*outcome.sent, outcome.job->image, (outcome.cpuSpeed - kCpuSpeedBase) / 3,
                      result.took.count());

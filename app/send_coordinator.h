@@ -70,8 +70,11 @@ class SendCoordinator {
         int bank = 1;
         LinkProblem problem;
     };
-    // The last send that ended, if there was one.
+    // The last send that ended, if there was one; the last to bank 1 or 2.
     const std::optional<LastSend>& Last() const { return last_; }
+    const std::optional<LastSend>& LastTo(int bank) const {
+        return lastTo_[bank == 2 ? 1 : 0];
+    }
     // The image the last successful send wrote into bank 1 or 2.
     const std::optional<EncoderImage>& LastImage(int bank) const {
         return lastImages_[bank == 2 ? 1 : 0];
@@ -114,6 +117,7 @@ class SendCoordinator {
     PortInUse port_;
     LinkProblem lastProblem_;
     std::optional<LastSend> last_;
+    std::array<std::optional<LastSend>, 2> lastTo_;
     std::array<std::optional<EncoderImage>, 2> lastImages_;
     std::array<std::optional<MemoryDump>, 2> onAir_;
 

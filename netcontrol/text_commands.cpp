@@ -24,39 +24,39 @@ struct Sender {
     FieldChanges Apply(const std::string& lines) const {
         return program.ApplyRemoteFields(lines, origin, command);
     }
-    std::string Refuse(const char* reply, const std::string& why) const {
+    TextReply Refuse(const char* reply, const std::string& why) const {
         program.TellRefused(origin, command, why);
-        return reply;
+        return {reply, why};
     }
 };
 
-std::string Verdict(const FieldChanges& changes, bool partly) {
+TextReply Verdict(const FieldChanges& changes, bool partly) {
     for (const FieldOutcome& outcome : changes.outcomes) {
         if (outcome.verdict == FieldVerdict::UnknownKey ||
             outcome.verdict == FieldVerdict::NotAllowed) {
-            return "!";
+            return {"!", outcome.reason};
         }
         if (outcome.verdict == FieldVerdict::InvalidValue) {
-            return "-";
+            return {"-", outcome.reason};
         }
     }
-    return partly ? "/" : "+";
+    return {partly ? "/" : "+", partly ? "cut, or a character the code page lacks" : ""};
 }
 
-std::string Query(const Sender& sender, std::string_view key) {
+TextReply Query(const Sender& sender, std::string_view key) {
     if (key == "STATUS") {
-        return StatusLine(sender.program);
+        return {StatusLine(sender.program)};
     }
     const StationField* field = FindStationField(key);
     if (!field || IsFeedFileOrExit(key)) {
         return sender.Refuse("!", "no field to ask for");
     }
-    return Windows1250ToUtf8(StationFieldLine(sender.program.Set(), *field));
+    return {Windows1250ToUtf8(StationFieldLine(sender.program.Set(), *field))};
 }
 
 // The radiotext feed's processing: trailing spaces, 61 + "...", letters
 // reduced.
-std::string Radiotext(const Sender& sender, std::string_view value) {
+TextReply Radiotext(const Sender& sender, std::string_view value) {
     int missing = 0;
     const std::string text = TextLineToWindows1250(value, &missing);
     const std::string processed = ProcessRadiotextLine(text);
@@ -65,7 +65,7 @@ std::string Radiotext(const Sender& sender, std::string_view value) {
 }
 
 // The dynamic PS feed's processing, with the station's alignment and effects.
-std::string DynamicPs(const Sender& sender, std::string_view value) {
+TextReply DynamicPs(const Sender& sender, std::string_view value) {
     const RdsParameterSet& set = sender.program.Set();
     int missing = 0;
     const std::string text = TextLineToWindows1250(value, &missing);
@@ -78,7 +78,7 @@ std::string DynamicPs(const Sender& sender, std::string_view value) {
     return Verdict(sender.Apply(lines), missing > 0 || processed.ends_with("..."));
 }
 
-std::string Field(const Sender& sender, std::string_view key, std::string_view value) {
+TextReply Field(const Sender& sender, std::string_view key, std::string_view value) {
     int missing = 0;
     const std::string text = TextLineToWindows1250(value, &missing);
     if (missing > 0) {
@@ -89,15 +89,15 @@ std::string Field(const Sender& sender, std::string_view key, std::string_view v
 
 }  // namespace
 
-std::optional<std::string> HandleTextCommand(ControlProgram& program, std::string_view line,
-                                             const std::string& origin) {
+std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_view line,
+                                           const std::string& origin) {
     if (line.empty()) {
         return std::nullopt;
     }
     const Sender sender{program, origin, LoggedCommand(line)};
     if (line == "SEND") {
         program.RequestSendSoon(origin);
-        return "+";
+        return TextReply{"+"};
     }
     if (line.ends_with('?') && line.find('=') == std::string_view::npos) {
         return Query(sender, line.substr(0, line.size() - 1));
@@ -115,6 +115,12 @@ std::optional<std::string> HandleTextCommand(ControlProgram& program, std::strin
         return DynamicPs(sender, value);
     }
     return Field(sender, key, value);
+}
+
+std::optional<std::string> HandleTextCommand(ControlProgram& program, std::string_view line,
+                                             const std::string& origin) {
+    auto answer = AnswerTextCommand(program, line, origin);
+    return answer ? std::optional(std::move(answer->line)) : std::nullopt;
 }
 
 std::string StatusLine(const ControlProgram& program) {

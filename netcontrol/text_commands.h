@@ -20,6 +20,14 @@ namespace vaxo {
 std::optional<std::string> HandleTextCommand(ControlProgram& program, std::string_view line,
                                              const std::string& origin);
 
+// The reply and, for a refusal or a text taken in part, why.
+struct TextReply {
+    std::string line;
+    std::string why = {};
+};
+std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_view line,
+                                           const std::string& origin);
+
 // "port LPT1: /dev/parport0 at 0x378, ppdev; last send 2026-12-08 14:32:10
 // bank 1 ok", the port in use and the last send's time, bank and result or
 // reason.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -28,5 +29,7 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
                 const CommandEnvironment& environment = SystemEnvironment());
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const CommandEnvironment& environment = SystemEnvironment());
+int PasswdCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  std::istream& in);
 
 }  // namespace vaxo::ctl

@@ -19,6 +19,7 @@
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
 #include "netcontrol/network_server.h"
+#include "web/web_server.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/locale_separator.h"
@@ -56,11 +57,42 @@ void ReportNewStation(const RdsParameterSet& set, RunLog& log) {
 }
 
 OptionRules RunOptions() {
-    OptionRules rules{.valued = {"trace", "memory-dump"}, .optionalValued = {"simulate"}};
+    OptionRules rules{.valued = {"trace", "memory-dump"},
+                      .switches = {"web-insecure"},
+                      .optionalValued = {"simulate"}};
     for (const std::string& name : NetworkOptionNames()) {
         rules.valued.insert(name);
     }
+    for (const std::string& name : WebValueOptionNames()) {
+        rules.valued.insert(name);
+    }
     return rules;
+}
+
+// The web page, off unless asked; never plain beyond loopback unless told.
+WebConfig WebFrom(const ParsedOptions& options) {
+    WebConfig config;
+    bool known = false;
+    for (const std::string& name : WebValueOptionNames()) {
+        for (const std::string& value : options.Values(name)) {
+            if (const auto why = TakeWebOption(config, name, value, known)) {
+                throw UsageError(*why);
+            }
+        }
+    }
+    if (options.Has("web-insecure")) {
+        static_cast<void>(TakeWebOption(config, "web-insecure", "", known));
+    }
+    // Named from where it was started; the program works in its own folder.
+    for (std::string* file : {&config.passwordFile, &config.certificateFile, &config.keyFile}) {
+        if (!file->empty()) {
+            *file = std::filesystem::absolute(*file).string();
+        }
+    }
+    if (const auto why = CheckWebConfig(config)) {
+        throw UsageError(*why);
+    }
+    return config;
 }
 
 // The listeners and who may reach them; nothing listens unless asked.
@@ -89,6 +121,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         throw UsageError("run takes at most one station file");
     }
     const NetworkConfig network = NetworkFrom(options);
+    const WebConfig web = WebFrom(options);
     // Named from where it was started; the program works in its own folder.
     std::optional<std::string> memoryDump;
     if (const auto name = options.Value("memory-dump")) {
@@ -180,12 +213,33 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             return 1;
         }
         for (const ListenerStatus& listener : server.Status()) {
-            log.Listening(listener.description, listener.port);
+            const std::size_t colon = listener.description.rfind(':');
+            log.Listening(listener.description.substr(0, colon + 1) +
+                          std::to_string(listener.port));
         }
+    }
+    WebServer page(io, program, web, [&log](const std::string& line) { log.Error(line); });
+    if (!web.Empty()) {
+        page.ShowListeners([&server] { return server.Status(); });
+        if (const auto problem = page.Start()) {
+            log.Error("the web page cannot start: " + *problem);
+            program.ReleasePort();
+            return 1;
+        }
+        for (const std::string& address : page.Addresses()) {
+            log.Listening("web " + address);
+        }
+        if (web.BeyondLoopback() && !web.Tls()) {
+            log.Error("warning: the web page is plain HTTP beyond this machine (--web-insecure): "
+                      "its password and session cross the network readable");
+        }
+    }
+    if (!network.Empty() || !web.Empty()) {
         remoteCounts = host.MakeTimer("network log", [&log] { log.FlushRemote(); });
         remoteCounts->Start(std::chrono::minutes(1));
     }
     io.run();
+    page.Stop();
     server.Stop();
     const bool saved = program.SaveOnExit();
     program.ReleasePort();

@@ -51,9 +51,8 @@ void RunLog::Error(const std::string& text) {
     Line(err_, text);
 }
 
-void RunLog::Listening(const std::string& description, std::uint16_t port) {
-    const std::size_t colon = description.rfind(':');
-    Line(out_, "listening: " + description.substr(0, colon + 1) + std::to_string(port));
+void RunLog::Listening(const std::string& where) {
+    Line(out_, "listening: " + where);
 }
 
 void RunLog::FlushRemote() {

@@ -19,8 +19,8 @@ class RunLog {
 
     void Report(const ProgramEvent& event);
     void Error(const std::string& text);
-    // "listening: text TCP 127.0.0.1:4000", with the port bound.
-    void Listening(const std::string& description, std::uint16_t port);
+    // "listening: text TCP 127.0.0.1:4000", "listening: web http://[::1]:8080/".
+    void Listening(const std::string& where);
     // Tells the counts of network commands whose minute has passed.
     void FlushRemote();
 

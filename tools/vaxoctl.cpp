@@ -45,9 +45,15 @@ const std::map<std::string, CommandEntry>& Commands() {
           "vaxoctl run [--simulate[=SCENARIO] [--memory-dump FILE]] [--trace FILE]\n"
           "            [--text-tcp|--text-udp|--uecp-tcp|--uecp-udp HOST:PORT]...\n"
           "            [--allow CIDR]... [--uecp-site N] [--uecp-encoder N] [--uecp-psn N]...\n"
-          "            [STATION]\n"
+          "            [--web HOST:PORT]... [--web-cert FILE --web-key FILE] [--web-insecure]\n"
+          "            [--web-password-file FILE] [STATION]\n"
           "  the program without its window: live text, switching and sends until a signal;\n"
-          "  text commands and UECP from the network on the listeners named\n"}},
+          "  text commands and UECP from the network on the listeners named; the web page\n"}},
+        {"passwd",
+         {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::PasswdCommand(a, o, e, std::cin); },
+          "vaxoctl passwd [--file FILE] [--read-only]\n"
+          "  set the web page's password (typed twice without echo, or the first line of\n"
+          "  standard input); --read-only sets a second one that may only look\n"}},
     };
     return commands;
 }

@@ -1,0 +1,343 @@
+// The signed-in pages: the state arrives as server-sent events and is shown
+// with textContent only (nothing received becomes markup); each change goes
+// to the API with the page's token and its answer is shown beside the field.
+"use strict";
+(function () {
+    const csrf = document.querySelector('meta[name="csrf-token"]').content;
+    const operator = document.body.dataset.role === "operator";
+    const page = document.body.dataset.page;
+    const live = document.getElementById("live");
+    const toast = document.getElementById("toast");
+    const cycles = new Map();  // dynamic PS texts shown in turn, per view
+    let state = null;
+
+    function text(element, value) {
+        if (element) {
+            element.textContent = value === null || value === undefined ? "" : String(value);
+        }
+    }
+
+    function say(message, bad) {
+        toast.textContent = message;
+        toast.className = "toast show" + (bad ? " bad" : "");
+        clearTimeout(say.timer);
+        say.timer = setTimeout(() => { toast.className = "toast"; }, 5000);
+    }
+
+    async function post(path, body, type) {
+        const response = await fetch(path, {
+            method: "POST",
+            credentials: "same-origin",
+            headers: {"X-CSRF-Token": csrf, "Content-Type": type || "text/plain; charset=utf-8"},
+            body: body,
+        });
+        if (response.status === 401) {
+            location.assign("/signin");
+        }
+        return {status: response.status, text: (await response.text()).trim()};
+    }
+
+    // "+" done, "/" partly, "-" a value refused, "!" not known: the reason follows.
+    function verdict(reply) {
+        const mark = reply.text.charAt(0);
+        return {ok: mark === "+" || mark === "/", partly: mark === "/",
+                why: reply.text.slice(2) || (reply.status >= 400 ? "refused (" + reply.status + ")" : "")};
+    }
+
+    // ---- on air ----------------------------------------------------------
+
+    function yesNo(flag) {
+        return flag === null || flag === undefined ? "?" : String(flag);
+    }
+
+    function showView(container, view, key) {
+        clearInterval(cycles.get(key));
+        container.replaceChildren();
+        if (!view) {
+            const note = document.createElement("p");
+            note.className = "empty-note";
+            note.textContent = "Nothing sent to this bank since the start.";
+            container.append(note);
+            return;
+        }
+        const node = document.getElementById("view-template").content.cloneNode(true);
+        const slot = (name) => node.querySelector('[data-k="' + name + '"]');
+        const ps = slot("ps");
+        text(ps, view.ps);
+        text(slot("ab"), view.ab === null ? "" : view.ab ? "B" : "A");
+        text(slot("rt"), view.rt === null ? "(no radiotext)" : view.rt);
+        text(slot("pi"), view.pi);
+        text(slot("pty"), view.pty === null ? "?" : view.pty + " " + view.pty_name + " (RBDS " + view.pty_name_rbds + ")");
+        text(slot("tpta"), yesNo(view.tp) + " / " + yesNo(view.ta));
+        text(slot("ms"), view.ms);
+        const di = view.di;
+        text(slot("di"), [di.stereo ? "stereo" : "mono", di.artificial_head ? "artificial head" : null,
+                          di.compressed ? "compressed" : null, di.dynamic_pty ? "dynamic PTY" : null]
+                             .filter(Boolean).join(", "));
+        text(slot("af"), view.af.length ? view.af.map((mhz) => mhz.toFixed(1)).join("  ") + " MHz" : "none");
+        text(slot("blocks"), view.blocks.total + " blocks, " + view.blocks.bad + " bad");
+        const warnings = slot("warnings");
+        for (const warning of view.warnings) {
+            const item = document.createElement("li");
+            item.textContent = warning;
+            warnings.append(item);
+        }
+        if (view.dps) {
+            text(slot("dps"), "each text " + view.dps.step_seconds + " s: " +
+                 view.dps.texts.map((t) => "[" + t + "]").join(" "));
+            let shown = 0;
+            text(ps, view.dps.texts[0]);
+            cycles.set(key, setInterval(() => {
+                shown = (shown + 1) % view.dps.texts.length;
+                text(ps, view.dps.texts[shown]);
+            }, Math.max(1, view.dps.step_seconds) * 1000));
+        } else {
+            text(slot("dps"), "off");
+        }
+        container.append(node);
+    }
+
+    function showLastSend(element, last) {
+        element.classList.toggle("bad", Boolean(last && !last.ok));
+        element.hidden = !last;
+        text(element, last ? "Last send " + last.time + ": " + (last.ok ? "ok" : "failed, " + last.reason) : "");
+    }
+
+    function row(table, cells) {
+        const line = document.createElement("tr");
+        for (const cell of cells) {
+            const td = document.createElement("td");
+            td.textContent = cell;
+            line.append(td);
+        }
+        table.tBodies[0].append(line);
+    }
+
+    function showOnAir() {
+        text(document.getElementById("station-file"), state.station_file);
+        const port = document.getElementById("port");
+        text(port, state.port.name + ": " + state.port.description);
+        port.classList.toggle("bad", !state.port.ok);
+        document.getElementById("sending").hidden = !state.sending;
+        for (const bank of state.banks) {
+            const card = document.getElementById("bank-" + bank.bank);
+            showView(card.querySelector(".view"), bank.on_air, "bank-" + bank.bank);
+            showLastSend(card.querySelector(".last-send"), bank.last_send);
+        }
+        showView(document.querySelector("#preview .view"), state.preview, "preview");
+        const feeds = document.getElementById("feeds");
+        feeds.tBodies[0].replaceChildren();
+        for (const feed of state.feeds) {
+            row(feeds, [feed.source, feed.file, feed.text, feed.why || feed.state, feed.changed]);
+        }
+        document.getElementById("no-feeds").hidden = state.feeds.length > 0;
+        const listeners = document.getElementById("listeners");
+        listeners.tBodies[0].replaceChildren();
+        for (const listener of state.listeners) {
+            row(listeners, [listener.listener, String(listener.clients), listener.last_client, listener.last_seen]);
+        }
+        document.getElementById("no-listeners").hidden = state.listeners.length > 0;
+    }
+
+    // ---- station and settings -------------------------------------------
+
+    function mark(element, result) {
+        const holder = element.closest(".field, .check, .rt-line, fieldset, .dps label") || element.parentElement;
+        let note = holder.querySelector(":scope > .verdict");
+        if (!note) {
+            note = document.createElement("span");
+            note.className = "verdict";
+            note.id = "verdict-" + Math.random().toString(36).slice(2);
+            note.setAttribute("role", "status");
+            holder.append(note);
+        }
+        element.setAttribute("aria-describedby", note.id);
+        element.setAttribute("aria-invalid", result.ok ? "false" : "true");
+        note.classList.toggle("bad", !result.ok);
+        note.textContent = result.ok ? (result.partly ? "taken in part: " + result.why : "✓") : result.why;
+        if (result.ok && !result.partly) {
+            setTimeout(() => { if (note.textContent === "✓") note.textContent = ""; }, 1500);
+        }
+    }
+
+    function fillFields(form) {
+        for (const element of form.elements) {
+            if (!element.name || element === document.activeElement || element.dataset.option) {
+                continue;
+            }
+            const value = state.fields[element.name];
+            if (value === undefined) {
+                continue;
+            }
+            if (element.type === "checkbox") {
+                element.checked = value === "1";
+            } else if (element.type === "radio") {
+                element.checked = element.value === value;
+            } else if (element.getAttribute("aria-invalid") !== "true") {
+                element.value = value;
+            }
+        }
+        for (const box of form.querySelectorAll("[data-di]")) {
+            box.checked = (state.fields.DI || "0000").charAt(Number(box.dataset.di)) === "1";
+        }
+        for (const output of form.querySelectorAll("output")) {
+            const value = Number(form.elements[output.htmlFor.value].value);
+            text(output, output.dataset.unit === "dpsp" ? value * 3 + " s" : value + " min");
+        }
+        for (const span of form.querySelectorAll("[data-feed]")) {
+            text(span, state.fields[span.dataset.feed]);
+        }
+    }
+
+    function fillPtyNames() {
+        const select = document.getElementById("PTY");
+        if (select && select.options.length === 0) {
+            state.pty_names.forEach((name, code) => select.add(new Option(code + " " + name, String(code))));
+        }
+    }
+
+    function showStation() {
+        fillPtyNames();
+        text(document.getElementById("station-file"), state.station_file);
+        fillFields(document.getElementById("fields"));
+    }
+
+    function showSettings() {
+        const form = document.getElementById("settings");
+        fillFields(form);
+        for (const element of form.querySelectorAll("[data-option]")) {
+            if (element === document.activeElement) {
+                continue;
+            }
+            const key = element.dataset.option;
+            if (key === "RTSF" || key === "DPSSF") {
+                if (element.getAttribute("aria-invalid") !== "true") {
+                    element.value = state.fields[key];
+                }
+            } else if (element.type === "radio") {
+                element.checked = element.value === String(state.options[key]);
+            } else {
+                element.checked = Boolean(state.options[key]);
+            }
+        }
+        for (const bank of state.banks) {
+            const record = bank.record.join("\n").trim();
+            text(document.getElementById("record-" + bank.bank), record || "(nothing sent)");
+        }
+    }
+
+    function lineOf(form, element) {
+        if (element.dataset.di !== undefined) {
+            return "DI=" + [0, 1, 2, 3].map((i) => form.querySelector('[data-di="' + i + '"]').checked ? "1" : "0").join("");
+        }
+        const key = element.dataset.option || element.name;
+        const value = element.type === "checkbox" ? (element.checked ? "1" : "0") : element.value;
+        return key + "=" + value.replace(/[\r\n]/g, " ");
+    }
+
+    function watchForm(form) {
+        form.addEventListener("submit", (event) => event.preventDefault());
+        form.addEventListener("input", (event) => {
+            if (event.target.type === "range") {
+                fillFields(form);
+            }
+        });
+        form.addEventListener("change", async (event) => {
+            const element = event.target;
+            const path = element.dataset.option ? "/api/options" : "/api/fields";
+            const result = verdict(await post(path, lineOf(form, element)));
+            mark(element, result);
+            if (!result.ok && element.type !== "checkbox" && element.type !== "radio" && state) {
+                element.focus();
+            }
+        });
+    }
+
+    async function loadNames() {
+        const select = document.getElementById("load-name");
+        const response = await fetch("/api/stations", {credentials: "same-origin"});
+        if (!response.ok) {
+            return;
+        }
+        const names = await response.json();
+        select.replaceChildren(...names.map((name) => new Option(name, name)));
+        if (names.length === 0) {
+            select.append(new Option("(no station files)", ""));
+        }
+    }
+
+    async function act(path, body, done, type) {
+        const result = verdict(await post(path, body, type));
+        say(result.ok ? done : "Refused: " + result.why, !result.ok);
+    }
+
+    function watchActions() {
+        for (const button of document.querySelectorAll("[data-send]")) {
+            button.addEventListener("click", () =>
+                act("/api/send", "bank=" + button.dataset.send, "Sending to bank " + button.dataset.send));
+        }
+        document.getElementById("save").addEventListener("click", () => act("/api/save", "", "Saved"));
+        document.getElementById("load").addEventListener("click", () => {
+            const name = document.getElementById("load-name").value;
+            if (name) {
+                act("/api/load", "name=" + name, "Loaded " + name);
+            }
+        });
+        document.getElementById("upload").addEventListener("click", async () => {
+            const file = document.getElementById("upload-file").files[0];
+            if (file) {
+                act("/api/upload", await file.arrayBuffer(), "Uploaded " + file.name, "application/octet-stream");
+            }
+        });
+        loadNames();
+    }
+
+    function lookOnly() {
+        for (const element of document.querySelectorAll("main input, main select, main button")) {
+            element.disabled = true;
+        }
+        for (const link of document.querySelectorAll("main a.button")) {
+            link.hidden = true;
+        }
+    }
+
+    function show() {
+        if (page === "onair") {
+            showOnAir();
+        } else if (page === "station") {
+            showStation();
+        } else if (page === "settings") {
+            showSettings();
+        }
+    }
+
+    function watch() {
+        const source = new EventSource("/api/events");
+        source.addEventListener("state", (event) => {
+            state = JSON.parse(event.data);
+            live.textContent = "live";
+            live.className = "live on";
+            show();
+        });
+        source.addEventListener("error", () => {
+            live.textContent = "reconnecting";
+            live.className = "live off";
+            fetch("/api/state", {credentials: "same-origin"}).then((response) => {
+                if (response.status === 401) {
+                    location.assign("/signin");
+                }
+            });
+        });
+    }
+
+    if (page === "station") {
+        watchForm(document.getElementById("fields"));
+        watchActions();
+    } else if (page === "settings") {
+        watchForm(document.getElementById("settings"));
+    }
+    if (!operator) {
+        lookOnly();
+    }
+    watch();
+})();

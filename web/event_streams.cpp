@@ -1,0 +1,60 @@
+#include "web/event_streams.h"
+
+#include <vector>
+
+namespace vaxo {
+
+EventStreams::EventStreams(boost::asio::io_context& io, std::function<std::string()> state)
+    : state_(std::move(state)), timer_(io) {}
+
+std::uint64_t EventStreams::Add(const std::string& session, Send send, Close close) {
+    const std::uint64_t id = ++next_;
+    send(Event());
+    streams_.emplace(id, Stream{session, std::move(send), std::move(close)});
+    return id;
+}
+
+void EventStreams::CloseSession(const std::string& session) {
+    std::vector<Close> closing;
+    for (auto stream = streams_.begin(); stream != streams_.end();) {
+        if (stream->second.session == session) {
+            closing.push_back(std::move(stream->second.close));
+            stream = streams_.erase(stream);
+        } else {
+            ++stream;
+        }
+    }
+    for (const Close& close : closing) {
+        close();
+    }
+}
+
+void EventStreams::Changed() {
+    if (scheduled_ || streams_.empty()) {
+        return;
+    }
+    scheduled_ = true;
+    timer_.expires_after(kGather);
+    timer_.async_wait([this, alive = std::weak_ptr<bool>(alive_)](
+                          const boost::system::error_code& error) {
+        if (alive.expired()) {
+            return;
+        }
+        scheduled_ = false;
+        if (!error) {
+            Push();
+        }
+    });
+}
+
+void EventStreams::Push() {
+    if (streams_.empty()) {
+        return;
+    }
+    const std::string event = Event();
+    for (auto& [id, stream] : streams_) {
+        stream.send(event);
+    }
+}
+
+}  // namespace vaxo

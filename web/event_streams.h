@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "eventloop/asio.h"
+
+namespace vaxo {
+
+// The pages that watch (server-sent events): each is sent the whole state
+// when it comes and within a moment of any change, the changes of that
+// moment in one event, made once for all of them.
+class EventStreams {
+  public:
+    using Send = std::function<void(const std::string& event)>;
+    using Close = std::function<void()>;
+
+    EventStreams(boost::asio::io_context& io, std::function<std::string()> state);
+
+    std::uint64_t Add(const std::string& session, Send send, Close close);
+    void Remove(std::uint64_t id) { streams_.erase(id); }
+    // Signed out: its pages stop watching.
+    void CloseSession(const std::string& session);
+    void Changed();
+    std::size_t Count() const { return streams_.size(); }
+
+    static constexpr auto kGather = std::chrono::milliseconds(50);
+
+  private:
+    struct Stream {
+        std::string session;
+        Send send;
+        Close close;
+    };
+    void Push();
+    std::string Event() const { return "event: state\ndata: " + state_() + "\n\n"; }
+
+    std::function<std::string()> state_;
+    boost::asio::steady_timer timer_;
+    bool scheduled_ = false;
+    std::uint64_t next_ = 0;
+    std::map<std::uint64_t, Stream> streams_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for the timer's handler
+};
+
+}  // namespace vaxo

@@ -1,0 +1,303 @@
+#pragma once
+
+// One HTTP connection, plain or over TLS: requests read within their limits,
+// handed to the web app, answered in order; or, for the page's live
+// updates, a stream of events until either side ends it.
+
+#include <boost/asio/write.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <array>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "web/http_server.h"
+
+namespace vaxo {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+
+struct HttpServer::Shared {
+    Shared(boost::asio::io_context& i, WebApp& a, WebConfig c, Log l)
+        : io(i), app(a), config(std::move(c)), log(std::move(l)) {}
+
+    boost::asio::io_context& io;
+    WebApp& app;
+    WebConfig config;
+    Log log;
+    bool running = false;
+    int connections = 0;
+    std::vector<std::string> addresses;
+    std::vector<std::function<void()>> closers;  // of the listeners
+    std::shared_ptr<void> tls;                   // the TLS context, when serving HTTPS
+};
+
+// The headers every answer carries.
+void AddPageHeaders(http::response<http::string_body>& response, const WebResponse& answer,
+                    bool tls);
+std::string EventStreamHeader();
+std::string EventChunk(const std::string& event);
+std::string StatusOnly(int status);
+
+template <typename Stream>
+class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream>> {
+  public:
+    static constexpr auto kRequestTime = std::chrono::seconds(30);
+    static constexpr auto kEventWriteTime = std::chrono::seconds(30);
+    static constexpr auto kHeartbeat = std::chrono::seconds(15);
+
+    HttpConnection(std::shared_ptr<HttpServer::Shared> shared, Stream stream, std::string client,
+                   bool tls)
+        : shared_(std::move(shared)),
+          stream_(std::move(stream)),
+          buffer_(HttpServer::kHeaderLimit + HttpServer::kBodyLimit),
+          client_(std::move(client)),
+          tls_(tls),
+          heartbeat_(shared_->io) {
+        ++shared_->connections;
+    }
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+    ~HttpConnection() {
+        --shared_->connections;
+        if (watching_) {
+            shared_->app.Unwatch(*watching_);
+        }
+    }
+
+    Stream& GetStream() { return stream_; }
+    // Reads the first request (after the TLS handshake, for HTTPS).
+    void Read() {
+        parser_.emplace();
+        parser_->header_limit(HttpServer::kHeaderLimit);
+        parser_->body_limit(HttpServer::kBodyLimit);
+        Lowest().expires_after(kRequestTime);
+        http::async_read_header(
+            stream_, buffer_, *parser_,
+            [self = this->shared_from_this()](beast::error_code error, std::size_t) {
+                self->Headed(error);
+            });
+    }
+
+  private:
+    beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
+
+    void Headed(beast::error_code error) {
+        if (error == http::error::header_limit) {
+            return Refuse(431);
+        }
+        if (error) {
+            return Refuse(error == beast::error::timeout || error == http::error::end_of_stream
+                              ? 0
+                              : 400);
+        }
+        const auto& request = parser_->get();
+        const auto length = parser_->content_length();
+        if (length && *length > HttpServer::kBodyLimit) {
+            return Refuse(413);
+        }
+        if (request[http::field::expect] == "100-continue") {
+            auto line = std::make_shared<std::string>("HTTP/1.1 100 Continue\r\n\r\n");
+            boost::asio::async_write(
+                stream_, boost::asio::buffer(*line),
+                [self = this->shared_from_this(), line](beast::error_code failed, std::size_t) {
+                    failed ? self->Close() : self->ReadBody();
+                });
+            return;
+        }
+        ReadBody();
+    }
+
+    void ReadBody() {
+        http::async_read(stream_, buffer_, *parser_,
+                         [self = this->shared_from_this()](beast::error_code error, std::size_t) {
+                             self->Received(error);
+                         });
+    }
+
+    void Received(beast::error_code error) {
+        if (error == http::error::body_limit || error == http::error::buffer_overflow) {
+            return Refuse(413);
+        }
+        if (error) {
+            return Refuse(0);
+        }
+        http::request<http::string_body> request = parser_->release();
+        keepAlive_ = request.keep_alive();
+        request_ = WebRequest{std::string(request.method_string()),
+                              Path(request.target()),
+                              std::string(request[http::field::cookie]),
+                              std::string(request["X-CSRF-Token"]),
+                              std::string(request[http::field::content_type]),
+                              std::move(request.body()),
+                              client_,
+                              tls_};
+        Lowest().expires_never();
+        shared_->app.Handle(request_, [self = this->shared_from_this()](WebResponse answer) {
+            self->Answer(std::move(answer));
+        });
+    }
+
+    static std::string Path(beast::string_view target) {
+        const std::string path(target.substr(0, target.find('?')));
+        return path.empty() || path.front() != '/' ? "/" : path;
+    }
+
+    void Answer(WebResponse answer) {
+        if (answer.eventStream) {
+            return StartEvents();
+        }
+        auto response = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(answer.status), 11);
+        AddPageHeaders(*response, answer, tls_);
+        response->body() = std::move(answer.body);
+        response->keep_alive(keepAlive_);
+        response->prepare_payload();
+        Lowest().expires_after(kRequestTime);
+        http::async_write(stream_, *response,
+                          [self = this->shared_from_this(), response](beast::error_code error,
+                                                                      std::size_t) {
+                              if (error || !self->keepAlive_ || !self->shared_->running) {
+                                  return self->Close();
+                              }
+                              self->Read();
+                          });
+    }
+
+    // An answer to a request that could not be read whole; the connection
+    // ends with it. Status 0: no answer.
+    void Refuse(int status) {
+        if (status == 0 || !shared_->running) {
+            return Close();
+        }
+        auto text = std::make_shared<std::string>(StatusOnly(status));
+        Lowest().expires_after(kRequestTime);
+        boost::asio::async_write(
+            stream_, boost::asio::buffer(*text),
+            [self = this->shared_from_this(), text](beast::error_code, std::size_t) {
+                self->Close();
+            });
+    }
+
+    void StartEvents() {
+        events_.push_back(EventStreamHeader());
+        const auto weak = this->weak_from_this();
+        watching_ = shared_->app.Watch(
+            request_,
+            [weak](const std::string& event) {
+                if (const auto self = weak.lock()) {
+                    self->Event(event);
+                }
+            },
+            [weak] {
+                if (const auto self = weak.lock()) {
+                    self->watching_.reset();
+                    self->Close();
+                }
+            });
+        if (!watching_) {
+            return Close();
+        }
+        Beat();
+        WriteEvents();
+        Listen();
+    }
+
+    // A watching page sends nothing more; reading on tells when it goes, and
+    // keeps the connection while it stays.
+    void Listen() {
+        stream_.async_read_some(
+            boost::asio::buffer(ignored_),
+            [self = this->shared_from_this()](beast::error_code error, std::size_t) {
+                if (error || self->closed_) {
+                    return self->Close();
+                }
+                self->Listen();
+            });
+    }
+
+    // A state waiting behind another is replaced by the newer one: a slow
+    // page gets the latest, never a backlog.
+    void Event(const std::string& event) {
+        if (events_.size() > 1) {
+            events_.back() = EventChunk(event);
+        } else {
+            events_.push_back(EventChunk(event));
+        }
+        if (!writing_) {
+            WriteEvents();
+        }
+    }
+
+    void Beat() {
+        heartbeat_.expires_after(kHeartbeat);
+        heartbeat_.async_wait([weak = this->weak_from_this()](const beast::error_code& error) {
+            const auto self = weak.lock();
+            if (error || !self || self->closed_) {
+                return;
+            }
+            if (!self->writing_) {
+                self->events_.push_back(EventChunk(": still here\n\n"));
+                self->WriteEvents();
+            }
+            self->Beat();
+        });
+    }
+
+    void WriteEvents() {
+        if (writing_ || events_.empty() || closed_) {
+            return;
+        }
+        writing_ = true;
+        Lowest().expires_after(kEventWriteTime);
+        boost::asio::async_write(
+            stream_, boost::asio::buffer(events_.front()),
+            [self = this->shared_from_this()](beast::error_code error, std::size_t) {
+                self->writing_ = false;
+                self->events_.pop_front();
+                if (error) {
+                    return self->Close();
+                }
+                self->Lowest().expires_never();
+                self->WriteEvents();
+            });
+    }
+
+  public:
+    void Close() {
+        if (closed_) {
+            return;
+        }
+        closed_ = true;
+        heartbeat_.cancel();
+        if (watching_) {
+            shared_->app.Unwatch(*watching_);
+            watching_.reset();
+        }
+        beast::error_code ignored;
+        Lowest().socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+        Lowest().close();
+    }
+
+  private:
+    std::shared_ptr<HttpServer::Shared> shared_;
+    Stream stream_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
+    std::string client_;
+    bool tls_;
+    bool keepAlive_ = false;
+    WebRequest request_;
+    std::optional<std::uint64_t> watching_;
+    std::deque<std::string> events_;
+    bool writing_ = false;
+    bool closed_ = false;
+    boost::asio::steady_timer heartbeat_;
+    std::array<char, 512> ignored_{};
+};
+
+}  // namespace vaxo

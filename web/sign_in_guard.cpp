@@ -1,0 +1,47 @@
+#include "web/sign_in_guard.h"
+
+#include <algorithm>
+
+namespace vaxo {
+namespace {
+
+constexpr auto kForgiven = std::chrono::hours(1);
+constexpr auto kLongestWait = std::chrono::minutes(5);
+constexpr std::size_t kAddressLimit = 4096;
+
+}  // namespace
+
+SignInGuard::Clock::duration SignInGuard::WaitFor(const std::string& address,
+                                                  Clock::time_point now) {
+    const auto found = failures_.find(address);
+    if (found == failures_.end() || found->second.blockedUntil <= now) {
+        return Clock::duration::zero();
+    }
+    return found->second.blockedUntil - now;
+}
+
+int SignInGuard::Failed(const std::string& address, Clock::time_point now) {
+    Forget(now);
+    Failures& failures = failures_[address];
+    ++failures.count;
+    failures.last = now;
+    if (failures.count >= kFreeAttempts) {
+        const int doublings = std::min(failures.count - kFreeAttempts, 9);
+        const Clock::duration wait =
+            std::min<Clock::duration>(std::chrono::seconds(1 << doublings), kLongestWait);
+        failures.blockedUntil = now + wait;
+    }
+    return failures.count;
+}
+
+// Addresses that have not failed for an hour; beyond the limit, the oldest.
+void SignInGuard::Forget(Clock::time_point now) {
+    std::erase_if(failures_, [&](const auto& entry) { return now - entry.second.last > kForgiven; });
+    while (failures_.size() >= kAddressLimit) {
+        failures_.erase(std::min_element(
+            failures_.begin(), failures_.end(),
+            [](const auto& a, const auto& b) { return a.second.last < b.second.last; }));
+    }
+}
+
+}  // namespace vaxo

@@ -1,0 +1,46 @@
+#include "web/station_files.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "base/code_page.h"
+
+namespace vaxo {
+namespace {
+
+bool Printable(const std::string& name) {
+    return Utf8ToWindows1250(name).has_value() &&
+           std::none_of(name.begin(), name.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+}  // namespace
+
+std::vector<std::string> StationFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code kind;
+        if (entry.is_regular_file(kind) && name.size() > 4 && name.ends_with(".rds") &&
+            name.front() != '.' && Printable(name)) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> FeedNameProblem(const std::string& name) {
+    const bool allowed = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '-' || c == '_' || c == '*' || c == '?';
+    });
+    if (name.empty() || name.size() > 100 || !allowed || name.front() == '.') {
+        return "a feed is a file name in the working folder: letters, digits, . - _ * ?, "
+               "not beginning with a dot";
+    }
+    return std::nullopt;
+}
+
+}  // namespace vaxo

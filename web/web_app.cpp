@@ -1,0 +1,445 @@
+#include "web/web_app.h"
+
+#include <algorithm>
+#include <map>
+
+#include "base/code_page.h"
+#include "base/overloaded.h"
+#include "base/product.h"
+#include "base/text_lines.h"
+#include "netcontrol/text_commands.h"
+#include "stations/station_file.h"
+#include "web/embedded_files.h"
+#include "web/html_text.h"
+#include "web/password_hash.h"
+#include "web/station_files.h"
+
+namespace vaxo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kCookie = "vaxo_session";
+constexpr int kCheckingLimit = 8;  // sign-ins waiting for their hash at once
+
+const std::map<std::string, std::string, std::less<>> kPages{
+    {"/onair", "On air"}, {"/station", "Station"}, {"/settings", "Settings"}};
+
+std::string_view File(std::string_view name) {
+    const auto found = EmbeddedFiles().find(name);
+    return found == EmbeddedFiles().end() ? std::string_view() : found->second;
+}
+
+std::string ContentType(std::string_view path) {
+    if (path.ends_with(".css")) {
+        return "text/css; charset=utf-8";
+    }
+    if (path.ends_with(".js")) {
+        return "text/javascript; charset=utf-8";
+    }
+    if (path.ends_with(".svg")) {
+        return "image/svg+xml";
+    }
+    return "application/octet-stream";
+}
+
+std::string SessionCookie(const std::string& value, bool tls, bool clear = false) {
+    return std::string(kCookie) + "=" + value + "; Path=/; HttpOnly; SameSite=Strict" +
+           (tls ? "; Secure" : "") + (clear ? "; Max-Age=0" : "");
+}
+
+bool IsApi(const std::string& path) {
+    return path.starts_with("/api/");
+}
+
+// "KEY=value" of a one-line body such as "bank=1", the value as it stands.
+std::optional<std::string> Value(const std::string& body, std::string_view key) {
+    std::string_view line(body);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    if (line.size() <= key.size() || line.substr(0, key.size()) != key ||
+        line[key.size()] != '=') {
+        return std::nullopt;
+    }
+    return std::string(line.substr(key.size() + 1));
+}
+
+// The file name part of a station's path, safe in a header.
+std::string DownloadName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    for (char& c : name) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        c = safe ? c : '_';
+    }
+    return name.empty() ? "station.rds" : name;
+}
+
+}  // namespace
+
+WebApp::WebApp(boost::asio::io_context& io, ControlProgram& program, WebPasswords passwords,
+               Log log)
+    : io_(io),
+      program_(program),
+      passwords_(std::move(passwords)),
+      log_(std::move(log)),
+      streams_(io, [this] { return State(); }) {
+    listening_ = program_.Listen([this](const ProgramEvent& event) { Heard(event); });
+}
+
+WebApp::~WebApp() {
+    listening_.Remove();
+    checker_.Stop();
+}
+
+void WebApp::Heard(const ProgramEvent& event) {
+    if (const auto* feed = std::get_if<FeedChanged>(&event)) {
+        const FeedReport& report = feed->report;
+        if (report.outcome == LiveTextRead::Outcome::Read) {
+            extras_.feedChanged[report.source] = std::chrono::system_clock::now();
+        }
+    }
+    if (const auto* error = std::get_if<ErrorReported>(&event); error && capturing_) {
+        errors_.push_back(error->text);
+    }
+    streams_.Changed();
+}
+
+std::string WebApp::State() const {
+    WebStateExtras extras = extras_;
+    if (listeners_) {
+        extras.listeners = listeners_();
+    }
+    return WebState(program_, extras).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+const WebSession* WebApp::SessionOf(const WebRequest& request) {
+    const std::string id = CookieValue(request.cookie, kCookie);
+    return id.empty() ? nullptr : sessions_.Find(id, Clock::now());
+}
+
+void WebApp::Handle(const WebRequest& request, const Reply& reply) {
+    if (request.path.starts_with("/assets/") && request.method == "GET") {
+        reply(Asset(request.path));
+        return;
+    }
+    if (request.path == "/signin") {
+        if (request.method == "POST") {
+            SignIn(request, reply);
+        } else {
+            reply(SessionOf(request) ? Redirect("/onair") : SignInPage(200, ""));
+        }
+        return;
+    }
+    const WebSession* session = SessionOf(request);
+    if (!session) {
+        reply(IsApi(request.path) ? TextResponse(401, "! sign in first") : Redirect("/signin"));
+        return;
+    }
+    if (request.method == "GET") {
+        reply(Get(request, *session));
+    } else if (request.method == "POST") {
+        reply(Post(request, *session));
+    } else {
+        reply(TextResponse(405, "! GET or POST"));
+    }
+}
+
+WebResponse WebApp::Get(const WebRequest& request, const WebSession& session) {
+    const std::string& path = request.path;
+    if (path == "/") {
+        return Redirect("/onair");
+    }
+    if (kPages.contains(path)) {
+        return Page(path.substr(1), session);
+    }
+    if (path == "/api/state") {
+        return JsonResponse(200, State());
+    }
+    if (path == "/api/events") {
+        WebResponse stream{200, "text/event-stream", ""};
+        stream.eventStream = true;
+        return stream;
+    }
+    if (path == "/api/stations") {
+        return JsonResponse(200, nlohmann::json(StationFilesIn(program_.Set().ProgramDir)).dump());
+    }
+    if (path == "/api/station") {
+        WebResponse file{200, "application/x-vaxo-station", StationFileText(program_.Set())};
+        file.headers.emplace_back("Content-Disposition",
+                                  "attachment; filename=\"" +
+                                      DownloadName(program_.Set().StationFileName) + "\"");
+        return file;
+    }
+    return TextResponse(404, "! no such page");
+}
+
+WebResponse WebApp::Post(const WebRequest& request, const WebSession& session) {
+    const std::string token =
+        request.csrf.empty() ? FormField(request.body, "csrf").value_or("") : request.csrf;
+    if (!SameSecret(token, session.token)) {
+        return TextResponse(403, "! the page's token is missing or wrong: reload the page");
+    }
+    if (request.path == "/signout") {
+        return SignOut(request, session);
+    }
+    if (session.role != WebRole::Operator) {
+        return TextResponse(403, "! signed in to look only");
+    }
+    const std::string& path = request.path;
+    if (path == "/api/fields") {
+        return Fields(request);
+    }
+    if (path == "/api/options") {
+        return Options(request);
+    }
+    if (path == "/api/send") {
+        return Send(request);
+    }
+    if (path == "/api/load") {
+        return Load(request);
+    }
+    if (path == "/api/upload") {
+        return Upload(request);
+    }
+    if (path == "/api/save") {
+        return Save(request);
+    }
+    return TextResponse(404, "! no such call");
+}
+
+WebResponse WebApp::SignOut(const WebRequest& request, const WebSession& session) {
+    const std::string id = session.id;
+    log_("web " + request.client + " signed out");
+    streams_.CloseSession(id);
+    sessions_.Close(id);
+    WebResponse response = Redirect("/signin");
+    response.headers.emplace_back("Set-Cookie", SessionCookie("", request.tls, true));
+    return response;
+}
+
+// The password is checked beside the loop (a memory-hard hash takes a
+// while); an address that failed five times in a row waits longer each time.
+void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
+    const auto wait = guard_.WaitFor(request.client, Clock::now());
+    if (wait > Clock::duration::zero()) {
+        const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
+        WebResponse response = SignInPage(
+            429, "Too many failed sign-ins: try again in " + std::to_string(seconds) + " s.");
+        response.headers.emplace_back("Retry-After", std::to_string(seconds));
+        reply(response);
+        return;
+    }
+    if (checking_ >= kCheckingLimit) {
+        reply(SignInPage(503, "Busy: try again in a moment."));
+        return;
+    }
+    ++checking_;
+    const std::string password = FormField(request.body, "password").value_or("");
+    checker_.Post([this, alive = std::weak_ptr<bool>(alive_), password,
+                   passwords = passwords_, request, reply](std::stop_token) {
+        std::optional<WebRole> role;
+        if (PasswordMatches(password, passwords.operatorHash)) {
+            role = WebRole::Operator;
+        } else if (!passwords.viewerHash.empty() &&
+                   PasswordMatches(password, passwords.viewerHash)) {
+            role = WebRole::Viewer;
+        }
+        boost::asio::post(io_, [this, alive, request, role, reply] {
+            if (!alive.expired()) {
+                --checking_;
+                SignedIn(request, role, reply);
+            }
+        });
+    });
+}
+
+void WebApp::SignedIn(const WebRequest& request, std::optional<WebRole> role,
+                      const Reply& reply) {
+    if (!role) {
+        const int failures = guard_.Failed(request.client, Clock::now());
+        log_("web " + request.client + " sign-in failed (" + std::to_string(failures) +
+             " in a row)");
+        const auto wait = guard_.WaitFor(request.client, Clock::now());
+        auto timer = std::make_shared<boost::asio::steady_timer>(io_, wait);
+        timer->async_wait([timer, reply, page = SignInPage(401, "Wrong password.")](
+                              const boost::system::error_code&) { reply(page); });
+        return;
+    }
+    guard_.Succeeded(request.client);
+    const WebSession& session = sessions_.Open(*role, request.client, Clock::now());
+    log_("web " + request.client + " signed in" +
+         (*role == WebRole::Viewer ? " to look only" : ""));
+    WebResponse response = Redirect("/onair");
+    response.headers.emplace_back("Set-Cookie", SessionCookie(session.id, request.tls));
+    reply(response);
+}
+
+std::optional<std::uint64_t> WebApp::Watch(const WebRequest& request, EventStreams::Send send,
+                                           EventStreams::Close close) {
+    const WebSession* session = SessionOf(request);
+    if (!session) {
+        return std::nullopt;
+    }
+    return streams_.Add(session->id, std::move(send), std::move(close));
+}
+
+WebResponse WebApp::Page(const std::string& name, const WebSession& session) const {
+    std::map<std::string, std::string> values{
+        {"product", EscapeHtml(kProductName)},
+        {"csrf", EscapeHtml(session.token)},
+        {"role", session.role == WebRole::Operator ? "operator" : "viewer"},
+        {"page", name},
+        {"heading", EscapeHtml(kPages.at("/" + name))},
+        {"content", std::string(File(name + ".html"))},
+        {"current-" + name, "aria-current=\"page\""}};
+    return {200, "text/html; charset=utf-8", FillTemplate(File("page.html"), values)};
+}
+
+WebResponse WebApp::SignInPage(int status, const std::string& message) const {
+    const std::string shown =
+        message.empty() ? "" : "<p class=\"error\" role=\"alert\">" + EscapeHtml(message) + "</p>";
+    return {status, "text/html; charset=utf-8",
+            FillTemplate(File("signin.html"),
+                         {{"product", EscapeHtml(kProductName)}, {"message", shown}})};
+}
+
+WebResponse WebApp::Asset(const std::string& path) const {
+    const std::string name = path.substr(std::string("/assets/").size());
+    if (name.ends_with(".html") || File(name).empty()) {
+        return TextResponse(404, "! no such file");
+    }
+    WebResponse asset{200, ContentType(name), std::string(File(name))};
+    asset.cacheable = true;
+    return asset;
+}
+
+WebResponse WebApp::Fields(const WebRequest& request) {
+    std::string replies;
+    const std::string origin = "web " + request.client;
+    ForEachLine(request.body, [&](std::string_view line) {
+        if (auto answer = AnswerTextCommand(program_, line, origin)) {
+            replies += answer->line + (answer->why.empty() ? "" : " " + answer->why) + "\n";
+        }
+        return true;
+    });
+    return {200, "text/plain; charset=utf-8", replies};
+}
+
+WebResponse WebApp::Options(const WebRequest& request) {
+    std::string replies;
+    const std::string origin = "web " + request.client;
+    ForEachLine(request.body, [&](std::string_view line) {
+        if (!line.empty()) {
+            replies += Option(std::string(line), origin) + "\n";
+        }
+        return true;
+    });
+    return {200, "text/plain; charset=utf-8", replies};
+}
+
+// The window's program options, and the feed files by name.
+std::string WebApp::Option(const std::string& line, const std::string& origin) {
+    const std::size_t equals = line.find('=');
+    const std::string key = line.substr(0, equals);
+    const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+    const std::string command = Windows1250ToUtf8(line.substr(0, 80));
+    const auto refuse = [&](const std::string& why) {
+        program_.TellRefused(origin, command, why);
+        return "- " + why;
+    };
+    const bool flag = value == "0" || value == "1";
+    if (key == "AUTOSAVE" || key == "HIPRI" || key == "SENDAFTERLOAD") {
+        if (!flag) {
+            return refuse(key + " takes 0 or 1");
+        }
+        if (key == "AUTOSAVE") {
+            program_.SetAutoSave(value == "1");
+        } else if (key == "HIPRI") {
+            program_.SetHighPriority(value == "1");
+        } else {
+            program_.SetSendAfterLoad(value == "1");
+        }
+    } else if (key == "PORT") {
+        if (value != "1" && value != "2") {
+            return refuse("PORT takes 1 (LPT1) or 2 (LPT2)");
+        }
+        program_.ChoosePort(value == "1" ? 0 : 1);
+    } else if (key == "RTSF" || key == "DPSSF") {
+        if (const auto problem = FeedNameProblem(value)) {
+            return refuse(*problem);
+        }
+        const FieldChanges changes = program_.ApplyFields(line, FieldPolicy{true, true, '.'}, origin);
+        if (!changes.changed.empty()) {
+            program_.TellChanged(origin, command, changes.changed);
+        }
+        return "+";
+    } else {
+        const std::string why = "no option " + key;
+        program_.TellRefused(origin, command, why);
+        return "! " + why;
+    }
+    program_.TellChanged(origin, command, {key});
+    return "+";
+}
+
+WebResponse WebApp::Send(const WebRequest& request) {
+    const auto bank = Value(request.body, "bank");
+    if (bank != "1" && bank != "2") {
+        return TextResponse(400, "- bank=1 or bank=2");
+    }
+    const std::string origin = "web " + request.client;
+    static_cast<void>(program_.ApplyRemoteFields(*bank == "1" ? "STB=1" : "STB=0", origin,
+                                                 "send to bank " + *bank));
+    program_.RequestSend(origin);
+    return TextResponse(200, "+");
+}
+
+WebResponse WebApp::Load(const WebRequest& request) {
+    const auto name = Value(request.body, "name");
+    const auto names = StationFilesIn(program_.Set().ProgramDir);
+    const std::string origin = "web " + request.client;
+    if (!name || std::find(names.begin(), names.end(), *name) == names.end()) {
+        const std::string why = "no station file of that name in the working folder";
+        program_.TellRefused(origin, "load " + Windows1250ToUtf8(request.body.substr(0, 60)), why);
+        return TextResponse(400, "! " + why);
+    }
+    const std::string path = program_.Set().ProgramDir + *name;
+    const std::string errors = Errors([&] { program_.LoadStation(path); });
+    if (!errors.empty()) {
+        return TextResponse(500, "- " + errors);
+    }
+    program_.TellChanged(origin, "load " + *name, {"station"});
+    return TextResponse(200, "+");
+}
+
+WebResponse WebApp::Upload(const WebRequest& request) {
+    program_.TakeStationText(request.body, "web " + request.client);
+    return TextResponse(200, "+");
+}
+
+WebResponse WebApp::Save(const WebRequest& request) {
+    const std::string errors = Errors([&] { program_.SaveStation(); });
+    if (!errors.empty()) {
+        program_.TellRefused("web " + request.client, "save", errors);
+        return TextResponse(500, "- " + errors);
+    }
+    program_.TellChanged("web " + request.client, "save", {"station file"});
+    return TextResponse(200, "+");
+}
+
+std::string WebApp::Errors(const std::function<void()>& operation) {
+    errors_.clear();
+    capturing_ = true;
+    operation();
+    capturing_ = false;
+    std::string joined;
+    for (const std::string& error : errors_) {
+        joined += (joined.empty() ? "" : "; ") + error;
+    }
+    return joined;
+}
+
+}  // namespace vaxo

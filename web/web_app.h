@@ -1,0 +1,86 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/control_program.h"
+#include "base/serial_worker.h"
+#include "netcontrol/network_server.h"
+#include "web/event_streams.h"
+#include "web/http_types.h"
+#include "web/password_file.h"
+#include "web/sessions.h"
+#include "web/sign_in_guard.h"
+#include "web/web_state.h"
+
+namespace vaxo {
+
+// The web page and its API, on the program's loop: who is signed in, what
+// each page and call answers, the pages that watch. The transport hands
+// each request in and writes what comes back.
+class WebApp {
+  public:
+    using Reply = std::function<void(WebResponse)>;
+    using Log = std::function<void(const std::string& line)>;
+
+    WebApp(boost::asio::io_context& io, ControlProgram& program, WebPasswords passwords, Log log);
+    WebApp(const WebApp&) = delete;
+    WebApp& operator=(const WebApp&) = delete;
+    ~WebApp();
+
+    // The network listeners to show, from the network front end.
+    void ShowListeners(std::function<std::vector<ListenerStatus>()> listeners) {
+        listeners_ = std::move(listeners);
+    }
+    void Handle(const WebRequest& request, const Reply& reply);
+    // After a response with eventStream: the page watches until it goes.
+    std::optional<std::uint64_t> Watch(const WebRequest& request, EventStreams::Send send,
+                                       EventStreams::Close close);
+    void Unwatch(std::uint64_t id) { streams_.Remove(id); }
+    std::size_t Watching() const { return streams_.Count(); }
+
+  private:
+    void SignIn(const WebRequest& request, const Reply& reply);
+    void SignedIn(const WebRequest& request, std::optional<WebRole> role, const Reply& reply);
+    WebResponse SignOut(const WebRequest& request, const WebSession& session);
+    WebResponse Get(const WebRequest& request, const WebSession& session);
+    WebResponse Post(const WebRequest& request, const WebSession& session);
+    WebResponse Page(const std::string& name, const WebSession& session) const;
+    WebResponse SignInPage(int status, const std::string& message) const;
+    WebResponse Asset(const std::string& path) const;
+    const WebSession* SessionOf(const WebRequest& request);
+    std::string State() const;
+    void Heard(const ProgramEvent& event);
+
+    // The calls that change something: each answers as the text commands do.
+    WebResponse Fields(const WebRequest& request);
+    WebResponse Options(const WebRequest& request);
+    WebResponse Send(const WebRequest& request);
+    WebResponse Load(const WebRequest& request);
+    WebResponse Upload(const WebRequest& request);
+    WebResponse Save(const WebRequest& request);
+    std::string Option(const std::string& line, const std::string& origin);
+    // Runs a program operation; the errors it told, if any.
+    std::string Errors(const std::function<void()>& operation);
+
+    boost::asio::io_context& io_;
+    ControlProgram& program_;
+    WebPasswords passwords_;
+    Log log_;
+    SessionStore sessions_;
+    SignInGuard guard_;
+    EventStreams streams_;
+    WebStateExtras extras_;
+    std::function<std::vector<ListenerStatus>()> listeners_;
+    std::vector<std::string> errors_;
+    bool capturing_ = false;
+    int checking_ = 0;  // sign-ins being checked
+    Subscription listening_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    SerialWorker checker_;  // the password checks, away from the loop
+};
+
+}  // namespace vaxo

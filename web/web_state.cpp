@@ -1,0 +1,122 @@
+#include "web/web_state.h"
+
+#include <ctime>
+
+#include "app/receiver_json.h"
+#include "base/code_page.h"
+#include "base/local_time.h"
+#include "record/programme_types.h"
+#include "record/station_fields.h"
+
+namespace vaxo {
+namespace {
+
+using nlohmann::json;
+
+std::string Utf8(std::string_view windows1250) {
+    return Windows1250ToUtf8(windows1250);
+}
+
+json ViewOf(const std::optional<MemoryDump>& memory) {
+    return memory ? ReceiverJson(DecodeEncoderMemory(memory->area1, memory->area2))
+                  : json(nullptr);
+}
+
+json LastSendOf(const std::optional<SendCoordinator::LastSend>& last) {
+    if (!last) {
+        return nullptr;
+    }
+    return {{"time", LocalStamp(last->at)},
+            {"ok", !last->problem},
+            {"reason", last->problem ? DescribeLinkProblem(last->problem) : ""}};
+}
+
+json Bank(const ControlProgram& program, int bank) {
+    json record = json::array();
+    for (const std::string& line : program.Set().LastSent[bank == 2 ? 1 : 0]) {
+        record.push_back(Utf8(line));
+    }
+    return {{"bank", bank},
+            {"on_air", ViewOf(program.Sends().OnAir(bank))},
+            {"last_send", LastSendOf(program.Sends().LastTo(bank))},
+            {"record", record}};
+}
+
+const char* FeedState(LiveTextRead::Outcome outcome) {
+    switch (outcome) {
+        case LiveTextRead::Outcome::Read: return "read";
+        case LiveTextRead::Outcome::Busy: return "busy";
+        case LiveTextRead::Outcome::NotFound: return "not found";
+        default: return "passed over";
+    }
+}
+
+json Feeds(const ControlProgram& program, const WebStateExtras& extras) {
+    json feeds = json::array();
+    for (const FeedReport& report : program.FeedReports()) {
+        const auto changed = extras.feedChanged.find(report.source);
+        feeds.push_back(
+            {{"source", report.source == FeedSource::Radiotext ? "radiotext" : "dynamic PS"},
+             {"file", Utf8(report.file)},
+             {"text", Utf8(report.text)},
+             {"state", FeedState(report.outcome)},
+             {"why", Utf8(FeedPassedOverReason(report))},
+             {"changed", changed == extras.feedChanged.end() ? "" : LocalStamp(changed->second)}});
+    }
+    return feeds;
+}
+
+json Listeners(const WebStateExtras& extras) {
+    json listeners = json::array();
+    for (const ListenerStatus& listener : extras.listeners) {
+        const bool seen = listener.lastSeen != std::chrono::system_clock::time_point{};
+        listeners.push_back({{"listener", listener.description},
+                             {"port", listener.port},
+                             {"clients", listener.clients},
+                             {"last_client", listener.lastClient},
+                             {"last_seen", seen ? LocalStamp(listener.lastSeen) : ""}});
+    }
+    return listeners;
+}
+
+}  // namespace
+
+std::string LocalStamp(std::chrono::system_clock::time_point when) {
+    const std::tm local = LocalCalendar(std::chrono::system_clock::to_time_t(when));
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+json WebState(const ControlProgram& program, const WebStateExtras& extras) {
+    const RdsParameterSet& set = program.Set();
+    json fields = json::object();
+    for (const StationField& field : StationFields()) {
+        fields[std::string(field.key)] = Utf8(field.value(set));
+    }
+    const PortInUse& port = program.Sends().Port();
+    json ptyNames = json::array();
+    for (std::string_view name : kProgrammeTypeNames) {
+        ptyNames.push_back(name);
+    }
+    const MemoryDump preview = program.PreviewMemory();
+    return {{"fields", fields},
+            {"options",
+             {{"AUTOSAVE", set.AUTOSAVE},
+              {"HIPRI", set.HIPRI},
+              {"SENDAFTERLOAD", set.SEND},
+              {"PORT", set.PORT == 1 ? 2 : 1}}},
+            {"banks", {Bank(program, 1), Bank(program, 2)}},
+            {"preview", ReceiverJson(DecodeEncoderMemory(preview.area1, preview.area2))},
+            {"port",
+             {{"name", LptName(program.Sends().PortBase())},
+              {"description", port.problem ? DescribeLinkProblem(port.problem) : port.description},
+              {"ok", !port.problem}}},
+            {"sending", !program.Sends().Idle()},
+            {"feeds", Feeds(program, extras)},
+            {"listeners", Listeners(extras)},
+            {"station_file", Utf8(set.StationFileName)},
+            {"pty_names", ptyNames}};
+}
+
+}  // namespace vaxo

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "app/control_program.h"
+#include "netcontrol/network_server.h"
+
+namespace vaxo {
+
+// What the program itself does not keep, for the page: when each feed last
+// gave a new text, and the network listeners as they run.
+struct WebStateExtras {
+    std::map<FeedSource, std::chrono::system_clock::time_point> feedChanged;
+    std::vector<ListenerStatus> listeners;
+};
+
+// Everything the pages show, in UTF-8: "fields" (every station-file key
+// and its value as a save writes it), "options", "banks" (for 1 and 2 the
+// listener's view of what the encoder holds, the last send and the last-sent
+// record), "preview" (the view of what a send would write now), "port",
+// "sending", "feeds", "listeners", "station_file", "pty_names".
+nlohmann::json WebState(const ControlProgram& program, const WebStateExtras& extras);
+
+// "2026-12-08 14:32:10", the local time.
+std::string LocalStamp(std::chrono::system_clock::time_point when);
+
+}  // namespace vaxo

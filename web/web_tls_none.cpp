@@ -1,0 +1,17 @@
+#include "web/web_tls.h"
+
+namespace vaxo {
+
+bool WebTlsBuiltIn() {
+    return false;
+}
+
+std::variant<std::shared_ptr<void>, std::string> MakeTlsContext(const std::string&,
+                                                                const std::string&) {
+    return std::string("this build serves no HTTPS");
+}
+
+void StartTlsConnection(const std::shared_ptr<HttpServer::Shared>&, boost::asio::ip::tcp::socket,
+                        std::string) {}
+
+}  // namespace vaxo

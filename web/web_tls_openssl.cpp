@@ -1,0 +1,51 @@
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/ssl.hpp>
+
+#include "web/http_connection.h"
+#include "web/web_tls.h"
+
+namespace vaxo {
+
+namespace ssl = boost::asio::ssl;
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
+
+bool WebTlsBuiltIn() {
+    return true;
+}
+
+std::variant<std::shared_ptr<void>, std::string> MakeTlsContext(const std::string& certificate,
+                                                                const std::string& key) {
+    auto context = std::make_shared<ssl::context>(ssl::context::tls_server);
+    context->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
+                         ssl::context::no_sslv3 | ssl::context::no_tlsv1 |
+                         ssl::context::no_tlsv1_1 | ssl::context::single_dh_use);
+    beast::error_code error;
+    context->use_certificate_chain_file(certificate, error);
+    if (error) {
+        return "--web-cert " + certificate + ": " + error.message();
+    }
+    context->use_private_key_file(key, ssl::context::pem, error);
+    if (error) {
+        return "--web-key " + key + ": " + error.message();
+    }
+    return std::shared_ptr<void>(context);
+}
+
+void StartTlsConnection(const std::shared_ptr<HttpServer::Shared>& shared,
+                        boost::asio::ip::tcp::socket socket, std::string client) {
+    auto& context = *std::static_pointer_cast<ssl::context>(shared->tls);
+    auto connection = std::make_shared<HttpConnection<TlsStream>>(
+        shared, TlsStream(beast::tcp_stream(std::move(socket)), context), std::move(client), true);
+    beast::get_lowest_layer(connection->GetStream())
+        .expires_after(HttpConnection<TlsStream>::kRequestTime);
+    connection->GetStream().async_handshake(ssl::stream_base::server,
+                                            [connection](beast::error_code error) {
+                                                if (error) {
+                                                    connection->Close();
+                                                } else {
+                                                    connection->Read();
+                                                }
+                                            });
+}
+
+}  // namespace vaxo
