@@ -538,6 +538,11 @@ void ControlProgram::SendFromOperator() {
 }
 
 void ControlProgram::RequestSend(const std::string& reason) {
+    // This send takes the changes a send soon was waiting for.
+    if (soonPending_) {
+        soonTimer_->Stop();
+        soonPending_ = false;
+    }
     sends_.Request(reason);
 }
 

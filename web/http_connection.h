@@ -90,6 +90,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         if (error == http::error::header_limit) {
             return Refuse(431);
         }
+        if (error == http::error::body_limit) {  // its Content-Length says so already
+            return Refuse(413);
+        }
         if (error) {
             return Refuse(error == beast::error::timeout || error == http::error::end_of_stream
                               ? 0

@@ -4,6 +4,9 @@
 #include <filesystem>
 
 #include "base/code_page.h"
+#include "base/text_lines.h"
+#include "record/rds_parameter_set.h"
+#include "stations/field_changes.h"
 
 namespace vaxo {
 namespace {
@@ -39,6 +42,38 @@ std::optional<std::string> FeedNameProblem(const std::string& name) {
     if (name.empty() || name.size() > 100 || !allowed || name.front() == '.') {
         return "a feed is a file name in the working folder: letters, digits, . - _ * ?, "
                "not beginning with a dot";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> UploadProblem(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) {
+        return "not a station file: it holds NUL bytes";
+    }
+    std::optional<std::string> problem;
+    ForEachLine(text, [&](std::string_view line) {
+        const std::size_t equals = line.find('=');
+        const std::string_view key = line.substr(0, equals);
+        const std::string value(equals == std::string_view::npos ? "" : line.substr(equals + 1));
+        if ((key == "RTSF" || key == "DPSSF") && !value.empty()) {
+            if (const auto why = FeedNameProblem(value)) {
+                problem = std::string(key) + ": " + *why;
+            }
+        } else if (key == "EXIT" && value == "1") {
+            problem = "EXIT=1 would end the program after its next send";
+        }
+        return !problem;
+    });
+    if (problem) {
+        return problem;
+    }
+    RdsParameterSet trial;
+    const FieldChanges changes = ApplyFieldLines(trial, text, FieldPolicy{}, true);
+    const bool known =
+        std::any_of(changes.outcomes.begin(), changes.outcomes.end(),
+                    [](const FieldOutcome& outcome) { return outcome.verdict == FieldVerdict::Accepted; });
+    if (!known) {
+        return "not a station file: no line of it is a field this program knows";
     }
     return std::nullopt;
 }

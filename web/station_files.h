@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vaxo {
@@ -14,5 +15,10 @@ std::vector<std::string> StationFilesIn(const std::string& folder);
 // Why a feed file name from outside will not do, or nothing: a name inside
 // the working folder ("rt.txt", "now*.txt"), no path, not hidden.
 std::optional<std::string> FeedNameProblem(const std::string& name);
+
+// Why station-file bytes from outside (an upload) will not be taken, or
+// nothing: text without NUL bytes, at least one line this program knows,
+// feed files only by name in the working folder, no EXIT=1.
+std::optional<std::string> UploadProblem(std::string_view text);
 
 }  // namespace vaxo

@@ -221,7 +221,8 @@ WebResponse WebApp::SignOut(const WebRequest& request, const WebSession& session
 }
 
 // The password is checked beside the loop (a memory-hard hash takes a
-// while); an address that failed five times in a row waits longer each time.
+// while); an address that failed five times in a row is turned away unheard
+// for longer each time.
 void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
     const auto wait = guard_.WaitFor(request.client, Clock::now());
     if (wait > Clock::duration::zero()) {
@@ -262,10 +263,7 @@ void WebApp::SignedIn(const WebRequest& request, std::optional<WebRole> role,
         const int failures = guard_.Failed(request.client, Clock::now());
         log_("web " + request.client + " sign-in failed (" + std::to_string(failures) +
              " in a row)");
-        const auto wait = guard_.WaitFor(request.client, Clock::now());
-        auto timer = std::make_shared<boost::asio::steady_timer>(io_, wait);
-        timer->async_wait([timer, reply, page = SignInPage(401, "Wrong password.")](
-                              const boost::system::error_code&) { reply(page); });
+        reply(SignInPage(401, "Wrong password."));
         return;
     }
     guard_.Succeeded(request.client);
@@ -416,7 +414,12 @@ WebResponse WebApp::Load(const WebRequest& request) {
 }
 
 WebResponse WebApp::Upload(const WebRequest& request) {
-    program_.TakeStationText(request.body, "web " + request.client);
+    const std::string origin = "web " + request.client;
+    if (const auto problem = UploadProblem(request.body)) {
+        program_.TellRefused(origin, "a station file", *problem);
+        return TextResponse(400, "! " + *problem);
+    }
+    program_.TakeStationText(request.body, origin);
     return TextResponse(200, "+");
 }
 

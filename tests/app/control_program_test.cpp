@@ -456,6 +456,18 @@ TEST_F(ControlProgramTest, ALiveTextChangeDuringASendGoesOutInOneMore) {
     EXPECT_EQ(program->Set().LastSent[0][1], "RT=first");
 }
 
+TEST_F(ControlProgramTest, ASendAskedForRightAfterARemoteChangeIsTheOnlySend) {
+    auto program = Start();
+    timing_.Advance(3s);
+    static_cast<void>(program->ApplyRemoteFields("PS=REMOTE", "web 127.0.0.1", "PS=REMOTE"));
+    EXPECT_THAT(host_.timerEvents, Contains("send soon 100"));
+    program->RequestSend("web 127.0.0.1");
+    EXPECT_EQ(host_.timerEvents.back(), "send soon stop");
+    Settle(*program);
+    EXPECT_THAT(heard_.events, ElementsAre("send web 127.0.0.1", "sent"));
+    EXPECT_EQ(program->Set().LastSent[0][0].substr(0, 12), "PS=REMOTE");
+}
+
 #ifndef _WIN32  // Windows: a later process hands over in the platform's tests
 TEST_F(ControlProgramTest, HandOverFromALaterStartLoadsTheFile) {
     WriteBytes(File("handed over.rds"), "PS=HANDED\r\n");

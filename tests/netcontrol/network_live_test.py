@@ -50,8 +50,10 @@ def ack(code, sequence=None, site=0, encoder=0):
 class Running:
     """vaxoctl run in a folder of its own; its ports from its "listening" lines."""
 
-    def __init__(self, *options, expect_start=True):
+    def __init__(self, *options, expect_start=True, prepare=None):
         self.folder = tempfile.mkdtemp(prefix="vaxo-net-")
+        if prepare:
+            prepare(self.folder)
         self.runtime = os.path.join(self.folder, "runtime")
         os.mkdir(self.runtime, 0o700)
         program = os.path.join(self.folder, os.path.basename(VAXOCTL))

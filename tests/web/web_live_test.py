@@ -1,0 +1,351 @@
+#!/usr/bin/python3
+"""vaxoctl run --web against a simulated encoder, spoken to over HTTP on
+this machine's loopback as a browser or a script would, and as someone
+who should not get in would.
+
+    web_live_test.py VAXOCTL
+"""
+import http.client
+import json
+import os
+import re
+import socket
+import ssl
+import subprocess
+import sys
+import time
+import unittest
+import urllib.parse
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "netcontrol"))
+import network_live_test as live  # noqa: E402  (the running program, shared)
+
+PASSWORD = "operator-password"
+VIEWER_PASSWORD = "viewer-password"
+
+
+def set_password(folder, password, *options):
+    subprocess.run([live.VAXOCTL, "passwd", "--file", os.path.join(folder, "vaxow.passwd"),
+                    *options], input=password + "\n", text=True, check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+class WebRunning(live.Running):
+    """vaxoctl run --web with its passwords set beforehand."""
+
+    def __init__(self, *options, viewer=False, expect_start=True, password=True, tls=None):
+        self.tls = tls
+        folder_options = list(options)
+        super().__init__(*folder_options, expect_start=False, prepare=lambda folder: (
+            password and set_password(folder, PASSWORD),
+            viewer and set_password(folder, VIEWER_PASSWORD, "--read-only")))
+        if expect_start:
+            self.wait_for(r"listening: web ", 20)
+            self.web_ports = [int(port) for port in re.findall(
+                r"listening: web https?://[^ ]*:(\d+)/", self.output())]
+            self.web_port = self.web_ports[0]
+
+    def http(self, source="127.0.0.1"):
+        if self.tls:
+            context = ssl.create_default_context(cafile=self.tls)
+            context.check_hostname = False
+            return http.client.HTTPSConnection("127.0.0.1", self.web_port, timeout=10,
+                                               context=context, source_address=(source, 0))
+        return http.client.HTTPConnection("127.0.0.1", self.web_port, timeout=10,
+                                          source_address=(source, 0))
+
+    def request(self, method, path, body=None, headers=None, source="127.0.0.1"):
+        connection = self.http(source)
+        connection.request(method, path, body=body, headers=headers or {})
+        response = connection.getresponse()
+        data = response.read()
+        connection.close()
+        return response, data
+
+    def sign_in(self, password=PASSWORD, source="127.0.0.1"):
+        response, _ = self.request("POST", "/signin",
+                                   urllib.parse.urlencode({"password": password}),
+                                   {"Content-Type": "application/x-www-form-urlencoded"}, source)
+        cookie = response.getheader("Set-Cookie") or ""
+        return Session(self, cookie.split(";")[0], cookie, response)
+
+
+class Session:
+    def __init__(self, run, cookie, set_cookie, response):
+        self.run, self.cookie, self.set_cookie, self.response = run, cookie, set_cookie, response
+        self.token = None
+        if cookie:
+            _, page = self.get("/station")
+            self.token = re.search(rb'<meta name="csrf-token" content="([0-9a-f]+)">',
+                                   page).group(1).decode()
+
+    def get(self, path):
+        return self.run.request("GET", path, headers={"Cookie": self.cookie})
+
+    def post(self, path, body, token=True):
+        headers = {"Cookie": self.cookie, "Content-Type": "text/plain; charset=utf-8"}
+        if token is True:
+            headers["X-CSRF-Token"] = self.token
+        elif token:
+            headers["X-CSRF-Token"] = token
+        return self.run.request("POST", path, body, headers)
+
+    def state(self):
+        response, data = self.get("/api/state")
+        assert response.status == 200, response.status
+        return json.loads(data)
+
+
+class WebLive(unittest.TestCase):
+    def start(self, *options, **kwargs):
+        run = WebRunning("--simulate", *options, **kwargs)
+        self.addCleanup(run.close)
+        return run
+
+    def test_nothing_without_a_session_and_nothing_changed_without_the_token(self):
+        run = self.start("--web", "127.0.0.1:0")
+        for path in ["/api/state", "/api/events", "/api/station", "/api/stations"]:
+            self.assertEqual(run.request("GET", path)[0].status, 401, path)
+        response, _ = run.request("GET", "/station")
+        self.assertEqual((response.status, response.getheader("Location")), (303, "/signin"))
+        self.assertEqual(run.request("POST", "/api/fields", "PS=INTRUDER")[0].status, 401)
+        self.assertEqual(run.request("GET", "/assets/app.js")[0].status, 200, "assets are public")
+        self.assertEqual(run.request("GET", "/assets/station.html")[0].status, 404)
+        self.assertEqual(run.request("GET", "/assets/../vaxow.passwd")[0].status, 404)
+
+        session = run.sign_in()
+        self.assertEqual(session.response.status, 303)
+        self.assertIn("HttpOnly", session.set_cookie)
+        self.assertIn("SameSite=Strict", session.set_cookie)
+        self.assertNotIn("Secure", session.set_cookie, "not over plain HTTP")
+        for token in [False, "0" * 64, session.token[:-1]]:
+            self.assertEqual(session.post("/api/fields", "PS=INTRUDER", token)[0].status, 403)
+            self.assertEqual(session.post("/api/send", "bank=1", token)[0].status, 403)
+        self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
+        self.assertNotIn("INTRUDER", run.output() + run.errors())
+
+    def test_changes_answer_per_line_as_the_text_commands_do(self):
+        run = self.start("--web", "127.0.0.1:0", "--web", "[::1]:0")
+        session = run.sign_in()
+        response, reply = session.post(
+            "/api/fields", "PS=ROCK FM\nPI=XYZ1\nRT=<script>alert(1)</script>\nRTSF=/etc/shadow\n"
+            "EXIT=1\nNOSUCH=1\nPTY?\n")
+        self.assertEqual(response.status, 200)
+        lines = reply.decode().splitlines()
+        self.assertEqual(lines[0], "+")
+        self.assertRegex(lines[1], r"^- PI ")
+        self.assertEqual(lines[2], "+")
+        self.assertRegex(lines[3], r"^! RTSF ")
+        self.assertRegex(lines[4], r"^! EXIT ")
+        self.assertRegex(lines[5], r"^! ")
+        self.assertRegex(lines[6], r"^PTY=\d+$")
+        state = session.state()
+        self.assertEqual(state["fields"]["PS"], "ROCK FM")
+        self.assertEqual(state["fields"]["RT"], "<script>alert(1)</script>")
+        self.assertNotEqual(state["fields"]["PI"], "XYZ1")
+        self.assertEqual(run.request("GET", "/station", headers={"Cookie": session.cookie})[1]
+                         .count(b"<script>alert"), 0, "field values never go into markup")
+
+        self.assertEqual(session.post("/api/send", "bank=3")[0].status, 400)
+        self.assertEqual(session.post("/api/send", "bank=2")[0].status, 200)
+        run.wait_for(r"ok bank 2 ", 20)
+        deadline = time.monotonic() + 10
+        while session.state()["banks"][1]["last_send"] is None and time.monotonic() < deadline:
+            time.sleep(0.1)
+        bank = session.state()["banks"][1]
+        self.assertEqual(bank["on_air"]["ps"], "ROCK FM ")
+        self.assertEqual((bank["last_send"]["ok"], bank["last_send"]["reason"]), (True, ""))
+
+        # The other address answers the same session.
+        ipv6 = http.client.HTTPConnection("::1", run.web_ports[1], timeout=10)
+        ipv6.request("GET", "/api/state", headers={"Cookie": session.cookie})
+        self.assertEqual(ipv6.getresponse().status, 200)
+
+    def test_every_response_carries_the_security_headers(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in()
+        for path in ["/signin", "/onair", "/api/state", "/assets/app.css"]:
+            response, _ = session.get(path)
+            self.assertEqual(response.getheader("X-Content-Type-Options"), "nosniff", path)
+            self.assertEqual(response.getheader("X-Frame-Options"), "DENY", path)
+            self.assertEqual(response.getheader("Referrer-Policy"), "no-referrer", path)
+            policy = response.getheader("Content-Security-Policy")
+            self.assertIn("default-src 'none'", policy)
+            self.assertNotIn("unsafe-inline", policy.split("script-src")[1].split(";")[0])
+            if not path.startswith("/assets/"):
+                self.assertIn("no-store", response.getheader("Cache-Control"), path)
+        self.assertIsNone(session.get("/onair")[0].getheader("Strict-Transport-Security"))
+
+    def test_wrong_passwords_are_delayed_and_logged_per_address(self):
+        run = self.start("--web", "127.0.0.1:0")
+        statuses = []
+        for _ in range(10):
+            session = run.sign_in("wrong-password")
+            self.assertEqual(session.cookie, "")
+            statuses.append(session.response.status)
+        self.assertEqual(statuses[:5], [401] * 5)
+        self.assertEqual(statuses[5:], [429] * 5, "held after five in a row")
+        self.assertEqual(run.sign_in().response.status, 429, "even the right one waits")
+        self.assertEqual(run.sign_in(source="127.0.0.2").response.status, 303,
+                         "another address is not held")
+        self.assertRegex(run.errors(), r"web 127\.0\.0\.1 sign-in failed \(5 in a row\)")
+        self.assertNotIn("wrong-password", run.output() + run.errors())
+        time.sleep(1.1)
+        self.assertEqual(run.sign_in().response.status, 303, "after the wait")
+
+    def test_loads_only_station_files_of_the_working_folder(self):
+        run = self.start("--web", "127.0.0.1:0")
+        with open(os.path.join(run.folder, "jazz.rds"), "w", encoding="ascii") as f:
+            f.write("PS=JAZZ\r\nPI=D2A1\r\n")
+        with open(os.path.join(os.path.dirname(run.folder), "outside.rds"), "w") as f:
+            f.write("PS=OUTSIDE\r\n")
+        self.addCleanup(os.remove, os.path.join(os.path.dirname(run.folder), "outside.rds"))
+        session = run.sign_in()
+        self.assertIn("jazz.rds", json.loads(session.get("/api/stations")[1]))
+        for name in ["../outside.rds", os.path.join(os.path.dirname(run.folder), "outside.rds"),
+                     "/etc/passwd", "jazz.rds/", "", "jazz"]:
+            response, reply = session.post("/api/load", "name=" + name)
+            self.assertEqual(response.status, 400, name)
+        self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
+        self.assertEqual(session.post("/api/load", "name=jazz.rds")[0].status, 200)
+        self.assertEqual(session.state()["fields"]["PS"], "JAZZ")
+        response, data = session.get("/api/station")
+        self.assertIn('filename="jazz.rds"', response.getheader("Content-Disposition"))
+        self.assertIn(b"PS=JAZZ\r\n", data)
+
+    def test_uploads_are_bounded_and_checked(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in()
+        with socket.create_connection(("127.0.0.1", run.web_port), timeout=5) as big:
+            big.sendall(b"POST /api/upload HTTP/1.1\r\nHost: x\r\nCookie: %s\r\n"
+                        b"X-CSRF-Token: %s\r\nContent-Length: %d\r\n\r\nPS=HUGE\r\n"
+                        % (session.cookie.encode(), session.token.encode(), 2 << 20))
+            self.assertTrue(big.recv(100).startswith(b"HTTP/1.1 413 "), "refused at its header")
+        for bad in ["\x89PNG\r\n", "PS=EVIL\r\nRTSF=/etc/shadow\r\n", "PS=EVIL\r\nEXIT=1\r\n"]:
+            response, reply = session.post("/api/upload", bad)
+            self.assertEqual(response.status, 400, bad)
+            self.assertTrue(reply.startswith(b"! "))
+        self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
+        self.assertEqual(session.post("/api/upload", "PS=UPLOAD\r\nPI=C001\r\n")[0].status, 200)
+        self.assertEqual(session.state()["fields"]["PS"], "UPLOAD")
+
+    def test_limits_of_requests_and_connections(self):
+        run = self.start("--web", "127.0.0.1:0")
+        response, _ = run.request("GET", "/signin", headers={"X-Big": "x" * 9000})
+        self.assertEqual(response.status, 431)
+        held = []
+        try:
+            for _ in range(64):
+                held.append(socket.create_connection(("127.0.0.1", run.web_port), timeout=5))
+            time.sleep(0.3)
+            response, _ = run.request("GET", "/signin")
+            self.assertEqual(response.status, 503, "the 65th connection is turned away")
+        finally:
+            for connection in held:
+                connection.close()
+        time.sleep(0.3)
+        self.assertEqual(run.request("GET", "/signin")[0].status, 200)
+
+    def test_a_viewer_looks_and_signing_out_ends_the_session(self):
+        run = self.start("--web", "127.0.0.1:0", viewer=True)
+        viewer = run.sign_in(VIEWER_PASSWORD)
+        self.assertEqual(viewer.response.status, 303)
+        self.assertEqual(viewer.state()["fields"]["PS"], "FM RADIO")
+        for path, body in [("/api/fields", "PS=VIEWER"), ("/api/send", "bank=1"),
+                           ("/api/options", "AUTOSAVE=0"), ("/api/save", "")]:
+            self.assertEqual(viewer.post(path, body)[0].status, 403, path)
+        self.assertEqual(viewer.state()["fields"]["PS"], "FM RADIO")
+
+        operator = run.sign_in()
+        response, _ = operator.post("/signout", "csrf=" + operator.token)
+        self.assertEqual(response.status, 303)
+        self.assertIn("Max-Age=0", response.getheader("Set-Cookie"))
+        self.assertEqual(operator.get("/api/state")[0].status, 401)
+        self.assertEqual(viewer.get("/api/state")[0].status, 200, "only that session ended")
+
+    def test_the_page_watches_changes_as_they_happen(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in()
+        stream = run.http()
+        stream.request("GET", "/api/events", headers={"Cookie": session.cookie})
+        events = stream.getresponse()
+        self.assertEqual(events.getheader("Content-Type"), "text/event-stream")
+
+        def next_state():
+            while True:
+                block = b""
+                while not block.endswith(b"\n\n"):
+                    block += events.readline()
+                data = re.search(rb"^data: (.*)$", block, re.M)
+                if data:  # not the retry or a heartbeat
+                    return json.loads(data.group(1))
+
+        self.assertEqual(next_state()["fields"]["PS"], "FM RADIO")
+        started = time.monotonic()
+        session.post("/api/fields", "PS=LIVE")
+        while next_state()["fields"]["PS"] != "LIVE":
+            pass
+        self.assertLess(time.monotonic() - started, 1.0)
+        stream.close()
+
+    def test_settings_take_feed_names_only_inside_the_folder(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in()
+        _, reply = session.post("/api/options", "AUTOSAVE=1\nPORT=3\nRTSF=../../etc/passwd\n"
+                                "DPSSF=now.txt\nSHELL=1\n")
+        lines = reply.decode().splitlines()
+        self.assertEqual(lines[0], "+")
+        self.assertRegex(lines[1], r"^- PORT")
+        self.assertRegex(lines[2], r"^- a feed is a file name")
+        self.assertEqual(lines[3], "+")
+        self.assertRegex(lines[4], r"^! no option SHELL")
+        state = session.state()
+        self.assertEqual(state["fields"]["DPSSF"], "now.txt")
+        self.assertNotIn("passwd", state["fields"]["RTSF"])
+
+    def test_refuses_to_start_when_it_would_be_unsafe(self):
+        run = self.start("--web", "0.0.0.0:0", expect_start=False)
+        self.assertEqual(run.process.wait(20), 2)
+        self.assertIn("--web-insecure", run.errors())
+        run = self.start("--web", "127.0.0.1:0", expect_start=False, password=False)
+        self.assertEqual(run.process.wait(20), 1)
+        self.assertRegex(run.errors(), r"the web page cannot start: .*vaxoctl passwd")
+        run = self.start("--web", "0.0.0.0:0", "--web-insecure")
+        self.assertIn("warning: the web page is plain HTTP", run.errors())
+
+    def test_https_with_a_certificate_marks_the_cookie_secure(self):
+        folder = self.enterContext(TemporaryFolder())
+        cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                        "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
+                        "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        run = self.start("--web", "127.0.0.1:0", "--web-cert", cert, "--web-key", key, tls=cert)
+        self.assertRegex(run.output(), r"listening: web https://127\.0\.0\.1:\d+/")
+        session = run.sign_in()
+        self.assertIn("Secure", session.set_cookie)
+        response, _ = session.get("/onair")
+        self.assertIn("max-age=", response.getheader("Strict-Transport-Security"))
+        with socket.create_connection(("127.0.0.1", run.web_port), timeout=5) as plain:
+            plain.sendall(b"GET /signin HTTP/1.1\r\nHost: x\r\n\r\n")
+            plain.settimeout(5)
+            try:
+                self.assertNotIn(b"200 OK", plain.recv(1000), "no plain HTTP on HTTPS")
+            except ConnectionResetError:
+                pass
+
+
+class TemporaryFolder:
+    def __enter__(self):
+        import tempfile
+        self.path = tempfile.mkdtemp(prefix="vaxo-tls-")
+        return self.path
+
+    def __exit__(self, *exc):
+        import shutil
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    live.VAXOCTL = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)

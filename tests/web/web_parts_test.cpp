@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "base/file_io.h"
+#include "platform/private_files.h"
+#include "tests/support/temp_dir.h"
+#include "web/html_text.h"
+#include "web/password_file.h"
+#include "web/password_hash.h"
+#include "web/sessions.h"
+#include "web/sign_in_guard.h"
+#include "web/station_files.h"
+#include "web/web_config.h"
+
+namespace vaxo {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+TEST(PasswordHash, OnlyTheRightPasswordOfAWellFormedHashMatches) {
+    const std::string hash = HashPassword("correct horse");
+    EXPECT_TRUE(hash.starts_with("$argon2id$v=19$m=19456,t=2,p=1$")) << hash;
+    EXPECT_NE(hash, HashPassword("correct horse")) << "each hash has its own salt";
+    EXPECT_TRUE(PasswordMatches("correct horse", hash));
+    EXPECT_FALSE(PasswordMatches("correct horsE", hash));
+    EXPECT_FALSE(PasswordMatches("", hash));
+
+    // Doctored or foreign strings are refused, never taken as costs.
+    const std::string rest = hash.substr(hash.find("$", 30));
+    for (const std::string& bad : std::vector<std::string>{
+             std::string(), std::string("plain"), "$argon2i$v=19$m=19456,t=2,p=1" + rest,
+          "$argon2id$v=16$m=19456,t=2,p=1" + rest, "$argon2id$v=19$m=4000000,t=2,p=1" + rest,
+          "$argon2id$v=19$m=19456,t=99,p=1" + rest, "$argon2id$v=19$m=19456,t=2" + rest,
+          "$argon2id$v=19$m=19456,t=2,p=1$!!!$AAAA", hash.substr(0, hash.size() - 5),
+          hash + "$"}) {
+        EXPECT_FALSE(PasswordMatches("correct horse", bad)) << bad;
+    }
+}
+
+TEST(PasswordHash, TokensAreRandomHexAndComparedWhole) {
+    const std::string token = RandomToken();
+    EXPECT_EQ(token.size(), 64U);
+    EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(token, RandomToken());
+    EXPECT_TRUE(SameSecret(token, token));
+    EXPECT_FALSE(SameSecret(token, token.substr(0, 63)));
+    EXPECT_FALSE(SameSecret("", token));
+    EXPECT_FALSE(SameSecret(token, std::string(64, '0')));
+}
+
+TEST(PasswordFile, WrittenForItsOwnerAndReadBack) {
+    test::TempDir dir;
+    const std::string path = dir / "vaxow.passwd";
+    EXPECT_FALSE(ReadPasswordFile(path)) << "no file: no passwords, no error";
+    WritePasswordFile(path, {"$argon2id$op", "$argon2id$view"});
+    EXPECT_EQ(WhyNotPrivate(path), std::nullopt);
+    const auto read = ReadPasswordFile(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->operatorHash, "$argon2id$op");
+    EXPECT_EQ(read->viewerHash, "$argon2id$view");
+
+    test::WriteBytes(path, "# only a viewer\r\nviewer $argon2id$view\r\n");
+    EXPECT_THROW(ReadPasswordFile(path), FileError) << "a file without the operator is an error";
+
+    EXPECT_EQ(WeakPasswordReason("abc"), "a password has at least 8 characters");
+    EXPECT_EQ(WeakPasswordReason("12345678\t"), "a password has no control characters");
+    EXPECT_EQ(WeakPasswordReason("zwölf Zeichen"), std::nullopt);
+}
+
+TEST(Sessions, EndWhenIdleOrSignedOutAndStayBounded) {
+    SessionStore store(30min, 3);
+    const auto start = Clock::now();
+    const WebSession first = store.Open(WebRole::Operator, "127.0.0.1", start);
+    EXPECT_NE(first.id, first.token);
+    ASSERT_NE(store.Find(first.id, start + 29min), nullptr);
+    ASSERT_NE(store.Find(first.id, start + 58min), nullptr) << "each use starts the idle time again";
+    EXPECT_EQ(store.Find(first.id, start + 89min), nullptr);
+    EXPECT_EQ(store.Find("", start), nullptr);
+
+    const auto later = start + 2h;
+    const std::string a = store.Open(WebRole::Viewer, "a", later).id;
+    const std::string b = store.Open(WebRole::Viewer, "b", later + 1s).id;
+    const std::string c = store.Open(WebRole::Viewer, "c", later + 2s).id;
+    store.Open(WebRole::Viewer, "d", later + 3s);
+    EXPECT_EQ(store.Count(), 3U);
+    EXPECT_EQ(store.Find(a, later + 4s), nullptr) << "the oldest went";
+    store.Close(b);
+    EXPECT_EQ(store.Find(b, later + 4s), nullptr);
+    EXPECT_NE(store.Find(c, later + 4s), nullptr);
+}
+
+TEST(SignInGuard, FiveFreeAttemptsThenAGrowingWaitPerAddress) {
+    SignInGuard guard;
+    auto now = Clock::now();
+    for (int k = 1; k < SignInGuard::kFreeAttempts; ++k) {
+        EXPECT_EQ(guard.Failed("10.0.0.1", now), k);
+        EXPECT_EQ(guard.WaitFor("10.0.0.1", now), Clock::duration::zero());
+    }
+    std::vector<Clock::duration> waits;
+    for (int k = 0; k < 12; ++k) {
+        guard.Failed("10.0.0.1", now);
+        waits.push_back(guard.WaitFor("10.0.0.1", now));
+        now += waits.back();
+    }
+    EXPECT_EQ(waits.front(), 1s);
+    EXPECT_EQ(waits[1], 2s);
+    EXPECT_EQ(waits[3], 8s);
+    EXPECT_EQ(waits.back(), 5min) << "the wait stops growing";
+    EXPECT_EQ(guard.WaitFor("10.0.0.2", now), Clock::duration::zero()) << "others are not held";
+
+    guard.Succeeded("10.0.0.1");
+    EXPECT_EQ(guard.Failed("10.0.0.1", now), 1);
+    guard.Failed("10.0.0.3", now);
+    EXPECT_EQ(guard.Failed("10.0.0.3", now + 2h), 1) << "an hour without failing forgives";
+}
+
+TEST(HtmlText, EscapesFillsAndReadsFormsAndCookies) {
+    EXPECT_EQ(EscapeHtml("<script>alert(\"1\")</script> & 'x'"),
+              "&lt;script&gt;alert(&quot;1&quot;)&lt;/script&gt; &amp; &#39;x&#39;");
+    EXPECT_EQ(FillTemplate("<p>{{a}}|{{missing}}|{{b}}</p>{{open", {{"a", "A"}, {"b", "{{a}}"}}),
+              "<p>A||{{a}}</p>{{open")
+        << "values are not filled again";
+
+    const std::string body = "user=op&password=p%40ss+word%21&csrf=abc&empty=";
+    EXPECT_EQ(FormField(body, "password"), "p@ss word!");
+    EXPECT_EQ(FormField(body, "empty"), "");
+    EXPECT_EQ(FormField(body, "pass"), std::nullopt);
+    EXPECT_EQ(FormField("a=%4", "a"), std::nullopt);
+    EXPECT_EQ(FormField("a=%zz", "a"), std::nullopt);
+    EXPECT_EQ(FormField("a=%00", "a"), std::string(1, '\0'));
+
+    EXPECT_EQ(CookieValue("theme=dark; vaxo_session=abc123 ;x=y", "vaxo_session"), "abc123");
+    EXPECT_EQ(CookieValue("my_vaxo_session=1", "vaxo_session"), "");
+    EXPECT_EQ(CookieValue("vaxo_session", "vaxo_session"), "");
+}
+
+TEST(WebConfig, PlainHttpBeyondLoopbackOnlyWhenAskedFor) {
+    const auto check = [](std::vector<std::pair<std::string, std::string>> options) {
+        WebConfig config;
+        bool known = false;
+        for (const auto& [name, value] : options) {
+            if (const auto why = TakeWebOption(config, name, value, known)) {
+                return *why;
+            }
+        }
+        return CheckWebConfig(config).value_or("");
+    };
+    EXPECT_EQ(check({{"web", "127.0.0.1:8080"}, {"web", "[::1]:8080"}}), "");
+    EXPECT_NE(check({{"web", "0.0.0.0:8080"}}).find("--web-insecure"), std::string::npos);
+    EXPECT_NE(check({{"web", "[::]:8080"}}).find("--web-insecure"), std::string::npos);
+    EXPECT_EQ(check({{"web", "0.0.0.0:8080"}, {"web-insecure", ""}}), "");
+    EXPECT_EQ(check({{"web", "127.0.0.1:8080"}, {"web-cert", "c.pem"}}),
+              "--web-cert and --web-key go together");
+    EXPECT_NE(check({{"web", "239.1.1.1:8080"}, {"web-insecure", ""}}), "");
+    EXPECT_NE(check({{"web", "127.0.0.1"}}), "") << "a port is needed";
+    if (WebTlsBuiltIn()) {
+        EXPECT_EQ(check({{"web", "0.0.0.0:8443"}, {"web-cert", "c.pem"}, {"web-key", "k.pem"}}),
+                  "");
+    }
+    WebConfig config;
+    bool known = true;
+    EXPECT_EQ(TakeWebOption(config, "text-tcp", "127.0.0.1:1", known), std::nullopt);
+    EXPECT_FALSE(known);
+}
+
+TEST(WebStationFiles, OnlyNamesInsideTheFolderAndOnlyStationFilesFromOutside) {
+    for (const char* good : {"rt.txt", "now*.txt", "Song_01-a.TXT"}) {
+        EXPECT_EQ(FeedNameProblem(good), std::nullopt) << good;
+    }
+    for (const std::string& bad : std::vector<std::string>{"", "../rt.txt", "/etc/passwd", "C:\\rt.txt", ".hidden",
+                                   "a b.txt", "rt.txt\n", std::string(101, 'a')}) {
+        EXPECT_NE(FeedNameProblem(bad), std::nullopt) << bad;
+    }
+
+    EXPECT_EQ(UploadProblem("CLEAR\r\nPS=ROCK FM\r\nRTSF=rt.txt\r\nEXIT=0\r\n"), std::nullopt);
+    EXPECT_EQ(UploadProblem("PS=ROCK FM\r\nRTSF=\r\n"), std::nullopt) << "no feed is fine";
+    EXPECT_NE(UploadProblem(""), std::nullopt);
+    EXPECT_NE(UploadProblem("\x89PNG\r\n\x1a\n"), std::nullopt);
+    EXPECT_NE(UploadProblem(std::string("PS=ROCK\0FM", 10)), std::nullopt);
+    EXPECT_NE(UploadProblem("PS=ROCK FM\nRTSF=/etc/shadow\n"), std::nullopt);
+    EXPECT_NE(UploadProblem("PS=ROCK FM\nDPSSF=../x\n"), std::nullopt);
+    EXPECT_NE(UploadProblem("PS=ROCK FM\nEXIT=1\n"), std::nullopt);
+
+    test::TempDir dir;
+    for (const char* name : {"b.rds", "a.rds", ".hidden.rds", "notes.txt", ".rds"}) {
+        test::WriteBytes(dir / name, "PS=X\r\n");
+    }
+    std::filesystem::create_directory(dir / "folder.rds");
+    EXPECT_EQ(StationFilesIn(dir.path().string()), (std::vector<std::string>{"a.rds", "b.rds"}));
+    EXPECT_TRUE(StationFilesIn((dir / "absent")).empty());
+}
+
+}  // namespace
+}  // namespace vaxo
