@@ -11,7 +11,8 @@ ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
     dpkg-dev file lintian appstream libxml2-utils man-db systemd \
-    xvfb openbox x11-utils xdotool python3
+    xvfb openbox x11-utils xdotool python3 \
+    nlohmann-json3-dev libgcrypt20-dev libssl-dev openssl chromium chromium-driver python3-selenium
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
 JOBS="$(nproc)"
@@ -25,7 +26,8 @@ echo "== Debian package: build, installed tree, install and purge"
 tests/packaging/package_test.sh build
 
 echo "== Windows: cross build with MinGW-w64, tests under Wine"
-if try_packages g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64; then
+if try_packages g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 \
+    libgcrypt-mingw-w64-dev; then
     tests/windows/cross_build_test.sh build
 else
     echo "SKIPPED the Windows build and its tests: the packages above are missing"
@@ -33,7 +35,7 @@ fi
 
 echo "== clang-tidy"
 run-clang-tidy -p build -quiet -j "$JOBS" \
-    $(find base record platform formats encoding link stations app eventloop netcontrol ui tools -name '*.cpp') \
+    $(find base record platform formats encoding link stations app eventloop netcontrol web ui tools -name '*.cpp') \
     >build/clang-tidy.log 2>&1 || { grep -E "(warning|error): " build/clang-tidy.log; exit 1; }
 echo "clang-tidy: clean"
 

@@ -25,7 +25,7 @@ VIEWER_PASSWORD = "viewer-password"
 
 
 def set_password(folder, password, *options):
-    subprocess.run([live.VAXOCTL, "passwd", "--file", os.path.join(folder, "vaxow.passwd"),
+    subprocess.run([*live.RUN_PREFIX, live.VAXOCTL, "passwd", "--file", os.path.join(folder, "vaxow.passwd"),
                     *options], input=password + "\n", text=True, check=True,
                    stdout=subprocess.DEVNULL)
 

@@ -296,9 +296,6 @@
         for (const element of document.querySelectorAll("main input, main select, main button")) {
             element.disabled = true;
         }
-        for (const link of document.querySelectorAll("main a.button")) {
-            link.hidden = true;
-        }
     }
 
     function show() {

@@ -1,0 +1,168 @@
+#!/usr/bin/python3
+"""The web page in a real browser (Chromium, driven by Selenium) against
+vaxoctl run --simulate --web: sign in, change the station, send, watch the
+on-air view change by itself, sign out.
+
+    web_browser_test.py VAXOCTL [--screenshots DIR]
+    web_browser_test.py --wine VAXOCTL.EXE      the same, vaxoctl.exe under Wine
+"""
+import os
+import shutil
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import web_live_test as web  # noqa: E402
+from web_live_test import live  # noqa: E402
+
+try:
+    from selenium import webdriver
+    from selenium.common.exceptions import NoAlertPresentException
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+    from selenium.webdriver.support.ui import WebDriverWait
+except ImportError:
+    webdriver = None
+
+SCREENSHOTS = None
+CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
+
+
+def browser(width=1280, height=900):
+    options = webdriver.ChromeOptions()
+    for argument in ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                     "--force-device-scale-factor=1", "--window-size=%d,%d" % (width, height)]:
+        options.add_argument(argument)
+    options.binary_location = CHROMIUM
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+
+
+@unittest.skipIf(webdriver is None or not os.path.exists(CHROMEDRIVER),
+                 "python3-selenium or chromium-driver is missing")
+class WebBrowser(unittest.TestCase):
+    def setUp(self):
+        self.run_ = web.WebRunning("--simulate", "--web", "127.0.0.1:0", viewer=True)
+        self.addCleanup(self.run_.close)
+        self.base = "http://127.0.0.1:%d" % self.run_.web_port
+        self.driver = browser()
+        self.addCleanup(self.driver.quit)
+        self.wait = WebDriverWait(self.driver, 10)
+
+    def sign_in(self, password=web.PASSWORD):
+        self.driver.get(self.base + "/onair")
+        self.assertTrue(self.driver.current_url.endswith("/signin"), "sent to sign in first")
+        field = self.driver.find_element(By.ID, "password")
+        field.send_keys(password + Keys.ENTER)  # the plain form, from the keyboard
+
+    def field(self, name):
+        return self.driver.find_element(By.CSS_SELECTOR, '#fields [name="%s"]' % name)
+
+    def change(self, name, value):
+        element = self.field(name)
+        element.clear()
+        element.send_keys(value + Keys.TAB)
+        return self.wait.until(lambda _: element.get_attribute("aria-describedby") and
+                               self.driver.find_element(
+                                   By.ID, element.get_attribute("aria-describedby")))
+
+    def view_text(self, bank, key):
+        return self.driver.execute_script(
+            "const e = document.querySelector('#bank-%d [data-k=\"%s\"]');"
+            "return e ? e.textContent : null;" % (bank, key))
+
+    def assert_no_console_errors(self):
+        severe = [entry["message"] for entry in self.driver.get_log("browser")
+                  if entry["level"] == "SEVERE" and "status of 401" not in entry["message"]]
+        self.assertEqual(severe, [], "the page runs within its Content-Security-Policy")
+
+    def test_an_operator_changes_the_station_sends_and_watches_it_go_on_air(self):
+        self.sign_in("not-the-password")
+        self.wait.until(lambda d: "Wrong password." in d.page_source)
+        self.driver.find_element(By.ID, "password").send_keys(web.PASSWORD + Keys.ENTER)
+        self.wait.until(lambda d: d.current_url.endswith("/onair"))
+        on_air = self.driver.current_window_handle
+        self.driver.execute_script("window.notReloaded = true;")
+
+        self.driver.switch_to.new_window("tab")
+        self.driver.get(self.base + "/station")
+        self.wait.until(lambda _: self.field("PS").get_attribute("value") == "FM RADIO")
+        self.assertEqual(self.change("PS", "<script>").text, "✓")
+        self.assertEqual(self.change("RT", "Hello from the web page").text, "✓")
+        refused = self.change("PI", "XYZ1")
+        self.assertIn("PI takes four hexadecimal digits", refused.text)
+        self.assertEqual(self.field("PI").get_attribute("aria-invalid"), "true")
+        self.driver.find_element(By.CSS_SELECTOR, 'button[data-send="1"]').click()
+        self.save_screenshots("station")
+
+        self.driver.switch_to.window(on_air)
+        self.wait.until(lambda _: self.view_text(1, "ps") == "<script>")
+        self.wait.until(lambda _: "Hello from the web page" in (self.view_text(1, "rt") or ""))
+        self.assertNotEqual(self.view_text(1, "pi"), "XYZ1")
+        self.assertTrue(self.driver.execute_script("return window.notReloaded === true;"),
+                        "the view changed by itself, without a reload")
+        self.assertEqual(len(self.driver.find_elements(By.TAG_NAME, "script")), 1)
+        with self.assertRaises(NoAlertPresentException):
+            self.driver.switch_to.alert.text
+        self.save_screenshots("onair")
+        self.driver.get(self.base + "/settings")
+        self.wait.until(lambda d: d.find_element(By.ID, "record-1").text.startswith("PS=<script>"))
+        self.save_screenshots("settings")
+        self.assert_no_console_errors()
+
+        self.driver.find_element(By.CSS_SELECTOR, "form.signout button").click()
+        self.wait.until(lambda d: d.current_url.endswith("/signin"))
+        self.save_screenshots("signin")
+        self.driver.get(self.base + "/station")
+        self.assertTrue(self.driver.current_url.endswith("/signin"), "signed out")
+
+    def test_a_viewer_sees_the_station_but_cannot_change_it(self):
+        self.sign_in(web.VIEWER_PASSWORD)
+        self.wait.until(lambda d: d.current_url.endswith("/onair"))
+        self.driver.get(self.base + "/station")
+        self.wait.until(lambda _: self.field("PS").get_attribute("value") == "FM RADIO")
+        self.assertFalse(self.field("PS").is_enabled())
+        self.assertFalse(self.driver.find_element(By.CSS_SELECTOR,
+                                                  'button[data-send="1"]').is_enabled())
+        self.assert_no_console_errors()
+
+    def save_screenshots(self, name):
+        """Light and dark at a desktop's width, and at a phone's."""
+        if not SCREENSHOTS:
+            return
+        driver = self.driver
+        for scheme, width in [("light", 1280), ("dark", 1280), ("phone", 390)]:
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
+                {"name": "prefers-color-scheme", "value": "dark" if scheme == "dark" else "light"}]})
+            driver.set_window_size(width, 900)
+            time.sleep(0.3)
+            height = driver.execute_script("return document.documentElement.scrollHeight")
+            driver.set_window_size(width, min(max(height, 600), 3000))
+            time.sleep(0.3)
+            driver.save_screenshot(os.path.join(SCREENSHOTS, "%s-%s.png" % (name, scheme)))
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+        driver.set_window_size(1280, 900)
+
+
+def main():
+    global SCREENSHOTS
+    arguments = sys.argv[1:]
+    if arguments[:1] == ["--wine"]:
+        wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
+        if not os.path.exists(wine):
+            print("SKIPPED the web page under Wine: wine64 is missing")
+            return
+        live.RUN_PREFIX = [wine]
+        arguments.pop(0)
+    live.VAXOCTL = os.path.abspath(arguments.pop(0))
+    if arguments[:1] == ["--screenshots"]:
+        SCREENSHOTS = os.path.abspath(arguments[1])
+        os.makedirs(SCREENSHOTS, exist_ok=True)
+        arguments = arguments[2:]
+    unittest.main(argv=[sys.argv[0], *arguments], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
