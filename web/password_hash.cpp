@@ -82,7 +82,8 @@ struct Costs {
 std::optional<Bytes> Argon2id(std::string_view password, const Bytes& salt, const Costs& costs,
                               std::size_t length) {
     StartLibrary();
-    const unsigned long parameters[4] = {length, costs.passes, costs.memoryKib, costs.lanes};
+    const unsigned long parameters[4] = {static_cast<unsigned long>(length), costs.passes,
+                                         costs.memoryKib, costs.lanes};
     gcry_kdf_hd_t handle = nullptr;
     if (gcry_kdf_open(&handle, GCRY_KDF_ARGON2, GCRY_KDF_ARGON2ID, parameters, 4,
                       password.data(), password.size(), salt.data(), salt.size(), nullptr, 0,

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Windows build: the core and vaxoctl cross-built with MinGW-w64 for
+# The Windows build: the core and vaxoctl (with its web page) cross-built with MinGW-w64 for
 # 64-bit Windows, the core's tests run under wine64, vaxoctl.exe compared
 # byte for byte with the Linux vaxoctl; and a compile-only 32-bit build
 # (32-bit programs do not run under wine64).
@@ -57,3 +57,7 @@ echo "vaxoctl.exe: images and simulated sends identical to the Linux build"
 # The network listeners on Winsock: one text command and one UECP frame.
 /usr/bin/python3 tests/netcontrol/network_live_test.py --smoke "${windows[@]}" ||
     fail "vaxoctl.exe did not answer on the network"
+
+# The web page served by vaxoctl.exe, in the browser as on Linux.
+/usr/bin/python3 -W ignore::ResourceWarning tests/web/web_browser_test.py --wine \
+    build-win64/bin/vaxoctl.exe || fail "vaxoctl.exe did not serve the web page"
