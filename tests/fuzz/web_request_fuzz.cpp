@@ -1,0 +1,88 @@
+// Any bytes as a signed-in browser could send them to the web page: a path
+// chosen by the first byte, the rest as the body (and, now and then, as the
+// cookie or the token). Every request is answered; nothing outside the
+// program's folder is touched.
+#include <cstdint>
+#include <regex>
+#include <string>
+#include <string_view>
+
+#include "tests/fuzz/fuzz_program.h"
+#include "web/html_text.h"
+#include "web/password_hash.h"
+#include "web/station_files.h"
+#include "web/web_app.h"
+
+namespace {
+
+using vaxo::WebRequest;
+using vaxo::WebResponse;
+
+struct SignedIn {
+    SignedIn() {
+        WebRequest signIn{"POST", "/signin", "", "", "application/x-www-form-urlencoded",
+                          "password=fuzz-password", "127.0.0.1", false};
+        const WebResponse response = Ask(signIn);
+        for (const auto& [name, value] : response.headers) {
+            if (name == "Set-Cookie") {
+                cookie = value.substr(0, value.find(';'));
+            }
+        }
+        const WebResponse page = Ask({"GET", "/station", cookie, "", "", "", "127.0.0.1", false});
+        std::smatch found;
+        std::regex_search(page.body, found, std::regex("csrf-token\" content=\"([0-9a-f]+)"));
+        token = found[1];
+    }
+
+    WebResponse Ask(const WebRequest& request) {
+        std::optional<WebResponse> answer;
+        app.Handle(request, [&](WebResponse response) { answer = std::move(response); });
+        while (!answer) {
+            io.restart();
+            io.run_one_for(std::chrono::milliseconds(10));
+        }
+        fuzz.host.RunPending();
+        return *answer;
+    }
+
+    vaxo::fuzz::FuzzProgram& fuzz = vaxo::fuzz::Program();
+    boost::asio::io_context io;
+    vaxo::WebApp app{io, fuzz.program, {vaxo::HashPassword("fuzz-password"), ""},
+                     [](const std::string&) {}};
+    std::string cookie;
+    std::string token;
+};
+
+const char* const kPaths[] = {"/api/fields", "/api/options", "/api/send",    "/api/load",
+                              "/api/upload", "/api/save",    "/api/state",   "/api/station",
+                              "/api/stations", "/station",   "/assets/app.js", "/nowhere"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static auto* session = new SignedIn;
+    if (size == 0) {
+        return 0;
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    static_cast<void>(vaxo::FormField(bytes, "name"));
+    static_cast<void>(vaxo::CookieValue(bytes, "vaxo_session"));
+    static_cast<void>(vaxo::UploadProblem(bytes));
+
+    const auto choice = static_cast<unsigned char>(bytes[0]);
+    const std::string path = kPaths[choice % std::size(kPaths)];
+    std::string body(bytes.substr(1));
+    std::string cookie = session->cookie;
+    std::string token = session->token;
+    if (choice & 0x80) {
+        (choice & 0x40 ? cookie : token) = body.substr(0, 100);
+    }
+    const bool get = path.rfind("/api/", 0) != 0 || path == "/api/state" ||
+                     path == "/api/station" || path == "/api/stations";
+    const WebResponse response = session->Ask(
+        {get ? "GET" : "POST", path, cookie, token, "text/plain", body, "127.0.0.1", false});
+    if (response.status < 200 || response.status > 599) {
+        __builtin_trap();
+    }
+    return 0;
+}
