@@ -141,7 +141,9 @@ void CheckDynamicPs(const ReceiverView& view, std::vector<std::string>& warnings
             std::to_string(view.dps->stepSeconds) + " s)");
     }
     for (std::size_t k = 0; k < view.dps->texts.size(); ++k) {
-        CheckCharacters("dynamic PS " + std::to_string(k + 1), view.dps->texts[k], warnings);
+        std::string which = "dynamic PS ";
+        which += std::to_string(k + 1);
+        CheckCharacters(which, view.dps->texts[k], warnings);
     }
 }
 

@@ -210,7 +210,11 @@ class NetworkLive(unittest.TestCase):
         run = self.start("--simulate", "--text-tcp", "0.0.0.0:0", "--allow", "203.0.113.0/24")
         with socket.create_connection((own, run.ports["text TCP"][0]), timeout=5) as stranger:
             stranger.sendall(b"PS=STRANGE\r\n")
-            self.assertEqual(stranger.recv(100), b"", "closed without a word")
+            try:
+                said = stranger.recv(100)
+            except ConnectionResetError:  # closed with our line unread
+                said = b""
+            self.assertEqual(said, b"", "closed without a word")
         with run.tcp("text TCP") as local:
             local.sendall(b"PS?\r\n")
             self.assertEqual(lines(local, 1), ["PS=FM RADIO"])
