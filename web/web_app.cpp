@@ -240,7 +240,7 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
     ++checking_;
     const std::string password = FormField(request.body, "password").value_or("");
     checker_.Post([this, alive = std::weak_ptr<bool>(alive_), password,
-                   passwords = passwords_, request, reply](std::stop_token) {
+                   passwords = passwords_, request, reply](const std::stop_token&) {
         std::optional<WebRole> role;
         if (PasswordMatches(password, passwords.operatorHash)) {
             role = WebRole::Operator;

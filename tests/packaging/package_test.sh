@@ -130,10 +130,17 @@ wait "$service" || true
 grep -q "The settings cannot be saved (/var/lib/vaxow/vaxow.dat may not be written" \
     "$scratch/service.err" || { cat "$scratch/service.err"; fail "unwritable settings not told"; }
 chown vaxow:vaxow /var/lib/vaxow/vaxow.dat
-VAXOCTL_OPTIONS="--text-tcp 127.0.0.1:0" start_service
+# The web page's password, set as the README says, read by the service.
+echo "service-password" | setpriv --reuid vaxow --regid vaxow --init-groups \
+    vaxoctl passwd --file /var/lib/vaxow/vaxow.passwd >/dev/null
+[ "$(stat -c %a:%U /var/lib/vaxow/vaxow.passwd)" = "600:vaxow" ] ||
+    fail "the password file is not the service's own"
+VAXOCTL_OPTIONS="--text-tcp 127.0.0.1:0 --web 127.0.0.1:0" start_service
 sleep 1
 grep -q "listening: text TCP 127.0.0.1:" "$scratch/service.log" ||
     { cat "$scratch/service.err"; fail "VAXOCTL_OPTIONS did not reach the service"; }
+grep -q "listening: web http://127.0.0.1:" "$scratch/service.log" ||
+    { cat "$scratch/service.err"; fail "the service did not serve the web page"; }
 printf 'On air\n' >/var/lib/vaxow/feeds/rt.txt
 for _ in $(seq 50); do grep -q 'RT="On air"' "$scratch/service.log" && break; sleep 0.2; done
 kill -TERM "$service"
