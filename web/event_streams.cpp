@@ -1,5 +1,6 @@
 #include "web/event_streams.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vaxo {
@@ -34,7 +35,10 @@ void EventStreams::Changed() {
         return;
     }
     scheduled_ = true;
-    timer_.expires_after(kGather);
+    // At once after a quiet spell; during a run of changes, one every kGather.
+    const auto now = std::chrono::steady_clock::now();
+    timer_.expires_after(std::max<std::chrono::steady_clock::duration>(
+        lastPush_ + kGather - now, std::chrono::steady_clock::duration::zero()));
     timer_.async_wait([this, alive = std::weak_ptr<bool>(alive_)](
                           const boost::system::error_code& error) {
         if (alive.expired()) {
@@ -51,6 +55,7 @@ void EventStreams::Push() {
     if (streams_.empty()) {
         return;
     }
+    lastPush_ = std::chrono::steady_clock::now();
     const std::string event = Event();
     for (auto& [id, stream] : streams_) {
         stream.send(event);

@@ -12,8 +12,9 @@
 namespace vaxo {
 
 // The pages that watch (server-sent events): each is sent the whole state
-// when it comes and within a moment of any change, the changes of that
-// moment in one event, made once for all of them.
+// when it comes and right after any change (the changes made by one request
+// in one event; during a run of changes, at most one event every kGather),
+// made once for all of them.
 class EventStreams {
   public:
     using Send = std::function<void(const std::string& event)>;
@@ -42,6 +43,7 @@ class EventStreams {
     std::function<std::string()> state_;
     boost::asio::steady_timer timer_;
     bool scheduled_ = false;
+    std::chrono::steady_clock::time_point lastPush_{};
     std::uint64_t next_ = 0;
     std::map<std::uint64_t, Stream> streams_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for the timer's handler

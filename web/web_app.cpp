@@ -8,6 +8,7 @@
 #include "base/product.h"
 #include "base/text_lines.h"
 #include "netcontrol/text_commands.h"
+#include "platform/free_memory.h"
 #include "stations/station_file.h"
 #include "web/embedded_files.h"
 #include "web/html_text.h"
@@ -86,6 +87,7 @@ WebApp::WebApp(boost::asio::io_context& io, ControlProgram& program, WebPassword
       passwords_(std::move(passwords)),
       log_(std::move(log)),
       streams_(io, [this] { return State(); }) {
+    MapLargeBlocksApart();  // the password checks' 19 MiB
     listening_ = program_.Listen([this](const ProgramEvent& event) { Heard(event); });
 }
 

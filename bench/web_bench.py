@@ -1,0 +1,181 @@
+#!/usr/bin/python3
+"""The web page under watch, against vaxoctl run --simulate --web (real
+sockets on loopback, real time):
+
+  1. a page load: the HTML and its three assets on one connection, p50, p99;
+  2. with VIEWERS signed-in pages watching the live updates: from a change
+     posted to /api/fields to each viewer holding the new state, p50, p99
+     over every viewer and change (the send the change asks for runs
+     meanwhile; its own time is not part of this);
+  3. the service's resident memory before the viewers, with them, and after
+     the changes.
+
+    web_bench.py VAXOCTL [CHANGES] [VIEWERS]     (200 changes, 20 viewers)
+"""
+import http.client
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.parse
+
+PASSWORD = "bench-password"
+
+
+def percentile(samples, share):
+    ordered = sorted(samples)
+    return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
+
+
+class Program:
+    def __init__(self, vaxoctl):
+        self.folder = tempfile.mkdtemp(prefix="vaxo-web-bench-")
+        runtime = os.path.join(self.folder, "runtime")
+        os.mkdir(runtime, 0o700)
+        program = os.path.join(self.folder, "vaxoctl")
+        shutil.copy(vaxoctl, program)
+        subprocess.run([program, "passwd", "--file", os.path.join(self.folder, "vaxow.passwd")],
+                       input=PASSWORD + "\n", text=True, check=True, stdout=subprocess.DEVNULL)
+        self.out = os.path.join(self.folder, "out.txt")
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, VAXO_INSTANCE="web-bench-%d" % os.getpid())
+        with open(self.out, "wb") as out:
+            self.process = subprocess.Popen(
+                [program, "run", "--simulate", "--web", "127.0.0.1:0"], cwd=self.folder,
+                stdout=out, stderr=subprocess.DEVNULL, env=env)
+        while "listening: web" not in self.output():
+            time.sleep(0.05)
+        self.port = int(re.search(r"listening: web http://\S+:(\d+)/", self.output()).group(1))
+
+    def output(self):
+        with open(self.out, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def rss_kib(self):
+        with open("/proc/%d/status" % self.process.pid) as f:
+            return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
+
+    def connection(self):
+        return http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+
+    def sign_in(self):
+        connection = self.connection()
+        connection.request("POST", "/signin", urllib.parse.urlencode({"password": PASSWORD}),
+                           {"Content-Type": "application/x-www-form-urlencoded"})
+        response = connection.getresponse()
+        response.read()
+        cookie = response.getheader("Set-Cookie").split(";")[0]
+        connection.request("GET", "/station", headers={"Cookie": cookie})
+        page = connection.getresponse().read()
+        token = re.search(rb'name="csrf-token" content="([0-9a-f]+)"', page).group(1).decode()
+        connection.close()
+        return cookie, token
+
+    def close(self):
+        self.process.send_signal(signal.SIGTERM)
+        self.process.wait(30)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def page_loads(program, cookie, count=300):
+    connection = program.connection()
+    times = []
+    for _ in range(count):
+        started = time.perf_counter()
+        for path in ["/onair", "/assets/app.css", "/assets/app.js", "/assets/icon.svg"]:
+            connection.request("GET", path, headers={"Cookie": cookie})
+            response = connection.getresponse()
+            response.read()
+            assert response.status == 200, (path, response.status)
+        times.append(time.perf_counter() - started)
+    connection.close()
+    return times
+
+
+class Viewer(threading.Thread):
+    """A signed-in page watching the live updates: when it saw each PS."""
+
+    def __init__(self, program):
+        super().__init__(daemon=True)
+        cookie, _ = program.sign_in()
+        self.connection = program.connection()
+        self.connection.request("GET", "/api/events", headers={"Cookie": cookie})
+        self.events = self.connection.getresponse()
+        self.seen = {}
+        self.ready = threading.Event()
+
+    def run(self):
+        block = b""
+        while True:
+            try:
+                line = self.events.readline()
+            except (OSError, ValueError):
+                return
+            if not line:
+                return
+            block += line
+            if block.endswith(b"\n\n"):
+                data = re.search(rb"^data: (.*)$", block, re.M)
+                block = b""
+                if data:
+                    ps = json.loads(data.group(1))["fields"]["PS"]
+                    self.seen.setdefault(ps, time.perf_counter())
+                    self.ready.set()
+
+
+def round_trips(program, viewers, changes):
+    cookie, token = program.sign_in()
+    connection = program.connection()
+    delays = []
+    for k in range(changes):
+        ps = "WEB%05d" % k
+        started = time.perf_counter()
+        connection.request("POST", "/api/fields", "PS=%s\n" % ps,
+                           {"Cookie": cookie, "X-CSRF-Token": token})
+        response = connection.getresponse()
+        assert response.read().strip() == b"+", ps
+        deadline = started + 5
+        while not all(ps in viewer.seen for viewer in viewers):
+            assert time.perf_counter() < deadline, "a viewer did not see " + ps
+            time.sleep(0.0005)
+        delays += [viewer.seen[ps] - started for viewer in viewers]
+        time.sleep(0.1)  # changes apart, not one burst
+    connection.close()
+    return delays
+
+
+def main():
+    vaxoctl = sys.argv[1]
+    changes = int(sys.argv[2]) if len(sys.argv) > 2 else 200
+    count = int(sys.argv[3]) if len(sys.argv) > 3 else 20
+    program = Program(vaxoctl)
+    try:
+        cookie, _ = program.sign_in()
+        loads = page_loads(program, cookie)
+        print("page load (HTML + 3 assets, one connection): p50 %.2f ms, p99 %.2f ms" %
+              (percentile(loads, 0.5) * 1e3, percentile(loads, 0.99) * 1e3))
+        before = program.rss_kib()
+        viewers = [Viewer(program) for _ in range(count)]
+        for viewer in viewers:
+            viewer.start()
+            viewer.ready.wait(5)
+        watching = program.rss_kib()
+        delays = round_trips(program, viewers, changes)
+        print("change to view update, %d viewers, %d changes: p50 %.2f ms, p99 %.2f ms, "
+              "max %.2f ms" % (count, changes, percentile(delays, 0.5) * 1e3,
+                               percentile(delays, 0.99) * 1e3, max(delays) * 1e3))
+        print("resident memory: %d KiB before the viewers, %d KiB with %d watching, "
+              "%d KiB after %d changes; %d sends made meanwhile" %
+              (before, watching, count, program.rss_kib(), changes,
+               len(re.findall(r" ok bank ", program.output()))))
+    finally:
+        program.close()
+
+
+if __name__ == "__main__":
+    main()
