@@ -72,9 +72,7 @@ class SendCoordinator {
     };
     // The last send that ended, if there was one; the last to bank 1 or 2.
     const std::optional<LastSend>& Last() const { return last_; }
-    const std::optional<LastSend>& LastTo(int bank) const {
-        return lastTo_[bank == 2 ? 1 : 0];
-    }
+    const std::optional<LastSend>& LastTo(int bank) const { return lastTo_[bank == 2 ? 1 : 0]; }
     // The image the last successful send wrote into bank 1 or 2.
     const std::optional<EncoderImage>& LastImage(int bank) const {
         return lastImages_[bank == 2 ? 1 : 0];

@@ -52,7 +52,7 @@ std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt) {
     if (!::isatty(STDIN_FILENO)) {
         return std::nullopt;
     }
-    termios before {};
+    termios before{};
     ::tcgetattr(STDIN_FILENO, &before);
     termios quiet = before;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);

@@ -19,11 +19,11 @@
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
 #include "netcontrol/network_server.h"
-#include "web/web_server.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/locale_separator.h"
 #include "tools/run_log.h"
+#include "web/web_server.h"
 
 namespace vaxo::ctl {
 namespace {
@@ -230,8 +230,9 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             log.Listening("web " + address);
         }
         if (web.BeyondLoopback() && !web.Tls()) {
-            log.Error("warning: the web page is plain HTTP beyond this machine (--web-insecure): "
-                      "its password and session cross the network readable");
+            log.Error(
+                "warning: the web page is plain HTTP beyond this machine (--web-insecure): "
+                "its password and session cross the network readable");
         }
     }
     if (!network.Empty() || !web.Empty()) {

@@ -50,7 +50,9 @@ const std::map<std::string, CommandEntry>& Commands() {
           "  the program without its window: live text, switching and sends until a signal;\n"
           "  text commands and UECP from the network on the listeners named; the web page\n"}},
         {"passwd",
-         {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::PasswdCommand(a, o, e, std::cin); },
+         {[](const auto& a, auto& o, auto& e) {
+              return vaxo::ctl::PasswdCommand(a, o, e, std::cin);
+          },
           "vaxoctl passwd [--file FILE] [--read-only]\n"
           "  set the web page's password (typed twice without echo, or the first line of\n"
           "  standard input); --read-only sets a second one that may only look\n"}},

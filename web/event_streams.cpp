@@ -39,16 +39,16 @@ void EventStreams::Changed() {
     const auto now = std::chrono::steady_clock::now();
     timer_.expires_after(std::max<std::chrono::steady_clock::duration>(
         lastPush_ + kGather - now, std::chrono::steady_clock::duration::zero()));
-    timer_.async_wait([this, alive = std::weak_ptr<bool>(alive_)](
-                          const boost::system::error_code& error) {
-        if (alive.expired()) {
-            return;
-        }
-        scheduled_ = false;
-        if (!error) {
-            Push();
-        }
-    });
+    timer_.async_wait(
+        [this, alive = std::weak_ptr<bool>(alive_)](const boost::system::error_code& error) {
+            if (alive.expired()) {
+                return;
+            }
+            scheduled_ = false;
+            if (!error) {
+                Push();
+            }
+        });
 }
 
 void EventStreams::Push() {

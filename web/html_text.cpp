@@ -51,12 +51,23 @@ std::string EscapeHtml(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -97,8 +108,8 @@ std::string CookieValue(std::string_view header, std::string_view name) {
     while (!header.empty()) {
         const std::size_t semicolon = header.find(';');
         const std::string_view pair = Trim(header.substr(0, semicolon));
-        header = semicolon == std::string_view::npos ? std::string_view()
-                                                      : header.substr(semicolon + 1);
+        header =
+            semicolon == std::string_view::npos ? std::string_view() : header.substr(semicolon + 1);
         const std::size_t equals = pair.find('=');
         if (equals != std::string_view::npos && Trim(pair.substr(0, equals)) == name) {
             return std::string(Trim(pair.substr(equals + 1)));

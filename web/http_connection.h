@@ -4,10 +4,10 @@
 // handed to the web app, answered in order; or, for the page's live
 // updates, a stream of events until either side ends it.
 
+#include <array>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <array>
 #include <chrono>
 #include <deque>
 #include <memory>
@@ -76,11 +76,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         parser_->header_limit(HttpServer::kHeaderLimit);
         parser_->body_limit(HttpServer::kBodyLimit);
         Lowest().expires_after(kRequestTime);
-        http::async_read_header(
-            stream_, buffer_, *parser_,
-            [self = this->shared_from_this()](beast::error_code error, std::size_t) {
-                self->Headed(error);
-            });
+        http::async_read_header(stream_, buffer_, *parser_,
+                                [self = this->shared_from_this()](
+                                    beast::error_code error, std::size_t) { self->Headed(error); });
     }
 
   private:
@@ -94,9 +92,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             return Refuse(413);
         }
         if (error) {
-            return Refuse(error == beast::error::timeout || error == http::error::end_of_stream
-                              ? 0
-                              : 400);
+            return Refuse(
+                error == beast::error::timeout || error == http::error::end_of_stream ? 0 : 400);
         }
         const auto& request = parser_->get();
         const auto length = parser_->content_length();
@@ -161,14 +158,14 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         response->keep_alive(keepAlive_);
         response->prepare_payload();
         Lowest().expires_after(kRequestTime);
-        http::async_write(stream_, *response,
-                          [self = this->shared_from_this(), response](beast::error_code error,
-                                                                      std::size_t) {
-                              if (error || !self->keepAlive_ || !self->shared_->running) {
-                                  return self->Close();
-                              }
-                              self->Read();
-                          });
+        http::async_write(
+            stream_, *response,
+            [self = this->shared_from_this(), response](beast::error_code error, std::size_t) {
+                if (error || !self->keepAlive_ || !self->shared_->running) {
+                    return self->Close();
+                }
+                self->Read();
+            });
     }
 
     // An answer to a request that could not be read whole; the connection
@@ -179,11 +176,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         }
         auto text = std::make_shared<std::string>(StatusOnly(status));
         Lowest().expires_after(kRequestTime);
-        boost::asio::async_write(
-            stream_, boost::asio::buffer(*text),
-            [self = this->shared_from_this(), text](beast::error_code, std::size_t) {
-                self->Close();
-            });
+        boost::asio::async_write(stream_, boost::asio::buffer(*text),
+                                 [self = this->shared_from_this(), text](
+                                     beast::error_code, std::size_t) { self->Close(); });
     }
 
     void StartEvents() {

@@ -38,11 +38,10 @@ class Listener : public std::enable_shared_from_this<Listener> {
         if (error) {
             return "web " + spec_.host + ":" + std::to_string(spec_.port) + ": " + error.message();
         }
-        const std::string host = spec_.host.find(':') != std::string::npos ? "[" + spec_.host + "]"
-                                                                            : spec_.host;
+        const std::string host =
+            spec_.host.find(':') != std::string::npos ? "[" + spec_.host + "]" : spec_.host;
         shared_->addresses.push_back(std::string(shared_->tls ? "https" : "http") + "://" + host +
-                                     ":" + std::to_string(acceptor_.local_endpoint().port()) +
-                                     "/");
+                                     ":" + std::to_string(acceptor_.local_endpoint().port()) + "/");
         shared_->closers.emplace_back([self = shared_from_this()] {
             beast::error_code ignored;
             self->acceptor_.close(ignored);
@@ -53,16 +52,16 @@ class Listener : public std::enable_shared_from_this<Listener> {
 
   private:
     void Accept() {
-        acceptor_.async_accept([self = shared_from_this()](beast::error_code error,
-                                                           tcp::socket socket) {
-            if (error == asio::error::operation_aborted || !self->shared_->running) {
-                return;
-            }
-            if (!error) {
-                self->Admit(std::move(socket));
-            }
-            self->Accept();
-        });
+        acceptor_.async_accept(
+            [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
+                if (error == asio::error::operation_aborted || !self->shared_->running) {
+                    return;
+                }
+                if (!error) {
+                    self->Admit(std::move(socket));
+                }
+                self->Accept();
+            });
     }
 
     // Beyond the limit a plain client is told so; a TLS one is closed.

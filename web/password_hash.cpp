@@ -85,9 +85,8 @@ std::optional<Bytes> Argon2id(std::string_view password, const Bytes& salt, cons
     const unsigned long parameters[4] = {static_cast<unsigned long>(length), costs.passes,
                                          costs.memoryKib, costs.lanes};
     gcry_kdf_hd_t handle = nullptr;
-    if (gcry_kdf_open(&handle, GCRY_KDF_ARGON2, GCRY_KDF_ARGON2ID, parameters, 4,
-                      password.data(), password.size(), salt.data(), salt.size(), nullptr, 0,
-                      nullptr, 0) != 0) {
+    if (gcry_kdf_open(&handle, GCRY_KDF_ARGON2, GCRY_KDF_ARGON2ID, parameters, 4, password.data(),
+                      password.size(), salt.data(), salt.size(), nullptr, 0, nullptr, 0) != 0) {
         return std::nullopt;
     }
     Bytes hash(length);
@@ -101,7 +100,7 @@ std::optional<unsigned long> Number(std::string_view text) {
     unsigned long value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() ? std::optional(value)
-                                                                   : std::nullopt;
+                                                                    : std::nullopt;
 }
 
 // "m=19456,t=2,p=1"; costs this program would not set are refused, so that
@@ -121,10 +120,17 @@ std::optional<Costs> ReadCosts(std::string_view text) {
             return std::nullopt;
         }
         switch (item[0]) {
-            case 'm': costs.memoryKib = *value; break;
-            case 't': costs.passes = *value; break;
-            case 'p': costs.lanes = *value; break;
-            default: return std::nullopt;
+            case 'm':
+                costs.memoryKib = *value;
+                break;
+            case 't':
+                costs.passes = *value;
+                break;
+            case 'p':
+                costs.lanes = *value;
+                break;
+            default:
+                return std::nullopt;
         }
         ++seen;
     }
@@ -164,8 +170,8 @@ std::string RandomToken(std::size_t bytes) {
 bool SameSecret(std::string_view a, std::string_view b) {
     unsigned difference = a.size() == b.size() ? 0 : 1;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        difference |= static_cast<unsigned char>(a[i]) ^
-                      static_cast<unsigned char>(i < b.size() ? b[i] : 0);
+        difference |=
+            static_cast<unsigned char>(a[i]) ^ static_cast<unsigned char>(i < b.size() ? b[i] : 0);
     }
     return difference == 0;
 }
@@ -196,9 +202,10 @@ bool PasswordMatches(std::string_view password, std::string_view phc) {
         return false;
     }
     const auto hash = Argon2id(password, *salt, *costs, expected->size());
-    return hash && SameSecret(std::string_view(reinterpret_cast<const char*>(hash->data()), hash->size()),
-                              std::string_view(reinterpret_cast<const char*>(expected->data()),
-                                               expected->size()));
+    return hash &&
+           SameSecret(
+               std::string_view(reinterpret_cast<const char*>(hash->data()), hash->size()),
+               std::string_view(reinterpret_cast<const char*>(expected->data()), expected->size()));
 }
 
 }  // namespace vaxo

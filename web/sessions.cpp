@@ -34,7 +34,8 @@ const WebSession* SessionStore::Find(const std::string& id, Clock::time_point no
 }
 
 void SessionStore::Forget(Clock::time_point now) {
-    std::erase_if(sessions_, [&](const auto& entry) { return now - entry.second.lastUsed > idle_; });
+    std::erase_if(sessions_,
+                  [&](const auto& entry) { return now - entry.second.lastUsed > idle_; });
 }
 
 }  // namespace vaxo

@@ -36,7 +36,8 @@ int SignInGuard::Failed(const std::string& address, Clock::time_point now) {
 
 // Addresses that have not failed for an hour; beyond the limit, the oldest.
 void SignInGuard::Forget(Clock::time_point now) {
-    std::erase_if(failures_, [&](const auto& entry) { return now - entry.second.last > kForgiven; });
+    std::erase_if(failures_,
+                  [&](const auto& entry) { return now - entry.second.last > kForgiven; });
     while (failures_.size() >= kAddressLimit) {
         failures_.erase(std::min_element(
             failures_.begin(), failures_.end(),

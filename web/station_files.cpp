@@ -69,9 +69,9 @@ std::optional<std::string> UploadProblem(std::string_view text) {
     }
     RdsParameterSet trial;
     const FieldChanges changes = ApplyFieldLines(trial, text, FieldPolicy{}, true);
-    const bool known =
-        std::any_of(changes.outcomes.begin(), changes.outcomes.end(),
-                    [](const FieldOutcome& outcome) { return outcome.verdict == FieldVerdict::Accepted; });
+    const bool known = std::any_of(
+        changes.outcomes.begin(), changes.outcomes.end(),
+        [](const FieldOutcome& outcome) { return outcome.verdict == FieldVerdict::Accepted; });
     if (!known) {
         return "not a station file: no line of it is a field this program knows";
     }

@@ -59,8 +59,7 @@ std::optional<std::string> Value(const std::string& body, std::string_view key) 
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
-    if (line.size() <= key.size() || line.substr(0, key.size()) != key ||
-        line[key.size()] != '=') {
+    if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != '=') {
         return std::nullopt;
     }
     return std::string(line.substr(key.size() + 1));
@@ -114,7 +113,8 @@ std::string WebApp::State() const {
     if (listeners_) {
         extras.listeners = listeners_();
     }
-    return WebState(program_, extras).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return WebState(program_, extras)
+        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 const WebSession* WebApp::SessionOf(const WebRequest& request) {
@@ -170,9 +170,9 @@ WebResponse WebApp::Get(const WebRequest& request, const WebSession& session) {
     }
     if (path == "/api/station") {
         WebResponse file{200, "application/x-vaxo-station", StationFileText(program_.Set())};
-        file.headers.emplace_back("Content-Disposition",
-                                  "attachment; filename=\"" +
-                                      DownloadName(program_.Set().StationFileName) + "\"");
+        file.headers.emplace_back(
+            "Content-Disposition",
+            "attachment; filename=\"" + DownloadName(program_.Set().StationFileName) + "\"");
         return file;
     }
     return TextResponse(404, "! no such page");
@@ -241,8 +241,8 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
     }
     ++checking_;
     const std::string password = FormField(request.body, "password").value_or("");
-    checker_.Post([this, alive = std::weak_ptr<bool>(alive_), password,
-                   passwords = passwords_, request, reply](const std::stop_token&) {
+    checker_.Post([this, alive = std::weak_ptr<bool>(alive_), password, passwords = passwords_,
+                   request, reply](const std::stop_token&) {
         std::optional<WebRole> role;
         if (PasswordMatches(password, passwords.operatorHash)) {
             role = WebRole::Operator;
@@ -259,8 +259,7 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
     });
 }
 
-void WebApp::SignedIn(const WebRequest& request, std::optional<WebRole> role,
-                      const Reply& reply) {
+void WebApp::SignedIn(const WebRequest& request, std::optional<WebRole> role, const Reply& reply) {
     if (!role) {
         const int failures = guard_.Failed(request.client, Clock::now());
         log_("web " + request.client + " sign-in failed (" + std::to_string(failures) +
@@ -371,7 +370,8 @@ std::string WebApp::Option(const std::string& line, const std::string& origin) {
         if (const auto problem = FeedNameProblem(value)) {
             return refuse(*problem);
         }
-        const FieldChanges changes = program_.ApplyFields(line, FieldPolicy{true, true, '.'}, origin);
+        const FieldChanges changes =
+            program_.ApplyFields(line, FieldPolicy{true, true, '.'}, origin);
         if (!changes.changed.empty()) {
             program_.TellChanged(origin, command, changes.changed);
         }

@@ -14,8 +14,7 @@ bool WebConfig::BeyondLoopback() const {
 }
 
 const std::vector<std::string>& WebValueOptionNames() {
-    static const std::vector<std::string> names{"web", "web-cert", "web-key",
-                                                "web-password-file"};
+    static const std::vector<std::string> names{"web", "web-cert", "web-key", "web-password-file"};
     return names;
 }
 
@@ -24,7 +23,8 @@ std::optional<std::string> TakeWebOption(WebConfig& config, const std::string& n
     known = true;
     std::string why;
     if (name == "web") {
-        if (auto listener = ParseListener(ListenerProtocol::Text, ListenerTransport::Tcp, value, why)) {
+        if (auto listener =
+                ParseListener(ListenerProtocol::Text, ListenerTransport::Tcp, value, why)) {
             config.listeners.push_back(std::move(*listener));
         }
     } else if (name == "web-cert") {

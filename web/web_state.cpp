@@ -18,8 +18,7 @@ std::string Utf8(std::string_view windows1250) {
 }
 
 json ViewOf(const std::optional<MemoryDump>& memory) {
-    return memory ? ReceiverJson(DecodeEncoderMemory(memory->area1, memory->area2))
-                  : json(nullptr);
+    return memory ? ReceiverJson(DecodeEncoderMemory(memory->area1, memory->area2)) : json(nullptr);
 }
 
 json LastSendOf(const std::optional<SendCoordinator::LastSend>& last) {
@@ -44,10 +43,14 @@ json Bank(const ControlProgram& program, int bank) {
 
 const char* FeedState(LiveTextRead::Outcome outcome) {
     switch (outcome) {
-        case LiveTextRead::Outcome::Read: return "read";
-        case LiveTextRead::Outcome::Busy: return "busy";
-        case LiveTextRead::Outcome::NotFound: return "not found";
-        default: return "passed over";
+        case LiveTextRead::Outcome::Read:
+            return "read";
+        case LiveTextRead::Outcome::Busy:
+            return "busy";
+        case LiveTextRead::Outcome::NotFound:
+            return "not found";
+        default:
+            return "passed over";
     }
 }
 

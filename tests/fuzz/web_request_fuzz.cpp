@@ -20,8 +20,14 @@ using vaxo::WebResponse;
 
 struct SignedIn {
     SignedIn() {
-        WebRequest signIn{"POST", "/signin", "", "", "application/x-www-form-urlencoded",
-                          "password=fuzz-password", "127.0.0.1", false};
+        WebRequest signIn{"POST",
+                          "/signin",
+                          "",
+                          "",
+                          "application/x-www-form-urlencoded",
+                          "password=fuzz-password",
+                          "127.0.0.1",
+                          false};
         const WebResponse response = Ask(signIn);
         for (const auto& [name, value] : response.headers) {
             if (name == "Set-Cookie") {
@@ -47,15 +53,15 @@ struct SignedIn {
 
     vaxo::fuzz::FuzzProgram& fuzz = vaxo::fuzz::Program();
     boost::asio::io_context io;
-    vaxo::WebApp app{io, fuzz.program, {vaxo::HashPassword("fuzz-password"), ""},
-                     [](const std::string&) {}};
+    vaxo::WebApp app{
+        io, fuzz.program, {vaxo::HashPassword("fuzz-password"), ""}, [](const std::string&) {}};
     std::string cookie;
     std::string token;
 };
 
-const char* const kPaths[] = {"/api/fields", "/api/options", "/api/send",    "/api/load",
-                              "/api/upload", "/api/save",    "/api/state",   "/api/station",
-                              "/api/stations", "/station",   "/assets/app.js", "/nowhere"};
+const char* const kPaths[] = {"/api/fields",   "/api/options", "/api/send",      "/api/load",
+                              "/api/upload",   "/api/save",    "/api/state",     "/api/station",
+                              "/api/stations", "/station",     "/assets/app.js", "/nowhere"};
 
 }  // namespace
 

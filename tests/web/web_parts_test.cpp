@@ -32,10 +32,10 @@ TEST(PasswordHash, OnlyTheRightPasswordOfAWellFormedHashMatches) {
     const std::string rest = hash.substr(hash.find("$", 30));
     for (const std::string& bad : std::vector<std::string>{
              std::string(), std::string("plain"), "$argon2i$v=19$m=19456,t=2,p=1" + rest,
-          "$argon2id$v=16$m=19456,t=2,p=1" + rest, "$argon2id$v=19$m=4000000,t=2,p=1" + rest,
-          "$argon2id$v=19$m=19456,t=99,p=1" + rest, "$argon2id$v=19$m=19456,t=2" + rest,
-          "$argon2id$v=19$m=19456,t=2,p=1$!!!$AAAA", hash.substr(0, hash.size() - 5),
-          hash + "$"}) {
+             "$argon2id$v=16$m=19456,t=2,p=1" + rest, "$argon2id$v=19$m=4000000,t=2,p=1" + rest,
+             "$argon2id$v=19$m=19456,t=99,p=1" + rest, "$argon2id$v=19$m=19456,t=2" + rest,
+             "$argon2id$v=19$m=19456,t=2,p=1$!!!$AAAA", hash.substr(0, hash.size() - 5),
+             hash + "$"}) {
         EXPECT_FALSE(PasswordMatches("correct horse", bad)) << bad;
     }
 }
@@ -76,7 +76,8 @@ TEST(Sessions, EndWhenIdleOrSignedOutAndStayBounded) {
     const WebSession first = store.Open(WebRole::Operator, "127.0.0.1", start);
     EXPECT_NE(first.id, first.token);
     ASSERT_NE(store.Find(first.id, start + 29min), nullptr);
-    ASSERT_NE(store.Find(first.id, start + 58min), nullptr) << "each use starts the idle time again";
+    ASSERT_NE(store.Find(first.id, start + 58min), nullptr)
+        << "each use starts the idle time again";
     EXPECT_EQ(store.Find(first.id, start + 89min), nullptr);
     EXPECT_EQ(store.Find("", start), nullptr);
 
@@ -170,8 +171,9 @@ TEST(WebStationFiles, OnlyNamesInsideTheFolderAndOnlyStationFilesFromOutside) {
     for (const char* good : {"rt.txt", "now*.txt", "Song_01-a.TXT"}) {
         EXPECT_EQ(FeedNameProblem(good), std::nullopt) << good;
     }
-    for (const std::string& bad : std::vector<std::string>{"", "../rt.txt", "/etc/passwd", "C:\\rt.txt", ".hidden",
-                                   "a b.txt", "rt.txt\n", std::string(101, 'a')}) {
+    for (const std::string& bad :
+         std::vector<std::string>{"", "../rt.txt", "/etc/passwd", "C:\\rt.txt", ".hidden",
+                                  "a b.txt", "rt.txt\n", std::string(101, 'a')}) {
         EXPECT_NE(FeedNameProblem(bad), std::nullopt) << bad;
     }
 
