@@ -1,5 +1,6 @@
 #include "encoding/memory_dump.h"
 
+#include "base/hex_digit.h"
 #include "base/text_lines.h"
 
 namespace vaxo {
@@ -7,19 +8,6 @@ namespace {
 
 constexpr std::size_t kArea1Bytes = 192;
 constexpr std::size_t kArea2Bytes = 208;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // Pairs of hexadecimal digits, at most `limit` bytes taken.
 std::optional<std::vector<std::uint8_t>> HexBytes(std::string_view hex, std::size_t limit) {
@@ -31,8 +19,8 @@ std::optional<std::vector<std::uint8_t>> HexBytes(std::string_view hex, std::siz
     }
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]);
-        const int low = HexDigit(hex[i + 1]);
+        const int high = HexDigitValue(hex[i]);
+        const int low = HexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

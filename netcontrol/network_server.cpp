@@ -11,6 +11,7 @@
 #include <boost/asio/ip/udp.hpp>
 #include <boost/asio/write.hpp>
 
+#include "netcontrol/accept_loop.h"
 #include "netcontrol/line_splitter.h"
 #include "netcontrol/text_commands.h"
 #include "netcontrol/uecp_session.h"
@@ -310,17 +311,7 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
         : shared_(std::move(shared)), acceptor_(shared_->io), index_(index), spec_(spec) {}
 
     std::optional<std::string> Open() {
-        boost::system::error_code error;
-        const tcp::endpoint endpoint(asio::ip::make_address(spec_.host), spec_.port);
-        acceptor_.open(endpoint.protocol(), error);
-        if (!error) {
-            acceptor_.set_option(tcp::acceptor::reuse_address(true), error);
-            acceptor_.bind(endpoint, error);
-        }
-        if (!error) {
-            acceptor_.listen(asio::socket_base::max_listen_connections, error);
-        }
-        if (error) {
+        if (const auto error = Listen(acceptor_, spec_)) {
             return spec_.Describe() + ": " + error.message();
         }
         port_ = acceptor_.local_endpoint().port();
@@ -328,24 +319,11 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
             boost::system::error_code ignored;
             self->acceptor_.close(ignored);
         });
-        Accept();
+        AcceptEach(shared_from_this(), acceptor_);
         return std::nullopt;
     }
     std::uint16_t Port() const { return port_; }
-
-  private:
-    void Accept() {
-        acceptor_.async_accept([self = shared_from_this()](const boost::system::error_code& error,
-                                                           tcp::socket socket) {
-            if (error == asio::error::operation_aborted || !self->shared_->running) {
-                return;
-            }
-            if (!error) {
-                self->Admit(std::move(socket));
-            }
-            self->Accept();
-        });
-    }
+    bool Running() const { return shared_->running; }
 
     void Admit(tcp::socket socket) {
         boost::system::error_code error;

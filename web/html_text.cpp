@@ -1,20 +1,9 @@
 #include "web/html_text.h"
 
+#include "base/hex_digit.h"
+
 namespace vaxo {
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 std::optional<std::string> DecodeForm(std::string_view text) {
     std::string decoded;
@@ -23,9 +12,10 @@ std::optional<std::string> DecodeForm(std::string_view text) {
             decoded += ' ';
         } else if (text[i] != '%') {
             decoded += text[i];
-        } else if (i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-                   HexDigit(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+        } else if (i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+                   HexDigitValue(text[i + 2]) >= 0) {
+            decoded +=
+                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             return std::nullopt;

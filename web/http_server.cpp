@@ -3,6 +3,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <cstdio>
 
+#include "netcontrol/accept_loop.h"
 #include "web/http_connection.h"
 #include "web/web_tls.h"
 
@@ -23,19 +24,7 @@ class Listener : public std::enable_shared_from_this<Listener> {
         : shared_(std::move(shared)), spec_(std::move(spec)), acceptor_(shared_->io) {}
 
     std::optional<std::string> Open() {
-        beast::error_code error;
-        const tcp::endpoint endpoint(asio::ip::make_address(spec_.host, error), spec_.port);
-        if (!error) {
-            acceptor_.open(endpoint.protocol(), error);
-        }
-        if (!error) {
-            acceptor_.set_option(tcp::acceptor::reuse_address(true), error);
-            acceptor_.bind(endpoint, error);
-        }
-        if (!error) {
-            acceptor_.listen(asio::socket_base::max_listen_connections, error);
-        }
-        if (error) {
+        if (const auto error = Listen(acceptor_, spec_)) {
             return "web " + spec_.host + ":" + std::to_string(spec_.port) + ": " + error.message();
         }
         const std::string host =
@@ -46,23 +35,10 @@ class Listener : public std::enable_shared_from_this<Listener> {
             beast::error_code ignored;
             self->acceptor_.close(ignored);
         });
-        Accept();
+        AcceptEach(shared_from_this(), acceptor_);
         return std::nullopt;
     }
-
-  private:
-    void Accept() {
-        acceptor_.async_accept(
-            [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
-                if (error == asio::error::operation_aborted || !self->shared_->running) {
-                    return;
-                }
-                if (!error) {
-                    self->Admit(std::move(socket));
-                }
-                self->Accept();
-            });
-    }
+    bool Running() const { return shared_->running; }
 
     // Beyond the limit a plain client is told so; a TLS one is closed.
     void Admit(tcp::socket socket) {
