@@ -241,8 +241,12 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
     }
     ++checking_;
     const std::string password = FormField(request.body, "password").value_or("");
+    // The reply holds the connection: it waits on the loop, so that the
+    // connection never ends on the checker's thread.
+    const std::uint64_t id = ++signIns_;
+    waitingReplies_.emplace(id, reply);
     checker_.Post([this, alive = std::weak_ptr<bool>(alive_), password, passwords = passwords_,
-                   request, reply](const std::stop_token&) {
+                   request, id](const std::stop_token&) {
         std::optional<WebRole> role;
         if (PasswordMatches(password, passwords.operatorHash)) {
             role = WebRole::Operator;
@@ -250,10 +254,12 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
                    PasswordMatches(password, passwords.viewerHash)) {
             role = WebRole::Viewer;
         }
-        boost::asio::post(io_, [this, alive, request, role, reply] {
+        boost::asio::post(io_, [this, alive, request, role, id] {
             if (!alive.expired()) {
                 --checking_;
-                SignedIn(request, role, reply);
+                const Reply waiting = std::move(waitingReplies_.at(id));
+                waitingReplies_.erase(id);
+                SignedIn(request, role, waiting);
             }
         });
     });

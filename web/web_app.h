@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,6 +79,8 @@ class WebApp {
     std::vector<std::string> errors_;
     bool capturing_ = false;
     int checking_ = 0;  // sign-ins being checked
+    std::uint64_t signIns_ = 0;
+    std::map<std::uint64_t, Reply> waitingReplies_;  // theirs, kept on the loop
     Subscription listening_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     SerialWorker checker_;  // the password checks, away from the loop
