@@ -10,10 +10,10 @@ namespace vaxo {
 
 // Opens, binds (reusing the address) and listens on the listener's address.
 inline boost::system::error_code Listen(boost::asio::ip::tcp::acceptor& acceptor,
-                                        const ListenerSpec& spec) {
+                                        const ListenerSetting& setting) {
     boost::system::error_code error;
-    const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(spec.host, error),
-                                                  spec.port);
+    const boost::asio::ip::tcp::endpoint endpoint(
+        boost::asio::ip::make_address(setting.host, error), setting.port);
     if (!error) {
         acceptor.open(endpoint.protocol(), error);
     }

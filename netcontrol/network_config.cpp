@@ -61,15 +61,15 @@ bool NetworkConfig::Allows(const std::array<std::uint8_t, 16>& address) const {
                        [&](const AddressRange& range) { return range.Contains(address); });
 }
 
-std::string ListenerSpec::Describe() const {
+std::string ListenerSetting::Describe() const {
     const std::string where = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     return std::string(protocol == ListenerProtocol::Text ? "text" : "UECP") +
            (transport == ListenerTransport::Tcp ? " TCP " : " UDP ") + where + ":" +
            std::to_string(port);
 }
 
-std::optional<ListenerSpec> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
-                                          const std::string& text, std::string& why) {
+std::optional<ListenerSetting> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
+                                             const std::string& text, std::string& why) {
     std::string host, port;
     if (!text.empty() && text.front() == '[') {
         const std::size_t close = text.find("]:");
@@ -97,11 +97,11 @@ std::optional<ListenerSpec> ParseListener(ListenerProtocol protocol, ListenerTra
         why = text + ": " + host + " is no address (names are not looked up)";
         return std::nullopt;
     }
-    return ListenerSpec{protocol, transport, host, static_cast<std::uint16_t>(*number)};
+    return ListenerSetting{protocol, transport, host, static_cast<std::uint16_t>(*number)};
 }
 
 std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config) {
-    for (const ListenerSpec& listener : config.listeners) {
+    for (const ListenerSetting& listener : config.listeners) {
         const auto address = AddressBytes(listener.host);
         if (!address) {
             return listener.Describe() + ": no address";
@@ -129,9 +129,9 @@ std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::s
     known = true;
     std::string why;
     const auto listen = [&](ListenerProtocol protocol, ListenerTransport transport) {
-        const auto spec = ParseListener(protocol, transport, value, why);
-        if (spec) {
-            config.listeners.push_back(*spec);
+        const auto setting = ParseListener(protocol, transport, value, why);
+        if (setting) {
+            config.listeners.push_back(*setting);
         }
     };
     if (name == "text-tcp") {

@@ -25,7 +25,7 @@ std::optional<AddressRange> ParseAddressRange(const std::string& text, std::stri
 enum class ListenerProtocol { Text, Uecp };
 enum class ListenerTransport { Tcp, Udp };
 
-struct ListenerSpec {
+struct ListenerSetting {
     ListenerProtocol protocol = ListenerProtocol::Text;
     ListenerTransport transport = ListenerTransport::Tcp;
     std::string host;  // an address: 127.0.0.1, ::1, 0.0.0.0, a multicast group (UDP)
@@ -44,7 +44,7 @@ struct ClientLimits {
 
 // What listens, and who may talk to it.
 struct NetworkConfig {
-    std::vector<ListenerSpec> listeners;
+    std::vector<ListenerSetting> listeners;
     std::vector<AddressRange> allowed;
     UecpSettings uecp;
     ClientLimits limits;
@@ -55,8 +55,8 @@ struct NetworkConfig {
 };
 
 // "HOST:PORT" ("[::1]:4000" for IPv6), or why it is none.
-std::optional<ListenerSpec> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
-                                          const std::string& text, std::string& why);
+std::optional<ListenerSetting> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
+                                             const std::string& text, std::string& why);
 
 // Why the configuration may not run, or nothing: a listener on an address
 // other than loopback needs an allow list; a multicast group is for UDP.

@@ -307,12 +307,12 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
 
 class TcpListener : public std::enable_shared_from_this<TcpListener> {
   public:
-    TcpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSpec& spec)
-        : shared_(std::move(shared)), acceptor_(shared_->io), index_(index), spec_(spec) {}
+    TcpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSetting& setting)
+        : shared_(std::move(shared)), acceptor_(shared_->io), index_(index), setting_(setting) {}
 
     std::optional<std::string> Open() {
-        if (const auto error = Listen(acceptor_, spec_)) {
-            return spec_.Describe() + ": " + error.message();
+        if (const auto error = Listen(acceptor_, setting_)) {
+            return setting_.Describe() + ": " + error.message();
         }
         port_ = acceptor_.local_endpoint().port();
         shared_->AddCloser([self = shared_from_this()] {
@@ -336,7 +336,7 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
         if (shared_->clients >= limit) {
             shared_->Dropped(peer.address(),
                              "connections beyond " + std::to_string(limit) + " clients at once");
-            if (spec_.protocol == ListenerProtocol::Text) {
+            if (setting_.protocol == ListenerProtocol::Text) {
                 auto holder = std::make_shared<tcp::socket>(std::move(socket));
                 auto line = std::make_shared<std::string>(
                     "! too many clients: " + std::to_string(limit) + " at most\r\n");
@@ -348,14 +348,14 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
             }
             return;
         }
-        std::make_shared<TcpClient>(shared_, std::move(socket), peer, index_, spec_.protocol)
+        std::make_shared<TcpClient>(shared_, std::move(socket), peer, index_, setting_.protocol)
             ->Start();
     }
 
     std::shared_ptr<Shared> shared_;
     tcp::acceptor acceptor_;
     std::size_t index_;
-    ListenerSpec spec_;
+    ListenerSetting setting_;
     std::uint16_t port_ = 0;
 };
 
@@ -363,19 +363,19 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
 // replies go back to its sender in one datagram.
 class UdpListener : public std::enable_shared_from_this<UdpListener> {
   public:
-    UdpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSpec& spec)
-        : shared_(std::move(shared)), socket_(shared_->io), index_(index), spec_(spec) {}
+    UdpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSetting& setting)
+        : shared_(std::move(shared)), socket_(shared_->io), index_(index), setting_(setting) {}
 
     std::optional<std::string> Open() {
         boost::system::error_code error;
-        const asio::ip::address address = asio::ip::make_address(spec_.host);
+        const asio::ip::address address = asio::ip::make_address(setting_.host);
         const bool group = address.is_multicast();
         // A group is joined on a socket bound to any address of its family.
         const asio::ip::address local = !group ? address
                                         : address.is_v4()
                                             ? asio::ip::address(asio::ip::address_v4::any())
                                             : asio::ip::address(asio::ip::address_v6::any());
-        const udp::endpoint endpoint(local, spec_.port);
+        const udp::endpoint endpoint(local, setting_.port);
         socket_.open(endpoint.protocol(), error);
         if (!error) {
             socket_.set_option(udp::socket::reuse_address(true), error);
@@ -385,7 +385,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             socket_.set_option(asio::ip::multicast::join_group(address), error);
         }
         if (error) {
-            return spec_.Describe() + ": " + error.message();
+            return setting_.Describe() + ": " + error.message();
         }
         port_ = socket_.local_endpoint().port();
         shared_->AddCloser([self = shared_from_this()] {
@@ -417,7 +417,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
     void Take(std::string bytes, const udp::endpoint& sender) {
         const std::string client = Describe(sender);
         shared_->Seen(index_, client, 0);
-        if (spec_.protocol == ListenerProtocol::Text) {
+        if (setting_.protocol == ListenerProtocol::Text) {
             // A line too long is kept as nothing: it is answered "-".
             std::vector<std::optional<std::string>> lines;
             LineSplitter splitter(shared_->config.limits.line);
@@ -497,7 +497,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
     std::shared_ptr<Shared> shared_;
     udp::socket socket_;
     std::size_t index_;
-    ListenerSpec spec_;
+    ListenerSetting setting_;
     std::uint16_t port_ = 0;
     std::size_t waiting_ = 0;
     udp::endpoint sender_;
@@ -520,22 +520,22 @@ std::optional<std::string> NetworkServer::Start() {
     const auto& listeners = shared_->config.listeners;
     {
         const std::lock_guard lock(shared_->statusMutex);
-        for (const ListenerSpec& spec : listeners) {
+        for (const ListenerSetting& setting : listeners) {
             ListenerStatus entry;
-            entry.description = spec.Describe();
+            entry.description = setting.Describe();
             shared_->status.push_back(std::move(entry));
         }
     }
     for (std::size_t i = 0; i < listeners.size(); ++i) {
-        const ListenerSpec& spec = listeners[i];
+        const ListenerSetting& setting = listeners[i];
         std::optional<std::string> problem;
         std::uint16_t port = 0;
-        if (spec.transport == ListenerTransport::Tcp) {
-            const auto listener = std::make_shared<TcpListener>(shared_, i, spec);
+        if (setting.transport == ListenerTransport::Tcp) {
+            const auto listener = std::make_shared<TcpListener>(shared_, i, setting);
             problem = listener->Open();
             port = listener->Port();
         } else {
-            const auto listener = std::make_shared<UdpListener>(shared_, i, spec);
+            const auto listener = std::make_shared<UdpListener>(shared_, i, setting);
             problem = listener->Open();
             port = listener->Port();
         }

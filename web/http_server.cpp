@@ -20,15 +20,17 @@ std::string AddressOf(const tcp::endpoint& peer) {
 
 class Listener : public std::enable_shared_from_this<Listener> {
   public:
-    Listener(std::shared_ptr<HttpServer::Shared> shared, ListenerSpec spec)
-        : shared_(std::move(shared)), spec_(std::move(spec)), acceptor_(shared_->io) {}
+    Listener(std::shared_ptr<HttpServer::Shared> shared, ListenerSetting setting)
+        : shared_(std::move(shared)), setting_(std::move(setting)), acceptor_(shared_->io) {}
 
     std::optional<std::string> Open() {
-        if (const auto error = Listen(acceptor_, spec_)) {
-            return "web " + spec_.host + ":" + std::to_string(spec_.port) + ": " + error.message();
+        if (const auto error = Listen(acceptor_, setting_)) {
+            return "web " + setting_.host + ":" + std::to_string(setting_.port) + ": " +
+                   error.message();
         }
-        const std::string host =
-            spec_.host.find(':') != std::string::npos ? "[" + spec_.host + "]" : spec_.host;
+        const std::string host = setting_.host.find(':') != std::string::npos
+                                     ? "[" + setting_.host + "]"
+                                     : setting_.host;
         shared_->addresses.push_back(std::string(shared_->tls ? "https" : "http") + "://" + host +
                                      ":" + std::to_string(acceptor_.local_endpoint().port()) + "/");
         shared_->closers.emplace_back([self = shared_from_this()] {
@@ -69,7 +71,7 @@ class Listener : public std::enable_shared_from_this<Listener> {
     }
 
     std::shared_ptr<HttpServer::Shared> shared_;
-    ListenerSpec spec_;
+    ListenerSetting setting_;
     tcp::acceptor acceptor_;
 };
 
@@ -135,8 +137,8 @@ std::optional<std::string> HttpServer::Start() {
         shared_->tls = std::get<std::shared_ptr<void>>(context);
     }
     shared_->running = true;
-    for (const ListenerSpec& spec : shared_->config.listeners) {
-        if (auto problem = std::make_shared<Listener>(shared_, spec)->Open()) {
+    for (const ListenerSetting& setting : shared_->config.listeners) {
+        if (auto problem = std::make_shared<Listener>(shared_, setting)->Open()) {
             Stop();
             return problem;
         }

@@ -7,7 +7,7 @@
 namespace vaxo {
 
 bool WebConfig::BeyondLoopback() const {
-    return std::any_of(listeners.begin(), listeners.end(), [](const ListenerSpec& listener) {
+    return std::any_of(listeners.begin(), listeners.end(), [](const ListenerSetting& listener) {
         const auto address = AddressBytes(listener.host);
         return !address || !IsLoopback(address->bytes);
     });
@@ -48,7 +48,7 @@ std::optional<std::string> CheckWebConfig(const WebConfig& config) {
     if (config.Tls() && !WebTlsBuiltIn()) {
         return "this build serves no HTTPS: use --web on 127.0.0.1 behind a reverse proxy";
     }
-    for (const ListenerSpec& listener : config.listeners) {
+    for (const ListenerSetting& listener : config.listeners) {
         const auto address = AddressBytes(listener.host);
         if (address && IsMulticast(address->bytes)) {
             return "--web " + listener.host + ": a multicast group serves no page";

@@ -10,11 +10,11 @@ namespace vaxo {
 
 // Where the web page is served, and how.
 struct WebConfig {
-    std::vector<ListenerSpec> listeners;  // --web HOST:PORT
-    std::string certificateFile;          // --web-cert: with the key, HTTPS
-    std::string keyFile;                  // --web-key
-    bool insecure = false;                // --web-insecure: plain HTTP beyond loopback
-    std::string passwordFile;             // --web-password-file; empty: beside the settings
+    std::vector<ListenerSetting> listeners;  // --web HOST:PORT
+    std::string certificateFile;             // --web-cert: with the key, HTTPS
+    std::string keyFile;                     // --web-key
+    bool insecure = false;                   // --web-insecure: plain HTTP beyond loopback
+    std::string passwordFile;                // --web-password-file; empty: beside the settings
 
     bool Empty() const { return listeners.empty(); }
     bool Tls() const { return !certificateFile.empty(); }
