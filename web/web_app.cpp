@@ -21,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kCookie = "vaxo_session";
-constexpr int kCheckingLimit = 8;  // sign-ins waiting for their hash at once
+constexpr std::size_t kCheckingLimit = 8;  // sign-ins waiting for their hash at once
 
 const std::map<std::string, std::string, std::less<>> kPages{
     {"/onair", "On air"}, {"/station", "Station"}, {"/settings", "Settings"}};
@@ -235,11 +235,10 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
         reply(response);
         return;
     }
-    if (checking_ >= kCheckingLimit) {
+    if (waitingReplies_.size() >= kCheckingLimit) {
         reply(SignInPage(503, "Busy: try again in a moment."));
         return;
     }
-    ++checking_;
     const std::string password = FormField(request.body, "password").value_or("");
     // The reply holds the connection: it waits on the loop, so that the
     // connection never ends on the checker's thread.
@@ -256,7 +255,6 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
         }
         boost::asio::post(io_, [this, alive, request, role, id] {
             if (!alive.expired()) {
-                --checking_;
                 const Reply waiting = std::move(waitingReplies_.at(id));
                 waitingReplies_.erase(id);
                 SignedIn(request, role, waiting);

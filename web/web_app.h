@@ -78,9 +78,8 @@ class WebApp {
     std::function<std::vector<ListenerStatus>()> listeners_;
     std::vector<std::string> errors_;
     bool capturing_ = false;
-    int checking_ = 0;  // sign-ins being checked
     std::uint64_t signIns_ = 0;
-    std::map<std::uint64_t, Reply> waitingReplies_;  // theirs, kept on the loop
+    std::map<std::uint64_t, Reply> waitingReplies_;  // of the sign-ins being checked
     Subscription listening_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     SerialWorker checker_;  // the password checks, away from the loop
