@@ -88,8 +88,7 @@ std::string SaveAsProposal(std::string ps) {
 ControlProgram::ControlProgram(ProgramServices services)
     : services_(std::move(services)),
       derived_(DeriveState(set_)),
-      sends_({services_.host, services_.portLayer, services_.linkPort, services_.timing,
-              services_.clock, events_, set_, services_.readBack}),
+      sends_({services_, events_, set_}),
       feedReading_(services_.host, [this](const FeedReads& reads) { Looked(reads); }),
       liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
       switchingTimer_(

@@ -10,6 +10,7 @@
 #include "app/core_host.h"
 #include "app/event_hub.h"
 #include "app/feed_reading.h"
+#include "app/program_services.h"
 #include "app/send_coordinator.h"
 #include "base/product.h"
 #include "platform/port_layer.h"
@@ -29,19 +30,6 @@ inline constexpr const char* kSharedLockName = "{33DB9083-0BB9-443D-9434-EB23DAF
 
 // What Auto Save does with a station file another hand changed on disk.
 enum class ChangedStationChoice { SaveBeside, Overwrite, LeaveAlone };
-
-// What the program runs on.
-struct ProgramServices {
-    CoreHost& host;
-    PortLayer& portLayer;
-    PortIo& linkPort;  // the port layer, or a trace around it
-    LinkTiming& timing;
-    std::function<ImageClock()> clock;
-    // Where settings and relative names live; found at start-up when empty.
-    std::string programDir;
-    // Reads a bank's memory back from an encoder that can (the simulated one).
-    std::function<std::optional<MemoryDump>(int bank)> readBack = {};
-};
 
 // The program, whatever drives it: start-up and exit, the station files,
 // changes of fields, the live-text feeds and the radiotext switching, the

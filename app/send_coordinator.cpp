@@ -24,7 +24,7 @@ struct SendCoordinator::Outcome {
 };
 
 SendCoordinator::SendCoordinator(Services services)
-    : s_(std::move(services)), calibrationTimer_(s_.host.MakeTimer("calibration", [this] {
+    : s_(std::move(services)), calibrationTimer_(s_.program.host.MakeTimer("calibration", [this] {
           calibrationDue_ = true;
           RecalibrateIfDue();
       })) {}
@@ -44,7 +44,7 @@ void SendCoordinator::OnLinkThread(
     std::weak_ptr<bool> alive = alive_;
     worker_.Post([this, alive, job = std::move(job)](const std::stop_token& stop) {
         std::function<void()> done = job(stop);
-        s_.host.Post([this, alive, done = std::move(done)] {
+        s_.program.host.Post([this, alive, done = std::move(done)] {
             if (alive.expired()) {
                 return;
             }
@@ -80,7 +80,7 @@ void SendCoordinator::Start(const std::string& reason) {
     auto job = std::make_shared<SendJob>();
     const auto before = FieldValues(set);
     EncodedFields fields;
-    BuildEncoderImage(set, s_.clock(), fields, job->image);
+    BuildEncoderImage(set, s_.program.clock(), fields, job->image);
     if (FieldKeys tidied = ChangedFields(before, set); !tidied.empty()) {
         s_.events.Emit(FieldsChanged{std::move(tidied)});
     }
@@ -97,17 +97,17 @@ void SendCoordinator::Start(const std::string& reason) {
         written.cpuSpeed = linkCpuSpeed_;
         outcome->cpuSpeed = linkCpuSpeed_;
         outcome->result = TransferImage(
-            s_.port, s_.timing, written,
+            s_.program.linkPort, s_.program.timing, written,
             [this, alive](int percent) {
-                s_.host.Post([this, alive, percent] {
+                s_.program.host.Post([this, alive, percent] {
                     if (!alive.expired()) {
                         s_.events.Emit(SendProgress{percent});
                     }
                 });
             },
             stop);
-        if (!outcome->result.problem && s_.readBack) {
-            outcome->readBack = s_.readBack(written.bank);
+        if (!outcome->result.problem && s_.program.readBack) {
+            outcome->readBack = s_.program.readBack(written.bank);
         }
         return [this, outcome] { Finish(*outcome); };
     });
@@ -116,7 +116,7 @@ void SendCoordinator::Start(const std::string& reason) {
 void SendCoordinator::Finish(const Outcome& outcome) {
     RdsParameterSet& set = s_.set;
     running_ = false;
-    set.LastSendTime = s_.timing.Now();
+    set.LastSendTime = s_.program.timing.Now();
     const TransferResult& result = outcome.result;
     TellPort(outcome.job->portBase, result.port);
     lastProblem_ = result.problem;
@@ -149,7 +149,7 @@ void SendCoordinator::FollowPortChoice() {
     portBase_ = s_.set.PORT == 1 ? kLpt2Base : kLpt1Base;
     const std::uint16_t base = portBase_;
     OnLinkThread([this, base](const std::stop_token&) {
-        const PortInUse port = s_.port.OpenPort(base);
+        const PortInUse port = s_.program.linkPort.OpenPort(base);
         return [this, base, port] { TellPort(base, port); };
     });
 }
@@ -172,8 +172,8 @@ void SendCoordinator::TellPort(std::uint32_t base, const PortInUse& port) {
 void SendCoordinator::PreparePort() {
     const std::uint16_t base = portBase_;
     OnLinkThread([this, base](const std::stop_token&) {
-        s_.portLayer.SetDirectAccess(true);
-        s_.port.PortWriteByte(base, 0);
+        s_.program.portLayer.SetDirectAccess(true);
+        s_.program.linkPort.PortWriteByte(base, 0);
         return std::function<void()>();
     });
 }
@@ -189,7 +189,8 @@ void SendCoordinator::Calibrate() {
     OnLinkThread([this, giveUp = calibrationStop_](const std::stop_token& stop) {
         std::stop_source own = giveUp;
         const std::stop_callback ending(stop, [&own] { own.request_stop(); });
-        const std::optional<std::uint32_t> measured = MeasureCpuSpeed(s_.timing, own.get_token());
+        const std::optional<std::uint32_t> measured =
+            MeasureCpuSpeed(s_.program.timing, own.get_token());
         if (measured) {
             linkCpuSpeed_ = *measured;
         }

@@ -9,6 +9,7 @@
 
 #include "app/core_host.h"
 #include "app/event_hub.h"
+#include "app/program_services.h"
 #include "base/serial_worker.h"
 #include "encoding/memory_dump.h"
 #include "link/image_transfer.h"
@@ -26,17 +27,12 @@ namespace vaxo {
 // waits to be sent, when the one in force is older than ten minutes.
 class SendCoordinator {
   public:
+    // The program's services (the port, the timing, the clock, the read-back);
+    // its events and set.
     struct Services {
-        CoreHost& host;
-        PortLayer& portLayer;
-        PortIo& port;  // the port layer, or a trace around it
-        LinkTiming& timing;
-        std::function<ImageClock()> clock;
+        const ProgramServices& program;
         EventHub& events;
         RdsParameterSet& set;
-        // Reads a bank's memory back from an encoder that can (the
-        // simulated one), on the link thread after a successful send.
-        std::function<std::optional<MemoryDump>(int bank)> readBack = {};
     };
 
     explicit SendCoordinator(Services services);

@@ -66,11 +66,16 @@ struct Rig {
     std::vector<std::string> log;
     std::vector<SendFinished> finished;
     Subscription listening;
-    SendCoordinator sends{{host, layer, encoder, timing,
-                           [] {
-                               return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
-                           },
-                           events, set, [this](int bank) { return ReadBack(encoder, bank); }}};
+    ProgramServices services{host,
+                             layer,
+                             encoder,
+                             timing,
+                             [] {
+                                 return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
+                             },
+                             "",
+                             [this](int bank) { return ReadBack(encoder, bank); }};
+    SendCoordinator sends{{services, events, set}};
 };
 
 TEST(Sends, ShowTenTwentyFiftyHundredAndKeepTheRecord) {
