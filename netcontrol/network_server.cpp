@@ -55,23 +55,32 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     Shared(asio::io_context& i, CoreHost& c, ControlProgram& p, NetworkConfig n, Log l)
         : io(i), core(c), program(p), config(std::move(n)), log(std::move(l)) {}
 
-    // Runs `work` with the program on its loop, then `done` with the result
-    // on the network's; nothing after Stop.
-    template <typename Work, typename Done>
-    void OnProgram(Work work, Done done) {
-        core.Post(
-            [self = shared_from_this(), work = std::move(work), done = std::move(done)]() mutable {
-                if (!self->running) {
+    // Runs `work` with the program on its loop, then `done` with the bytes
+    // it made on the network's; nothing after Stop. Only the work crosses to
+    // the program's loop: `done`, which holds a client and so a socket,
+    // stays here, so that no socket ever ends on the other thread or after
+    // its loop.
+    template <typename Work>
+    void OnProgram(Work work, std::function<void(const std::string&)> done) {
+        const std::uint64_t id = ++nextWaiting;
+        waiting.emplace(id, std::move(done));
+        core.Post([weak = weak_from_this(), work = std::move(work), id]() mutable {
+            const auto self = weak.lock();
+            if (!self || !self->running) {
+                return;
+            }
+            asio::post(self->io, [self, id, bytes = work(self->program)] {
+                const auto found = self->waiting.find(id);
+                if (found == self->waiting.end()) {
                     return;
                 }
-                auto result = work(self->program);
-                asio::post(self->io,
-                           [self, done = std::move(done), result = std::move(result)]() mutable {
-                               if (self->running) {
-                                   done(std::move(result));
-                               }
-                           });
+                const auto done = std::move(found->second);
+                self->waiting.erase(found);
+                if (self->running) {
+                    done(bytes);
+                }
             });
+        });
     }
 
     bool Allowed(const asio::ip::address& address, const std::string& what) {
@@ -123,6 +132,9 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     std::vector<ListenerStatus> status;
     std::map<std::uint64_t, std::function<void()>> closers;  // of listeners and clients
     std::uint64_t nextCloser = 0;
+    // What to do with each result of the program, on the network's thread.
+    std::map<std::uint64_t, std::function<void(const std::string&)>> waiting;
+    std::uint64_t nextWaiting = 0;
 };
 
 namespace {
@@ -203,11 +215,10 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
         ++pending_;
         shared_->OnProgram(
             [line = std::move(line), origin = origin_](ControlProgram& program) {
-                return HandleTextCommand(program, line, origin);
+                const auto reply = HandleTextCommand(program, line, origin);
+                return reply ? *reply + "\r\n" : std::string();
             },
-            [self = shared_from_this()](std::optional<std::string> reply) {
-                self->Done(reply ? *reply + "\r\n" : std::string());
-            });
+            [self = shared_from_this()](const std::string& bytes) { self->Done(bytes); });
     }
 
     // A reply that needs no program keeps its place among the others.
@@ -556,6 +567,7 @@ void NetworkServer::Stop() {
     for (const auto& [id, close] : closers) {
         close();
     }
+    shared_->waiting.clear();
 }
 
 std::vector<ListenerStatus> NetworkServer::Status() const {

@@ -101,6 +101,13 @@ class NetworkServerTest : public ::testing::Test {
         }
         return false;
     }
+    int Clients() const {
+        int clients = 0;
+        for (const ListenerStatus& status : network_->Status()) {
+            clients += status.clients;
+        }
+        return clients;
+    }
     std::vector<std::string> Log() {
         const std::lock_guard lock(logMutex_);
         return log_;
@@ -131,6 +138,22 @@ TEST_F(NetworkServerTest, TextCommandsOverTcpAndUdp) {
         << "one datagram, its replies in one";
 }
 
+TEST_F(NetworkServerTest, ACommandStillWaitingForTheProgramWhenTheNetworkEndsIsDropped) {
+    Start();
+    {
+        auto socket = Connect(0);
+        asio::write(socket, asio::buffer(std::string("PS=LATE\r\n")));
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (program_.Host().Pending() == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_GT(program_.Host().Pending(), 0U);
+    }
+    network_.reset();  // its loop and sockets are gone before the program's loop turns
+    program_.Host().RunPending();
+    EXPECT_NE(program_->Set().PS, "LATE");
+}
+
 TEST_F(NetworkServerTest, UecpOverTcpInPiecesAndOverUdp) {
     Start();
     auto socket = Connect(2);
@@ -155,6 +178,11 @@ TEST_F(NetworkServerTest, LimitsOfClientsSilenceAndUnreadReplies) {
     Start({.line = 1024, .clients = 2, .idle = 300ms, .unread = 4096});
     auto first = Connect(0);
     auto second = Connect(2);
+    // The two listeners accept on their own: the third comes once both are in.
+    const auto bothIn = std::chrono::steady_clock::now() + 5s;
+    while (Clients() < 2 && std::chrono::steady_clock::now() < bothIn) {
+        std::this_thread::sleep_for(1ms);
+    }
     auto third = Connect(0);
     EXPECT_EQ(Receive(third, 31), "! too many clients: 2 at most\r\n");
     EXPECT_TRUE(Closed(third));

@@ -49,6 +49,11 @@ class ManualHost : public CoreHost {
         }
     }
 
+    std::size_t Pending() {
+        const std::lock_guard lock(mutex_);
+        return tasks_.size();
+    }
+
     void RunPending() {
         for (;;) {
             std::function<void()> task;
