@@ -24,7 +24,7 @@ struct SendCoordinator::Outcome {
 };
 
 SendCoordinator::SendCoordinator(Services services)
-    : s_(std::move(services)), calibrationTimer_(s_.program.host.MakeTimer("calibration", [this] {
+    : s_(services), calibrationTimer_(s_.program.host.MakeTimer("calibration", [this] {
           calibrationDue_ = true;
           RecalibrateIfDue();
       })) {}
