@@ -29,6 +29,13 @@ std::tm LocalCalendar(std::time_t moment) {
     return local;
 }
 
+std::string LocalStamp(std::chrono::system_clock::time_point when) {
+    const std::tm local = LocalCalendar(std::chrono::system_clock::to_time_t(when));
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
 LocalTime LocalNow() {
     const auto now = system_clock::now();
     const std::time_t epochSeconds = system_clock::to_time_t(now);

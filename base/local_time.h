@@ -16,6 +16,10 @@ LocalTime LocalNow();
 // The calendar fields of a moment in the local time zone.
 std::tm LocalCalendar(std::time_t moment);
 
+// "YYYY-MM-DD HH:MM:SS" in the local time zone, as the logs and pages show
+// a moment.
+std::string LocalStamp(std::chrono::system_clock::time_point when);
+
 // "YYYY-MM-DD HH:MM:SS", or nothing when the text is not a valid time.
 std::optional<LocalTime> ParseLocalTime(const std::string& text);
 

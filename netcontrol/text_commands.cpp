@@ -1,7 +1,5 @@
 #include "netcontrol/text_commands.h"
 
-#include <ctime>
-
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "netcontrol/logged_command.h"
@@ -132,11 +130,7 @@ std::string StatusLine(const ControlProgram& program) {
     if (!last) {
         return line + "; no send yet";
     }
-    const std::time_t when = std::chrono::system_clock::to_time_t(last->at);
-    const std::tm local = LocalCalendar(when);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    line += "; last send " + std::string(stamp) + " bank " + std::to_string(last->bank) + " " +
+    line += "; last send " + LocalStamp(last->at) + " bank " + std::to_string(last->bank) + " " +
             (last->problem ? "failed: " + DescribeLinkProblem(last->problem) : std::string("ok"));
     return line;
 }

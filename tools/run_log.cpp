@@ -18,10 +18,7 @@ std::string ValueOf(const std::string& line) {
 }  // namespace
 
 std::string TimeStamp() {
-    const std::tm local = LocalCalendar(std::time(nullptr));
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
+    return LocalStamp(std::chrono::system_clock::now());
 }
 
 void RunLog::Report(const ProgramEvent& event) {

@@ -1,7 +1,5 @@
 #include "web/web_state.h"
 
-#include <ctime>
-
 #include "app/receiver_json.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
@@ -12,10 +10,6 @@ namespace vaxo {
 namespace {
 
 using nlohmann::json;
-
-std::string Utf8(std::string_view windows1250) {
-    return Windows1250ToUtf8(windows1250);
-}
 
 json ViewOf(const std::optional<MemoryDump>& memory) {
     return memory ? ReceiverJson(DecodeEncoderMemory(memory->area1, memory->area2)) : json(nullptr);
@@ -33,7 +27,7 @@ json LastSendOf(const std::optional<SendCoordinator::LastSend>& last) {
 json Bank(const ControlProgram& program, int bank) {
     json record = json::array();
     for (const std::string& line : program.Set().LastSent[bank == 2 ? 1 : 0]) {
-        record.push_back(Utf8(line));
+        record.push_back(Windows1250ToUtf8(line));
     }
     return {{"bank", bank},
             {"on_air", ViewOf(program.Sends().OnAir(bank))},
@@ -60,10 +54,10 @@ json Feeds(const ControlProgram& program, const WebStateExtras& extras) {
         const auto changed = extras.feedChanged.find(report.source);
         feeds.push_back(
             {{"source", report.source == FeedSource::Radiotext ? "radiotext" : "dynamic PS"},
-             {"file", Utf8(report.file)},
-             {"text", Utf8(report.text)},
+             {"file", Windows1250ToUtf8(report.file)},
+             {"text", Windows1250ToUtf8(report.text)},
              {"state", FeedState(report.outcome)},
-             {"why", Utf8(FeedPassedOverReason(report))},
+             {"why", Windows1250ToUtf8(FeedPassedOverReason(report))},
              {"changed", changed == extras.feedChanged.end() ? "" : LocalStamp(changed->second)}});
     }
     return feeds;
@@ -84,18 +78,11 @@ json Listeners(const WebStateExtras& extras) {
 
 }  // namespace
 
-std::string LocalStamp(std::chrono::system_clock::time_point when) {
-    const std::tm local = LocalCalendar(std::chrono::system_clock::to_time_t(when));
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 json WebState(const ControlProgram& program, const WebStateExtras& extras) {
     const RdsParameterSet& set = program.Set();
     json fields = json::object();
     for (const StationField& field : StationFields()) {
-        fields[std::string(field.key)] = Utf8(field.value(set));
+        fields[std::string(field.key)] = Windows1250ToUtf8(field.value(set));
     }
     const PortInUse& port = program.Sends().Port();
     json ptyNames = json::array();
@@ -118,7 +105,7 @@ json WebState(const ControlProgram& program, const WebStateExtras& extras) {
             {"sending", !program.Sends().Idle()},
             {"feeds", Feeds(program, extras)},
             {"listeners", Listeners(extras)},
-            {"station_file", Utf8(set.StationFileName)},
+            {"station_file", Windows1250ToUtf8(set.StationFileName)},
             {"pty_names", ptyNames}};
 }
 

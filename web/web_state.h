@@ -24,7 +24,4 @@ struct WebStateExtras {
 // "sending", "feeds", "listeners", "station_file", "pty_names".
 nlohmann::json WebState(const ControlProgram& program, const WebStateExtras& extras);
 
-// "2026-12-08 14:32:10", the local time.
-std::string LocalStamp(std::chrono::system_clock::time_point when);
-
 }  // namespace vaxo
