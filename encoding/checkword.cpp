@@ -7,14 +7,17 @@ constexpr unsigned kGenerator = 0x5B9;  // x^10 + x^8 + x^7 + x^5 + x^4 + x^3 + 
 
 }  // namespace
 
-unsigned Checkword(unsigned information, BlockOffset offset) {
-    unsigned remainder = (information & 0xFFFFu) << 10;
+unsigned BlockSyndrome(std::uint32_t block) {
     for (int bit = 25; bit >= 10; --bit) {
-        if (remainder & (1u << bit)) {
-            remainder ^= kGenerator << (bit - 10);
+        if (block & (1u << bit)) {
+            block ^= kGenerator << (bit - 10);
         }
     }
-    return remainder ^ static_cast<unsigned>(offset);
+    return block & 0x3FF;
+}
+
+unsigned Checkword(unsigned information, BlockOffset offset) {
+    return BlockSyndrome((information & 0xFFFFu) << 10) ^ static_cast<unsigned>(offset);
 }
 
 void AddCheckword(std::span<BitElement> group, std::size_t block, BlockOffset offset) {

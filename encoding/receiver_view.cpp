@@ -6,7 +6,6 @@
 namespace vaxo {
 namespace {
 
-constexpr unsigned kGenerator = 0x5B9;  // x^10 + x^8 + x^7 + x^5 + x^4 + x^3 + 1
 constexpr std::size_t kGroupBytes = 13;
 constexpr std::size_t kRepeatByte = 52;
 constexpr std::size_t kFlagByte = 53;
@@ -205,15 +204,6 @@ bool ReceivedText::Complete() const {
         }
     }
     return true;
-}
-
-unsigned BlockSyndrome(std::uint32_t block) {
-    for (int bit = 25; bit >= 10; --bit) {
-        if (block & (1u << bit)) {
-            block ^= kGenerator << (bit - 10);
-        }
-    }
-    return block & 0x3FF;
 }
 
 ReceiverView DecodeEncoderMemory(std::span<const std::uint8_t> area1,

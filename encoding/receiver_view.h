@@ -76,10 +76,6 @@ struct ReceiverView {
 ReceiverView DecodeEncoderMemory(std::span<const std::uint8_t> area1,
                                  std::span<const std::uint8_t> area2);
 
-// The remainder of a 26-bit block divided by the RDS generator polynomial:
-// an intact block leaves its offset word.
-unsigned BlockSyndrome(std::uint32_t block);
-
 // An AF code 1..204 as the frequency in tenths of MHz (876 .. 1079).
 inline int AfTenthsOfMhz(int code) {
     return 875 + code;

@@ -8,9 +8,8 @@
 namespace vaxo {
 namespace {
 
-constexpr int kFrameBits = 9;  // eight data bits and the acknowledge clock
-constexpr int kPageBytes = 16;
-constexpr int kPageFrames = 2 + kPageBytes;  // device address, word address, data
+constexpr int kFrameBits = 9;                    // eight data bits and the acknowledge clock
+constexpr int kPageFrames = 2 + kPageDataBytes;  // device address, word address, data
 constexpr std::size_t kCorruptedByte = 5;
 
 const std::map<std::string, EncoderScenario>& ScenarioNames() {

@@ -6,8 +6,7 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr std::uint8_t kReleased = LineState{1, 1}.Value();
-constexpr std::size_t kPageBytes = kPageDataBytes;
-constexpr std::size_t kPageElements = 8 * kPageBytes;
+constexpr std::size_t kPageElements = 8 * kPageDataBytes;
 constexpr long kWaitSeconds = 4;  // a phase ends when more whole seconds passed
 
 // Writes line states, each followed by the hold.
@@ -146,10 +145,10 @@ bool WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
             return false;
         }
         lines.StartSequence(bankBit, static_cast<int>(area));
-        lines.Byte(static_cast<unsigned>(static_cast<std::size_t>(page) * kPageBytes));
+        lines.Byte(static_cast<unsigned>(static_cast<std::size_t>(page) * kPageDataBytes));
         lines.AcknowledgeClock();
         const auto pageStart = static_cast<std::size_t>(page) * kPageElements;
-        for (std::size_t i = 0; i < kPageBytes; ++i) {
+        for (std::size_t i = 0; i < kPageDataBytes; ++i) {
             for (std::size_t j = 0; j < 8; ++j) {
                 lines.Bit(elements[pageStart + 8 * i + j] == 1);
             }

@@ -21,7 +21,6 @@
 namespace vaxo {
 namespace {
 
-constexpr std::uint32_t kRegisters = 3;
 constexpr const char* kParportList = "/proc/sys/dev/parport";
 
 std::string Hex(std::uint32_t value) {
@@ -126,7 +125,7 @@ class LinuxChannel : public PortChannel {
     // Only at the base the kernel reports: a guessed address could be
     // another device's.
     bool GoDirect() override {
-        direct_ = port_.base && system_.Ioperm(*port_.base, kRegisters);
+        direct_ = port_.base && system_.Ioperm(*port_.base, kPortRegisters);
         return direct_;
     }
     std::string Description() const override {

@@ -37,6 +37,8 @@ class PortIo {
     }
 };
 
+// A parallel port's registers: data, status, control.
+inline constexpr std::uint32_t kPortRegisters = 3;
 inline constexpr std::uint16_t kLpt1Base = 0x378;
 inline constexpr std::uint16_t kLpt2Base = 0x278;
 

@@ -3,8 +3,6 @@
 namespace vaxo {
 namespace {
 
-constexpr std::uint32_t kRegisters = 3;  // data, status, control
-
 class ForwardingChannel : public PortChannel {
   public:
     ForwardingChannel(PortIo& target, std::uint32_t base, std::string description)
@@ -102,7 +100,7 @@ PortLayer::Slot* PortLayer::SlotFor(std::uint32_t port, std::uint32_t& offset) {
         return nullptr;
     }
     for (Slot& slot : slots_) {
-        if (port >= slot.base && port < slot.base + kRegisters) {
+        if (port >= slot.base && port < slot.base + kPortRegisters) {
             if (!slot.tried) {
                 Open(slot);
             }

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "tests/support/command_outcome.h"
 #include "tests/support/temp_dir.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -16,18 +17,12 @@ using test::WriteBytes;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-struct Outcome {
-    int code = 0;
-    std::string out, err;
-};
+using Outcome = test::CommandOutcome;
 
 Outcome Preview(const std::vector<std::string>& args) {
     std::ostringstream out, err;
-    Outcome run;
-    run.code = PreviewCommand(args, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    const int code = PreviewCommand(args, out, err);
+    return {code, out.str(), err.str()};
 }
 
 std::string Image(const std::string& station) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "stations/station_file.h"
+#include "tests/support/command_outcome.h"
 #include "tests/support/temp_dir.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -20,11 +21,7 @@ namespace {
 using test::TempDir;
 using test::WriteBytes;
 
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CommandOutcome;
 
 Outcome Show(const std::vector<std::string>& args) {
     std::ostringstream out, err;
