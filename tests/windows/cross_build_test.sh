@@ -12,7 +12,7 @@ fail() { echo "windows test: $*" >&2; exit 1; }
 
 configure() {
     cmake -S . -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/$2" -DCMAKE_BUILD_TYPE=Release \
-        -DVAXO_UI=OFF -DVAXO_BENCH=OFF -DVAXO_WERROR=ON "${@:3}" >/dev/null
+        -DVAXO_UI=OFF -DVAXO_BENCH=OFF -DCMAKE_UNITY_BUILD=ON -DVAXO_WERROR=ON "${@:3}" >/dev/null
 }
 
 configure build-win64 mingw-w64-x86_64.cmake -DVAXO_TESTS=ON
