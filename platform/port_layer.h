@@ -44,6 +44,7 @@ class PortLayer : public PortIo {
     explicit PortLayer(std::unique_ptr<PortBackends> backends);
     PortLayer(const PortLayer&) = delete;
     PortLayer& operator=(const PortLayer&) = delete;
+    ~PortLayer() override = default;
 
     void PortLayerStartup();
     // Releases every port taken.

@@ -17,6 +17,7 @@ class ZlPortIo {
     explicit ZlPortIo(PortDriverSystem& system);
     ZlPortIo(const ZlPortIo&) = delete;
     ZlPortIo& operator=(const ZlPortIo&) = delete;
+    ~ZlPortIo() = default;
 
     void PortLayerStartup();
     // Stops and removes the driver's service if the driver was reachable.

@@ -49,6 +49,8 @@ class TForm1 : public QWidget {
   public:
     TForm1(WindowServices services, const std::vector<std::string>& arguments,
            QWidget* parent = nullptr);
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
     ~TForm1() override;
 
     ControlProgram& Program() { return program_; }
