@@ -19,6 +19,28 @@ ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
 FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
 JOBS="$(nproc)"
 
+# Work that runs behind a stage at the lowest priority, so that it takes only
+# the time the stage leaves idle (tests waiting on timers, Wine on one core);
+# each in a session of its own, so that all of it ends with this script.
+behind=()
+trap 'for group in "${behind[@]}"; do kill -- "-$group" 2>/dev/null || true; done' EXIT
+run_behind() {  # LOG COMMAND...
+    local log="$1"
+    shift
+    setsid -w nice -n 19 "$@" >"$log" 2>&1 &
+    behind+=("$!")
+    last_behind=$!
+}
+build_behind() {  # FOLDER TARGET CONFIGURE-OPTIONS...
+    local folder="$1" target="$2"
+    shift 2
+    run_behind "build/$folder.log" bash -c 'cmake -S . -B "$0" -G Ninja "${@:3}" >/dev/null &&
+        cmake --build "$0" -j "$1" --target "$2"' "$folder" "$JOBS" "$target" "$@"
+}
+wait_behind() {  # PID LOG
+    wait "$1" || { tail -n 80 "$2"; exit 1; }
+}
+
 echo "== build (warnings are errors) and test"
 # Line tables only: the tests' backtraces need no more, and Beast's templates
 # double their compile time with full debug information.
@@ -26,14 +48,11 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DVAXO_WERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 
-# clang-tidy reads the first build's commands. It runs beside the tests, the
-# package and the Windows steps at the lowest priority, so that it takes only
-# what they leave idle (tests waiting on timers, Wine on one core).
-nice -n 19 run-clang-tidy -p build -quiet -j "$JOBS" \
-    $(find base record platform formats encoding link stations app eventloop netcontrol web ui tools -name '*.cpp') \
-    >build/clang-tidy.log 2>&1 &
-tidy=$!
-trap 'pkill -P "$tidy" 2>/dev/null; kill "$tidy" 2>/dev/null || true' EXIT
+# clang-tidy reads the first build's commands; it runs behind the tests, the
+# package and the Windows steps.
+run_behind build/clang-tidy.log run-clang-tidy -p build -quiet -j "$JOBS" \
+    $(find base record platform formats encoding link stations app eventloop netcontrol web ui tools -name '*.cpp')
+tidy=$last_behind
 
 ctest --test-dir build --output-on-failure -j "$JOBS"
 
@@ -56,13 +75,19 @@ echo "== build and test under ASan + UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVAXO_SANITIZE=ON \
     -DCMAKE_UNITY_BUILD=ON -DVAXO_BENCH=OFF -DVAXO_WERROR=ON >/dev/null
 cmake --build build-asan -j "$JOBS"
+build_behind build-tsan all -DCMAKE_BUILD_TYPE=Debug -DVAXO_TSAN=ON -DVAXO_UI=OFF \
+    -DCMAKE_UNITY_BUILD=ON -DVAXO_BENCH=OFF -DVAXO_WERROR=ON
+tsan_build=$last_behind
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS"
 
 echo "== build and test under ThreadSanitizer (the core, its loop and vaxoctl)"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVAXO_TSAN=ON -DVAXO_UI=OFF \
-    -DCMAKE_UNITY_BUILD=ON -DVAXO_BENCH=OFF -DVAXO_WERROR=ON >/dev/null
-cmake --build build-tsan -j "$JOBS"
+wait_behind "$tsan_build" build/build-tsan.log
+# The fuzzers never speak HTTPS, so the fuzz build leaves it out.
+CXX=clang++ build_behind build-fuzz fuzzers -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVAXO_FUZZ=ON -DVAXO_TESTS=OFF -DVAXO_BENCH=OFF -DVAXO_UI=OFF -DVAXO_WEB_TLS=OFF \
+    -DCMAKE_UNITY_BUILD=ON -DVAXO_WERROR=ON
+fuzz_build=$last_behind
 # Not the link's bit-level suites: they run on one thread and take a third of
 # the time under ThreadSanitizer.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
@@ -70,11 +95,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     -E '^(SendCommand|Transfer|WaitForEncoder)\.'
 
 echo "== fuzz targets, ${FUZZ_SECONDS} s each, ${JOBS} at a time"
-# The fuzzers never speak HTTPS, so the fuzz build leaves it out.
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVAXO_FUZZ=ON -DVAXO_TESTS=OFF -DVAXO_BENCH=OFF -DVAXO_UI=OFF -DVAXO_WEB_TLS=OFF \
-    -DCMAKE_UNITY_BUILD=ON -DVAXO_WERROR=ON >/dev/null
-cmake --build build-fuzz -j "$JOBS" --target fuzzers
+wait_behind "$fuzz_build" build/build-fuzz.log
 fuzz() {
     local target="$1" name corpus
     name="$(basename "$target")"
