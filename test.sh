@@ -20,14 +20,22 @@ FUZZ_SECONDS="${FUZZ_SECONDS:-12}"
 JOBS="$(nproc)"
 
 # Work that runs behind a stage at the lowest priority, so that it takes only
-# the time the stage leaves idle (tests waiting on timers, Wine on one core);
-# each in a session of its own, so that all of it ends with this script.
+# the time the stage leaves idle (tests waiting on timers, Wine on one core).
+# It stays in this script's session: the kernel shares the processor between
+# sessions first (autogroup), where a niced one would still take its half.
 behind=()
-trap 'for group in "${behind[@]}"; do kill -- "-$group" 2>/dev/null || true; done' EXIT
+end_tree() {  # PID: the process and all it started
+    local child
+    for child in $(pgrep -P "$1" || true); do
+        end_tree "$child"
+    done
+    kill "$1" 2>/dev/null || true
+}
+trap 'for pid in "${behind[@]}"; do end_tree "$pid"; done' EXIT
 run_behind() {  # LOG COMMAND...
     local log="$1"
     shift
-    setsid -w nice -n 19 "$@" >"$log" 2>&1 &
+    nice -n 19 "$@" >"$log" 2>&1 &
     behind+=("$!")
     last_behind=$!
 }
