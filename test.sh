@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
 ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
-    libgtest-dev libgmock-dev libbenchmark-dev libboost-dev strace \
+    clang-format libgtest-dev libgmock-dev libbenchmark-dev libboost-dev strace \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
     dpkg-dev file lintian appstream libxml2-utils man-db systemd \
@@ -48,6 +48,10 @@ build_behind() {  # FOLDER TARGET CONFIGURE-OPTIONS...
 wait_behind() {  # PID LOG
     wait "$1" || { tail -n 80 "$2"; exit 1; }
 }
+
+echo "== clang-format"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+echo "clang-format: clean"
 
 echo "== build (warnings are errors) and test"
 # Line tables only: the tests' backtraces need no more, and Beast's templates

@@ -11,6 +11,7 @@
 #include "base/local_time.h"
 #include "platform/process_priority.h"
 #include "platform/program_dir.h"
+#include "stations/field_changes.h"
 #include "stations/station_file.h"
 
 namespace vaxo {
@@ -74,21 +75,26 @@ std::string FeedName(FeedSource source) {
 
 }  // namespace
 
-std::string SaveAsProposal(std::string ps) {
-    for (char& c : ps) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        } else if (c == '/' || c == '\\' || c == '\0') {
-            c = '-';
-        }
+std::string OriginName(const Origin& origin) {
+    if (!origin.who.empty()) {
+        return origin.who;
     }
-    return ps;
+    switch (origin.kind) {
+        case Origin::Kind::Window:
+            return "the window";
+        case Origin::Kind::Feed:
+            return "live text";
+        case Origin::Kind::CommandLine:
+            return "the command line";
+        default:
+            return "the program";
+    }
 }
 
 ControlProgram::ControlProgram(ProgramServices services)
     : services_(std::move(services)),
       derived_(DeriveState(set_)),
-      sends_({services_, events_, set_}),
+      sends_({services_, events_, set_, revision_}),
       feedReading_(services_.host, [this](const FeedReads& reads) { Looked(reads); }),
       liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
       switchingTimer_(
@@ -96,23 +102,24 @@ ControlProgram::ControlProgram(ProgramServices services)
       soonTimer_(services_.host.MakeTimer("send soon", [this] {
           soonTimer_->Stop();
           soonPending_ = false;
-          sends_.Request(soonReason_);
+          sends_.Request(soonReason_, std::exchange(soonTickets_, {}));
       })) {}
 
 ControlProgram::~ControlProgram() {
     sends_.Stop();
 }
 
-bool ControlProgram::RunSteps(const std::vector<std::function<void()>>& steps) {
+std::optional<std::string> ControlProgram::RunSteps(
+    const std::vector<std::function<void()>>& steps) {
     try {
         for (const auto& step : steps) {
             step();
         }
     } catch (const std::exception& error) {
         events_.Emit(ErrorReported{error.what()});
-        return false;
+        return error.what();
     }
-    return true;
+    return std::nullopt;
 }
 
 // The one place that sets the working folder, which relative station names
@@ -125,16 +132,30 @@ void ControlProgram::EnterProgramDir() {
     }
 }
 
-void ControlProgram::ReturnToProgramDir() {
-    RunSteps({[&] { EnterProgramDir(); }});
-}
-
-void ControlProgram::Changed(FieldKeys keys, const std::string& origin) {
+void ControlProgram::Changed(FieldKeys keys, const Origin& origin) {
     if (keys.empty()) {
         return;
     }
-    events_.Emit(FieldsChanged{std::move(keys), origin});
+    ++revision_;
+    for (const std::string& key : keys) {
+        if (const StationField* field = FindField(key)) {
+            stamps_[static_cast<std::size_t>(field->id)] = {revision_, OriginName(origin)};
+        }
+    }
+    events_.Emit(FieldsChanged{std::move(keys), origin.who});
     FollowDerivedState();
+}
+
+void ControlProgram::FollowOptions(const FieldKeys& keys) {
+    const auto has = [&](const char* key) {
+        return std::find(keys.begin(), keys.end(), key) != keys.end();
+    };
+    if (has("PORT")) {
+        sends_.FollowPortChoice();
+    }
+    if (has("HIPRI")) {
+        ApplyPriority();
+    }
 }
 
 // The switching timer counts a full interval from when it is switched on or
@@ -157,10 +178,10 @@ void ControlProgram::FollowDerivedState() {
     events_.Emit(DerivedStateChanged{derived_});
 }
 
-void ControlProgram::LoadStationFromName() {
+FieldKeys ControlProgram::LoadStationFromName(const Origin& origin) {
     StationLoad load;
     try {
-        load = LoadStationFile(set_);
+        load = LoadStationFile(set_, DecimalSeparator());
     } catch (const FileError&) {
         unreadableStation_ = set_.StationFileName;
         throw;
@@ -169,7 +190,8 @@ void ControlProgram::LoadStationFromName() {
         unreadableStation_.clear();
     }
     stationFingerprint_ = load.fingerprint;
-    Changed(std::move(load.changes.changed));
+    Changed(load.changed, origin);
+    return load.changed;
 }
 
 bool ControlProgram::StationChangedOnDisk() const {
@@ -181,20 +203,15 @@ bool ControlProgram::StationChangedOnDisk() const {
     }
 }
 
-void ControlProgram::TakeStartupArguments(const std::vector<std::string>& arguments) {
-    if (arguments.size() == 1) {
-        set_.StationFileName = arguments.front();
-    }
-}
-
 // Options read from the settings file act at once, as if chosen.
 void ControlProgram::TakeSettings() {
     const auto before = FieldValues(set_);
     LoadSettingsFile(set_);
     set_.RememberedFile = set_.StationFileName;
     FieldKeys changed = ChangedFields(before, set_);
+    // Told whatever they hold, so that each front end applies them once.
     changed.insert(changed.end(), {"PORT", "AUTOSAVE", "HIPRI", "ALONTOP"});
-    Changed(std::move(changed));
+    Changed(std::move(changed), {});
     ApplyPriority();
     sends_.FollowPortChoice();
 }
@@ -234,7 +251,7 @@ void ControlProgram::RunStartupSteps(const std::vector<std::string>& arguments,
                                      const std::function<void()>& loadResources) {
     bool all = true;
     const auto step = [&](const std::function<void()>& run) {
-        const bool done = RunSteps({run});
+        const bool done = !RunSteps({run});
         all = all && done;
         return done;
     };
@@ -252,10 +269,12 @@ void ControlProgram::RunStartupSteps(const std::vector<std::string>& arguments,
                                    "): what this run sends will not be remembered"});
     }
     step([&] { sends_.FollowPortChoice(); });
-    TakeStartupArguments(arguments);
+    if (arguments.size() == 1) {
+        set_.StationFileName = arguments.front();
+    }
     // A station that cannot be read does not become the remembered one: the
     // next start opens the one the settings file remembers.
-    const bool stationRead = step([&] { LoadStationFromName(); });
+    const bool stationRead = step([&] { LoadStationFromName({Origin::Kind::CommandLine}); });
     if (loadResources) {
         step(loadResources);
     }
@@ -268,16 +287,16 @@ void ControlProgram::RunStartupSteps(const std::vector<std::string>& arguments,
     startedCompletely_ = all;
 }
 
-bool ControlProgram::SaveOnExit() {
+bool ControlProgram::SaveOnExit(ChangedStationChoice changed) {
     if (!IsFirstInstance() || exited_) {
         return true;
     }
     exited_ = true;
     bool saved = false;
-    RunSteps({
+    static_cast<void>(RunSteps({
         [&] {
             if (set_.AUTOSAVE) {
-                AutoSave();
+                AutoSave(changed);
             }
         },
         [&] {
@@ -290,23 +309,23 @@ bool ControlProgram::SaveOnExit() {
             }
             saved = true;
         },
-    });
+    }));
     return saved;
 }
 
 // A station file another hand replaced since it was loaded or saved is never
 // written over unasked: the set goes into a file beside it.
-void ControlProgram::AutoSave() {
+void ControlProgram::AutoSave(ChangedStationChoice changed) {
     const std::string& name = set_.StationFileName;
     if (name == unreadableStation_) {
         events_.Emit(ErrorReported{"Auto Save left " + name + " alone: it could not be read"});
         return;
     }
-    if (!StationChangedOnDisk() || changedStationChoice_ == ChangedStationChoice::Overwrite) {
+    if (!StationChangedOnDisk() || changed == ChangedStationChoice::Overwrite) {
         stationFingerprint_ = SaveStationFile(set_);
         return;
     }
-    if (changedStationChoice_ == ChangedStationChoice::LeaveAlone) {
+    if (changed == ChangedStationChoice::LeaveAlone) {
         return;
     }
     const std::string beside = BesideName(name, LocalNow());
@@ -340,49 +359,6 @@ void ControlProgram::RequestExit() {
     events_.Emit(ExitRequested{});
 }
 
-void ControlProgram::LoadStation(const std::string& path) {
-    set_.StationFileName = path;
-    RunSteps({[&] { LoadStationFromName(); }});
-    StationDialogCancelled();
-}
-
-void ControlProgram::StationDialogCancelled() {
-    RunSteps({
-        [&] { ShowTitle(); },
-        [&] { EnterProgramDir(); },
-    });
-}
-
-void ControlProgram::SaveStation() {
-    RunSteps({
-        [&] {
-            set_.RememberedFile = set_.StationFileName;
-            stationFingerprint_ = SaveStationFile(set_);
-            unreadableStation_.clear();  // the operator chose to replace it
-        },
-    });
-}
-
-void ControlProgram::SaveStationAs(const std::string& path) {
-    RunSteps({
-        [&] {
-            // A save that fails leaves the station where it was.
-            const std::string previousName = set_.StationFileName;
-            const std::string previousRemembered = set_.RememberedFile;
-            set_.StationFileName = path;
-            set_.RememberedFile = path;
-            try {
-                stationFingerprint_ = SaveStationFile(set_);
-            } catch (const FileError&) {
-                set_.StationFileName = previousName;
-                set_.RememberedFile = previousRemembered;
-                throw;
-            }
-        },
-    });
-    StationDialogCancelled();
-}
-
 MemoryDump ControlProgram::PreviewMemory() const {
     RdsParameterSet copy = set_;
     copy.UpdateTextAb();
@@ -390,10 +366,6 @@ MemoryDump ControlProgram::PreviewMemory() const {
     EncoderImage image;
     BuildEncoderImage(copy, services_.clock(), fields, image);
     return WrittenMemory(image);
-}
-
-std::string ControlProgram::SaveAsProposal() const {
-    return vaxo::SaveAsProposal(set_.PS);
 }
 
 void ControlProgram::ShowTitle() {
@@ -408,114 +380,211 @@ void ControlProgram::ShowTitle() {
     events_.Emit(TitleChanged{title_});
 }
 
-FieldChanges ControlProgram::ApplyFields(std::string_view lines, const FieldPolicy& policy,
-                                         const std::string& origin) {
-    FieldChanges changes = ApplyFieldLines(set_, lines, policy);
-    Changed(changes.changed, origin);
-    return changes;
-}
-
-void ControlProgram::ApplyField(std::string_view key, std::string_view value) {
-    std::string line(key);
-    line += '=';
-    line += value;
-    static_cast<void>(ApplyFields(line, FieldPolicy{}));
-}
-
-// All the lines or none: a command that is refused in part changes nothing.
-FieldChanges ControlProgram::ApplyRemoteFields(std::string_view lines, const std::string& origin,
-                                               const std::string& command) {
-    const FieldPolicy policy{true, false, DecimalSeparator()};
-    RdsParameterSet trial = set_;
-    FieldChanges changes = ApplyFieldLines(trial, lines, policy);
-    const auto refusal = std::find_if(
-        changes.outcomes.begin(), changes.outcomes.end(),
-        [](const FieldOutcome& outcome) { return outcome.verdict != FieldVerdict::Accepted; });
-    if (refusal != changes.outcomes.end()) {
-        changes.changed.clear();
-        changes.sendAsked = false;
-        TellRefused(origin, command, refusal->reason);
-        return changes;
+CommandOutcome ControlProgram::Execute(const Command& command) {
+    CommandOutcome outcome =
+        std::visit([&](const auto& action) { return Run(command.origin, action); }, command.action);
+    outcome.revision = revision_;
+    if (command.origin.FromOutside()) {
+        Tell(command, outcome);
     }
+    return outcome;
+}
+
+// Changes from outside are told one by one, refusals with their reason.
+void ControlProgram::Tell(const Command& command, const CommandOutcome& outcome) {
+    if (!outcome.Accepted()) {
+        events_.Emit(RemoteCommand{command.origin.who, command.shown, outcome.refusal, {}});
+        return;
+    }
+    FieldKeys told = outcome.changed;
+    if (std::holds_alternative<SaveStation>(command.action)) {
+        told = {"station file"};
+    } else if (std::holds_alternative<LoadStation>(command.action)) {
+        told = {"station"};
+    }
+    if (!told.empty()) {
+        events_.Emit(RemoteCommand{command.origin.who, command.shown, "", std::move(told)});
+    }
+}
+
+// A change from outside that alters what goes on air asks for a send by
+// itself: the changes of a burst go out in one.
+CommandOutcome ControlProgram::Run(const Origin& origin, const SetFields& command) {
+    CommandOutcome outcome;
+    const bool outside = origin.FromOutside();
+    const MemoryDump before = outside ? PreviewMemory() : MemoryDump{};
+    AppliedValues applied = ApplyFieldValues(set_, command.values, DecimalSeparator());
+    outcome.fields = std::move(applied.outcomes);
+    if (applied.refused) {
+        for (const FieldOutcome& field : outcome.fields) {
+            if (!field.Accepted()) {
+                outcome.refusal = field.refusal;
+                break;
+            }
+        }
+        return outcome;
+    }
+    outcome.changed = applied.changed;
+    FollowOptions(applied.changed);
+    Changed(std::move(applied.changed), origin);
+    if (outside) {
+        const MemoryDump after = PreviewMemory();
+        if (after.area1 != before.area1 || after.area2 != before.area2) {
+            outcome.send = RequestSendSoon(origin.who);
+        }
+    }
+    return outcome;
+}
+
+CommandOutcome ControlProgram::Run(const Origin& origin, const LoadStation& command) {
+    set_.StationFileName = command.path;
+    CommandOutcome outcome;
+    outcome.refusal =
+        RunSteps({[&] { outcome.changed = LoadStationFromName(origin); }}).value_or("");
+    static_cast<void>(RunSteps({[&] { ShowTitle(); }, [&] { EnterProgramDir(); }}));
+    return outcome;
+}
+
+CommandOutcome ControlProgram::Run(const Origin&, const SaveStation&) {
+    CommandOutcome outcome;
+    outcome.refusal = RunSteps({[&] {
+                          set_.RememberedFile = set_.StationFileName;
+                          stationFingerprint_ = SaveStationFile(set_);
+                          unreadableStation_.clear();  // the operator chose to replace it
+                      }}).value_or("");
+    return outcome;
+}
+
+CommandOutcome ControlProgram::Run(const Origin&, const SaveStationAs& command) {
+    CommandOutcome outcome;
+    outcome.refusal = RunSteps({[&] {
+                          // A save that fails leaves the station where it was.
+                          const std::string previousName = set_.StationFileName;
+                          const std::string previousRemembered = set_.RememberedFile;
+                          set_.StationFileName = command.path;
+                          set_.RememberedFile = command.path;
+                          try {
+                              stationFingerprint_ = SaveStationFile(set_);
+                          } catch (const FileError&) {
+                              set_.StationFileName = previousName;
+                              set_.RememberedFile = previousRemembered;
+                              throw;
+                          }
+                      }}).value_or("");
+    static_cast<void>(RunSteps({[&] { ShowTitle(); }, [&] { EnterProgramDir(); }}));
+    return outcome;
+}
+
+// Taken as a load takes a file: leniently, CLEAR resets first. The station
+// keeps its file name.
+CommandOutcome ControlProgram::Run(const Origin& origin, const UploadStation& command) {
+    CommandOutcome outcome;
+    outcome.changed = ApplyStationText(set_, command.text, DecimalSeparator());
+    Changed(outcome.changed, origin);
+    return outcome;
+}
+
+CommandOutcome ControlProgram::Run(const Origin& origin, const SendStation& command) {
+    CommandOutcome outcome;
+    if (command.bank) {
+        outcome = Run(origin, SetFields{{{FieldId::STB, *command.bank}}});
+        outcome.send.reset();
+    }
+    const std::string reason = origin.FromOutside() ? origin.who : OriginName(origin);
+    switch (command.when) {
+        case SendWhen::Now:
+            outcome.send = RequestSend(reason);
+            break;
+        case SendWhen::Soon:
+            outcome.send = RequestSendSoon(reason);
+            break;
+        case SendWhen::Operator: {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+                services_.timing.Now() - set_.LastSendTime);
+            if (sends_.Running() || elapsed.count() <= kGuardSeconds) {
+                SendResult ignored;
+                ignored.why = sends_.Running() ? "a send is running"
+                                               : "the last send ended less than 2 s ago";
+                outcome.send = std::make_shared<SendTicket>();
+                outcome.send->Complete(ignored);
+                return outcome;
+            }
+            outcome.send = RequestSend("operator");
+            break;
+        }
+    }
+    return outcome;
+}
+
+CommandOutcome ControlProgram::Run(const Origin& origin, const ToggleTextAb&) {
+    set_.TextAbFlag ^= 1;
+    CommandOutcome outcome;
+    outcome.send = RequestSendSoon(origin.who.empty() ? "A/B toggle" : origin.who);
+    return outcome;
+}
+
+CommandOutcome ControlProgram::Run(const Origin& origin, const ReloadStation&) {
     const MemoryDump before = PreviewMemory();
-    set_ = std::move(trial);
-    Changed(changes.changed, origin);
-    if (!changes.changed.empty()) {
-        events_.Emit(RemoteCommand{origin, command, "", changes.changed});
+    CommandOutcome outcome;
+    outcome.refusal = RunSteps({[&] {
+                          // The options only: what this run remembers (its sends) stays.
+                          RdsParameterSet read;
+                          read.ProgramDir = set_.ProgramDir;
+                          LoadSettingsFile(read);
+                          static_cast<ProgramOptions&>(set_) = read;
+                          set_.BothBanksDefault = read.BothBanksDefault;
+                          settingsUnreadable_ = false;
+                          const FieldKeys options{"PORT", "AUTOSAVE", "HIPRI", "ALONTOP"};
+                          FollowOptions(options);
+                          Changed(options, origin);
+                      }}).value_or("");
+    if (const auto error = RunSteps({[&] { LoadStationFromName(origin); }})) {
+        outcome.refusal = *error;
     }
     const MemoryDump after = PreviewMemory();
-    if (changes.sendAsked || after.area1 != before.area1 || after.area2 != before.area2) {
-        RequestSendSoon(origin);
+    if (after.area1 != before.area1 || after.area2 != before.area2) {
+        outcome.send = RequestSend("reload");
     }
-    return changes;
+    return outcome;
 }
 
-void ControlProgram::TellChanged(const std::string& origin, const std::string& command,
-                                 FieldKeys keys) {
-    events_.Emit(RemoteCommand{origin, command, "", std::move(keys)});
+CommandOutcome ControlProgram::Run(const Origin&, const EndProgram&) {
+    RequestExit();
+    return {};
 }
 
-void ControlProgram::TakeStationText(std::string_view text, const std::string& origin) {
-    FieldChanges changes = ApplyStationText(set_, text);
-    if (!changes.changed.empty()) {
-        events_.Emit(RemoteCommand{origin, "a station file", "", changes.changed});
+CommandOutcome ControlProgram::Run(const Origin&, const RefusedCommand& command) {
+    CommandOutcome outcome;
+    outcome.refusal = command.why;
+    return outcome;
+}
+
+std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reason) {
+    auto ticket = std::make_shared<SendTicket>();
+    std::vector<std::shared_ptr<SendTicket>> tickets{ticket};
+    // This send takes the changes a send soon was waiting for.
+    if (soonPending_) {
+        soonTimer_->Stop();
+        soonPending_ = false;
+        for (auto& waiting : std::exchange(soonTickets_, {})) {
+            tickets.push_back(std::move(waiting));
+        }
     }
-    Changed(std::move(changes.changed), origin);
-}
-
-void ControlProgram::TellRefused(const std::string& origin, const std::string& command,
-                                 const std::string& why) {
-    events_.Emit(RemoteCommand{origin, command, why, {}});
-}
-
-void ControlProgram::ToggleTextAb() {
-    set_.TextAbFlag ^= 1;
-    RequestSendSoon("A/B toggle");
+    sends_.Request(reason, std::move(tickets));
+    return ticket;
 }
 
 // The moment counts from the first request: changes that never pause still
 // go on air, one send after another.
-void ControlProgram::RequestSendSoon(const std::string& reason) {
+std::shared_ptr<SendTicket> ControlProgram::RequestSendSoon(const std::string& reason) {
+    auto ticket = std::make_shared<SendTicket>();
+    soonTickets_.push_back(ticket);
     soonReason_ = reason;
     if (!soonPending_) {
         soonPending_ = true;
         soonTimer_->Start(kBurst);
     }
-}
-
-void ControlProgram::RestoreEffectCharacter() {
-    const auto before = FieldValues(set_);
-    vaxo::RestoreEffectCharacter(set_);
-    Changed(ChangedFields(before, set_));
-}
-
-void ControlProgram::SetSendAfterLoad(bool on) {
-    if (set_.SEND != on) {
-        set_.SEND = on;
-        Changed({"SEND"});
-    }
-}
-
-void ControlProgram::ChoosePort(int port) {
-    set_.PORT = port == 1 ? 1 : 0;
-    Changed({"PORT"});
-    sends_.FollowPortChoice();
-}
-
-void ControlProgram::SetAutoSave(bool on) {
-    set_.AUTOSAVE = on;
-    Changed({"AUTOSAVE"});
-}
-
-void ControlProgram::SetHighPriority(bool on) {
-    set_.HIPRI = on;
-    Changed({"HIPRI"});
-    ApplyPriority();
-}
-
-void ControlProgram::SetAlwaysOnTop(bool on) {
-    set_.ALONTOP = on;
-    Changed({"ALONTOP"});
+    return ticket;
 }
 
 void ControlProgram::ApplyPriority() {
@@ -525,24 +594,6 @@ void ControlProgram::ApplyPriority() {
             "The system does not let the program raise its priority (that needs root, "
             "CAP_SYS_NICE or a nice limit in /etc/security/limits.conf)"});
     }
-}
-
-void ControlProgram::SendFromOperator() {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(services_.timing.Now() -
-                                                                          set_.LastSendTime);
-    if (sends_.Running() || elapsed.count() <= kGuardSeconds) {
-        return;
-    }
-    sends_.Request("operator");
-}
-
-void ControlProgram::RequestSend(const std::string& reason) {
-    // This send takes the changes a send soon was waiting for.
-    if (soonPending_) {
-        soonTimer_->Stop();
-        soonPending_ = false;
-    }
-    sends_.Request(reason);
 }
 
 void ControlProgram::TellFeeds(const std::vector<FeedReport>& reports) {
@@ -586,7 +637,7 @@ void ControlProgram::Looked(const FeedReads& looked) {
     const auto before = FieldValues(set_);
     const FeedTick tick = ApplyFeedReads(set_, reads);
     TellFeeds(tick.reports);
-    Changed(ChangedFields(before, set_), "live text");
+    Changed(ChangedFields(before, set_), {Origin::Kind::Feed});
     if (tick.sendFor) {
         sends_.Request(FeedName(*tick.sendFor));
     }
@@ -599,7 +650,7 @@ void ControlProgram::SwitchRadiotext() {
     const int before = set_.SELRT;
     AdvanceRadiotext(set_);
     if (set_.SELRT != before) {
-        Changed({"SELRT"});
+        Changed({"SELRT"}, {});
     }
     sends_.Request("radiotext switching");
 }
@@ -624,40 +675,16 @@ void ControlProgram::TakeHandOver() {
     OpenHandedOverFile(handed);
 }
 
-void ControlProgram::Reload() {
-    const MemoryDump before = PreviewMemory();
-    RunSteps({[&] {
-        // The options only: what this run remembers (its sends) stays.
-        RdsParameterSet read;
-        read.ProgramDir = set_.ProgramDir;
-        LoadSettingsFile(read);
-        set_.PORT = read.PORT;
-        set_.AUTOSAVE = read.AUTOSAVE;
-        set_.HIPRI = read.HIPRI;
-        set_.ALONTOP = read.ALONTOP;
-        set_.BothBanksDefault = read.BothBanksDefault;
-        settingsUnreadable_ = false;
-        Changed({"PORT", "AUTOSAVE", "HIPRI", "ALONTOP"});
-        ApplyPriority();
-        sends_.FollowPortChoice();
-    }});
-    RunSteps({[&] { LoadStationFromName(); }});
-    const MemoryDump after = PreviewMemory();
-    if (after.area1 != before.area1 || after.area2 != before.area2) {
-        sends_.Request("reload");
-    }
-}
-
 void ControlProgram::OpenHandedOverFile(const std::string& commandLine) {
     std::string name = commandLine;
     if (!name.empty() && name.front() == '"' && name.back() == '"') {
         name = name.size() >= 2 ? name.substr(1, name.size() - 2) : "";
     }
     set_.StationFileName = name;
-    RunSteps({
-        [&] { LoadStationFromName(); },
+    static_cast<void>(RunSteps({
+        [&] { LoadStationFromName({}); },
         [&] { ShowTitle(); },
-    });
+    }));
 }
 
 }  // namespace vaxo

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/core_host.h"
 #include "app/event_hub.h"
 #include "app/feed_reading.h"
@@ -17,7 +18,6 @@
 #include "platform/tell_tail.h"
 #include "record/rds_parameter_set.h"
 #include "stations/derived_state.h"
-#include "stations/field_changes.h"
 #include "stations/live_text_feeds.h"
 
 namespace vaxo {
@@ -31,11 +31,22 @@ inline constexpr const char* kSharedLockName = "{33DB9083-0BB9-443D-9434-EB23DAF
 // What Auto Save does with a station file another hand changed on disk.
 enum class ChangedStationChoice { SaveBeside, Overwrite, LeaveAlone };
 
+// Who last changed a field, and in which revision of the station.
+struct FieldStamp {
+    std::uint64_t revision = 0;
+    std::string origin;  // "the window", "live text", "text 192.0.2.7:51234"
+};
+
 // The program, whatever drives it: start-up and exit, the station files,
 // changes of fields, the live-text feeds and the radiotext switching, the
-// hand-over from later starts, and the sends. The window, the headless
-// program and the network front ends all drive it the same way, on the
-// loop's thread, and learn what happens by listening.
+// hand-over from later starts, and the sends.
+//
+// Every front end (the window, the headless program, the network, the web
+// page) drives it with commands (Execute) and hears of every change through
+// its events; a command's outcome is its caller's alone.
+//
+// Threads: the program lives on its loop's thread, and everything here is
+// called there. Only Listen's subscriptions may end on another thread.
 class ControlProgram {
   public:
     explicit ControlProgram(ProgramServices services);
@@ -47,11 +58,17 @@ class ControlProgram {
         return events_.Listen(std::move(listener));
     }
 
+    // --- commands -----------------------------------------------------------
+
+    CommandOutcome Execute(const Command& command);
+
+    // --- start and end ------------------------------------------------------
+
     // The start-up sequence: the single-instance check, the settings, the
-    // station, the port. An error is told and skips the rest. Relative names
-    // among the arguments mean the folder this start was made in.
-    // `loadResources` is a front end's own step (the window's help text and
-    // pictures); it may throw like any other step.
+    // station, the port. A step that fails is told and the later ones still
+    // run. Relative names among the arguments mean the folder this start was
+    // made in. `loadResources` is a front end's own step (the window's help
+    // text and pictures); it may throw like any other step.
     void Start(const std::vector<std::string>& arguments,
                const std::function<void()>& loadResources = {});
     // Whether the start-up sequence ran to its end.
@@ -59,15 +76,15 @@ class ControlProgram {
     // The saves of the first instance at its end, once: "Auto Save" and the
     // settings file. False when a save failed (its error was told). A
     // station file changed on disk since it was loaded or saved is not
-    // written over: the set goes beside it, unless the operator chose.
-    [[nodiscard]] bool SaveOnExit();
+    // written over unless `changed` says so: the set goes beside it.
+    [[nodiscard]] bool SaveOnExit(ChangedStationChoice changed = ChangedStationChoice::SaveBeside);
     bool StationChangedOnDisk() const;
-    void ChooseForChangedStation(ChangedStationChoice choice) { changedStationChoice_ = choice; }
     // The station named at start could not be read: a program without a
     // window has nothing to put on air.
     bool StationUnreadable() const { return !unreadableStation_.empty(); }
     // Ends the link thread (a running send is abandoned) and lets the port go.
     void ReleasePort();
+
     bool IsFirstInstance() const { return tellTail_ && tellTail_->IsFirstInstance(); }
     // A later start whose command line reached the running copy.
     bool HandedOver() const { return tellTail_ && tellTail_->HandedOver(); }
@@ -80,74 +97,17 @@ class ControlProgram {
     // The file a later start writes into, where it is a file.
     std::string HandOverBlockPath() const;
 
-    // Station files. Each returns to the program folder afterwards.
-    void LoadStation(const std::string& path);
-    void SaveStation();
-    void SaveStationAs(const std::string& path);
-    // A station dialog closed without a file: the title again, the program folder.
-    void StationDialogCancelled();
-    // The Save As proposal for the current PS.
-    std::string SaveAsProposal() const;
-    // After a file chooser: the working folder is the program folder again.
-    void ReturnToProgramDir();
+    // --- what the loop's timers drive; tests call them directly -------------
 
-    // The one door for changes of station fields: KEY=value lines, each
-    // answered. Derived state follows; listeners hear which fields changed
-    // and who changed them.
-    FieldChanges ApplyFields(std::string_view lines, const FieldPolicy& policy,
-                             const std::string& origin = "");
-    // One field, leniently, as the operator edits it.
-    void ApplyField(std::string_view key, std::string_view value);
-    // A command from outside (a network client): its lines strictly, all or
-    // none, the feed file names and EXIT refused; told as a RemoteCommand.
-    // When what goes on air changed, or SEND=1 asked, a send follows soon:
-    // a burst makes one.
-    FieldChanges ApplyRemoteFields(std::string_view lines, const std::string& origin,
-                                   const std::string& command);
-    // A change from outside made by another way than the fields (a program
-    // option), told as a RemoteCommand.
-    void TellChanged(const std::string& origin, const std::string& command, FieldKeys keys);
-    // Station-file bytes from outside (an upload), taken as a load takes a
-    // file: leniently, CLEAR resets first. The station keeps its file name.
-    void TakeStationText(std::string_view text, const std::string& origin);
-    // A command from outside that was refused before it reached the fields.
-    void TellRefused(const std::string& origin, const std::string& command, const std::string& why);
-    // The radiotext A/B flag flipped, for the next send (a UECP command).
-    void ToggleTextAb();
-    // The decimal separator the send reads AF texts with.
-    char DecimalSeparator() const { return services_.clock().decimalSeparator; }
-    // The operator left the effect character empty.
-    void RestoreEffectCharacter();
-
-    // "Send after Load" as an option, without asking for a send now.
-    void SetSendAfterLoad(bool on);
-
-    // Program options.
-    void ChoosePort(int port);  // 0 LPT1, 1 LPT2
-    void SetAutoSave(bool on);
-    void SetHighPriority(bool on);
-    void SetAlwaysOnTop(bool on);
-
-    // Sends. The operator's is ignored while one runs and within two
-    // seconds of the last; any other follows a running one.
-    void SendFromOperator();
-    void RequestSend(const std::string& reason);
-    // A send a moment from now: requests in that moment make one send.
-    void RequestSendSoon(const std::string& reason);
-
-    // The loop's timers drive these; tests call them directly.
     void TickLiveText();
     void SwitchRadiotext();
     // Looks for a station a later start handed over.
     void TakeHandOver();
-    // Reads the settings' options and the station file again, as a daemon
-    // does on SIGHUP; what goes on air changed, a send follows.
-    void Reload();
-    void RequestExit();
+
+    // --- queries ------------------------------------------------------------
 
     // Nothing is under way: no send, no look at the live-text files.
     bool Idle() const { return sends_.Idle() && !feedReading_.Looking() && !soonPending_; }
-
     const RdsParameterSet& Set() const { return set_; }
     const DerivedState& Derived() const { return derived_; }
     const SendCoordinator& Sends() const { return sends_; }
@@ -156,28 +116,58 @@ class ControlProgram {
     MemoryDump PreviewMemory() const;
     // What each live-text source gave on its last look.
     const std::vector<FeedReport>& FeedReports() const { return feedReports_; }
+    // The station's revision: it grows by one with every command, feed look
+    // or load that changed a field.
+    std::uint64_t Revision() const { return revision_; }
+    const FieldStamp& Stamp(FieldId field) const {
+        return stamps_[static_cast<std::size_t>(field)];
+    }
+    // The decimal separator the send reads AF texts with.
+    char DecimalSeparator() const { return services_.clock().decimalSeparator; }
 
   private:
-    // Runs the steps in order; an error is told and skips the rest.
-    bool RunSteps(const std::vector<std::function<void()>>& steps);
+    CommandOutcome Run(const Origin& origin, const SetFields& command);
+    CommandOutcome Run(const Origin& origin, const LoadStation& command);
+    CommandOutcome Run(const Origin& origin, const SaveStation& command);
+    CommandOutcome Run(const Origin& origin, const SaveStationAs& command);
+    CommandOutcome Run(const Origin& origin, const UploadStation& command);
+    CommandOutcome Run(const Origin& origin, const SendStation& command);
+    CommandOutcome Run(const Origin& origin, const ToggleTextAb& command);
+    CommandOutcome Run(const Origin& origin, const ReloadStation& command);
+    CommandOutcome Run(const Origin& origin, const EndProgram& command);
+    CommandOutcome Run(const Origin& origin, const RefusedCommand& command);
+    // What a command from outside did, for the log.
+    void Tell(const Command& command, const CommandOutcome& outcome);
+
+    // Runs the steps in order; an error is told and skips the rest. The
+    // error's text, when there was one.
+    std::optional<std::string> RunSteps(const std::vector<std::function<void()>>& steps);
     void RunStartupSteps(const std::vector<std::string>& arguments,
                          const std::function<void()>& loadResources);
-    void AutoSave();
-    void LoadStationFromName();
+    void AutoSave(ChangedStationChoice changed);
+    // The fields the station file changed.
+    FieldKeys LoadStationFromName(const Origin& origin);
     void TakeSettings();
-    void TakeStartupArguments(const std::vector<std::string>& arguments);
     void EnterProgramDir();
     void ShowTitle();
     void ApplyPriority();
-    void Changed(FieldKeys keys, const std::string& origin = "");
+    // Fields took new values: a new revision, the events, what follows.
+    void Changed(FieldKeys keys, const Origin& origin);
+    void FollowOptions(const FieldKeys& keys);
     void FollowDerivedState();
     void TellFeeds(const std::vector<FeedReport>& reports);
     void Looked(const FeedReads& reads);
     void OpenHandedOverFile(const std::string& commandLine);
+    std::shared_ptr<SendTicket> RequestSend(const std::string& reason);
+    // A send a moment from now: requests in that moment make one send.
+    std::shared_ptr<SendTicket> RequestSendSoon(const std::string& reason);
+    void RequestExit();
 
     ProgramServices services_;
     EventHub events_;
     RdsParameterSet set_;
+    std::uint64_t revision_ = 0;
+    std::array<FieldStamp, kFieldCount> stamps_{};
     DerivedState derived_;
     SendCoordinator sends_;
     FeedReading feedReading_;
@@ -185,6 +175,7 @@ class ControlProgram {
     std::unique_ptr<LoopTimer> switchingTimer_;
     std::unique_ptr<LoopTimer> soonTimer_;
     std::string soonReason_;
+    std::vector<std::shared_ptr<SendTicket>> soonTickets_;
     bool soonPending_ = false;
     std::unique_ptr<TTellTail> tellTail_;
     std::string title_;
@@ -199,13 +190,12 @@ class ControlProgram {
     std::string unreadableStation_;
     // What the station file held when it was last loaded or saved.
     std::optional<std::uint64_t> stationFingerprint_;
-    ChangedStationChoice changedStationChoice_ = ChangedStationChoice::SaveBeside;
     // The settings file could not be read: it is not written over at the end.
     bool settingsUnreadable_ = false;
 };
 
-// The Save As proposal: letters A to Z lowered, everything else kept but a
-// path separator, which becomes "-" (a PS of "24/7 FM" proposes "24-7 fm").
-std::string SaveAsProposal(std::string ps);
+// How an origin is named where a change is told ("the window", "live text",
+// "text 192.0.2.7:51234").
+std::string OriginName(const Origin& origin);
 
 }  // namespace vaxo

@@ -2,17 +2,19 @@
 
 #include <algorithm>
 
+#include "base/mutex.h"
+
 namespace vaxo {
 
 struct Subscription::Entry {
     ProgramListener listener;
-    std::recursive_mutex calling;  // held while the listener runs
-    bool removed = false;
+    RecursiveMutex calling;  // held while the listener runs
+    bool removed GUARDED_BY(calling) = false;
 };
 
 struct Subscription::Listeners {
-    std::mutex mutex;
-    std::vector<std::shared_ptr<Entry>> entries;
+    Mutex mutex;
+    std::vector<std::shared_ptr<Entry>> entries GUARDED_BY(mutex);
 };
 
 Subscription& Subscription::operator=(Subscription&& other) noexcept {
@@ -33,13 +35,13 @@ void Subscription::Remove() {
         return;
     }
     if (const auto hub = hub_.lock()) {
-        const std::lock_guard lock(hub->mutex);
+        const MutexLock lock(hub->mutex);
         std::erase(hub->entries, entry_);
     }
     {
         // From the listener itself this takes at once; from elsewhere it
         // waits for a running call to end.
-        const std::lock_guard lock(entry_->calling);
+        const MutexLock lock(entry_->calling);
         entry_->removed = true;
     }
     entry_.reset();
@@ -52,7 +54,7 @@ Subscription EventHub::Listen(ProgramListener listener) {
     auto entry = std::make_shared<Subscription::Entry>();
     entry->listener = std::move(listener);
     {
-        const std::lock_guard lock(listeners_->mutex);
+        const MutexLock lock(listeners_->mutex);
         listeners_->entries.push_back(entry);
     }
     return Subscription(listeners_, std::move(entry));
@@ -61,11 +63,11 @@ Subscription EventHub::Listen(ProgramListener listener) {
 void EventHub::Emit(const ProgramEvent& event) const {
     std::vector<std::shared_ptr<Subscription::Entry>> entries;
     {
-        const std::lock_guard lock(listeners_->mutex);
+        const MutexLock lock(listeners_->mutex);
         entries = listeners_->entries;
     }
     for (const auto& entry : entries) {
-        const std::lock_guard lock(entry->calling);
+        const MutexLock lock(entry->calling);
         if (!entry->removed) {
             entry->listener(event);
         }

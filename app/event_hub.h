@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "app/program_events.h"
@@ -14,8 +13,9 @@ using ProgramListener = std::function<void(const ProgramEvent&)>;
 class EventHub;
 
 // A listener's place at the hub; the listener is removed when this ends.
-// After Remove returns the listener is not called again (when it is removed
-// from another thread while it runs, Remove waits for that call to end).
+// After Remove returns the listener is not called again. Remove may run on
+// any thread: from the listener itself it takes effect at once, from
+// another thread it waits for a call that runs to end.
 class Subscription {
   public:
     Subscription() = default;
@@ -39,6 +39,8 @@ class Subscription {
 
 // Hands each event to every listener, in the order they were added. A
 // listener may add or remove listeners, itself included, while it is called.
+// Emit and Listen run on the program's loop thread; only subscriptions may
+// end elsewhere, so the list and each listener's removal are locked.
 class EventHub {
   public:
     EventHub();

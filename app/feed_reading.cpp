@@ -1,7 +1,8 @@
 #include "app/feed_reading.h"
 
-#include <mutex>
 #include <thread>
+
+#include "base/mutex.h"
 
 namespace vaxo {
 namespace {
@@ -15,20 +16,20 @@ std::size_t Index(FeedSource source) {
 // Where a read's thread leaves its result: the loop, while there is one to
 // take it. A thread stuck in a read may outlive the program's objects.
 struct FeedReading::Mailbox {
-    std::mutex mutex;
-    CoreHost* host = nullptr;
-    FeedReading* reading = nullptr;
+    Mutex mutex;
+    CoreHost* host GUARDED_BY(mutex) = nullptr;
+    FeedReading* reading GUARDED_BY(mutex) = nullptr;
 
     void Deliver(FeedSource source, LiveTextRead read, FeedLook look,
                  const std::shared_ptr<Mailbox>& self) {
-        const std::lock_guard lock(mutex);
+        const MutexLock lock(mutex);
         if (!host) {
             return;
         }
         host->Post([self, source, read = std::move(read), look] {
             FeedReading* reading = nullptr;
             {
-                const std::lock_guard lock(self->mutex);
+                const MutexLock lock(self->mutex);
                 reading = self->reading;
             }
             if (reading) {
@@ -51,12 +52,13 @@ FeedReading::FeedReading(CoreHost& host, Looked looked, std::chrono::millisecond
       read_(std::move(read)),
       mailbox_(std::make_shared<Mailbox>()),
       limitTimer_(host.MakeTimer("live text time limit", [this] { Complete(); })) {
+    const MutexLock lock(mailbox_->mutex);
     mailbox_->host = &host_;
     mailbox_->reading = this;
 }
 
 FeedReading::~FeedReading() {
-    const std::lock_guard lock(mailbox_->mutex);
+    const MutexLock lock(mailbox_->mutex);
     mailbox_->host = nullptr;
     mailbox_->reading = nullptr;
 }

@@ -5,15 +5,16 @@
 #include <variant>
 
 #include "platform/port_io.h"
+#include "record/field_schema.h"
 #include "record/rds_parameter_set.h"
 #include "stations/derived_state.h"
-#include "stations/field_changes.h"
 #include "stations/live_text_feeds.h"
 
 namespace vaxo {
 
 // What the program tells whoever listens: the window, the headless log, the
-// network front ends. Every event is delivered on the loop's thread.
+// network front ends. Every event is emitted on the program's loop thread and
+// delivered there, to each listener in turn.
 
 // Fields took new values; `origin` names who changed them when it was not
 // the program itself or its operator ("text 192.0.2.7:4000", say).

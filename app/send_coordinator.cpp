@@ -2,9 +2,6 @@
 
 #include <utility>
 
-#include "link/last_sent_record.h"
-#include "stations/field_changes.h"
-
 namespace vaxo {
 namespace {
 
@@ -15,11 +12,10 @@ constexpr auto kCalibrationLife = 10min;
 }  // namespace
 
 struct SendCoordinator::Outcome {
-    std::shared_ptr<const RdsParameterSet> sent;  // the set as the send took it
-    std::shared_ptr<const SendJob> job;
-    TransferResult result;
+    std::shared_ptr<const StationSend> send;
+    StationSendResult result;
     std::optional<MemoryDump> readBack;
-    std::uint32_t cpuSpeed = kCpuSpeedBase;
+    std::uint64_t revision = 0;  // of the station the send took
     std::string reason;
 };
 
@@ -36,6 +32,14 @@ SendCoordinator::~SendCoordinator() {
 void SendCoordinator::Stop() {
     worker_.Stop();
     calibrationTimer_->Stop();
+    SendResult ended;
+    ended.why = "the program ended before the send";
+    ended.at = std::chrono::system_clock::now();
+    for (auto* tickets : {&runningTickets_, &wantedTickets_}) {
+        for (const auto& ticket : std::exchange(*tickets, {})) {
+            ticket->Complete(ended);
+        }
+    }
 }
 
 void SendCoordinator::OnLinkThread(
@@ -56,7 +60,11 @@ void SendCoordinator::OnLinkThread(
     });
 }
 
-void SendCoordinator::Request(const std::string& reason) {
+void SendCoordinator::Request(const std::string& reason,
+                              std::vector<std::shared_ptr<SendTicket>> tickets) {
+    for (auto& ticket : tickets) {
+        wantedTickets_.push_back(std::move(ticket));
+    }
     if (running_) {
         wanted_ = true;
         wantedReason_ = reason;
@@ -70,34 +78,21 @@ void SendCoordinator::Request(const std::string& reason) {
 
 // The copy the send writes is taken here; the set may change from now on.
 void SendCoordinator::Start(const std::string& reason) {
-    RdsParameterSet& set = s_.set;
     running_ = true;
-    set.UpdateTextAb();
-    set.SendPending = false;
-    const int bank = set.STB == 1 ? 1 : 2;
+    runningTickets_ = std::exchange(wantedTickets_, {});
+    const int bank = s_.set.STB == 1 ? 1 : 2;
     s_.events.Emit(SendStarted{bank, reason});
     s_.events.Emit(SendProgress{10});
-    auto job = std::make_shared<SendJob>();
-    const auto before = FieldValues(set);
-    EncodedFields fields;
-    BuildEncoderImage(set, s_.program.clock(), fields, job->image);
-    if (FieldKeys tidied = ChangedFields(before, set); !tidied.empty()) {
-        s_.events.Emit(FieldsChanged{std::move(tidied)});
-    }
-    s_.events.Emit(SendProgress{20});
-    job->bank = bank;
-    job->portBase = portBase_;
     auto outcome = std::make_shared<Outcome>();
-    outcome->sent = std::make_shared<const RdsParameterSet>(set);
-    outcome->job = job;
+    outcome->send = std::make_shared<const StationSend>(
+        PrepareStationSend(s_.set, s_.program.clock(), bank, portBase_));
+    outcome->revision = s_.revision;
     outcome->reason = reason;
+    s_.events.Emit(SendProgress{20});
     std::weak_ptr<bool> alive = alive_;
-    OnLinkThread([this, alive, job, outcome](const std::stop_token& stop) {
-        SendJob written = *job;
-        written.cpuSpeed = linkCpuSpeed_;
-        outcome->cpuSpeed = linkCpuSpeed_;
-        outcome->result = TransferImage(
-            s_.program.linkPort, s_.program.timing, written,
+    OnLinkThread([this, alive, outcome](const std::stop_token& stop) {
+        outcome->result = RunStationSend(
+            s_.program.linkPort, s_.program.timing, *outcome->send, linkCpuSpeed_,
             [this, alive](int percent) {
                 s_.program.host.Post([this, alive, percent] {
                     if (!alive.expired()) {
@@ -106,8 +101,8 @@ void SendCoordinator::Start(const std::string& reason) {
                 });
             },
             stop);
-        if (!outcome->result.problem && s_.program.readBack) {
-            outcome->readBack = s_.program.readBack(written.bank);
+        if (!outcome->result.transfer.problem && s_.program.readBack) {
+            outcome->readBack = s_.program.readBack(outcome->send->job.bank);
         }
         return [this, outcome] { Finish(*outcome); };
     });
@@ -117,24 +112,27 @@ void SendCoordinator::Finish(const Outcome& outcome) {
     RdsParameterSet& set = s_.set;
     running_ = false;
     set.LastSendTime = s_.program.timing.Now();
-    const TransferResult& result = outcome.result;
-    TellPort(outcome.job->portBase, result.port);
+    const TransferResult& result = outcome.result.transfer;
+    const SendJob& job = outcome.send->job;
+    TellPort(job.portBase, result.port);
     lastProblem_ = result.problem;
-    const int bank = outcome.job->bank;
+    const int bank = job.bank;
     last_ = LastSend{std::chrono::system_clock::now(), bank, result.problem};
-    lastTo_[bank == 2 ? 1 : 0] = last_;
-    const LastSentRecord record =
-        RecordOfSend(*outcome.sent, outcome.job->image, (outcome.cpuSpeed - kCpuSpeedBase) / 3,
-                     result.took.count());
+    lastTo_[Index(bank)] = last_;
+    const LastSentRecord& record = outcome.result.record;
     if (!result.problem) {
-        set.LastSent[static_cast<std::size_t>(bank - 1)] = record;
-        const EncoderImage& image = outcome.job->image;
-        lastImages_[static_cast<std::size_t>(bank - 1)] = image;
-        onAir_[static_cast<std::size_t>(bank - 1)] =
-            outcome.readBack ? *outcome.readBack : WrittenMemory(image);
+        set.LastSent[Index(bank)] = record;
+        lastImages_[Index(bank)] = job.image;
+        onAir_[Index(bank)] = outcome.readBack ? *outcome.readBack : WrittenMemory(job.image);
+        onAirRevision_[Index(bank)] = outcome.revision;
+    }
+    SendResult told{result.problem ? SendResult::Status::Failed : SendResult::Status::OnAir, bank,
+                    last_->at, result.problem, outcome.revision};
+    for (const auto& ticket : std::exchange(runningTickets_, {})) {
+        ticket->Complete(told);
     }
     s_.events.Emit(SendFinished{bank, result.problem, record, outcome.reason});
-    if (!result.problem && outcome.sent->EXAL) {
+    if (!result.problem && outcome.send->sent.EXAL) {
         s_.events.Emit(ExitRequested{});
     }
     if (wanted_) {
@@ -172,8 +170,7 @@ void SendCoordinator::TellPort(std::uint32_t base, const PortInUse& port) {
 void SendCoordinator::PreparePort() {
     const std::uint16_t base = portBase_;
     OnLinkThread([this, base](const std::stop_token&) {
-        s_.program.portLayer.SetDirectAccess(true);
-        s_.program.linkPort.PortWriteByte(base, 0);
+        ReadyPort(s_.program.portLayer, s_.program.linkPort, base);
         return std::function<void()>();
     });
 }

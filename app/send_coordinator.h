@@ -6,13 +6,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/core_host.h"
 #include "app/event_hub.h"
 #include "app/program_services.h"
+#include "app/send_ticket.h"
 #include "base/serial_worker.h"
 #include "encoding/memory_dump.h"
-#include "link/image_transfer.h"
+#include "link/station_send.h"
 #include "platform/port_layer.h"
 
 namespace vaxo {
@@ -25,14 +27,18 @@ namespace vaxo {
 // the running one has ended, and any number of such requests make one send.
 // The hold's calibration is measured at start-up and again, while nothing
 // waits to be sent, when the one in force is older than ten minutes.
+//
+// Threads: every member is used on the loop's thread, but for the port and
+// the calibration count the link thread's jobs use (linkCpuSpeed_).
 class SendCoordinator {
   public:
     // The program's services (the port, the timing, the clock, the read-back);
-    // its events and set.
+    // its events, its set and the set's revision.
     struct Services {
         const ProgramServices& program;
         EventHub& events;
         RdsParameterSet& set;
+        const std::uint64_t& revision;
     };
 
     explicit SendCoordinator(Services services);
@@ -40,8 +46,9 @@ class SendCoordinator {
     SendCoordinator& operator=(const SendCoordinator&) = delete;
     ~SendCoordinator();
 
-    // A send of the set as it stands. `reason` says who asked, for the events.
-    void Request(const std::string& reason);
+    // A send of the set as it stands. `reason` says who asked, for the events;
+    // the tickets complete when the send that carries this request has ended.
+    void Request(const std::string& reason, std::vector<std::shared_ptr<SendTicket>> tickets = {});
     bool Running() const { return running_; }
     bool Waiting() const { return wanted_; }
     // Nothing runs or waits, on the link thread or the loop's.
@@ -68,22 +75,29 @@ class SendCoordinator {
     };
     // The last send that ended, if there was one; the last to bank 1 or 2.
     const std::optional<LastSend>& Last() const { return last_; }
-    const std::optional<LastSend>& LastTo(int bank) const { return lastTo_[bank == 2 ? 1 : 0]; }
+    const std::optional<LastSend>& LastTo(int bank) const { return lastTo_[Index(bank)]; }
     // The image the last successful send wrote into bank 1 or 2.
     const std::optional<EncoderImage>& LastImage(int bank) const {
-        return lastImages_[bank == 2 ? 1 : 0];
+        return lastImages_[Index(bank)];
     }
     // What bank 1 or 2 holds since the last successful send: the encoder's
     // memory read back where it can be, else the bytes the send wrote.
-    const std::optional<MemoryDump>& OnAir(int bank) const { return onAir_[bank == 2 ? 1 : 0]; }
+    const std::optional<MemoryDump>& OnAir(int bank) const { return onAir_[Index(bank)]; }
+    // The station's revision bank 1 or 2 holds since the last successful
+    // send of this run; none before one.
+    std::optional<std::uint64_t> OnAirRevision(int bank) const {
+        return onAirRevision_[Index(bank)];
+    }
 
     // Abandons a running send at its next page or poll and ends the link
-    // thread; nothing is sent afterwards.
+    // thread; nothing is sent afterwards, and every ticket still open is
+    // completed as not sent.
     void Stop();
 
   private:
     struct Outcome;
 
+    static std::size_t Index(int bank) { return bank == 2 ? 1 : 0; }
     void Start(const std::string& reason);
     void Finish(const Outcome& outcome);
     void Calibrate();
@@ -101,6 +115,8 @@ class SendCoordinator {
     bool running_ = false;
     bool wanted_ = false;
     std::string wantedReason_;
+    std::vector<std::shared_ptr<SendTicket>> wantedTickets_;   // for the next send
+    std::vector<std::shared_ptr<SendTicket>> runningTickets_;  // for the one that runs
     bool calibrating_ = false;
     bool calibrationDue_ = false;
     std::stop_source calibrationStop_;
@@ -114,8 +130,9 @@ class SendCoordinator {
     std::array<std::optional<LastSend>, 2> lastTo_;
     std::array<std::optional<EncoderImage>, 2> lastImages_;
     std::array<std::optional<MemoryDump>, 2> onAir_;
+    std::array<std::optional<std::uint64_t>, 2> onAirRevision_;
 
-    // Touched on the link thread only.
+    // Touched on the link thread only, by one job at a time.
     std::uint32_t linkCpuSpeed_ = kCpuSpeedBase;
 };
 

@@ -4,25 +4,27 @@
 
 #include "base/file_io.h"
 #include "base/text_lines.h"
+#include "record/field_schema.h"
 
 namespace vaxo {
 namespace {
 
 constexpr const char* kUntitled = "untitled.rds";
-constexpr std::size_t kFirstRecordLine = 9;  // zero-based index of line 10
-
-const char* Flag(bool on) {
-    return on ? "1" : "0";
-}
+constexpr std::size_t kFirstOptionLine = 4;  // zero-based index of line 5
+constexpr std::size_t kFirstRecordLine = 9;
+// Lines 5 to 9: the options, as the station file writes and reads a field.
+constexpr FieldId kOptionLines[] = {FieldId::ALONTOP, FieldId::PORT, FieldId::AUTOSAVE,
+                                    FieldId::HIPRI, FieldId::MBS};
 
 }  // namespace
 
 std::vector<std::string> SettingsLines(const RdsParameterSet& set) {
-    std::vector<std::string> lines{
-        set.RememberedFile, set.LastSentRT,    set.LastFileRT,
-        set.LastFileDPS,    Flag(set.ALONTOP), Flag(set.PORT == 1),
-        Flag(set.AUTOSAVE), Flag(set.HIPRI),   Flag(set.AUTBSW),
-    };
+    std::vector<std::string> lines{set.RememberedFile, set.LastSentRT, set.LastFileRT,
+                                   set.LastFileDPS};
+    for (const FieldId id : kOptionLines) {
+        const StationField& field = Field(id);
+        lines.push_back(FormatFieldValue(field.type, field.get(set)));
+    }
     for (const auto& record : set.LastSent) {
         lines.insert(lines.end(), record.begin(), record.end());
     }
@@ -39,21 +41,15 @@ void ApplySettingsText(RdsParameterSet& set, std::string_view text) {
     set.LastSentRT = lines[1];
     set.LastFileRT = lines[2];
     set.LastFileDPS = lines[3];
-    if (lines[4] == "1") {
-        set.ALONTOP = true;
-    }
-    if (lines[5] == "1") {
-        set.PORT = 1;
-    }
-    if (lines[6] == "1") {
-        set.AUTOSAVE = true;
-    }
-    if (lines[7] == "1") {
-        set.HIPRI = true;
-    }
-    if (lines[8] == "1") {
-        set.AUTBSW = true;
-        set.BothBanksDefault = true;
+    // A line acts only when it reads otherwise than an empty one ("1"):
+    // anything else leaves the option as it is.
+    for (std::size_t i = 0; i < std::size(kOptionLines); ++i) {
+        const StationField& field = Field(kOptionLines[i]);
+        const FieldValue value = ReadLenient(field.type, lines[kFirstOptionLine + i]);
+        if (value != ReadLenient(field.type, "")) {
+            field.put(set, value);
+            set.BothBanksDefault = set.BothBanksDefault || field.id == FieldId::MBS;
+        }
     }
     for (std::size_t bank = 0; bank < set.LastSent.size(); ++bank) {
         for (std::size_t line = 0; line < kLastSentLines; ++line) {

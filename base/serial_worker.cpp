@@ -12,7 +12,7 @@ SerialWorker::~SerialWorker() {
 
 void SerialWorker::Post(Job job) {
     {
-        const std::lock_guard lock(mutex_);
+        const MutexLock lock(mutex_);
         if (stopped_) {
             return;
         }
@@ -22,7 +22,7 @@ void SerialWorker::Post(Job job) {
 }
 
 void SerialWorker::AbandonCurrent() {
-    const std::lock_guard lock(mutex_);
+    const MutexLock lock(mutex_);
     if (running_) {
         current_.request_stop();
     }
@@ -30,7 +30,7 @@ void SerialWorker::AbandonCurrent() {
 
 void SerialWorker::Stop() {
     {
-        const std::lock_guard lock(mutex_);
+        const MutexLock lock(mutex_);
         stopped_ = true;
         queue_.clear();
         current_.request_stop();
@@ -42,7 +42,7 @@ void SerialWorker::Stop() {
 }
 
 bool SerialWorker::Busy() const {
-    const std::lock_guard lock(mutex_);
+    const MutexLock lock(mutex_);
     return running_ || !queue_.empty();
 }
 
@@ -51,8 +51,8 @@ void SerialWorker::Run() {
         Job job;
         std::stop_token token;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopped_ || !queue_.empty(); });
+            const MutexLock lock(mutex_);
+            wake_.wait(mutex_, [this]() REQUIRES(mutex_) { return stopped_ || !queue_.empty(); });
             if (stopped_) {
                 return;
             }
@@ -63,7 +63,7 @@ void SerialWorker::Run() {
             running_ = true;
         }
         job(token);
-        const std::lock_guard lock(mutex_);
+        const MutexLock lock(mutex_);
         running_ = false;
     }
 }

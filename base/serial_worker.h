@@ -3,15 +3,17 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <stop_token>
 #include <thread>
+
+#include "base/mutex.h"
 
 namespace vaxo {
 
 // One thread beside the caller's that runs jobs one at a time, in the order
 // they were posted. A job is told through its stop token when it is to be
-// abandoned: by AbandonCurrent, or because the worker stops.
+// abandoned: by AbandonCurrent, or because the worker stops. Every member
+// may be called from any thread but the worker's own (Stop waits for it).
 class SerialWorker {
   public:
     using Job = std::function<void(std::stop_token)>;
@@ -34,12 +36,12 @@ class SerialWorker {
   private:
     void Run();
 
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Job> queue_;
-    std::stop_source current_;
-    bool running_ = false;
-    bool stopped_ = false;
+    mutable Mutex mutex_;
+    std::condition_variable_any wake_;
+    std::deque<Job> queue_ GUARDED_BY(mutex_);
+    std::stop_source current_ GUARDED_BY(mutex_);
+    bool running_ GUARDED_BY(mutex_) = false;
+    bool stopped_ GUARDED_BY(mutex_) = false;
     std::thread thread_;  // last: it starts once everything above is in place
 };
 

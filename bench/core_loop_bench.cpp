@@ -88,7 +88,7 @@ void BM_LoopAnswersDuringASend(benchmark::State& state) {
     std::vector<double> waits;
     for (auto _ : state) {
         const int before = program.Sent();
-        program.Core().RequestSend("bench");
+        static_cast<void>(program.Core().Execute({{}, vaxo::SendStation{}}));
         std::atomic<bool> sending{true};
         std::vector<double> mine;
         std::thread prober([&] {
@@ -121,9 +121,9 @@ void BM_ChangeToConfirmedSend(benchmark::State& state) {
     for (auto _ : state) {
         const int before = program.Sent();
         const auto start = Clock::now();
-        static_cast<void>(program.Core().ApplyFields("RT=Change " + std::to_string(++change),
-                                                     vaxo::FieldPolicy{.strict = true}, "bench"));
-        program.Core().RequestSend("bench");
+        static_cast<void>(program.Core().Execute(
+            {{}, vaxo::SetFields{{{vaxo::FieldId::RT, "Change " + std::to_string(++change)}}}}));
+        static_cast<void>(program.Core().Execute({{}, vaxo::SendStation{}}));
         program.RunUntil([&] { return program.Sent() > before; });
         took.push_back(Milliseconds(Clock::now() - start));
     }

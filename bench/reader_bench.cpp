@@ -83,7 +83,7 @@ std::size_t Bytes(const benchmark::State& state) {
 void BM_StationEmptyLines(benchmark::State& state) {
     Measure(state, std::string(Bytes(state), '\n'), [](const std::string& text) {
         vaxo::RdsParameterSet set;
-        vaxo::ApplyStationText(set, text);
+        vaxo::ApplyStationText(set, text, '.');
     });
 }
 
@@ -91,7 +91,7 @@ void BM_StationLongValues(benchmark::State& state) {
     Measure(state, Repeat("RT=" + std::string(997, 'x') + "\r\n", Bytes(state)),
             [](const std::string& text) {
                 vaxo::RdsParameterSet set;
-                vaxo::ApplyStationText(set, text);
+                vaxo::ApplyStationText(set, text, '.');
             });
 }
 

@@ -141,17 +141,16 @@ void EncodeGroups(const RdsParameterSet& set, const EncodedFields& fields, bool 
     }
 }
 
-void BuildEncoderImage(RdsParameterSet& set, const ImageClock& clock, EncodedFields& fields,
+void BuildEncoderImage(const RdsParameterSet& set, const ImageClock& clock, EncodedFields& fields,
                        EncoderImage& image) {
     const bool rtPresent = !set.ActualRT().empty();
-    image.PsText = Padded(set.PS, 8);
-    image.RtText = Padded(set.ActualRT(), 64);
+    image.PsText = Padded(set.PS, kPsLength);
+    image.RtText = Padded(set.ActualRT(), kRadiotextLength);
     StageDpsTexts(set, clock, image);
-    CheckPI(set);
-    EncodePI(fields, set.PI);
+    EncodePI(fields, CheckPI(set.PI.str()));
     EncodePTY(fields, set.PTY);
     EncodeFlags(fields, set);
-    EncodeAF(fields, set, clock.decimalSeparator);
+    EncodeAF(fields, set.AF, clock.decimalSeparator);
     EncodeGroups(set, fields, rtPresent, image);
 }
 

@@ -36,9 +36,11 @@ struct ImageClock {
     char decimalSeparator = '.';
 };
 
-// Builds the complete image from the set. May tidy the set's PI and AF list.
-// `fields` receives the encoded fields the groups were built from.
-void BuildEncoderImage(RdsParameterSet& set, const ImageClock& clock, EncodedFields& fields,
+// Builds the complete image from the set, which it only reads: a PI or an
+// AF entry that is no such thing goes on air as the send's check makes it
+// (FFFF, dropped), though the program's door for changes never lets one
+// into its set. `fields` receives the encoded fields the groups were built from.
+void BuildEncoderImage(const RdsParameterSet& set, const ImageClock& clock, EncodedFields& fields,
                        EncoderImage& image);
 
 // Builds PsArea and RtArea from the encoded fields and the staging texts.

@@ -5,17 +5,11 @@
 namespace vaxo {
 namespace {
 
-constexpr int kFirstAfTenths = 876;  // 87.6 MHz
-constexpr int kLastAfTenths = 1079;  // 107.9 MHz
 constexpr unsigned kAfFiller = 205;
 constexpr unsigned kAfCountBase = 224;
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool IsHexDigit(char c) {
-    return IsDigit(c) || (c >= 'A' && c <= 'F');
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
 int HexValue(char c) {
@@ -34,24 +28,22 @@ bool TestBit(unsigned value, int n) {
     return ((value >> n) & 1u) != 0;
 }
 
-void CheckPI(RdsParameterSet& set) {
-    std::string pi = set.PI;
+std::string CheckPI(std::string_view text) {
+    std::string pi(text);
     if (pi.size() != 4) {
-        set.PI = "FFFF";
-        return;
+        return "FFFF";
     }
     for (char& c : pi) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
     }
-    set.PI = pi;
     for (char c : pi) {
         if (!IsHexDigit(c)) {
-            set.PI = "FFFF";
-            return;
+            return "FFFF";
         }
     }
+    return pi;
 }
 
 void EncodePI(EncodedFields& fields, const std::string& pi) {
@@ -81,47 +73,23 @@ void EncodeFlags(EncodedFields& fields, const RdsParameterSet& set) {
     }
 }
 
-int AfCode(const std::string& text, char decimalSeparator) {
-    std::string copy = text.size() < 2 || text.size() > 5 ? "00000" : text;
-    int separators = 0;
-    std::size_t separatorAt = 0;
-    for (std::size_t i = 0; i < copy.size(); ++i) {
-        if (copy[i] == decimalSeparator) {
-            ++separators;
-            separatorAt = i;
-        } else if (!IsDigit(copy[i])) {
-            copy[i] = '0';
+AfList CompactAF(const AfList& af, char decimalSeparator) {
+    AfList compacted{};
+    std::size_t valid = 0;
+    for (const auto& entry : af) {
+        if (AfCode(entry.str(), decimalSeparator) != 0) {
+            compacted[valid++] = entry;
         }
     }
-    if (separators > 1 || (separators == 1 && separatorAt != copy.size() - 2)) {
-        copy = "00000";
-        separators = 0;
-    }
-    // At most one digit follows the separator, so f * 10 is a whole number:
-    // the tenths are the digits read as one number.
-    int tenths = 0;
-    for (char c : copy) {
-        if (c != decimalSeparator) {
-            tenths = tenths * 10 + (c - '0');
-        }
-    }
-    if (separators == 0) {
-        tenths *= 10;
-    }
-    return tenths >= kFirstAfTenths && tenths <= kLastAfTenths ? tenths - 875 : 0;
+    return compacted;
 }
 
-void EncodeAF(EncodedFields& fields, RdsParameterSet& set, char decimalSeparator) {
-    std::vector<std::string> validTexts;
+void EncodeAF(EncodedFields& fields, const AfList& af, char decimalSeparator) {
     std::vector<unsigned> codes;
-    for (const auto& af : set.AF) {
-        if (const int code = AfCode(af, decimalSeparator); code != 0) {
-            validTexts.push_back(af);
+    for (const auto& entry : af) {
+        if (const int code = AfCode(entry.str(), decimalSeparator); code != 0) {
             codes.push_back(static_cast<unsigned>(code));
         }
-    }
-    for (std::size_t i = 0; i < set.AF.size(); ++i) {
-        set.AF[i] = i < validTexts.size() ? validTexts[i] : std::string();
     }
     auto code = [&](std::size_t number) {  // 1-based, filler when missing
         return number <= codes.size() ? codes[number - 1] : kAfFiller;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "encoding/bit_array.h"
+#include "record/frequencies.h"
 #include "record/rds_parameter_set.h"
 
 namespace vaxo {
@@ -22,18 +23,19 @@ struct EncodedFields {
 // Bit n (0 = least significant) of a value 0..255.
 bool TestBit(unsigned value, int n);
 
-// Normalises the set's PI: four hexadecimal digits in capitals, else "FFFF".
-void CheckPI(RdsParameterSet& set);
+// A PI text as it goes on air: four hexadecimal digits in capitals, else "FFFF".
+std::string CheckPI(std::string_view pi);
 void EncodePI(EncodedFields& fields, const std::string& pi);
 void EncodePTY(EncodedFields& fields, int index);
 void EncodeFlags(EncodedFields& fields, const RdsParameterSet& set);
 
-// Method-A code 1..204 of one AF text, or 0 when the text is not a usable
-// frequency. decimalSeparator is the user's locale setting.
-int AfCode(const std::string& text, char decimalSeparator);
+using AfList = std::array<BoundedText<5>, 7>;
 
-// Drops unusable AF entries from the set (the rest move up in order, keeping
-// their text) and fills AfBits with the count and codes, 205 as filler.
-void EncodeAF(EncodedFields& fields, RdsParameterSet& set, char decimalSeparator);
+// The AF list as it goes on air: unusable entries dropped, the rest moved up
+// in order, keeping their text.
+AfList CompactAF(const AfList& af, char decimalSeparator);
+
+// Fills AfBits with the count and codes of the usable entries, 205 as filler.
+void EncodeAF(EncodedFields& fields, const AfList& af, char decimalSeparator);
 
 }  // namespace vaxo

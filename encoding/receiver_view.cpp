@@ -2,6 +2,7 @@
 
 #include "encoding/checkword.h"
 #include "encoding/rds_characters.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 namespace {
@@ -171,7 +172,7 @@ class Decoder {
         Take(view_.ab, static_cast<int>((b >> 4) & 1));
         const std::size_t segment = b & 0xF;
         if (!view_.rt) {
-            view_.rt = ReceivedText(64);
+            view_.rt = ReceivedText(kRadiotextLength);
         }
         if (group.intact[2]) {
             PutPair(*view_.rt, 4 * segment, group.words[2]);

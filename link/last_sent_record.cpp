@@ -1,6 +1,6 @@
 #include "link/last_sent_record.h"
 
-#include "record/station_fields.h"
+#include "record/field_schema.h"
 
 namespace vaxo {
 
@@ -10,18 +10,19 @@ LastSentRecord RecordOfSend(const RdsParameterSet& sent, const EncoderImage& ima
                             std::uint32_t calibrationCount, long long milliseconds) {
     LastSentRecord record;
     std::size_t line = 0;
-    record[line++] = StationFieldLine(sent, "PS");
+    record[line++] = FieldLine(sent, FieldId::PS);
     record[line++] = "RT=" + sent.ActualRT();
     for (std::size_t k = 0; k < 8; ++k) {
         record[line++] =
             "DPS" + std::to_string(k + 1) + "=" + (sent.ENDPS ? image.SentDpsTexts[k] : "");
     }
-    for (const char* key : {"PTY", "MS", "TP", "TA", "PI", "DI", "AF1", "AF2", "AF3", "AF4", "AF5",
-                            "AF6", "AF7", "DPSP"}) {
-        record[line++] = StationFieldLine(sent, key);
+    using F = FieldId;
+    for (const FieldId field : {F::PTY, F::MS, F::TP, F::TA, F::PI, F::DI, F::AF1, F::AF2, F::AF3,
+                                F::AF4, F::AF5, F::AF6, F::AF7, F::DPSP}) {
+        record[line++] = FieldLine(sent, field);
     }
     record[line++] = std::string("RTAB=") + (sent.TextAbFlag == 1 ? "1" : "0");
-    record[line++] = StationFieldLine(sent, "MBS");
+    record[line++] = FieldLine(sent, FieldId::MBS);
     record[line++] = "CPUSPEED=" + std::to_string(calibrationCount);
     record[line++] = "SENDTIME=" + std::to_string(milliseconds) + " ms";
     return record;

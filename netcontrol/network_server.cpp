@@ -4,13 +4,13 @@
 #include <atomic>
 #include <deque>
 #include <map>
-#include <mutex>
 
 #include <boost/asio/ip/multicast.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/udp.hpp>
 #include <boost/asio/write.hpp>
 
+#include "base/mutex.h"
 #include "netcontrol/accept_loop.h"
 #include "netcontrol/line_splitter.h"
 #include "netcontrol/text_commands.h"
@@ -51,6 +51,10 @@ std::string Describe(const Endpoint& endpoint) {
 
 }  // namespace
 
+// What the listeners and clients share. It lives on the network's thread:
+// every member is used there, but `program` (touched only by work posted to
+// the program's loop), `running` (read on both) and `status` (read by
+// Status() from any thread, under statusMutex).
 struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     Shared(asio::io_context& i, CoreHost& c, ControlProgram& p, NetworkConfig n, Log l)
         : io(i), core(c), program(p), config(std::move(n)), log(std::move(l)) {}
@@ -109,7 +113,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     }
 
     void Seen(std::size_t listener, const std::string& client, int clientsChange) {
-        const std::lock_guard lock(statusMutex);
+        const MutexLock lock(statusMutex);
         ListenerStatus& entry = status.at(listener);
         entry.lastClient = client;
         entry.lastSeen = std::chrono::system_clock::now();
@@ -128,8 +132,8 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
         Clock::time_point told{};
     };
     std::map<std::string, DropCount> dropped;
-    mutable std::mutex statusMutex;
-    std::vector<ListenerStatus> status;
+    mutable Mutex statusMutex;  // Status() reads from any thread
+    std::vector<ListenerStatus> status GUARDED_BY(statusMutex);
     std::map<std::uint64_t, std::function<void()>> closers;  // of listeners and clients
     std::uint64_t nextCloser = 0;
     // What to do with each result of the program, on the network's thread.
@@ -214,7 +218,8 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
     void Command(std::string line) {
         ++pending_;
         shared_->OnProgram(
-            [line = std::move(line), origin = origin_](ControlProgram& program) {
+            [line = std::move(line),
+             origin = Origin{Origin::Kind::TextClient, origin_}](ControlProgram& program) {
                 const auto reply = HandleTextCommand(program, line, origin);
                 return reply ? *reply + "\r\n" : std::string();
             },
@@ -436,7 +441,9 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             splitter.Feed(bytes, line, [&] { lines.emplace_back(); });
             splitter.Finish(line);
             Work(
-                [lines = std::move(lines), origin = "text " + client](ControlProgram& program) {
+                [lines = std::move(lines),
+                 origin =
+                     Origin{Origin::Kind::TextClient, "text " + client}](ControlProgram& program) {
                     std::string replies;
                     for (const auto& text : lines) {
                         const auto reply = text ? HandleTextCommand(program, *text, origin)
@@ -513,7 +520,9 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
     std::size_t waiting_ = 0;
     udp::endpoint sender_;
     std::array<char, 65536> buffer_{};
-    std::map<std::string, std::shared_ptr<UecpSession>> sessions_;  // on the program's loop only
+    // Kept on the network's thread; each conversation itself is used on the
+    // program's loop only, by one datagram's work at a time.
+    std::map<std::string, std::shared_ptr<UecpSession>> sessions_;
 };
 
 }  // namespace
@@ -530,7 +539,7 @@ std::optional<std::string> NetworkServer::Start() {
     shared_->running = true;
     const auto& listeners = shared_->config.listeners;
     {
-        const std::lock_guard lock(shared_->statusMutex);
+        const MutexLock lock(shared_->statusMutex);
         for (const ListenerSetting& setting : listeners) {
             ListenerStatus entry;
             entry.description = setting.Describe();
@@ -554,7 +563,7 @@ std::optional<std::string> NetworkServer::Start() {
             Stop();
             return problem;
         }
-        const std::lock_guard lock(shared_->statusMutex);
+        const MutexLock lock(shared_->statusMutex);
         shared_->status[i].port = port;
     }
     return std::nullopt;
@@ -571,7 +580,7 @@ void NetworkServer::Stop() {
 }
 
 std::vector<ListenerStatus> NetworkServer::Status() const {
-    const std::lock_guard lock(shared_->statusMutex);
+    const MutexLock lock(shared_->statusMutex);
     return shared_->status;
 }
 

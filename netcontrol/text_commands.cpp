@@ -3,7 +3,7 @@
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "netcontrol/logged_command.h"
-#include "record/station_fields.h"
+#include "record/field_schema.h"
 #include "stations/live_text_shaping.h"
 
 namespace vaxo {
@@ -16,40 +16,34 @@ bool IsFeedFileOrExit(std::string_view key) {
 // A command from one client: who sent it and what, for the log.
 struct Sender {
     ControlProgram& program;
-    const std::string& origin;
+    const Origin& origin;
     std::string command;
 
-    FieldChanges Apply(const std::string& lines) const {
-        return program.ApplyRemoteFields(lines, origin, command);
+    CommandOutcome Run(CommandAction action) const {
+        return program.Execute({origin, std::move(action), command});
+    }
+    TextReply Set(std::vector<FieldAssignment> values, bool partly) const {
+        const CommandOutcome outcome = Run(SetFields{std::move(values)});
+        if (!outcome.Accepted()) {
+            return {"-", outcome.refusal};
+        }
+        return {partly ? "/" : "+", partly ? "cut, or a character the code page lacks" : ""};
     }
     TextReply Refuse(const char* reply, const std::string& why) const {
-        program.TellRefused(origin, command, why);
+        static_cast<void>(Run(RefusedCommand{why}));
         return {reply, why};
     }
 };
-
-TextReply Verdict(const FieldChanges& changes, bool partly) {
-    for (const FieldOutcome& outcome : changes.outcomes) {
-        if (outcome.verdict == FieldVerdict::UnknownKey ||
-            outcome.verdict == FieldVerdict::NotAllowed) {
-            return {"!", outcome.reason};
-        }
-        if (outcome.verdict == FieldVerdict::InvalidValue) {
-            return {"-", outcome.reason};
-        }
-    }
-    return {partly ? "/" : "+", partly ? "cut, or a character the code page lacks" : ""};
-}
 
 TextReply Query(const Sender& sender, std::string_view key) {
     if (key == "STATUS") {
         return {StatusLine(sender.program)};
     }
-    const StationField* field = FindStationField(key);
-    if (!field || IsFeedFileOrExit(key)) {
+    const StationField* field = FindField(key);
+    if (!field || field->scope != FieldScope::Station || IsFeedFileOrExit(key)) {
         return sender.Refuse("!", "no field to ask for");
     }
-    return {Windows1250ToUtf8(StationFieldLine(sender.program.Set(), *field))};
+    return {Windows1250ToUtf8(FieldLine(sender.program.Set(), *field))};
 }
 
 // The radiotext feed's processing: trailing spaces, 61 + "...", letters
@@ -59,7 +53,7 @@ TextReply Radiotext(const Sender& sender, std::string_view value) {
     const std::string text = TextLineToWindows1250(value, &missing);
     const std::string processed = ProcessRadiotextLine(text);
     const bool cut = processed.size() < text.size() && processed.ends_with("...");
-    return Verdict(sender.Apply("RT=" + processed), missing > 0 || cut);
+    return sender.Set({{FieldId::RT, processed}}, missing > 0 || cut);
 }
 
 // The dynamic PS feed's processing, with the station's alignment and effects.
@@ -69,32 +63,49 @@ TextReply DynamicPs(const Sender& sender, std::string_view value) {
     const std::string text = TextLineToWindows1250(value, &missing);
     const std::string processed = ProcessDpsLine(text, {set.DPSA, set.DPSC, set.EFCHAR.str()});
     const auto segments = SplitDpsSegments(processed);
-    std::string lines;
+    std::vector<FieldAssignment> values;
     for (std::size_t k = 0; k < segments.size(); ++k) {
-        lines += "DPS" + std::to_string(k + 1) + "=" + segments[k] + "\n";
+        values.push_back({DpsField(k), segments[k]});
     }
-    return Verdict(sender.Apply(lines), missing > 0 || processed.ends_with("..."));
+    return sender.Set(std::move(values), missing > 0 || processed.ends_with("..."));
 }
 
+// A station field by its key; SEND=1 also asks for a send.
 TextReply Field(const Sender& sender, std::string_view key, std::string_view value) {
+    const StationField* field = FindField(key);
+    if (!field || field->scope != FieldScope::Station) {
+        return sender.Refuse("!", "no field has the key " + std::string(key));
+    }
+    if (IsFeedFileOrExit(key)) {
+        return sender.Refuse("!", std::string(key) + " is not settable from here");
+    }
     int missing = 0;
     const std::string text = TextLineToWindows1250(value, &missing);
     if (missing > 0) {
         return sender.Refuse("-", "a character Windows-1250 lacks");
     }
-    return Verdict(sender.Apply(std::string(key) + "=" + text), false);
+    StrictReading reading = ReadStrict(*field, text, sender.program.DecimalSeparator());
+    if (!reading.value) {
+        return sender.Refuse("-", reading.refusal);
+    }
+    const bool send = field->id == FieldId::SEND && std::get<bool>(*reading.value);
+    TextReply reply = sender.Set({{field->id, std::move(*reading.value)}}, false);
+    if (send && reply.line == "+") {
+        static_cast<void>(sender.Run(SendStation{SendWhen::Soon}));
+    }
+    return reply;
 }
 
 }  // namespace
 
 std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_view line,
-                                           const std::string& origin) {
+                                           const Origin& origin) {
     if (line.empty()) {
         return std::nullopt;
     }
     const Sender sender{program, origin, LoggedCommand(line)};
     if (line == "SEND") {
-        program.RequestSendSoon(origin);
+        static_cast<void>(sender.Run(SendStation{SendWhen::Soon}));
         return TextReply{"+"};
     }
     if (line.ends_with('?') && line.find('=') == std::string_view::npos) {
@@ -116,7 +127,7 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
 }
 
 std::optional<std::string> HandleTextCommand(ControlProgram& program, std::string_view line,
-                                             const std::string& origin) {
+                                             const Origin& origin) {
     auto answer = AnswerTextCommand(program, line, origin);
     return answer ? std::optional(std::move(answer->line)) : std::nullopt;
 }

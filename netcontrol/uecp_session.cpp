@@ -6,33 +6,27 @@
 
 #include "encoding/rds_characters.h"
 #include "netcontrol/logged_command.h"
-#include "record/station_fields.h"
+#include "record/field_schema.h"
 
 namespace vaxo {
 namespace {
 
 constexpr std::uint8_t kAllButCurrent = 254;
 constexpr std::uint8_t kAllDataSets = 255;
-constexpr std::size_t kRadiotextLimit = 64;
 
 std::uint8_t Next(std::uint8_t sequence) {
     return sequence == 255 ? 1 : static_cast<std::uint8_t>(sequence + 1);
 }
 
-std::string Hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
-    return text;
-}
-
-std::string Flag(bool on) {
-    return on ? "1" : "0";
-}
-
-// AF texts as the send reads them: "87.6" in tenths of MHz.
-std::string Frequency(int code, char separator) {
-    const int tenths = 875 + code;
-    return std::to_string(tenths / 10) + separator + std::to_string(tenths % 10);
+// The values as the log shows them: "PS= PS RDS ; TA=0".
+std::string Shown(const std::vector<FieldAssignment>& values) {
+    std::string shown;
+    for (const FieldAssignment& value : values) {
+        const StationField& field = Field(value.field);
+        shown += (shown.empty() ? "" : ";") + std::string(field.key) + "=" +
+                 FormatFieldValue(field.type, value.value);
+    }
+    return LoggedCommand(shown);
 }
 
 const char* ElementName(std::uint8_t mec) {
@@ -136,7 +130,8 @@ std::vector<std::uint8_t> UecpSession::Acknowledgement(UecpCode code, std::uint8
 
 std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpReading& reading) {
     if (!reading.frame) {
-        program.TellRefused(origin_, "frame", FrameTrouble(reading.code));
+        static_cast<void>(
+            program.Execute({origin_, RefusedCommand{FrameTrouble(reading.code)}, "frame"}));
         Note(reading.code, reading.sequence);
         return mode_ == 2 ? Frame(Acknowledgement(reading.code, reading.sequence))
                           : std::vector<std::uint8_t>{};
@@ -149,9 +144,11 @@ std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpR
     if (frame.sequence != 0) {
         if (expected_ && *expected_ != frame.sequence) {
             code = UecpCode::MessageNotReceived;
-            program.TellRefused(
-                origin_, "frame " + std::to_string(frame.sequence),
-                "a gap in the sequence: " + std::to_string(*expected_) + " was next");
+            static_cast<void>(program.Execute(
+                {origin_,
+                 RefusedCommand{"a gap in the sequence: " + std::to_string(*expected_) +
+                                " was next"},
+                 "frame " + std::to_string(frame.sequence)}));
         }
         expected_ = Next(frame.sequence);
     }
@@ -164,10 +161,12 @@ std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpR
         }
     }
     if (parsed.stop != UecpCode::Ok) {
-        program.TellRefused(origin_, "frame " + std::to_string(frame.sequence),
-                            parsed.stop == UecpCode::MessageUnknown
-                                ? "an element of unknown layout ended the message"
-                                : "an element runs past the end of the message");
+        static_cast<void>(
+            program.Execute({origin_,
+                             RefusedCommand{parsed.stop == UecpCode::MessageUnknown
+                                                ? "an element of unknown layout ended the message"
+                                                : "an element runs past the end of the message"},
+                             "frame " + std::to_string(frame.sequence)}));
         if (code == UecpCode::Ok) {
             code = parsed.stop;
         }
@@ -184,22 +183,16 @@ std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpR
     return reply;
 }
 
-// The lines show in the log as the command: "PS= PS RDS ; TA=0".
-UecpCode UecpSession::Change(ControlProgram& program, const std::string& lines) {
-    std::string shown = lines;
-    std::replace(shown.begin(), shown.end(), '\n', ';');
-    const FieldChanges changes = program.ApplyRemoteFields(lines, origin_, LoggedCommand(shown));
-    for (const FieldOutcome& outcome : changes.outcomes) {
-        if (outcome.verdict != FieldVerdict::Accepted) {
-            return UecpCode::ParameterOutOfRange;
-        }
-    }
-    return UecpCode::Ok;
+UecpCode UecpSession::Change(ControlProgram& program, std::vector<FieldAssignment> values) {
+    std::string shown = Shown(values);
+    const CommandOutcome outcome =
+        program.Execute({origin_, SetFields{std::move(values)}, std::move(shown)});
+    return outcome.Accepted() ? UecpCode::Ok : UecpCode::ParameterOutOfRange;
 }
 
 UecpCode UecpSession::Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
                              const std::string& why) const {
-    program.TellRefused(origin_, Describe(element), why);
+    static_cast<void>(program.Execute({origin_, RefusedCommand{why}, Describe(element)}));
     return code;
 }
 
@@ -222,22 +215,24 @@ UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
     const std::vector<std::uint8_t>& data = element.data;
     switch (element.mec) {
         case kMecPi:
-            return Change(program, "PI=" + Hex4(static_cast<unsigned>(data[0] << 8 | data[1])));
+            return Change(program, {{FieldId::PI, data[0] << 8 | data[1]}});
         case kMecPs: {
             const auto ps = RdsToWindows1250(std::string(data.begin(), data.end()));
-            return ps ? Change(program, "PS=" + *ps)
+            return ps ? Change(program, {{FieldId::PS, *ps}})
                       : Refuse(program, element, UecpCode::ParameterOutOfRange,
                                "a character the station's code page lacks");
         }
         case kMecTaTp:
-            return Change(program, "TA=" + Flag(data[0] & 1) + "\nTP=" + Flag(data[0] & 2));
+            return Change(program,
+                          {{FieldId::TA, (data[0] & 1) != 0}, {FieldId::TP, (data[0] & 2) != 0}});
         case kMecDi:
-            return Change(program, "DI=" + Flag(data[0] & 8) + Flag(data[0] & 4) +
-                                       Flag(data[0] & 2) + Flag(data[0] & 1));
+            return Change(program,
+                          {{FieldId::DI, DecoderId{(data[0] & 1) != 0, (data[0] & 2) != 0,
+                                                   (data[0] & 4) != 0, (data[0] & 8) != 0}}});
         case kMecMs:
-            return Change(program, "MS=" + Flag(data[0] & 1));
+            return Change(program, {{FieldId::MS, (data[0] & 1) != 0}});
         case kMecPty:
-            return Change(program, "PTY=" + std::to_string(data[0]));
+            return Change(program, {{FieldId::PTY, static_cast<int>(data[0])}});
         case kMecRt:
             return ApplyRadiotext(program, element);
         case kMecAf:
@@ -250,7 +245,13 @@ UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
                               "data set " + std::to_string(data[0]) +
                                   " is none of this encoder's two memory banks");
             }
-            return Change(program, std::string(data[0] == 1 ? "STB=1" : "STB=0") + "\nSEND=1");
+            return program.Execute(
+                              {origin_,
+                               SendStation{SendWhen::Soon, data[0] == 1 ? Bank::One : Bank::Two},
+                               "data set select " + std::to_string(data[0])})
+                           .Accepted()
+                       ? UecpCode::Ok
+                       : UecpCode::DataSetError;
         case kMecCommunicationMode:
             if (data[0] > 2) {
                 return Refuse(program, element, UecpCode::ParameterOutOfRange,
@@ -271,13 +272,17 @@ UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
 UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement& element) {
     const std::vector<std::uint8_t>& data = element.data;
     if (data.empty()) {
-        return Change(program, "RT=\nRT2=\nRT3=\nRT4=");
+        return Change(program, {{FieldId::RT, std::string()},
+                                {FieldId::RT2, std::string()},
+                                {FieldId::RT3, std::string()},
+                                {FieldId::RT4, std::string()}});
     }
     std::string bytes(data.begin() + 1, data.end());
     bytes = bytes.substr(0, bytes.find('\x0D'));  // the end of the text
-    if (bytes.size() > kRadiotextLimit) {
-        return Refuse(program, element, UecpCode::ElementLengthError,
-                      "a radiotext holds at most 64 characters");
+    if (bytes.size() > kRadiotextLength) {
+        return Refuse(
+            program, element, UecpCode::ElementLengthError,
+            "a radiotext holds at most " + std::to_string(kRadiotextLength) + " characters");
     }
     const auto text = RdsToWindows1250(bytes);
     if (!text) {
@@ -287,24 +292,28 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
     const int buffer = (data[0] >> 5) & 0x3;
     UecpCode code = UecpCode::Ok;
     if (buffer == 0) {
-        code = Change(program, "RT=" + *text + "\nRT2=\nRT3=\nRT4=\nSELRT=1");
+        code = Change(program, {{FieldId::RT, *text},
+                                {FieldId::RT2, std::string()},
+                                {FieldId::RT3, std::string()},
+                                {FieldId::RT4, std::string()},
+                                {FieldId::SELRT, 1}});
     } else if (buffer == 2) {
         const RdsParameterSet& set = program.Set();
-        const char* key = set.RT2.empty()   ? "RT2"
-                          : set.RT3.empty() ? "RT3"
-                          : set.RT4.empty() ? "RT4"
-                                            : nullptr;
-        if (!key) {
+        const std::optional<FieldId> free = set.RT2.empty()   ? std::optional(FieldId::RT2)
+                                            : set.RT3.empty() ? std::optional(FieldId::RT3)
+                                            : set.RT4.empty() ? std::optional(FieldId::RT4)
+                                                              : std::nullopt;
+        if (!free) {
             return Refuse(program, element, UecpCode::BufferOverflow,
                           "radiotexts 2 to 4 are all in use; flush first");
         }
-        code = Change(program, std::string(key) + "=" + *text);
+        code = Change(program, {{*free, *text}});
     } else {
         return Refuse(program, element, UecpCode::ParameterOutOfRange,
                       "buffer configuration 01 and 11 are reserved");
     }
     if (code == UecpCode::Ok && (data[0] & 1)) {
-        program.ToggleTextAb();
+        static_cast<void>(program.Execute({origin_, ToggleTextAb{}, "RT A/B toggle"}));
     }
     return code;
 }
@@ -318,11 +327,11 @@ UecpCode UecpSession::ApplyFrequencies(ControlProgram& program, const UecpElemen
         return Refuse(program, element, UecpCode::ElementLengthError,
                       "no start location before the list");
     }
-    std::vector<std::string> frequencies;
+    std::vector<FieldValue> frequencies;
     if (data[0] == 0xFF && data[1] == 0xFF) {
         for (const auto& af : program.Set().AF) {
             if (!af.empty()) {
-                frequencies.push_back(af.str());
+                frequencies.emplace_back(af.str());
             }
         }
     }
@@ -335,19 +344,18 @@ UecpCode UecpSession::ApplyFrequencies(ControlProgram& program, const UecpElemen
             return Refuse(program, element, UecpCode::ParameterOutOfRange,
                           "code " + std::to_string(code) + " is no FM frequency of method A");
         }
-        frequencies.push_back(Frequency(code, program.DecimalSeparator()));
+        frequencies.emplace_back(kFirstAfTenths - 1 + code);  // tenths of MHz
     }
     if (frequencies.size() > 7) {
         return Refuse(
             program, element, UecpCode::ParameterOutOfRange,
             std::to_string(frequencies.size()) + " frequencies; this encoder carries seven");
     }
-    std::string lines;
+    std::vector<FieldAssignment> values;
     for (std::size_t i = 0; i < 7; ++i) {
-        lines += "AF" + std::to_string(i + 1) + "=" +
-                 (i < frequencies.size() ? frequencies[i] : "") + "\n";
+        values.push_back({AfField(i), i < frequencies.size() ? frequencies[i] : FieldValue(0)});
     }
-    return Change(program, lines);
+    return Change(program, std::move(values));
 }
 
 // A request is answered with the element in its own form, for the data set

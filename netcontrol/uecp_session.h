@@ -28,7 +28,7 @@ struct UecpSettings {
 class UecpSession {
   public:
     UecpSession(UecpSettings settings, std::string origin)
-        : settings_(std::move(settings)), origin_(std::move(origin)) {}
+        : settings_(std::move(settings)), origin_{Origin::Kind::UecpClient, std::move(origin)} {}
 
     // The frames to send back; empty when there is nothing to say.
     std::vector<std::uint8_t> Take(ControlProgram& program, const UecpReading& reading);
@@ -41,7 +41,7 @@ class UecpSession {
     UecpCode ApplyFrequencies(ControlProgram& program, const UecpElement& element);
     UecpCode Answer(const ControlProgram& program, const UecpElement& request,
                     std::vector<std::uint8_t>& answers);
-    UecpCode Change(ControlProgram& program, const std::string& lines);
+    UecpCode Change(ControlProgram& program, std::vector<FieldAssignment> values);
     UecpCode Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
                     const std::string& why) const;
     bool ForThisEncoder(const UecpFrame& frame) const;
@@ -51,7 +51,7 @@ class UecpSession {
     std::vector<std::uint8_t> Acknowledgement(UecpCode code, std::uint8_t sequence) const;
 
     UecpSettings settings_;
-    std::string origin_;
+    Origin origin_;
     int mode_ = 0;
     std::optional<std::uint8_t> expected_;  // the next sequence number
     // The first trouble since the last response, for a request in mode 1.

@@ -1,6 +1,6 @@
 #include "record/rds_parameter_set.h"
 
-#include "record/station_fields.h"
+#include "record/field_schema.h"
 
 namespace vaxo {
 
@@ -23,13 +23,11 @@ void PiText::assign(std::string_view text) {
 }
 
 void RdsParameterSet::ResetStation() {
-    for (const StationField& field : StationFields()) {
-        field.reset(*this);
-    }
+    ForEachStationField([this](const StationField& field) { field.reset(*this); });
     SendPending = false;
 }
 
-const BoundedText<64>* RdsParameterSet::SelectedRadiotext() const {
+const BoundedText<kRadiotextLength>* RdsParameterSet::SelectedRadiotext() const {
     switch (SELRT) {
         case 1:
             return &RT;
@@ -46,7 +44,7 @@ const BoundedText<64>* RdsParameterSet::SelectedRadiotext() const {
 
 const std::string& RdsParameterSet::ActualRT() const {
     static const std::string kNone;
-    const BoundedText<64>* selected = SelectedRadiotext();
+    const BoundedText<kRadiotextLength>* selected = SelectedRadiotext();
     return selected ? selected->str() : kNone;
 }
 

@@ -10,6 +10,12 @@
 
 namespace vaxo {
 
+// The lengths of the station's texts (IEC 62106: a PS of 8 characters, a
+// radiotext of 64).
+inline constexpr std::size_t kPsLength = 8;
+inline constexpr std::size_t kRadiotextLength = 64;
+inline constexpr std::size_t kAfTextLength = 5;  // "107.9"
+
 inline constexpr std::size_t kLastSentLines = 28;
 // What the last successful send to one bank sent, as key=value lines.
 using LastSentRecord = std::array<std::string, kLastSentLines>;
@@ -31,22 +37,19 @@ class PiText : public BoundedText<4> {
     void assign(std::string_view text);
 };
 
-// Everything a station describes, the program options and the run-time values
-// several parts of the program share. The program keeps one; a send works on
-// a copy taken when it starts.
-class RdsParameterSet {
-  public:
+// What a station file holds: the RDS content and the station's options.
+struct StationContent {
     // RDS content
     PiText PI{"FFFF"};
-    BoundedText<8> PS{"FM RADIO"};
+    BoundedText<kPsLength> PS{"FM RADIO"};
     int PTY = 0;  // 0..31, the RDS PTY code
     int TP = 1;
     int TA = 0;
     int MS = 1;  // 0 = Speech, 1 = Music
     DecoderId DI{};
-    std::array<BoundedText<5>, 7> AF{};  // AF1..AF7
-    BoundedText<64> RT, RT2, RT3, RT4;
-    std::array<BoundedText<8>, 8> DPS{};  // DPS1..DPS8
+    std::array<BoundedText<kAfTextLength>, 7> AF{};  // AF1..AF7
+    BoundedText<kRadiotextLength> RT, RT2, RT3, RT4;
+    std::array<BoundedText<kPsLength>, 8> DPS{};  // DPS1..DPS8
 
     // Station options
     int SELRT = 1;  // 1..4, 0 when no radiotext is selected
@@ -68,14 +71,18 @@ class RdsParameterSet {
     bool AUTBSW = false;
     bool SEND = false;
     bool EXAL = false;
+};
 
-    // Program options (settings file only)
+// The program's own options, kept in the settings file only.
+struct ProgramOptions {
     int PORT = 0;  // 0 = LPT1 (0x378), 1 = LPT2 (0x278)
     bool AUTOSAVE = false;
     bool HIPRI = false;
     bool ALONTOP = false;
+};
 
-    // Run-time values
+// What several parts of the program share while it runs; never in a station file.
+struct RunTimeValues {
     int TextAbFlag = 0;
     std::string LastSentRT;
     std::string LastFileRT;
@@ -87,7 +94,13 @@ class RdsParameterSet {
     bool BothBanksDefault = false;
     std::string ProgramDir;
     std::array<LastSentRecord, 2> LastSent{};  // bank 1, bank 2
+};
 
+// Everything a station describes, the program options and the run-time values
+// several parts of the program share. The program keeps one; a send works on
+// a copy taken when it starts.
+class RdsParameterSet : public StationContent, public ProgramOptions, public RunTimeValues {
+  public:
     // Sets every station field to its reset value (PS eight spaces, AUTBSW
     // from BothBanksDefault) and clears SendPending; nothing else changes.
     void ResetStation();
@@ -100,7 +113,7 @@ class RdsParameterSet {
     void UpdateTextAb();
 
   private:
-    const BoundedText<64>* SelectedRadiotext() const;
+    const BoundedText<kRadiotextLength>* SelectedRadiotext() const;
 };
 
 }  // namespace vaxo

@@ -18,10 +18,4 @@ DerivedState DeriveState(const RdsParameterSet& set) {
     return state;
 }
 
-void RestoreEffectCharacter(RdsParameterSet& set) {
-    if (set.EFCHAR.empty()) {
-        set.EFCHAR = "*";
-    }
-}
-
 }  // namespace vaxo

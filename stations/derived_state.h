@@ -27,7 +27,4 @@ DerivedState DeriveState(const RdsParameterSet& set);
 // 39 at 13, 184 at 65.
 int RepeatPeriodSeconds(int step);
 
-// An effect character left empty by the operator becomes "*" again.
-void RestoreEffectCharacter(RdsParameterSet& set);
-
 }  // namespace vaxo

@@ -1,64 +1,53 @@
 #pragma once
 
-#include <optional>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "record/field_schema.h"
 #include "record/rds_parameter_set.h"
-#include "record/station_fields.h"
 
 namespace vaxo {
 
-// Fields by their station-file keys ("PS", "RT2", "DPSP"); the program
-// options by "PORT", "AUTOSAVE", "HIPRI" and "ALONTOP".
-using FieldKeys = std::vector<std::string>;
-
-enum class FieldVerdict {
-    Accepted,
-    UnknownKey,    // not KEY=value, or a key no station file has
-    NotAllowed,    // a key this caller may not set
-    InvalidValue,  // a value the field cannot take; see the reason
+// One field and the value it is to take.
+struct FieldAssignment {
+    FieldId field;
+    FieldValue value;
 };
 
+// What became of one assignment: taken, or refused with the reason.
 struct FieldOutcome {
-    std::string key;
-    FieldVerdict verdict = FieldVerdict::Accepted;
-    std::string reason = {};  // why a value was refused
+    FieldId field;
+    std::string refusal = {};
+
+    bool Accepted() const { return refusal.empty(); }
 };
 
-// How values are taken. A station file is read leniently: a bad number
-// gives the field's default, a long text is cut, an unknown line is passed
-// over. Strictly, a value is taken only when the field can hold it as it
-// stands; anything the lenient reader would have changed is refused.
-struct FieldPolicy {
-    bool strict = false;
-    // The feed file names would put any file the program can read on air,
-    // and EXIT ends the program: not for every caller.
-    bool feedFilesAndExit = true;
-    // The separator the send reads AF texts with.
-    char decimalSeparator = '.';
-};
-
-struct FieldChanges {
-    std::vector<FieldOutcome> outcomes;  // one per line
+struct AppliedValues {
+    std::vector<FieldOutcome> outcomes;  // one per assignment, in order
     FieldKeys changed;                   // fields whose value is now different
-    bool sendAsked = false;              // SEND=1 among them
+    bool refused = false;                // one was refused: nothing changed
 };
 
-// Applies KEY=value lines (CR, LF or CR LF between them) in order. A line
-// that is refused changes nothing; the others still apply. Without
-// `answered` the outcomes are not kept (a station file of any size is read
-// in bounded memory).
-FieldChanges ApplyFieldLines(RdsParameterSet& set, std::string_view text,
-                             const FieldPolicy& policy, bool answered = true);
+// The send's checks of PI and the AF list as a change of the set, so that it
+// holds what goes on air: PI in capitals, or FFFF when it is no four
+// hexadecimal digits; the AF list without unusable entries, closed up.
+void TidyStation(RdsParameterSet& set, char decimalSeparator);
 
-// Why the field cannot take the value as it stands, or nothing when it can.
-std::optional<std::string> StrictValueProblem(const StationField& field, std::string_view value,
-                                              char decimalSeparator);
+// Typed values, each checked against its field: all of them or, when one is
+// refused, none. The set is tidied after.
+AppliedValues ApplyFieldValues(RdsParameterSet& set, const std::vector<FieldAssignment>& values,
+                               char decimalSeparator);
 
-// The values of every station field, to tell later which of them changed.
-std::vector<std::string> FieldValues(const RdsParameterSet& set);
-FieldKeys ChangedFields(const std::vector<std::string>& before, const RdsParameterSet& after);
+// Station-file lines (CR, LF or CR LF between them) applied leniently, in
+// order: a bad number gives the field's fallback, a long text is cut, a line
+// that is no station field is passed over, and a SEND line also sets
+// SendPending. The set is tidied after. The station fields it changed.
+FieldKeys ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator);
+
+// How many of the text's lines are station-field lines ("KEY=value" with a
+// key of 1 to 8 characters that a station file has).
+std::size_t CountStationLines(std::string_view text);
 
 }  // namespace vaxo

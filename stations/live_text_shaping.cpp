@@ -1,12 +1,13 @@
 #include "stations/live_text_shaping.h"
 
 #include "encoding/chr_repl.h"
+#include "record/rds_parameter_set.h"
 
 namespace vaxo {
 namespace {
 
 constexpr std::size_t kSegment = 8;
-constexpr std::size_t kLongest = 64;
+constexpr std::size_t kLongest = kRadiotextLength;
 constexpr int kSegments = 8;
 constexpr int kPushes = 6;
 

@@ -15,14 +15,12 @@ constexpr std::size_t kResetLineLimit = 128;
 
 std::string StationFileText(const RdsParameterSet& set) {
     std::vector<std::string> lines{"CLEAR"};
-    for (const StationField& field : StationFields()) {
-        lines.push_back(StationFieldLine(set, field));
-    }
+    ForEachStationField([&](const StationField& field) { lines.push_back(FieldLine(set, field)); });
     lines.push_back(std::string("GEN=") + kProductName);
     return JoinLinesCrLf(lines);
 }
 
-FieldChanges ApplyStationText(RdsParameterSet& set, std::string_view text) {
+FieldKeys ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
     std::string_view first;
     ForEachLine(text, [&](std::string_view line) {
         first = line;
@@ -33,9 +31,8 @@ FieldChanges ApplyStationText(RdsParameterSet& set, std::string_view text) {
         set.ResetStation();
         set.RememberedFile = set.StationFileName;
     }
-    FieldChanges changes = ApplyFieldLines(set, text, FieldPolicy{}, false);
-    changes.changed = ChangedFields(before, set);
-    return changes;
+    static_cast<void>(ApplyStationLines(set, text, decimalSeparator));
+    return ChangedFields(before, set);
 }
 
 std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path) {
@@ -48,12 +45,12 @@ std::uint64_t SaveStationFile(const RdsParameterSet& set) {
     return SaveStationFileAs(set, set.StationFileName);
 }
 
-StationLoad LoadStationFile(RdsParameterSet& set) {
+StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator) {
     const auto text = ReadFileIfExists(set.StationFileName);
     if (!text) {
         return {};
     }
-    return {ApplyStationText(set, *text), ContentFingerprint(*text)};
+    return {ApplyStationText(set, *text, decimalSeparator), ContentFingerprint(*text)};
 }
 
 }  // namespace vaxo

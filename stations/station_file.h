@@ -13,11 +13,12 @@ namespace vaxo {
 // The 47 lines of a complete station file, CR LF after each.
 std::string StationFileText(const RdsParameterSet& set);
 
-// Applies station-file bytes onto the set, as every caller applies field
-// lines, leniently: a file that begins with "CLEAR" (and has fewer than 128
-// lines) resets the station first and becomes the remembered file; every
-// other file changes only the fields it names.
-FieldChanges ApplyStationText(RdsParameterSet& set, std::string_view text);
+// Applies station-file bytes onto the set, leniently: a file that begins
+// with "CLEAR" (and has fewer than 128 lines) resets the station first and
+// becomes the remembered file; every other file changes only the fields it
+// names. AF texts are read with the send's decimal separator. The fields
+// it changed.
+FieldKeys ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator);
 
 // Writes the whole set to StationFileName, replacing the file atomically.
 // Returns the fingerprint of what it wrote.
@@ -26,12 +27,12 @@ std::uint64_t SaveStationFile(const RdsParameterSet& set);
 std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path);
 
 struct StationLoad {
-    FieldChanges changes;
+    FieldKeys changed;
     // The fingerprint of the file's contents; none when there was no file.
     std::optional<std::uint64_t> fingerprint;
 };
 
 // Applies StationFileName onto the set; a missing file changes nothing.
-StationLoad LoadStationFile(RdsParameterSet& set);
+StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator);
 
 }  // namespace vaxo

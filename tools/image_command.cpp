@@ -62,7 +62,8 @@ int ImageCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     const ImageClock clock = ImageClockFrom(options);
     const int abFlag = AbFlagFrom(options);
     try {
-        RdsParameterSet set = LoadStationOntoNewSet(options.Positional().front());
+        RdsParameterSet set =
+            LoadStationOntoNewSet(options.Positional().front(), clock.decimalSeparator);
         set.TextAbFlag = abFlag;
         EncodedFields fields;
         EncoderImage image;

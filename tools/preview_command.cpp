@@ -91,11 +91,13 @@ MemoryDump DumpFrom(const std::string& name, int bank) {
 }
 
 MemoryDump DumpOfStation(const ParsedOptions& options) {
-    RdsParameterSet set = LoadStationOntoNewSet(options.Positional().front());
+    const ImageClock clock = ImageClockFrom(options);
+    RdsParameterSet set =
+        LoadStationOntoNewSet(options.Positional().front(), clock.decimalSeparator);
     set.TextAbFlag = AbFlagFrom(options);
     EncodedFields fields;
     EncoderImage image;
-    BuildEncoderImage(set, ImageClockFrom(options), fields, image);
+    BuildEncoderImage(set, clock, fields, image);
     // As a send writes it: the table's pages only when there is a table.
     return {AreaBytes(image.PsArea, image.DpsTablePresent() ? kPsAreaBytes : 64),
             AreaBytes(image.RtArea, kRtAreaBytes)};

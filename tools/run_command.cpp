@@ -171,6 +171,21 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             io.stop();
         }
     });
+    // Under a service manager (no terminal) SIGHUP reads the station and the
+    // settings again, as daemons do; in a terminal it ends the program. The
+    // signals are caught before the start-up, so that a stop that comes
+    // during it still ends the program with its saves.
+    const bool daemon = !HasControllingTerminal();
+    const StopSignals stopping(io, [&](int signal) {
+        if (IsHangUp(signal) && daemon && program.IsFirstInstance()) {
+            log.Error("SIGHUP: reading the settings and " + program.Set().StationFileName +
+                      " again");
+            static_cast<void>(
+                program.Execute({{Origin::Kind::Program, "SIGHUP"}, ReloadStation{}}));
+        } else {
+            io.stop();
+        }
+    });
     program.Start(options.Positional());
     if (program.HandedOver()) {
         const std::string handed = program.HandedOverCommandLine();
@@ -189,18 +204,6 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 1;
     }
     ReportNewStation(program.Set(), log);
-    // Under a service manager (no terminal) SIGHUP reads the station and the
-    // settings again, as daemons do; in a terminal it ends the program.
-    const bool daemon = !HasControllingTerminal();
-    const StopSignals stopping(io, [&](int signal) {
-        if (IsHangUp(signal) && daemon) {
-            log.Error("SIGHUP: reading the settings and " + program.Set().StationFileName +
-                      " again");
-            program.Reload();
-        } else {
-            io.stop();
-        }
-    });
     const HandOverWatch handOvers(io, program.HandOverBlockPath(), [&] { program.TakeHandOver(); });
     program.TakeHandOver();  // one that came before the watch began
     NetworkServer server(io, host, program, network,

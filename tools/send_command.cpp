@@ -5,9 +5,8 @@
 
 #include "base/file_io.h"
 #include "link/encoder_simulator.h"
-#include "link/image_transfer.h"
-#include "link/last_sent_record.h"
 #include "link/port_trace.h"
+#include "link/station_send.h"
 #include "platform/port_layer.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -81,15 +80,16 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         err << "vaxoctl: station file " << settings.station << " does not exist\n";
         return 2;
     }
+    const char separator = LocaleDecimalSeparator();
     RdsParameterSet set;
     try {
-        set = LoadStationOntoNewSet(settings.station);
+        set = LoadStationOntoNewSet(settings.station, separator);
     } catch (const FileError& error) {
         err << error.what() << '\n';
         return 1;
     }
-    set.PORT = settings.port;
-    set.STB = settings.bank.value_or(set.STB);
+    const int bank = settings.bank.value_or(set.STB == 1 ? 1 : 2);
+    const std::uint16_t base = settings.port == 1 ? kLpt2Base : kLpt1Base;
 
     std::unique_ptr<EncoderSimulator> simulator;
     if (settings.scenario) {
@@ -105,31 +105,16 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     PortIo& port = trace ? static_cast<PortIo&>(*trace) : layer;
 
     const auto timing = environment.timing();
-    const char separator = LocaleDecimalSeparator();
-    set.UpdateTextAb();
-    SendJob job;
-    EncodedFields fields;
-    BuildEncoderImage(set, ImageClock{LocalNow(), separator}, fields, job.image);
-    job.bank = set.STB == 1 ? 1 : 2;
-    job.portBase = set.PORT == 1 ? kLpt2Base : kLpt1Base;
+    const StationSend send = PrepareStationSend(set, {LocalNow(), separator}, bank, base);
     layer.PortLayerStartup();
-    layer.SetDirectAccess(true);
-    port.PortWriteByte(job.portBase, 0);
-    TransferResult result;
-    result.port = port.OpenPort(job.portBase);
-    result.problem = result.port.problem;  // no calibration, no wait without a port
-    if (!result.problem) {
-        job.cpuSpeed = MeasureCpuSpeed(*timing).value_or(kCpuSpeedBase);
-        result = TransferImage(port, *timing, job, [](int) {});
-    }
+    ReadyPort(layer, port, base);
+    const StationSendResult result = RunStationSend(port, *timing, send, std::nullopt, [](int) {});
     layer.PortLayerShutdown();
-    if (result.problem) {
-        err << "Error: " << DescribeLinkProblem(result.problem) << '\n';
+    if (result.transfer.problem) {
+        err << "Error: " << DescribeLinkProblem(result.transfer.problem) << '\n';
         return 1;
     }
-    set.LastSent[static_cast<std::size_t>(job.bank - 1)] =
-        RecordOfSend(set, job.image, (job.cpuSpeed - kCpuSpeedBase) / 3, result.took.count());
-    for (const auto& line : set.LastSent[set.STB == 1 ? 0 : 1]) {
+    for (const auto& line : result.record) {
         out << line << '\n';
     }
     if (simulator) {

@@ -2,6 +2,7 @@
 #include "stations/station_file.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
+#include "tools/locale_separator.h"
 #include "tools/station_loading.h"
 
 namespace vaxo::ctl {
@@ -12,7 +13,8 @@ int ShowCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         throw UsageError("show needs exactly one station file");
     }
     try {
-        out << StationFileText(LoadStationOntoNewSet(options.Positional().front()));
+        out << StationFileText(
+            LoadStationOntoNewSet(options.Positional().front(), LocaleDecimalSeparator()));
     } catch (const FileError& error) {
         err << error.what() << '\n';
         return 1;

@@ -4,10 +4,10 @@
 
 namespace vaxo::ctl {
 
-RdsParameterSet LoadStationOntoNewSet(const std::string& path) {
+RdsParameterSet LoadStationOntoNewSet(const std::string& path, char decimalSeparator) {
     RdsParameterSet set;
     set.StationFileName = path;
-    static_cast<void>(LoadStationFile(set));
+    static_cast<void>(LoadStationFile(set, decimalSeparator));
     return set;
 }
 

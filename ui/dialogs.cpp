@@ -11,6 +11,18 @@
 #include "base/product.h"
 
 namespace vaxo::ui {
+
+std::string SaveAsProposal(std::string ps) {
+    for (char& c : ps) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        } else if (c == '/' || c == '\\' || c == '\0') {
+            c = '-';
+        }
+    }
+    return ps;
+}
+
 namespace {
 
 std::optional<QString> Run(QFileDialog& dialog) {

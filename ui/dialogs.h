@@ -3,10 +3,15 @@
 #include <QString>
 #include <QWidget>
 #include <optional>
+#include <string>
 
 #include "app/control_program.h"
 
 namespace vaxo::ui {
+
+// The Save As proposal for a PS: letters A to Z lowered, everything else kept
+// but a path separator, which becomes "-" (a PS of "24/7 FM" proposes "24-7 fm").
+std::string SaveAsProposal(std::string ps);
 
 // The "..." choosers show every file: a feed is often named without a dot.
 inline constexpr const char* kAnyFileFilter = "All files (*)";

@@ -59,7 +59,7 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
 }
 
 TForm1::~TForm1() {
-    static_cast<void>(program_.SaveOnExit());  // a failed save has been shown
+    static_cast<void>(program_.SaveOnExit(changedStation_));  // a failed save has been shown
     program_.ReleasePort();
     listening_.Remove();
 }
@@ -71,8 +71,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     closing_ = true;
     const bool byOperator = event->spontaneous() || exitAsked_;
     if (byOperator && program_.Set().AUTOSAVE && program_.StationChangedOnDisk()) {
-        program_.ChooseForChangedStation(services_.dialogs.AskAboutChangedStation(
-            this, FromFileName(program_.Set().StationFileName)));
+        changedStation_ = services_.dialogs.AskAboutChangedStation(
+            this, FromFileName(program_.Set().StationFileName));
     }
     QWidget::closeEvent(event);
 }
@@ -315,19 +315,15 @@ void TForm1::FollowDerivedState(const DerivedState& state) {
 
 void TForm1::LoadChosenStation() {
     if (const auto chosen = services_.dialogs.OpenStation(this)) {
-        program_.LoadStation(ToFileName(*chosen));
-    } else {
-        program_.StationDialogCancelled();
+        static_cast<void>(Do(LoadStation{ToFileName(*chosen)}));
     }
 }
 
 void TForm1::SaveStationAs() {
     const auto chosen =
-        services_.dialogs.SaveStation(this, FromStationText(program_.SaveAsProposal()));
+        services_.dialogs.SaveStation(this, FromStationText(SaveAsProposal(program_.Set().PS)));
     if (chosen) {
-        program_.SaveStationAs(ToFileName(*chosen));
-    } else {
-        program_.StationDialogCancelled();
+        static_cast<void>(Do(vaxo::SaveStationAs{ToFileName(*chosen)}));
     }
 }
 
@@ -339,12 +335,11 @@ void TForm1::RestoreFromHandOver() {
     }
 }
 
-// key: the feed's file-name field, RTSF or DPSSF.
-void TForm1::ChooseFeedFile(const char* key) {
+// field: the feed's file name, RTSF or DPSSF.
+void TForm1::ChooseFeedFile(FieldId field) {
     if (const auto chosen = services_.dialogs.OpenAnyFile(this)) {
-        program_.ApplyField(key, ToFileName(*chosen));
+        Set(field, ToFileName(*chosen));
     }
-    program_.ReturnToProgramDir();
 }
 
 }  // namespace vaxo::ui

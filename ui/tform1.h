@@ -146,8 +146,11 @@ class TForm1 : public QWidget {
     void ConnectTexts();
     void ConnectChoices();
     void RefreshFromSet();
+    void CommitDraft(QLineEdit* box, FieldId field);
+    CommandOutcome Do(CommandAction action);
+    void Set(FieldId field, FieldValue value);
     void OnIdle();
-    void ChooseFeedFile(const char* key);
+    void ChooseFeedFile(FieldId field);
     std::string ResourceFile(const char* name) const;
     void REGRDSClick();
     void Label8Click();
@@ -167,6 +170,8 @@ class TForm1 : public QWidget {
     bool inIdleCheck_ = false;
     bool closing_ = false;
     bool exitAsked_ = false;  // the operator's Exit
+    // What Auto Save does at the end with a station file changed on disk.
+    ChangedStationChoice changedStation_ = ChangedStationChoice::SaveBeside;
 };
 
 }  // namespace vaxo::ui

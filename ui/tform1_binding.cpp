@@ -25,16 +25,25 @@ void ShowChecked(QAbstractButton* button, bool on) {
 
 }  // namespace
 
+CommandOutcome TForm1::Do(CommandAction action) {
+    return program_.Execute({{Origin::Kind::Window}, std::move(action)});
+}
+
+void TForm1::Set(FieldId field, FieldValue value) {
+    static_cast<void>(Do(SetFields{{{field, std::move(value)}}}));
+}
+
 void TForm1::ConnectControls() {
     ConnectTexts();
     ConnectChoices();
-    connect(UP, &QPushButton::clicked, this, [this] { program_.SendFromOperator(); });
+    connect(UP, &QPushButton::clicked, this,
+            [this] { static_cast<void>(Do(SendStation{SendWhen::Operator})); });
     connect(EX, &QPushButton::clicked, this, [this] {
         exitAsked_ = true;
-        program_.RequestExit();
+        static_cast<void>(Do(EndProgram{}));
     });
     connect(LOAD, &QPushButton::clicked, this, [this] { LoadChosenStation(); });
-    connect(SAVE, &QPushButton::clicked, this, [this] { program_.SaveStation(); });
+    connect(SAVE, &QPushButton::clicked, this, [this] { static_cast<void>(Do(SaveStation{})); });
     connect(SAAS, &QPushButton::clicked, this, [this] { SaveStationAs(); });
     const std::pair<const char*, QPushButton*> shortcuts[] = {
         {"Ctrl+O", LOAD}, {"Ctrl+S", SAVE}, {"Ctrl+Shift+S", SAAS}, {"Ctrl+Q", EX}};
@@ -42,8 +51,8 @@ void TForm1::ConnectControls() {
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, button,
                 &QPushButton::click);
     }
-    connect(DPBR, &QPushButton::clicked, this, [this] { ChooseFeedFile("DPSSF"); });
-    connect(RTBR, &QPushButton::clicked, this, [this] { ChooseFeedFile("RTSF"); });
+    connect(DPBR, &QPushButton::clicked, this, [this] { ChooseFeedFile(FieldId::DPSSF); });
+    connect(RTBR, &QPushButton::clicked, this, [this] { ChooseFeedFile(FieldId::RTSF); });
     connect(REGRDS, &QPushButton::clicked, this, [this] { REGRDSClick(); });
     connect(Zalozky, &QTabWidget::currentChanged, this, [this] { ShowOnAir(); });
     for (QRadioButton* choice : {OnAir->ONAIRB1, OnAir->ONAIRB2, OnAir->ONAIRNOW}) {
@@ -56,45 +65,78 @@ void TForm1::ConnectControls() {
     connect(Label8, &QLabel::linkActivated, this, [this] { Label8Click(); });
 }
 
-// Each box edits the station field of its key, through the program's door.
+// Each box edits its station field through the program's door, as it is
+// typed. PI and the alternative frequencies are taken when they are whole
+// (four digits; a frequency when the box is left, as the list closes up):
+// until then the box holds the operator's draft, and what is left
+// unfinished goes on air as the send's check makes it (FFFF, no frequency).
 void TForm1::ConnectTexts() {
-    auto station = [this](QLineEdit* box, const std::string& key) {
-        connect(box, &QLineEdit::textEdited, this, [this, key](const QString& text) {
-            program_.ApplyField(key, ToStationText(text));
-        });
-    };
-    station(PS, "PS");
-    station(PI, "PI");
-    for (std::size_t i = 0; i < AF.size(); ++i) {
-        station(AF[i], "AF" + std::to_string(i + 1));
-    }
-    for (std::size_t k = 0; k < DPS.size(); ++k) {
-        station(DPS[k], "DPS" + std::to_string(k + 1));
-    }
-    const char* radiotexts[] = {"RT", "RT2", "RT3", "RT4"};
-    for (std::size_t i = 0; i < RTs.size(); ++i) {
-        station(RTs[i], radiotexts[i]);
-    }
-    station(EFCHAR, "EFCHAR");
-    connect(EFCHAR, &QLineEdit::editingFinished, this,
-            [this] { program_.RestoreEffectCharacter(); });
-    auto fileName = [this](QLineEdit* box, const std::string& key) {
+    auto station = [this](QLineEdit* box, FieldId field) {
         connect(box, &QLineEdit::textEdited, this,
-                [this, key](const QString& text) { program_.ApplyField(key, ToFileName(text)); });
+                [this, field](const QString& text) { Set(field, ToStationText(text)); });
     };
-    fileName(RTFILE, "RTSF");
-    fileName(PSFILE, "DPSSF");
+    station(PS, FieldId::PS);
+    for (std::size_t k = 0; k < DPS.size(); ++k) {
+        station(DPS[k], DpsField(k));
+    }
+    for (std::size_t i = 0; i < RTs.size(); ++i) {
+        station(RTs[i], RadiotextField(static_cast<int>(i) + 1));
+    }
+    station(EFCHAR, FieldId::EFCHAR);
+    connect(EFCHAR, &QLineEdit::editingFinished, this, [this] {
+        if (program_.Set().EFCHAR.empty()) {
+            Set(FieldId::EFCHAR, std::string("*"));
+        }
+    });
+    connect(PI, &QLineEdit::textEdited, this, [this](const QString& text) {
+        const StrictReading whole =
+            ReadStrict(Field(FieldId::PI), ToStationText(text), program_.DecimalSeparator());
+        if (whole.value) {
+            Set(FieldId::PI, *whole.value);
+        }
+    });
+    connect(PI, &QLineEdit::editingFinished, this, [this] { CommitDraft(PI, FieldId::PI); });
+    for (std::size_t i = 0; i < AF.size(); ++i) {
+        connect(AF[i], &QLineEdit::editingFinished, this,
+                [this, i] { CommitDraft(AF[i], AfField(i)); });
+    }
+    auto fileName = [this](QLineEdit* box, FieldId field) {
+        connect(box, &QLineEdit::textEdited, this,
+                [this, field](const QString& text) { Set(field, ToFileName(text)); });
+    };
+    fileName(RTFILE, FieldId::RTSF);
+    fileName(PSFILE, FieldId::DPSSF);
+}
+
+// A draft the operator leaves goes on air as the send's check makes it:
+// a PI that is no four digits as FFFF, a frequency that is none not at all.
+void TForm1::CommitDraft(QLineEdit* box, FieldId field) {
+    const StationField& schema = Field(field);
+    const auto held = [&] { return FormatFieldValue(schema.type, schema.get(program_.Set())); };
+    const std::string text = ToStationText(box->text());
+    if (held() != text) {
+        StrictReading whole = ReadStrict(schema, text, program_.DecimalSeparator());
+        if (whole.value) {
+            Set(field, std::move(*whole.value));
+        } else {
+            Set(field, schema.type.kind == FieldKind::Frequency ? FieldValue(std::string())
+                                                                : ReadLenient(schema.type, text));
+        }
+    }
+    ShowText(box, FromStationText(held()));
 }
 
 void TForm1::ConnectChoices() {
-    auto pick = [this](QComboBox* list, const std::string& key) {
-        connect(list, &QComboBox::activated, this,
-                [this, key](int index) { program_.ApplyField(key, std::to_string(index)); });
+    auto pick = [this](QComboBox* list, FieldId field) {
+        connect(list, &QComboBox::activated, this, [this, field](int index) {
+            Set(field, Field(field).type.kind == FieldKind::Flag ? FieldValue(index == 1)
+                                                                 : FieldValue(index));
+        });
     };
-    pick(PTY, "PTY");
-    pick(MS, "MS");
-    pick(TP, "TP");
-    pick(TA, "TA");
+    pick(PTY, FieldId::PTY);
+    pick(MS, FieldId::MS);
+    pick(TP, FieldId::TP);
+    pick(TA, FieldId::TA);
     connect(DI, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
         if (refreshing_) {
             return;
@@ -103,53 +145,53 @@ void TForm1::ConnectChoices() {
         for (int row = 0; row < DI->count(); ++row) {
             di[static_cast<std::size_t>(row)] = DI->item(row)->checkState() == Qt::Checked;
         }
-        program_.ApplyField("DI", DecoderIdText(di));
+        Set(FieldId::DI, di);
     });
-    auto tick = [this](QCheckBox* box, const std::string& key) {
-        connect(box, &QCheckBox::clicked, this,
-                [this, key](bool on) { program_.ApplyField(key, on ? "1" : "0"); });
+    auto tick = [this](QCheckBox* box, FieldId field) {
+        connect(box, &QCheckBox::clicked, this, [this, field](bool on) { Set(field, on); });
     };
-    tick(ENDPS, "DPSE");
-    tick(PSFF, "DPSFF");
-    tick(RTFF, "RTFF");
-    tick(RTSA, "RTSA");
-    tick(UPCHPS, "DPSSC");
-    tick(DPSA, "DPSSA");
-    tick(DPSC, "DPSEF");
-    tick(ABSW, "RTUSAB");
-    tick(UPCH, "RTSC");
-    tick(AUTBSW, "MBS");
-    tick(EXAL, "EXIT");
-    connect(SEND, &QCheckBox::clicked, this, [this](bool on) { program_.SetSendAfterLoad(on); });
-    connect(AUTOSAVE, &QCheckBox::clicked, this, [this](bool on) { program_.SetAutoSave(on); });
-    connect(HIPRI, &QCheckBox::clicked, this, [this](bool on) { program_.SetHighPriority(on); });
-    connect(ALONTOP, &QCheckBox::clicked, this, [this](bool on) { program_.SetAlwaysOnTop(on); });
-    auto slider = [this](QSlider* bar, const std::string& key) {
-        connect(bar, &QSlider::valueChanged, this, [this, key](int value) {
+    using F = FieldId;
+    const std::pair<QCheckBox*, FieldId> ticks[] = {
+        {ENDPS, F::DPSE},        {PSFF, F::DPSFF},  {RTFF, F::RTFF},       {RTSA, F::RTSA},
+        {UPCHPS, F::DPSSC},      {DPSA, F::DPSSA},  {DPSC, F::DPSEF},      {ABSW, F::RTUSAB},
+        {UPCH, F::RTSC},         {AUTBSW, F::MBS},  {EXAL, F::EXIT},       {SEND, F::SEND},
+        {AUTOSAVE, F::AUTOSAVE}, {HIPRI, F::HIPRI}, {ALONTOP, F::ALONTOP},
+    };
+    for (const auto& [box, field] : ticks) {
+        tick(box, field);
+    }
+    auto slider = [this](QSlider* bar, FieldId field) {
+        connect(bar, &QSlider::valueChanged, this, [this, field](int value) {
             if (!refreshing_) {
-                program_.ApplyField(key, std::to_string(value));
+                Set(field, value);
             }
         });
     };
-    slider(TrackBar1, "DPSP");
-    slider(TrackBar2, "RTSAT");
+    slider(TrackBar1, FieldId::DPSP);
+    slider(TrackBar2, FieldId::RTSAT);
     for (std::size_t i = 0; i < SRT.size(); ++i) {
         connect(SRT[i], &QRadioButton::clicked, this,
-                [this, i] { program_.ApplyField("SELRT", std::to_string(i + 1)); });
+                [this, i] { Set(FieldId::SELRT, static_cast<int>(i) + 1); });
     }
-    connect(STB1, &QRadioButton::clicked, this, [this] { program_.ApplyField("STB", "1"); });
-    connect(STB2, &QRadioButton::clicked, this, [this] { program_.ApplyField("STB", "0"); });
+    connect(STB1, &QRadioButton::clicked, this, [this] { Set(FieldId::STB, Bank::One); });
+    connect(STB2, &QRadioButton::clicked, this, [this] { Set(FieldId::STB, Bank::Two); });
     connect(SHOWB1, &QRadioButton::clicked, this, [this] { ShowLastSent(1); });
     connect(SHOWB2, &QRadioButton::clicked, this, [this] { ShowLastSent(2); });
-    connect(PORT1, &QRadioButton::clicked, this, [this] { program_.ChoosePort(0); });
-    connect(PORT2, &QRadioButton::clicked, this, [this] { program_.ChoosePort(1); });
+    connect(PORT1, &QRadioButton::clicked, this, [this] { Set(FieldId::PORT, PortChoice::Lpt1); });
+    connect(PORT2, &QRadioButton::clicked, this, [this] { Set(FieldId::PORT, PortChoice::Lpt2); });
 }
 
 void TForm1::RefreshFromSet() {
     const QScopedValueRollback<bool> guard(refreshing_, true);
     const RdsParameterSet& s = program_.Set();
+    // A PI or frequency box the operator is in keeps the draft.
+    const auto showDraftable = [](QLineEdit* box, const QString& text) {
+        if (!box->hasFocus()) {
+            ShowText(box, text);
+        }
+    };
     ShowText(PS, FromStationText(s.PS));
-    ShowText(PI, FromStationText(s.PI));
+    showDraftable(PI, FromStationText(s.PI));
     PTY->setCurrentIndex(s.PTY);
     MS->setCurrentIndex(s.MS);
     TP->setCurrentIndex(s.TP);
@@ -159,7 +201,7 @@ void TForm1::RefreshFromSet() {
                                                                          : Qt::Unchecked);
     }
     for (std::size_t i = 0; i < AF.size(); ++i) {
-        ShowText(AF[i], FromStationText(s.AF[i]));
+        showDraftable(AF[i], FromStationText(s.AF[i]));
     }
     for (std::size_t k = 0; k < DPS.size(); ++k) {
         ShowText(DPS[k], FromStationText(s.DPS[k]));

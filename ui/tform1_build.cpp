@@ -3,6 +3,7 @@
 #include <QPalette>
 
 #include "base/product.h"
+#include "record/field_schema.h"
 #include "record/programme_types.h"
 #include "ui/built_in_pictures.h"
 #include "ui/hover_tab_style.h"
@@ -11,6 +12,11 @@
 
 namespace vaxo::ui {
 namespace {
+
+// The longest text the field holds.
+int Limit(FieldId field) {
+    return static_cast<int>(Field(field).type.limit);
+}
 
 constexpr int kClientWidth = 521;
 constexpr int kClientHeight = 303;
@@ -141,12 +147,12 @@ void TForm1::BuildGeneralPage() {
     band->setPalette(light);
     GNID = MakeGroup(band, "GNID", "Identification", QRect(6, 3, 220, 78));
     Label2 = MakeLabel(GNID, "Label2", "Default PS", QRect(10, 20, 100, 16));
-    PS = MakeTextBox(GNID, "PS", QRect(10, 38, 104, 24), 8);
+    PS = MakeTextBox(GNID, "PS", QRect(10, 38, 104, 24), Limit(FieldId::PS));
     PS->setText("FM RADIO");
     Highlight(PS);
     Label7 = MakeLabel(GNID, "Label7", "PI", QRect(126, 20, 60, 16));
     Label7->setToolTip("Program Identification");
-    PI = MakeTextBox(GNID, "PI", QRect(126, 38, 62, 24), 4, true);
+    PI = MakeTextBox(GNID, "PI", QRect(126, 38, 62, 24), Limit(FieldId::PI), true);
     PI->setText("FFFF");
     Panel3 = MakePanel(band, "Panel3", QRect(230, 8, 279, 71), true);
     LOGO = MakeLabel(Panel3, "LOGO", QString(), QRect(0, 0, 279, 71));
@@ -193,7 +199,8 @@ void TForm1::BuildGeneralPage() {
     GNAF = MakeGroup(General, "GNAF", "Alternative Frequencies", QRect(6, 180, 503, 52));
     for (std::size_t i = 0; i < AF.size(); ++i) {
         const std::string name = "AF" + std::to_string(i + 1);
-        AF[i] = MakeTextBox(GNAF, name.c_str(), QRect(8 + static_cast<int>(i) * 62, 20, 56, 24), 5);
+        AF[i] = MakeTextBox(GNAF, name.c_str(), QRect(8 + static_cast<int>(i) * 62, 20, 56, 24),
+                            Limit(AfField(i)));
         Named(AF[i], QString("Alternative frequency %1").arg(i + 1));
     }
     MakeLabel(GNAF, "Label3", "MHz", QRect(444, 24, 50, 16));
@@ -225,12 +232,12 @@ void TForm1::BuildDynamicPsPage() {
             MakeLabel(DPST, ("LabelDps" + number).c_str(), QString::fromStdString(number + ":"),
                       QRect(10 + column * 118, 24 + row * 26, 16, 18));
         DPS[k] = MakeTextBox(DPST, ("DPS" + number).c_str(),
-                             QRect(28 + column * 118, 21 + row * 26, 86, 24), 8);
+                             QRect(28 + column * 118, 21 + row * 26, 86, 24), Limit(DpsField(k)));
         label->setBuddy(DPS[k]);
         Named(DPS[k], QString("Dynamic PS %1").arg(k + 1));
     }
     DPRA = MakeGroup(DynamicPS, "DPRA", "Repeat after", QRect(6, 138, 244, 94));
-    TrackBar1 = MakeSlider(DPRA, "TrackBar1", 7, 65, QRect(8, 28, 176, 32));
+    TrackBar1 = MakeSlider(DPRA, "TrackBar1", Field(FieldId::DPSP).type, QRect(8, 28, 176, 32));
     TrackBar1->setValue(13);
     Named(TrackBar1, "Repeat after");
     DPSP = MakeLabel(DPRA, "DPSP", "39 s", QRect(186, 34, 50, 18));
@@ -249,7 +256,7 @@ void TForm1::BuildDynamicPsPage() {
     DPSA = MakeTickBox(Panel1, "DPSA", "Smart alignment", QRect(8, 92, 200, 20));
     DPSA->setChecked(true);
     DPSC = MakeTickBox(Panel1, "DPSC", "Effects with:", QRect(26, 120, 110, 20));
-    EFCHAR = MakeTextBox(Panel1, "EFCHAR", QRect(140, 118, 28, 24), 1);
+    EFCHAR = MakeTextBox(Panel1, "EFCHAR", QRect(140, 118, 28, 24), Limit(FieldId::EFCHAR));
     EFCHAR->setText("*");
     Named(EFCHAR, "Effect character");
     Translatable(DPST, DPRA, DPOP, ENDPS, PSFF, UPCHPS, DPSA, DPSC);
@@ -261,7 +268,8 @@ void TForm1::BuildRadiotextPage() {
         const int y = 6 + static_cast<int>(i) * 27;
         const std::string choice = "SRT" + std::to_string(i + 1);
         SRT[i] = MakeChoice(Radiotext, choice.c_str(), QString(), QRect(8, y + 3, 20, 20));
-        RTs[i] = MakeTextBox(Radiotext, kNames[i], QRect(30, y, 479, 24), 64);
+        RTs[i] = MakeTextBox(Radiotext, kNames[i], QRect(30, y, 479, 24),
+                             Limit(RadiotextField(static_cast<int>(i) + 1)));
         Named(RTs[i], QString("Radiotext %1").arg(i + 1));
         Named(SRT[i], QString("Current radiotext %1").arg(i + 1));
     }
@@ -270,7 +278,7 @@ void TForm1::BuildRadiotextPage() {
 
     RTOP = MakeGroup(Radiotext, "RTOP", "Options", QRect(6, 114, 503, 118));
     RTSA = MakeTickBox(RTOP, "RTSA", "Switch after:", QRect(10, 20, 200, 20));
-    TrackBar2 = MakeSlider(RTOP, "TrackBar2", 1, 30, QRect(10, 42, 196, 32));
+    TrackBar2 = MakeSlider(RTOP, "TrackBar2", Field(FieldId::RTSAT).type, QRect(10, 42, 196, 32));
     TrackBar2->setValue(5);
     Named(TrackBar2, "Switch after");
     RTST = MakeLabel(RTOP, "RTST", "5 min", QRect(126, 74, 80, 16));

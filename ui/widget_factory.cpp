@@ -75,9 +75,9 @@ QComboBox* MakePickList(QWidget* parent, const char* name, const QStringList& it
     return list;
 }
 
-QSlider* MakeSlider(QWidget* parent, const char* name, int minimum, int maximum, QRect place) {
+QSlider* MakeSlider(QWidget* parent, const char* name, const FieldType& range, QRect place) {
     auto* slider = Placed(new QSlider(Qt::Horizontal, parent), name, place);
-    slider->setRange(minimum, maximum);
+    slider->setRange(range.low, range.high);
     slider->setTickPosition(QSlider::TicksBelow);
     slider->setTickInterval(1);
     slider->setPageStep(1);

@@ -5,7 +5,6 @@
 
 #include "base/code_page.h"
 #include "base/text_lines.h"
-#include "record/rds_parameter_set.h"
 #include "stations/field_changes.h"
 
 namespace vaxo {
@@ -67,12 +66,7 @@ std::optional<std::string> UploadProblem(std::string_view text) {
     if (problem) {
         return problem;
     }
-    RdsParameterSet trial;
-    const FieldChanges changes = ApplyFieldLines(trial, text, FieldPolicy{}, true);
-    const bool known = std::any_of(
-        changes.outcomes.begin(), changes.outcomes.end(),
-        [](const FieldOutcome& outcome) { return outcome.verdict == FieldVerdict::Accepted; });
-    if (!known) {
+    if (CountStationLines(text) == 0) {
         return "not a station file: no line of it is a field this program knows";
     }
     return std::nullopt;

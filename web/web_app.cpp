@@ -9,6 +9,7 @@
 #include "base/text_lines.h"
 #include "netcontrol/text_commands.h"
 #include "platform/free_memory.h"
+#include "record/field_schema.h"
 #include "stations/station_file.h"
 #include "web/embedded_files.h"
 #include "web/html_text.h"
@@ -65,6 +66,24 @@ std::optional<std::string> Value(const std::string& body, std::string_view key) 
     return std::string(line.substr(key.size() + 1));
 }
 
+// The forms' limits, from the field schema: "max-PS" 8, "min-DPSP" 7 ...
+const std::map<std::string, std::string>& FieldLimits() {
+    static const auto limits = [] {
+        std::map<std::string, std::string> values;
+        for (const StationField& field : AllFields()) {
+            const FieldType& type = field.type;
+            if (type.kind == FieldKind::Number) {
+                values["min-" + std::string(field.key)] = std::to_string(type.low);
+                values["max-" + std::string(field.key)] = std::to_string(type.high);
+            } else if (type.limit > 0) {
+                values["max-" + std::string(field.key)] = std::to_string(type.limit);
+            }
+        }
+        return values;
+    }();
+    return limits;
+}
+
 // The file name part of a station's path, safe in a header.
 std::string DownloadName(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
@@ -101,9 +120,6 @@ void WebApp::Heard(const ProgramEvent& event) {
         if (report.outcome == LiveTextRead::Outcome::Read) {
             extras_.feedChanged[report.source] = std::chrono::system_clock::now();
         }
-    }
-    if (const auto* error = std::get_if<ErrorReported>(&event); error && capturing_) {
-        errors_.push_back(error->text);
     }
     streams_.Changed();
 }
@@ -296,7 +312,7 @@ WebResponse WebApp::Page(const std::string& name, const WebSession& session) con
         {"role", session.role == WebRole::Operator ? "operator" : "viewer"},
         {"page", name},
         {"heading", EscapeHtml(kPages.at("/" + name))},
-        {"content", std::string(File(name + ".html"))},
+        {"content", FillTemplate(File(name + ".html"), FieldLimits())},
         {"current-" + name, "aria-current=\"page\""}};
     return {200, "text/html; charset=utf-8", FillTemplate(File("page.html"), values)};
 }
@@ -321,7 +337,7 @@ WebResponse WebApp::Asset(const std::string& path) const {
 
 WebResponse WebApp::Fields(const WebRequest& request) {
     std::string replies;
-    const std::string origin = "web " + request.client;
+    const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     ForEachLine(request.body, [&](std::string_view line) {
         if (auto answer = AnswerTextCommand(program_, line, origin)) {
             replies += answer->line + (answer->why.empty() ? "" : " " + answer->why) + "\n";
@@ -333,7 +349,7 @@ WebResponse WebApp::Fields(const WebRequest& request) {
 
 WebResponse WebApp::Options(const WebRequest& request) {
     std::string replies;
-    const std::string origin = "web " + request.client;
+    const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     ForEachLine(request.body, [&](std::string_view line) {
         if (!line.empty()) {
             replies += Option(std::string(line), origin) + "\n";
@@ -343,50 +359,43 @@ WebResponse WebApp::Options(const WebRequest& request) {
     return {200, "text/plain; charset=utf-8", replies};
 }
 
-// The window's program options, and the feed files by name.
-std::string WebApp::Option(const std::string& line, const std::string& origin) {
+// The window's program options, and the feed files by name: "PORT" is 1
+// (LPT1) or 2 (LPT2), "SENDAFTERLOAD" the station's SEND.
+std::string WebApp::Option(const std::string& line, const Origin& origin) {
     const std::size_t equals = line.find('=');
     const std::string key = line.substr(0, equals);
     const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-    const std::string command = Windows1250ToUtf8(line.substr(0, 80));
-    const auto refuse = [&](const std::string& why) {
-        program_.TellRefused(origin, command, why);
-        return "- " + why;
+    const std::string shown = Windows1250ToUtf8(line.substr(0, 80));
+    const auto refuse = [&](const char* reply, const std::string& why) {
+        static_cast<void>(program_.Execute({origin, RefusedCommand{why}, shown}));
+        return reply + (" " + why);
     };
-    const bool flag = value == "0" || value == "1";
+    std::optional<FieldAssignment> assignment;
     if (key == "AUTOSAVE" || key == "HIPRI" || key == "SENDAFTERLOAD") {
-        if (!flag) {
-            return refuse(key + " takes 0 or 1");
+        if (value != "0" && value != "1") {
+            return refuse("-", key + " takes 0 or 1");
         }
-        if (key == "AUTOSAVE") {
-            program_.SetAutoSave(value == "1");
-        } else if (key == "HIPRI") {
-            program_.SetHighPriority(value == "1");
-        } else {
-            program_.SetSendAfterLoad(value == "1");
-        }
+        const FieldId field = key == "AUTOSAVE" ? FieldId::AUTOSAVE
+                              : key == "HIPRI"  ? FieldId::HIPRI
+                                                : FieldId::SEND;
+        assignment = FieldAssignment{field, value == "1"};
     } else if (key == "PORT") {
         if (value != "1" && value != "2") {
-            return refuse("PORT takes 1 (LPT1) or 2 (LPT2)");
+            return refuse("-", "PORT takes 1 (LPT1) or 2 (LPT2)");
         }
-        program_.ChoosePort(value == "1" ? 0 : 1);
+        assignment =
+            FieldAssignment{FieldId::PORT, value == "1" ? PortChoice::Lpt1 : PortChoice::Lpt2};
     } else if (key == "RTSF" || key == "DPSSF") {
         if (const auto problem = FeedNameProblem(value)) {
-            return refuse(*problem);
+            return refuse("-", *problem);
         }
-        const FieldChanges changes =
-            program_.ApplyFields(line, FieldPolicy{true, true, '.'}, origin);
-        if (!changes.changed.empty()) {
-            program_.TellChanged(origin, command, changes.changed);
-        }
-        return "+";
+        assignment = FieldAssignment{key == "RTSF" ? FieldId::RTSF : FieldId::DPSSF, value};
     } else {
-        const std::string why = "no option " + key;
-        program_.TellRefused(origin, command, why);
-        return "! " + why;
+        return refuse("!", "no option " + key);
     }
-    program_.TellChanged(origin, command, {key});
-    return "+";
+    const CommandOutcome outcome =
+        program_.Execute({origin, SetFields{{std::move(*assignment)}}, shown});
+    return outcome.Accepted() ? "+" : "- " + outcome.refusal;
 }
 
 WebResponse WebApp::Send(const WebRequest& request) {
@@ -394,61 +403,49 @@ WebResponse WebApp::Send(const WebRequest& request) {
     if (bank != "1" && bank != "2") {
         return TextResponse(400, "- bank=1 or bank=2");
     }
-    const std::string origin = "web " + request.client;
-    static_cast<void>(program_.ApplyRemoteFields(*bank == "1" ? "STB=1" : "STB=0", origin,
-                                                 "send to bank " + *bank));
-    program_.RequestSend(origin);
+    const Origin origin{Origin::Kind::WebSession, "web " + request.client};
+    static_cast<void>(
+        program_.Execute({origin, SendStation{SendWhen::Now, *bank == "1" ? Bank::One : Bank::Two},
+                          "send to bank " + *bank}));
     return TextResponse(200, "+");
 }
 
 WebResponse WebApp::Load(const WebRequest& request) {
     const auto name = Value(request.body, "name");
     const auto names = StationFilesIn(program_.Set().ProgramDir);
-    const std::string origin = "web " + request.client;
+    const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     if (!name || std::find(names.begin(), names.end(), *name) == names.end()) {
         const std::string why = "no station file of that name in the working folder";
-        program_.TellRefused(origin, "load " + Windows1250ToUtf8(request.body.substr(0, 60)), why);
+        static_cast<void>(
+            program_.Execute({origin, RefusedCommand{why},
+                              "load " + Windows1250ToUtf8(request.body.substr(0, 60))}));
         return TextResponse(400, "! " + why);
     }
-    const std::string path = program_.Set().ProgramDir + *name;
-    const std::string errors = Errors([&] { program_.LoadStation(path); });
-    if (!errors.empty()) {
-        return TextResponse(500, "- " + errors);
+    const CommandOutcome outcome =
+        program_.Execute({origin, LoadStation{program_.Set().ProgramDir + *name}, "load " + *name});
+    if (!outcome.Accepted()) {
+        return TextResponse(500, "- " + outcome.refusal);
     }
-    program_.TellChanged(origin, "load " + *name, {"station"});
     return TextResponse(200, "+");
 }
 
 WebResponse WebApp::Upload(const WebRequest& request) {
-    const std::string origin = "web " + request.client;
+    const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     if (const auto problem = UploadProblem(request.body)) {
-        program_.TellRefused(origin, "a station file", *problem);
+        static_cast<void>(program_.Execute({origin, RefusedCommand{*problem}, "a station file"}));
         return TextResponse(400, "! " + *problem);
     }
-    program_.TakeStationText(request.body, origin);
+    static_cast<void>(program_.Execute({origin, UploadStation{request.body}, "a station file"}));
     return TextResponse(200, "+");
 }
 
 WebResponse WebApp::Save(const WebRequest& request) {
-    const std::string errors = Errors([&] { program_.SaveStation(); });
-    if (!errors.empty()) {
-        program_.TellRefused("web " + request.client, "save", errors);
-        return TextResponse(500, "- " + errors);
+    const CommandOutcome outcome = program_.Execute(
+        {{Origin::Kind::WebSession, "web " + request.client}, SaveStation{}, "save"});
+    if (!outcome.Accepted()) {
+        return TextResponse(500, "- " + outcome.refusal);
     }
-    program_.TellChanged("web " + request.client, "save", {"station file"});
     return TextResponse(200, "+");
-}
-
-std::string WebApp::Errors(const std::function<void()>& operation) {
-    errors_.clear();
-    capturing_ = true;
-    operation();
-    capturing_ = false;
-    std::string joined;
-    for (const std::string& error : errors_) {
-        joined += (joined.empty() ? "" : "; ") + error;
-    }
-    return joined;
 }
 
 }  // namespace vaxo

@@ -63,9 +63,7 @@ class WebApp {
     WebResponse Load(const WebRequest& request);
     WebResponse Upload(const WebRequest& request);
     WebResponse Save(const WebRequest& request);
-    std::string Option(const std::string& line, const std::string& origin);
-    // Runs a program operation; the errors it told, if any.
-    std::string Errors(const std::function<void()>& operation);
+    std::string Option(const std::string& line, const Origin& origin);
 
     boost::asio::io_context& io_;
     ControlProgram& program_;
@@ -76,8 +74,6 @@ class WebApp {
     EventStreams streams_;
     WebStateExtras extras_;
     std::function<std::vector<ListenerStatus>()> listeners_;
-    std::vector<std::string> errors_;
-    bool capturing_ = false;
     std::uint64_t signIns_ = 0;
     std::map<std::uint64_t, Reply> waitingReplies_;  // of the sign-ins being checked
     Subscription listening_;

@@ -3,8 +3,8 @@
 #include "app/receiver_json.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
+#include "record/field_schema.h"
 #include "record/programme_types.h"
-#include "record/station_fields.h"
 
 namespace vaxo {
 namespace {
@@ -24,7 +24,7 @@ json LastSendOf(const std::optional<SendCoordinator::LastSend>& last) {
             {"reason", last->problem ? DescribeLinkProblem(last->problem) : ""}};
 }
 
-json Bank(const ControlProgram& program, int bank) {
+json BankState(const ControlProgram& program, int bank) {
     json record = json::array();
     for (const std::string& line : program.Set().LastSent[bank == 2 ? 1 : 0]) {
         record.push_back(Windows1250ToUtf8(line));
@@ -81,9 +81,10 @@ json Listeners(const WebStateExtras& extras) {
 json WebState(const ControlProgram& program, const WebStateExtras& extras) {
     const RdsParameterSet& set = program.Set();
     json fields = json::object();
-    for (const StationField& field : StationFields()) {
-        fields[std::string(field.key)] = Windows1250ToUtf8(field.value(set));
-    }
+    ForEachStationField([&](const StationField& field) {
+        fields[std::string(field.key)] =
+            Windows1250ToUtf8(FormatFieldValue(field.type, field.get(set)));
+    });
     const PortInUse& port = program.Sends().Port();
     json ptyNames = json::array();
     for (std::string_view name : kProgrammeTypeNames) {
@@ -96,7 +97,7 @@ json WebState(const ControlProgram& program, const WebStateExtras& extras) {
               {"HIPRI", set.HIPRI},
               {"SENDAFTERLOAD", set.SEND},
               {"PORT", set.PORT == 1 ? 2 : 1}}},
-            {"banks", {Bank(program, 1), Bank(program, 2)}},
+            {"banks", {BankState(program, 1), BankState(program, 2)}},
             {"preview", ReceiverJson(DecodeEncoderMemory(preview.area1, preview.area2))},
             {"port",
              {{"name", LptName(program.Sends().PortBase())},

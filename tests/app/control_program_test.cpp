@@ -17,6 +17,7 @@
 #include "platform/program_dir.h"
 #include "stations/station_file.h"
 #include "tests/support/fake_link_timing.h"
+#include "tests/support/field_lines.h"
 #include "tests/support/manual_host.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,6 +25,8 @@ namespace vaxo {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Change;
+using test::Do;
 using test::FakeLinkTiming;
 using test::ManualHost;
 using test::ReadBytes;
@@ -79,9 +82,11 @@ class ControlProgramTest : public ::testing::Test {
         return programDir_ / name;
     }
 
-    std::unique_ptr<ControlProgram> Make() {
+    // On the simulated encoder, or on one whose status line never rises.
+    std::unique_ptr<ControlProgram> Make(bool silentEncoder = false) {
+        PortLayer& layer = silentEncoder ? silentLayer_ : layer_;
         auto program = std::make_unique<ControlProgram>(
-            ProgramServices{host_, layer_, layer_, timing_,
+            ProgramServices{host_, layer, layer, timing_,
                             [] {
                                 return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
                             },
@@ -112,6 +117,8 @@ class ControlProgramTest : public ::testing::Test {
     std::vector<Subscription> listening_;
     EncoderSimulator encoder_;
     PortLayer layer_{ForwardingPortBackends(encoder_)};
+    EncoderSimulator silent_{EncoderScenario::StuckLow};
+    PortLayer silentLayer_{ForwardingPortBackends(silent_)};
     FakeLinkTiming timing_;
 };
 
@@ -193,9 +200,9 @@ TEST_F(ControlProgramTest, AutoSaveLeavesAStationItCouldNotReadAlone) {
 TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRememberedFile) {
     WriteBytes(File("remembered.rds"), "CLEAR\r\nPS=FIRST\r\n");
     auto program = Start({File("remembered.rds")});
-    program->SetAutoSave(true);
+    Change(*program, "AUTOSAVE=1");
     WriteBytes(File("update.rds"), "RT=Only a radiotext\r\n");
-    program->LoadStation(File("update.rds"));
+    Do(*program, LoadStation{File("update.rds")});
     EXPECT_EQ(program->Set().RT, "Only a radiotext");
     EXPECT_TRUE(program->SaveOnExit());
     EXPECT_EQ(ReadBytes(File("update.rds")), StationFileText(program->Set()));
@@ -203,15 +210,9 @@ TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRemembe
     EXPECT_EQ(SettingsOnDisk().at(6), "1");
 }
 
-TEST_F(ControlProgramTest, SaveAsProposesThePsLoweredInAToZOnly) {
+TEST_F(ControlProgramTest, SaveAsRemembersTheNewFile) {
     auto program = Start();
-    std::vector<std::string> proposals;
-    for (const char* ps : {"Rock FM", "\xC4RGER", "24/7 FM"}) {
-        program->ApplyField("PS", ps);
-        proposals.push_back(program->SaveAsProposal());
-    }
-    EXPECT_THAT(proposals, ElementsAre("rock fm", "\xC4rger", "24-7 fm"));
-    program->SaveStationAs(File("saved as.rds"));
+    Do(*program, SaveStationAs{File("saved as.rds")});
     EXPECT_EQ(program->Set().RememberedFile, File("saved as.rds"));
     EXPECT_EQ(ReadBytes(File("saved as.rds")), StationFileText(program->Set()));
 }
@@ -219,7 +220,8 @@ TEST_F(ControlProgramTest, SaveAsProposesThePsLoweredInAToZOnly) {
 TEST_F(ControlProgramTest, AFailingSaveAsLeavesEveryNameAsItWas) {
     auto program = Start();
     program->TickLiveText();
-    program->SaveStationAs(File("24/7 fm.rds"));
+    const CommandOutcome outcome = Do(*program, SaveStationAs{File("24/7 fm.rds")});
+    EXPECT_EQ(outcome.refusal, "Cannot create file " + File("24/7 fm.rds"));
     ASSERT_EQ(heard_.errors.size(), 1u);
     EXPECT_EQ(heard_.errors[0], "Cannot create file " + File("24/7 fm.rds"));
     EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
@@ -230,9 +232,9 @@ TEST_F(ControlProgramTest, AFailingSaveAsLeavesEveryNameAsItWas) {
 TEST_F(ControlProgramTest, TitleShowsTheFileNamePartFullyLowered) {
     auto program = Start();
     program->TickLiveText();
-    program->LoadStation("C:\\Stations\\Radio1.RDS");
+    Do(*program, LoadStation{"C:\\Stations\\Radio1.RDS"});
     EXPECT_EQ(heard_.title, "VAXO for Windows 3 - radio1.rds");
-    program->LoadStation("/home/op/\xC5\xBDIV\xC4\x9A.RDS");  // ŽIVĚ.RDS
+    Do(*program, LoadStation{"/home/op/\xC5\xBDIV\xC4\x9A.RDS"});  // ŽIVĚ.RDS
     EXPECT_EQ(heard_.title, "VAXO for Windows 3 - \xC5\xBEiv\xC4\x9B.rds");
 }
 
@@ -259,7 +261,7 @@ TEST_F(ControlProgramTest, UnreadableSettingsAreToldAndTheStationStillRuns) {
 TEST_F(ControlProgramTest, AutoSaveNeverWritesOverAStationReplacedOnDisk) {
     WriteBytes(File("station.rds"), "CLEAR\r\nPI=D3C2\r\n");
     auto program = Start({File("station.rds")});
-    program->SetAutoSave(true);
+    Change(*program, "AUTOSAVE=1");
     EXPECT_FALSE(program->StationChangedOnDisk());
     WriteBytes(File("station.rds"), "CLEAR\r\nPI=D3C3\r\n");
     EXPECT_TRUE(program->StationChangedOnDisk());
@@ -281,9 +283,9 @@ TEST_F(ControlProgramTest, AutoSaveNeverWritesOverAStationReplacedOnDisk) {
     program.reset();
     WriteBytes(File("other.rds"), "CLEAR\r\nPS=OTHER\r\n");
     auto second = Start({File("other.rds")});
-    second->SetAutoSave(true);
-    second->SaveStation();
-    second->ApplyField("PS", "CHANGED");
+    Change(*second, "AUTOSAVE=1");
+    Do(*second, SaveStation{});
+    Change(*second, "PS=CHANGED");
     EXPECT_TRUE(second->SaveOnExit());
     EXPECT_THAT(ReadBytes(File("other.rds")), ::testing::HasSubstr("\r\nPS=CHANGED\r\n"));
 }
@@ -326,22 +328,13 @@ TEST_F(ControlProgramTest, SettingsThatCannotBeWrittenAreToldAtStart) {
 
 TEST_F(ControlProgramTest, FailedAutoSaveAtExitSkipsTheSettingsFile) {
     auto program = Start();
-    program->SetAutoSave(true);
-    program->SaveStationAs(File("missing-folder/station.rds"));
+    Change(*program, "AUTOSAVE=1");
+    Do(*program, SaveStationAs{File("missing-folder/station.rds")});
     heard_.errors.clear();
-    program->LoadStation(File("missing-folder/station.rds"));
+    Do(*program, LoadStation{File("missing-folder/station.rds")});
     EXPECT_FALSE(program->SaveOnExit());
     ASSERT_EQ(heard_.errors.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
-}
-
-TEST_F(ControlProgramTest, CancelledDialogChangesNothingButTheTitle) {
-    auto program = Start();
-    program->TickLiveText();
-    heard_.title.clear();
-    program->StationDialogCancelled();
-    EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
-    EXPECT_EQ(heard_.title, "VAXO for Windows 3 - untitled.rds");
 }
 
 TEST_F(ControlProgramTest, SendAfterLoadAndExitAfterSendHappenAtTheFirstTick) {
@@ -362,33 +355,33 @@ TEST_F(ControlProgramTest, SendAfterLoadAndExitAfterSendHappenAtTheFirstTick) {
 TEST_F(ControlProgramTest, TheOperatorsSendIsIgnoredWithinTwoSecondsAndWhileOneRuns) {
     auto program = Make();
     program->Start({});
-    program->SendFromOperator();
+    Do(*program, SendStation{SendWhen::Operator});
     EXPECT_THAT(heard_.events, Not(Contains("send operator"))) << "within two seconds of start";
     Settle(*program);
     timing_.Advance(2s);
-    program->SendFromOperator();
-    program->SendFromOperator();
+    Do(*program, SendStation{SendWhen::Operator});
+    Do(*program, SendStation{SendWhen::Operator});
     Settle(*program);
     EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 1)
         << "a click while one runs is no second send";
     timing_.Advance(1900ms);
-    program->SendFromOperator();
+    Do(*program, SendStation{SendWhen::Operator});
     Settle(*program);
     EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 1);
     timing_.Advance(100ms);
-    program->SendFromOperator();
+    Do(*program, SendStation{SendWhen::Operator});
     Settle(*program);
     EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 2);
 }
 
 TEST_F(ControlProgramTest, SwitchingAlwaysSendsAndTogglesAbOnlyForANewText) {
     auto program = Start();
-    static_cast<void>(program->ApplyFields("RTUSAB=1\nRT=one\nRT2=two", FieldPolicy{}));
+    Change(*program, "RTUSAB=1\nRT=one\nRT2=two");
     program->SwitchRadiotext();
     Settle(*program);
     EXPECT_EQ(program->Set().SELRT, 2);
     EXPECT_EQ(program->Set().TextAbFlag, 1);
-    static_cast<void>(program->ApplyFields("RT=\nRT3=\nRT4=", FieldPolicy{}));
+    Change(*program, "RT=\nRT3=\nRT4=");
     program->SwitchRadiotext();
     Settle(*program);
     EXPECT_EQ(program->Set().SELRT, 2) << "four advances came back to the only text";
@@ -396,47 +389,108 @@ TEST_F(ControlProgramTest, SwitchingAlwaysSendsAndTogglesAbOnlyForANewText) {
     EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 2);
 }
 
-TEST_F(ControlProgramTest, TheDoorAnswersEachLineAndAppliesTheValidOnes) {
+// A command's outcome is its caller's: a refusal with its reason (nothing
+// changes, no revision), a change with the fields it changed and the new
+// revision. The events tell every listener what changed, never a refusal's
+// reason to another caller.
+TEST_F(ControlProgramTest, EachCommandsOutcomeIsItsCallersOwn) {
     auto program = Start();
     heard_.changes.clear();
-    const FieldChanges changes = program->ApplyFields(
-        "PS=NEW FM\nPTY=45\nXYZ=1\nRTSF=/etc/passwd\nRTSA=1\nRTSAT=2",
-        FieldPolicy{.strict = true, .feedFilesAndExit = false}, "text 192.0.2.7:4000");
-    std::vector<FieldVerdict> verdicts;
-    for (const auto& outcome : changes.outcomes) {
-        verdicts.push_back(outcome.verdict);
-    }
-    EXPECT_THAT(verdicts, ElementsAre(FieldVerdict::Accepted, FieldVerdict::InvalidValue,
-                                      FieldVerdict::UnknownKey, FieldVerdict::NotAllowed,
-                                      FieldVerdict::Accepted, FieldVerdict::Accepted));
-    EXPECT_EQ(changes.outcomes[1].reason, "PTY takes a number from 0 to 31");
-    EXPECT_EQ(program->Set().PS, "NEW FM");
-    EXPECT_EQ(program->Set().PTY, 0) << "refused: nothing changed";
-    EXPECT_EQ(program->Set().RTFILE, "rt.txt");
+    const std::uint64_t start = program->Revision();
+    const Origin client{Origin::Kind::TextClient, "text 192.0.2.7:4000"};
+    const CommandOutcome refused = program->Execute(
+        {client, SetFields{{{FieldId::PS, std::string("NEW FM")}, {FieldId::PTY, 45}}}, "PTY=45"});
+    EXPECT_EQ(refused.refusal, "PTY takes a number from 0 to 31");
+    ASSERT_EQ(refused.fields.size(), 2u);
+    EXPECT_TRUE(refused.fields[0].Accepted());
+    EXPECT_FALSE(refused.fields[1].Accepted());
+    EXPECT_TRUE(refused.changed.empty());
+    EXPECT_EQ(refused.revision, start) << "a refusal makes no revision";
+    EXPECT_EQ(program->Set().PS, "FM RADIO") << "all or none";
+    EXPECT_TRUE(heard_.changes.empty());
+
+    const CommandOutcome taken = Change(*program, "PS=NEW FM\nRTSA=1\nRTSAT=2", client);
+    EXPECT_TRUE(taken.Accepted());
+    EXPECT_THAT(taken.changed, ElementsAre("PS", "RTSAT", "RTSA"));
+    EXPECT_EQ(taken.revision, start + 1) << "one command, one revision";
+    EXPECT_EQ(program->Stamp(FieldId::PS).revision, start + 1);
+    EXPECT_EQ(program->Stamp(FieldId::PS).origin, "text 192.0.2.7:4000");
+    EXPECT_EQ(program->Stamp(FieldId::PTY).revision, 0u) << "a field not changed keeps its stamp";
+    EXPECT_TRUE(taken.send) << "a change from outside that goes on air asks for a send";
     ASSERT_EQ(heard_.changes.size(), 1u);
-    EXPECT_THAT(heard_.changes[0].keys, ElementsAre("PS", "RTSAT", "RTSA"));
     EXPECT_EQ(heard_.changes[0].origin, "text 192.0.2.7:4000");
     EXPECT_TRUE(program->Derived().switching) << "derived state follows";
     EXPECT_THAT(host_.timerEvents, Contains("radiotext switching 120000"));
+
+    EXPECT_EQ(Change(*program, "PS=NEW FM").revision, start + 1) << "the same value is no change";
+    EXPECT_EQ(Change(*program, "PS=OTHER").revision, start + 2);
+}
+
+// Feeds, loads and the program's own changes count as revisions too.
+TEST_F(ControlProgramTest, EveryChangeFromAnyOriginMakesOneRevision) {
+    WriteBytes(File("rt.txt"), "from the feed");
+    WriteBytes(File("load.rds"), "PS=LOADED\r\nRT=x\r\n");
+    auto program = Start();
+    const std::uint64_t start = program->Revision();
+    Change(*program, "RTFF=1");
+    program->TickLiveText();
+    Settle(*program);
+    EXPECT_EQ(program->Set().RT, "from the feed");
+    EXPECT_EQ(program->Revision(), start + 2);
+    EXPECT_EQ(program->Stamp(FieldId::RT).origin, "live text");
+    Do(*program, LoadStation{File("load.rds")});
+    EXPECT_EQ(program->Revision(), start + 3);
+    EXPECT_EQ(program->Stamp(FieldId::PS).origin, "the window");
+}
+
+// The caller of a send learns how it ended, with the link's reason.
+TEST_F(ControlProgramTest, ASendsTicketCompletesWithTheLinksReason) {
+    auto program = Make(true);
+    program->Start({});
+    Settle(*program);
+    const CommandOutcome outcome = Do(*program, SendStation{SendWhen::Now, Bank::Two},
+                                      {Origin::Kind::WebSession, "web 127.0.0.1"});
+    ASSERT_TRUE(outcome.send);
+    EXPECT_EQ(program->Set().STB, 2) << "the bank chosen first";
+    std::optional<SendResult> told;
+    outcome.send->WhenDone([&](const SendResult& result) { told = result; });
+    Settle(*program);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->status, SendResult::Status::Failed);
+    EXPECT_EQ(told->bank, 2);
+    EXPECT_EQ(told->problem.fault, LinkFault::EncoderStuckLow);
+}
+
+TEST_F(ControlProgramTest, TheOperatorsTicketTellsASuccessAndAnIgnoredClick) {
+    auto program = Start();
+    timing_.Advance(3s);
+    const CommandOutcome good = Do(*program, SendStation{SendWhen::Operator});
+    Settle(*program);
+    ASSERT_TRUE(good.send && good.send->Done());
+    EXPECT_TRUE(good.send->Result().OnAir());
+    EXPECT_EQ(good.send->Result().revision, program->Revision());
+    const CommandOutcome tooSoon = Do(*program, SendStation{SendWhen::Operator});
+    ASSERT_TRUE(tooSoon.send && tooSoon.send->Done()) << "the guard answers at once";
+    EXPECT_EQ(tooSoon.send->Result().status, SendResult::Status::NotSent);
 }
 
 TEST_F(ControlProgramTest, SwitchingTimerRestartsOnlyWhenSwitchedOnOrRetimedWhileRunning) {
     auto program = Start();
     host_.timerEvents.clear();
-    program->ApplyField("RTSAT", "7");
+    Change(*program, "RTSAT=7");
     EXPECT_THAT(host_.timerEvents, ElementsAre()) << "a stopped timer is not started";
-    program->ApplyField("RTSA", "1");
-    program->ApplyField("RTSA", "1");
-    program->ApplyField("RTSAT", "7");
+    Change(*program, "RTSA=1");
+    Change(*program, "RTSA=1");
+    Change(*program, "RTSAT=7");
     EXPECT_THAT(host_.timerEvents, ElementsAre("radiotext switching 420000"))
         << "switching on again or the same interval does not restart";
-    program->ApplyField("RTSAT", "8");
-    program->ApplyField("RTSA", "0");
+    Change(*program, "RTSAT=8");
+    Change(*program, "RTSA=0");
     EXPECT_THAT(host_.timerEvents,
                 ElementsAre("radiotext switching 420000", "radiotext switching 480000",
                             "radiotext switching stop"));
     WriteBytes(File("switching.rds"), "CLEAR\r\nRTSA=1\r\nRTSAT=2\r\n");
-    program->LoadStation(File("switching.rds"));
+    Do(*program, LoadStation{File("switching.rds")});
     EXPECT_EQ(host_.timerEvents.back(), "radiotext switching 120000")
         << "a load follows the same rule";
 }
@@ -446,9 +500,9 @@ TEST_F(ControlProgramTest, ALiveTextChangeDuringASendGoesOutInOneMore) {
     std::filesystem::last_write_time(File("rt.txt"),
                                      std::filesystem::file_time_type::clock::now() - 10s);
     auto program = Start();
-    program->ApplyField("RTFF", "1");
+    Change(*program, "RTFF=1");
     timing_.Advance(3s);
-    program->SendFromOperator();
+    Do(*program, SendStation{SendWhen::Operator});
     ASSERT_TRUE(program->Sends().Running());
     program->TickLiveText();  // the file's text, while the operator's send runs
     Settle(*program);
@@ -459,13 +513,16 @@ TEST_F(ControlProgramTest, ALiveTextChangeDuringASendGoesOutInOneMore) {
 TEST_F(ControlProgramTest, ASendAskedForRightAfterARemoteChangeIsTheOnlySend) {
     auto program = Start();
     timing_.Advance(3s);
-    static_cast<void>(program->ApplyRemoteFields("PS=REMOTE", "web 127.0.0.1", "PS=REMOTE"));
+    const Origin web{Origin::Kind::WebSession, "web 127.0.0.1"};
+    const CommandOutcome change = Change(*program, "PS=REMOTE", web);
     EXPECT_THAT(host_.timerEvents, Contains("send soon 100"));
-    program->RequestSend("web 127.0.0.1");
+    const CommandOutcome send = Do(*program, SendStation{}, web);
     EXPECT_EQ(host_.timerEvents.back(), "send soon stop");
     Settle(*program);
     EXPECT_THAT(heard_.events, ElementsAre("send web 127.0.0.1", "sent"));
     EXPECT_EQ(program->Set().LastSent[0][0], "PS=REMOTE");
+    ASSERT_TRUE(change.send && send.send);
+    EXPECT_TRUE(change.send->Done() && change.send->Result().OnAir()) << "carried by that send";
 }
 
 #ifndef _WIN32  // Windows: a later process hands over in the platform's tests
@@ -537,7 +594,7 @@ TEST_F(ControlProgramTest, SecondStartEndsWithoutTouchingPortOrSettings) {
 
 TEST_F(ControlProgramTest, MultipleArgumentsHandedOverNameNoFile) {
     auto program = Start();
-    program->LoadStation("a.rds \"b c.rds\"");
+    Do(*program, LoadStation{"a.rds \"b c.rds\""});
     EXPECT_EQ(program->Set().StationFileName, "a.rds \"b c.rds\"");
     EXPECT_TRUE(heard_.errors.empty());
 }

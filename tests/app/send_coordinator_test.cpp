@@ -47,9 +47,7 @@ struct Rig {
     bool Settle() {
         return host.RunUntil([this] { return sends.Idle(); });
     }
-    void Change(std::string_view lines) {
-        static_cast<void>(ApplyFieldLines(set, lines, FieldPolicy{}));
-    }
+    void Change(std::string_view lines) { static_cast<void>(ApplyStationLines(set, lines, '.')); }
     // The radiotext a receiver gets from bank 1's memory.
     std::string OnAirRadiotext() const {
         const MemoryDump memory = ReadBack(encoder, 1);
@@ -75,7 +73,8 @@ struct Rig {
                              },
                              "",
                              [this](int bank) { return ReadBack(encoder, bank); }};
-    SendCoordinator sends{{services, events, set}};
+    std::uint64_t revision = 7;
+    SendCoordinator sends{{services, events, set, revision}};
 };
 
 TEST(Sends, ShowTenTwentyFiftyHundredAndKeepTheRecord) {
@@ -102,6 +101,40 @@ TEST(Sends, AFailureKeepsTheRecordAndDoesNotExit) {
     EXPECT_THAT(rig.log, ElementsAre("started operator", "10", "20", "50", "failed"));
     EXPECT_EQ(rig.set.LastSent[0][0], "PS=EARLIER");
     EXPECT_EQ(rig.sends.LastProblem().fault, LinkFault::EncoderStuckLow);
+}
+
+// Each request's ticket tells its caller how the send that carried it ended.
+TEST(Sends, TicketsCompleteWithTheSendThatCarriedThem) {
+    Rig rig;
+    auto first = std::make_shared<SendTicket>();
+    auto second = std::make_shared<SendTicket>();
+    auto third = std::make_shared<SendTicket>();
+    rig.sends.Request("first", {first});
+    rig.revision = 8;
+    rig.Change("RT=second");
+    rig.sends.Request("second", {second});
+    rig.sends.Request("third", {third});
+    EXPECT_FALSE(first->Done());
+    ASSERT_TRUE(rig.Settle());
+    ASSERT_EQ(rig.finished.size(), 2u);
+    ASSERT_TRUE(first->Done() && second->Done() && third->Done());
+    EXPECT_TRUE(first->Result().OnAir());
+    EXPECT_EQ(first->Result().revision, 7u);
+    EXPECT_EQ(second->Result().revision, 8u) << "requests during a send share the next";
+    EXPECT_EQ(third->Result().at, second->Result().at);
+    EXPECT_EQ(rig.sends.OnAirRevision(1), 8u);
+    EXPECT_FALSE(rig.sends.OnAirRevision(2));
+}
+
+TEST(Sends, ATicketCarriesTheLinksReasonWhenTheEncoderDoesNotAnswer) {
+    Rig rig(EncoderScenario::StuckLow);
+    auto ticket = std::make_shared<SendTicket>();
+    rig.sends.Request("operator", {ticket});
+    ASSERT_TRUE(rig.Settle());
+    ASSERT_TRUE(ticket->Done());
+    EXPECT_EQ(ticket->Result().status, SendResult::Status::Failed);
+    EXPECT_EQ(ticket->Result().problem.fault, LinkFault::EncoderStuckLow);
+    EXPECT_FALSE(rig.sends.OnAirRevision(1)) << "nothing known on air after a failure";
 }
 
 TEST(Sends, TheSecondPortIsAddressedOnceChosen) {
@@ -169,16 +202,21 @@ TEST(Sends, AFailedSendStillLeadsToTheOneThatWaits) {
     EXPECT_EQ(rig.finished[1].record[0], "PS=LATER") << "nothing lost";
 }
 
+// With the link's clock standing still the encoder wait can only end by
+// being abandoned.
 TEST(Sends, StoppingAbandonsASendThatWaitsForAnAbsentEncoder) {
     auto rig = std::make_unique<Rig>(EncoderScenario::StuckHigh);
+    rig->timing.frozen = true;
     rig->sends.Request("operator");
     while (std::find(rig->log.begin(), rig->log.end(), "50") == rig->log.end()) {
         rig->host.RunUntil([&] { return false; }, 10ms);
     }
-    const auto stopping = std::chrono::steady_clock::now();
+    auto waiting = std::make_shared<SendTicket>();
+    rig->sends.Request("waiting", {waiting});
     rig->sends.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
     EXPECT_THAT(rig->log, Not(Contains("finished")));
+    ASSERT_TRUE(waiting->Done()) << "told, not left waiting";
+    EXPECT_EQ(waiting->Result().status, SendResult::Status::NotSent);
 }
 
 // What is on air is what the encoder holds, not what the form says: a

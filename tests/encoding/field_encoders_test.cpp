@@ -28,10 +28,7 @@ TEST(CheckPI, CapitalisesFourHexDigitsAndReplacesAnythingElse) {
     for (const Case c :
          {Case{"d3c2", "D3C2"}, Case{"D3C", "FFFF"}, Case{"", "FFFF"}, Case{"D3:2", "FFFF"},
           Case{"G000", "FFFF"}, Case{" 123", "FFFF"}, Case{"0000", "0000"}, Case{"a1B2", "A1B2"}}) {
-        RdsParameterSet set;
-        set.PI = c.typed;
-        CheckPI(set);
-        EXPECT_EQ(set.PI, c.held) << c.typed;
+        EXPECT_EQ(CheckPI(c.typed), c.held) << c.typed;
     }
 }
 
@@ -102,24 +99,24 @@ TEST(EncodeAF, CompactsTheListAndCodesMethodA) {
         set.AF[i] = typed[i];
     }
     EncodedFields fields;
-    EncodeAF(fields, set, '.');
-    EXPECT_THAT(set.AF, ElementsAre("87.6", "99.0", "", "", "", "", ""));
+    EncodeAF(fields, set.AF, '.');
+    EXPECT_THAT(CompactAF(set.AF, '.'), ElementsAre("87.6", "99.0", "", "", "", "", ""));
     EXPECT_THAT(AfBytes(fields), ElementsAre(226, 1, 115, 205, 205, 205, 205, 205));
 }
 
 TEST(EncodeAF, EmptyAndFullLists) {
     RdsParameterSet set;
     EncodedFields fields;
-    EncodeAF(fields, set, '.');
+    EncodeAF(fields, set.AF, '.');
     EXPECT_THAT(AfBytes(fields), ElementsAre(224, 205, 205, 205, 205, 205, 205, 205));
 
     const char* typed[] = {"87.6", "88", " 90.1", "95.5", "100", "104.3", "107.9"};
     for (std::size_t i = 0; i < 7; ++i) {
         set.AF[i] = typed[i];
     }
-    EncodeAF(fields, set, '.');
+    EncodeAF(fields, set.AF, '.');
     EXPECT_THAT(AfBytes(fields), ElementsAre(231, 1, 5, 26, 80, 125, 168, 204));
-    EXPECT_EQ(set.AF[2], " 90.1") << "a valid entry keeps its text as typed";
+    EXPECT_EQ(CompactAF(set.AF, '.')[2], " 90.1") << "a valid entry keeps its text as typed";
 }
 
 TEST(EncodeAF, ValidEntriesKeepTheirOrderWhenInvalidOnesFallOut) {
@@ -129,8 +126,8 @@ TEST(EncodeAF, ValidEntriesKeepTheirOrderWhenInvalidOnesFallOut) {
         set.AF[i] = typed[i];
     }
     EncodedFields fields;
-    EncodeAF(fields, set, '.');
-    EXPECT_THAT(set.AF, ElementsAre("107.9", "87.6", "88.8", "", "", "", ""));
+    EncodeAF(fields, set.AF, '.');
+    EXPECT_THAT(CompactAF(set.AF, '.'), ElementsAre("107.9", "87.6", "88.8", "", "", "", ""));
     EXPECT_THAT(AfBytes(fields), ElementsAre(227, 204, 1, 13, 205, 205, 205, 205));
 }
 

@@ -100,8 +100,8 @@ TEST(ReceiverView, RoundTripsOfManyGeneratedStations) {
         }
         std::vector<int> codes;
         for (const auto& af : sent.AF) {
-            if (!af.empty()) {
-                codes.push_back(AfCode(af, '.'));
+            if (const int code = AfCode(af.str(), '.'); code != 0) {
+                codes.push_back(code);
             }
         }
         EXPECT_EQ(view.afCodes, codes);

@@ -8,12 +8,13 @@
 #include "stations/station_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const char separator = size % 2 ? ',' : '.';
     vaxo::RdsParameterSet set;
-    vaxo::ApplyStationText(set, {reinterpret_cast<const char*>(data), size});
+    vaxo::ApplyStationText(set, {reinterpret_cast<const char*>(data), size}, separator);
     vaxo::EncodedFields fields;
     vaxo::EncoderImage image;
     const auto at = *vaxo::ParseLocalTime("2026-12-08 23:59:55");
-    vaxo::BuildEncoderImage(set, {at, size % 2 ? ',' : '.'}, fields, image);
+    vaxo::BuildEncoderImage(set, {at, separator}, fields, image);
     const auto area1 = vaxo::AreaBytes(image.PsArea, vaxo::kPsAreaBytes);
     const auto area2 = vaxo::AreaBytes(image.RtArea, vaxo::kRtAreaBytes);
     if (!vaxo::DecodeEncoderMemory(area1, area2).AllBlocksIntact()) {

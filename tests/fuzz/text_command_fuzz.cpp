@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto& fuzz = vaxo::fuzz::Program();
     vaxo::LineSplitter splitter(1024);
     const auto line = [&](std::string_view text) {
-        static_cast<void>(vaxo::HandleTextCommand(fuzz.program, text, "text fuzz"));
+        static_cast<void>(vaxo::HandleTextCommand(fuzz.program, text,
+                                                  {vaxo::Origin::Kind::TextClient, "text fuzz"}));
     };
     splitter.Feed(std::string_view(reinterpret_cast<const char*>(data), size), line, [] {});
     splitter.Finish(line);

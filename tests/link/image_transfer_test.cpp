@@ -182,8 +182,7 @@ TEST(Record, DescribesWhatWasSent) {
     rig.set.PTY = 11;
     rig.set.MS = 0;
     rig.set.DI = {true, false, false, true};
-    rig.set.AF[1] = "87.6";
-    rig.set.AF[3] = "bad";
+    rig.set.AF[0] = "87.6";
     rig.set.ENDPS = true;
     rig.set.DPS[0] = "%%TIME%%";
     rig.set.DPS[1] = "NEWS";

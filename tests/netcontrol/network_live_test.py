@@ -67,7 +67,7 @@ class Running:
                                             cwd=self.folder, stdout=out, stderr=err, env=env)
         self.ports = {}
         if expect_start:
-            self.wait_for(r"port LPT1", 20)
+            self.wait_for(r"port LPT1")
             for kind, port in re.findall(r"listening: (\w+ \w+) \S+:(\d+)", self.output()):
                 self.ports.setdefault(kind, []).append(int(port))
 
@@ -79,7 +79,7 @@ class Running:
         with open(self.err, encoding="utf-8", errors="replace") as f:
             return f.read()
 
-    def wait_for(self, pattern, seconds=10, count=1):
+    def wait_for(self, pattern, seconds=60, count=1):
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline:
             if len(re.findall(pattern, self.output())) >= count:
@@ -109,12 +109,12 @@ class Running:
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def tcp(self, kind, index=0):
-        connection = socket.create_connection(("127.0.0.1", self.ports[kind][index]), timeout=5)
+        connection = socket.create_connection(("127.0.0.1", self.ports[kind][index]), timeout=30)
         return connection
 
     def datagram(self, kind, data):
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-            s.settimeout(5)
+            s.settimeout(30)
             s.sendto(data, ("127.0.0.1", self.ports[kind][0]))
             return s.recvfrom(65536)[0]
 
@@ -162,7 +162,7 @@ class NetworkLive(unittest.TestCase):
             self.assertEqual(lines(text, 8), ["+", "+", "-", "+", "+", "+", "!", "PS=NEWS FM"])
         self.assertEqual(run.datagram("text UDP", b"MS=0\r\nTP=1\r\nMS?"), b"+\r\n+\r\nMS=0\r\n")
 
-        with socket.create_connection(("::1", run.ports["UECP TCP"][0]), timeout=5) as frames:
+        with socket.create_connection(("::1", run.ports["UECP TCP"][0]), timeout=30) as frames:
             frames.sendall(uecp([0x2C, 2]) + uecp([0x04, 0, 0, 0x09], site=837, encoder=18,
                                                    sequence=1))
             ours = ack(0, site=837, encoder=18)
@@ -208,7 +208,7 @@ class NetworkLive(unittest.TestCase):
         if not own or own.startswith("127."):
             self.skipTest("this machine has no address beyond loopback")
         run = self.start("--simulate", "--text-tcp", "0.0.0.0:0", "--allow", "203.0.113.0/24")
-        with socket.create_connection((own, run.ports["text TCP"][0]), timeout=5) as stranger:
+        with socket.create_connection((own, run.ports["text TCP"][0]), timeout=30) as stranger:
             stranger.sendall(b"PS=STRANGE\r\n")
             try:
                 said = stranger.recv(100)
@@ -249,7 +249,7 @@ def smoke(command):
             text.sendall(b"PS=WINE FM\r\nPS?\r\n")
             replies = lines(text, 2)
         answered = run.datagram("UECP UDP", uecp([0x2C, 2]) + uecp([0x07, 0, 0, 10], sequence=1))
-        run.wait_for(r"ok bank 1", 30)
+        run.wait_for(r"ok bank 1")
         if replies != ["+", "PS=WINE FM"] or answered != ack(0) + ack(0):
             print("smoke: replies %r, UECP %r" % (replies, answered.hex()))
             return 1

@@ -14,7 +14,8 @@ using ::testing::StartsWith;
 class TextCommandsTest : public ::testing::Test {
   protected:
     std::string Reply(std::string_view line) {
-        return HandleTextCommand(*program_, line, "text 192.0.2.7:4000").value_or("(none)");
+        return HandleTextCommand(*program_, line, {Origin::Kind::TextClient, "text 192.0.2.7:4000"})
+            .value_or("(none)");
     }
     const RdsParameterSet& Set() { return program_->Set(); }
 

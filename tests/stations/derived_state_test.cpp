@@ -39,15 +39,5 @@ TEST(DerivedState, FeedsTakeTheFieldsTheyWrite) {
     EXPECT_FALSE(DeriveState(set).dpsFileInUse);
 }
 
-TEST(EffectCharacter, LeavingItEmptyPutsTheStarBack) {
-    RdsParameterSet set;
-    set.EFCHAR = "";
-    RestoreEffectCharacter(set);
-    EXPECT_EQ(set.EFCHAR, "*");
-    set.EFCHAR = "#";
-    RestoreEffectCharacter(set);
-    EXPECT_EQ(set.EFCHAR, "#");
-}
-
 }  // namespace
 }  // namespace vaxo

@@ -1,5 +1,5 @@
-// The one door for changes: lenient as a station file is read, strict as a
-// network command is taken.
+// The one door for changes: typed values checked against their fields, all
+// or none, and the set tidied as the send reads it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,15 +11,15 @@ namespace {
 
 using ::testing::ElementsAre;
 
-const FieldPolicy kStrict{.strict = true, .feedFilesAndExit = false};
-
-FieldOutcome Strictly(RdsParameterSet& set, const std::string& line) {
-    const FieldChanges changes = ApplyFieldLines(set, line, kStrict);
-    return changes.outcomes.at(0);
+StrictReading Strictly(const std::string& line, char separator = '.') {
+    const std::size_t equals = line.find('=');
+    const StationField* field = FindField(line.substr(0, equals));
+    EXPECT_NE(field, nullptr) << line;
+    return ReadStrict(*field, line.substr(equals + 1), separator);
 }
 
 // Values the lenient reader would quietly turn into something else are refused.
-TEST(StrictFields, RefuseWhatTheReaderWouldHaveChangedAndChangeNothing) {
+TEST(StrictFields, RefuseWhatTheReaderWouldHaveChanged) {
     const char* refused[] = {"PTY=45",       "PTY=x",          "PTY=007",   "PTY=",      "DPSP=3",
                              "DPSP=66",      "RTSAT=0",        "RTSAT=31",  "SELRT=5",   "SELRT=0",
                              "PI=GGGG",      "PI=D3C",         "PI=D3C22",  "DI=101",    "DI=2000",
@@ -27,12 +27,9 @@ TEST(StrictFields, RefuseWhatTheReaderWouldHaveChangedAndChangeNothing) {
                              "PS=TOO LONG!", "DPS1=NINECHARS", "EFCHAR=#+", "AF1=87.5",  "AF2=108",
                              "AF3=876",      "AF4=87,6",       "AF5=87.60", "PS=TAB\tIN"};
     for (const char* line : refused) {
-        RdsParameterSet set;
-        const std::string before = StationFileText(set);
-        const FieldOutcome outcome = Strictly(set, line);
-        EXPECT_EQ(outcome.verdict, FieldVerdict::InvalidValue) << line;
-        EXPECT_FALSE(outcome.reason.empty()) << line;
-        EXPECT_EQ(StationFileText(set), before) << line << " changed something";
+        const StrictReading reading = Strictly(line);
+        EXPECT_FALSE(reading.value) << line;
+        EXPECT_FALSE(reading.refusal.empty()) << line;
     }
 }
 
@@ -48,65 +45,118 @@ TEST(StrictFields, TakeEveryValueAWriterWrites) {
     set.DPSP = 65;
     set.EFCHAR = "";
     RdsParameterSet copy;
-    for (const StationField& field : StationFields()) {
-        const std::string line = StationFieldLine(set, field);
-        if (line.starts_with("RTAB=") || line.starts_with("RTSF=") || line.starts_with("DPSSF=") ||
-            line.starts_with("EXIT=")) {
-            continue;  // not a reader's key, or not for every caller
+    ForEachStationField([&](const StationField& field) {
+        const std::string line = FieldLine(set, field);
+        if (line.starts_with("RTAB=")) {
+            return;  // not a reader's key
         }
-        EXPECT_EQ(Strictly(copy, line).verdict, FieldVerdict::Accepted) << line;
-    }
-    EXPECT_EQ(copy.PI, "D3C2");
-    EXPECT_EQ(copy.STB, 2);
-    EXPECT_EQ(Strictly(copy, "STB=2").verdict, FieldVerdict::Accepted);
-    EXPECT_EQ(copy.STB, 2);
+        const StrictReading reading = Strictly(line);
+        ASSERT_TRUE(reading.value) << line;
+        EXPECT_FALSE(ApplyFieldValues(copy, {{field.id, *reading.value}}, '.').refused) << line;
+    });
+    EXPECT_EQ(StationFileText(copy), StationFileText(set));
 }
 
 TEST(StrictFields, AfTextsAreReadWithTheSeparatorTheSendUses) {
-    RdsParameterSet set;
-    const FieldPolicy comma{.strict = true, .decimalSeparator = ','};
-    EXPECT_EQ(ApplyFieldLines(set, "AF1=87,6", comma).outcomes[0].verdict, FieldVerdict::Accepted);
-    const FieldChanges dot = ApplyFieldLines(set, "AF2=87.6", comma);
-    EXPECT_EQ(dot.outcomes[0].verdict, FieldVerdict::InvalidValue);
-    EXPECT_EQ(dot.outcomes[0].reason, "AF2 takes a frequency from 87,6 to 107,9 MHz, or nothing");
-    EXPECT_EQ(ApplyFieldLines(set, "AF1=", comma).outcomes[0].verdict, FieldVerdict::Accepted);
+    EXPECT_TRUE(Strictly("AF1=87,6", ',').value);
+    const StrictReading dot = Strictly("AF2=87.6", ',');
+    EXPECT_FALSE(dot.value);
+    EXPECT_EQ(dot.refusal, "AF2 takes a frequency from 87,6 to 107,9 MHz, or nothing");
+    EXPECT_TRUE(Strictly("AF1=", ',').value);
 }
 
-TEST(FieldDoor, AnswersEachLineAndAppliesTheOthersAfterARefusal) {
+TEST(FieldValues, AllOrNone) {
     RdsParameterSet set;
-    const FieldChanges changes =
-        ApplyFieldLines(set, "PS=ONE\r\nPTY=99\r\nnonsense\r\nGEN=x\r\nEXIT=1\r\nRT=two", kStrict);
-    std::vector<FieldVerdict> verdicts;
-    for (const auto& outcome : changes.outcomes) {
-        verdicts.push_back(outcome.verdict);
+    const AppliedValues refused = ApplyFieldValues(
+        set,
+        {{FieldId::PS, std::string("ONE")}, {FieldId::PTY, 99}, {FieldId::RT, std::string("two")}},
+        '.');
+    EXPECT_TRUE(refused.refused);
+    ASSERT_EQ(refused.outcomes.size(), 3u);
+    EXPECT_TRUE(refused.outcomes[0].Accepted());
+    EXPECT_EQ(refused.outcomes[1].refusal, "PTY takes a number from 0 to 31");
+    EXPECT_TRUE(refused.changed.empty());
+    EXPECT_EQ(set.PS, "FM RADIO") << "nothing changed";
+
+    const AppliedValues taken = ApplyFieldValues(
+        set, {{FieldId::PS, std::string("ONE")}, {FieldId::RT, std::string("two")}}, '.');
+    EXPECT_FALSE(taken.refused);
+    EXPECT_THAT(taken.changed, ElementsAre("RT", "PS")) << "in the station file's order";
+}
+
+TEST(FieldValues, ATypedValueOfTheWrongKindOrRangeIsRefused) {
+    RdsParameterSet set;
+    for (const FieldAssignment& wrong :
+         {FieldAssignment{FieldId::PS, 5}, FieldAssignment{FieldId::TA, 1},
+          FieldAssignment{FieldId::PI, 0x10000}, FieldAssignment{FieldId::PI, std::string("D3C2")},
+          FieldAssignment{FieldId::AF1, 875}, FieldAssignment{FieldId::AF1, 1080},
+          FieldAssignment{FieldId::STB, 2}, FieldAssignment{FieldId::SELRT, 0},
+          FieldAssignment{FieldId::RT, std::string("line\nbreak")},
+          FieldAssignment{FieldId::PS, std::string("NINE CHRS")}}) {
+        const AppliedValues applied = ApplyFieldValues(set, {wrong}, '.');
+        EXPECT_TRUE(applied.refused) << Field(wrong.field).key;
     }
-    EXPECT_THAT(verdicts, ElementsAre(FieldVerdict::Accepted, FieldVerdict::InvalidValue,
-                                      FieldVerdict::UnknownKey, FieldVerdict::UnknownKey,
-                                      FieldVerdict::NotAllowed, FieldVerdict::Accepted));
-    EXPECT_THAT(changes.changed, ElementsAre("RT", "PS")) << "in the station file's order";
-    EXPECT_FALSE(set.EXAL);
+    EXPECT_EQ(StationFileText(set), StationFileText(RdsParameterSet{}));
 }
 
-TEST(FieldDoor, SendOneAsksForASendAndOnlyRealChangesAreTold) {
+TEST(FieldValues, NumbersBecomeTheTextsTheSetKeeps) {
     RdsParameterSet set;
-    const FieldChanges same = ApplyFieldLines(set, "PS=FM RADIO\nPI=ffff", kStrict);
-    EXPECT_TRUE(same.changed.empty()) << "the values it had";
-    const FieldChanges send = ApplyFieldLines(set, "SEND=1", kStrict);
-    EXPECT_TRUE(send.sendAsked);
-    EXPECT_TRUE(set.SendPending);
-    EXPECT_FALSE(ApplyFieldLines(set, "SEND=0", kStrict).sendAsked);
-    EXPECT_FALSE(set.SendPending) << "as a station file's SEND=0 cancels it";
+    EXPECT_FALSE(ApplyFieldValues(set,
+                                  {{FieldId::PI, 0xD3C2},
+                                   {FieldId::AF1, 876},
+                                   {FieldId::AF2, 1079},
+                                   {FieldId::STB, Bank::Two},
+                                   {FieldId::PORT, PortChoice::Lpt2}},
+                                  ',')
+                     .refused);
+    EXPECT_EQ(set.PI, "D3C2");
+    EXPECT_EQ(set.AF[0], "87,6");
+    EXPECT_EQ(set.AF[1], "107,9");
+    EXPECT_EQ(set.STB, 2);
+    EXPECT_EQ(set.PORT, 1);
+    EXPECT_TRUE(ApplyFieldValues(set, {{FieldId::AF1, 0}}, ',').changed.size() > 0);
+    EXPECT_EQ(set.AF[0], "107,9") << "no frequency: the list closes up";
+    EXPECT_EQ(set.AF[1], "");
 }
 
-TEST(FieldDoor, LenientlyAsAStationFileIsRead) {
+TEST(FieldValues, OnlyRealChangesAreTold) {
     RdsParameterSet set;
-    const FieldChanges changes = ApplyFieldLines(set, "PTY=45\nPS=TOO LONG!\nEXIT=1", {});
-    for (const auto& outcome : changes.outcomes) {
-        EXPECT_EQ(outcome.verdict, FieldVerdict::Accepted);
+    EXPECT_TRUE(
+        ApplyFieldValues(set, {{FieldId::PS, std::string("FM RADIO")}, {FieldId::PI, 0xFFFF}}, '.')
+            .changed.empty());
+}
+
+TEST(Tidy, PiAndTheAfListAsTheSendReadsThem) {
+    RdsParameterSet set;
+    set.PI = "D3:2";
+    for (const auto& [i, text] :
+         {std::pair{1, "87.6"}, std::pair{2, "abc"}, std::pair{3, "99.0"}}) {
+        set.AF[static_cast<std::size_t>(i)] = text;
     }
+    TidyStation(set, '.');
+    EXPECT_EQ(set.PI, "FFFF");
+    EXPECT_EQ(set.AF[0], "87.6");
+    EXPECT_EQ(set.AF[1], "99.0");
+    EXPECT_EQ(set.AF[2], "");
+}
+
+TEST(StationLines, LenientlyAsAStationFileIsRead) {
+    RdsParameterSet set;
+    const FieldKeys changed =
+        ApplyStationLines(set, "PTY=45\nPS=TOO LONG!\nEXIT=1\nnonsense\nPORT=1\nSEND=1", '.');
     EXPECT_EQ(set.PTY, 0);
     EXPECT_EQ(set.PS, "TOO LONG");
     EXPECT_TRUE(set.EXAL);
+    EXPECT_EQ(set.PORT, 0) << "the port is no station field";
+    EXPECT_TRUE(set.SendPending) << "a SEND line asks for a send";
+    EXPECT_THAT(changed, ElementsAre("PS", "SEND", "EXIT"));
+    ApplyStationLines(set, "SEND=0", '.');
+    EXPECT_FALSE(set.SendPending) << "and SEND=0 cancels it";
+}
+
+TEST(StationLines, CountsTheLinesAStationFileWouldTake) {
+    EXPECT_EQ(CountStationLines("PS=A\r\nnonsense\r\nGEN=x\r\nTOOLONGKEY=1\r\nPORT=1\r\nRT=b"), 2u);
+    EXPECT_EQ(CountStationLines("hello\nworld"), 0u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "base/text_lines.h"
+#include "stations/field_changes.h"
 #include "stations/station_file.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,7 +18,7 @@ using test::WriteBytes;
 using ::testing::ElementsAre;
 
 RdsParameterSet Loaded(std::string_view text, RdsParameterSet set = {}) {
-    ApplyStationText(set, text);
+    ApplyStationText(set, text, '.');
     return set;
 }
 
@@ -170,6 +171,23 @@ TEST(LoadStation, TextsAreCutAndPiIsCapitalised) {
     EXPECT_EQ(Loaded("EFCHAR=").EFCHAR, "") << "an empty effect character stays empty";
 }
 
+// A PI that is no four hexadecimal digits and AF entries that are no
+// frequencies are taken as the send's check makes them, so that the set
+// holds what goes on air.
+TEST(LoadStation, PiAndFrequenciesAreTakenAsTheyGoOnAir) {
+    const auto set = Loaded("PI=D3C\r\nAF1=\r\nAF2=87.6\r\nAF3=abc\r\nAF4= 99.0\r\nAF5=108");
+    EXPECT_EQ(set.PI, "FFFF");
+    EXPECT_EQ(set.AF[0], "87.6");
+    EXPECT_EQ(set.AF[1], " 99.0") << "a valid entry keeps its text";
+    for (std::size_t i = 2; i < 7; ++i) {
+        EXPECT_EQ(set.AF[i], "") << i;
+    }
+    EXPECT_EQ(Loaded("AF1=87,6").AF[0], "") << "not with a point as the separator";
+    RdsParameterSet comma;
+    ApplyStationText(comma, "AF1=87,6", ',');
+    EXPECT_EQ(comma.AF[0], "87,6");
+}
+
 TEST(LoadStation, KeysAreExactAndMalformedLinesIgnored) {
     RdsParameterSet base;
     const auto set = Loaded(
@@ -255,9 +273,11 @@ TEST(StationRoundTrip, SaveThenLoadGivesTheSameSetBack) {
         RdsParameterSet loaded;
         loaded.PS = "OTHER";
         loaded.SEND = !original.SEND;
-        ApplyStationText(loaded, StationFileText(original));
+        ApplyStationText(loaded, StationFileText(original), '.');
 
+        // What the program holds: PI and the AF list as they go on air.
         RdsParameterSet expected = original;
+        TidyStation(expected, '.');
         if (expected.SELRT == 0) {
             expected.SELRT = 4;
         }
@@ -272,7 +292,7 @@ TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
     TempDir dir;
     RdsParameterSet set;
     set.StationFileName = dir / "missing.rds";
-    EXPECT_TRUE(LoadStationFile(set).changes.changed.empty());
+    EXPECT_TRUE(LoadStationFile(set, '.').changed.empty());
     EXPECT_EQ(set.PS, "FM RADIO") << "a missing file changes nothing";
 
     set.PS = "SAVED";
@@ -281,7 +301,7 @@ TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
 
     RdsParameterSet other;
     other.StationFileName = set.StationFileName;
-    EXPECT_THAT(LoadStationFile(other).changes.changed, ElementsAre("PS")) << "only PS differs";
+    EXPECT_THAT(LoadStationFile(other, '.').changed, ElementsAre("PS")) << "only PS differs";
     EXPECT_EQ(other.PS, "SAVED");
     EXPECT_EQ(other.RememberedFile, set.StationFileName);
 }
@@ -293,7 +313,7 @@ TEST(StationFiles, UnreadableFileChangesNothingAndReportsItsName) {
     EXPECT_THROW(
         {
             try {
-                static_cast<void>(LoadStationFile(set));
+                static_cast<void>(LoadStationFile(set, '.'));
             } catch (const FileError& error) {
                 EXPECT_EQ(std::string(error.what()), "Cannot open file " + set.StationFileName);
                 throw;

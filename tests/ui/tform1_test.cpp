@@ -32,6 +32,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// How long a test waits for what the window does on its own (a timer, a
+// send, a hand-over): a guard against a hang that a busy machine never meets.
+constexpr int kPatience = 30000;
+
 class FakeDialogs : public vaxo::ui::Dialogs {
   public:
     std::optional<QString> OpenStation(QWidget*) override { return toLoad; }
@@ -82,6 +86,12 @@ class TForm1Test : public QObject {
     }
 
     static void Click(QAbstractButton* button) { button->click(); }
+    // PS changed from elsewhere than the window.
+    void SetPs(const char* ps) {
+        static_cast<void>(
+            form_->Program().Execute({{vaxo::Origin::Kind::Program},
+                                      vaxo::SetFields{{{vaxo::FieldId::PS, std::string(ps)}}}}));
+    }
 
     // Types any characters, as a keyboard layout would deliver them.
     static void Type(QWidget* box, const QString& text) {
@@ -183,11 +193,11 @@ class TForm1Test : public QObject {
                 }
                 return replies.size() >= 6;
             }(),
-            5000);
+            kPatience);
         ::close(client);
         QCOMPARE(replies, std::string("+\r\n-\r\n"));
         QCOMPARE(form_->PS->text(), QString("NETWORK"));
-        QTRY_VERIFY(form_->Label11->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Label11->isVisible(), kPatience);
         QVERIFY(form_->Label11->toolTip().contains("\"PS=NETWORK\" changed PS"));
         QVERIFY(form_->Label11->toolTip().contains(
             "\"PTY=45\" refused: PTY takes a number from 0 to 31"));
@@ -322,7 +332,7 @@ class TForm1Test : public QObject {
         QList<int> progress;
         connect(form_->ProgressBar1, &QProgressBar::valueChanged, [&](int v) { progress << v; });
         Click(form_->UP);
-        QTRY_COMPARE(progress, (QList<int>{10, 20, 50, 100, 0}));
+        QTRY_COMPARE_WITH_TIMEOUT(progress, (QList<int>{10, 20, 50, 100, 0}), kPatience);
         QVERIFY(form_->SENT->toPlainText().startsWith("PS=FM RADIO\nRT=\nDPS1="));
         QCOMPARE(form_->SENT->toPlainText().split('\n').size(), 28);
         QVERIFY(!form_->Label11->isVisible());
@@ -333,7 +343,7 @@ class TForm1Test : public QObject {
         timing_->Advance(3s);
         Click(form_->PORT2);  // nothing answers on LPT2
         Click(form_->UP);
-        QTRY_VERIFY(form_->Label11->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Label11->isVisible(), kPatience);
         QVERIFY(!form_->ProgressBar1->isVisible());
         QCOMPARE(form_->Label11->geometry(), form_->ProgressBar1->geometry());
         QCOMPARE(form_->Label11->text(), QString("Error"));
@@ -343,22 +353,25 @@ class TForm1Test : public QObject {
         Click(form_->UP);
         QVERIFY(!form_->Label11->isVisible());
         QVERIFY(form_->ProgressBar1->isVisible());
-        QTRY_VERIFY(form_->Program().Sends().Idle());
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
     }
 
-    // The encoder does not answer: while the send waits the window paints
-    // and takes no edits of what is being sent.
+    // The encoder does not answer: while the send waits (the link's clock
+    // stands still until the test lets it go on) the window paints and takes
+    // no edits of what is being sent.
     void theWindowAnswersButTakesNoEditsWhileASendWaits() {
         encoder_ = std::make_unique<vaxo::EncoderSimulator>(vaxo::EncoderScenario::StuckHigh);
         layer_ = std::make_unique<vaxo::PortLayer>(vaxo::ForwardingPortBackends(*encoder_));
         Open();
         timing_->Advance(3s);
+        timing_->frozen = true;
         Click(form_->UP);
-        QTRY_COMPARE(form_->ProgressBar1->value(), 50);
+        QTRY_COMPARE_WITH_TIMEOUT(form_->ProgressBar1->value(), 50, kPatience);
         QTest::keyClicks(form_->PS, "X");
         QCOMPARE(form_->PS->text(), QString("FM RADIO"));
         QVERIFY(form_->grab().width() > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(form_->Label11->isVisible(), 20000);
+        timing_->frozen = false;
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Label11->isVisible(), kPatience);
         QCOMPARE(form_->Label11->toolTip(),
                  QString("the encoder did not answer: status line stuck high"));
         form_->PS->selectAll();
@@ -370,14 +383,14 @@ class TForm1Test : public QObject {
         Open();
         timing_->Advance(3s);
         Click(form_->UP);
-        QTRY_VERIFY(form_->Program().Sends().Idle());
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
         const long writes = encoder_->Writes();
         Click(form_->UP);
-        QTRY_VERIFY(form_->Program().Sends().Idle());
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
         QCOMPARE(encoder_->Writes(), writes);
         timing_->Advance(2s);
         Click(form_->UP);
-        QTRY_VERIFY(encoder_->Writes() > writes);
+        QTRY_VERIFY_WITH_TIMEOUT(encoder_->Writes() > writes, kPatience);
     }
 
     // The page shows the bytes the bank holds, not the form; the preview
@@ -389,9 +402,9 @@ class TForm1Test : public QObject {
         QCOMPARE(form_->OnAir->ONAIRRT->text(),
                  QString("Nothing sent to this bank since the program started."));
         Click(form_->UP);
-        QTRY_COMPARE(form_->OnAir->ONAIRPS->text(), QString("FM RADIO"));
+        QTRY_COMPARE_WITH_TIMEOUT(form_->OnAir->ONAIRPS->text(), QString("FM RADIO"), kPatience);
         QCOMPARE(form_->OnAir->ONAIRRT->text(), QString("(no radiotext)"));
-        form_->Program().ApplyField("PS", "NEW PS");
+        SetPs("NEW PS");
         QCOMPARE(form_->OnAir->ONAIRPS->text(), QString("FM RADIO"));
         Click(form_->OnAir->ONAIRNOW);
         QCOMPARE(form_->OnAir->ONAIRPS->text(), QString("NEW PS  "));
@@ -410,7 +423,7 @@ class TForm1Test : public QObject {
         WriteFile(File("station.rds"), "CLEAR\r\nPS=THEIRS\r\n");
         dialogs_.choice = vaxo::ChangedStationChoice::Overwrite;
         Click(form_->EX);
-        QTRY_VERIFY(!form_->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->isVisible(), kPatience);
         QCOMPARE(dialogs_.askedAbout, QStringList{File("station.rds")});
         form_.reset();
         QFile saved(File("station.rds"));
@@ -451,7 +464,7 @@ class TForm1Test : public QObject {
     void captionShowsTheFileAfterThreeSeconds() {
         Open();
         QSignalSpy tick(form_->Timer1, &QTimer::timeout);
-        QVERIFY(tick.wait(4000));
+        QVERIFY(tick.wait(kPatience));
         QCOMPARE(form_->windowTitle(), QString("VAXO for Windows 3 - untitled.rds"));
     }
 
@@ -466,7 +479,7 @@ class TForm1Test : public QObject {
     void handOverFromASecondProcessLoadsTheFile() {
         WriteFile(File("handed.rds"), "PS=HANDED\r\n");
         Open();
-        QVERIFY(HandOver(File("handed.rds"), 3000));
+        QVERIFY(HandOver(File("handed.rds"), kPatience));
         QCOMPARE(form_->windowTitle().right(10), QString("handed.rds"));
     }
 
@@ -479,13 +492,15 @@ class TForm1Test : public QObject {
         QVERIFY(!HandOver(File("handed.rds"), 300));
         QSignalSpy taken(form_.get(), &QWidget::windowTitleChanged);
         dialog.close();
-        QVERIFY(taken.wait(3000));  // the waiting hand-over, no new one
+        QVERIFY(taken.wait(kPatience));  // the waiting hand-over, no new one
         QCOMPARE(form_->PS->text(), QString("HANDED"));
     }
 
     void saveAsNeverProposesAPathAndAnyFileMeansAnyFile() {
         Open();
-        form_->Program().ApplyField("PS", "24/7 FM");
+        QCOMPARE(vaxo::ui::SaveAsProposal("Rock FM"), std::string("rock fm"));
+        QCOMPARE(vaxo::ui::SaveAsProposal("\xC4RGER"), std::string("\xC4rger"));  // A to Z only
+        SetPs("24/7 FM");
         Click(form_->SAAS);
         QCOMPARE(dialogs_.proposals, QStringList{"24-7 fm"});
         const QString filter = vaxo::ui::kAnyFileFilter;
@@ -521,17 +536,19 @@ class TForm1Test : public QObject {
         QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(dialogs_.proposals.size(), 1);
         QTest::keyClick(form_.get(), Qt::Key_Q, Qt::ControlModifier);
-        QTRY_VERIFY(!form_->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->isVisible(), kPatience);
     }
 
     void failuresAndThePortInUseExplainThemselves() {
         Open();
-        QTRY_COMPARE(form_->PORTINFO->toolTip(), QString("/dev/parport0 at 0x378, ppdev"));
+        QTRY_COMPARE_WITH_TIMEOUT(form_->PORTINFO->toolTip(),
+                                  QString("/dev/parport0 at 0x378, ppdev"), kPatience);
         timing_->Advance(3s);
         Click(form_->PORT2);
-        QTRY_COMPARE(form_->PORTINFO->toolTip(), QString("no parallel port found for LPT2"));
+        QTRY_COMPARE_WITH_TIMEOUT(form_->PORTINFO->toolTip(),
+                                  QString("no parallel port found for LPT2"), kPatience);
         Click(form_->UP);
-        QTRY_VERIFY(form_->Label11->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Label11->isVisible(), kPatience);
         QCOMPARE(form_->Label11->toolTip(), QString("no parallel port found for LPT2"));
     }
 
@@ -701,7 +718,7 @@ class TForm1Test : public QObject {
         QCOMPARE(dialogs_.errors.size(), 1);
         QVERIFY(dialogs_.errors.front().startsWith("Cannot open file "));
         QVERIFY(form_->HelpBox->toPlainText().contains("missing"));
-        QTRY_COMPARE(encoder_->Writes(), 1L);
+        QTRY_COMPARE_WITH_TIMEOUT(encoder_->Writes(), 1L, kPatience);
     }
 
     void tooLargeHelpFileIsPassedOverAndStartUpGoesOn() {

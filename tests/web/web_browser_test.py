@@ -64,7 +64,7 @@ class WebBrowser(unittest.TestCase):
         self.base = "http://127.0.0.1:%d" % self.run_.web_port
         self.driver = browser()
         self.addCleanup(self.driver.quit)
-        self.wait = WebDriverWait(self.driver, 10)
+        self.wait = WebDriverWait(self.driver, 60)  # a guard against a hang, not a measure
 
     def sign_in(self, password=web.PASSWORD):
         self.driver.get(self.base + "/onair")

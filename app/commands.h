@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/send_ticket.h"
+#include "record/field_schema.h"
+#include "stations/field_changes.h"
+
+namespace vaxo {
+
+// Who asked: the kind of front end and, for the log, the client or session
+// ("text 192.0.2.7:51234", "UECP [::1]:4000", "web 192.0.2.7").
+struct Origin {
+    enum class Kind { Program, Window, Feed, TextClient, UecpClient, WebSession, CommandLine };
+    Kind kind = Kind::Program;
+    std::string who = {};
+
+    // A network client or a web session: its changes ask for a send by
+    // themselves, and everything it asks is told to the log.
+    bool FromOutside() const {
+        return kind == Kind::TextClient || kind == Kind::UecpClient || kind == Kind::WebSession;
+    }
+};
+
+// The commands the program takes, as values.
+
+// Fields take new values: all of them, or none when one is refused.
+struct SetFields {
+    std::vector<FieldAssignment> values;
+};
+struct LoadStation {
+    std::string path;
+};
+struct SaveStation {};
+struct SaveStationAs {
+    std::string path;
+};
+// Station-file bytes from outside (an upload), taken as a load takes a file.
+struct UploadStation {
+    std::string text;
+};
+enum class SendWhen {
+    Now,       // at once, or right after the send that runs
+    Soon,      // a moment from now: requests in that moment make one send
+    Operator,  // the Send button: not while one runs, nor within two seconds of the last
+};
+struct SendStation {
+    SendWhen when = SendWhen::Now;
+    std::optional<Bank> bank = {};  // chosen first, as a change of STB
+};
+// The radiotext A/B flag flips, and a send follows soon.
+struct ToggleTextAb {};
+// The settings' options and the station file read again; a send when what
+// goes on air changed.
+struct ReloadStation {};
+struct EndProgram {};
+// A command a front end refused before it could become one of the above:
+// only told, so that the log sees it.
+struct RefusedCommand {
+    std::string why;
+};
+
+using CommandAction =
+    std::variant<SetFields, LoadStation, SaveStation, SaveStationAs, UploadStation, SendStation,
+                 ToggleTextAb, ReloadStation, EndProgram, RefusedCommand>;
+
+struct Command {
+    Origin origin;
+    CommandAction action;
+    // The command as the log shows it ("PS=NEWS FM", "PS element, data set 0").
+    std::string shown = {};
+};
+
+// What became of a command, for its caller alone.
+struct CommandOutcome {
+    std::string refusal = {};          // why nothing changed; empty when it was taken
+    std::vector<FieldOutcome> fields;  // SetFields: each value's verdict
+    FieldKeys changed;                 // the fields whose value is now different
+    std::uint64_t revision = 0;        // the station's revision after the command
+    std::shared_ptr<SendTicket> send;  // the send it asked for, if any
+
+    bool Accepted() const { return refusal.empty(); }
+};
+
+}  // namespace vaxo

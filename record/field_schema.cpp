@@ -1,0 +1,537 @@
+#include "record/field_schema.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+
+#include "base/overloaded.h"
+#include "record/frequencies.h"
+
+namespace vaxo {
+namespace {
+
+using S = RdsParameterSet;
+using V = std::string_view;
+
+const S& NewSet() {
+    static const S fresh;
+    return fresh;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHex(char c) {
+    return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// "One or two decimal digits", or nothing.
+std::optional<int> SmallNumber(V text) {
+    if (text.empty() || text.size() > 2 || !IsDigit(text[0]) ||
+        (text.size() == 2 && !IsDigit(text[1]))) {
+        return std::nullopt;
+    }
+    return text.size() == 1 ? text[0] - '0' : (text[0] - '0') * 10 + (text[1] - '0');
+}
+
+std::optional<int> PiNumber(V text) {
+    if (text.size() != 4 || !std::all_of(text.begin(), text.end(), IsHex)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(std::stoul(std::string(text), nullptr, 16));
+}
+
+std::optional<DecoderId> DecoderIdOf(V text) {
+    if (text.size() != 4 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c == '0' || c == '1'; })) {
+        return std::nullopt;
+    }
+    DecoderId di{};
+    for (std::size_t position = 0; position < 4; ++position) {
+        di[3 - position] = text[position] == '1';
+    }
+    return di;
+}
+
+// One digit within the range.
+std::optional<int> SelectionOf(const FieldType& type, V text) {
+    if (text.size() != 1 || !IsDigit(text[0]) || text[0] - '0' < type.low ||
+        text[0] - '0' > type.high) {
+        return std::nullopt;
+    }
+    return text[0] - '0';
+}
+
+bool HasControlCharacter(V text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+constexpr FieldType Text(std::size_t limit) {
+    return {FieldKind::Text, limit};
+}
+constexpr FieldType Number(int low, int high, int fallback) {
+    return {FieldKind::Number, 0, low, high, fallback};
+}
+constexpr FieldType Kind(FieldKind kind) {
+    return {kind};
+}
+constexpr FieldType kFlag = Kind(FieldKind::Flag);
+
+// How a member of the record is held as a field value.
+template <typename Member>
+FieldValue ValueOf(const Member& member) {
+    if constexpr (std::is_same_v<Member, PiText>) {
+        return PiNumber(member.str()).value_or(0xFFFF);  // what goes on air
+    } else if constexpr (std::is_same_v<Member, bool> || std::is_same_v<Member, DecoderId> ||
+                         std::is_same_v<Member, std::string>) {
+        return member;
+    } else {
+        return std::string(member);  // a bounded text
+    }
+}
+
+template <typename Member>
+void Store(Member& member, const FieldValue& value) {
+    if constexpr (std::is_same_v<Member, PiText>) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%04X",
+                      static_cast<unsigned>(std::get<int>(value)) & 0xFFFFu);
+        member = digits;
+    } else if constexpr (std::is_same_v<Member, bool> || std::is_same_v<Member, DecoderId>) {
+        member = std::get<Member>(value);
+    } else {
+        member = std::get<std::string>(value);
+    }
+}
+
+template <auto Member>
+StationField Held(FieldId id, const char* key, FieldType type,
+                  FieldScope scope = FieldScope::Station) {
+    return {id,
+            key,
+            type,
+            scope,
+            [](const S& s) { return ValueOf(s.*Member); },
+            [](S& s, const FieldValue& v) { Store(s.*Member, v); },
+            [](S& s) { s.*Member = NewSet().*Member; }};
+}
+
+template <auto Member, std::size_t Index>
+StationField Element(FieldId id, const char* key, FieldType type) {
+    return {id,
+            key,
+            type,
+            FieldScope::Station,
+            [](const S& s) { return ValueOf((s.*Member)[Index]); },
+            [](S& s, const FieldValue& v) { Store((s.*Member)[Index], v); },
+            [](S& s) { (s.*Member)[Index] = (NewSet().*Member)[Index]; }};
+}
+
+// Numbers kept as they are: PTY, DPSP, RTSAT, SELRT.
+template <auto Member>
+StationField Counted(FieldId id, const char* key, FieldType type) {
+    return {id,
+            key,
+            type,
+            FieldScope::Station,
+            [](const S& s) { return FieldValue(s.*Member); },
+            [](S& s, const FieldValue& v) { s.*Member = std::get<int>(v); },
+            [](S& s) { s.*Member = NewSet().*Member; }};
+}
+
+// 0/1 choices kept as numbers: MS, TP, TA.
+template <auto Member>
+StationField ZeroOne(FieldId id, const char* key) {
+    return {id,
+            key,
+            kFlag,
+            FieldScope::Station,
+            [](const S& s) { return FieldValue(s.*Member == 1); },
+            [](S& s, const FieldValue& v) { s.*Member = std::get<bool>(v) ? 1 : 0; },
+            [](S& s) { s.*Member = NewSet().*Member; }};
+}
+
+template <auto Member>
+StationField Option(FieldId id, const char* key) {
+    return Held<Member>(id, key, kFlag, FieldScope::ProgramOption);
+}
+
+template <std::size_t... I>
+std::vector<StationField> Afs(std::index_sequence<I...>) {
+    static constexpr const char* kKeys[] = {"AF1", "AF2", "AF3", "AF4", "AF5", "AF6", "AF7"};
+    return {Element<&S::AF, I>(AfField(I), kKeys[I], {FieldKind::Frequency, kAfTextLength})...};
+}
+
+template <std::size_t... I>
+std::vector<StationField> Dps(std::index_sequence<I...>) {
+    static constexpr const char* kKeys[] = {"DPS1", "DPS2", "DPS3", "DPS4",
+                                            "DPS5", "DPS6", "DPS7", "DPS8"};
+    return {Element<&S::DPS, I>(DpsField(I), kKeys[I], Text(kPsLength))...};
+}
+
+std::vector<StationField> BuildFields() {
+    using F = FieldId;
+    std::vector<StationField> fields{
+        Counted<&S::PTY>(F::PTY, "PTY", Number(0, 31, 0)),
+        ZeroOne<&S::MS>(F::MS, "MS"),
+        ZeroOne<&S::TP>(F::TP, "TP"),
+        ZeroOne<&S::TA>(F::TA, "TA"),
+        Held<&S::PI>(F::PI, "PI", {FieldKind::Pi, 4}),
+        Held<&S::DI>(F::DI, "DI", Kind(FieldKind::DecoderId)),
+        Held<&S::RT>(F::RT, "RT", Text(kRadiotextLength)),
+        Held<&S::RT2>(F::RT2, "RT2", Text(kRadiotextLength)),
+        Held<&S::RT3>(F::RT3, "RT3", Text(kRadiotextLength)),
+        Held<&S::RT4>(F::RT4, "RT4", Text(kRadiotextLength)),
+        Counted<&S::SELRT>(F::SELRT, "SELRT", {FieldKind::Selection, 0, 1, 4}),
+        // "Use A/B" off is written as RTAB=0, a line no reader takes: a
+        // complete file gets it off from the reset.
+        [] {
+            StationField field = Held<&S::ABSW>(F::RTUSAB, "RTUSAB", kFlag);
+            field.writtenKey = [](const S& s) { return s.ABSW ? "RTUSAB" : "RTAB"; };
+            return field;
+        }(),
+        Held<&S::RTFF>(F::RTFF, "RTFF", kFlag),
+        Held<&S::UPCH>(F::RTSC, "RTSC", kFlag),
+    };
+    for (StationField& af : Afs(std::make_index_sequence<7>())) {
+        fields.push_back(af);
+    }
+    fields.push_back([] {
+        StationField ps = Held<&S::PS>(F::PS, "PS", Text(kPsLength));
+        ps.reset = [](S& s) { s.PS = "        "; };
+        return ps;
+    }());
+    for (StationField field : {
+             Held<&S::ENDPS>(F::DPSE, "DPSE", kFlag),
+             Held<&S::PSFF>(F::DPSFF, "DPSFF", kFlag),
+             Held<&S::UPCHPS>(F::DPSSC, "DPSSC", kFlag),
+             Counted<&S::DPSP>(F::DPSP, "DPSP", Number(7, 65, 13)),
+             Held<&S::DPSA>(F::DPSSA, "DPSSA", kFlag),
+             Held<&S::DPSC>(F::DPSEF, "DPSEF", kFlag),
+         }) {
+        fields.push_back(field);
+    }
+    for (StationField& dps : Dps(std::make_index_sequence<8>())) {
+        fields.push_back(dps);
+    }
+    StationField bank{
+        F::STB,
+        "STB",
+        Kind(FieldKind::Bank),
+        FieldScope::Station,
+        [](const S& s) { return FieldValue(s.STB == 1 ? Bank::One : Bank::Two); },
+        [](S& s, const FieldValue& v) { s.STB = static_cast<int>(std::get<Bank>(v)); },
+        [](S& s) { s.STB = NewSet().STB; }};
+    StationField bothBanks = Held<&S::AUTBSW>(F::MBS, "MBS", kFlag);
+    bothBanks.reset = [](S& s) { s.AUTBSW = s.BothBanksDefault; };
+    StationField port{
+        F::PORT,
+        "PORT",
+        Kind(FieldKind::Port),
+        FieldScope::ProgramOption,
+        [](const S& s) { return FieldValue(static_cast<PortChoice>(s.PORT == 1)); },
+        [](S& s, const FieldValue& v) { s.PORT = static_cast<int>(std::get<PortChoice>(v)); },
+        nullptr};
+    for (StationField field : {
+             Held<&S::RTFILE>(F::RTSF, "RTSF", Kind(FieldKind::FileName)),
+             Counted<&S::RTSAT>(F::RTSAT, "RTSAT", Number(1, 30, 5)),
+             Held<&S::RTSA>(F::RTSA, "RTSA", kFlag),
+             Held<&S::PSFILE>(F::DPSSF, "DPSSF", Kind(FieldKind::FileName)),
+             Held<&S::EFCHAR>(F::EFCHAR, "EFCHAR", Text(1)),
+             bank,
+             bothBanks,
+             Held<&S::SEND>(F::SEND, "SEND", kFlag),
+             Held<&S::EXAL>(F::EXIT, "EXIT", kFlag),
+             port,
+             Option<&S::AUTOSAVE>(F::AUTOSAVE, "AUTOSAVE"),
+             Option<&S::HIPRI>(F::HIPRI, "HIPRI"),
+             Option<&S::ALONTOP>(F::ALONTOP, "ALONTOP"),
+         }) {
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+std::string Range(int low, int high) {
+    return std::to_string(low) + " to " + std::to_string(high);
+}
+
+// Why the field cannot hold the text as it stands.
+std::string Problem(const StationField& field, char separator) {
+    const std::string key = field.key;
+    const FieldType& type = field.type;
+    switch (type.kind) {
+        case FieldKind::Text:
+            return key + " holds at most " + std::to_string(type.limit) + " characters";
+        case FieldKind::FileName:
+            return key + " cannot hold control characters";
+        case FieldKind::Number:
+        case FieldKind::Selection:
+            return key + " takes a number from " + Range(type.low, type.high);
+        case FieldKind::Pi:
+            return "PI takes four hexadecimal digits";
+        case FieldKind::DecoderId:
+            return "DI takes four digits 0 or 1 (dynamic PTY, compressed, artificial head, stereo)";
+        case FieldKind::Frequency:
+            return key + " takes a frequency from 87" + separator + "6 to 107" + separator +
+                   "9 MHz, or nothing";
+        case FieldKind::Bank:
+            return key + " takes 1 (bank 1) or 2 (bank 2)";
+        case FieldKind::Port:
+            return key + " takes 0 (LPT1) or 1 (LPT2)";
+        case FieldKind::Flag:
+            break;
+    }
+    return key + " takes 0 or 1";
+}
+
+std::optional<FieldValue> StrictValue(const FieldType& type, V text, char separator) {
+    switch (type.kind) {
+        case FieldKind::Text:
+            if (text.size() > type.limit || HasControlCharacter(text)) {
+                return std::nullopt;
+            }
+            return std::string(text);
+        case FieldKind::FileName:
+            if (HasControlCharacter(text)) {
+                return std::nullopt;
+            }
+            return std::string(text);
+        case FieldKind::Number:
+            if (const auto number = SmallNumber(text);
+                number && *number >= type.low && *number <= type.high) {
+                return *number;
+            }
+            return std::nullopt;
+        case FieldKind::Selection:
+            if (const auto number = SelectionOf(type, text)) {
+                return *number;
+            }
+            return std::nullopt;
+        case FieldKind::Flag:
+            if (text == "0" || text == "1") {
+                return text == "1";
+            }
+            return std::nullopt;
+        case FieldKind::Pi:
+            if (const auto pi = PiNumber(text)) {
+                return *pi;
+            }
+            return std::nullopt;
+        case FieldKind::DecoderId:
+            if (const auto di = DecoderIdOf(text)) {
+                return *di;
+            }
+            return std::nullopt;
+        case FieldKind::Frequency:
+            if (text.empty() || (text.size() <= type.limit && AfCode(text, separator) != 0)) {
+                return std::string(text);
+            }
+            return std::nullopt;
+        case FieldKind::Bank:
+            if (text == "1" || text == "2" || text == "0") {
+                return text == "1" ? Bank::One : Bank::Two;
+            }
+            return std::nullopt;
+        case FieldKind::Port:
+            if (text == "0" || text == "1") {
+                return text == "1" ? PortChoice::Lpt2 : PortChoice::Lpt1;
+            }
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+FieldId RadiotextField(int number) {
+    switch (number) {
+        case 2:
+            return FieldId::RT2;
+        case 3:
+            return FieldId::RT3;
+        case 4:
+            return FieldId::RT4;
+        default:
+            return FieldId::RT;
+    }
+}
+
+const std::vector<StationField>& AllFields() {
+    static const std::vector<StationField> fields = BuildFields();
+    return fields;
+}
+
+const StationField& Field(FieldId id) {
+    return AllFields()[static_cast<std::size_t>(id)];
+}
+
+const StationField* FindField(std::string_view key) {
+    static const auto byKey = [] {
+        std::unordered_map<std::string_view, const StationField*> map;
+        for (const StationField& field : AllFields()) {
+            map.emplace(field.key, &field);
+        }
+        return map;
+    }();
+    const auto found = byKey.find(key);
+    return found == byKey.end() ? nullptr : found->second;
+}
+
+FieldValue ReadLenient(const FieldType& type, std::string_view text) {
+    switch (type.kind) {
+        case FieldKind::Text:
+            return std::string(text.substr(0, type.limit));
+        case FieldKind::FileName:
+            return std::string(text);
+        case FieldKind::Number: {
+            const auto number = SmallNumber(text);
+            return number && *number >= type.low && *number <= type.high ? *number : type.fallback;
+        }
+        case FieldKind::Flag:
+            return text == "1";
+        case FieldKind::Pi:
+            // The first four characters; what is no PI goes on air as FFFF.
+            return PiNumber(text.substr(0, type.limit)).value_or(0xFFFF);
+        case FieldKind::DecoderId: {
+            // Four characters, each "1" an on flag; any other length none.
+            DecoderId di{};
+            for (std::size_t position = 0; text.size() == 4 && position < 4; ++position) {
+                di[3 - position] = text[position] == '1';
+            }
+            return di;
+        }
+        case FieldKind::Frequency:
+            return std::string(text.substr(0, type.limit));
+        case FieldKind::Selection:
+            return SelectionOf(type, text).value_or(0);
+        case FieldKind::Bank:
+            return text == "1" ? Bank::One : Bank::Two;
+        case FieldKind::Port:
+            return text == "1" ? PortChoice::Lpt2 : PortChoice::Lpt1;
+    }
+    return std::string(text);
+}
+
+StrictReading ReadStrict(const StationField& field, std::string_view text, char decimalSeparator) {
+    if (auto value = StrictValue(field.type, text, decimalSeparator)) {
+        return {std::move(value), ""};
+    }
+    return {std::nullopt, Problem(field, decimalSeparator)};
+}
+
+StrictReading CheckFieldValue(const StationField& field, const FieldValue& value,
+                              char decimalSeparator) {
+    const FieldType& type = field.type;
+    const auto refused = [&] {
+        return StrictReading{std::nullopt, Problem(field, decimalSeparator)};
+    };
+    switch (type.kind) {
+        case FieldKind::Text:
+        case FieldKind::FileName:
+            if (const auto* text = std::get_if<std::string>(&value)) {
+                return ReadStrict(field, *text, decimalSeparator);
+            }
+            return refused();
+        case FieldKind::Frequency:
+            if (const auto* text = std::get_if<std::string>(&value)) {
+                return ReadStrict(field, *text, decimalSeparator);
+            }
+            if (const auto* tenths = std::get_if<int>(&value)) {
+                if (*tenths == 0) {
+                    return {std::string(), ""};
+                }
+                if (*tenths >= kFirstAfTenths && *tenths <= kLastAfTenths) {
+                    return {FrequencyText(*tenths, decimalSeparator), ""};
+                }
+            }
+            return refused();
+        case FieldKind::Number:
+        case FieldKind::Selection:
+            if (const auto* number = std::get_if<int>(&value);
+                number && *number >= type.low && *number <= type.high) {
+                return {value, ""};
+            }
+            return refused();
+        case FieldKind::Pi:
+            if (const auto* pi = std::get_if<int>(&value); pi && *pi >= 0 && *pi <= 0xFFFF) {
+                return {value, ""};
+            }
+            return refused();
+        case FieldKind::Flag:
+            return std::holds_alternative<bool>(value) ? StrictReading{value, ""} : refused();
+        case FieldKind::DecoderId:
+            return std::holds_alternative<DecoderId>(value) ? StrictReading{value, ""} : refused();
+        case FieldKind::Bank:
+            return std::holds_alternative<Bank>(value) ? StrictReading{value, ""} : refused();
+        case FieldKind::Port:
+            return std::holds_alternative<PortChoice>(value) ? StrictReading{value, ""} : refused();
+    }
+    return refused();
+}
+
+// Whichever alternative the value holds: a log may show a value no field took.
+std::string FormatFieldValue(const FieldType& type, const FieldValue& value) {
+    return std::visit(
+        Overloaded{
+            [](bool on) -> std::string { return on ? "1" : "0"; },
+            [&](int number) -> std::string {
+                switch (type.kind) {
+                    case FieldKind::Pi: {
+                        char digits[8];
+                        std::snprintf(digits, sizeof digits, "%04X",
+                                      static_cast<unsigned>(number) & 0xFFFFu);
+                        return digits;
+                    }
+                    case FieldKind::Frequency:
+                        return number == 0 ? "" : FrequencyText(number, '.');
+                    case FieldKind::Selection:  // none is written as the last
+                        return std::to_string(
+                            number >= type.low && number <= type.high ? number : type.high);
+                    default:
+                        return std::to_string(number);
+                }
+            },
+            [](const std::string& text) { return text; },
+            [](const DecoderId& di) { return DecoderIdText(di); },
+            // Bank 1 is written as 1, bank 2 as 0.
+            [](Bank bank) -> std::string { return bank == Bank::One ? "1" : "0"; },
+            [](PortChoice port) -> std::string { return port == PortChoice::Lpt2 ? "1" : "0"; },
+        },
+        value);
+}
+
+std::string FieldLine(const RdsParameterSet& set, const StationField& field) {
+    return std::string(field.writtenKey ? field.writtenKey(set) : field.key) + "=" +
+           FormatFieldValue(field.type, field.get(set));
+}
+
+std::string FieldLine(const RdsParameterSet& set, FieldId id) {
+    return FieldLine(set, Field(id));
+}
+
+std::vector<FieldValue> FieldValues(const RdsParameterSet& set) {
+    std::vector<FieldValue> values;
+    values.reserve(kFieldCount);
+    for (const StationField& field : AllFields()) {
+        values.push_back(field.get(set));
+    }
+    return values;
+}
+
+FieldKeys ChangedFields(const std::vector<FieldValue>& before, const RdsParameterSet& after) {
+    FieldKeys changed;
+    const auto& fields = AllFields();
+    for (std::size_t i = 0; i < fields.size() && i < before.size(); ++i) {
+        if (fields[i].get(after) != before[i]) {
+            changed.emplace_back(fields[i].key);
+        }
+    }
+    return changed;
+}
+
+}  // namespace vaxo

@@ -1,0 +1,176 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "record/rds_parameter_set.h"
+
+namespace vaxo {
+
+enum class Bank { One = 1, Two = 2 };
+enum class PortChoice { Lpt1 = 0, Lpt2 = 1 };
+
+// A field's value as the program takes it, whichever front end it came from:
+// texts as bytes in the station's code page (Windows-1250), numbers, flags,
+// PI as the number its four digits write, the DI flags, the bank and the port.
+// An alternative frequency is its text (as typed) or, from a front end that
+// has it as a number, its tenths of MHz (0: none).
+using FieldValue = std::variant<bool, int, std::string, DecoderId, Bank, PortChoice>;
+
+// Every field, in the order the station file writes them, then the program
+// options. The table in field_schema.cpp has one entry for each.
+enum class FieldId : std::size_t {
+    PTY,
+    MS,
+    TP,
+    TA,
+    PI,
+    DI,
+    RT,
+    RT2,
+    RT3,
+    RT4,
+    SELRT,
+    RTUSAB,
+    RTFF,
+    RTSC,
+    AF1,
+    AF2,
+    AF3,
+    AF4,
+    AF5,
+    AF6,
+    AF7,
+    PS,
+    DPSE,
+    DPSFF,
+    DPSSC,
+    DPSP,
+    DPSSA,
+    DPSEF,
+    DPS1,
+    DPS2,
+    DPS3,
+    DPS4,
+    DPS5,
+    DPS6,
+    DPS7,
+    DPS8,
+    RTSF,
+    RTSAT,
+    RTSA,
+    DPSSF,
+    EFCHAR,
+    STB,
+    MBS,
+    SEND,
+    EXIT,
+    PORT,
+    AUTOSAVE,
+    HIPRI,
+    ALONTOP,
+};
+inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(FieldId::ALONTOP) + 1;
+
+inline FieldId AfField(std::size_t index) {  // 0 for AF1
+    return static_cast<FieldId>(static_cast<std::size_t>(FieldId::AF1) + index);
+}
+inline FieldId DpsField(std::size_t index) {  // 0 for DPS1
+    return static_cast<FieldId>(static_cast<std::size_t>(FieldId::DPS1) + index);
+}
+FieldId RadiotextField(int number);  // 1 for RT, 4 for RT4
+
+enum class FieldKind {
+    Text,       // bytes up to a limit
+    FileName,   // a live-text source's name, any length
+    Number,     // a small decimal number within a range
+    Flag,       // on or off
+    Pi,         // four hexadecimal digits
+    DecoderId,  // four flags, written dynamic PTY first
+    Frequency,  // an alternative frequency, or none
+    Selection,  // which radiotext is current, 1..4 (none only from a station file)
+    Bank,       // memory bank 1 or 2
+    Port,       // LPT1 or LPT2
+};
+
+struct FieldType {
+    FieldKind kind = FieldKind::Text;
+    std::size_t limit = 0;  // Text, Pi, Frequency: the longest text; 0: none
+    int low = 0;            // Number, Selection
+    int high = 0;
+    int fallback = 0;  // Number: what a bad value in a station file reads as
+};
+
+enum class FieldScope {
+    Station,        // in station files, reset by CLEAR
+    ProgramOption,  // in the settings file only
+};
+
+// One field: its key, its type, where it lives and how it is held. The
+// readings of its text (lenient for station files, strict for commands) and
+// its written form follow from the type alone.
+struct StationField {
+    FieldId id;
+    const char* key;
+    FieldType type;
+    FieldScope scope;
+    FieldValue (*get)(const RdsParameterSet&);
+    void (*put)(RdsParameterSet&, const FieldValue&);  // a value CheckFieldValue passed
+    void (*reset)(RdsParameterSet&);                   // a station field's reset value
+    // The key the writer puts, where it is not the reader's (null: the same).
+    const char* (*writtenKey)(const RdsParameterSet&) = nullptr;
+};
+
+// Every field, indexed by FieldId; the station fields first, in the order
+// the station file writes them.
+const std::vector<StationField>& AllFields();
+const StationField& Field(FieldId id);
+// The field read under `key` ("PS", "RTUSAB", "PORT"), or null.
+const StationField* FindField(std::string_view key);
+
+// Calls `visit` with each station field, in the station file's order.
+template <typename Visit>
+void ForEachStationField(Visit visit) {
+    for (const StationField& field : AllFields()) {
+        if (field.scope == FieldScope::Station) {
+            visit(field);
+        }
+    }
+}
+
+// --- readings and written forms, from the type alone ---------------------------
+
+// How a station file reads a value: a bad number gives the field's fallback,
+// a long text is cut, a flag is on only for "1". Never fails.
+FieldValue ReadLenient(const FieldType& type, std::string_view text);
+
+// How a command's text is read: a value the field cannot hold as it stands
+// is refused, with the reason (for the field under `key`).
+struct StrictReading {
+    std::optional<FieldValue> value;
+    std::string refusal;  // when there is no value
+};
+StrictReading ReadStrict(const StationField& field, std::string_view text, char decimalSeparator);
+
+// A typed value as the field holds it (a frequency in tenths becomes its
+// text), or the reason it cannot hold it.
+StrictReading CheckFieldValue(const StationField& field, const FieldValue& value,
+                              char decimalSeparator);
+
+// The value as the station file writes it ("1", "D3C2", "0001", "87.6").
+std::string FormatFieldValue(const FieldType& type, const FieldValue& value);
+// The field's line as the station file writes it ("PS=FM RADIO"); the
+// last-sent record shares these forms.
+std::string FieldLine(const RdsParameterSet& set, const StationField& field);
+std::string FieldLine(const RdsParameterSet& set, FieldId id);
+
+// The values of every field, to tell later which of them changed.
+using FieldKeys = std::vector<std::string>;
+std::vector<FieldValue> FieldValues(const RdsParameterSet& set);
+FieldKeys ChangedFields(const std::vector<FieldValue>& before, const RdsParameterSet& after);
+
+}  // namespace vaxo
