@@ -172,8 +172,8 @@ Replaced ReplaceAtomically(const fs::path& target, const struct stat* old, std::
         return Replaced::NotPossible;
     }
     const mode_t mode = old ? old->st_mode & 07777 : 0666 & ~CurrentUmask();
-    const bool kept = !old || SameOwner(file.get(), *old) ||
-                      ::fchown(file.get(), old->st_uid, old->st_gid) == 0;
+    const bool kept =
+        !old || SameOwner(file.get(), *old) || ::fchown(file.get(), old->st_uid, old->st_gid) == 0;
     if (!kept || ::fchmod(file.get(), mode) != 0) {
         ::unlink(temporary.c_str());
         return Replaced::NotPossible;
