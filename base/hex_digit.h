@@ -2,6 +2,10 @@
 
 namespace vaxo {
 
+constexpr bool IsDecimalDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // The value of a hexadecimal digit of either case; -1 for any other byte.
 constexpr int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {

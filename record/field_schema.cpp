@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "base/hex_digit.h"
 #include "base/overloaded.h"
 #include "record/frequencies.h"
 
@@ -18,18 +19,14 @@ const S& NewSet() {
     return fresh;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool IsHex(char c) {
-    return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    return HexDigitValue(c) >= 0;
 }
 
 // "One or two decimal digits", or nothing.
 std::optional<int> SmallNumber(V text) {
-    if (text.empty() || text.size() > 2 || !IsDigit(text[0]) ||
-        (text.size() == 2 && !IsDigit(text[1]))) {
+    if (text.empty() || text.size() > 2 || !IsDecimalDigit(text[0]) ||
+        (text.size() == 2 && !IsDecimalDigit(text[1]))) {
         return std::nullopt;
     }
     return text.size() == 1 ? text[0] - '0' : (text[0] - '0') * 10 + (text[1] - '0');
@@ -56,7 +53,7 @@ std::optional<DecoderId> DecoderIdOf(V text) {
 
 // One digit within the range.
 std::optional<int> SelectionOf(const FieldType& type, V text) {
-    if (text.size() != 1 || !IsDigit(text[0]) || text[0] - '0' < type.low ||
+    if (text.size() != 1 || !IsDecimalDigit(text[0]) || text[0] - '0' < type.low ||
         text[0] - '0' > type.high) {
         return std::nullopt;
     }

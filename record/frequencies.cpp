@@ -1,13 +1,8 @@
 #include "record/frequencies.h"
 
+#include "base/hex_digit.h"
+
 namespace vaxo {
-namespace {
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-}  // namespace
 
 int AfCode(std::string_view text, char decimalSeparator) {
     std::string copy = text.size() < 2 || text.size() > 5 ? "00000" : std::string(text);
@@ -17,7 +12,7 @@ int AfCode(std::string_view text, char decimalSeparator) {
         if (copy[i] == decimalSeparator) {
             ++separators;
             separatorAt = i;
-        } else if (!IsDigit(copy[i])) {
+        } else if (!IsDecimalDigit(copy[i])) {
             copy[i] = '0';
         }
     }
