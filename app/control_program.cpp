@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/options_file.h"
 #include "app/settings_file.h"
 #include "base/code_page.h"
 #include "base/file_io.h"
@@ -22,6 +23,9 @@ using namespace std::chrono_literals;
 constexpr auto kLiveTextInterval = 3000ms;
 // Changes from outside within this much of each other go out in one send.
 constexpr auto kBurst = 100ms;
+// The wear ledger is saved at most this often (and at the end).
+constexpr auto kWearLookEvery = 1min;
+constexpr double kWearWarningYears = 5;
 constexpr long kGuardSeconds =
     1;  // an operator's send this many whole seconds after one is ignored
 
@@ -99,11 +103,14 @@ ControlProgram::ControlProgram(ProgramServices services)
       liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
       switchingTimer_(
           services_.host.MakeTimer("radiotext switching", [this] { SwitchRadiotext(); })),
-      soonTimer_(services_.host.MakeTimer("send soon", [this] {
-          soonTimer_->Stop();
-          soonPending_ = false;
-          sends_.Request(soonReason_, std::exchange(soonTickets_, {}));
-      })) {}
+      soonTimer_(services_.host.MakeTimer("send soon",
+                                          [this] {
+                                              soonTimer_->Stop();
+                                              soonPending_ = false;
+                                              sends_.Request(soonReason_,
+                                                             std::exchange(soonTickets_, {}));
+                                          })),
+      wearTimer_(services_.host.MakeTimer("wear ledger", [this] { LookAfterWear(); })) {}
 
 ControlProgram::~ControlProgram() {
     sends_.Stop();
@@ -156,6 +163,9 @@ void ControlProgram::FollowOptions(const FieldKeys& keys) {
     if (has("HIPRI")) {
         ApplyPriority();
     }
+    if (has("ENDURANCE") || has("WEARYEARS")) {
+        sends_.FollowWearSettings();
+    }
 }
 
 // The switching timer counts a full interval from when it is switched on or
@@ -207,6 +217,7 @@ bool ControlProgram::StationChangedOnDisk() const {
 void ControlProgram::TakeSettings() {
     const auto before = FieldValues(set_);
     LoadSettingsFile(set_);
+    LoadOptionsFile(set_);
     set_.RememberedFile = set_.StationFileName;
     FieldKeys changed = ChangedFields(before, set_);
     // Told whatever they hold, so that each front end applies them once.
@@ -214,6 +225,7 @@ void ControlProgram::TakeSettings() {
     Changed(std::move(changed), {});
     ApplyPriority();
     sends_.FollowPortChoice();
+    sends_.FollowWearSettings();
 }
 
 void ControlProgram::Start(const std::vector<std::string>& commandLine,
@@ -243,6 +255,7 @@ void ControlProgram::Start(const std::vector<std::string>& commandLine,
     RunStartupSteps(arguments, loadResources);
     sends_.StartCalibrating();
     liveTextTimer_->Start(kLiveTextInterval);
+    wearTimer_->Start(kWearLookEvery);
 }
 
 // A step that fails is told and the later ones still run: a settings file
@@ -269,6 +282,7 @@ void ControlProgram::RunStartupSteps(const std::vector<std::string>& arguments,
                                    "): what this run sends will not be remembered"});
     }
     step([&] { sends_.FollowPortChoice(); });
+    step([&] { LoadWearLedger(); });
     if (arguments.size() == 1) {
         set_.StationFileName = arguments.front();
     }
@@ -306,7 +320,9 @@ bool ControlProgram::SaveOnExit(ChangedStationChoice changed) {
                                            " is left alone: it could not be read at start"});
             } else {
                 SaveSettingsFile(set_);
+                SaveOptionsFile(set_);
             }
+            SaveWearLedger();
             saved = true;
         },
     }));
@@ -349,6 +365,7 @@ void ControlProgram::ReleasePort() {
     sends_.Stop();
     liveTextTimer_->Stop();
     switchingTimer_->Stop();
+    wearTimer_->Stop();
     if (portStarted_) {
         services_.portLayer.PortLayerShutdown();
         portStarted_ = false;
@@ -509,7 +526,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SendStation& comm
                 outcome.send->Complete(ignored);
                 return outcome;
             }
-            outcome.send = RequestSend("operator");
+            outcome.send = RequestSend("operator", true);
             break;
         }
     }
@@ -559,7 +576,8 @@ CommandOutcome ControlProgram::Run(const Origin&, const RefusedCommand& command)
     return outcome;
 }
 
-std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reason) {
+std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reason,
+                                                        bool operatorsOwn) {
     auto ticket = std::make_shared<SendTicket>();
     std::vector<std::shared_ptr<SendTicket>> tickets{ticket};
     // This send takes the changes a send soon was waiting for.
@@ -570,7 +588,7 @@ std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reaso
             tickets.push_back(std::move(waiting));
         }
     }
-    sends_.Request(reason, std::move(tickets));
+    sends_.Request(reason, std::move(tickets), operatorsOwn);
     return ticket;
 }
 
@@ -585,6 +603,36 @@ std::shared_ptr<SendTicket> ControlProgram::RequestSendSoon(const std::string& r
         soonTimer_->Start(kBurst);
     }
     return ticket;
+}
+
+std::optional<double> ControlProgram::WearYearsLeft() const {
+    return sends_.Ledger().YearsLeft(set_.ENDURANCE, std::chrono::system_clock::now());
+}
+
+// What this run finds of earlier runs' writes; a line of it that cannot be
+// read is passed over.
+void ControlProgram::LoadWearLedger() {
+    const auto now = std::chrono::system_clock::now();
+    const auto text = ReadFileIfExists(set_.ProgramDir + kWearLedgerFileName);
+    sends_.TakeLedger(text ? WearLedger::Parse(*text, now) : WearLedger(now));
+}
+
+void ControlProgram::SaveWearLedger() {
+    SaveFile(set_.ProgramDir + kWearLedgerFileName,
+             sends_.LedgerToSave(std::chrono::system_clock::now()));
+}
+
+void ControlProgram::LookAfterWear() {
+    if (sends_.LedgerChanged()) {
+        static_cast<void>(RunSteps({[&] { SaveWearLedger(); }}));
+    }
+    const auto now = std::chrono::system_clock::now();
+    const auto years = WearYearsLeft();
+    if (years && *years < kWearWarningYears && (!wearToldAt_ || now - *wearToldAt_ >= 24h)) {
+        wearToldAt_ = now;
+        const auto busiest = sends_.Ledger().Busiest();
+        events_.Emit(WearWarning{*years, busiest.block, busiest.page});
+    }
 }
 
 void ControlProgram::ApplyPriority() {

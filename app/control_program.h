@@ -122,6 +122,10 @@ class ControlProgram {
     const FieldStamp& Stamp(FieldId field) const {
         return stamps_[static_cast<std::size_t>(field)];
     }
+    // Years until the encoder's memory wears out at the rate of the last
+    // week, as the ledger projects it; none without a day of history.
+    std::optional<double> WearYearsLeft() const;
+
     // The decimal separator the send reads AF texts with.
     char DecimalSeparator() const { return services_.clock().decimalSeparator; }
 
@@ -158,7 +162,12 @@ class ControlProgram {
     void TellFeeds(const std::vector<FeedReport>& reports);
     void Looked(const FeedReads& reads);
     void OpenHandedOverFile(const std::string& commandLine);
-    std::shared_ptr<SendTicket> RequestSend(const std::string& reason);
+    void LoadWearLedger();
+    void SaveWearLedger();
+    // Once a minute: the ledger saved when it changed, and a memory that
+    // wears out within five years told once a day.
+    void LookAfterWear();
+    std::shared_ptr<SendTicket> RequestSend(const std::string& reason, bool operatorsOwn = false);
     // A send a moment from now: requests in that moment make one send.
     std::shared_ptr<SendTicket> RequestSendSoon(const std::string& reason);
     void RequestExit();
@@ -174,6 +183,8 @@ class ControlProgram {
     std::unique_ptr<LoopTimer> liveTextTimer_;
     std::unique_ptr<LoopTimer> switchingTimer_;
     std::unique_ptr<LoopTimer> soonTimer_;
+    std::unique_ptr<LoopTimer> wearTimer_;
+    std::optional<WallTime> wearToldAt_;
     std::string soonReason_;
     std::vector<std::shared_ptr<SendTicket>> soonTickets_;
     bool soonPending_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -42,6 +43,22 @@ struct SendFinished {
     LastSentRecord record;  // what the send wrote, or tried to
     std::string reason;     // what asked for it
 };
+// Sends wait to spare the encoder's memory: the page whose budget of writes
+// is spent, the writes a day it may take, and when the next send may go.
+// Told when the waiting begins, and once an hour while it lasts.
+struct SendsHeld {
+    std::size_t block = 0;  // 0 for A0 .. 3 for A6
+    std::size_t page = 0;
+    double perDay = 0;
+    std::chrono::system_clock::time_point next;
+};
+// The encoder's memory may wear out within five years at the rate of the
+// last week: told once a day while it is so.
+struct WearWarning {
+    double yearsLeft = 0;
+    std::size_t block = 0;
+    std::size_t page = 0;
+};
 // A live-text source gave something other than on its previous look.
 struct FeedChanged {
     FeedReport report;
@@ -73,7 +90,7 @@ struct ExitRequested {};
 
 using ProgramEvent =
     std::variant<FieldsChanged, DerivedStateChanged, TitleChanged, SendStarted, SendProgress,
-                 SendFinished, FeedChanged, PortChanged, RemoteCommand, ErrorReported,
-                 PriorityRefused, HandOverTaken, ExitRequested>;
+                 SendFinished, SendsHeld, WearWarning, FeedChanged, PortChanged, RemoteCommand,
+                 ErrorReported, PriorityRefused, HandOverTaken, ExitRequested>;
 
 }  // namespace vaxo

@@ -8,11 +8,16 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kCalibrationLife = 10min;
+// A memory changed behind the program's back is put right within a day.
+constexpr auto kFullWriteEvery = 24h;
+constexpr auto kHoldToldEvery = 1h;
 
 }  // namespace
 
 struct SendCoordinator::Outcome {
     std::shared_ptr<const StationSend> send;
+    bool full = false;  // every page written
+    MonotonicTime started{};
     StationSendResult result;
     std::optional<MemoryDump> readBack;
     std::uint64_t revision = 0;  // of the station the send took
@@ -20,10 +25,20 @@ struct SendCoordinator::Outcome {
 };
 
 SendCoordinator::SendCoordinator(Services services)
-    : s_(services), calibrationTimer_(s_.program.host.MakeTimer("calibration", [this] {
-          calibrationDue_ = true;
-          RecalibrateIfDue();
-      })) {}
+    : s_(services),
+      calibrationTimer_(s_.program.host.MakeTimer("calibration",
+                                                  [this] {
+                                                      calibrationDue_ = true;
+                                                      RecalibrateIfDue();
+                                                  })),
+      holdTimer_(s_.program.host.MakeTimer("send hold", [this] {
+          holdTimer_->Stop();
+          if (wanted_ && !running_) {
+              Consider();
+          }
+      })) {
+    FollowWearSettings();
+}
 
 SendCoordinator::~SendCoordinator() {
     Stop();
@@ -32,6 +47,8 @@ SendCoordinator::~SendCoordinator() {
 void SendCoordinator::Stop() {
     worker_.Stop();
     calibrationTimer_->Stop();
+    holdTimer_->Stop();
+    wanted_ = false;
     SendResult ended;
     ended.why = "the program ended before the send";
     ended.at = std::chrono::system_clock::now();
@@ -61,19 +78,93 @@ void SendCoordinator::OnLinkThread(
 }
 
 void SendCoordinator::Request(const std::string& reason,
-                              std::vector<std::shared_ptr<SendTicket>> tickets) {
+                              std::vector<std::shared_ptr<SendTicket>> tickets, bool operatorsOwn) {
     for (auto& ticket : tickets) {
         wantedTickets_.push_back(std::move(ticket));
     }
-    if (running_) {
-        wanted_ = true;
-        wantedReason_ = reason;
-        return;
+    wanted_ = true;
+    wantedReason_ = reason;
+    wantedByOperator_ = wantedByOperator_ || operatorsOwn;
+    if (!running_) {
+        Consider();
+    }
+}
+
+void SendCoordinator::FollowWearSettings() {
+    const WearSettings settings{s_.set.ENDURANCE, s_.set.WEARYEARS};
+    if (settings.endurance != budget_.Settings().endurance ||
+        settings.targetYears != budget_.Settings().targetYears) {
+        budget_.Configure(settings, s_.program.timing.Now());
+    }
+}
+
+std::string SendCoordinator::LedgerToSave(WallTime now) {
+    ledger_.KeepDay(now);
+    ledgerChanged_ = false;
+    return ledger_.Text();
+}
+
+bool SendCoordinator::FullWriteDue(int bank, MonotonicTime now) const {
+    const auto& last = lastFullWrite_[Index(bank)];
+    return s_.set.WRITEALL || !last || now - *last >= kFullWriteEvery;
+}
+
+std::array<PageSet, 2> SendCoordinator::PagesToWrite(int bank, const EncoderImage& image,
+                                                     bool full) const {
+    return full ? std::array<PageSet, 2>{kEveryPage, kEveryPage} : known_.PagesToWrite(bank, image);
+}
+
+void SendCoordinator::Consider() {
+    const MonotonicTime now = s_.program.timing.Now();
+    if (!wantedByOperator_) {
+        const int bank = s_.set.STB == 1 ? 1 : 2;
+        MonotonicTime until = now;
+        if (const auto& last = lastStart_[Index(bank)]) {
+            until = std::max(until, *last + std::chrono::seconds(s_.set.MINSEND));
+        }
+        std::optional<WearHold> wear;
+        if (budget_.Settings().On()) {
+            RdsParameterSet copy = s_.set;
+            const StationSend preview =
+                PrepareStationSend(copy, s_.program.clock(), bank, portBase_);
+            const auto pages = PagesToWrite(bank, preview.job.image, FullWriteDue(bank, now));
+            const MonotonicTime allowed = budget_.WhenAllowed(bank, pages, now);
+            if (allowed > until) {
+                const auto scarcest = budget_.Scarcest(bank, pages, now);
+                wear = WearHold{scarcest.block, scarcest.page, budget_.Settings().PerDay(),
+                                std::chrono::system_clock::now() +
+                                    std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                        allowed - now)};
+                until = allowed;
+            }
+        }
+        if (until > now) {
+            Hold(until, wear);
+            return;
+        }
     }
     if (calibrating_ && cpuSpeed_) {
         calibrationStop_.request_stop();  // the count in force serves; this one can wait
     }
-    Start(reason);
+    held_.reset();
+    wanted_ = false;
+    wantedByOperator_ = false;
+    Start(wantedReason_);
+}
+
+// A hold for the budget of writes is told when it begins, and once an hour
+// while sends keep waiting for it.
+void SendCoordinator::Hold(MonotonicTime until, const std::optional<WearHold>& wear) {
+    const MonotonicTime now = s_.program.timing.Now();
+    holdTimer_->Start(std::chrono::ceil<std::chrono::milliseconds>(until - now));
+    held_ = wear;
+    if (!wear) {
+        return;
+    }
+    if (!heldToldAt_ || now - *heldToldAt_ >= kHoldToldEvery) {
+        heldToldAt_ = now;
+        s_.events.Emit(SendsHeld{wear->block, wear->page, wear->perDay, wear->next});
+    }
 }
 
 // The copy the send writes is taken here; the set may change from now on.
@@ -84,8 +175,12 @@ void SendCoordinator::Start(const std::string& reason) {
     s_.events.Emit(SendStarted{bank, reason});
     s_.events.Emit(SendProgress{10});
     auto outcome = std::make_shared<Outcome>();
-    outcome->send = std::make_shared<const StationSend>(
-        PrepareStationSend(s_.set, s_.program.clock(), bank, portBase_));
+    outcome->started = s_.program.timing.Now();
+    outcome->full = FullWriteDue(bank, outcome->started);
+    lastStart_[Index(bank)] = outcome->started;
+    StationSend send = PrepareStationSend(s_.set, s_.program.clock(), bank, portBase_);
+    send.job.pages = PagesToWrite(bank, send.job.image, outcome->full);
+    outcome->send = std::make_shared<const StationSend>(std::move(send));
     outcome->revision = s_.revision;
     outcome->reason = reason;
     s_.events.Emit(SendProgress{20});
@@ -120,11 +215,20 @@ void SendCoordinator::Finish(const Outcome& outcome) {
     last_ = LastSend{std::chrono::system_clock::now(), bank, result.problem};
     lastTo_[Index(bank)] = last_;
     const LastSentRecord& record = outcome.result.record;
+    ledger_.Count(bank, result.pageWrites);
+    budget_.Spend(bank, result.pageWrites, s_.program.timing.Now());
+    ledgerChanged_ = true;
     if (!result.problem) {
         set.LastSent[Index(bank)] = record;
         lastImages_[Index(bank)] = job.image;
         onAir_[Index(bank)] = outcome.readBack ? *outcome.readBack : WrittenMemory(job.image);
         onAirRevision_[Index(bank)] = outcome.revision;
+        known_.Wrote(bank, job.image);
+        if (outcome.full) {
+            lastFullWrite_[Index(bank)] = outcome.started;
+        }
+    } else {
+        known_.Forget(bank);  // a send cut short leaves pages of either image
     }
     SendResult told{result.problem ? SendResult::Status::Failed : SendResult::Status::OnAir, bank,
                     last_->at, result.problem, outcome.revision};
@@ -136,15 +240,18 @@ void SendCoordinator::Finish(const Outcome& outcome) {
         s_.events.Emit(ExitRequested{});
     }
     if (wanted_) {
-        wanted_ = false;
-        Start(wantedReason_);
+        Consider();
         return;
     }
     RecalibrateIfDue();
 }
 
 void SendCoordinator::FollowPortChoice() {
+    const std::uint16_t before = portBase_;
     portBase_ = s_.set.PORT == 1 ? kLpt2Base : kLpt1Base;
+    if (portBase_ != before) {
+        known_.ForgetAll();  // another port, perhaps another encoder
+    }
     const std::uint16_t base = portBase_;
     OnLinkThread([this, base](const std::stop_token&) {
         const PortInUse port = s_.program.linkPort.OpenPort(base);

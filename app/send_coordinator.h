@@ -14,7 +14,10 @@
 #include "app/send_ticket.h"
 #include "base/serial_worker.h"
 #include "encoding/memory_dump.h"
+#include "link/known_memory.h"
 #include "link/station_send.h"
+#include "link/wear_budget.h"
+#include "link/wear_ledger.h"
 #include "platform/port_layer.h"
 
 namespace vaxo {
@@ -27,6 +30,13 @@ namespace vaxo {
 // the running one has ended, and any number of such requests make one send.
 // The hold's calibration is measured at start-up and again, while nothing
 // waits to be sent, when the one in force is older than ten minutes.
+//
+// The encoder's memory is spared: a send writes only the pages it is not
+// known to hold (every page when nothing is known, when the operator asks
+// for it, and once a day), and a send that is not the operator's waits until
+// the last send to the bank started MINSEND seconds ago and until every page
+// it writes is within its budget of writes; requests meanwhile make one send.
+// Every page write is counted in the wear ledger.
 //
 // Threads: every member is used on the loop's thread, but for the port and
 // the calibration count the link thread's jobs use (linkCpuSpeed_).
@@ -48,11 +58,34 @@ class SendCoordinator {
 
     // A send of the set as it stands. `reason` says who asked, for the events;
     // the tickets complete when the send that carries this request has ended.
-    void Request(const std::string& reason, std::vector<std::shared_ptr<SendTicket>> tickets = {});
+    // The operator's own send neither waits for the interval nor for the
+    // budget of writes.
+    void Request(const std::string& reason, std::vector<std::shared_ptr<SendTicket>> tickets = {},
+                 bool operatorsOwn = false);
     bool Running() const { return running_; }
     bool Waiting() const { return wanted_; }
     // Nothing runs or waits, on the link thread or the loop's.
     bool Idle() const { return !running_ && !wanted_ && !calibrating_ && pendingJobs_ == 0; }
+    // A send is wanted but waits for the interval or the budget of writes.
+    bool Holding() const { return wanted_ && !running_; }
+
+    // Why sends wait for the memory's budget of writes, while they do.
+    struct WearHold {
+        std::size_t block = 0;  // MemoryBlock
+        std::size_t page = 0;
+        double perDay = 0;
+        std::chrono::system_clock::time_point next;  // when the send may go
+    };
+    const std::optional<WearHold>& Held() const { return held_; }
+    // Every page write of the memory, this run's and earlier runs'.
+    const WearLedger& Ledger() const { return ledger_; }
+    void TakeLedger(WearLedger ledger) { ledger_ = std::move(ledger); }
+    // The ledger counted writes since it was last saved.
+    bool LedgerChanged() const { return ledgerChanged_; }
+    // The ledger's text to save, with the counts of the day kept.
+    std::string LedgerToSave(WallTime now);
+    // The budget of writes follows the set's settings (ENDURANCE, WEARYEARS).
+    void FollowWearSettings();
 
     // The port follows the set's choice; it is opened on the link thread and
     // told as PortChanged.
@@ -98,6 +131,12 @@ class SendCoordinator {
     struct Outcome;
 
     static std::size_t Index(int bank) { return bank == 2 ? 1 : 0; }
+    // Starts the wanted send, or holds it until the interval and the budget
+    // of writes let it go.
+    void Consider();
+    std::array<PageSet, 2> PagesToWrite(int bank, const EncoderImage& image, bool full) const;
+    bool FullWriteDue(int bank, MonotonicTime now) const;
+    void Hold(MonotonicTime until, const std::optional<WearHold>& wear);
     void Start(const std::string& reason);
     void Finish(const Outcome& outcome);
     void Calibrate();
@@ -114,7 +153,17 @@ class SendCoordinator {
 
     bool running_ = false;
     bool wanted_ = false;
+    bool wantedByOperator_ = false;
     std::string wantedReason_;
+    std::unique_ptr<LoopTimer> holdTimer_;
+    std::optional<WearHold> held_;
+    std::optional<MonotonicTime> heldToldAt_;
+    KnownMemory known_;
+    WearBudget budget_;
+    WearLedger ledger_;
+    bool ledgerChanged_ = false;
+    std::array<std::optional<MonotonicTime>, 2> lastStart_;
+    std::array<std::optional<MonotonicTime>, 2> lastFullWrite_;
     std::vector<std::shared_ptr<SendTicket>> wantedTickets_;   // for the next send
     std::vector<std::shared_ptr<SendTicket>> runningTickets_;  // for the one that runs
     bool calibrating_ = false;

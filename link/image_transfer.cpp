@@ -8,13 +8,6 @@ namespace {
 constexpr int kLastPsAttempt = 2;  // the attempt after it is never confirmed
 constexpr int kLastAttempt = 4;
 
-std::span<const BitElement> Elements(const EncoderImage& image, ImageArea area) {
-    if (area == ImageArea::Ps) {
-        return image.PsArea;
-    }
-    return image.RtArea;
-}
-
 class Transfer {
   public:
     Transfer(PortIo& port, LinkTiming& timing, const SendJob& job, const std::stop_token& stop)
@@ -31,12 +24,19 @@ class Transfer {
     }
 
     int BlockWrites() const { return blockWrites_; }
+    const PageWrites& Pages() const { return pageWrites_; }
 
   private:
     // Writes one area until the status line confirms it. A new encoder wait
     // comes before every attempt once `attempts` exceeds waitAfter; the
     // attempt that takes the count past lastAttempt is made but never confirmed.
     LinkFault WriteArea(ImageArea area, int& attempts, int waitAfter, int lastAttempt) {
+        const auto elements = AreaElements(job_.image, area);
+        const PageSet pages = job_.pages[static_cast<std::size_t>(area)] & PagesOf(area, elements);
+        if (pages == 0) {
+            ++attempts;  // nothing of it changed: as if written and confirmed at once
+            return LinkFault::None;
+        }
         LinkFault waited = LinkFault::None;
         for (;;) {
             if (attempts > waitAfter) {
@@ -44,8 +44,14 @@ class Transfer {
             }
             if (waited == LinkFault::None) {
                 const int bankBit = job_.bank == 1 ? 0 : 1;
-                if (!WriteImageBlock(port_, timing_, area, Elements(job_.image, area),
-                                     job_.cpuSpeed, bankBit, job_.portBase, stop_)) {
+                const BlockWrite block =
+                    WriteImageBlock(port_, timing_, area, elements, job_.cpuSpeed, bankBit,
+                                    job_.portBase, pages, stop_);
+                for (std::size_t page = 0; page < kBlockPages; ++page) {
+                    pageWrites_[static_cast<std::size_t>(area)][page] +=
+                        (block.written >> page) & 1;
+                }
+                if (!block.complete) {
                     return LinkFault::Abandoned;
                 }
                 ++blockWrites_;
@@ -71,13 +77,21 @@ class Transfer {
     const SendJob& job_;
     const std::stop_token& stop_;
     int blockWrites_ = 0;
+    PageWrites pageWrites_{};
 };
 
 }  // namespace
 
+std::span<const BitElement> AreaElements(const EncoderImage& image, ImageArea area) {
+    if (area == ImageArea::Ps) {
+        return image.PsArea;
+    }
+    return image.RtArea;
+}
+
 MemoryDump WrittenMemory(const EncoderImage& image) {
     const auto written = [&](ImageArea area) {
-        const auto elements = Elements(image, area);
+        const auto elements = AreaElements(image, area);
         return AreaBytes(elements, static_cast<std::size_t>(PageCount(area, elements)) * 16);
     };
     return {written(ImageArea::Ps), written(ImageArea::Rt)};
@@ -100,6 +114,7 @@ TransferResult TransferImage(PortIo& port, LinkTiming& timing, const SendJob& jo
         fault = transfer.WriteAreas();
     }
     result.blockWrites = transfer.BlockWrites();
+    result.pageWrites = transfer.Pages();
     result.took = std::chrono::duration_cast<std::chrono::milliseconds>(timing.Now() - start);
     if (fault != LinkFault::None) {
         result.problem = {fault, LptName(job.portBase)};

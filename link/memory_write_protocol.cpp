@@ -133,16 +133,26 @@ int PageCount(ImageArea area, std::span<const BitElement> elements) {
     return elements.size() > 1536 && elements[1536] == 1 ? 12 : 4;
 }
 
-bool WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
-                     std::span<const BitElement> elements, std::uint32_t cpuSpeed, int bankBit,
-                     std::uint32_t base, const std::stop_token& stop) {
+PageSet PagesOf(ImageArea area, std::span<const BitElement> elements) {
+    return static_cast<PageSet>((1u << PageCount(area, elements)) - 1);
+}
+
+BlockWrite WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
+                           std::span<const BitElement> elements, std::uint32_t cpuSpeed,
+                           int bankBit, std::uint32_t base, PageSet pages,
+                           const std::stop_token& stop) {
+    BlockWrite result;
     port.PortWriteByte(base, kReleased);
     timing.Sleep(milliseconds(1));
     LineWriter lines(port, timing, cpuSpeed, base);
-    const int pages = PageCount(area, elements);
-    for (int page = 0; page < pages; ++page) {
+    const int count = PageCount(area, elements);
+    for (int page = 0; page < count; ++page) {
+        if ((pages & (1u << page)) == 0) {
+            continue;
+        }
         if (stop.stop_requested()) {
-            return false;
+            result.complete = false;
+            return result;
         }
         lines.StartSequence(bankBit, static_cast<int>(area));
         lines.Byte(static_cast<unsigned>(static_cast<std::size_t>(page) * kPageDataBytes));
@@ -155,9 +165,10 @@ bool WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
             lines.AcknowledgeClock();
         }
         lines.Stop();
+        result.written = static_cast<PageSet>(result.written | (1u << page));
         timing.Sleep(milliseconds(10));
     }
-    return true;
+    return result;
 }
 
 }  // namespace vaxo

@@ -43,15 +43,31 @@ void HoldDelay(LinkTiming& timing, std::uint32_t cpuSpeed, MonotonicTime changed
                                        const std::stop_token& stop = {});
 
 enum class ImageArea { Ps = 0, Rt = 1 };
+inline constexpr ImageArea kImageAreas[] = {ImageArea::Ps, ImageArea::Rt};
+
+inline constexpr std::size_t kBlockPages = 16;  // of a 256-byte memory block
+
+// Pages of one area, bit p for page p.
+using PageSet = std::uint16_t;
+inline constexpr PageSet kEveryPage = 0xFFFF;
 
 // Pages the area takes: the first area 12 pages with its dynamic PS table
 // (element 1536 equal to 1), else 4; the second area 13.
 int PageCount(ImageArea area, std::span<const BitElement> elements);
+// The pages the area takes, as a set.
+PageSet PagesOf(ImageArea area, std::span<const BitElement> elements);
 
-// Clocks one image area into bank bit B of the encoder memory, 16 bytes a
-// page. Asked to give up, it stops at the end of a page: false.
-bool WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
-                     std::span<const BitElement> elements, std::uint32_t cpuSpeed, int bankBit,
-                     std::uint32_t base, const std::stop_token& stop = {});
+struct BlockWrite {
+    bool complete = true;  // false: given up at the end of a page
+    PageSet written = 0;   // the pages clocked in whole
+};
+
+// Clocks the pages of one image area that `pages` names into bank bit B of
+// the encoder memory, 16 bytes a page. Asked to give up, it stops at the end
+// of a page.
+BlockWrite WriteImageBlock(PortIo& port, LinkTiming& timing, ImageArea area,
+                           std::span<const BitElement> elements, std::uint32_t cpuSpeed,
+                           int bankBit, std::uint32_t base, PageSet pages = kEveryPage,
+                           const std::stop_token& stop = {});
 
 }  // namespace vaxo

@@ -1,5 +1,6 @@
 #include "netcontrol/text_commands.h"
 
+#include "app/wear_words.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "netcontrol/logged_command.h"
@@ -139,10 +140,17 @@ std::string StatusLine(const ControlProgram& program) {
                        (port.problem ? DescribeLinkProblem(port.problem) : port.description);
     const auto& last = sends.Last();
     if (!last) {
-        return line + "; no send yet";
-    }
-    line += "; last send " + LocalStamp(last->at) + " bank " + std::to_string(last->bank) + " " +
+        line += "; no send yet";
+    } else {
+        line +=
+            "; last send " + LocalStamp(last->at) + " bank " + std::to_string(last->bank) + " " +
             (last->problem ? "failed: " + DescribeLinkProblem(last->problem) : std::string("ok"));
+    }
+    line += "; memory: " + DescribeWear(sends.Ledger(), program.WearYearsLeft());
+    if (const auto& held = sends.Held()) {
+        line += "; sends wait until " + LocalStamp(held->next) + " for the budget of writes of " +
+                PageName(held->block, held->page);
+    }
     return line;
 }
 

@@ -23,8 +23,12 @@ std::string Shown(const std::vector<FieldAssignment>& values) {
     std::string shown;
     for (const FieldAssignment& value : values) {
         const StationField& field = Field(value.field);
-        shown += (shown.empty() ? "" : ";") + std::string(field.key) + "=" +
-                 FormatFieldValue(field.type, value.value);
+        if (!shown.empty()) {
+            shown += ';';
+        }
+        shown += field.key;
+        shown += '=';
+        shown += FormatFieldValue(field.type, value.value);
     }
     return LoggedCommand(shown);
 }

@@ -51,6 +51,14 @@ std::optional<DecoderId> DecoderIdOf(V text) {
     return di;
 }
 
+// Decimal digits only, at most nine of them.
+std::optional<int> CountOf(V text) {
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), IsDecimalDigit)) {
+        return std::nullopt;
+    }
+    return std::stoi(std::string(text));
+}
+
 // One digit within the range.
 std::optional<int> SelectionOf(const FieldType& type, V text) {
     if (text.size() != 1 || !IsDecimalDigit(text[0]) || text[0] - '0' < type.low ||
@@ -72,6 +80,9 @@ constexpr FieldType Text(std::size_t limit) {
 }
 constexpr FieldType Number(int low, int high, int fallback) {
     return {FieldKind::Number, 0, low, high, fallback};
+}
+constexpr FieldType Count(int low, int high, int fallback) {
+    return {FieldKind::Count, 0, low, high, fallback};
 }
 constexpr FieldType Kind(FieldKind kind) {
     return {kind};
@@ -155,6 +166,18 @@ StationField ZeroOne(FieldId id, const char* key) {
 template <auto Member>
 StationField Option(FieldId id, const char* key) {
     return Held<Member>(id, key, kFlag, FieldScope::ProgramOption);
+}
+
+// Settings kept as numbers.
+template <auto Member>
+StationField Setting(FieldId id, const char* key, FieldType type) {
+    return {id,
+            key,
+            type,
+            FieldScope::Setting,
+            [](const S& s) { return FieldValue(s.*Member); },
+            [](S& s, const FieldValue& v) { s.*Member = std::get<int>(v); },
+            nullptr};
 }
 
 template <std::size_t... I>
@@ -247,6 +270,10 @@ std::vector<StationField> BuildFields() {
              Option<&S::AUTOSAVE>(F::AUTOSAVE, "AUTOSAVE"),
              Option<&S::HIPRI>(F::HIPRI, "HIPRI"),
              Option<&S::ALONTOP>(F::ALONTOP, "ALONTOP"),
+             Held<&S::WRITEALL>(F::WRITEALL, "WRITEALL", kFlag, FieldScope::Setting),
+             Setting<&S::MINSEND>(F::MINSEND, "MINSEND", Count(1, 3600, 3)),
+             Setting<&S::ENDURANCE>(F::ENDURANCE, "ENDURANCE", Count(1000, 100'000'000, 1'000'000)),
+             Setting<&S::WEARYEARS>(F::WEARYEARS, "WEARYEARS", Count(0, 100, 5)),
          }) {
         fields.push_back(field);
     }
@@ -267,6 +294,7 @@ std::string Problem(const StationField& field, char separator) {
         case FieldKind::FileName:
             return key + " cannot hold control characters";
         case FieldKind::Number:
+        case FieldKind::Count:
         case FieldKind::Selection:
             return key + " takes a number from " + Range(type.low, type.high);
         case FieldKind::Pi:
@@ -300,6 +328,12 @@ std::optional<FieldValue> StrictValue(const FieldType& type, V text, char separa
             return std::string(text);
         case FieldKind::Number:
             if (const auto number = SmallNumber(text);
+                number && *number >= type.low && *number <= type.high) {
+                return *number;
+            }
+            return std::nullopt;
+        case FieldKind::Count:
+            if (const auto number = CountOf(text);
                 number && *number >= type.low && *number <= type.high) {
                 return *number;
             }
@@ -389,6 +423,10 @@ FieldValue ReadLenient(const FieldType& type, std::string_view text) {
             const auto number = SmallNumber(text);
             return number && *number >= type.low && *number <= type.high ? *number : type.fallback;
         }
+        case FieldKind::Count: {
+            const auto number = CountOf(text);
+            return number && *number >= type.low && *number <= type.high ? *number : type.fallback;
+        }
         case FieldKind::Flag:
             return text == "1";
         case FieldKind::Pi:
@@ -448,6 +486,7 @@ StrictReading CheckFieldValue(const StationField& field, const FieldValue& value
             }
             return refused();
         case FieldKind::Number:
+        case FieldKind::Count:
         case FieldKind::Selection:
             if (const auto* number = std::get_if<int>(&value);
                 number && *number >= type.low && *number <= type.high) {

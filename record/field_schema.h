@@ -23,58 +23,17 @@ using FieldValue = std::variant<bool, int, std::string, DecoderId, Bank, PortCho
 
 // Every field, in the order the station file writes them, then the program
 // options. The table in field_schema.cpp has one entry for each.
+// clang-format off
 enum class FieldId : std::size_t {
-    PTY,
-    MS,
-    TP,
-    TA,
-    PI,
-    DI,
-    RT,
-    RT2,
-    RT3,
-    RT4,
-    SELRT,
-    RTUSAB,
-    RTFF,
-    RTSC,
-    AF1,
-    AF2,
-    AF3,
-    AF4,
-    AF5,
-    AF6,
-    AF7,
-    PS,
-    DPSE,
-    DPSFF,
-    DPSSC,
-    DPSP,
-    DPSSA,
-    DPSEF,
-    DPS1,
-    DPS2,
-    DPS3,
-    DPS4,
-    DPS5,
-    DPS6,
-    DPS7,
-    DPS8,
-    RTSF,
-    RTSAT,
-    RTSA,
-    DPSSF,
-    EFCHAR,
-    STB,
-    MBS,
-    SEND,
-    EXIT,
-    PORT,
-    AUTOSAVE,
-    HIPRI,
-    ALONTOP,
+    PTY, MS, TP, TA, PI, DI, RT, RT2, RT3, RT4, SELRT, RTUSAB, RTFF, RTSC,
+    AF1, AF2, AF3, AF4, AF5, AF6, AF7, PS, DPSE, DPSFF, DPSSC, DPSP, DPSSA, DPSEF,
+    DPS1, DPS2, DPS3, DPS4, DPS5, DPS6, DPS7, DPS8, RTSF, RTSAT, RTSA, DPSSF, EFCHAR,
+    STB, MBS, SEND, EXIT,
+    PORT, AUTOSAVE, HIPRI, ALONTOP,
+    WRITEALL, MINSEND, ENDURANCE, WEARYEARS,
 };
-inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(FieldId::ALONTOP) + 1;
+// clang-format on
+inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(FieldId::WEARYEARS) + 1;
 
 inline FieldId AfField(std::size_t index) {  // 0 for AF1
     return static_cast<FieldId>(static_cast<std::size_t>(FieldId::AF1) + index);
@@ -87,7 +46,8 @@ FieldId RadiotextField(int number);  // 1 for RT, 4 for RT4
 enum class FieldKind {
     Text,       // bytes up to a limit
     FileName,   // a live-text source's name, any length
-    Number,     // a small decimal number within a range
+    Number,     // a small decimal number within a range: one or two digits
+    Count,      // a decimal number within a range, of any number of digits
     Flag,       // on or off
     Pi,         // four hexadecimal digits
     DecoderId,  // four flags, written dynamic PTY first
@@ -102,12 +62,13 @@ struct FieldType {
     std::size_t limit = 0;  // Text, Pi, Frequency: the longest text; 0: none
     int low = 0;            // Number, Selection
     int high = 0;
-    int fallback = 0;  // Number: what a bad value in a station file reads as
+    int fallback = 0;  // Number, Count: what a bad value in a file reads as
 };
 
 enum class FieldScope {
     Station,        // in station files, reset by CLEAR
-    ProgramOption,  // in the settings file only
+    ProgramOption,  // a line of the settings file vaxow.dat
+    Setting,        // a KEY=value line of the settings file vaxow.ini
 };
 
 // One field: its key, its type, where it lives and how it is held. The

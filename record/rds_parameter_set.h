@@ -73,12 +73,20 @@ struct StationContent {
     bool EXAL = false;
 };
 
-// The program's own options, kept in the settings file only.
+// The program's own options, kept in the settings files only.
 struct ProgramOptions {
     int PORT = 0;  // 0 = LPT1 (0x378), 1 = LPT2 (0x278)
     bool AUTOSAVE = false;
     bool HIPRI = false;
     bool ALONTOP = false;
+    // The encoder's memory: every page written by each send, not only the
+    // changed ones; the least time between the starts of two sends to one
+    // bank that are not the operator's, in seconds; the endurance its pages
+    // are rated for; the years they are to last (0: no budget of writes).
+    bool WRITEALL = false;
+    int MINSEND = 3;
+    int ENDURANCE = 1'000'000;
+    int WEARYEARS = 5;
 };
 
 // What several parts of the program share while it runs; never in a station file.

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "app/wear_words.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "base/overloaded.h"
@@ -28,6 +29,10 @@ void RunLog::Report(const ProgramEvent& event) {
                    [this](const FeedChanged& feed) { Feed(feed.report); },
                    [this](const ErrorReported& error) { Error(error.text); },
                    [this](const PriorityRefused& refused) { Error(refused.why); },
+                   [this](const SendsHeld& held) { Error(DescribeSendsHeld(held)); },
+                   [this](const WearWarning& warning) {
+                       Error("warning: " + DescribeWearWarning(warning));
+                   },
                    [this](const RemoteCommand& command) {
                        Remote(remote_.Note(command, RemoteCommandLog::Clock::now()));
                    },

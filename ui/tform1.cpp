@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/wear_words.h"
 #include "base/file_io.h"
 #include "base/overloaded.h"
 #include "platform/file_type_registration.h"
@@ -134,6 +135,8 @@ void TForm1::OnProgramEvent(const ProgramEvent& event) {
                 QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
             },
             [](const FeedChanged&) {},
+            [this](const vaxo::SendsHeld& held) { NoteLink(DescribeSendsHeld(held)); },
+            [this](const WearWarning& warning) { NoteLink(DescribeWearWarning(warning)); },
             [this](const RemoteCommand& command) {
                 NoteRemote(remoteLog_.Note(command, RemoteCommandLog::Clock::now()));
             },
@@ -181,6 +184,13 @@ void TForm1::ShowOnAir() {
         case OnAirPage::Source::Preview:
             OnAir->Show(program_.PreviewMemory());
             break;
+    }
+    // The memory's wear, below what the listener gets.
+    OnAir->ONAIRWARN->appendPlainText(QString::fromStdString(
+        "Memory: " + DescribeWear(program_.Sends().Ledger(), program_.WearYearsLeft())));
+    if (const auto& held = program_.Sends().Held()) {
+        OnAir->ONAIRWARN->appendPlainText(QString::fromStdString(
+            DescribeSendsHeld({held->block, held->page, held->perDay, held->next})));
     }
 }
 

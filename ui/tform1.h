@@ -97,7 +97,7 @@ class TForm1 : public QWidget {
     // Settings
     QGroupBox *Membanks, *LastSentBox, *STOP, *PORT;
     QRadioButton *STB1, *STB2, *SHOWB1, *SHOWB2, *PORT1, *PORT2;
-    QCheckBox *AUTBSW, *SEND, *EXAL, *AUTOSAVE, *HIPRI, *ALONTOP;
+    QCheckBox *AUTBSW, *WRITEALL, *SEND, *EXAL, *AUTOSAVE, *HIPRI, *ALONTOP;
     QLabel* PORTINFO;  // which port the choice stands for, or why there is none
     QPlainTextEdit* SENT;
     QPushButton* REGRDS;
@@ -127,6 +127,7 @@ class TForm1 : public QWidget {
     void StartNetwork();
     void NoteRemote(const std::vector<RemoteCommandLog::Line>& lines);
     void ShowErrorTip();
+    void NoteLink(const std::string& text);
     void ApplyAlwaysOnTop(bool on);
     void ClearDecoderIdFocus();
     void FollowDerivedState(const DerivedState& state);
@@ -164,6 +165,7 @@ class TForm1 : public QWidget {
     QTimer remoteCounts_;
     std::deque<QString> remoteLines_;  // the last few, newest last
     QString sendProblem_;
+    QString linkNotice_;  // sends held, the memory's wear
     int shownBank_ = 1;
     bool sending_ = false;  // operator input waits until the send has ended
     bool refreshing_ = false;

@@ -155,7 +155,7 @@ void TForm1::ConnectChoices() {
         {ENDPS, F::DPSE},        {PSFF, F::DPSFF},  {RTFF, F::RTFF},       {RTSA, F::RTSA},
         {UPCHPS, F::DPSSC},      {DPSA, F::DPSSA},  {DPSC, F::DPSEF},      {ABSW, F::RTUSAB},
         {UPCH, F::RTSC},         {AUTBSW, F::MBS},  {EXAL, F::EXIT},       {SEND, F::SEND},
-        {AUTOSAVE, F::AUTOSAVE}, {HIPRI, F::HIPRI}, {ALONTOP, F::ALONTOP},
+        {AUTOSAVE, F::AUTOSAVE}, {HIPRI, F::HIPRI}, {ALONTOP, F::ALONTOP}, {WRITEALL, F::WRITEALL},
     };
     for (const auto& [box, field] : ticks) {
         tick(box, field);
@@ -219,11 +219,11 @@ void TForm1::RefreshFromSet() {
     ShowText(RTFILE, FromFileName(s.RTFILE));
     ShowText(PSFILE, FromFileName(s.PSFILE));
     const std::pair<QAbstractButton*, bool> ticks[] = {
-        {ENDPS, s.ENDPS},       {PSFF, s.PSFF},       {UPCHPS, s.UPCHPS},   {DPSA, s.DPSA},
-        {DPSC, s.DPSC},         {RTSA, s.RTSA},       {ABSW, s.ABSW},       {RTFF, s.RTFF},
-        {UPCH, s.UPCH},         {AUTBSW, s.AUTBSW},   {SEND, s.SEND},       {EXAL, s.EXAL},
-        {AUTOSAVE, s.AUTOSAVE}, {HIPRI, s.HIPRI},     {ALONTOP, s.ALONTOP}, {STB1, s.STB == 1},
-        {STB2, s.STB != 1},     {PORT1, s.PORT != 1}, {PORT2, s.PORT == 1},
+        {ENDPS, s.ENDPS},       {PSFF, s.PSFF},     {UPCHPS, s.UPCHPS},   {DPSA, s.DPSA},
+        {DPSC, s.DPSC},         {RTSA, s.RTSA},     {ABSW, s.ABSW},       {RTFF, s.RTFF},
+        {UPCH, s.UPCH},         {AUTBSW, s.AUTBSW}, {SEND, s.SEND},       {EXAL, s.EXAL},
+        {AUTOSAVE, s.AUTOSAVE}, {HIPRI, s.HIPRI},   {ALONTOP, s.ALONTOP}, {WRITEALL, s.WRITEALL},
+        {STB1, s.STB == 1},     {STB2, s.STB != 1}, {PORT1, s.PORT != 1}, {PORT2, s.PORT == 1},
     };
     for (const auto& [button, on] : ticks) {
         ShowChecked(button, on);

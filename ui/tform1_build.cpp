@@ -301,7 +301,9 @@ void TForm1::BuildSettingsPage() {
     STB1->setChecked(true);
     STB2 = MakeChoice(Membanks, "STB2", "Send to bank 2", QRect(150, 20, 140, 20));
     AUTBSW = MakeTickBox(Membanks, "AUTBSW", "RDS Encoder uses both memory banks in loop",
-                         QRect(10, 50, 286, 20));
+                         QRect(10, 42, 286, 20));
+    WRITEALL = MakeTickBox(Membanks, "WRITEALL", "Write every page, not only the changed ones",
+                           QRect(10, 62, 286, 20));
 
     LastSentBox = MakeGroup(Settings, "LastSentBox", "Last sent", QRect(6, 92, 300, 140));
     SHOWB1 = MakeChoice(LastSentBox, "SHOWB1", "To bank 1", QRect(10, 18, 120, 20));
@@ -328,8 +330,8 @@ void TForm1::BuildSettingsPage() {
     PORT2 = MakeChoice(PORT, "PORT2", "LPT2 (0x278)", QRect(10, 38, 160, 20));
     PORTINFO = MakeLabel(STOP, "PORTINFO", QString(), QRect(10, 184, 179, 14));
     REGRDS = MakeButton(STOP, "REGRDS", "Make *.rds executable", QRect(8, 200, 181, 24));
-    Translatable(Membanks, STB1, STB2, AUTBSW, LastSentBox, SHOWB1, SHOWB2, STOP, SEND, EXAL,
-                 AUTOSAVE, HIPRI, ALONTOP, PORT, REGRDS);
+    Translatable(Membanks, STB1, STB2, AUTBSW, WRITEALL, LastSentBox, SHOWB1, SHOWB2, STOP, SEND,
+                 EXAL, AUTOSAVE, HIPRI, ALONTOP, PORT, REGRDS);
 }
 
 void TForm1::BuildHelpPage() {
@@ -380,7 +382,7 @@ void TForm1::SetTabOrders() {
     Chain({SRT[0], RTs[0], SRT[1], RTs[1], SRT[2], RTs[2], SRT[3], RTs[3], RTSA, TrackBar2, ABSW,
            RTFF, UPCH, RTFILE, RTBR});
     Chain({SHOWB1, SHOWB2, SEND, EXAL, AUTOSAVE, HIPRI, ALONTOP, PORT1, PORT2, REGRDS, STB1, STB2,
-           AUTBSW});
+           AUTBSW, WRITEALL});
 }
 
 }  // namespace vaxo::ui

@@ -51,10 +51,21 @@ void TForm1::NoteRemote(const std::vector<RemoteCommandLog::Line>& lines) {
     }
 }
 
+// What the link says of the encoder's memory (sends held, wear) goes below
+// the trouble of the last send.
+void TForm1::NoteLink(const std::string& text) {
+    linkNotice_ = QString::fromStdString(text);
+    ShowErrorTip();
+    ShowOnAir();
+}
+
 void TForm1::ShowErrorTip() {
     QStringList parts;
     if (!sendProblem_.isEmpty()) {
         parts << sendProblem_;
+    }
+    if (!linkNotice_.isEmpty()) {
+        parts << linkNotice_;
     }
     if (!remoteLines_.empty()) {
         parts << QStringList(remoteLines_.begin(), remoteLines_.end()).join('\n');

@@ -371,13 +371,14 @@ std::string WebApp::Option(const std::string& line, const Origin& origin) {
         return reply + (" " + why);
     };
     std::optional<FieldAssignment> assignment;
-    if (key == "AUTOSAVE" || key == "HIPRI" || key == "SENDAFTERLOAD") {
+    if (key == "AUTOSAVE" || key == "HIPRI" || key == "SENDAFTERLOAD" || key == "WRITEALL") {
         if (value != "0" && value != "1") {
             return refuse("-", key + " takes 0 or 1");
         }
-        const FieldId field = key == "AUTOSAVE" ? FieldId::AUTOSAVE
-                              : key == "HIPRI"  ? FieldId::HIPRI
-                                                : FieldId::SEND;
+        const FieldId field = key == "AUTOSAVE"        ? FieldId::AUTOSAVE
+                              : key == "HIPRI"         ? FieldId::HIPRI
+                              : key == "SENDAFTERLOAD" ? FieldId::SEND
+                                                       : FieldId::WRITEALL;
         assignment = FieldAssignment{field, value == "1"};
     } else if (key == "PORT") {
         if (value != "1" && value != "2") {

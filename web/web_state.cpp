@@ -1,6 +1,7 @@
 #include "web/web_state.h"
 
 #include "app/receiver_json.h"
+#include "app/wear_words.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "record/field_schema.h"
@@ -63,6 +64,23 @@ json Feeds(const ControlProgram& program, const WebStateExtras& extras) {
     return feeds;
 }
 
+json Wear(const ControlProgram& program) {
+    const WearLedger& ledger = program.Sends().Ledger();
+    const auto busiest = ledger.Busiest();
+    const auto years = program.WearYearsLeft();
+    const auto& held = program.Sends().Held();
+    return {
+        {"text", DescribeWear(ledger, years)},
+        {"busiest",
+         {{"block", MemoryBlockName(busiest.block)},
+          {"page", busiest.page},
+          {"count", busiest.count}}},
+        {"years_left", years ? json(*years) : json(nullptr)},
+        {"endurance", program.Set().ENDURANCE},
+        {"held", held ? json(DescribeSendsHeld({held->block, held->page, held->perDay, held->next}))
+                      : json(nullptr)}};
+}
+
 json Listeners(const WebStateExtras& extras) {
     json listeners = json::array();
     for (const ListenerStatus& listener : extras.listeners) {
@@ -96,6 +114,7 @@ json WebState(const ControlProgram& program, const WebStateExtras& extras) {
              {{"AUTOSAVE", set.AUTOSAVE},
               {"HIPRI", set.HIPRI},
               {"SENDAFTERLOAD", set.SEND},
+              {"WRITEALL", set.WRITEALL},
               {"PORT", set.PORT == 1 ? 2 : 1}}},
             {"banks", {BankState(program, 1), BankState(program, 2)}},
             {"preview", ReceiverJson(DecodeEncoderMemory(preview.area1, preview.area2))},
@@ -104,6 +123,7 @@ json WebState(const ControlProgram& program, const WebStateExtras& extras) {
               {"description", port.problem ? DescribeLinkProblem(port.problem) : port.description},
               {"ok", !port.problem}}},
             {"sending", !program.Sends().Idle()},
+            {"wear", Wear(program)},
             {"feeds", Feeds(program, extras)},
             {"listeners", Listeners(extras)},
             {"station_file", Windows1250ToUtf8(set.StationFileName)},

@@ -19,6 +19,7 @@
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/field_lines.h"
 #include "tests/support/manual_host.h"
+#include "tests/support/settle.h"
 #include "tests/support/temp_dir.h"
 
 namespace vaxo {
@@ -103,7 +104,9 @@ class ControlProgramTest : public ::testing::Test {
     }
     // Lets the link thread finish what it was given.
     void Settle(const ControlProgram& program) {
-        ASSERT_TRUE(host_.RunUntil([&] { return program.Idle(); }));
+        ASSERT_TRUE(test::SettleThroughHolds(
+            host_, timing_, [&] { return program.Idle(); },
+            [&] { return program.Sends().Holding(); }));
     }
 
     std::vector<std::string> SettingsOnDisk() const {

@@ -11,6 +11,7 @@
 #include "stations/field_changes.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/manual_host.h"
+#include "tests/support/settle.h"
 
 namespace vaxo {
 namespace {
@@ -45,7 +46,8 @@ struct Rig {
                    event);
     }
     bool Settle() {
-        return host.RunUntil([this] { return sends.Idle(); });
+        return test::SettleThroughHolds(
+            host, timing, [this] { return sends.Idle(); }, [this] { return sends.Holding(); });
     }
     void Change(std::string_view lines) { static_cast<void>(ApplyStationLines(set, lines, '.')); }
     // The radiotext a receiver gets from bank 1's memory.

@@ -34,6 +34,13 @@ std::vector<Probe> ProbesFor(const FieldType& type) {
                     {"", false},
                     {"x", false},
                     {"00" + number(type.low), false}};
+        case FieldKind::Count:
+            return {{number(type.low), true},
+                    {number(type.high), true},
+                    {number(type.high + 1), false},
+                    {type.low > 0 ? number(type.low - 1) : "-1", false},
+                    {"", false},
+                    {"1e3", false}};
         case FieldKind::Selection:
             return {{number(type.low), true},        {number(type.high), true},
                     {number(type.high + 1), false},  {number(type.low - 1), false},
@@ -61,6 +68,7 @@ std::vector<Probe> ProbesFor(const FieldType& type) {
 FieldValue LenientFallback(const FieldType& type, const std::string& text) {
     switch (type.kind) {
         case FieldKind::Number:
+        case FieldKind::Count:
             return type.fallback;
         case FieldKind::Selection:
             return 0;  // no radiotext selected
@@ -106,7 +114,8 @@ TEST(FieldSchema, LenientAndStrictReadingsAgreeWithTheTable) {
 
 TEST(FieldSchema, TypedNumbersAreHeldToTheSameRanges) {
     for (const StationField& field : AllFields()) {
-        if (field.type.kind != FieldKind::Number && field.type.kind != FieldKind::Selection) {
+        if (field.type.kind != FieldKind::Number && field.type.kind != FieldKind::Count &&
+            field.type.kind != FieldKind::Selection) {
             continue;
         }
         EXPECT_TRUE(CheckFieldValue(field, field.type.low, '.').value) << field.key;

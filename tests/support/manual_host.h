@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ class ManualHost : public CoreHost {
     }
 
     void Fire(const std::string& purpose) { fires_.at(purpose)(); }
+    // The interval of a running timer, or nothing when it is stopped.
+    std::optional<std::chrono::milliseconds> Running(const std::string& purpose) const {
+        const auto found = running_.find(purpose);
+        return found == running_.end() ? std::nullopt : std::optional(found->second);
+    }
 
     // "<purpose> <interval ms>" for each start, "<purpose> stop" for each
     // stop of a running timer.
@@ -83,6 +89,7 @@ class ManualHost : public CoreHost {
         Timer(ManualHost& host, std::string purpose) : host_(host), purpose_(std::move(purpose)) {}
         void Start(std::chrono::milliseconds interval) override {
             running_ = true;
+            host_.running_[purpose_] = interval;
             host_.timerEvents.push_back(purpose_ + " " + std::to_string(interval.count()));
         }
         void Stop() override {
@@ -90,6 +97,7 @@ class ManualHost : public CoreHost {
                 host_.timerEvents.push_back(purpose_ + " stop");
             }
             running_ = false;
+            host_.running_.erase(purpose_);
         }
 
       private:
@@ -102,6 +110,7 @@ class ManualHost : public CoreHost {
     std::condition_variable posted_;
     std::deque<std::function<void()>> tasks_;
     std::map<std::string, std::function<void()>> fires_;
+    std::map<std::string, std::chrono::milliseconds> running_;
 };
 
 }  // namespace vaxo::test

@@ -10,6 +10,7 @@
 #include "platform/program_dir.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/manual_host.h"
+#include "tests/support/settle.h"
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
@@ -64,7 +65,9 @@ class RunningProgram {
 
     // Lets the link thread finish what it was given.
     void Settle() {
-        if (!host_.RunUntil([&] { return program_->Idle(); })) {
+        if (!test::SettleThroughHolds(
+                host_, timing_, [&] { return program_->Idle(); },
+                [&] { return program_->Sends().Holding(); })) {
             throw std::runtime_error("the program did not come to rest");
         }
     }

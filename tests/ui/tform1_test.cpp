@@ -384,13 +384,13 @@ class TForm1Test : public QObject {
         timing_->Advance(3s);
         Click(form_->UP);
         QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
-        const long writes = encoder_->Writes();
+        const auto sent = form_->Program().Sends().Last()->at;
         Click(form_->UP);
         QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
-        QCOMPARE(encoder_->Writes(), writes);
+        QCOMPARE(form_->Program().Sends().Last()->at, sent);
         timing_->Advance(2s);
         Click(form_->UP);
-        QTRY_VERIFY_WITH_TIMEOUT(encoder_->Writes() > writes, kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Last()->at != sent, kPatience);
     }
 
     // The page shows the bytes the bank holds, not the form; the preview

@@ -119,6 +119,10 @@
         text(port, state.port.name + ": " + state.port.description);
         port.classList.toggle("bad", !state.port.ok);
         document.getElementById("sending").hidden = !state.sending;
+        text(document.getElementById("wear"), state.wear.text);
+        const held = document.getElementById("held");
+        held.hidden = !state.wear.held;
+        text(held, state.wear.held || "");
         for (const bank of state.banks) {
             const card = document.getElementById("bank-" + bank.bank);
             showView(card.querySelector(".view"), bank.on_air, "bank-" + bank.bank);

@@ -1,0 +1,94 @@
+#include "link/wear_budget.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vaxo {
+
+std::size_t MemoryBlock(int bank, ImageArea area) {
+    return (bank == 2 ? 2u : 0u) + static_cast<std::size_t>(area);
+}
+
+const char* MemoryBlockName(std::size_t block) {
+    static constexpr const char* kNames[kMemoryBlocks] = {"A0", "A2", "A4", "A6"};
+    return kNames[block % kMemoryBlocks];
+}
+
+double WearSettings::PerDay() const {
+    return On() ? static_cast<double>(endurance) / (static_cast<double>(targetYears) * 365.0) : 0;
+}
+
+void WearBudget::Configure(const WearSettings& settings, MonotonicTime now) {
+    settings_ = settings;
+    for (auto& block : buckets_) {
+        for (Bucket& bucket : block) {
+            bucket = {settings_.PerDay(), now};  // a start with a full day's worth
+        }
+    }
+}
+
+double WearBudget::Level(const Bucket& bucket, MonotonicTime now) const {
+    const double seconds = std::chrono::duration<double>(now - bucket.at).count();
+    return std::min(settings_.PerDay(), bucket.writes + std::max(0.0, seconds) * PerSecond());
+}
+
+MonotonicTime WearBudget::WhenAllowed(int bank, const std::array<PageSet, 2>& pages,
+                                      MonotonicTime now) const {
+    if (!settings_.On()) {
+        return now;
+    }
+    MonotonicTime when = now;
+    for (const ImageArea area : kImageAreas) {
+        const auto& block = buckets_[MemoryBlock(bank, area)];
+        for (std::size_t page = 0; page < kBlockPages; ++page) {
+            if (((pages[static_cast<std::size_t>(area)] >> page) & 1) == 0) {
+                continue;
+            }
+            const double missing = 1.0 - Level(block[page], now);
+            if (missing > 0) {
+                const auto wait = std::chrono::duration<double>(missing / PerSecond());
+                when = std::max(when, now + std::chrono::ceil<std::chrono::milliseconds>(wait));
+            }
+        }
+    }
+    return when;
+}
+
+void WearBudget::Spend(int bank, const PageWrites& writes, MonotonicTime now) {
+    if (!settings_.On()) {
+        return;
+    }
+    for (const ImageArea area : kImageAreas) {
+        auto& block = buckets_[MemoryBlock(bank, area)];
+        for (std::size_t page = 0; page < kBlockPages; ++page) {
+            const int count = writes[static_cast<std::size_t>(area)][page];
+            if (count > 0) {
+                block[page] = {Level(block[page], now) - count, now};
+            }
+        }
+    }
+}
+
+WearBudget::Page WearBudget::Scarcest(int bank, const std::array<PageSet, 2>& pages,
+                                      MonotonicTime now) const {
+    Page scarcest;
+    double lowest = 0;
+    bool found = false;
+    for (const ImageArea area : kImageAreas) {
+        const std::size_t block = MemoryBlock(bank, area);
+        for (std::size_t page = 0; page < kBlockPages; ++page) {
+            if (((pages[static_cast<std::size_t>(area)] >> page) & 1) == 0) {
+                continue;
+            }
+            const double level = Level(buckets_[block][page], now);
+            if (!found || level < lowest) {
+                found = true;
+                lowest = level;
+                scarcest = {block, page};
+            }
+        }
+    }
+    return scarcest;
+}
+
+}  // namespace vaxo
