@@ -68,6 +68,8 @@ class SendCoordinator {
     bool Idle() const { return !running_ && !wanted_ && !calibrating_ && pendingJobs_ == 0; }
     // A send is wanted but waits for the interval or the budget of writes.
     bool Holding() const { return wanted_ && !running_; }
+    // Work is under way on the link thread, or its end on its way back.
+    bool LinkBusy() const { return running_ || calibrating_ || pendingJobs_ > 0; }
 
     // Why sends wait for the memory's budget of writes, while they do.
     struct WearHold {

@@ -36,6 +36,9 @@ std::string DescribeWearWarning(const WearWarning& warning) {
 
 std::string DescribeWear(const WearLedger& ledger, std::optional<double> yearsLeft) {
     const auto busiest = ledger.Busiest();
+    if (busiest.count == 0) {
+        return "no page written yet";
+    }
     return "busiest page: " + PageName(busiest.block, busiest.page) + ", " +
            std::to_string(busiest.count) + " writes; " +
            (yearsLeft ? Years(*yearsLeft) + " years left at the rate of the last week"

@@ -190,6 +190,7 @@ void EncoderSimulator::OnStop() {
         corrupted_ = true;
     }
     lastBlock_ = deviceBlock_;
+    ++pageWrites_[static_cast<std::size_t>(deviceBlock_)][pageStart >> 4];
     if (whole) {
         ++pagesWritten_;
         ++pagesSinceStatus_;

@@ -44,6 +44,8 @@ class EncoderSimulator : public PortIo {
 
     explicit EncoderSimulator(EncoderScenario scenario = EncoderScenario::Healthy,
                               std::uint32_t base = kLpt1Base);
+    // Another behaviour from now on; between sends only.
+    void SetScenario(EncoderScenario scenario) { scenario_ = scenario; }
 
     std::uint32_t PortRead(std::uint32_t port, PortWidth width) override;
     void PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) override;
@@ -52,6 +54,8 @@ class EncoderSimulator : public PortIo {
     const Block& Memory(std::size_t index) const { return memory_[index]; }
     // Pages received whole, and transactions that were not.
     int PagesWritten() const { return pagesWritten_; }
+    // The writes the memory took into each page of block 0..3 (each wears it).
+    int PageWrites(std::size_t block, std::size_t page) const { return pageWrites_[block][page]; }
     int MalformedTransactions() const { return malformed_; }
     // Data-register writes seen.
     long Writes() const { return writes_; }
@@ -87,6 +91,7 @@ class EncoderSimulator : public PortIo {
     bool corrupted_ = false;
 
     int pagesWritten_ = 0;
+    std::array<std::array<int, kBlockBytes / 16>, 4> pageWrites_{};
     int malformed_ = 0;
     long writes_ = 0;
 };

@@ -48,7 +48,8 @@ std::vector<std::string_view> Words(std::string_view line) {
 std::string CountsText(const std::array<std::uint64_t, kBlockPages>& counts) {
     std::string text;
     for (const std::uint64_t count : counts) {
-        text += " " + std::to_string(count);
+        text += ' ';
+        text += std::to_string(count);
     }
     return text;
 }

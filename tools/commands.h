@@ -16,6 +16,8 @@ namespace vaxo::ctl {
 struct CommandEnvironment {
     std::function<std::unique_ptr<PortBackends>()> portBackends;
     std::function<std::unique_ptr<LinkTiming>()> timing;
+    // Where the settings and the wear ledger are.
+    std::function<std::string()> programDir;
 };
 
 // The system's ports and the real clocks.
@@ -29,6 +31,7 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
                 const CommandEnvironment& environment = SystemEnvironment());
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const CommandEnvironment& environment = SystemEnvironment());
+int WearCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int PasswdCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   std::istream& in);
 

@@ -56,6 +56,31 @@ void ReportNewStation(const RdsParameterSet& set, RunLog& log) {
     }
 }
 
+// The settings of the memory's wear that the command line gives, each read
+// as its field reads a value: the start values, kept in vaxow.ini at the end.
+const std::vector<std::pair<std::string, FieldId>>& WearOptions() {
+    static const std::vector<std::pair<std::string, FieldId>> options{
+        {"min-send-interval", FieldId::MINSEND},
+        {"wear-target-years", FieldId::WEARYEARS},
+        {"endurance", FieldId::ENDURANCE},
+    };
+    return options;
+}
+
+std::vector<FieldAssignment> WearFrom(const ParsedOptions& options) {
+    std::vector<FieldAssignment> values;
+    for (const auto& [name, field] : WearOptions()) {
+        if (const auto value = options.Value(name)) {
+            StrictReading reading = ReadStrict(Field(field), *value, '.');
+            if (!reading.value) {
+                throw UsageError("--" + name + ": " + reading.refusal);
+            }
+            values.push_back({field, std::move(*reading.value)});
+        }
+    }
+    return values;
+}
+
 OptionRules RunOptions() {
     OptionRules rules{.valued = {"trace", "memory-dump"},
                       .switches = {"web-insecure"},
@@ -64,6 +89,9 @@ OptionRules RunOptions() {
         rules.valued.insert(name);
     }
     for (const std::string& name : WebValueOptionNames()) {
+        rules.valued.insert(name);
+    }
+    for (const auto& [name, field] : WearOptions()) {
         rules.valued.insert(name);
     }
     return rules;
@@ -122,6 +150,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     const NetworkConfig network = NetworkFrom(options);
     const WebConfig web = WebFrom(options);
+    const std::vector<FieldAssignment> wear = WearFrom(options);
     // Named from where it was started; the program works in its own folder.
     std::optional<std::string> memoryDump;
     if (const auto name = options.Value("memory-dump")) {
@@ -180,8 +209,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (IsHangUp(signal) && daemon && program.IsFirstInstance()) {
             log.Error("SIGHUP: reading the settings and " + program.Set().StationFileName +
                       " again");
-            static_cast<void>(
-                program.Execute({{Origin::Kind::Program, "SIGHUP"}, ReloadStation{}}));
+            const Origin hangUp{Origin::Kind::Program, "SIGHUP"};
+            static_cast<void>(program.Execute({hangUp, ReloadStation{}}));
         } else {
             io.stop();
         }
@@ -204,6 +233,10 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 1;
     }
     ReportNewStation(program.Set(), log);
+    if (!wear.empty()) {
+        const Origin commandLine{Origin::Kind::CommandLine};
+        static_cast<void>(program.Execute({commandLine, SetFields{wear}}));
+    }
     const HandOverWatch handOvers(io, program.HandOverBlockPath(), [&] { program.TakeHandOver(); });
     program.TakeHandOver();  // one that came before the watch began
     NetworkServer server(io, host, program, network,

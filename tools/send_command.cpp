@@ -7,6 +7,7 @@
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
 #include "link/station_send.h"
+#include "link/wear_ledger.h"
 #include "platform/port_layer.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -26,8 +27,11 @@ struct SendSettings {
 };
 
 SendSettings ReadSettings(const std::vector<std::string>& args) {
-    const ParsedOptions options(
-        args, {.valued = {"bank", "port", "trace", "vcd"}, .optionalValued = {"simulate"}});
+    // A send of its own knows nothing of the memory: it writes every page,
+    // whether --full says so or not.
+    const ParsedOptions options(args, {.valued = {"bank", "port", "trace", "vcd"},
+                                       .switches = {"full"},
+                                       .optionalValued = {"simulate"}});
     if (options.Positional().size() != 1) {
         throw UsageError("send needs exactly one station file");
     }
@@ -64,6 +68,23 @@ std::unique_ptr<std::ofstream> OpenOutput(const std::optional<std::string>& path
         throw FileError("Cannot create file " + *path);
     }
     return file;
+}
+
+// The pages this send wrote wear the memory as the program's own sends do.
+void CountInLedger(const std::string& folder, int bank, const PageWrites& writes,
+                   std::ostream& err) {
+    try {
+        const std::string path = folder + kWearLedgerFileName;
+        const auto now = std::chrono::system_clock::now();
+        const auto text = ReadFileIfExists(path);
+        WearLedger ledger = text ? WearLedger::Parse(*text, now) : WearLedger(now);
+        ledger.Count(bank, writes);
+        ledger.KeepDay(now);
+        SaveFile(path, ledger.Text());
+    } catch (const std::exception& error) {
+        err << "vaxoctl: the page writes were not counted in the wear ledger: " << error.what()
+            << '\n';
+    }
 }
 
 bool StationFileExists(const std::string& path) {
@@ -110,6 +131,9 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     ReadyPort(layer, port, base);
     const StationSendResult result = RunStationSend(port, *timing, send, std::nullopt, [](int) {});
     layer.PortLayerShutdown();
+    if (!simulator) {
+        CountInLedger(environment.programDir(), bank, result.transfer.pageWrites, err);
+    }
     if (result.transfer.problem) {
         err << "Error: " << DescribeLinkProblem(result.transfer.problem) << '\n';
         return 1;

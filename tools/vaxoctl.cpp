@@ -38,17 +38,24 @@ const std::map<std::string, CommandEntry>& Commands() {
         {"send",
          {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::SendCommand(a, o, e); },
           "vaxoctl send [--bank 1|2] [--port lpt1|lpt2] [--simulate[=SCENARIO]] [--trace FILE]\n"
-          "             [--vcd FILE] STATION\n"
-          "  send STATION to the encoder once, as the Send button does\n"}},
+          "             [--vcd FILE] [--full] STATION\n"
+          "  send STATION to the encoder once, as the Send button does; it writes every\n"
+          "  page (--full says so), counted in the wear ledger unless simulated\n"}},
         {"run",
          {[](const auto& a, auto& o, auto& e) { return vaxo::ctl::RunCommand(a, o, e); },
           "vaxoctl run [--simulate[=SCENARIO] [--memory-dump FILE]] [--trace FILE]\n"
           "            [--text-tcp|--text-udp|--uecp-tcp|--uecp-udp HOST:PORT]...\n"
           "            [--allow CIDR]... [--uecp-site N] [--uecp-encoder N] [--uecp-psn N]...\n"
           "            [--web HOST:PORT]... [--web-cert FILE --web-key FILE] [--web-insecure]\n"
-          "            [--web-password-file FILE] [STATION]\n"
+          "            [--web-password-file FILE] [--min-send-interval S]\n"
+          "            [--wear-target-years Y] [--endurance N] [STATION]\n"
           "  the program without its window: live text, switching and sends until a signal;\n"
           "  text commands and UECP from the network on the listeners named; the web page\n"}},
+        {"wear",
+         {vaxo::ctl::WearCommand,
+          "vaxoctl wear [--json] [--endurance N]\n"
+          "  the page writes the encoder's memory took (the ledger beside the settings)\n"
+          "  and the years it lasts at the rate of the last week\n"}},
         {"passwd",
          {[](const auto& a, auto& o, auto& e) {
               return vaxo::ctl::PasswdCommand(a, o, e, std::cin);

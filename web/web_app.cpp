@@ -441,8 +441,8 @@ WebResponse WebApp::Upload(const WebRequest& request) {
 }
 
 WebResponse WebApp::Save(const WebRequest& request) {
-    const CommandOutcome outcome = program_.Execute(
-        {{Origin::Kind::WebSession, "web " + request.client}, SaveStation{}, "save"});
+    const Origin origin{Origin::Kind::WebSession, "web " + request.client};
+    const CommandOutcome outcome = program_.Execute({origin, SaveStation{}, "save"});
     if (!outcome.Accepted()) {
         return TextResponse(500, "- " + outcome.refusal);
     }

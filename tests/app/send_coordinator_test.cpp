@@ -3,6 +3,7 @@
 // out of the way. Real threads on virtual link time.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <random>
 
 #include "app/send_coordinator.h"
 #include "base/overloaded.h"
@@ -260,6 +261,149 @@ TEST(Sends, CalibrationIsMeasuredOnceAndGivesWayToASend) {
     ASSERT_TRUE(rig.Settle());
     EXPECT_EQ(rig.log.back(), "finished");
     EXPECT_TRUE(rig.sends.CpuSpeed());
+}
+
+// --- what the memory is spared ------------------------------------------------
+
+// The page writes the simulated memory took in each block (A0 .. A6).
+std::array<int, 4> BlockWrites(const EncoderSimulator& encoder) {
+    std::array<int, 4> writes{};
+    for (std::size_t block = 0; block < 4; ++block) {
+        for (std::size_t page = 0; page < 16; ++page) {
+            writes[block] += encoder.PageWrites(block, page);
+        }
+    }
+    return writes;
+}
+
+TEST(Sends, OnlyThePagesThatChangedAreWritten) {
+    Rig rig;
+    rig.Change("RT=A radiotext");  // none would be a flag of the first area
+    rig.sends.Request("first");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_THAT(BlockWrites(rig.encoder), ElementsAre(4, 13, 0, 0)) << "the first send: all";
+
+    rig.Change("RT=Only the radiotext");
+    rig.sends.Request("radiotext");
+    ASSERT_TRUE(rig.Settle());
+    const auto afterRt = BlockWrites(rig.encoder);
+    EXPECT_EQ(afterRt[0], 4) << "no page of the first area";
+    EXPECT_GT(afterRt[1], 13);
+
+    rig.Change("PS=ONLY PS");
+    rig.sends.Request("ps");
+    ASSERT_TRUE(rig.Settle());
+    const auto afterPs = BlockWrites(rig.encoder);
+    EXPECT_GT(afterPs[0], 4);
+    EXPECT_EQ(afterPs[1], afterRt[1]) << "no radiotext page";
+
+    rig.sends.Request("the same again");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(BlockWrites(rig.encoder), afterPs) << "nothing changed: nothing written";
+    EXPECT_EQ(rig.log.back(), "finished") << "the encoder answered all the same";
+    EXPECT_EQ(rig.OnAirRadiotext().substr(0, 18), "Only the radiotext");
+}
+
+// Whatever the memory may hold is written whole: after a failed send, on
+// another port, with Write every page.
+TEST(Sends, EveryPageIsWrittenWhenTheMemoryIsNotKnown) {
+    Rig rig(EncoderScenario::Healthy, kLpt2Base);
+    rig.set.PORT = 1;
+    rig.sends.FollowPortChoice();
+    rig.sends.Request("first");
+    ASSERT_TRUE(rig.Settle());
+    const auto full = BlockWrites(rig.encoder);
+
+    rig.encoder.SetScenario(EncoderScenario::NoConfirm);
+    rig.Change("RT=changed");
+    rig.sends.Request("fails");
+    ASSERT_TRUE(rig.Settle());
+    ASSERT_EQ(rig.log.back(), "failed");
+    rig.encoder.SetScenario(EncoderScenario::Healthy);
+    auto before = BlockWrites(rig.encoder);
+    rig.sends.Request("after a failure");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(BlockWrites(rig.encoder)[0] - before[0], full[0]) << "every page again";
+    EXPECT_EQ(BlockWrites(rig.encoder)[1] - before[1], full[1]);
+
+    rig.set.PORT = 0;
+    rig.sends.FollowPortChoice();
+    rig.set.PORT = 1;
+    rig.sends.FollowPortChoice();
+    before = BlockWrites(rig.encoder);
+    rig.sends.Request("another port");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(BlockWrites(rig.encoder)[0] - before[0], full[0]);
+
+    rig.set.WRITEALL = true;
+    before = BlockWrites(rig.encoder);
+    rig.sends.Request("write every page");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(BlockWrites(rig.encoder)[1] - before[1], full[1]);
+}
+
+TEST(Sends, AFullWriteAtLeastOnceADay) {
+    Rig rig;
+    rig.sends.Request("first");
+    ASSERT_TRUE(rig.Settle());
+    const auto full = BlockWrites(rig.encoder);
+    rig.timing.Advance(std::chrono::hours(23));
+    rig.sends.Request("unchanged");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(BlockWrites(rig.encoder), full);
+    rig.timing.Advance(std::chrono::hours(1));
+    rig.sends.Request("a day on");
+    ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(BlockWrites(rig.encoder)[1], 2 * full[1]);
+}
+
+// Whatever the changes between sends, the memory holds what one full send of
+// the last set would write: each page the memory plays is the image's.
+TEST(Sends, PartialSendsLeaveWhatAFullSendWould) {
+    std::mt19937 random(20261209);
+    const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    for (int sequence = 0; sequence < 20; ++sequence) {
+        Rig rig;
+        for (int step = 0; step < 12; ++step) {
+            switch (pick(7)) {
+                case 0:
+                    rig.set.PS = "PS " + std::to_string(pick(100));
+                    break;
+                case 1:
+                    rig.set.RT = pick(3) ? "Radiotext " + std::to_string(pick(1000)) : "";
+                    break;
+                case 2:
+                    rig.set.ENDPS = !rig.set.ENDPS;  // the table comes and goes
+                    break;
+                case 3:
+                    rig.set.DPS[static_cast<std::size_t>(pick(8))] = std::to_string(pick(99));
+                    break;
+                case 4:
+                    rig.set.AUTBSW = !rig.set.AUTBSW;
+                    break;
+                case 5:
+                    rig.set.PI = pick(2) ? "D3C2" : "1234";
+                    break;
+                default:
+                    rig.set.AF[0] = pick(2) ? "87.6" : "104.3";
+                    break;
+            }
+            if (pick(3) > 0) {
+                rig.sends.Request("step");
+                ASSERT_TRUE(rig.Settle());
+            }
+        }
+        rig.sends.Request("last");
+        ASSERT_TRUE(rig.Settle());
+        ASSERT_TRUE(rig.sends.LastImage(1));
+        const MemoryDump expected = WrittenMemory(*rig.sends.LastImage(1));
+        const MemoryDump held = ReadBack(rig.encoder, 1);
+        ASSERT_GE(held.area1.size(), expected.area1.size());
+        EXPECT_TRUE(std::equal(expected.area1.begin(), expected.area1.end(), held.area1.begin()))
+            << "sequence " << sequence;
+        EXPECT_TRUE(std::equal(expected.area2.begin(), expected.area2.end(), held.area2.begin()))
+            << "sequence " << sequence;
+    }
 }
 
 }  // namespace

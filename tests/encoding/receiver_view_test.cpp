@@ -26,7 +26,7 @@ struct Image {
     ReceiverView View() const { return DecodeEncoderMemory(area1, area2); }
 };
 
-Image Build(RdsParameterSet set) {
+Image BuildImage(RdsParameterSet set) {
     Image built;
     EncodedFields fields;
     BuildEncoderImage(set, {*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields, built.image);
@@ -37,7 +37,7 @@ Image Build(RdsParameterSet set) {
 }
 
 std::vector<std::string> Warnings(const RdsParameterSet& set) {
-    return ReceiverWarnings(Build(set).View());
+    return ReceiverWarnings(BuildImage(set).View());
 }
 
 bool Has(const std::vector<std::string>& warnings, const std::string& part) {
@@ -85,7 +85,7 @@ TEST(ReceiverView, RoundTripsOfManyGeneratedStations) {
         set.DPSP = number(7, 65);
         set.TextAbFlag = number(0, 1);
 
-        const Image built = Build(set);
+        const Image built = BuildImage(set);
         const ReceiverView view = built.View();
         const RdsParameterSet& sent = built.set;
         ASSERT_TRUE(view.AllBlocksIntact());
@@ -130,7 +130,7 @@ TEST(ReceiverView, ABlockWithOneFlippedBitIsReportedAndNotUsed) {
     RdsParameterSet set;
     set.PS = "ROCK FM";
     set.RT = "Hello";
-    Image built = Build(set);
+    Image built = BuildImage(set);
     built.area1[13 + 11] ^= 0x10;     // group 1, block 4: PS characters 2 and 3
     built.area2[13 * 5 + 7] ^= 0x01;  // group 5, block 3
     const ReceiverView view = built.View();
@@ -152,7 +152,7 @@ TEST(ReceiverView, ABlockWithOneFlippedBitIsReportedAndNotUsed) {
 TEST(ReceiverView, AnAreaCutShortGivesWhatItHolds) {
     RdsParameterSet set;
     set.PS = "SHORT";
-    const Image built = Build(set);
+    const Image built = BuildImage(set);
     const std::vector<std::uint8_t> four(built.area1.begin(), built.area1.begin() + 64);
     const ReceiverView view = DecodeEncoderMemory(four, {});
     EXPECT_EQ(view.ps.bytes, "SHORT   ");
@@ -210,7 +210,7 @@ TEST(ReceiverChecks, AnAfListThatSaysOtherwiseThanItCarries) {
     set.PI = "D3C2";
     set.AF[0] = "87.6";
     set.AF[1] = "99.0";
-    Image built = Build(set);
+    Image built = BuildImage(set);
     // Block 3 of segment 0 carries the count and the first code; make it
     // announce three, and a code above the band in segment 1.
     EncoderImage& image = built.image;

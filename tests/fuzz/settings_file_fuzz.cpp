@@ -1,13 +1,18 @@
-// Any bytes as a settings file: no crash, no sanitizer report, and a file
-// that was taken writes back the very lines it was read from.
+// Any bytes as one of the settings files (vaxow.dat, vaxow.ini) or the wear
+// ledger (vaxow.wear): no crash, no sanitizer report; a settings file that
+// was taken writes back the very lines it was read from, and what was read
+// of the others is a fixed point of writing and reading again.
 #include <cstdint>
 #include <cstdlib>
 
+#include "app/options_file.h"
 #include "app/settings_file.h"
 #include "base/text_lines.h"
+#include "link/wear_ledger.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+namespace {
+
+void SettingsLines(std::string_view text) {
     vaxo::RdsParameterSet set;
     vaxo::ApplySettingsText(set, text);
     std::vector<std::string> lines = vaxo::SplitLines(text);
@@ -21,5 +26,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
+}
+
+void Options(std::string_view text) {
+    vaxo::RdsParameterSet set;
+    vaxo::ApplyOptionsText(set, text);
+    const std::string written = vaxo::OptionsText(set);
+    vaxo::RdsParameterSet again;
+    vaxo::ApplyOptionsText(again, written);
+    if (vaxo::OptionsText(again) != written) {
+        std::abort();
+    }
+}
+
+void Ledger(std::string_view text) {
+    const auto now = std::chrono::system_clock::from_time_t(1'765'000'000);
+    const std::string written = vaxo::WearLedger::Parse(text, now).Text();
+    if (vaxo::WearLedger::Parse(written, now).Text() != written) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    SettingsLines(text);
+    Options(text);
+    Ledger(text);
     return 0;
 }

@@ -15,9 +15,14 @@
 namespace vaxo::test {
 
 // A loop the test turns by hand: posted work waits until the test runs it,
-// and timers only note what the program asks of them (the test fires them).
+// and timers only note what the program asks of them (the test fires them,
+// or, given a clock, FireDue fires those whose time has come).
 class ManualHost : public CoreHost {
   public:
+    ManualHost() = default;
+    explicit ManualHost(std::function<std::chrono::steady_clock::time_point()> clock)
+        : clock_(std::move(clock)) {}
+
     void Post(std::function<void()> task) override {
         {
             const std::lock_guard lock(mutex_);
@@ -79,6 +84,25 @@ class ManualHost : public CoreHost {
         return found == running_.end() ? std::nullopt : std::optional(found->second);
     }
 
+    // Fires every running timer whose interval has passed on the clock, in
+    // the order they fall due, each again for every interval that passed.
+    void FireDue() {
+        for (;;) {
+            const auto now = clock_();
+            std::optional<std::pair<std::chrono::steady_clock::time_point, std::string>> first;
+            for (const auto& [purpose, due] : due_) {
+                if (due <= now && (!first || due < first->first)) {
+                    first = std::pair{due, purpose};
+                }
+            }
+            if (!first) {
+                return;
+            }
+            due_[first->second] = first->first + running_.at(first->second);
+            Fire(first->second);
+        }
+    }
+
     // "<purpose> <interval ms>" for each start, "<purpose> stop" for each
     // stop of a running timer.
     std::vector<std::string> timerEvents;
@@ -90,6 +114,9 @@ class ManualHost : public CoreHost {
         void Start(std::chrono::milliseconds interval) override {
             running_ = true;
             host_.running_[purpose_] = interval;
+            if (host_.clock_) {
+                host_.due_[purpose_] = host_.clock_() + interval;
+            }
             host_.timerEvents.push_back(purpose_ + " " + std::to_string(interval.count()));
         }
         void Stop() override {
@@ -98,6 +125,7 @@ class ManualHost : public CoreHost {
             }
             running_ = false;
             host_.running_.erase(purpose_);
+            host_.due_.erase(purpose_);
         }
 
       private:
@@ -111,6 +139,8 @@ class ManualHost : public CoreHost {
     std::deque<std::function<void()>> tasks_;
     std::map<std::string, std::function<void()>> fires_;
     std::map<std::string, std::chrono::milliseconds> running_;
+    std::function<std::chrono::steady_clock::time_point()> clock_;
+    std::map<std::string, std::chrono::steady_clock::time_point> due_;
 };
 
 }  // namespace vaxo::test

@@ -10,6 +10,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <thread>
@@ -312,6 +313,44 @@ TEST_F(RunCommandTest, SaysWhatItDoesAndWhyItCannot) {
                           "within 250 ms\n"));
     ::close(block);
     ::close(lock);
+}
+
+// The wear ledger as the service keeps it: vaxoctl wear reads it with the
+// endurance of the settings; the run's options are refused outside their
+// ranges before anything starts.
+TEST_F(RunCommandTest, WearShowsTheLedgerAndTheOptionsAreChecked) {
+    const long long now = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    std::string ledger = "since " + std::to_string(now - 8 * 86400) + "\r\n";
+    ledger += "A0 365 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n";
+    ledger += "day " + std::to_string(now - 7 * 86400);
+    for (int count = 0; count < 64; ++count) {
+        ledger += count == 0 ? " 15" : " 0";
+    }
+    WriteBytes(dir_ / "vaxow.wear", ledger + "\r\n");
+    WriteBytes(dir_ / "vaxow.ini", "ENDURANCE=3650\r\n");
+    Process wear({program_, "wear", "--json"}, dir_.path(), dir_ / "wear.txt", dir_ / "err.txt");
+    ASSERT_EQ(wear.Wait(), 0) << ReadBytes(dir_ / "err.txt");
+    // 350 writes in 7 days: 50 a day; 3285 left of 3650 last 65.7 days.
+    const auto json = nlohmann::json::parse(ReadBytes(dir_ / "wear.txt"));
+    EXPECT_EQ(json["endurance"], 3650);
+    EXPECT_EQ(json["blocks"]["A0"][0], 365);
+    EXPECT_EQ(json["blocks"]["A6"].size(), 16u);
+    EXPECT_NEAR(json["years_left"].get<double>(), 0.18, 0.001);
+
+    Process text({program_, "wear"}, dir_.path(), dir_ / "wear.txt", dir_ / "err.txt");
+    ASSERT_EQ(text.Wait(), 0);
+    EXPECT_THAT(ReadBytes(dir_ / "wear.txt"),
+                HasSubstr("busiest page: page 0 of A0, 365 writes; 0.2 years left"));
+
+    for (const char* wrong : {"--min-send-interval=0", "--wear-target-years=101", "--endurance=12",
+                              "--min-send-interval=x"}) {
+        Process refused({program_, "run", "--simulate", wrong}, dir_.path(), "/dev/null",
+                        dir_ / "err.txt");
+        EXPECT_EQ(refused.Wait(), 2) << wrong;
+        EXPECT_THAT(ReadBytes(dir_ / "err.txt"), HasSubstr("takes a number from")) << wrong;
+    }
 }
 
 }  // namespace

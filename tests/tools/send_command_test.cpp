@@ -8,6 +8,7 @@
 #ifndef _WIN32
 #include "tests/support/fake_parport_system.h"
 #endif
+#include "platform/program_dir.h"
 #include "tests/support/temp_dir.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -68,9 +69,11 @@ struct FakeMachine {
                     system = fake.get();
                     return LinuxPortBackends(std::move(fake));
                 },
-                [] { return std::make_unique<test::FakeLinkTiming>(); }};
+                [] { return std::make_unique<test::FakeLinkTiming>(); },
+                [this] { return WithSeparator(folder.path()); }};
     }
 
+    TempDir folder;  // the program's, with its wear ledger
     EncoderSimulator encoder;
     std::vector<test::FakeParportSystem::Port> ports;
     test::FakeParportSystem* system = nullptr;
@@ -113,6 +116,23 @@ TEST(SendCommand, EveryFailureSaysWhyAfterError) {
         EXPECT_EQ(err.str(), "Error: " + c.reason + "\n");
         EXPECT_EQ(out.str(), "");
     }
+}
+
+// Every page of a send of its own, counted in the ledger the program keeps.
+TEST(SendCommand, WritesEveryPageAndCountsThemInTheWearLedger) {
+    TempDir dir;
+    WriteBytes(dir / "s.rds", "CLEAR\r\nRT=Counted\r\n");
+    FakeMachine machine({{{0, kLpt1Base}}}, EncoderScenario::Healthy);
+    for (int send = 0; send < 2; ++send) {
+        std::ostringstream out, err;
+        ASSERT_EQ(SendCommand({"--full", dir / "s.rds"}, out, err, machine.Environment()), 0)
+            << err.str();
+    }
+    EXPECT_EQ(machine.encoder.PageWrites(0, 0), 2);
+    EXPECT_EQ(machine.encoder.PageWrites(1, 12), 2) << "the last page of the radiotext";
+    const std::string ledger = ReadBytes(machine.folder / "vaxow.wear");
+    EXPECT_THAT(ledger, HasSubstr("\r\nA0 2 2 2 2 0 0 0 0 0 0 0 0 0 0 0 0\r\n"));
+    EXPECT_THAT(ledger, HasSubstr("\r\nA2 2 2 2 2 2 2 2 2 2 2 2 2 2 0 0 0\r\n"));
 }
 
 TEST(SendCommand, AMissingStationIsAnErrorAndTouchesNoPort) {

@@ -1,0 +1,194 @@
+// The encoder's memory outlives the station: sends from outside capped, each
+// page within its budget of writes, every write counted across runs. On
+// virtual time: the loop's timers fire as the link's clock passes them.
+#ifndef _WIN32
+#include <stdlib.h>
+#endif
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/control_program.h"
+#include "base/file_io.h"
+#include "base/overloaded.h"
+#include "encoding/receiver_view.h"
+#include "link/encoder_simulator.h"
+#include "platform/program_dir.h"
+#include "tests/support/fake_link_timing.h"
+#include "tests/support/field_lines.h"
+#include "tests/support/manual_host.h"
+#include "tests/support/temp_dir.h"
+
+namespace vaxo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Change;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class MemoryWear : public ::testing::Test {
+  protected:
+#ifndef _WIN32
+    void SetUp() override {
+        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        Stop();
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+#else
+    void TearDown() override {
+        Stop();
+    }
+#endif
+
+    void Start(const std::string& settings = "") {
+        if (!settings.empty()) {
+            WriteBytes(folder_ / "vaxow.ini", settings);
+        }
+        program_ = std::make_unique<ControlProgram>(
+            ProgramServices{host_, layer_, layer_, timing_,
+                            [] {
+                                return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
+                            },
+                            WithSeparator(folder_.path())});
+        listening_ = program_->Listen([this](const ProgramEvent& event) {
+            std::visit(Overloaded{
+                           [this](const SendStarted&) { ++sends_; },
+                           [this](const SendsHeld&) { ++holdsTold_; },
+                           [](const auto&) {},
+                       },
+                       event);
+        });
+        program_->Start({});
+        Turn();
+    }
+    void Stop() {
+        if (program_) {
+            EXPECT_TRUE(program_->SaveOnExit());
+            program_->ReleasePort();
+            listening_.Remove();
+            program_.reset();
+        }
+    }
+    // Runs what is due: posted work, the timers whose time has come, the
+    // link's work to its end.
+    void Turn() {
+        for (;;) {
+            host_.RunPending();
+            host_.FireDue();
+            ASSERT_TRUE(host_.RunUntil([&] { return !program_->Sends().LinkBusy(); }));
+            host_.RunPending();
+            if (host_.Pending() == 0 && !program_->Sends().LinkBusy()) {
+                return;
+            }
+        }
+    }
+    // `span` of virtual time passes in steps.
+    void Pass(std::chrono::milliseconds span, std::chrono::milliseconds step = 100ms) {
+        for (auto passed = 0ms; passed < span; passed += step) {
+            timing_.Advance(step);
+            Turn();
+        }
+    }
+    CommandOutcome FromOutside(const std::string& lines) {
+        return Change(*program_, lines, {Origin::Kind::TextClient, "text 192.0.2.7:4000"});
+    }
+    std::string OnAirRadiotext() const {
+        const MemoryDump memory = ReadBack(encoder_, 1);
+        const ReceiverView view = DecodeEncoderMemory(memory.area1, memory.area2);
+        return view.rt ? view.rt->bytes.substr(0, view.rt->bytes.find_last_not_of(' ') + 1) : "";
+    }
+
+    test::TempDir runtime_;
+    test::TempDir folder_;
+    test::FakeLinkTiming timing_;
+    test::ManualHost host_{[this] { return timing_.Now(); }};
+    EncoderSimulator encoder_;
+    PortLayer layer_{ForwardingPortBackends(encoder_)};
+    std::unique_ptr<ControlProgram> program_;
+    Subscription listening_;
+    int sends_ = 0;
+    int holdsTold_ = 0;
+};
+
+// A playout system that changes the radiotext ten times a second for 30 s:
+// a send at most every 3 s, and the last text on air soon after.
+TEST_F(MemoryWear, AFloodMakesASendEveryThreeSecondsAndTheLastValueGoesOnAir) {
+    Start();
+    Pass(5s);
+    const int before = sends_;
+    for (int change = 0; change < 300; ++change) {
+        ASSERT_TRUE(FromOutside("RT=Title " + std::to_string(change)).Accepted());
+        Pass(100ms);
+    }
+    EXPECT_LE(sends_ - before, 13);
+    Pass(3s);
+    EXPECT_EQ(OnAirRadiotext(), "Title 299");
+    EXPECT_EQ(program_->Sends().OnAirRevision(1), program_->Revision());
+}
+
+// 3650 cycles over one year: ten writes a day for each page. A flood of PS
+// changes writes no page more than that after the first full write, and
+// the hold is told.
+TEST_F(MemoryWear, AFloodStaysWithinEachPagesBudgetAndTheHoldIsTold) {
+    Start("ENDURANCE=3650\r\nWEARYEARS=1\r\n");
+    FromOutside("PS=FIRST");
+    Pass(1s);
+    std::array<int, 16> afterFirst{};
+    for (std::size_t page = 0; page < 16; ++page) {
+        afterFirst[page] = encoder_.PageWrites(0, page);
+    }
+    ASSERT_EQ(afterFirst[0], 1) << "the first send wrote every page once";
+    for (int change = 0; change < 600; ++change) {  // one a second for ten minutes
+        ASSERT_TRUE(FromOutside("PS=PS " + std::to_string(change)).Accepted());
+        Pass(1s, 500ms);
+    }
+    for (std::size_t page = 0; page < 16; ++page) {
+        EXPECT_LE(encoder_.PageWrites(0, page) - afterFirst[page], 10) << "page " << page;
+    }
+    EXPECT_EQ(holdsTold_, 1) << "told once, then once an hour";
+    ASSERT_TRUE(program_->Sends().Held());
+    EXPECT_NEAR(program_->Sends().Held()->perDay, 10.0, 1e-9);
+    EXPECT_GT(program_->Sends().Held()->next, std::chrono::system_clock::now());
+
+    // The operator's own Send always goes.
+    timing_.Advance(3s);
+    const CommandOutcome send = test::Do(*program_, SendStation{SendWhen::Operator});
+    Turn();
+    ASSERT_TRUE(send.send && send.send->Done());
+    EXPECT_TRUE(send.send->Result().OnAir());
+}
+
+// The ledger counts exactly the page writes the memory took, and finds them
+// again after a restart.
+TEST_F(MemoryWear, TheLedgerCountsEveryWriteAndSurvivesARestart) {
+    Start();
+    for (int change = 0; change < 5; ++change) {
+        FromOutside("RT=Text " + std::to_string(change));
+        Pass(4s);
+    }
+    const auto counts = [&] {
+        PageCounts expected{};
+        for (std::size_t block = 0; block < 4; ++block) {
+            for (std::size_t page = 0; page < 16; ++page) {
+                expected[block][page] =
+                    static_cast<std::uint64_t>(encoder_.PageWrites(block, page));
+            }
+        }
+        return expected;
+    };
+    EXPECT_EQ(program_->Sends().Ledger().Counts(), counts());
+    Stop();
+    EXPECT_THAT(ReadBytes(folder_ / "vaxow.wear"), ::testing::HasSubstr("\r\nA2 "));
+
+    Start();
+    EXPECT_EQ(program_->Sends().Ledger().Counts(), counts()) << "read back at the start";
+    FromOutside("RT=After the restart");
+    Pass(4s);
+    EXPECT_EQ(program_->Sends().Ledger().Counts(), counts());
+}
+
+}  // namespace
+}  // namespace vaxo
