@@ -432,6 +432,8 @@ TEST_F(ControlProgramTest, EachCommandsOutcomeIsItsCallersOwn) {
 // Feeds, loads and the program's own changes count as revisions too.
 TEST_F(ControlProgramTest, EveryChangeFromAnyOriginMakesOneRevision) {
     WriteBytes(File("rt.txt"), "from the feed");
+    std::filesystem::last_write_time(File("rt.txt"),
+                                     std::filesystem::file_time_type::clock::now() - 10s);
     WriteBytes(File("load.rds"), "PS=LOADED\r\nRT=x\r\n");
     auto program = Start();
     const std::uint64_t start = program->Revision();
