@@ -1,5 +1,7 @@
 #include "netcontrol/logged_command.h"
 
+#include <cstdio>
+
 #include "base/code_page.h"
 
 namespace vaxo {
@@ -18,12 +20,19 @@ std::string LoggedCommand(std::string_view line) {
         }
         characters += *point;
     }
-    for (char32_t& character : characters) {
+    // Control characters escaped, so that no client's bytes steer a terminal
+    // or forge a line of the log.
+    std::u32string shown;
+    for (const char32_t character : characters) {
         if (character < 0x20 || (character >= 0x7F && character < 0xA0)) {
-            character = U'?';
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(character));
+            shown.append(escaped, escaped + 4);
+        } else {
+            shown += character;
         }
     }
-    return ToUtf8(characters);
+    return ToUtf8(shown);
 }
 
 }  // namespace vaxo

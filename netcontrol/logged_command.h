@@ -6,8 +6,8 @@
 namespace vaxo {
 
 // A received line as the log may show it: valid UTF-8, control characters
-// as "?", at most 80 characters. A client cannot write into the log's lines
-// or the terminal that shows them.
+// escaped ("\x1B"), at most 80 characters. A client cannot write into the
+// log's lines or the terminal that shows them.
 std::string LoggedCommand(std::string_view line);
 
 }  // namespace vaxo

@@ -36,10 +36,19 @@ struct ListenerSetting {
 
 // What one client may ask of the front end.
 struct ClientLimits {
-    std::size_t line = 1024;                                    // bytes of a text line
-    int clients = 32;                                           // TCP clients at once
-    std::chrono::milliseconds idle = std::chrono::minutes(10);  // silence
-    std::size_t unread = 64 * 1024;                             // replies it has not read
+    std::size_t line = 1024;    // bytes of a text line
+    int clients = 32;           // TCP clients of one listener at once
+    int clientsPerAddress = 8;  // of them from one address (an IPv6 /64)
+    // Silence before a first valid command (a line that is a command, a
+    // frame whose CRC is right), and after one.
+    std::chrono::milliseconds greeting = std::chrono::seconds(10);
+    std::chrono::milliseconds idle = std::chrono::minutes(10);
+    // Replies waiting for the client to read them: beyond this its input
+    // waits; when none is read for `stalled`, it is dropped.
+    std::size_t unread = 64 * 1024;
+    std::chrono::milliseconds stalled = std::chrono::minutes(1);
+    // A UDP reply is at most this many times the datagram that asked.
+    std::size_t udpReplyFactor = 3;
 };
 
 // What listens, and who may talk to it.

@@ -12,6 +12,7 @@
 
 #include "base/mutex.h"
 #include "netcontrol/accept_loop.h"
+#include "netcontrol/admission.h"
 #include "netcontrol/line_splitter.h"
 #include "netcontrol/text_commands.h"
 #include "netcontrol/uecp_session.h"
@@ -27,6 +28,13 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kPendingLimit = 256;  // lines of one client with the program at once
 constexpr std::size_t kUdpSessions = 256;   // UECP senders remembered
 constexpr auto kDropLogInterval = std::chrono::minutes(1);
+
+// What the program made of a client's command: the bytes to send back, and
+// whether it was a command at all (a line the protocol knows, a whole frame).
+struct Reply {
+    std::string bytes;
+    bool valid = true;
+};
 
 std::array<std::uint8_t, 16> BytesOf(const asio::ip::address& address) {
     if (address.is_v4()) {
@@ -65,7 +73,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     // stays here, so that no socket ever ends on the other thread or after
     // its loop.
     template <typename Work>
-    void OnProgram(Work work, std::function<void(const std::string&)> done) {
+    void OnProgram(Work work, std::function<void(const Reply&)> done) {
         const std::uint64_t id = ++nextWaiting;
         waiting.emplace(id, std::move(done));
         core.Post([weak = weak_from_this(), work = std::move(work), id]() mutable {
@@ -73,7 +81,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
             if (!self || !self->running) {
                 return;
             }
-            asio::post(self->io, [self, id, bytes = work(self->program)] {
+            asio::post(self->io, [self, id, reply = work(self->program)] {
                 const auto found = self->waiting.find(id);
                 if (found == self->waiting.end()) {
                     return;
@@ -81,7 +89,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
                 const auto done = std::move(found->second);
                 self->waiting.erase(found);
                 if (self->running) {
-                    done(bytes);
+                    done(reply);
                 }
             });
         });
@@ -126,7 +134,6 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     NetworkConfig config;
     Log log;
     std::atomic<bool> running{false};
-    int clients = 0;  // TCP clients of every listener, on the network's thread
     struct DropCount {
         long since = 0;  // the last line
         Clock::time_point told{};
@@ -137,7 +144,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     std::map<std::uint64_t, std::function<void()>> closers;  // of listeners and clients
     std::uint64_t nextCloser = 0;
     // What to do with each result of the program, on the network's thread.
-    std::map<std::uint64_t, std::function<void(const std::string&)>> waiting;
+    std::map<std::uint64_t, std::function<void(const Reply&)>> waiting;
     std::uint64_t nextWaiting = 0;
 };
 
@@ -149,10 +156,12 @@ using Shared = NetworkServer::Shared;
 class TcpClient : public std::enable_shared_from_this<TcpClient> {
   public:
     TcpClient(std::shared_ptr<Shared> shared, tcp::socket socket, const tcp::endpoint& peer,
-              std::size_t listener, ListenerProtocol protocol)
+              std::size_t listener, ListenerProtocol protocol, Admission::Place place)
         : shared_(std::move(shared)),
           socket_(std::move(socket)),
           idle_(shared_->io),
+          stall_(shared_->io),
+          place_(std::move(place)),
           listener_(listener),
           protocol_(protocol),
           origin_((protocol == ListenerProtocol::Text ? "text " : "UECP ") + Describe(peer)),
@@ -160,7 +169,6 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
           lines_(shared_->config.limits.line) {}
 
     void Start() {
-        ++shared_->clients;
         shared_->Seen(listener_, origin_.substr(origin_.find(' ') + 1), 1);
         closer_ = shared_->AddCloser([weak = weak_from_this()] {
             if (const auto self = weak.lock()) {
@@ -171,24 +179,31 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
     }
 
   private:
+    // A client that has sent no command yet gets a short while; one that
+    // works, its idle time.
     void KeepAwake() {
-        idle_.expires_after(shared_->config.limits.idle);
-        idle_.async_wait([weak = weak_from_this()](const boost::system::error_code& error) {
+        const auto limit = valid_ ? shared_->config.limits.idle : shared_->config.limits.greeting;
+        idle_.expires_after(limit);
+        idle_.async_wait([weak = weak_from_this(), limit](const boost::system::error_code& error) {
             const auto self = weak.lock();
             if (!error && self) {
-                self->shared_->log(self->origin_ + " closed: silent for " +
-                                   Minutes(self->shared_->config.limits.idle));
+                self->shared_->log(self->origin_ + " closed: silent for " + Minutes(limit) +
+                                   (self->valid_ ? "" : " without a command"));
                 self->Close();
             }
         });
+    }
+
+    bool Busy() const {
+        return pending_ >= kPendingLimit || unsent_ > shared_->config.limits.unread;
     }
 
     void Read() {
         if (closed_) {
             return;
         }
-        if (pending_ >= kPendingLimit) {
-            paused_ = true;  // the program catches up first
+        if (Busy()) {
+            paused_ = true;  // the program, or the client's reading, catches up first
             return;
         }
         KeepAwake();
@@ -220,56 +235,84 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
         shared_->OnProgram(
             [line = std::move(line),
              origin = Origin{Origin::Kind::TextClient, origin_}](ControlProgram& program) {
-                const auto reply = HandleTextCommand(program, line, origin);
-                return reply ? *reply + "\r\n" : std::string();
+                const auto reply = AnswerTextCommand(program, line, origin);
+                return reply ? Reply{reply->line + "\r\n", reply->line != "!"} : Reply{};
             },
-            [self = shared_from_this()](const std::string& bytes) { self->Done(bytes); });
+            [self = shared_from_this()](const Reply& reply) { self->Done(reply); });
     }
 
     // A reply that needs no program keeps its place among the others.
     void Answer(std::string reply) {
         ++pending_;
         shared_->OnProgram(
-            [reply = std::move(reply)](ControlProgram&) { return reply + "\r\n"; },
-            [self = shared_from_this()](const std::string& bytes) { self->Done(bytes); });
+            [reply = std::move(reply)](ControlProgram&) {
+                return Reply{reply + "\r\n", false};
+            },
+            [self = shared_from_this()](const Reply& reply) { self->Done(reply); });
     }
 
     void Frame(UecpReading reading) {
         ++pending_;
         shared_->OnProgram(
             [reading = std::move(reading), session = uecp_](ControlProgram& program) {
-                const std::vector<std::uint8_t> reply = session->Take(program, reading);
-                return std::string(reply.begin(), reply.end());
+                std::string bytes;
+                for (const auto& frame : session->Replies(program, reading)) {
+                    bytes.append(frame.begin(), frame.end());
+                }
+                return Reply{bytes, reading.frame.has_value()};
             },
-            [self = shared_from_this()](const std::string& bytes) { self->Done(bytes); });
+            [self = shared_from_this()](const Reply& reply) { self->Done(reply); });
     }
 
-    void Done(const std::string& bytes) {
+    void Done(const Reply& reply) {
         --pending_;
-        if (!bytes.empty()) {
-            Queue(bytes);
+        if (reply.valid && !valid_) {
+            valid_ = true;
+            KeepAwake();  // from now on the idle time of a client that works
         }
-        if (paused_ && pending_ < kPendingLimit / 2) {
+        if (!reply.bytes.empty()) {
+            Queue(reply.bytes);
+        }
+        Resume();
+    }
+
+    void Resume() {
+        if (paused_ && pending_ < kPendingLimit / 2 &&
+            unsent_ <= shared_->config.limits.unread / 2) {
             paused_ = false;
             Read();
         }
     }
 
+    // A client that sends faster than it reads waits; one that reads
+    // nothing at all for a while is dropped.
     void Queue(std::string bytes) {
         if (closed_) {
             return;
         }
         unsent_ += bytes.size();
-        if (unsent_ > shared_->config.limits.unread) {
-            shared_->log(origin_ + " dropped: it reads no replies (" +
-                         std::to_string(unsent_ / 1024) + " KiB waiting)");
-            Close();
-            return;
-        }
         queue_.push_back(std::move(bytes));
+        if (unsent_ > shared_->config.limits.unread && !stalling_) {
+            Watch();
+        }
         if (!writing_) {
             Write();
         }
+    }
+
+    void Watch() {
+        stalling_ = true;
+        stall_.expires_after(shared_->config.limits.stalled);
+        stall_.async_wait([weak = weak_from_this()](const boost::system::error_code& error) {
+            const auto self = weak.lock();
+            if (error || !self || self->closed_) {
+                return;
+            }
+            self->shared_->log(self->origin_ + " dropped: it reads no replies (" +
+                               std::to_string(self->unsent_ / 1024) + " KiB waiting for " +
+                               Minutes(self->shared_->config.limits.stalled) + ")");
+            self->Close();
+        });
     }
 
     void Write() {
@@ -282,9 +325,19 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
                               self->writing_ = false;
                               if (error) {
                                   self->Close();
-                              } else if (!self->queue_.empty()) {
+                                  return;
+                              }
+                              if (self->stalling_) {  // it reads: the wait starts again
+                                  self->stalling_ = false;
+                                  self->stall_.cancel();
+                                  if (self->unsent_ > self->shared_->config.limits.unread) {
+                                      self->Watch();
+                                  }
+                              }
+                              if (!self->queue_.empty()) {
                                   self->Write();
                               }
+                              self->Resume();
                           });
     }
 
@@ -297,14 +350,17 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
         socket_.shutdown(tcp::socket::shutdown_both, ignored);
         socket_.close(ignored);
         idle_.cancel();
+        stall_.cancel();
         shared_->closers.erase(closer_);
-        --shared_->clients;
         shared_->Seen(listener_, origin_.substr(origin_.find(' ') + 1), -1);
+        place_ = {};
     }
 
     std::shared_ptr<Shared> shared_;
     tcp::socket socket_;
     asio::steady_timer idle_;
+    asio::steady_timer stall_;
+    Admission::Place place_;
     std::size_t listener_;
     ListenerProtocol protocol_;
     std::string origin_;
@@ -318,13 +374,19 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
     std::size_t pending_ = 0;
     bool writing_ = false;
     bool paused_ = false;
+    bool stalling_ = false;
+    bool valid_ = false;  // a command came
     bool closed_ = false;
 };
 
 class TcpListener : public std::enable_shared_from_this<TcpListener> {
   public:
     TcpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSetting& setting)
-        : shared_(std::move(shared)), acceptor_(shared_->io), index_(index), setting_(setting) {}
+        : shared_(std::move(shared)),
+          acceptor_(shared_->io),
+          index_(index),
+          setting_(setting),
+          admission_(shared_->config.limits.clients, shared_->config.limits.clientsPerAddress) {}
 
     std::optional<std::string> Open() {
         if (const auto error = Listen(acceptor_, setting_)) {
@@ -348,14 +410,19 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
             socket.close(error);
             return;
         }
-        const int limit = shared_->config.limits.clients;
-        if (shared_->clients >= limit) {
+        Admission::Verdict verdict = admission_.Admit(ClientKeyOf(BytesOf(peer.address())));
+        if (!verdict.place) {
+            const bool listenerFull = verdict.refusal == Admission::Refusal::ListenerFull;
+            const std::string why =
+                listenerFull
+                    ? "too many clients: " + std::to_string(admission_.PerListener()) + " at most"
+                    : "too many clients from one address: " +
+                          std::to_string(admission_.PerClient()) + " at most";
             shared_->Dropped(peer.address(),
-                             "connections beyond " + std::to_string(limit) + " clients at once");
+                             "connections to " + setting_.Describe() + " (" + why + ")");
             if (setting_.protocol == ListenerProtocol::Text) {
                 auto holder = std::make_shared<tcp::socket>(std::move(socket));
-                auto line = std::make_shared<std::string>(
-                    "! too many clients: " + std::to_string(limit) + " at most\r\n");
+                auto line = std::make_shared<std::string>("! " + why + "\r\n");
                 asio::async_write(*holder, asio::buffer(*line),
                                   [holder, line](const boost::system::error_code&, std::size_t) {
                                       boost::system::error_code ignored;
@@ -364,7 +431,8 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
             }
             return;
         }
-        std::make_shared<TcpClient>(shared_, std::move(socket), peer, index_, setting_.protocol)
+        std::make_shared<TcpClient>(shared_, std::move(socket), peer, index_, setting_.protocol,
+                                    std::move(*verdict.place))
             ->Start();
     }
 
@@ -372,6 +440,7 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
     tcp::acceptor acceptor_;
     std::size_t index_;
     ListenerSetting setting_;
+    Admission admission_;
     std::uint16_t port_ = 0;
 };
 
@@ -430,9 +499,14 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             });
     }
 
+    // The replies to one datagram are at most a few times its size, so that
+    // a sender cannot turn the encoder into an amplifier: a text reply that
+    // would not fit is "! use TCP", and the UECP answers that would not fit
+    // are left out.
     void Take(std::string bytes, const udp::endpoint& sender) {
         const std::string client = Describe(sender);
         shared_->Seen(index_, client, 0);
+        const std::size_t budget = bytes.size() * shared_->config.limits.udpReplyFactor;
         if (setting_.protocol == ListenerProtocol::Text) {
             // A line too long is kept as nothing: it is answered "-".
             std::vector<std::optional<std::string>> lines;
@@ -441,18 +515,21 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             splitter.Feed(bytes, line, [&] { lines.emplace_back(); });
             splitter.Finish(line);
             Work(
-                [lines = std::move(lines),
+                [lines = std::move(lines), budget,
                  origin =
                      Origin{Origin::Kind::TextClient, "text " + client}](ControlProgram& program) {
                     std::string replies;
                     for (const auto& text : lines) {
                         const auto reply = text ? HandleTextCommand(program, *text, origin)
                                                 : std::optional<std::string>("-");
-                        if (reply) {
-                            replies += *reply + "\r\n";
+                        if (!reply) {
+                            continue;
                         }
+                        const std::string answer = *reply + "\r\n";
+                        const std::string tooLong = "! use TCP\r\n";
+                        replies += replies.size() + answer.size() <= budget ? answer : tooLong;
                     }
-                    return replies;
+                    return Reply{replies.size() <= budget ? replies : std::string()};
                 },
                 sender);
             return;
@@ -465,13 +542,17 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             readings.push_back(std::move(*open));  // a datagram ends its frames
         }
         Work(
-            [readings = std::move(readings), session = Session(client)](ControlProgram& program) {
+            [readings = std::move(readings), session = Session(client),
+             budget](ControlProgram& program) {
                 std::string replies;
                 for (const UecpReading& reading : readings) {
-                    const std::vector<std::uint8_t> reply = session->Take(program, reading);
-                    replies.append(reply.begin(), reply.end());
+                    for (const auto& frame : session->Replies(program, reading)) {
+                        if (replies.size() + frame.size() <= budget) {
+                            replies.append(frame.begin(), frame.end());
+                        }
+                    }
                 }
-                return replies;
+                return Reply{replies};
             },
             sender);
     }
@@ -482,25 +563,29 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
     void Work(Handle handle, const udp::endpoint& sender) {
         ++waiting_;
         shared_->OnProgram(std::move(handle),
-                           [self = shared_from_this(), sender](const std::string& replies) {
+                           [self = shared_from_this(), sender](const Reply& reply) {
                                --self->waiting_;
-                               self->Send(replies, sender);
+                               self->Send(reply.bytes, sender);
                            });
     }
 
-    // A sender's conversation (its mode, its sequence), kept for the last senders.
+    // A sender's conversation (its mode, its sequence), kept for the last
+    // senders: a new one takes the place of the one silent longest.
     std::shared_ptr<UecpSession> Session(const std::string& client) {
         auto found = sessions_.find(client);
         if (found == sessions_.end()) {
             if (sessions_.size() >= kUdpSessions) {
-                sessions_.clear();
+                sessions_.erase(std::min_element(
+                    sessions_.begin(), sessions_.end(),
+                    [](const auto& a, const auto& b) { return a.second.heard < b.second.heard; }));
             }
             found = sessions_
-                        .emplace(client, std::make_shared<UecpSession>(shared_->config.uecp,
-                                                                       "UECP " + client))
+                        .emplace(client, Conversation{std::make_shared<UecpSession>(
+                                             shared_->config.uecp, "UECP " + client)})
                         .first;
         }
-        return found->second;
+        found->second.heard = ++heard_;
+        return found->second.session;
     }
 
     void Send(const std::string& replies, const udp::endpoint& to) {
@@ -522,7 +607,12 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
     std::array<char, 65536> buffer_{};
     // Kept on the network's thread; each conversation itself is used on the
     // program's loop only, by one datagram's work at a time.
-    std::map<std::string, std::shared_ptr<UecpSession>> sessions_;
+    struct Conversation {
+        std::shared_ptr<UecpSession> session;
+        std::uint64_t heard = 0;  // when its sender was last heard, counted in datagrams
+    };
+    std::map<std::string, Conversation> sessions_;
+    std::uint64_t heard_ = 0;
 };
 
 }  // namespace

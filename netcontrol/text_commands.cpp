@@ -75,7 +75,7 @@ TextReply DynamicPs(const Sender& sender, std::string_view value) {
 TextReply Field(const Sender& sender, std::string_view key, std::string_view value) {
     const StationField* field = FindField(key);
     if (!field || field->scope != FieldScope::Station) {
-        return sender.Refuse("!", "no field has the key " + std::string(key));
+        return sender.Refuse("!", "no field has the key " + LoggedCommand(key));
     }
     if (IsFeedFileOrExit(key)) {
         return sender.Refuse("!", std::string(key) + " is not settable from here");
@@ -105,6 +105,9 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
         return std::nullopt;
     }
     const Sender sender{program, origin, LoggedCommand(line)};
+    if (line.find('\0') != std::string_view::npos) {
+        return sender.Refuse("-", "a NUL byte in the command");
+    }
     if (line == "SEND") {
         static_cast<void>(sender.Run(SendStation{SendWhen::Soon}));
         return TextReply{"+"};

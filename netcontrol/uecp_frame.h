@@ -18,7 +18,8 @@ inline constexpr std::uint8_t kUecpStart = 0xFE;
 inline constexpr std::uint8_t kUecpStop = 0xFF;
 inline constexpr std::uint8_t kUecpEscape = 0xFD;
 // Start, address, sequence, length, the longest message, CRC and stop.
-inline constexpr std::size_t kUecpFrameLimit = 1 + 2 + 1 + 1 + 255 + 2 + 1;
+inline constexpr std::size_t kUecpMessageLimit = 255;  // its length is one byte
+inline constexpr std::size_t kUecpFrameLimit = 1 + 2 + 1 + 1 + kUecpMessageLimit + 2 + 1;
 
 // Acknowledgement codes of the standard.
 enum class UecpCode : std::uint8_t {

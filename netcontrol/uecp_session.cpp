@@ -119,6 +119,19 @@ void UecpSession::Note(UecpCode code, std::uint8_t sequence) {
     }
 }
 
+// A message holds at most 255 bytes (its length is one byte): answers that
+// do not fit in one go into the next, whole.
+std::vector<std::vector<std::uint8_t>> UecpSession::Messages(const Answers& answers) {
+    std::vector<std::vector<std::uint8_t>> messages;
+    for (const auto& answer : answers) {
+        if (messages.empty() || messages.back().size() + answer.size() > kUecpMessageLimit) {
+            messages.emplace_back();
+        }
+        messages.back().insert(messages.back().end(), answer.begin(), answer.end());
+    }
+    return messages;
+}
+
 std::vector<std::uint8_t> UecpSession::Frame(std::vector<std::uint8_t> message) const {
     return EncodeUecpFrame({settings_.site, settings_.encoder, 0, std::move(message)});
 }
@@ -132,13 +145,16 @@ std::vector<std::uint8_t> UecpSession::Acknowledgement(UecpCode code, std::uint8
     return element;
 }
 
-std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpReading& reading) {
+std::vector<std::vector<std::uint8_t>> UecpSession::Replies(ControlProgram& program,
+                                                            const UecpReading& reading) {
     if (!reading.frame) {
         static_cast<void>(
             program.Execute({origin_, RefusedCommand{FrameTrouble(reading.code)}, "frame"}));
         Note(reading.code, reading.sequence);
-        return mode_ == 2 ? Frame(Acknowledgement(reading.code, reading.sequence))
-                          : std::vector<std::uint8_t>{};
+        if (mode_ != 2) {
+            return {};
+        }
+        return {Frame(Acknowledgement(reading.code, reading.sequence))};
     }
     const UecpFrame& frame = *reading.frame;
     if (!ForThisEncoder(frame)) {
@@ -157,7 +173,7 @@ std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpR
         expected_ = Next(frame.sequence);
     }
     const UecpElements parsed = ParseUecpElements(frame.message);
-    std::vector<std::uint8_t> answers;
+    Answers answers;
     for (const UecpElement& element : parsed.elements) {
         const UecpCode applied = Apply(program, element, answers);
         if (code == UecpCode::Ok) {
@@ -176,15 +192,24 @@ std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpR
         }
     }
     Note(code, frame.sequence);
-    std::vector<std::uint8_t> reply;
+    std::vector<std::vector<std::uint8_t>> replies;
     if (mode_ == 2) {
-        reply = Frame(Acknowledgement(code, frame.sequence));
+        replies.push_back(Frame(Acknowledgement(code, frame.sequence)));
     }
-    if (mode_ != 0 && !answers.empty()) {
-        const std::vector<std::uint8_t> answered = Frame(std::move(answers));
-        reply.insert(reply.end(), answered.begin(), answered.end());
+    if (mode_ != 0) {
+        for (auto& message : Messages(answers)) {
+            replies.push_back(Frame(std::move(message)));
+        }
     }
-    return reply;
+    return replies;
+}
+
+std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpReading& reading) {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& frame : Replies(program, reading)) {
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    return bytes;
 }
 
 UecpCode UecpSession::Change(ControlProgram& program, std::vector<FieldAssignment> values) {
@@ -200,8 +225,7 @@ UecpCode UecpSession::Refuse(ControlProgram& program, const UecpElement& element
     return code;
 }
 
-UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
-                            std::vector<std::uint8_t>& answers) {
+UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element, Answers& answers) {
     if (element.dataSet) {
         const int bank = program.Set().STB == 1 ? 1 : 2;
         const std::uint8_t set = *element.dataSet;
@@ -366,7 +390,7 @@ UecpCode UecpSession::ApplyFrequencies(ControlProgram& program, const UecpElemen
 // and service asked (mode 1 and 2); for 0x18, with the first trouble since
 // the last answer.
 UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& request,
-                             std::vector<std::uint8_t>& answers) {
+                             Answers& answers) {
     if (request.data.empty()) {
         return UecpCode::ElementLengthError;
     }
@@ -375,8 +399,9 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
     const std::uint8_t dataSet = request.data.size() > 1 ? request.data[1] : 0;
     const std::uint8_t service = request.data.size() > 2 ? request.data[2] : 0;
     auto element = [&](std::initializer_list<std::uint8_t> head, const std::string& tail) {
-        answers.insert(answers.end(), head);
-        answers.insert(answers.end(), tail.begin(), tail.end());
+        std::vector<std::uint8_t> answer(head);
+        answer.insert(answer.end(), tail.begin(), tail.end());
+        answers.push_back(std::move(answer));
     };
     switch (mec) {
         case kMecPi: {
@@ -423,8 +448,7 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
         case kMecAcknowledgement: {
             const auto [code, sequence] =
                 trouble_.value_or(std::pair{UecpCode::Ok, std::uint8_t{0}});
-            const std::vector<std::uint8_t> ack = Acknowledgement(code, sequence);
-            answers.insert(answers.end(), ack.begin(), ack.end());
+            answers.push_back(Acknowledgement(code, sequence));
             trouble_.reset();
             return UecpCode::Ok;
         }

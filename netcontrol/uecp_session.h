@@ -30,17 +30,20 @@ class UecpSession {
     UecpSession(UecpSettings settings, std::string origin)
         : settings_(std::move(settings)), origin_{Origin::Kind::UecpClient, std::move(origin)} {}
 
-    // The frames to send back; empty when there is nothing to say.
+    // The frames to send back, each whole; none when there is nothing to say.
+    std::vector<std::vector<std::uint8_t>> Replies(ControlProgram& program,
+                                                   const UecpReading& reading);
+    // The same, one after another.
     std::vector<std::uint8_t> Take(ControlProgram& program, const UecpReading& reading);
     int Mode() const { return mode_; }
 
   private:
-    UecpCode Apply(ControlProgram& program, const UecpElement& element,
-                   std::vector<std::uint8_t>& answers);
+    using Answers = std::vector<std::vector<std::uint8_t>>;  // one element each
+    static std::vector<std::vector<std::uint8_t>> Messages(const Answers& answers);
+    UecpCode Apply(ControlProgram& program, const UecpElement& element, Answers& answers);
     UecpCode ApplyRadiotext(ControlProgram& program, const UecpElement& element);
     UecpCode ApplyFrequencies(ControlProgram& program, const UecpElement& element);
-    UecpCode Answer(const ControlProgram& program, const UecpElement& request,
-                    std::vector<std::uint8_t>& answers);
+    UecpCode Answer(const ControlProgram& program, const UecpElement& request, Answers& answers);
     UecpCode Change(ControlProgram& program, std::vector<FieldAssignment> values);
     UecpCode Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
                     const std::string& why) const;

@@ -7,6 +7,7 @@
 #include "base/overloaded.h"
 #include "base/product.h"
 #include "base/text_lines.h"
+#include "netcontrol/logged_command.h"
 #include "netcontrol/text_commands.h"
 #include "platform/free_memory.h"
 #include "record/field_schema.h"
@@ -365,7 +366,7 @@ std::string WebApp::Option(const std::string& line, const Origin& origin) {
     const std::size_t equals = line.find('=');
     const std::string key = line.substr(0, equals);
     const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-    const std::string shown = Windows1250ToUtf8(line.substr(0, 80));
+    const std::string shown = LoggedCommand(line);
     const auto refuse = [&](const char* reply, const std::string& why) {
         static_cast<void>(program_.Execute({origin, RefusedCommand{why}, shown}));
         return reply + (" " + why);
@@ -392,7 +393,7 @@ std::string WebApp::Option(const std::string& line, const Origin& origin) {
         }
         assignment = FieldAssignment{key == "RTSF" ? FieldId::RTSF : FieldId::DPSSF, value};
     } else {
-        return refuse("!", "no option " + key);
+        return refuse("!", "no option " + LoggedCommand(key));
     }
     const CommandOutcome outcome =
         program_.Execute({origin, SetFields{{std::move(*assignment)}}, shown});

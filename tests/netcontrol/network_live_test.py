@@ -108,8 +108,10 @@ class Running:
             self.process.wait()
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def tcp(self, kind, index=0):
-        connection = socket.create_connection(("127.0.0.1", self.ports[kind][index]), timeout=30)
+    def tcp(self, kind, index=0, source="127.0.0.1"):
+        """A connection from `source`: an address of 127.0.0.0/8 stands in for another host."""
+        connection = socket.create_connection(("127.0.0.1", self.ports[kind][index]), timeout=30,
+                                              source_address=(source, 0))
         return connection
 
     def datagram(self, kind, data):
@@ -226,12 +228,13 @@ class NetworkLive(unittest.TestCase):
         with run.tcp("text TCP") as client:
             client.sendall(b"PS=" + b"x" * 1100 + b"\r\nPTY?\r\n")
             self.assertEqual(lines(client, 2), ["-", "PTY=0"])
-        clients = [run.tcp("text TCP") for _ in range(32)]
+        # Eight from each of four addresses: every one of them is served.
+        clients = [run.tcp("text TCP", source="127.0.1.%d" % (1 + n // 8)) for n in range(32)]
         try:
-            for client in clients:  # every one of them is served
+            for client in clients:
                 client.sendall(b"PTY?\r\n")
                 self.assertEqual(lines(client, 1), ["PTY=0"])
-            with run.tcp("text TCP") as extra:
+            with run.tcp("text TCP", source="127.0.1.9") as extra:
                 self.assertEqual(lines(extra, 1), ["! too many clients: 32 at most"])
                 self.assertEqual(extra.recv(100), b"")
         finally:

@@ -112,7 +112,12 @@ TEST_F(TextCommandsTest, ChangesAreToldWithTheirClientAndCommand) {
     EXPECT_EQ(Reply("PS=TOLD"), "+");
     EXPECT_EQ(program_.remote.size(), 1u) << "the same value is no change";
     EXPECT_EQ(Reply("PS=\x1B[2J"), "-");
-    EXPECT_EQ(program_.remote.back().command, "PS=?[2J") << "no control character reaches a log";
+    EXPECT_EQ(program_.remote.back().command, "PS=\\x1B[2J")
+        << "no control character reaches a log";
+    EXPECT_EQ(Reply("\x1B[2J=1"), "!");
+    EXPECT_EQ(program_.remote.back().refused, "no field has the key \\x1B[2J");
+    EXPECT_EQ(Reply(std::string("PS=AB\0CD", 8)), "-") << "a NUL cuts nothing short";
+    EXPECT_EQ(Set().PS, "TOLD");
 }
 
 }  // namespace
