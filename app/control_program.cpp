@@ -188,10 +188,17 @@ void ControlProgram::FollowDerivedState() {
     events_.Emit(DerivedStateChanged{derived_});
 }
 
+// What comes from outside the machine never reaches through a link planted
+// in the working folder; what the operator chose here follows links.
+FileLinks ControlProgram::StationLinks(const Origin& origin) const {
+    return origin.FromOutside() || stationNamedFromOutside_ ? FileLinks::Confined
+                                                            : FileLinks::Follow;
+}
+
 FieldKeys ControlProgram::LoadStationFromName(const Origin& origin) {
     StationLoad load;
     try {
-        load = LoadStationFile(set_, DecimalSeparator());
+        load = LoadStationFile(set_, DecimalSeparator(), StationLinks(origin));
     } catch (const FileError&) {
         unreadableStation_ = set_.StationFileName;
         throw;
@@ -206,7 +213,7 @@ FieldKeys ControlProgram::LoadStationFromName(const Origin& origin) {
 
 bool ControlProgram::StationChangedOnDisk() const {
     try {
-        const auto text = ReadFileIfExists(set_.StationFileName);
+        const auto text = ReadFileIfExists(set_.StationFileName, kSmallFileLimit, StationLinks({}));
         return text && stationFingerprint_ != ContentFingerprint(*text);
     } catch (const FileError&) {
         return false;  // what cannot be read is left alone anyway
@@ -338,14 +345,14 @@ void ControlProgram::AutoSave(ChangedStationChoice changed) {
         return;
     }
     if (!StationChangedOnDisk() || changed == ChangedStationChoice::Overwrite) {
-        stationFingerprint_ = SaveStationFile(set_);
+        stationFingerprint_ = SaveStationFile(set_, StationLinks({}));
         return;
     }
     if (changed == ChangedStationChoice::LeaveAlone) {
         return;
     }
     const std::string beside = BesideName(name, LocalNow());
-    static_cast<void>(SaveStationFileAs(set_, beside));
+    static_cast<void>(SaveStationFileAs(set_, beside, StationLinks({})));
     events_.Emit(ErrorReported{"Auto Save wrote " + beside + " beside " + name + ": " + name +
                                " was changed on disk since it was loaded, and is left as it is"});
 }
@@ -455,6 +462,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SetFields& comman
 
 CommandOutcome ControlProgram::Run(const Origin& origin, const LoadStation& command) {
     set_.StationFileName = command.path;
+    stationNamedFromOutside_ = origin.FromOutside();
     CommandOutcome outcome;
     outcome.refusal =
         RunSteps({[&] { outcome.changed = LoadStationFromName(origin); }}).value_or("");
@@ -462,11 +470,11 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const LoadStation& comm
     return outcome;
 }
 
-CommandOutcome ControlProgram::Run(const Origin&, const SaveStation&) {
+CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStation&) {
     CommandOutcome outcome;
     outcome.refusal = RunSteps({[&] {
                           set_.RememberedFile = set_.StationFileName;
-                          stationFingerprint_ = SaveStationFile(set_);
+                          stationFingerprint_ = SaveStationFile(set_, StationLinks(origin));
                           unreadableStation_.clear();  // the operator chose to replace it
                       }}).value_or("");
     return outcome;
@@ -487,6 +495,7 @@ CommandOutcome ControlProgram::Run(const Origin&, const SaveStationAs& command) 
                               set_.RememberedFile = previousRemembered;
                               throw;
                           }
+                          stationNamedFromOutside_ = false;
                       }}).value_or("");
     static_cast<void>(RunSteps({[&] { ShowTitle(); }, [&] { EnterProgramDir(); }}));
     return outcome;
@@ -729,6 +738,7 @@ void ControlProgram::OpenHandedOverFile(const std::string& commandLine) {
         name = name.size() >= 2 ? name.substr(1, name.size() - 2) : "";
     }
     set_.StationFileName = name;
+    stationNamedFromOutside_ = false;
     static_cast<void>(RunSteps({
         [&] { LoadStationFromName({}); },
         [&] { ShowTitle(); },

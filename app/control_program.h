@@ -13,6 +13,7 @@
 #include "app/feed_reading.h"
 #include "app/program_services.h"
 #include "app/send_coordinator.h"
+#include "base/file_io.h"
 #include "base/product.h"
 #include "platform/port_layer.h"
 #include "platform/tell_tail.h"
@@ -151,6 +152,7 @@ class ControlProgram {
     void AutoSave(ChangedStationChoice changed);
     // The fields the station file changed.
     FieldKeys LoadStationFromName(const Origin& origin);
+    FileLinks StationLinks(const Origin& origin) const;
     void TakeSettings();
     void EnterProgramDir();
     void ShowTitle();
@@ -201,6 +203,9 @@ class ControlProgram {
     std::string unreadableStation_;
     // What the station file held when it was last loaded or saved.
     std::optional<std::uint64_t> stationFingerprint_;
+    // The station file was named from outside the machine (the web page's
+    // load): it is never read or written through a link.
+    bool stationNamedFromOutside_ = false;
     // The settings file could not be read: it is not written over at the end.
     bool settingsUnreadable_ = false;
 };

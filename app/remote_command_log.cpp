@@ -1,11 +1,13 @@
 #include "app/remote_command_log.h"
 
+#include <functional>
+
 namespace vaxo {
 namespace {
 
-// Kinds are counted by address, not port: a client that connects anew for
-// each command is one client. "text 192.0.2.7:4000", "UECP [::1]:4000" and
-// "web 192.0.2.7" (no port) are the forms.
+// Refusals are counted by address, not port: a client that connects anew
+// for each command is one client. "text 192.0.2.7:4000", "UECP [::1]:4000"
+// and "web 192.0.2.7" (no port) are the forms.
 std::string Address(const std::string& origin) {
     const std::size_t colon = origin.rfind(':');
     if (colon == std::string::npos || colon + 1 == origin.size() ||
@@ -15,14 +17,6 @@ std::string Address(const std::string& origin) {
     const bool bracketed = origin.find('[') != std::string::npos;
     return !bracketed || origin[colon - 1] == ']' ? origin.substr(0, colon) : origin;
 }
-
-std::string KindOf(const RemoteCommand& command) {
-    return Address(command.origin) + '\n' + command.refused;
-}
-
-// A kind that nobody repeats is forgotten after its minute; this bounds the
-// rest (a scan of every address of a network).
-constexpr std::size_t kKindLimit = 1024;
 
 }  // namespace
 
@@ -41,37 +35,60 @@ std::string DescribeRemoteCommand(const RemoteCommand& command) {
 std::vector<RemoteCommandLog::Line> RemoteCommandLog::Note(const RemoteCommand& command,
                                                            Clock::time_point now) {
     std::vector<Line> lines = Flush(now);
-    const std::string kind = KindOf(command);
-    const auto found = tallies_.find(kind);
+    if (command.refused.empty()) {
+        lines.push_back({DescribeRemoteCommand(command), false});
+        return lines;
+    }
+    const std::string address = Address(command.origin);
+    const auto found = tallies_.find(address);
     if (found != tallies_.end()) {
         ++found->second.more;
         found->second.last = command;
-        return lines;
+    } else if (tallies_.size() < kAddressLimit) {
+        tallies_.emplace(address, Tally{now, 0, command});
+        lines.push_back({DescribeRemoteCommand(command), true});
+    } else {
+        if (!beyond_) {
+            beyond_ = Tally{now, 0, command};
+        }
+        ++beyond_->more;
+        beyond_->last = command;
     }
-    if (tallies_.size() >= kKindLimit) {
-        return lines;
-    }
-    tallies_.emplace(kind, Tally{now, 0, command});
-    lines.push_back({DescribeRemoteCommand(command), !command.refused.empty()});
     return lines;
 }
 
 std::vector<RemoteCommandLog::Line> RemoteCommandLog::Flush(Clock::time_point now) {
+    return FlushWhere([&](Clock::time_point since) { return now - since >= interval_; });
+}
+
+std::vector<RemoteCommandLog::Line> RemoteCommandLog::FlushAll() {
+    return FlushWhere([](Clock::time_point) { return true; });
+}
+
+std::vector<RemoteCommandLog::Line> RemoteCommandLog::FlushWhere(
+    const std::function<bool(Clock::time_point since)>& due) {
     std::vector<Line> lines;
     for (auto tally = tallies_.begin(); tally != tallies_.end();) {
-        if (now - tally->second.since < interval_) {
+        if (!due(tally->second.since)) {
             ++tally;
             continue;
         }
         const Tally& ended = tally->second;
         if (ended.more > 0) {
-            const bool refused = !ended.last.refused.empty();
-            lines.push_back({Address(ended.last.origin) + ": " + std::to_string(ended.more) +
-                                 (refused ? " more refused" : " more taken") +
-                                 " within a minute, the last " + DescribeRemoteCommand(ended.last),
-                             refused});
+            lines.push_back({tally->first + ": " + std::to_string(ended.more) +
+                                 " more refused within a minute, the last " +
+                                 DescribeRemoteCommand(ended.last),
+                             true});
         }
         tally = tallies_.erase(tally);
+    }
+    if (beyond_ && due(beyond_->since)) {
+        lines.push_back({std::to_string(beyond_->more) + " refused from more than " +
+                             std::to_string(kAddressLimit) +
+                             " addresses within a minute, not told one by one; the last " +
+                             DescribeRemoteCommand(beyond_->last),
+                         true});
+        beyond_.reset();
     }
     return lines;
 }

@@ -26,13 +26,20 @@ class FileError : public std::runtime_error {
 // comes near this.
 inline constexpr std::size_t kSmallFileLimit = 1024 * 1024;
 
+// Whether a read or a save goes where a symbolic link (on Windows, any
+// reparse point) points. Files named from outside the machine are Confined:
+// a link planted in the working folder leads nowhere, it is refused, and so
+// is a file with more than one hard link.
+enum class FileLinks { Follow, Confined };
+
 // The whole file, or nothing when no file of that name exists. Throws
 // FileError "Cannot open file <name>" (kind CannotOpen) for a file that exists
 // but cannot be opened or is no regular file (a folder, a pipe, a device);
 // the same text with kind TooLarge for one longer than `limit` bytes, which
 // is not read; and "Stream read error" when reading fails.
 [[nodiscard]] std::optional<std::string> ReadFileIfExists(const std::string& path,
-                                                          std::size_t limit = kSmallFileLimit);
+                                                          std::size_t limit = kSmallFileLimit,
+                                                          FileLinks links = FileLinks::Follow);
 
 // Saves the bytes as the file's new contents, keeping what the file is: a
 // symbolic link stays a link and its target is saved; the owner, group, mode
@@ -45,7 +52,7 @@ inline constexpr std::size_t kSmallFileLimit = 1024 * 1024;
 // are refused. Temporary files that an interrupted save of the same file
 // left behind are removed. Throws FileError "Cannot create file <name>" or
 // "Stream write error".
-void SaveFile(const std::string& path, std::string_view bytes);
+void SaveFile(const std::string& path, std::string_view bytes, FileLinks links = FileLinks::Follow);
 
 // Why a save of the file would fail for lack of permission (the file or its
 // folder may not be written), or nothing when it may be written.

@@ -207,14 +207,19 @@ void WriteInPlace(const fs::path& target, std::string_view bytes, const std::str
 
 }  // namespace
 
-std::optional<std::string> ReadFileIfExists(const std::string& path, std::size_t limit) {
+std::optional<std::string> ReadFileIfExists(const std::string& path, std::size_t limit,
+                                            FileLinks links) {
+    const bool confined = links == FileLinks::Confined;
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    const int found = confined ? ::lstat(path.c_str(), &info) : ::stat(path.c_str(), &info);
+    if (found != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         return std::nullopt;
     }
     // Regular files only: a pipe or a device could block or never end.
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    Descriptor file(
+        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (confined ? O_NOFOLLOW : 0)));
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        (confined && info.st_nlink != 1)) {
         throw FileError(FileError::Kind::CannotOpen, "Cannot open file " + path);
     }
     if (static_cast<std::size_t>(info.st_size) > limit) {
@@ -241,16 +246,18 @@ std::optional<std::string> ReadFileIfExists(const std::string& path, std::size_t
     }
 }
 
-void SaveFile(const std::string& path, std::string_view bytes) {
-    const fs::path target = FollowLinks(path);
+void SaveFile(const std::string& path, std::string_view bytes, FileLinks links) {
+    const bool confined = links == FileLinks::Confined;
+    const fs::path target = confined ? fs::path(path) : FollowLinks(path);
     struct stat old {};
-    if (::stat(target.c_str(), &old) != 0) {
+    if ((confined ? ::lstat(target.c_str(), &old) : ::stat(target.c_str(), &old)) != 0) {
         if (errno != ENOENT || ReplaceAtomically(target, nullptr, bytes, path) != Replaced::Done) {
             CannotCreate(path);
         }
         return;
     }
-    if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+    if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0 ||
+        (confined && old.st_nlink != 1)) {
         CannotCreate(path);
     }
     const bool folderWritable = ::access(FolderOf(target).c_str(), W_OK | X_OK) == 0;
@@ -258,6 +265,8 @@ void SaveFile(const std::string& path, std::string_view bytes) {
         ReplaceAtomically(target, &old, bytes, path) == Replaced::Done) {
         return;
     }
+    // In place the file is opened without following a link: one put there
+    // since the check is refused, not written through.
     WriteInPlace(target, bytes, path);
 }
 

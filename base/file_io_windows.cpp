@@ -93,6 +93,20 @@ HANDLE CreateTemporary(const std::string& target, std::string& name) {
     return INVALID_HANDLE_VALUE;
 }
 
+// No reparse point (a symbolic link, a junction) and one name only.
+bool PlainFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileInformationByHandle(file, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && info.nNumberOfLinks == 1;
+}
+
+bool PlainFile(const std::string& path) {
+    Handle file(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return file.valid() && PlainFile(file.get());
+}
+
 enum class Replaced { Done, NotPossible };
 
 Replaced ReplaceAtomically(const std::string& target, bool exists, std::string_view bytes,
@@ -136,10 +150,14 @@ void WriteInPlace(const std::string& target, std::string_view bytes, const std::
 
 }  // namespace
 
-std::optional<std::string> ReadFileIfExists(const std::string& path, std::size_t limit) {
+std::optional<std::string> ReadFileIfExists(const std::string& path, std::size_t limit,
+                                            FileLinks links) {
+    const DWORD flags = links == FileLinks::Confined
+                            ? FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT
+                            : FILE_ATTRIBUTE_NORMAL;
     Handle file(::CreateFileA(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                              OPEN_EXISTING, flags, nullptr));
     if (!file.valid()) {
         const DWORD code = ::GetLastError();
         // A name no file can have (one with quotes, say) names no file.
@@ -150,7 +168,8 @@ std::optional<std::string> ReadFileIfExists(const std::string& path, std::size_t
         throw FileError(FileError::Kind::CannotOpen, "Cannot open file " + path);
     }
     LARGE_INTEGER size{};
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size)) {
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size) ||
+        (links == FileLinks::Confined && !PlainFile(file.get()))) {
         throw FileError(FileError::Kind::CannotOpen, "Cannot open file " + path);
     }
     if (static_cast<unsigned long long>(size.QuadPart) > limit) {
@@ -173,7 +192,7 @@ std::optional<std::string> ReadFileIfExists(const std::string& path, std::size_t
     }
 }
 
-void SaveFile(const std::string& path, std::string_view bytes) {
+void SaveFile(const std::string& path, std::string_view bytes, FileLinks links) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
@@ -181,6 +200,9 @@ void SaveFile(const std::string& path, std::string_view bytes) {
     }
     if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
                                  FILE_ATTRIBUTE_DEVICE)) != 0) {
+        CannotCreate(path);
+    }
+    if (exists && links == FileLinks::Confined && !PlainFile(path)) {
         CannotCreate(path);
     }
     if (ReplaceAtomically(path, exists, bytes, path) == Replaced::Done) {

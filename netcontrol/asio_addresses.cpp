@@ -20,6 +20,14 @@ std::optional<AddressBytesOf> AddressBytes(const std::string& host) {
     return AddressBytesOf{address.to_v6().to_bytes(), false};
 }
 
+std::array<std::uint8_t, 16> BytesOf(const boost::asio::ip::address& address) {
+    if (address.is_v4()) {
+        return boost::asio::ip::make_address_v6(boost::asio::ip::v4_mapped, address.to_v4())
+            .to_bytes();
+    }
+    return address.to_v6().to_bytes();
+}
+
 namespace {
 
 boost::asio::ip::address_v6 V6(const std::array<std::uint8_t, 16>& bytes) {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include <boost/asio/ip/address.hpp>
+
 namespace vaxo {
 
 struct AddressBytesOf {
@@ -14,6 +16,9 @@ struct AddressBytesOf {
 
 // A numeric IPv4 or IPv6 address (no name is looked up), or nothing.
 std::optional<AddressBytesOf> AddressBytes(const std::string& host);
+
+// An address's bytes, IPv4 as IPv4-mapped IPv6.
+std::array<std::uint8_t, 16> BytesOf(const boost::asio::ip::address& address);
 
 bool IsLoopback(const std::array<std::uint8_t, 16>& address);
 bool IsMulticast(const std::array<std::uint8_t, 16>& address);

@@ -13,6 +13,8 @@
 #include "base/mutex.h"
 #include "netcontrol/accept_loop.h"
 #include "netcontrol/admission.h"
+#include "netcontrol/asio_addresses.h"
+#include "netcontrol/drop_log.h"
 #include "netcontrol/line_splitter.h"
 #include "netcontrol/text_commands.h"
 #include "netcontrol/uecp_session.h"
@@ -27,7 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kPendingLimit = 256;  // lines of one client with the program at once
 constexpr std::size_t kUdpSessions = 256;   // UECP senders remembered
-constexpr auto kDropLogInterval = std::chrono::minutes(1);
 
 // What the program made of a client's command: the bytes to send back, and
 // whether it was a command at all (a line the protocol knows, a whole frame).
@@ -35,13 +36,6 @@ struct Reply {
     std::string bytes;
     bool valid = true;
 };
-
-std::array<std::uint8_t, 16> BytesOf(const asio::ip::address& address) {
-    if (address.is_v4()) {
-        return asio::ip::make_address_v6(asio::ip::v4_mapped, address.to_v4()).to_bytes();
-    }
-    return address.to_v6().to_bytes();
-}
 
 std::string Minutes(std::chrono::milliseconds span) {
     const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(span).count();
@@ -103,16 +97,8 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
         return false;
     }
 
-    // Counted by kind, each kind told at most once a minute.
     void Dropped(const asio::ip::address& address, const std::string& what) {
-        DropCount& count = dropped[what];
-        ++count.since;
-        if (Clock::now() - count.told >= kDropLogInterval) {
-            log("dropped " + std::to_string(count.since) + " " + what + " (" + address.to_string() +
-                " the last)");
-            count.since = 0;
-            count.told = Clock::now();
-        }
+        dropped.Dropped(address.to_string(), what, Clock::now());
     }
 
     std::uint64_t AddCloser(std::function<void()> close) {
@@ -134,11 +120,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     NetworkConfig config;
     Log log;
     std::atomic<bool> running{false};
-    struct DropCount {
-        long since = 0;  // the last line
-        Clock::time_point told{};
-    };
-    std::map<std::string, DropCount> dropped;
+    DropLog dropped{[this](const std::string& line) { log(line); }};
     mutable Mutex statusMutex;  // Status() reads from any thread
     std::vector<ListenerStatus> status GUARDED_BY(statusMutex);
     std::map<std::uint64_t, std::function<void()>> closers;  // of listeners and clients

@@ -35,18 +35,19 @@ FieldKeys ApplyStationText(RdsParameterSet& set, std::string_view text, char dec
     return ChangedFields(before, set);
 }
 
-std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path) {
+std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path,
+                                FileLinks links) {
     const std::string text = StationFileText(set);
-    SaveFile(path, text);
+    SaveFile(path, text, links);
     return ContentFingerprint(text);
 }
 
-std::uint64_t SaveStationFile(const RdsParameterSet& set) {
-    return SaveStationFileAs(set, set.StationFileName);
+std::uint64_t SaveStationFile(const RdsParameterSet& set, FileLinks links) {
+    return SaveStationFileAs(set, set.StationFileName, links);
 }
 
-StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator) {
-    const auto text = ReadFileIfExists(set.StationFileName);
+StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator, FileLinks links) {
+    const auto text = ReadFileIfExists(set.StationFileName, kSmallFileLimit, links);
     if (!text) {
         return {};
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_io.h"
 #include "record/rds_parameter_set.h"
 #include "stations/field_changes.h"
 
@@ -22,9 +23,10 @@ FieldKeys ApplyStationText(RdsParameterSet& set, std::string_view text, char dec
 
 // Writes the whole set to StationFileName, replacing the file atomically.
 // Returns the fingerprint of what it wrote.
-std::uint64_t SaveStationFile(const RdsParameterSet& set);
+std::uint64_t SaveStationFile(const RdsParameterSet& set, FileLinks links = FileLinks::Follow);
 // The same, to another file (a copy beside the station file, say).
-std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path);
+std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path,
+                                FileLinks links = FileLinks::Follow);
 
 struct StationLoad {
     FieldKeys changed;
@@ -33,6 +35,7 @@ struct StationLoad {
 };
 
 // Applies StationFileName onto the set; a missing file changes nothing.
-StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator);
+StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator,
+                            FileLinks links = FileLinks::Follow);
 
 }  // namespace vaxo

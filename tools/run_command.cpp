@@ -97,9 +97,11 @@ OptionRules RunOptions() {
     return rules;
 }
 
-// The web page, off unless asked; never plain beyond loopback unless told.
-WebConfig WebFrom(const ParsedOptions& options) {
+// The web page, off unless asked; beyond loopback only for the allowed
+// networks and over HTTPS, unless told.
+WebConfig WebFrom(const ParsedOptions& options, const std::vector<AddressRange>& allowed) {
     WebConfig config;
+    config.allowed = allowed;
     bool known = false;
     for (const std::string& name : WebValueOptionNames()) {
         for (const std::string& value : options.Values(name)) {
@@ -149,7 +151,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         throw UsageError("run takes at most one station file");
     }
     const NetworkConfig network = NetworkFrom(options);
-    const WebConfig web = WebFrom(options);
+    const WebConfig web = WebFrom(options, network.allowed);
     const std::vector<FieldAssignment> wear = WearFrom(options);
     // Named from where it was started; the program works in its own folder.
     std::optional<std::string> memoryDump;
@@ -270,6 +272,10 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
                 "warning: the web page is plain HTTP beyond this machine (--web-insecure): "
                 "its password and session cross the network readable");
         }
+        if (web.BeyondLoopback() && web.allowed.empty()) {
+            log.Error(
+                "warning: the web page answers every address (--web-insecure without --allow)");
+        }
     }
     if (!network.Empty() || !web.Empty()) {
         remoteCounts = host.MakeTimer("network log", [&log] { log.FlushRemote(); });
@@ -278,6 +284,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     io.run();
     page.Stop();
     server.Stop();
+    log.FlushAllRemote();
     const bool saved = program.SaveOnExit();
     program.ReleasePort();
     if (memoryDump) {

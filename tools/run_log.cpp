@@ -61,6 +61,10 @@ void RunLog::FlushRemote() {
     Remote(remote_.Flush(RemoteCommandLog::Clock::now()));
 }
 
+void RunLog::FlushAllRemote() {
+    Remote(remote_.FlushAll());
+}
+
 // Changes on standard output, refusals on standard error.
 void RunLog::Remote(const std::vector<RemoteCommandLog::Line>& lines) {
     for (const auto& line : lines) {

@@ -21,8 +21,10 @@ class RunLog {
     void Error(const std::string& text);
     // "listening: text TCP 127.0.0.1:4000", "listening: web http://[::1]:8080/".
     void Listening(const std::string& where);
-    // Tells the counts of network commands whose minute has passed.
+    // Tells the counts of refused network commands whose minute has passed;
+    // at the end, all of them.
     void FlushRemote();
+    void FlushAllRemote();
 
   private:
     static void Line(std::ostream& stream, const std::string& text);

@@ -15,6 +15,21 @@ std::uint64_t EventStreams::Add(const std::string& session, Send send, Close clo
     return id;
 }
 
+std::string EventStreams::Remove(std::uint64_t id) {
+    const auto found = streams_.find(id);
+    if (found == streams_.end()) {
+        return "";
+    }
+    std::string session = std::move(found->second.session);
+    streams_.erase(found);
+    return session;
+}
+
+bool EventStreams::Watches(const std::string& session) const {
+    return std::any_of(streams_.begin(), streams_.end(),
+                       [&](const auto& stream) { return stream.second.session == session; });
+}
+
 void EventStreams::CloseSession(const std::string& session) {
     std::vector<Close> closing;
     for (auto stream = streams_.begin(); stream != streams_.end();) {

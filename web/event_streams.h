@@ -23,7 +23,9 @@ class EventStreams {
     EventStreams(boost::asio::io_context& io, std::function<std::string()> state);
 
     std::uint64_t Add(const std::string& session, Send send, Close close);
-    void Remove(std::uint64_t id) { streams_.erase(id); }
+    // The stream ends; the session it watched for.
+    std::string Remove(std::uint64_t id);
+    bool Watches(const std::string& session) const;
     // Signed out: its pages stop watching.
     void CloseSession(const std::string& session);
     void Changed();

@@ -14,7 +14,9 @@
 #include <optional>
 #include <string>
 
+#include "netcontrol/drop_log.h"
 #include "web/http_server.h"
+#include "web/request_checks.h"
 
 namespace vaxo {
 
@@ -29,8 +31,8 @@ struct HttpServer::Shared {
     WebApp& app;
     WebConfig config;
     Log log;
+    DropLog drops{[this](const std::string& line) { log(line); }};
     bool running = false;
-    int connections = 0;
     std::vector<std::string> addresses;
     std::vector<std::function<void()>> closers;  // of the listeners
     std::shared_ptr<void> tls;                   // the TLS context, when serving HTTPS
@@ -39,43 +41,41 @@ struct HttpServer::Shared {
 // The headers every answer carries.
 void AddPageHeaders(http::response<http::string_body>& response, const WebResponse& answer,
                     bool tls);
-std::string EventStreamHeader();
+std::string EventStreamHeader(bool tls);
 std::string EventChunk(const std::string& event);
-std::string StatusOnly(int status);
+// An answer of a status alone, and the connection's end.
+std::string StatusOnly(int status, bool tls);
 
 template <typename Stream>
 class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream>> {
   public:
-    static constexpr auto kRequestTime = std::chrono::seconds(30);
-    static constexpr auto kEventWriteTime = std::chrono::seconds(30);
+    static constexpr auto kWriteTime = std::chrono::seconds(30);
     static constexpr auto kHeartbeat = std::chrono::seconds(15);
 
-    HttpConnection(std::shared_ptr<HttpServer::Shared> shared, Stream stream, std::string client,
+    HttpConnection(std::shared_ptr<HttpServer::Shared> shared, Stream stream, HttpPeer peer,
                    bool tls)
         : shared_(std::move(shared)),
           stream_(std::move(stream)),
           buffer_(HttpServer::kHeaderLimit + HttpServer::kBodyLimit),
-          client_(std::move(client)),
+          peer_(std::move(peer)),
           tls_(tls),
-          heartbeat_(shared_->io) {
-        ++shared_->connections;
-    }
+          heartbeat_(shared_->io) {}
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;
     ~HttpConnection() {
-        --shared_->connections;
         if (watching_) {
             shared_->app.Unwatch(*watching_);
         }
     }
 
     Stream& GetStream() { return stream_; }
-    // Reads the first request (after the TLS handshake, for HTTPS).
+    // Reads the next request (after the TLS handshake, for HTTPS): its head
+    // within kHeadTime, the wait for it included.
     void Read() {
         parser_.emplace();
         parser_->header_limit(HttpServer::kHeaderLimit);
         parser_->body_limit(HttpServer::kBodyLimit);
-        Lowest().expires_after(kRequestTime);
+        Lowest().expires_after(HttpServer::kHeadTime);
         http::async_read_header(stream_, buffer_, *parser_,
                                 [self = this->shared_from_this()](
                                     beast::error_code error, std::size_t) { self->Headed(error); });
@@ -96,11 +96,28 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
                 error == beast::error::timeout || error == http::error::end_of_stream ? 0 : 400);
         }
         const auto& request = parser_->get();
-        const auto length = parser_->content_length();
-        if (length && *length > HttpServer::kBodyLimit) {
+        keepAlive_ = request.keep_alive();
+        if (!HostAllowed(std::string(request[http::field::host]), peer_.loopbackListener,
+                         peer_.listenerHost)) {
+            return Refuse(421);
+        }
+        request_ = Head(request);
+        Screening screening = shared_->app.Screen(request_);
+        const std::uint64_t length = parser_->content_length().value_or(0);
+        if (screening.answer) {
+            // A body that was not read ends the connection with the answer.
+            keepAlive_ = keepAlive_ && !request.chunked() && length == 0;
+            return Answer(std::move(*screening.answer));
+        }
+        const std::size_t limit = BodyLimit(screening.body);
+        if (length > limit) {
             return Refuse(413);
         }
-        if (request[http::field::expect] == "100-continue") {
+        parser_->body_limit(limit);
+        Lowest().expires_after(screening.body == Screening::Body::SignInForm
+                                   ? HttpServer::kSignInTime
+                                   : HttpServer::kBodyTime);
+        if (request[http::field::expect] == "100-continue" && limit > 0) {
             auto line = std::make_shared<std::string>("HTTP/1.1 100 Continue\r\n\r\n");
             boost::asio::async_write(
                 stream_, boost::asio::buffer(*line),
@@ -110,6 +127,32 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             return;
         }
         ReadBody();
+    }
+
+    static std::size_t BodyLimit(Screening::Body body) {
+        switch (body) {
+            case Screening::Body::None:
+                return 0;
+            case Screening::Body::SignInForm:
+                return HttpServer::kSignInBodyLimit;
+            case Screening::Body::Any:
+                break;
+        }
+        return HttpServer::kBodyLimit;
+    }
+
+    WebRequest Head(const http::request<http::string_body>& request) const {
+        return WebRequest{std::string(request.method_string()),
+                          Path(request.target()),
+                          std::string(request[http::field::cookie]),
+                          std::string(request["X-CSRF-Token"]),
+                          std::string(request[http::field::content_type]),
+                          "",
+                          peer_.client,
+                          tls_,
+                          std::string(request[http::field::host]),
+                          std::string(request[http::field::origin]),
+                          std::string(request["Sec-Fetch-Site"])};
     }
 
     void ReadBody() {
@@ -126,16 +169,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         if (error) {
             return Refuse(0);
         }
-        http::request<http::string_body> request = parser_->release();
-        keepAlive_ = request.keep_alive();
-        request_ = WebRequest{std::string(request.method_string()),
-                              Path(request.target()),
-                              std::string(request[http::field::cookie]),
-                              std::string(request["X-CSRF-Token"]),
-                              std::string(request[http::field::content_type]),
-                              std::move(request.body()),
-                              client_,
-                              tls_};
+        request_.body = std::move(parser_->get().body());
         Lowest().expires_never();
         shared_->app.Handle(request_, [self = this->shared_from_this()](WebResponse answer) {
             self->Answer(std::move(answer));
@@ -157,7 +191,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         response->body() = std::move(answer.body);
         response->keep_alive(keepAlive_);
         response->prepare_payload();
-        Lowest().expires_after(kRequestTime);
+        Lowest().expires_after(kWriteTime);
         http::async_write(
             stream_, *response,
             [self = this->shared_from_this(), response](beast::error_code error, std::size_t) {
@@ -174,15 +208,15 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         if (status == 0 || !shared_->running) {
             return Close();
         }
-        auto text = std::make_shared<std::string>(StatusOnly(status));
-        Lowest().expires_after(kRequestTime);
+        auto text = std::make_shared<std::string>(StatusOnly(status, tls_));
+        Lowest().expires_after(kWriteTime);
         boost::asio::async_write(stream_, boost::asio::buffer(*text),
                                  [self = this->shared_from_this(), text](
                                      beast::error_code, std::size_t) { self->Close(); });
     }
 
     void StartEvents() {
-        events_.push_back(EventStreamHeader());
+        events_.push_back(EventStreamHeader(tls_));
         const auto weak = this->weak_from_this();
         watching_ = shared_->app.Watch(
             request_,
@@ -251,7 +285,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             return;
         }
         writing_ = true;
-        Lowest().expires_after(kEventWriteTime);
+        Lowest().expires_after(kWriteTime);
         boost::asio::async_write(
             stream_, boost::asio::buffer(events_.front()),
             [self = this->shared_from_this()](beast::error_code error, std::size_t) {
@@ -286,7 +320,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     Stream stream_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
-    std::string client_;
+    HttpPeer peer_;
     bool tls_;
     bool keepAlive_ = false;
     WebRequest request_;

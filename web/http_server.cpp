@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "netcontrol/accept_loop.h"
+#include "netcontrol/asio_addresses.h"
 #include "web/http_connection.h"
 #include "web/web_tls.h"
 
@@ -21,7 +22,13 @@ std::string AddressOf(const tcp::endpoint& peer) {
 class Listener : public std::enable_shared_from_this<Listener> {
   public:
     Listener(std::shared_ptr<HttpServer::Shared> shared, ListenerSetting setting)
-        : shared_(std::move(shared)), setting_(std::move(setting)), acceptor_(shared_->io) {}
+        : shared_(std::move(shared)),
+          setting_(std::move(setting)),
+          acceptor_(shared_->io),
+          admission_(HttpServer::kConnectionLimit, HttpServer::kClientLimit) {
+        const auto address = AddressBytes(setting_.host);
+        loopback_ = address && IsLoopback(address->bytes);
+    }
 
     std::optional<std::string> Open() {
         if (const auto error = Listen(acceptor_, setting_)) {
@@ -42,16 +49,33 @@ class Listener : public std::enable_shared_from_this<Listener> {
     }
     bool Running() const { return shared_->running; }
 
-    // Beyond the limit a plain client is told so; a TLS one is closed.
+    // Beyond its share a plain client is told so; a TLS one is closed.
     void Admit(tcp::socket socket) {
         beast::error_code error;
         const tcp::endpoint peer = socket.remote_endpoint(error);
         if (error) {
             return;
         }
-        if (shared_->connections >= HttpServer::kConnectionLimit) {
+        const auto bytes = BytesOf(peer.address());
+        if (!shared_->config.Allows(bytes)) {
+            shared_->drops.Dropped(peer.address().to_string(),
+                                   "web connections from addresses not allowed",
+                                   std::chrono::steady_clock::now());
+            return;
+        }
+        Admission::Verdict verdict = admission_.Admit(ClientKeyOf(bytes));
+        if (!verdict.place) {
+            const bool full = verdict.refusal == Admission::Refusal::ListenerFull;
+            shared_->drops.Dropped(
+                peer.address().to_string(),
+                "web connections to " + setting_.host + ":" + std::to_string(setting_.port) +
+                    (full ? " (too many clients: " + std::to_string(HttpServer::kConnectionLimit) +
+                                " at most)"
+                          : " (too many from one address: " +
+                                std::to_string(HttpServer::kClientLimit) + " at most)"),
+                std::chrono::steady_clock::now());
             if (!shared_->tls) {
-                auto text = std::make_shared<std::string>(StatusOnly(503));
+                auto text = std::make_shared<std::string>(StatusOnly(503, false));
                 auto held = std::make_shared<tcp::socket>(std::move(socket));
                 asio::async_write(*held, asio::buffer(*text),
                                   [held, text](beast::error_code, std::size_t) {
@@ -61,11 +85,12 @@ class Listener : public std::enable_shared_from_this<Listener> {
             }
             return;
         }
+        HttpPeer who{AddressOf(peer), loopback_, setting_.host, std::move(*verdict.place)};
         if (shared_->tls) {
-            StartTlsConnection(shared_, std::move(socket), AddressOf(peer));
+            StartTlsConnection(shared_, std::move(socket), std::move(who));
         } else {
             std::make_shared<HttpConnection<beast::tcp_stream>>(
-                shared_, beast::tcp_stream(std::move(socket)), AddressOf(peer), false)
+                shared_, beast::tcp_stream(std::move(socket)), std::move(who), false)
                 ->Read();
         }
     }
@@ -73,6 +98,8 @@ class Listener : public std::enable_shared_from_this<Listener> {
     std::shared_ptr<HttpServer::Shared> shared_;
     ListenerSetting setting_;
     tcp::acceptor acceptor_;
+    Admission admission_;
+    bool loopback_ = false;
 };
 
 const char* Reason(int status) {
@@ -81,31 +108,49 @@ const char* Reason(int status) {
 
 }  // namespace
 
+std::vector<std::pair<std::string, std::string>> SecurityHeaders(bool tls) {
+    std::vector<std::pair<std::string, std::string>> headers{
+        {"Content-Security-Policy",
+         "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
+         "connect-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"X-Frame-Options", "DENY"},
+        {"Referrer-Policy", "no-referrer"}};
+    if (tls) {
+        headers.emplace_back("Strict-Transport-Security", "max-age=31536000");
+    }
+    return headers;
+}
+
 void AddPageHeaders(http::response<http::string_body>& response, const WebResponse& answer,
                     bool tls) {
     response.set(http::field::content_type, answer.contentType);
-    response.set("Content-Security-Policy",
-                 "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
-                 "connect-src 'self'; form-action 'self'; frame-ancestors 'none'; "
-                 "base-uri 'none'");
-    response.set("X-Content-Type-Options", "nosniff");
-    response.set("X-Frame-Options", "DENY");
-    response.set("Referrer-Policy", "no-referrer");
-    response.set(http::field::cache_control, answer.cacheable ? "max-age=300" : "no-store");
-    if (tls) {
-        response.set(http::field::strict_transport_security, "max-age=31536000");
+    for (const auto& [name, value] : SecurityHeaders(tls)) {
+        response.set(name, value);
     }
+    response.set(http::field::cache_control, answer.cacheable ? "max-age=300" : "no-store");
     for (const auto& [name, value] : answer.headers) {
         response.set(name, value);
     }
 }
 
+namespace {
+
+std::string HeaderLines(bool tls) {
+    std::string lines;
+    for (const auto& [name, value] : SecurityHeaders(tls)) {
+        lines += name + ": " + value + "\r\n";
+    }
+    return lines;
+}
+
+}  // namespace
+
 // The stream goes in chunks, each event one, so that the browser sees
 // where each ends without waiting for the connection's end.
-std::string EventStreamHeader() {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nCache-Control: no-store\r\n"
-           "X-Content-Type-Options: nosniff\r\nTransfer-Encoding: chunked\r\n\r\n" +
-           EventChunk("retry: 2000\n\n");
+std::string EventStreamHeader(bool tls) {
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nCache-Control: no-store\r\n" +
+           HeaderLines(tls) + "Transfer-Encoding: chunked\r\n\r\n" + EventChunk("retry: 2000\n\n");
 }
 
 std::string EventChunk(const std::string& event) {
@@ -114,11 +159,12 @@ std::string EventChunk(const std::string& event) {
     return size + event + "\r\n";
 }
 
-std::string StatusOnly(int status) {
+std::string StatusOnly(int status, bool tls) {
     const std::string text = std::to_string(status) + " " + Reason(status) + "\n";
     return "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
            "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-           std::to_string(text.size()) + "\r\nConnection: close\r\n\r\n" + text;
+           std::to_string(text.size()) + "\r\nCache-Control: no-store\r\n" + HeaderLines(tls) +
+           "Connection: close\r\n\r\n" + text;
 }
 
 HttpServer::HttpServer(boost::asio::io_context& io, WebApp& app, WebConfig config, Log log)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -7,17 +8,23 @@
 #include <string>
 #include <vector>
 
+#include "netcontrol/admission.h"
 #include "web/web_app.h"
 #include "web/web_config.h"
 
 namespace vaxo {
 
 // HTTP (and HTTPS) for the web page with Boost.Beast, on the program's
-// loop. Every request within limits: its line and headers 8 KiB (431), its
-// body 1 MiB (413), 30 s to send it; 64 connections at once. Every answer
-// with headers that keep the page to itself (Content-Security-Policy
-// without inline script, no sniffing, no referrer, no framing, no caching
-// but of the assets).
+// loop. Each listener takes kConnectionLimit connections at once, at most
+// kClientLimit of them from one client (an address, an IPv6 /64), and only
+// from addresses the configuration allows: one client cannot take the page
+// from the others. Every request within limits: its line and headers 8 KiB
+// (431) within kHeadTime, waiting included; a body only once the session
+// is known (a sign-in form 4 KiB within kSignInTime, a signed-in call's
+// 1 MiB (413) within kBodyTime); on a loopback listener a Host that names
+// loopback or the listener (421). Every answer with headers that keep the
+// page to itself (Content-Security-Policy without inline script, no
+// sniffing, no referrer, no framing, no caching but of the assets).
 class HttpServer {
   public:
     using Log = std::function<void(const std::string& line)>;
@@ -36,12 +43,25 @@ class HttpServer {
 
     static constexpr std::size_t kHeaderLimit = 8 * 1024;
     static constexpr std::size_t kBodyLimit = 1024 * 1024;
+    static constexpr std::size_t kSignInBodyLimit = 4 * 1024;
     static constexpr int kConnectionLimit = 64;
+    static constexpr int kClientLimit = 16;
+    static constexpr auto kHeadTime = std::chrono::seconds(5);
+    static constexpr auto kSignInTime = std::chrono::seconds(10);
+    static constexpr auto kBodyTime = std::chrono::seconds(30);
 
     struct Shared;
 
   private:
     std::shared_ptr<Shared> shared_;
+};
+
+// Who a connection is and where it came in.
+struct HttpPeer {
+    std::string client;  // "192.0.2.7", "[2001:db8::1]"
+    bool loopbackListener = false;
+    std::string listenerHost;  // the listener's address as configured
+    Admission::Place place;    // its share of the listener, held while it lasts
 };
 
 }  // namespace vaxo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,9 @@ struct WebRequest {
     std::string body;
     std::string client;  // the peer's address
     bool tls = false;
+    std::string host;       // the Host header
+    std::string origin;     // the Origin header
+    std::string fetchSite;  // the Sec-Fetch-Site header
 };
 
 struct WebResponse {
@@ -26,6 +30,18 @@ struct WebResponse {
     std::vector<std::pair<std::string, std::string>> headers = {};  // Location, Set-Cookie ...
     bool cacheable = false;    // an asset: the same for everybody
     bool eventStream = false;  // the connection goes on as a stream of events
+};
+
+// What the transport does with a request once its head is read: answer at
+// once, without reading a body, or read the body it may have.
+struct Screening {
+    enum class Body {
+        None,        // a GET
+        SignInForm,  // a password and little else
+        Any,         // a signed-in session's call, up to the transport's limit
+    };
+    std::optional<WebResponse> answer;
+    Body body = Body::None;
 };
 
 WebResponse TextResponse(int status, std::string text);

@@ -6,14 +6,32 @@
 
 namespace vaxo {
 
+bool SessionStore::Expired(const WebSession& session, Clock::time_point now) const {
+    return now - session.lastUsed > idle_ && !(watched_ && watched_(session.id));
+}
+
+void SessionStore::End(std::map<std::string, WebSession>::iterator session) {
+    const std::string id = session->first;
+    sessions_.erase(session);
+    if (ended_) {
+        ended_(id);
+    }
+}
+
 const WebSession& SessionStore::Open(WebRole role, const std::string& client,
                                      Clock::time_point now) {
     Forget(now);
-    if (sessions_.size() >= limit_) {
-        const auto oldest = std::min_element(
-            sessions_.begin(), sessions_.end(),
-            [](const auto& a, const auto& b) { return a.second.lastUsed < b.second.lastUsed; });
-        sessions_.erase(oldest);
+    const auto ofRole = [role](const auto& entry) { return entry.second.role == role; };
+    if (static_cast<std::size_t>(std::count_if(sessions_.begin(), sessions_.end(), ofRole)) >=
+        perRole_) {
+        auto oldest = sessions_.end();
+        for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
+            if (ofRole(*it) &&
+                (oldest == sessions_.end() || it->second.lastUsed < oldest->second.lastUsed)) {
+                oldest = it;
+            }
+        }
+        End(oldest);
     }
     WebSession session{RandomToken(), RandomToken(), role, client, now};
     const std::string id = session.id;
@@ -25,17 +43,34 @@ const WebSession* SessionStore::Find(const std::string& id, Clock::time_point no
     if (found == sessions_.end()) {
         return nullptr;
     }
-    if (now - found->second.lastUsed > idle_) {
-        sessions_.erase(found);
+    if (Expired(found->second, now)) {
+        End(found);
         return nullptr;
     }
     found->second.lastUsed = now;
     return &found->second;
 }
 
+const WebSession* SessionStore::Peek(const std::string& id, Clock::time_point now) const {
+    const auto found = sessions_.find(id);
+    return found == sessions_.end() || Expired(found->second, now) ? nullptr : &found->second;
+}
+
+void SessionStore::Touch(const std::string& id, Clock::time_point now) {
+    const auto found = sessions_.find(id);
+    if (found != sessions_.end()) {
+        found->second.lastUsed = now;
+    }
+}
+
 void SessionStore::Forget(Clock::time_point now) {
-    std::erase_if(sessions_,
-                  [&](const auto& entry) { return now - entry.second.lastUsed > idle_; });
+    for (auto it = sessions_.begin(); it != sessions_.end();) {
+        const auto next = std::next(it);
+        if (Expired(it->second, now)) {
+            End(it);
+        }
+        it = next;
+    }
 }
 
 }  // namespace vaxo

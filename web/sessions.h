@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,28 +18,46 @@ struct WebSession {
     std::chrono::steady_clock::time_point lastUsed;
 };
 
-// The signed-in browsers. A session ends when signed out or after
-// `idle` without a request; at most `limit` are kept (the oldest goes).
+// The signed-in browsers. A session ends when signed out, or after `idle`
+// without a request while no page of it watches; at most `perRole` of
+// each role are kept, the oldest of a role giving way to a new one of the
+// same role (so that signing in to look, however often, never ends an
+// operator's session). `ended` hears of each session that ends but by
+// Close.
 class SessionStore {
   public:
     using Clock = std::chrono::steady_clock;
+    using Ended = std::function<void(const std::string& id)>;
+    using Watched = std::function<bool(const std::string& id)>;
 
-    explicit SessionStore(Clock::duration idle = std::chrono::minutes(30), std::size_t limit = 256)
-        : idle_(idle), limit_(limit) {}
+    explicit SessionStore(Clock::duration idle = std::chrono::minutes(30),
+                          std::size_t perRole = 128)
+        : idle_(idle), perRole_(perRole) {}
+
+    void OnEnd(Ended ended) { ended_ = std::move(ended); }
+    void WatchedBy(Watched watched) { watched_ = std::move(watched); }
 
     const WebSession& Open(WebRole role, const std::string& client, Clock::time_point now);
     // The session of a cookie's value, used now; nothing when there is none
     // or it has expired.
     const WebSession* Find(const std::string& id, Clock::time_point now);
+    // The session of a cookie's value, as it is (a request's head is
+    // looked at before it counts as use).
+    const WebSession* Peek(const std::string& id, Clock::time_point now) const;
+    void Touch(const std::string& id, Clock::time_point now);
     void Close(const std::string& id) { sessions_.erase(id); }
     std::size_t Count() const { return sessions_.size(); }
 
   private:
+    bool Expired(const WebSession& session, Clock::time_point now) const;
     void Forget(Clock::time_point now);
+    void End(std::map<std::string, WebSession>::iterator session);
 
     Clock::duration idle_;
-    std::size_t limit_;
+    std::size_t perRole_;
     std::map<std::string, WebSession> sessions_;
+    Ended ended_;
+    Watched watched_;
 };
 
 }  // namespace vaxo

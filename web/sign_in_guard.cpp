@@ -20,6 +20,24 @@ SignInGuard::Clock::duration SignInGuard::WaitFor(const std::string& address,
     return found->second.blockedUntil - now;
 }
 
+void SignInGuard::Succeeded(const std::string& address) {
+    failures_.erase(address);
+    succeeded_[address] = ++successes_;
+    if (succeeded_.size() > kAddressLimit) {
+        succeeded_.erase(
+            std::min_element(succeeded_.begin(), succeeded_.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; }));
+    }
+}
+
+int SignInGuard::Rank(const std::string& address) const {
+    const auto failed = failures_.find(address);
+    if (failed != failures_.end()) {
+        return failed->second.count;
+    }
+    return succeeded_.contains(address) ? -1 : 0;
+}
+
 int SignInGuard::Failed(const std::string& address, Clock::time_point now) {
     Forget(now);
     Failures& failures = failures_[address];

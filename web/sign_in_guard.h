@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -17,7 +18,10 @@ class SignInGuard {
     Clock::duration WaitFor(const std::string& address, Clock::time_point now);
     // Counts a failure; the failures in a row from that address.
     int Failed(const std::string& address, Clock::time_point now);
-    void Succeeded(const std::string& address) { failures_.erase(address); }
+    void Succeeded(const std::string& address);
+    // For the order of password checks: -1 for an address that signed in
+    // before and has not failed since, else its failures in a row.
+    int Rank(const std::string& address) const;
 
     static constexpr int kFreeAttempts = 5;
 
@@ -30,6 +34,8 @@ class SignInGuard {
     void Forget(Clock::time_point now);
 
     std::map<std::string, Failures> failures_;
+    std::map<std::string, std::uint64_t> succeeded_;  // when, in order of successes
+    std::uint64_t successes_ = 0;
 };
 
 }  // namespace vaxo

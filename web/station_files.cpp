@@ -24,7 +24,9 @@ std::vector<std::string> StationFilesIn(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
         std::error_code kind;
-        if (entry.is_regular_file(kind) && name.size() > 4 && name.ends_with(".rds") &&
+        // A link (symbolic or hard) could lead out of the folder.
+        if (std::filesystem::is_regular_file(entry.symlink_status(kind)) &&
+            entry.hard_link_count(kind) == 1 && name.size() > 4 && name.ends_with(".rds") &&
             name.front() != '.' && Printable(name)) {
             names.push_back(name);
         }

@@ -9,7 +9,7 @@ namespace vaxo {
 
 // The station files (*.rds) in a folder, by name, sorted: the only files
 // the web page may load. Names that are not UTF-8 or hold control
-// characters are left out.
+// characters are left out, and so are links.
 std::vector<std::string> StationFilesIn(const std::string& folder);
 
 // Why a feed file name from outside will not do, or nothing: a name inside

@@ -15,6 +15,7 @@
 #include "web/embedded_files.h"
 #include "web/html_text.h"
 #include "web/password_hash.h"
+#include "web/request_checks.h"
 #include "web/station_files.h"
 
 namespace vaxo {
@@ -23,7 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kCookie = "vaxo_session";
-constexpr std::size_t kCheckingLimit = 8;  // sign-ins waiting for their hash at once
 
 const std::map<std::string, std::string, std::less<>> kPages{
     {"/onair", "On air"}, {"/station", "Station"}, {"/settings", "Settings"}};
@@ -97,6 +97,11 @@ std::string DownloadName(const std::string& path) {
     return name.empty() ? "station.rds" : name;
 }
 
+// Who a sign-in is for its failures: an address, or an IPv6 /64.
+std::string SignInClient(const WebRequest& request) {
+    return DescribeClientKey(ClientKeyOfText(request.client));
+}
+
 }  // namespace
 
 WebApp::WebApp(boost::asio::io_context& io, ControlProgram& program, WebPasswords passwords,
@@ -108,6 +113,10 @@ WebApp::WebApp(boost::asio::io_context& io, ControlProgram& program, WebPassword
       streams_(io, [this] { return State(); }) {
     MapLargeBlocksApart();  // the password checks' 19 MiB
     listening_ = program_.Listen([this](const ProgramEvent& event) { Heard(event); });
+    // A session that ends takes its pages' streams with it; a page that
+    // watches keeps its session.
+    sessions_.OnEnd([this](const std::string& id) { streams_.CloseSession(id); });
+    sessions_.WatchedBy([this](const std::string& id) { return streams_.Watches(id); });
 }
 
 WebApp::~WebApp() {
@@ -137,6 +146,33 @@ std::string WebApp::State() const {
 const WebSession* WebApp::SessionOf(const WebRequest& request) {
     const std::string id = CookieValue(request.cookie, kCookie);
     return id.empty() ? nullptr : sessions_.Find(id, Clock::now());
+}
+
+Screening WebApp::Screen(const WebRequest& head) const {
+    if (head.method == "GET") {
+        return {};
+    }
+    if (head.method != "POST") {
+        return {TextResponse(405, "! GET or POST")};
+    }
+    if (head.path == "/signin") {
+        if (CrossSitePost(head.origin, head.fetchSite, head.host)) {
+            return {CrossSiteSignIn()};
+        }
+        return {std::nullopt, Screening::Body::SignInForm};
+    }
+    const std::string id = CookieValue(head.cookie, kCookie);
+    if (id.empty() || !sessions_.Peek(id, Clock::now())) {
+        return {IsApi(head.path) ? TextResponse(401, "! sign in first") : Redirect("/signin")};
+    }
+    return {std::nullopt, Screening::Body::Any};
+}
+
+void WebApp::Unwatch(std::uint64_t id) {
+    const std::string session = streams_.Remove(id);
+    if (!session.empty()) {
+        sessions_.Touch(session, Clock::now());  // its idle time begins now
+    }
 }
 
 void WebApp::Handle(const WebRequest& request, const Reply& reply) {
@@ -240,10 +276,17 @@ WebResponse WebApp::SignOut(const WebRequest& request, const WebSession& session
 }
 
 // The password is checked beside the loop (a memory-hard hash takes a
-// while); an address that failed five times in a row is turned away unheard
-// for longer each time.
+// while), one sign-in at a time, fairly among addresses; an address that
+// failed five times in a row is turned away unheard for longer each time.
+// A sign-in posted by another site's page is refused before anything is
+// counted against anyone.
 void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
-    const auto wait = guard_.WaitFor(request.client, Clock::now());
+    if (CrossSitePost(request.origin, request.fetchSite, request.host)) {
+        reply(CrossSiteSignIn());
+        return;
+    }
+    const std::string client = SignInClient(request);
+    const auto wait = guard_.WaitFor(client, Clock::now());
     if (wait > Clock::duration::zero()) {
         const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
         WebResponse response = SignInPage(
@@ -252,17 +295,36 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
         reply(response);
         return;
     }
-    if (waitingReplies_.size() >= kCheckingLimit) {
+    const std::uint64_t id = ++signIns_;
+    const SignInQueue::Added added =
+        signInQueue_.Add({id, ClientKeyOfText(request.client), guard_.Rank(client)});
+    if (!added.queued) {
         reply(SignInPage(503, "Busy: try again in a moment."));
         return;
     }
-    const std::string password = FormField(request.body, "password").value_or("");
+    if (added.pushedOut) {
+        const auto pushed = waitingSignIns_.extract(*added.pushedOut);
+        pushed.mapped().reply(SignInPage(503, "Busy: try again in a moment."));
+    }
     // The reply holds the connection: it waits on the loop, so that the
     // connection never ends on the checker's thread.
-    const std::uint64_t id = ++signIns_;
-    waitingReplies_.emplace(id, reply);
+    waitingSignIns_.emplace(id, WaitingSignIn{request, reply});
+    CheckNextSignIn();
+}
+
+void WebApp::CheckNextSignIn() {
+    if (checking_) {
+        return;
+    }
+    const auto next = signInQueue_.Next();
+    if (!next) {
+        return;
+    }
+    checking_ = true;
+    const std::string password =
+        FormField(waitingSignIns_.at(next->id).request.body, "password").value_or("");
     checker_.Post([this, alive = std::weak_ptr<bool>(alive_), password, passwords = passwords_,
-                   request, id](const std::stop_token&) {
+                   next = *next](const std::stop_token&) {
         std::optional<WebRole> role;
         if (PasswordMatches(password, passwords.operatorHash)) {
             role = WebRole::Operator;
@@ -270,25 +332,28 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
                    PasswordMatches(password, passwords.viewerHash)) {
             role = WebRole::Viewer;
         }
-        boost::asio::post(io_, [this, alive, request, role, id] {
-            if (!alive.expired()) {
-                const Reply waiting = std::move(waitingReplies_.at(id));
-                waitingReplies_.erase(id);
-                SignedIn(request, role, waiting);
+        boost::asio::post(io_, [this, alive, role, next] {
+            if (alive.expired()) {
+                return;
             }
+            checking_ = false;
+            signInQueue_.Done(next.client);
+            auto waiting = waitingSignIns_.extract(next.id);
+            SignedIn(waiting.mapped().request, role, waiting.mapped().reply);
+            CheckNextSignIn();
         });
     });
 }
 
 void WebApp::SignedIn(const WebRequest& request, std::optional<WebRole> role, const Reply& reply) {
     if (!role) {
-        const int failures = guard_.Failed(request.client, Clock::now());
+        const int failures = guard_.Failed(SignInClient(request), Clock::now());
         log_("web " + request.client + " sign-in failed (" + std::to_string(failures) +
              " in a row)");
         reply(SignInPage(401, "Wrong password."));
         return;
     }
-    guard_.Succeeded(request.client);
+    guard_.Succeeded(SignInClient(request));
     const WebSession& session = sessions_.Open(*role, request.client, Clock::now());
     log_("web " + request.client + " signed in" +
          (*role == WebRole::Viewer ? " to look only" : ""));
@@ -316,6 +381,12 @@ WebResponse WebApp::Page(const std::string& name, const WebSession& session) con
         {"content", FillTemplate(File(name + ".html"), FieldLimits())},
         {"current-" + name, "aria-current=\"page\""}};
     return {200, "text/html; charset=utf-8", FillTemplate(File("page.html"), values)};
+}
+
+WebResponse WebApp::CrossSiteSignIn() const {
+    return SignInPage(403,
+                      "This sign-in came from another site's page: open this page's own "
+                      "address to sign in.");
 }
 
 WebResponse WebApp::SignInPage(int status, const std::string& message) const {

@@ -15,6 +15,7 @@
 #include "web/password_file.h"
 #include "web/sessions.h"
 #include "web/sign_in_guard.h"
+#include "web/sign_in_queue.h"
 #include "web/web_state.h"
 
 namespace vaxo {
@@ -36,21 +37,27 @@ class WebApp {
     void ShowListeners(std::function<std::vector<ListenerStatus>()> listeners) {
         listeners_ = std::move(listeners);
     }
+    // What to do with a request whose head alone has been read: no body is
+    // read for a call that is not signed in, nor more than a form's for a
+    // sign-in.
+    Screening Screen(const WebRequest& head) const;
     void Handle(const WebRequest& request, const Reply& reply);
     // After a response with eventStream: the page watches until it goes.
     std::optional<std::uint64_t> Watch(const WebRequest& request, EventStreams::Send send,
                                        EventStreams::Close close);
-    void Unwatch(std::uint64_t id) { streams_.Remove(id); }
+    void Unwatch(std::uint64_t id);
     std::size_t Watching() const { return streams_.Count(); }
 
   private:
     void SignIn(const WebRequest& request, const Reply& reply);
+    void CheckNextSignIn();
     void SignedIn(const WebRequest& request, std::optional<WebRole> role, const Reply& reply);
     WebResponse SignOut(const WebRequest& request, const WebSession& session);
     WebResponse Get(const WebRequest& request, const WebSession& session);
     WebResponse Post(const WebRequest& request, const WebSession& session);
     WebResponse Page(const std::string& name, const WebSession& session) const;
     WebResponse SignInPage(int status, const std::string& message) const;
+    WebResponse CrossSiteSignIn() const;
     WebResponse Asset(const std::string& path) const;
     const WebSession* SessionOf(const WebRequest& request);
     std::string State() const;
@@ -71,11 +78,17 @@ class WebApp {
     Log log_;
     SessionStore sessions_;
     SignInGuard guard_;
+    SignInQueue signInQueue_;
     EventStreams streams_;
     WebStateExtras extras_;
     std::function<std::vector<ListenerStatus>()> listeners_;
     std::uint64_t signIns_ = 0;
-    std::map<std::uint64_t, Reply> waitingReplies_;  // of the sign-ins being checked
+    struct WaitingSignIn {
+        WebRequest request;
+        Reply reply;
+    };
+    std::map<std::uint64_t, WaitingSignIn> waitingSignIns_;  // queued, or being checked
+    bool checking_ = false;
     Subscription listening_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     SerialWorker checker_;  // the password checks, away from the loop

@@ -13,6 +13,14 @@ bool WebConfig::BeyondLoopback() const {
     });
 }
 
+bool WebConfig::Allows(const std::array<std::uint8_t, 16>& address) const {
+    if (IsLoopback(address) || (allowed.empty() && insecure)) {
+        return true;
+    }
+    return std::any_of(allowed.begin(), allowed.end(),
+                       [&](const AddressRange& range) { return range.Contains(address); });
+}
+
 const std::vector<std::string>& WebValueOptionNames() {
     static const std::vector<std::string> names{"web", "web-cert", "web-key", "web-password-file"};
     return names;
@@ -57,6 +65,10 @@ std::optional<std::string> CheckWebConfig(const WebConfig& config) {
     if (config.BeyondLoopback() && !config.Tls() && !config.insecure) {
         return "--web beyond this machine sends passwords in clear: give --web-cert and "
                "--web-key, or --web-insecure if the network is trusted";
+    }
+    if (config.BeyondLoopback() && config.allowed.empty() && !config.insecure) {
+        return "--web beyond this machine needs --allow with the networks that may reach it, "
+               "or --web-insecure to let any address";
     }
     return std::nullopt;
 }

@@ -15,11 +15,15 @@ struct WebConfig {
     std::string keyFile;                     // --web-key
     bool insecure = false;                   // --web-insecure: plain HTTP beyond loopback
     std::string passwordFile;                // --web-password-file; empty: beside the settings
+    std::vector<AddressRange> allowed;       // --allow, shared with the other listeners
 
     bool Empty() const { return listeners.empty(); }
     bool Tls() const { return !certificateFile.empty(); }
     // Listeners on an address other than loopback.
     bool BeyondLoopback() const;
+    // Clients from the machine itself and from the allowed ranges; without
+    // an allow list, with --web-insecure, any.
+    bool Allows(const std::array<std::uint8_t, 16>& address) const;
 };
 
 // Reads one option (--web, --web-cert, --web-key, --web-insecure,
@@ -30,7 +34,8 @@ std::optional<std::string> TakeWebOption(WebConfig& config, const std::string& n
 const std::vector<std::string>& WebValueOptionNames();  // all but --web-insecure
 
 // Why the configuration may not run, or nothing: a certificate needs its
-// key and a build with TLS; plain HTTP beyond loopback needs --web-insecure.
+// key and a build with TLS; beyond loopback the page needs an allow list
+// (--allow) and HTTPS, or --web-insecure for what is missing.
 std::optional<std::string> CheckWebConfig(const WebConfig& config);
 
 // Whether this build can serve HTTPS.

@@ -29,6 +29,11 @@ std::optional<std::string> WebServer::Start() {
     if (const auto why = WhyNotPrivate(file)) {
         log_("web: " + *why + "; chmod 600 it");
     }
+    if (config_.Tls()) {
+        if (const auto why = WhyNotPrivate(config_.keyFile)) {
+            log_("web: the TLS key: " + *why + "; chmod 600 it");
+        }
+    }
     app_ = std::make_unique<WebApp>(io_, program_, std::move(*passwords), log_);
     if (listeners_) {
         app_->ShowListeners(listeners_);

@@ -16,6 +16,6 @@ std::variant<std::shared_ptr<void>, std::string> MakeTlsContext(const std::strin
                                                                 const std::string& key);
 // A connection that speaks TLS before HTTP.
 void StartTlsConnection(const std::shared_ptr<HttpServer::Shared>& shared,
-                        boost::asio::ip::tcp::socket socket, std::string client);
+                        boost::asio::ip::tcp::socket socket, HttpPeer peer);
 
 }  // namespace vaxo

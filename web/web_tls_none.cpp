@@ -12,6 +12,6 @@ std::variant<std::shared_ptr<void>, std::string> MakeTlsContext(const std::strin
 }
 
 void StartTlsConnection(const std::shared_ptr<HttpServer::Shared>&, boost::asio::ip::tcp::socket,
-                        std::string) {}
+                        HttpPeer) {}
 
 }  // namespace vaxo

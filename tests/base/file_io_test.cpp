@@ -83,6 +83,32 @@ TEST(SaveFile, WritesThroughASymbolicLink) {
     EXPECT_EQ(ReadBytes(dir / "real.rds"), "new");
 }
 
+// A link planted in the working folder leads a confined read or save
+// nowhere: the file it points at is neither read nor written, and a link
+// put in the file's place is replaced, never written through.
+TEST(SaveFile, ConfinedNeverReachesThroughALink) {
+    TempDir dir;
+    TempDir elsewhere;
+    WriteBytes(elsewhere / "bashrc", "precious");
+    std::filesystem::create_symlink(elsewhere / "bashrc", dir / "planted.rds");
+    std::filesystem::create_hard_link(elsewhere / "bashrc", dir / "hard.rds");
+    for (const char* name : {"planted.rds", "hard.rds"}) {
+        EXPECT_THROW(
+            static_cast<void>(ReadFileIfExists(dir / name, kSmallFileLimit, FileLinks::Confined)),
+            FileError)
+            << name;
+        EXPECT_THROW(SaveFile(dir / name, "overwritten", FileLinks::Confined), FileError) << name;
+    }
+    EXPECT_EQ(ReadBytes(elsewhere / "bashrc"), "precious");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "planted.rds")) << "nothing is lost either";
+
+    WriteBytes(dir / "plain.rds", "old");
+    SaveFile(dir / "plain.rds", "new", FileLinks::Confined);
+    EXPECT_EQ(ReadFileIfExists(dir / "plain.rds", kSmallFileLimit, FileLinks::Confined), "new");
+    SaveFile(dir / "fresh.rds", "made", FileLinks::Confined);
+    EXPECT_EQ(ReadBytes(dir / "fresh.rds"), "made");
+}
+
 TEST(SaveFile, MissingFolderCannotBeCreated) {
     TempDir dir;
     const std::string path = dir / "no-such-folder/station.rds";

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/file_io.h"
+#include "netcontrol/asio_addresses.h"
 #include "platform/private_files.h"
 #include "tests/support/temp_dir.h"
 #include "web/html_text.h"
@@ -138,9 +139,14 @@ TEST(HtmlText, EscapesFillsAndReadsFormsAndCookies) {
     EXPECT_EQ(CookieValue("vaxo_session", "vaxo_session"), "");
 }
 
-TEST(WebConfig, PlainHttpBeyondLoopbackOnlyWhenAskedFor) {
-    const auto check = [](std::vector<std::pair<std::string, std::string>> options) {
+TEST(WebConfig, BeyondLoopbackOnlyForAnAllowListOverHttpsUnlessAskedFor) {
+    const auto check = [](std::vector<std::pair<std::string, std::string>> options,
+                          std::vector<std::string> allowed = {}) {
         WebConfig config;
+        for (const std::string& range : allowed) {
+            std::string why;
+            config.allowed.push_back(*ParseAddressRange(range, why));
+        }
         bool known = false;
         for (const auto& [name, value] : options) {
             if (const auto why = TakeWebOption(config, name, value, known)) {
@@ -157,14 +163,34 @@ TEST(WebConfig, PlainHttpBeyondLoopbackOnlyWhenAskedFor) {
               "--web-cert and --web-key go together");
     EXPECT_NE(check({{"web", "239.1.1.1:8080"}, {"web-insecure", ""}}), "");
     EXPECT_NE(check({{"web", "127.0.0.1"}}), "") << "a port is needed";
+    EXPECT_NE(check({{"web", "0.0.0.0:8080"}}, {"192.0.2.0/24"}).find("--web-insecure"),
+              std::string::npos)
+        << "an allow list does not make plain HTTP safe";
     if (WebTlsBuiltIn()) {
-        EXPECT_EQ(check({{"web", "0.0.0.0:8443"}, {"web-cert", "c.pem"}, {"web-key", "k.pem"}}),
-                  "");
+        const std::vector<std::pair<std::string, std::string>> https{
+            {"web", "0.0.0.0:8443"}, {"web-cert", "c.pem"}, {"web-key", "k.pem"}};
+        EXPECT_NE(check(https).find("--allow"), std::string::npos)
+            << "HTTPS alone still answers every address";
+        EXPECT_EQ(check(https, {"192.0.2.0/24"}), "");
     }
     WebConfig config;
     bool known = true;
     EXPECT_EQ(TakeWebOption(config, "text-tcp", "127.0.0.1:1", known), std::nullopt);
     EXPECT_FALSE(known);
+
+    // Loopback may always talk; others only from the list, or all when
+    // the operator chose --web-insecure without one.
+    std::string why;
+    config.allowed = {*ParseAddressRange("192.0.2.0/28", why)};
+    const auto bytes = [](const char* address) { return AddressBytes(address)->bytes; };
+    EXPECT_TRUE(config.Allows(bytes("127.0.0.9")));
+    EXPECT_TRUE(config.Allows(bytes("::1")));
+    EXPECT_TRUE(config.Allows(bytes("192.0.2.15")));
+    EXPECT_FALSE(config.Allows(bytes("192.0.2.16")));
+    config.insecure = true;
+    EXPECT_FALSE(config.Allows(bytes("198.51.100.1"))) << "a list given holds";
+    config.allowed.clear();
+    EXPECT_TRUE(config.Allows(bytes("198.51.100.1")));
 }
 
 TEST(WebStationFiles, OnlyNamesInsideTheFolderAndOnlyStationFilesFromOutside) {

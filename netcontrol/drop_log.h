@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace vaxo {
+
+// Connections and datagrams turned away, counted by kind ("connections
+// from addresses not allowed"); each kind told at most once a minute, so
+// that a flood cannot flood the log.
+class DropLog {
+  public:
+    using Clock = std::chrono::steady_clock;
+    using Log = std::function<void(const std::string& line)>;
+
+    explicit DropLog(Log log) : log_(std::move(log)) {}
+
+    void Dropped(const std::string& address, const std::string& what, Clock::time_point now);
+
+    static constexpr auto kInterval = std::chrono::minutes(1);
+
+  private:
+    struct Count {
+        long since = 0;  // the last line
+        Clock::time_point told{};
+    };
+    Log log_;
+    std::map<std::string, Count> counts_;
+};
+
+}  // namespace vaxo
