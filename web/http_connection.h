@@ -59,10 +59,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
           buffer_(HttpServer::kHeaderLimit + HttpServer::kBodyLimit),
           peer_(std::move(peer)),
           tls_(tls),
-          heartbeat_(shared_->io) {}
+          heartbeat_(shared_->io) {
+        BeStranger();
+    }
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;
     ~HttpConnection() {
+        NoLongerStranger();
         if (watching_) {
             shared_->app.Unwatch(*watching_);
         }
@@ -72,6 +75,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     // Reads the next request (after the TLS handshake, for HTTPS): its head
     // within kHeadTime, the wait for it included.
     void Read() {
+        BeStranger();
         parser_.emplace();
         parser_->header_limit(HttpServer::kHeaderLimit);
         parser_->body_limit(HttpServer::kBodyLimit);
@@ -83,6 +87,21 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
 
   private:
     beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
+
+    // Until its request is whole (a sign-in form's body included) the
+    // connection may be closed to make room for a newcomer; the entry goes
+    // with the connection, so `this` is alive whenever it is called.
+    void BeStranger() {
+        if (!strangerId_) {
+            strangerId_ = peer_.strangers->Add(peer_.key, [this] { Close(); });
+        }
+    }
+    void NoLongerStranger() {
+        if (strangerId_) {
+            peer_.strangers->Remove(*strangerId_);
+            strangerId_.reset();
+        }
+    }
 
     void Headed(beast::error_code error) {
         if (error == http::error::header_limit) {
@@ -105,9 +124,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         Screening screening = shared_->app.Screen(request_);
         const std::uint64_t length = parser_->content_length().value_or(0);
         if (screening.answer) {
+            NoLongerStranger();
             // A body that was not read ends the connection with the answer.
             keepAlive_ = keepAlive_ && !request.chunked() && length == 0;
             return Answer(std::move(*screening.answer));
+        }
+        if (screening.body != Screening::Body::SignInForm) {
+            NoLongerStranger();
         }
         const std::size_t limit = BodyLimit(screening.body);
         if (length > limit) {
@@ -170,6 +193,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             return Refuse(0);
         }
         request_.body = std::move(parser_->get().body());
+        NoLongerStranger();
         Lowest().expires_never();
         shared_->app.Handle(request_, [self = this->shared_from_this()](WebResponse answer) {
             self->Answer(std::move(answer));
@@ -305,6 +329,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             return;
         }
         closed_ = true;
+        NoLongerStranger();
+        peer_.place = Admission::Place();  // free at once for whoever it was closed for
         heartbeat_.cancel();
         if (watching_) {
             shared_->app.Unwatch(*watching_);
@@ -330,6 +356,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     bool closed_ = false;
     boost::asio::steady_timer heartbeat_;
     std::array<char, 512> ignored_{};
+    std::optional<std::uint64_t> strangerId_;
 };
 
 }  // namespace vaxo

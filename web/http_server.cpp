@@ -63,7 +63,14 @@ class Listener : public std::enable_shared_from_this<Listener> {
                                    std::chrono::steady_clock::now());
             return;
         }
-        Admission::Verdict verdict = admission_.Admit(ClientKeyOf(bytes));
+        const ClientKey key = ClientKeyOf(bytes);
+        Admission::Verdict verdict = admission_.Admit(key);
+        if (!verdict.place && verdict.refusal == Admission::Refusal::ListenerFull &&
+            strangers_->MakeRoomFor(key, admission_, [this](const ClientKey& client) {
+                return shared_->app.Standing(client);
+            })) {
+            verdict = admission_.Admit(key);
+        }
         if (!verdict.place) {
             const bool full = verdict.refusal == Admission::Refusal::ListenerFull;
             shared_->drops.Dropped(
@@ -85,7 +92,8 @@ class Listener : public std::enable_shared_from_this<Listener> {
             }
             return;
         }
-        HttpPeer who{AddressOf(peer), loopback_, setting_.host, std::move(*verdict.place)};
+        HttpPeer who{AddressOf(peer),           key,       loopback_, setting_.host,
+                     std::move(*verdict.place), strangers_};
         if (shared_->tls) {
             StartTlsConnection(shared_, std::move(socket), std::move(who));
         } else {
@@ -99,6 +107,7 @@ class Listener : public std::enable_shared_from_this<Listener> {
     ListenerSetting setting_;
     tcp::acceptor acceptor_;
     Admission admission_;
+    std::shared_ptr<Strangers> strangers_ = std::make_shared<Strangers>();
     bool loopback_ = false;
 };
 

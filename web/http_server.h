@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "netcontrol/admission.h"
+#include "netcontrol/strangers.h"
 #include "web/web_app.h"
 #include "web/web_config.h"
 
@@ -18,13 +19,13 @@ namespace vaxo {
 // loop. Each listener takes kConnectionLimit connections at once, at most
 // kClientLimit of them from one client (an address, an IPv6 /64), and only
 // from addresses the configuration allows: one client cannot take the page
-// from the others. Every request within limits: its line and headers 8 KiB
-// (431) within kHeadTime, waiting included; a body only once the session
-// is known (a sign-in form 4 KiB within kSignInTime, a signed-in call's
-// 1 MiB (413) within kBodyTime); on a loopback listener a Host that names
-// loopback or the listener (421). Every answer with headers that keep the
-// page to itself (Content-Security-Policy without inline script, no
-// sniffing, no referrer, no framing, no caching but of the assets).
+// from the others. A full listener makes room for a newcomer by closing a
+// connection that has made no request yet (see Strangers). Every request within limits: its line
+// and headers 8 KiB (431) within kHeadTime, waiting included; a body only once the session is known
+// (a sign-in form 4 KiB within kSignInTime, a signed-in call's 1 MiB (413) within kBodyTime); on a
+// loopback listener a Host that names loopback or the listener (421). Every answer with headers
+// that keep the page to itself (Content-Security-Policy without inline script, no sniffing, no
+// referrer, no framing, no caching but of the assets).
 class HttpServer {
   public:
     using Log = std::function<void(const std::string& line)>;
@@ -59,9 +60,11 @@ class HttpServer {
 // Who a connection is and where it came in.
 struct HttpPeer {
     std::string client;  // "192.0.2.7", "[2001:db8::1]"
+    ClientKey key{};
     bool loopbackListener = false;
-    std::string listenerHost;  // the listener's address as configured
-    Admission::Place place;    // its share of the listener, held while it lasts
+    std::string listenerHost;              // the listener's address as configured
+    Admission::Place place;                // its share of the listener, held while it lasts
+    std::shared_ptr<Strangers> strangers;  // the listener's
 };
 
 }  // namespace vaxo

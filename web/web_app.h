@@ -42,6 +42,9 @@ class WebApp {
     // sign-in.
     Screening Screen(const WebRequest& head) const;
     void Handle(const WebRequest& request, const Reply& reply);
+    // How far a client is to be trusted before it has said anything: -1 for
+    // an address that signed in before, else its failed sign-ins in a row.
+    int Standing(const ClientKey& client) const { return guard_.Rank(DescribeClientKey(client)); }
     // After a response with eventStream: the page watches until it goes.
     std::optional<std::uint64_t> Watch(const WebRequest& request, EventStreams::Send send,
                                        EventStreams::Close close);

@@ -1,6 +1,7 @@
 // Any bytes as a signed-in browser could send them to the web page: a path
 // chosen by the first byte, the rest as the body (and, now and then, as the
-// cookie or the token). Every request is answered; nothing outside the
+// cookie or the token), and as the head's values the page checks before
+// it reads a body. Every request is answered; nothing outside the
 // program's folder is written.
 #include <cstdint>
 #include <regex>
@@ -10,6 +11,7 @@
 #include "tests/fuzz/fuzz_program.h"
 #include "web/html_text.h"
 #include "web/password_hash.h"
+#include "web/request_checks.h"
 #include "web/station_files.h"
 #include "web/web_app.h"
 
@@ -27,14 +29,18 @@ struct SignedIn {
                           "application/x-www-form-urlencoded",
                           "password=fuzz-password",
                           "127.0.0.1",
-                          false};
+                          false,
+                          "",
+                          "",
+                          ""};
         const WebResponse response = Ask(signIn);
         for (const auto& [name, value] : response.headers) {
             if (name == "Set-Cookie") {
                 cookie = value.substr(0, value.find(';'));
             }
         }
-        const WebResponse page = Ask({"GET", "/station", cookie, "", "", "", "127.0.0.1", false});
+        const WebResponse page =
+            Ask({"GET", "/station", cookie, "", "", "", "127.0.0.1", false, "", "", ""});
         std::smatch found;
         std::regex_search(page.body, found, std::regex("csrf-token\" content=\"([0-9a-f]+)"));
         token = found[1];
@@ -76,6 +82,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static_cast<void>(vaxo::FormField(bytes, "name"));
     static_cast<void>(vaxo::CookieValue(bytes, "vaxo_session"));
     static_cast<void>(vaxo::UploadProblem(bytes));
+    // The head's checks, on any header values: a Host, an Origin, an address.
+    const std::string_view half = bytes.substr(0, size / 2);
+    const std::string_view rest = bytes.substr(size / 2);
+    static_cast<void>(vaxo::HostAllowed(half, true, rest));
+    static_cast<void>(vaxo::HostAllowed(rest, false, half));
+    static_cast<void>(vaxo::CrossSitePost(half, rest, rest));
+    static_cast<void>(vaxo::ClientKeyOfText(bytes));
+    const vaxo::Screening screening = session->app.Screen(
+        {"POST", std::string(half), session->cookie, "", "", "", std::string(rest), false,
+         std::string(rest), std::string(half), std::string(rest)});
+    if (screening.answer && (screening.answer->status < 200 || screening.answer->status > 599)) {
+        __builtin_trap();
+    }
 
     const auto choice = static_cast<unsigned char>(bytes[0]);
     const std::string path = kPaths[choice % std::size(kPaths)];
@@ -87,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool get = path.rfind("/api/", 0) != 0 || path == "/api/state" ||
                      path == "/api/station" || path == "/api/stations";
-    const WebResponse response = session->Ask(
-        {get ? "GET" : "POST", path, cookie, token, "text/plain", body, "127.0.0.1", false});
+    const WebResponse response = session->Ask({get ? "GET" : "POST", path, cookie, token,
+                                               "text/plain", body, "127.0.0.1", false, "", "", ""});
     if (response.status < 200 || response.status > 599) {
         __builtin_trap();
     }

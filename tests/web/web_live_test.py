@@ -238,11 +238,20 @@ class WebLive(unittest.TestCase):
         self.assertEqual(response.status, 431)
         held = []
         try:
-            for _ in range(64):
+            for _ in range(16):
                 held.append(socket.create_connection(("127.0.0.1", run.web_port), timeout=5))
             time.sleep(0.3)
             response, _ = run.request("GET", "/signin")
-            self.assertEqual(response.status, 503, "the 65th connection is turned away")
+            self.assertEqual(response.status, 503, "the 17th from one address is turned away")
+            self.assertEqual(run.request("GET", "/signin", source="127.0.0.2")[0].status, 200,
+                             "another address has its own share")
+            for source in ["127.0.0.2", "127.0.0.3", "127.0.0.4"]:
+                for _ in range(16):
+                    held.append(socket.create_connection(("127.0.0.1", run.web_port), timeout=5,
+                                                         source_address=(source, 0)))
+            time.sleep(0.3)
+            response, _ = run.request("GET", "/signin", source="127.0.0.5")
+            self.assertEqual(response.status, 200, "room made by closing one that said nothing")
         finally:
             for connection in held:
                 connection.close()
