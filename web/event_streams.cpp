@@ -31,9 +31,17 @@ bool EventStreams::Watches(const std::string& session) const {
 }
 
 void EventStreams::CloseSession(const std::string& session) {
+    CloseWhere([&](const Stream& stream) { return stream.session == session; });
+}
+
+void EventStreams::CloseAll() {
+    CloseWhere([](const Stream&) { return true; });
+}
+
+void EventStreams::CloseWhere(const std::function<bool(const Stream&)>& closing_one) {
     std::vector<Close> closing;
     for (auto stream = streams_.begin(); stream != streams_.end();) {
-        if (stream->second.session == session) {
+        if (closing_one(stream->second)) {
             closing.push_back(std::move(stream->second.close));
             stream = streams_.erase(stream);
         } else {

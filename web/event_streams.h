@@ -28,6 +28,9 @@ class EventStreams {
     bool Watches(const std::string& session) const;
     // Signed out: its pages stop watching.
     void CloseSession(const std::string& session);
+    // The page is going: every stream ends now, while their connections may
+    // still tell it so.
+    void CloseAll();
     void Changed();
     std::size_t Count() const { return streams_.size(); }
 
@@ -39,6 +42,7 @@ class EventStreams {
         Send send;
         Close close;
     };
+    void CloseWhere(const std::function<bool(const Stream&)>& closing_one);
     void Push();
     std::string Event() const { return "event: state\ndata: " + state_() + "\n\n"; }
 

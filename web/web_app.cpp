@@ -120,6 +120,7 @@ WebApp::WebApp(boost::asio::io_context& io, ControlProgram& program, WebPassword
 }
 
 WebApp::~WebApp() {
+    EndStreams();
     listening_.Remove();
     checker_.Stop();
 }

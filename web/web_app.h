@@ -50,6 +50,8 @@ class WebApp {
                                        EventStreams::Close close);
     void Unwatch(std::uint64_t id);
     std::size_t Watching() const { return streams_.Count(); }
+    // Stopping: the watching pages are let go at once.
+    void EndStreams() { streams_.CloseAll(); }
 
   private:
     void SignIn(const WebRequest& request, const Reply& reply);

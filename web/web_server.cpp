@@ -51,6 +51,9 @@ void WebServer::Stop() {
     if (http_) {
         http_->Stop();
     }
+    if (app_) {
+        app_->EndStreams();
+    }
 }
 
 std::vector<std::string> WebServer::Addresses() const {

@@ -300,6 +300,24 @@ class WebLive(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 1.0)
         stream.close()
 
+    def test_stops_cleanly_with_pages_open(self):
+        run = self.start("--web", "127.0.0.1:0", "--text-tcp", "127.0.0.1:0")
+        session = run.sign_in()
+        streams = []
+        for _ in range(3):
+            stream = run.http()
+            stream.request("GET", "/api/events", headers={"Cookie": session.cookie})
+            stream.getresponse().readline()
+            streams.append(stream)
+        half = socket.create_connection(("127.0.0.1", run.web_port), timeout=5)
+        half.sendall(b"GET /onair HTTP/1.1\r\n")
+        text_port = int(re.search(r"listening: text TCP \S+:(\d+)", run.output()).group(1))
+        text = socket.create_connection(("127.0.0.1", text_port), timeout=5)
+        session.post("/api/fields", "PS=STOPPED")
+        self.assertEqual(run.stop(), 0, run.errors()[-400:])
+        for connection in [*streams, half, text]:
+            connection.close()
+
     def test_settings_take_feed_names_only_inside_the_folder(self):
         run = self.start("--web", "127.0.0.1:0")
         session = run.sign_in()
