@@ -148,6 +148,37 @@ class WebBrowser(unittest.TestCase):
                                                   'button[data-send="1"]').is_enabled())
         self.assert_no_console_errors()
 
+    def test_a_page_of_another_site_neither_signs_in_nor_locks_out(self):
+        form = ("data:text/html,<form method=post action='%s/signin'>"
+                "<input name=password value='%s'></form>"
+                "<script>document.forms[0].submit()</script>")
+        for password in ["guess-%d" % n for n in range(5)] + [web.PASSWORD]:
+            self.driver.get(form % (self.base, password))
+            self.wait.until(lambda d: "came from another site" in d.page_source)
+        self.sign_in()
+        self.wait.until(lambda d: d.current_url.endswith("/onair"))
+
+    def test_a_refusal_can_be_read_in_light_and_dark(self):
+        self.sign_in()
+        self.wait.until(lambda d: d.current_url.endswith("/onair"))
+        for scheme in ["light", "dark"]:
+            self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
+                {"name": "prefers-color-scheme", "value": scheme}]})
+            ratio = self.driver.execute_script("""
+                const toast = document.getElementById("toast");
+                toast.className = "toast show bad";
+                const style = getComputedStyle(toast);
+                const luminance = (color) => {
+                    const [r, g, b] = color.match(/\\d+/g).slice(0, 3).map((c) => {
+                        c /= 255;
+                        return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+                    });
+                    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+                };
+                const [a, b] = [luminance(style.color), luminance(style.backgroundColor)];
+                return (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);""")
+            self.assertGreaterEqual(ratio, 4.5, scheme + ": WCAG AA contrast")
+
     def save_screenshots(self, name):
         """Light and dark at a desktop's width, and at a phone's."""
         if not SCREENSHOTS:
