@@ -158,6 +158,26 @@ class WebBrowser(unittest.TestCase):
         self.sign_in()
         self.wait.until(lambda d: d.current_url.endswith("/onair"))
 
+    def test_keys_stepping_through_a_list_apply_only_where_they_rest(self):
+        watcher = self.run_.sign_in()
+        self.sign_in()
+        self.wait.until(lambda d: d.current_url.endswith("/onair"))
+        self.driver.get(self.base + "/station")
+        self.wait.until(lambda _: self.field("PS").get_attribute("value") == "FM RADIO")
+        before = watcher.state()["fields"]
+        pty = self.field("PTY")
+        pty.send_keys(Keys.ARROW_DOWN, Keys.ARROW_DOWN, Keys.ARROW_DOWN)
+        radio = self.driver.find_element(By.CSS_SELECTOR, '#fields [name="SELRT"][value="1"]')
+        radio.click()
+        radio.send_keys(Keys.ARROW_DOWN, Keys.ARROW_DOWN)
+        time.sleep(0.5)
+        self.assertEqual(watcher.state()["fields"]["SELRT"], before["SELRT"])
+        self.assertEqual(watcher.state()["fields"]["PTY"], str(int(before["PTY"]) + 3),
+                         "applied when the list was left")
+        self.driver.switch_to.active_element.send_keys(Keys.TAB)
+        self.wait.until(lambda _: watcher.state()["fields"]["SELRT"] == "3")
+        self.assertNotIn('"PTY=%d"' % (int(before["PTY"]) + 1), self.run_.output())
+
     def test_a_refusal_can_be_read_in_light_and_dark(self):
         self.sign_in()
         self.wait.until(lambda d: d.current_url.endswith("/onair"))

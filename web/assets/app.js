@@ -9,6 +9,9 @@
     const live = document.getElementById("live");
     const toast = document.getElementById("toast");
     const cycles = new Map();  // dynamic PS texts shown in turn, per view
+    const steppingKeys = new Set(["ArrowUp", "ArrowDown", "ArrowLeft", "ArrowRight", "PageUp",
+                                  "PageDown", "Home", "End"]);
+    const stepping = new Set();  // the controls (a radio group by its name) moved by keys
     let state = null;
 
     function text(element, value) {
@@ -166,7 +169,8 @@
 
     function fillFields(form) {
         for (const element of form.elements) {
-            if (!element.name || element === document.activeElement || element.dataset.option) {
+            if (!element.name || element === document.activeElement || element.dataset.option ||
+                stepping.has(groupOf(element))) {
                 continue;
             }
             const value = state.fields[element.name];
@@ -246,15 +250,61 @@
                 fillFields(form);
             }
         });
-        form.addEventListener("change", async (event) => {
+        // A list, a slider or a choice of radiotexts stepped by the keyboard
+        // passes values on its way to the one wanted: only where it rests
+        // (Tab, Enter, leaving it) is applied.
+        form.addEventListener("keydown", (event) => {
             const element = event.target;
-            const path = element.dataset.option ? "/api/options" : "/api/fields";
-            const result = verdict(await post(path, lineOf(form, element)));
-            mark(element, result);
-            if (!result.ok && element.type !== "checkbox" && element.type !== "radio" && state) {
-                element.focus();
+            if (!stepsByKeys(element)) {
+                return;
+            }
+            if (steppingKeys.has(event.key)) {
+                stepping.add(groupOf(element));
+            } else if (event.key === "Enter" && stepping.has(groupOf(element))) {
+                restAt(form, element);
             }
         });
+        form.addEventListener("focusout", (event) => {
+            const element = event.target;
+            const group = groupOf(element);
+            const next = event.relatedTarget;
+            if (stepping.has(group) && !(next && stepsByKeys(next) && groupOf(next) === group)) {
+                restAt(form, element);
+            }
+        });
+        form.addEventListener("change", (event) => {
+            if (!stepping.has(groupOf(event.target))) {
+                apply(form, event.target);
+            }
+        });
+    }
+
+
+    function stepsByKeys(element) {
+        return element.tagName === "SELECT" || element.type === "range" || element.type === "radio";
+    }
+
+    function groupOf(element) {
+        return element.type === "radio" ? "radio:" + element.name : element;
+    }
+
+    function restAt(form, element) {
+        stepping.delete(groupOf(element));
+        const chosen = element.type === "radio"
+            ? form.querySelector('input[type="radio"][name="' + element.name + '"]:checked')
+            : element;
+        if (chosen) {
+            apply(form, chosen);
+        }
+    }
+
+    async function apply(form, element) {
+        const path = element.dataset.option ? "/api/options" : "/api/fields";
+        const result = verdict(await post(path, lineOf(form, element)));
+        mark(element, result);
+        if (!result.ok && element.type !== "checkbox" && element.type !== "radio" && state) {
+            element.focus();
+        }
     }
 
     async function loadNames() {
