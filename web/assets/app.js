@@ -11,7 +11,7 @@
     const cycles = new Map();  // dynamic PS texts shown in turn, per view
     const steppingKeys = new Set(["ArrowUp", "ArrowDown", "ArrowLeft", "ArrowRight", "PageUp",
                                   "PageDown", "Home", "End"]);
-    const stepping = new Set();  // the controls (a radio group by its name) moved by keys
+    const stepping = new Map();  // control (a radio group by its name) moved by keys: its pause
     let state = null;
 
     function text(element, value) {
@@ -252,14 +252,15 @@
         });
         // A list, a slider or a choice of radiotexts stepped by the keyboard
         // passes values on its way to the one wanted: only where it rests
-        // (Tab, Enter, leaving it) is applied.
+        // (Tab, Enter, leaving it, a pause of a second) is applied.
         form.addEventListener("keydown", (event) => {
             const element = event.target;
             if (!stepsByKeys(element)) {
                 return;
             }
             if (steppingKeys.has(event.key)) {
-                stepping.add(groupOf(element));
+                clearTimeout(stepping.get(groupOf(element)));
+                stepping.set(groupOf(element), setTimeout(() => restAt(form, element), 1000));
             } else if (event.key === "Enter" && stepping.has(groupOf(element))) {
                 restAt(form, element);
             }
@@ -289,6 +290,10 @@
     }
 
     function restAt(form, element) {
+        if (!stepping.has(groupOf(element))) {
+            return;
+        }
+        clearTimeout(stepping.get(groupOf(element)));
         stepping.delete(groupOf(element));
         const chosen = element.type === "radio"
             ? form.querySelector('input[type="radio"][name="' + element.name + '"]:checked')
