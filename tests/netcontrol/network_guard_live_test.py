@@ -38,13 +38,7 @@ def unstuffed_frames(data):
 
 
 def read_frames(connection, count):
-    data = b""
-    while data.count(b"\xFF") < count:
-        piece = connection.recv(4096)
-        if not piece:
-            break
-        data += piece
-    return unstuffed_frames(data)
+    return unstuffed_frames(live.read_until(connection, lambda data: data.count(b"\xFF") >= count))
 
 
 class NetworkGuard(unittest.TestCase):

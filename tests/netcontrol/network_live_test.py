@@ -131,13 +131,19 @@ def receive(connection, size):
     return data
 
 
-def lines(connection, count):
+def read_until(connection, enough):
+    """What the connection sends until `enough` of it, or its end."""
     data = b""
-    while data.count(b"\r\n") < count:
+    while not enough(data):
         piece = connection.recv(4096)
         if not piece:
             break
         data += piece
+    return data
+
+
+def lines(connection, count):
+    data = read_until(connection, lambda data: data.count(b"\r\n") >= count)
     return data.decode("utf-8", "replace").split("\r\n")[:count]
 
 
