@@ -4,12 +4,14 @@
 #include <map>
 
 #include "base/code_page.h"
+#include "base/local_time.h"
 #include "base/overloaded.h"
 #include "base/product.h"
 #include "base/text_lines.h"
 #include "netcontrol/logged_command.h"
 #include "netcontrol/text_commands.h"
 #include "platform/free_memory.h"
+#include "platform/link_fault.h"
 #include "record/field_schema.h"
 #include "stations/station_file.h"
 #include "web/embedded_files.h"
@@ -197,7 +199,7 @@ void WebApp::Handle(const WebRequest& request, const Reply& reply) {
     if (request.method == "GET") {
         reply(Get(request, *session));
     } else if (request.method == "POST") {
-        reply(Post(request, *session));
+        Post(request, *session, reply);
     } else {
         reply(TextResponse(405, "! GET or POST"));
     }
@@ -232,27 +234,29 @@ WebResponse WebApp::Get(const WebRequest& request, const WebSession& session) {
     return TextResponse(404, "! no such page");
 }
 
-WebResponse WebApp::Post(const WebRequest& request, const WebSession& session) {
+void WebApp::Post(const WebRequest& request, const WebSession& session, const Reply& reply) {
     const std::string token =
         request.csrf.empty() ? FormField(request.body, "csrf").value_or("") : request.csrf;
     if (!SameSecret(token, session.token)) {
-        return TextResponse(403, "! the page's token is missing or wrong: reload the page");
+        reply(TextResponse(403, "! the page's token is missing or wrong: reload the page"));
+    } else if (request.path == "/signout") {
+        reply(SignOut(request, session));
+    } else if (session.role != WebRole::Operator) {
+        reply(TextResponse(403, "! signed in to look only"));
+    } else if (request.path == "/api/send") {
+        Send(request, reply);
+    } else {
+        reply(Act(request));
     }
-    if (request.path == "/signout") {
-        return SignOut(request, session);
-    }
-    if (session.role != WebRole::Operator) {
-        return TextResponse(403, "! signed in to look only");
-    }
+}
+
+WebResponse WebApp::Act(const WebRequest& request) {
     const std::string& path = request.path;
     if (path == "/api/fields") {
         return Fields(request);
     }
     if (path == "/api/options") {
         return Options(request);
-    }
-    if (path == "/api/send") {
-        return Send(request);
     }
     if (path == "/api/load") {
         return Load(request);
@@ -472,16 +476,43 @@ std::string WebApp::Option(const std::string& line, const Origin& origin) {
     return outcome.Accepted() ? "+" : "- " + outcome.refusal;
 }
 
-WebResponse WebApp::Send(const WebRequest& request) {
+namespace {
+
+// The first line of a send's answer: "+ on air in bank 1 at 12:00:03", or
+// "- " and why not.
+WebResponse SendAnswer(const SendResult& result) {
+    switch (result.status) {
+        case SendResult::Status::OnAir:
+            return TextResponse(200, "+ on air in bank " + std::to_string(result.bank) + " at " +
+                                         LocalStamp(result.at).substr(11));
+        case SendResult::Status::Failed:
+            return TextResponse(502, "- " + DescribeLinkProblem(result.problem));
+        case SendResult::Status::NotSent:
+            break;
+    }
+    return TextResponse(409, "- " + result.why);
+}
+
+}  // namespace
+
+// The answer waits for the send that carries the request to end, so that
+// the page tells the operator what went on air, not that something was
+// asked for.
+void WebApp::Send(const WebRequest& request, const Reply& reply) {
     const auto bank = Value(request.body, "bank");
     if (bank != "1" && bank != "2") {
-        return TextResponse(400, "- bank=1 or bank=2");
+        reply(TextResponse(400, "- bank=1 or bank=2"));
+        return;
     }
     const Origin origin{Origin::Kind::WebSession, "web " + request.client};
-    static_cast<void>(
+    const CommandOutcome outcome =
         program_.Execute({origin, SendStation{SendWhen::Now, *bank == "1" ? Bank::One : Bank::Two},
-                          "send to bank " + *bank}));
-    return TextResponse(200, "+");
+                          "send to bank " + *bank});
+    if (!outcome.send) {
+        reply(TextResponse(409, "- " + outcome.refusal));
+        return;
+    }
+    outcome.send->WhenDone([reply](const SendResult& result) { reply(SendAnswer(result)); });
 }
 
 WebResponse WebApp::Load(const WebRequest& request) {

@@ -59,7 +59,8 @@ class WebApp {
     void SignedIn(const WebRequest& request, std::optional<WebRole> role, const Reply& reply);
     WebResponse SignOut(const WebRequest& request, const WebSession& session);
     WebResponse Get(const WebRequest& request, const WebSession& session);
-    WebResponse Post(const WebRequest& request, const WebSession& session);
+    void Post(const WebRequest& request, const WebSession& session, const Reply& reply);
+    WebResponse Act(const WebRequest& request);
     WebResponse Page(const std::string& name, const WebSession& session) const;
     WebResponse SignInPage(int status, const std::string& message) const;
     WebResponse CrossSiteSignIn() const;
@@ -71,7 +72,7 @@ class WebApp {
     // The calls that change something: each answers as the text commands do.
     WebResponse Fields(const WebRequest& request);
     WebResponse Options(const WebRequest& request);
-    WebResponse Send(const WebRequest& request);
+    void Send(const WebRequest& request, const Reply& reply);
     WebResponse Load(const WebRequest& request);
     WebResponse Upload(const WebRequest& request);
     WebResponse Save(const WebRequest& request);

@@ -7,6 +7,7 @@ on-air view change by itself, sign out.
     web_browser_test.py --wine VAXOCTL.EXE      the same, vaxoctl.exe under Wine
 """
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -115,6 +116,8 @@ class WebBrowser(unittest.TestCase):
         self.assertEqual(pi.get_attribute("aria-invalid"), "true")
         self.assertIn("PI takes four hexadecimal digits", refused.text)
         self.driver.find_element(By.CSS_SELECTOR, 'button[data-send="1"]').click()
+        self.wait.until(lambda d: re.match(r"On air in bank 1 at \d\d:\d\d:\d\d$",
+                                           d.find_element(By.ID, "toast").text))
         self.save_screenshots("station")
 
         self.driver.switch_to.window(on_air)
@@ -176,6 +179,23 @@ class WebBrowser(unittest.TestCase):
         passed = ["PTY=%d" % (int(before["PTY"]) + step) for step in (1, 2)] + ["SELRT=2"]
         for line in passed:
             self.assertNotIn('"%s"' % line, self.run_.output(), "never applied on the way")
+
+    def test_a_failed_send_is_told_with_its_reason_until_dismissed(self):
+        self.run_ = web.WebRunning("--simulate=absent", "--web", "127.0.0.1:0")
+        self.addCleanup(self.run_.close)
+        self.base = "http://127.0.0.1:%d" % self.run_.web_port
+        self.sign_in()
+        self.wait.until(lambda d: d.current_url.endswith("/onair"))
+        self.driver.get(self.base + "/station")
+        self.wait.until(lambda _: self.field("PS").get_attribute("value") == "FM RADIO")
+        self.driver.find_element(By.CSS_SELECTOR, 'button[data-send="1"]').click()
+        toast = self.driver.find_element(By.ID, "toast")
+        self.wait.until(lambda _: toast.text.startswith("Not on air: the encoder did not answer"))
+        time.sleep(5.5)  # longer than news stays
+        self.assertIn("show", toast.get_attribute("class"), "a failure stays")
+        self.save_screenshots("send-failed")
+        toast.click()
+        self.assertNotIn("show", toast.get_attribute("class"))
 
     def test_a_refusal_can_be_read_in_light_and_dark(self):
         self.sign_in()

@@ -150,7 +150,10 @@ class WebLive(unittest.TestCase):
             self.assertIn(limit, page, "the forms' limits come from the field schema")
 
         self.assertEqual(session.post("/api/send", "bank=3")[0].status, 400)
-        self.assertEqual(session.post("/api/send", "bank=2")[0].status, 200)
+        response, reply = session.post("/api/send", "bank=2")
+        self.assertEqual(response.status, 200)
+        self.assertRegex(reply.decode(), r"^\+ on air in bank 2 at \d\d:\d\d:\d\d$",
+                         "answered when the send has ended")
         run.wait_for(r"ok bank 2 ")
         deadline = time.monotonic() + 60
         while session.state()["banks"][1]["last_send"] is None and time.monotonic() < deadline:
@@ -163,6 +166,16 @@ class WebLive(unittest.TestCase):
         ipv6 = http.client.HTTPConnection("::1", run.web_ports[1], timeout=10)
         ipv6.request("GET", "/api/state", headers={"Cookie": session.cookie})
         self.assertEqual(ipv6.getresponse().status, 200)
+
+    def test_a_send_answers_with_the_links_reason_when_nothing_went_on_air(self):
+        run = WebRunning("--simulate=absent", "--web", "127.0.0.1:0")
+        self.addCleanup(run.close)
+        session = run.sign_in()
+        response, reply = session.post("/api/send", "bank=1")
+        self.assertEqual(response.status, 502)
+        self.assertRegex(reply.decode(), r"^- \S", "the link's reason, never a success")
+        last = session.state()["banks"][0]["last_send"]
+        self.assertEqual((last["ok"], "- " + last["reason"]), (False, reply.decode().strip()))
 
     def test_every_response_carries_the_security_headers(self):
         run = self.start("--web", "127.0.0.1:0")

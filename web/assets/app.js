@@ -20,12 +20,18 @@
         }
     }
 
-    function say(message, bad) {
+    // A failure stays until the operator clicks it away; news goes by itself,
+    // but for news of something still under way (`until` false).
+    function say(message, bad, until = !bad) {
         toast.textContent = message;
         toast.className = "toast show" + (bad ? " bad" : "");
+        toast.title = bad ? "Click to dismiss" : "";
         clearTimeout(say.timer);
-        say.timer = setTimeout(() => { toast.className = "toast"; }, 5000);
+        if (until) {
+            say.timer = setTimeout(() => { toast.className = "toast"; }, 5000);
+        }
     }
+    toast.addEventListener("click", () => { toast.className = "toast"; });
 
     async function post(path, body, type) {
         const response = await fetch(path, {
@@ -331,9 +337,23 @@
     }
 
     function watchActions() {
-        for (const button of document.querySelectorAll("[data-send]")) {
-            button.addEventListener("click", () =>
-                act("/api/send", "bank=" + button.dataset.send, "Sending to bank " + button.dataset.send));
+        const sendButtons = document.querySelectorAll("[data-send]");
+        for (const button of sendButtons) {
+            button.addEventListener("click", async () => {
+                const bank = button.dataset.send;
+                sendButtons.forEach((each) => { each.disabled = true; });
+                say("Sending to bank " + bank + "…", false, false);
+                try {
+                    const reply = await post("/api/send", "bank=" + bank);
+                    const result = verdict(reply);
+                    say(result.ok ? "On air" + reply.text.slice("+ on air".length)
+                                  : "Not on air: " + result.why, !result.ok);
+                } catch {
+                    say("Not known whether it went on air: the service did not answer", true);
+                } finally {
+                    sendButtons.forEach((each) => { each.disabled = !operator; });
+                }
+            });
         }
         document.getElementById("save").addEventListener("click", () => act("/api/save", "", "Saved"));
         document.getElementById("load").addEventListener("click", () => {
