@@ -40,9 +40,12 @@ struct SaveStation {};
 struct SaveStationAs {
     std::string path;
 };
-// Station-file bytes from outside (an upload), taken as a load takes a file.
+// Station-file bytes from outside (an upload), taken as a load takes a
+// file; the station is then named `path` (a file not there yet), so that a
+// save writes it there, not over the station loaded before.
 struct UploadStation {
     std::string text;
+    std::string path;
 };
 enum class SendWhen {
     Now,       // at once, or right after the send that runs

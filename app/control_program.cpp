@@ -501,12 +501,16 @@ CommandOutcome ControlProgram::Run(const Origin&, const SaveStationAs& command) 
     return outcome;
 }
 
-// Taken as a load takes a file: leniently, CLEAR resets first. The station
-// keeps its file name.
+// Taken as a load takes a file: leniently, CLEAR resets first.
 CommandOutcome ControlProgram::Run(const Origin& origin, const UploadStation& command) {
     CommandOutcome outcome;
     outcome.changed = ApplyStationText(set_, command.text, DecimalSeparator());
+    set_.StationFileName = command.path;
+    stationNamedFromOutside_ = origin.FromOutside();
+    stationFingerprint_.reset();  // nothing on disk is this station's yet
+    unreadableStation_.clear();
     Changed(outcome.changed, origin);
+    static_cast<void>(RunSteps({[&] { ShowTitle(); }}));
     return outcome;
 }
 

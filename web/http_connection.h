@@ -15,6 +15,7 @@
 #include <string>
 
 #include "netcontrol/drop_log.h"
+#include "web/html_text.h"
 #include "web/http_server.h"
 #include "web/request_checks.h"
 
@@ -165,17 +166,19 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     }
 
     WebRequest Head(const http::request<http::string_body>& request) const {
-        return WebRequest{std::string(request.method_string()),
-                          Path(request.target()),
-                          std::string(request[http::field::cookie]),
-                          std::string(request["X-CSRF-Token"]),
-                          std::string(request[http::field::content_type]),
-                          "",
-                          peer_.client,
-                          tls_,
-                          std::string(request[http::field::host]),
-                          std::string(request[http::field::origin]),
-                          std::string(request["Sec-Fetch-Site"])};
+        return WebRequest{
+            std::string(request.method_string()),
+            Path(request.target()),
+            std::string(request[http::field::cookie]),
+            std::string(request["X-CSRF-Token"]),
+            std::string(request[http::field::content_type]),
+            "",
+            peer_.client,
+            tls_,
+            std::string(request[http::field::host]),
+            std::string(request[http::field::origin]),
+            std::string(request["Sec-Fetch-Site"]),
+            FormField("name=" + std::string(request["X-File-Name"]), "name").value_or("")};
     }
 
     void ReadBody() {

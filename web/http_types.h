@@ -21,6 +21,7 @@ struct WebRequest {
     std::string host;       // the Host header
     std::string origin;     // the Origin header
     std::string fetchSite;  // the Sec-Fetch-Site header
+    std::string fileName;   // an upload's own name: the X-File-Name header, percent-decoded
 };
 
 struct WebResponse {

@@ -35,6 +35,44 @@ std::vector<std::string> StationFilesIn(const std::string& folder) {
     return names;
 }
 
+namespace {
+
+std::string SafeStem(std::string_view fileName) {
+    const auto slash = fileName.find_last_of("/\\");
+    if (slash != std::string_view::npos) {
+        fileName.remove_prefix(slash + 1);
+    }
+    std::string stem;
+    for (const char c : fileName.substr(0, 80)) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == ' ' || c == '.' || c == '-' || c == '_') {
+            stem += c;
+        }
+    }
+    if (stem.size() >= 4 && stem.ends_with(".rds")) {
+        stem.resize(stem.size() - 4);
+    }
+    const auto first = stem.find_first_not_of(". ");
+    stem = first == std::string::npos ? "" : stem.substr(first);
+    return stem.empty() ? "uploaded" : stem;
+}
+
+}  // namespace
+
+std::string UploadedStationName(const std::string& folder, std::string_view fileName) {
+    const std::string stem = SafeStem(fileName);
+    std::string name = stem + ".rds";
+    for (int n = 2;; ++n) {
+        std::error_code error;
+        const auto status =
+            std::filesystem::symlink_status(std::filesystem::path(folder) / name, error);
+        if (status.type() == std::filesystem::file_type::not_found) {
+            return name;
+        }
+        name = stem + "-" + std::to_string(n) + ".rds";
+    }
+}
+
 std::optional<std::string> FeedNameProblem(const std::string& name) {
     const bool allowed = std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||

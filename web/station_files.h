@@ -16,6 +16,13 @@ std::vector<std::string> StationFilesIn(const std::string& folder);
 // the working folder ("rt.txt", "now*.txt"), no path, not hidden.
 std::optional<std::string> FeedNameProblem(const std::string& name);
 
+// The name an uploaded station takes in `folder`: the uploaded file's own
+// name reduced to letters, digits, space, ". - _" (no path, not hidden),
+// ending ".rds" ("uploaded.rds" when nothing is left), and numbered
+// ("jazz-2.rds") when a file of that name is there already, so that saving
+// it never writes over another station.
+std::string UploadedStationName(const std::string& folder, std::string_view fileName);
+
 // Why station-file bytes from outside (an upload) will not be taken, or
 // nothing: text without NUL bytes, at least one line this program knows,
 // feed files only by name in the working folder, no EXIT=1.

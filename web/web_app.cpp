@@ -540,8 +540,11 @@ WebResponse WebApp::Upload(const WebRequest& request) {
         static_cast<void>(program_.Execute({origin, RefusedCommand{*problem}, "a station file"}));
         return TextResponse(400, "! " + *problem);
     }
-    static_cast<void>(program_.Execute({origin, UploadStation{request.body}, "a station file"}));
-    return TextResponse(200, "+");
+    const std::string folder = program_.Set().ProgramDir;
+    const std::string name = UploadedStationName(folder, request.fileName);
+    static_cast<void>(program_.Execute(
+        {origin, UploadStation{request.body, folder + name}, "a station file as " + name}));
+    return TextResponse(200, "+ " + name);
 }
 
 WebResponse WebApp::Save(const WebRequest& request) {

@@ -15,6 +15,7 @@ import subprocess
 import sys
 import time
 import unittest
+import unittest.mock
 import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "netcontrol"))
@@ -82,8 +83,9 @@ class Session:
     def get(self, path):
         return self.run.request("GET", path, headers={"Cookie": self.cookie})
 
-    def post(self, path, body, token=True):
-        headers = {"Cookie": self.cookie, "Content-Type": "text/plain; charset=utf-8"}
+    def post(self, path, body, token=True, headers=None):
+        headers = {"Cookie": self.cookie, "Content-Type": "text/plain; charset=utf-8",
+                   **(headers or {})}
         if token is True:
             headers["X-CSRF-Token"] = self.token
         elif token:
@@ -242,8 +244,32 @@ class WebLive(unittest.TestCase):
             self.assertEqual(response.status, 400, bad)
             self.assertTrue(reply.startswith(b"! "))
         self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
-        self.assertEqual(session.post("/api/upload", "PS=UPLOAD\r\nPI=C001\r\n")[0].status, 200)
+        self.assertEqual(session.post("/api/upload", "PS=UPLOAD\r\nPI=C001\r\n"),
+                         (unittest.mock.ANY, b"+ uploaded.rds\n"))
         self.assertEqual(session.state()["fields"]["PS"], "UPLOAD")
+
+    def test_an_upload_is_a_station_of_its_own_and_saving_it_touches_no_other(self):
+        run = self.start("--web", "127.0.0.1:0")
+        news = os.path.join(run.folder, "news-24.rds")
+        with open(news, "wb") as f:
+            f.write(b"PS=NEWS 24\r\n")
+        with open(os.path.join(run.folder, "jazz.rds"), "wb") as f:
+            f.write(b"PS=OLDJAZZ\r\n")
+        session = run.sign_in()
+        self.assertEqual(session.post("/api/load", "name=news-24.rds")[0].status, 200)
+        for sent, named in [("..%2F..%2Fjazz.rds", "jazz-2.rds"), ("jazz.rds", "jazz-3.rds"),
+                            ("%2E%2Ehidden", "hidden.rds"), ("C%3A%5Cmy%20stations%5Cfm%201.rds",
+                                                             "fm 1.rds")]:
+            response, reply = session.post("/api/upload", "PS=JAZZ\r\n",
+                                           headers={"X-File-Name": sent})
+            self.assertEqual(reply.decode().strip(), "+ " + named, sent)
+            self.assertEqual(os.path.basename(session.state()["station_file"]), named)
+            self.assertEqual(session.post("/api/save", "")[0].status, 200)
+        with open(news, "rb") as f:
+            self.assertEqual(f.read(), b"PS=NEWS 24\r\n", "the station loaded before untouched")
+        with open(os.path.join(run.folder, "jazz.rds"), "rb") as f:
+            self.assertEqual(f.read(), b"PS=OLDJAZZ\r\n", "a file of the same name untouched")
+        self.assertIn("PS=JAZZ", open(os.path.join(run.folder, "jazz-2.rds")).read())
 
     def test_limits_of_requests_and_connections(self):
         run = self.start("--web", "127.0.0.1:0")

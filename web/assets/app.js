@@ -33,11 +33,12 @@
     }
     toast.addEventListener("click", () => { toast.className = "toast"; });
 
-    async function post(path, body, type) {
+    async function post(path, body, type, headers) {
         const response = await fetch(path, {
             method: "POST",
             credentials: "same-origin",
-            headers: {"X-CSRF-Token": csrf, "Content-Type": type || "text/plain; charset=utf-8"},
+            headers: {"X-CSRF-Token": csrf, "Content-Type": type || "text/plain; charset=utf-8",
+                      ...headers},
             body: body,
         });
         if (response.status === 401) {
@@ -365,7 +366,12 @@
         document.getElementById("upload").addEventListener("click", async () => {
             const file = document.getElementById("upload-file").files[0];
             if (file) {
-                act("/api/upload", await file.arrayBuffer(), "Uploaded " + file.name, "application/octet-stream");
+                const reply = await post("/api/upload", await file.arrayBuffer(),
+                                         "application/octet-stream",
+                                         {"X-File-Name": encodeURIComponent(file.name)});
+                const result = verdict(reply);
+                say(result.ok ? "Uploaded " + file.name + " as the new station " + reply.text.slice(2)
+                              : "Refused: " + result.why, !result.ok);
             }
         });
         loadNames();
