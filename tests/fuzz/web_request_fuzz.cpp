@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static_cast<void>(vaxo::ClientKeyOfText(bytes));
     const vaxo::Screening screening = session->app.Screen(
         {"POST", std::string(half), session->cookie, "", "", "", std::string(rest), false,
-         std::string(rest), std::string(half), std::string(rest)});
+         std::string(rest), std::string(half), std::string(rest), std::string(half)});
     if (screening.answer && (screening.answer->status < 200 || screening.answer->status > 599)) {
         __builtin_trap();
     }
