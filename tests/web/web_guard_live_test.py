@@ -214,9 +214,7 @@ class WebGuards(unittest.TestCase):
     def test_an_events_stream_ends_with_its_session(self):
         run = self.start("--web", "127.0.0.1:0")
         session = run.sign_in()
-        stream = run.http()
-        stream.request("GET", "/api/events", headers={"Cookie": session.cookie})
-        events = stream.getresponse()
+        stream, events = session.watch()
         while not events.readline().startswith(b"data: "):
             pass
         session.post("/signout", "csrf=" + session.token, token=False)

@@ -92,6 +92,12 @@ class Session:
             headers["X-CSRF-Token"] = token
         return self.run.request("POST", path, body, headers)
 
+    def watch(self):
+        """The page's live updates: the connection and its response."""
+        connection = self.run.http()
+        connection.request("GET", "/api/events", headers={"Cookie": self.cookie})
+        return connection, connection.getresponse()
+
     def state(self):
         response, data = self.get("/api/state")
         assert response.status == 200, response.status
@@ -317,9 +323,7 @@ class WebLive(unittest.TestCase):
     def test_the_page_watches_changes_as_they_happen(self):
         run = self.start("--web", "127.0.0.1:0")
         session = run.sign_in()
-        stream = run.http()
-        stream.request("GET", "/api/events", headers={"Cookie": session.cookie})
-        events = stream.getresponse()
+        stream, events = session.watch()
         self.assertEqual(events.getheader("Content-Type"), "text/event-stream")
 
         def next_state():
@@ -344,9 +348,8 @@ class WebLive(unittest.TestCase):
         session = run.sign_in()
         streams = []
         for _ in range(3):
-            stream = run.http()
-            stream.request("GET", "/api/events", headers={"Cookie": session.cookie})
-            stream.getresponse().readline()
+            stream, events = session.watch()
+            events.readline()
             streams.append(stream)
         half = socket.create_connection(("127.0.0.1", run.web_port), timeout=5)
         half.sendall(b"GET /onair HTTP/1.1\r\n")
