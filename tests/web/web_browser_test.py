@@ -181,6 +181,7 @@ class WebBrowser(unittest.TestCase):
             self.assertNotIn('"%s"' % line, self.run_.output(), "never applied on the way")
 
     def test_a_failed_send_is_told_with_its_reason_until_dismissed(self):
+        self.run_.close()  # one instance at a time (on Windows, a second hands over)
         self.run_ = web.WebRunning("--simulate=absent", "--web", "127.0.0.1:0")
         self.addCleanup(self.run_.close)
         self.base = "http://127.0.0.1:%d" % self.run_.web_port
