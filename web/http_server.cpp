@@ -148,7 +148,7 @@ namespace {
 std::string HeaderLines(bool tls) {
     std::string lines;
     for (const auto& [name, value] : SecurityHeaders(tls)) {
-        lines += name + ": " + value + "\r\n";
+        lines.append(name).append(": ").append(value).append("\r\n");
     }
     return lines;
 }
