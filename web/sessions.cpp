@@ -18,6 +18,13 @@ void SessionStore::End(std::map<std::string, WebSession>::iterator session) {
     }
 }
 
+void SessionStore::Close(const std::string& id) {
+    const auto session = sessions_.find(id);
+    if (session != sessions_.end()) {
+        End(session);
+    }
+}
+
 const WebSession& SessionStore::Open(WebRole role, const std::string& client,
                                      Clock::time_point now) {
     Forget(now);

@@ -22,8 +22,7 @@ struct WebSession {
 // without a request while no page of it watches; at most `perRole` of
 // each role are kept, the oldest of a role giving way to a new one of the
 // same role (so that signing in to look, however often, never ends an
-// operator's session). `ended` hears of each session that ends but by
-// Close.
+// operator's session). `ended` hears of each session that ends, however.
 class SessionStore {
   public:
     using Clock = std::chrono::steady_clock;
@@ -45,7 +44,7 @@ class SessionStore {
     // looked at before it counts as use).
     const WebSession* Peek(const std::string& id, Clock::time_point now) const;
     void Touch(const std::string& id, Clock::time_point now);
-    void Close(const std::string& id) { sessions_.erase(id); }
+    void Close(const std::string& id);
     std::size_t Count() const { return sessions_.size(); }
 
   private:

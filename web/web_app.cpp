@@ -273,8 +273,7 @@ WebResponse WebApp::Act(const WebRequest& request) {
 WebResponse WebApp::SignOut(const WebRequest& request, const WebSession& session) {
     const std::string id = session.id;
     log_("web " + request.client + " signed out");
-    streams_.CloseSession(id);
-    sessions_.Close(id);
+    sessions_.Close(id);  // its pages' streams end with it
     WebResponse response = Redirect("/signin");
     response.headers.emplace_back("Set-Cookie", SessionCookie("", request.tls, true));
     return response;
