@@ -243,6 +243,7 @@ void ControlProgram::Start(const std::vector<std::string>& commandLine,
     tellTail_->MapFileName = kSharedBlockName;
     tellTail_->MutexName = kSharedLockName;
     tellTail_->Arguments = arguments;
+    tellTail_->HandOverAllowed = handOverAllowed_;
     tellTail_->OnMapFileFailure = [this](TTellTail&) { RequestExit(); };
     tellTail_->OnMutexFailure = [this](TTellTail&) { RequestExit(); };
     tellTail_->OnTerminate = [this] { RequestExit(); };
@@ -358,7 +359,7 @@ void ControlProgram::AutoSave(ChangedStationChoice changed) {
 }
 
 std::string ControlProgram::SingleInstanceFailure() const {
-    if (!tellTail_ || IsFirstInstance() || HandedOver()) {
+    if (!tellTail_ || IsFirstInstance() || HandedOver() || FoundRunningCopy()) {
         return "";
     }
     return tellTail_->FailureText();
@@ -523,7 +524,9 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SendStation& comm
     const std::string reason = origin.FromOutside() ? origin.who : OriginName(origin);
     switch (command.when) {
         case SendWhen::Now:
-            outcome.send = RequestSend(reason);
+            // A signed-in operator's Send on the page is the operator's own:
+            // it goes at once, as the window's does.
+            outcome.send = RequestSend(reason, origin.kind == Origin::Kind::WebSession);
             break;
         case SendWhen::Soon:
             outcome.send = RequestSendSoon(reason);

@@ -86,6 +86,11 @@ class ControlProgram {
     // Ends the link thread (a running send is abandoned) and lets the port go.
     void ReleasePort();
 
+    // Before Start: a later start ends without handing its command line to
+    // the running copy (its network options would be lost on the way).
+    void HandNothingOver() { handOverAllowed_ = false; }
+    // A start told to hand nothing over found the running copy.
+    bool FoundRunningCopy() const { return tellTail_ && tellTail_->FoundFirstInstance(); }
     bool IsFirstInstance() const { return tellTail_ && tellTail_->IsFirstInstance(); }
     // A later start whose command line reached the running copy.
     bool HandedOver() const { return tellTail_ && tellTail_->HandedOver(); }
@@ -198,6 +203,7 @@ class ControlProgram {
     bool portStarted_ = false;
     bool exited_ = false;
     bool startedCompletely_ = false;
+    bool handOverAllowed_ = true;
     bool priorityRefusalTold_ = false;
     // A station file this run could not read: Auto Save leaves it alone.
     std::string unreadableStation_;

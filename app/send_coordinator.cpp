@@ -223,12 +223,15 @@ void SendCoordinator::Finish(const Outcome& outcome) {
         lastImages_[Index(bank)] = job.image;
         onAir_[Index(bank)] = outcome.readBack ? *outcome.readBack : WrittenMemory(job.image);
         onAirRevision_[Index(bank)] = outcome.revision;
+        onAirSet_[Index(bank)] = outcome.send->sent;
+        failuresInRow_ = 0;
         known_.Wrote(bank, job.image);
         if (outcome.full) {
             lastFullWrite_[Index(bank)] = outcome.started;
         }
     } else {
         known_.Forget(bank);  // a send cut short leaves pages of either image
+        ++failuresInRow_;
     }
     SendResult told{result.problem ? SendResult::Status::Failed : SendResult::Status::OnAir, bank,
                     last_->at, result.problem, outcome.revision};

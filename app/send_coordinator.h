@@ -123,6 +123,12 @@ class SendCoordinator {
     std::optional<std::uint64_t> OnAirRevision(int bank) const {
         return onAirRevision_[Index(bank)];
     }
+    // The set as the last successful send of this run to bank 1 or 2 took it.
+    const std::optional<RdsParameterSet>& OnAirSet(int bank) const {
+        return onAirSet_[Index(bank)];
+    }
+    // Sends that failed since the last one that succeeded.
+    int FailuresInRow() const { return failuresInRow_; }
 
     // Abandons a running send at its next page or poll and ends the link
     // thread; nothing is sent afterwards, and every ticket still open is
@@ -182,6 +188,8 @@ class SendCoordinator {
     std::array<std::optional<EncoderImage>, 2> lastImages_;
     std::array<std::optional<MemoryDump>, 2> onAir_;
     std::array<std::optional<std::uint64_t>, 2> onAirRevision_;
+    std::array<std::optional<RdsParameterSet>, 2> onAirSet_;
+    int failuresInRow_ = 0;
 
     // Touched on the link thread only, by one job at a time.
     std::uint32_t linkCpuSpeed_ = kCpuSpeedBase;

@@ -1,5 +1,6 @@
 #include "netcontrol/text_commands.h"
 
+#include "app/health.h"
 #include "app/wear_words.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
@@ -138,17 +139,9 @@ std::optional<std::string> HandleTextCommand(ControlProgram& program, std::strin
 
 std::string StatusLine(const ControlProgram& program) {
     const SendCoordinator& sends = program.Sends();
-    const PortInUse& port = sends.Port();
-    std::string line = "port " + LptName(sends.PortBase()) + ": " +
-                       (port.problem ? DescribeLinkProblem(port.problem) : port.description);
-    const auto& last = sends.Last();
-    if (!last) {
-        line += "; no send yet";
-    } else {
-        line +=
-            "; last send " + LocalStamp(last->at) + " bank " + std::to_string(last->bank) + " " +
-            (last->problem ? "failed: " + DescribeLinkProblem(last->problem) : std::string("ok"));
-    }
+    const Health health = HealthOf(program);
+    std::string line = health.linkText;
+    line += "; feeds: " + health.feedsText;
     line += "; memory: " + DescribeWear(sends.Ledger(), program.WearYearsLeft());
     if (const auto& held = sends.Held()) {
         line += "; sends wait until " + LocalStamp(held->next) + " for the budget of writes of " +

@@ -95,6 +95,7 @@ std::string TTellTail::ReadText(std::size_t offset) const {
 
 bool TTellTail::Activate() {
     firstInstance_ = false;
+    foundFirstInstance_ = false;
     handedOver_ = false;
     lastError_ = 0;
     if (!Enabled) {
@@ -111,6 +112,12 @@ bool TTellTail::Activate() {
         return false;
     }
     firstInstance_ = BecomesFirstInstance();
+    if (!firstInstance_ && !HandOverAllowed) {
+        firstInstanceId_ = Read32(kIdOffset);
+        foundFirstInstance_ = true;
+        ReleaseLock();
+        return false;
+    }
     if (!firstInstance_) {
         return HandOver();
     }

@@ -69,11 +69,16 @@ class TTellTail {
     std::uint32_t ApplicationWindowId;
     // The program's arguments, handed over by a later start.
     std::vector<std::string> Arguments;
+    // A later start that must not hand over (its options would be lost on
+    // the way) only finds the first instance and ends.
+    bool HandOverAllowed = true;
 
     // Registers this process as the first instance (true) or hands the
     // command line to the running one and asks the program to end (false).
     [[nodiscard]] bool Activate();
     bool IsFirstInstance() const { return firstInstance_; }
+    // A later start that was not allowed to hand over found a first instance.
+    bool FoundFirstInstance() const { return foundFirstInstance_; }
     // First instance, when idle: true when a new hand-over was taken.
     [[nodiscard]] bool CheckForData();
     const std::string& ReceivedCommandLine() const { return receivedCommandLine_; }
@@ -127,6 +132,7 @@ class TTellTail {
     std::string SystemFailureText() const;
 
     bool firstInstance_ = false;
+    bool foundFirstInstance_ = false;
     bool handedOver_ = false;
     std::vector<std::string> warnings_;
     std::uint32_t lastError_ = 0;

@@ -217,7 +217,18 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             io.stop();
         }
     });
+    if (!network.Empty() || !web.Empty()) {
+        program.HandNothingOver();
+    }
     program.Start(options.Positional());
+    if (program.FoundRunningCopy()) {
+        log.Error(
+            "cannot start: the window (or another vaxoctl run) runs for this user, and "
+            "its listeners are its own: add these options to its " +
+            std::string(kListenersFileName) +
+            " and start it again, or end it first; nothing was handed over");
+        return 1;
+    }
     if (program.HandedOver()) {
         const std::string handed = program.HandedOverCommandLine();
         log.Error("handed " + (handed.empty() ? std::string("an empty command line") : handed) +

@@ -166,7 +166,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     }
 
     WebRequest Head(const http::request<http::string_body>& request) const {
-        return WebRequest{
+        WebRequest head{
             std::string(request.method_string()),
             Path(request.target()),
             std::string(request[http::field::cookie]),
@@ -179,6 +179,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             std::string(request[http::field::origin]),
             std::string(request["Sec-Fetch-Site"]),
             FormField("name=" + std::string(request["X-File-Name"]), "name").value_or("")};
+        head.seenRevision = std::string(request["X-Seen-Revision"]);
+        return head;
     }
 
     void ReadBody() {

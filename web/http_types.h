@@ -22,6 +22,9 @@ struct WebRequest {
     std::string origin;     // the Origin header
     std::string fetchSite;  // the Sec-Fetch-Site header
     std::string fileName;   // an upload's own name: the X-File-Name header, percent-decoded
+    // The station's revision the page had seen when its edit began: the
+    // X-Seen-Revision header; empty when the change is to be applied anyway.
+    std::string seenRevision = {};
 };
 
 struct WebResponse {

@@ -53,20 +53,28 @@ std::string SafeStem(std::string_view fileName) {
         stem.resize(stem.size() - 4);
     }
     const auto first = stem.find_first_not_of(". ");
-    stem = first == std::string::npos ? "" : stem.substr(first);
-    return stem.empty() ? "uploaded" : stem;
+    return first == std::string::npos ? "" : stem.substr(first);
 }
 
 }  // namespace
 
+std::optional<std::string> SaveAsName(std::string_view typed) {
+    const std::string stem = SafeStem(typed);
+    return stem.empty() ? std::nullopt : std::optional(stem + ".rds");
+}
+
+bool FileThere(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::symlink_status(path, error).type() !=
+           std::filesystem::file_type::not_found;
+}
+
 std::string UploadedStationName(const std::string& folder, std::string_view fileName) {
-    const std::string stem = SafeStem(fileName);
+    std::string stem = SafeStem(fileName);
+    stem = stem.empty() ? "uploaded" : stem;
     std::string name = stem + ".rds";
     for (int n = 2;; ++n) {
-        std::error_code error;
-        const auto status =
-            std::filesystem::symlink_status(std::filesystem::path(folder) / name, error);
-        if (status.type() == std::filesystem::file_type::not_found) {
+        if (!FileThere((std::filesystem::path(folder) / name).string())) {
             return name;
         }
         name = stem + "-" + std::to_string(n) + ".rds";

@@ -23,6 +23,13 @@ std::optional<std::string> FeedNameProblem(const std::string& name);
 // it never writes over another station.
 std::string UploadedStationName(const std::string& folder, std::string_view fileName);
 
+// The file name a "Save as" from the page writes in the working folder: the
+// typed name reduced as an upload's is, ending ".rds"; none when nothing is left.
+std::optional<std::string> SaveAsName(std::string_view typed);
+
+// Whether anything (a file, a folder, a link) is at `path`.
+bool FileThere(const std::string& path);
+
 // Why station-file bytes from outside (an upload) will not be taken, or
 // nothing: text without NUL bytes, at least one line this program knows,
 // feed files only by name in the working folder, no EXIT=1.

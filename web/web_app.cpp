@@ -1,6 +1,7 @@
 #include "web/web_app.h"
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 
 #include "base/code_page.h"
@@ -97,6 +98,16 @@ std::string DownloadName(const std::string& path) {
         c = safe ? c : '_';
     }
     return name.empty() ? "station.rds" : name;
+}
+
+// An X-Seen-Revision header's number; none when absent or not a number.
+std::optional<std::uint64_t> RevisionNumber(std::string_view text) {
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
 }
 
 // Who a sign-in is for its failures: an address, or an IPv6 /64.
@@ -267,6 +278,9 @@ WebResponse WebApp::Act(const WebRequest& request) {
     if (path == "/api/save") {
         return Save(request);
     }
+    if (path == "/api/saveas") {
+        return SaveAs(request);
+    }
     return TextResponse(404, "! no such call");
 }
 
@@ -377,7 +391,7 @@ std::optional<std::uint64_t> WebApp::Watch(const WebRequest& request, EventStrea
 
 WebResponse WebApp::Page(const std::string& name, const WebSession& session) const {
     std::map<std::string, std::string> values{
-        {"product", EscapeHtml(kProductName)},
+        {"product", EscapeHtml(kProductFamily)},
         {"csrf", EscapeHtml(session.token)},
         {"role", session.role == WebRole::Operator ? "operator" : "viewer"},
         {"page", name},
@@ -398,7 +412,7 @@ WebResponse WebApp::SignInPage(int status, const std::string& message) const {
         message.empty() ? "" : "<p class=\"error\" role=\"alert\">" + EscapeHtml(message) + "</p>";
     return {status, "text/html; charset=utf-8",
             FillTemplate(File("signin.html"),
-                         {{"product", EscapeHtml(kProductName)}, {"message", shown}})};
+                         {{"product", EscapeHtml(kProductFamily)}, {"message", shown}})};
 }
 
 WebResponse WebApp::Asset(const std::string& path) const {
@@ -411,16 +425,51 @@ WebResponse WebApp::Asset(const std::string& path) const {
     return asset;
 }
 
+// A change from a page that had not seen the field's latest value would
+// undo another's change unseen: it is refused with the value that stands
+// and who set it, and the page may send it again without its revision.
+std::optional<std::string> WebApp::Clash(std::string_view line, std::uint64_t seen) const {
+    const std::size_t equals = line.find('=');
+    const StationField* field =
+        equals == std::string_view::npos ? nullptr : FindField(line.substr(0, equals));
+    if (!field) {
+        return std::nullopt;
+    }
+    const FieldStamp& stamp = program_.Stamp(field->id);
+    const std::string now = FormatFieldValue(field->type, field->get(program_.Set()));
+    if (stamp.revision <= seen || now == TextLineToWindows1250(line.substr(equals + 1))) {
+        return std::nullopt;
+    }
+    return std::string(field->key) + " is now \"" + now + "\", set by " + stamp.origin +
+           " after this page showed it";
+}
+
 WebResponse WebApp::Fields(const WebRequest& request) {
     std::string replies;
     const Origin origin{Origin::Kind::WebSession, "web " + request.client};
+    if (const auto seen = RevisionNumber(request.seenRevision)) {
+        std::string clashes;
+        ForEachLine(request.body, [&](std::string_view line) {
+            if (const auto clash = Clash(line, *seen)) {
+                static_cast<void>(program_.Execute(
+                    {origin, RefusedCommand{*clash}, LoggedCommand(std::string(line))}));
+                clashes += "- " + Windows1250ToUtf8(*clash) + "\n";
+            }
+            return true;
+        });
+        if (!clashes.empty()) {
+            return {409, "text/plain; charset=utf-8", clashes};
+        }
+    }
     ForEachLine(request.body, [&](std::string_view line) {
         if (auto answer = AnswerTextCommand(program_, line, origin)) {
             replies += answer->line + (answer->why.empty() ? "" : " " + answer->why) + "\n";
         }
         return true;
     });
-    return {200, "text/plain; charset=utf-8", replies};
+    WebResponse response{200, "text/plain; charset=utf-8", replies};
+    response.headers.emplace_back("X-Revision", std::to_string(program_.Revision()));
+    return response;
 }
 
 WebResponse WebApp::Options(const WebRequest& request) {
@@ -553,6 +602,31 @@ WebResponse WebApp::Save(const WebRequest& request) {
         return TextResponse(500, "- " + outcome.refusal);
     }
     return TextResponse(200, "+");
+}
+
+// A new name only: a file of that name that is not the station's own is
+// never written over from the page.
+WebResponse WebApp::SaveAs(const WebRequest& request) {
+    const Origin origin{Origin::Kind::WebSession, "web " + request.client};
+    const auto typed = Value(request.body, "name");
+    const auto name = typed ? SaveAsName(*typed) : std::nullopt;
+    const std::string shown = "save as " + LoggedCommand(typed.value_or(""));
+    const std::string path = program_.Set().ProgramDir + name.value_or("");
+    std::string refusal;
+    if (!name) {
+        refusal = "name=NAME: letters, digits, space, . - _";
+    } else if (path != program_.Set().StationFileName && FileThere(path)) {
+        refusal = *name + " is there already: choose another name";
+    }
+    if (!refusal.empty()) {
+        static_cast<void>(program_.Execute({origin, RefusedCommand{refusal}, shown}));
+        return TextResponse(409, "- " + refusal);
+    }
+    const CommandOutcome outcome = program_.Execute({origin, SaveStationAs{path}, shown});
+    if (!outcome.Accepted()) {
+        return TextResponse(500, "- " + outcome.refusal);
+    }
+    return TextResponse(200, "+ " + *name);
 }
 
 }  // namespace vaxo

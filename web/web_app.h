@@ -71,6 +71,8 @@ class WebApp {
 
     // The calls that change something: each answers as the text commands do.
     WebResponse Fields(const WebRequest& request);
+    WebResponse SaveAs(const WebRequest& request);
+    std::optional<std::string> Clash(std::string_view line, std::uint64_t seen) const;
     WebResponse Options(const WebRequest& request);
     void Send(const WebRequest& request, const Reply& reply);
     WebResponse Load(const WebRequest& request);

@@ -1,5 +1,6 @@
 #include "web/web_state.h"
 
+#include "app/health.h"
 #include "app/receiver_json.h"
 #include "app/wear_words.h"
 #include "base/code_page.h"
@@ -30,10 +31,73 @@ json BankState(const ControlProgram& program, int bank) {
     for (const std::string& line : program.Set().LastSent[bank == 2 ? 1 : 0]) {
         record.push_back(Windows1250ToUtf8(line));
     }
+    const auto revision = program.Sends().OnAirRevision(bank);
     return {{"bank", bank},
+            {"revision", revision ? json(*revision) : json(nullptr)},
             {"on_air", ViewOf(program.Sends().OnAir(bank))},
             {"last_send", LastSendOf(program.Sends().LastTo(bank))},
             {"record", record}};
+}
+
+// Fields that steer the program, not what the encoder broadcasts.
+bool OffAir(FieldId id) {
+    switch (id) {
+        case FieldId::RTFF:
+        case FieldId::RTSC:
+        case FieldId::DPSFF:
+        case FieldId::DPSSC:
+        case FieldId::RTSF:
+        case FieldId::RTSAT:
+        case FieldId::RTSA:
+        case FieldId::DPSSF:
+        case FieldId::STB:
+        case FieldId::SEND:
+        case FieldId::EXIT:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The fields whose value differs from what the bank that sends go to
+// holds; none when the program has not written that bank in this run.
+json Pending(const ControlProgram& program) {
+    const RdsParameterSet& set = program.Set();
+    const auto& sent = program.Sends().OnAirSet(set.STB == 1 ? 1 : 2);
+    if (!sent) {
+        return nullptr;
+    }
+    json keys = json::array();
+    ForEachStationField([&](const StationField& field) {
+        if (!OffAir(field.id) && field.get(set) != field.get(*sent)) {
+            keys.push_back(field.key);
+        }
+    });
+    return keys;
+}
+
+// Who changed each field last in this run, and in which revision.
+json Stamps(const ControlProgram& program) {
+    json stamps = json::object();
+    ForEachStationField([&](const StationField& field) {
+        const FieldStamp& stamp = program.Stamp(field.id);
+        if (stamp.revision > 0) {
+            stamps[std::string(field.key)] = {{"revision", stamp.revision},
+                                              {"origin", Windows1250ToUtf8(stamp.origin)}};
+        }
+    });
+    return stamps;
+}
+
+const char* LinkWord(Health::Link link) {
+    switch (link) {
+        case Health::Link::Good:
+            return "good";
+        case Health::Link::Bad:
+            return "bad";
+        default:
+            return "unknown";
+    }
 }
 
 const char* FeedState(LiveTextRead::Outcome outcome) {
@@ -94,6 +158,23 @@ json Listeners(const WebStateExtras& extras) {
     return listeners;
 }
 
+json HealthState(const ControlProgram& program, const WebStateExtras& extras) {
+    const Health health = HealthOf(program);
+    int clients = 0;
+    for (const ListenerStatus& listener : extras.listeners) {
+        clients += listener.clients;
+    }
+    std::string listeners = extras.listeners.empty()
+                                ? std::string("no network listener")
+                                : std::to_string(extras.listeners.size()) + " listening, " +
+                                      std::to_string(clients) + " connected";
+    return {{"link", LinkWord(health.link)},
+            {"link_text", Windows1250ToUtf8(health.linkText)},
+            {"feeds_ok", health.feedTroubles.empty()},
+            {"feeds_text", Windows1250ToUtf8(health.feedsText)},
+            {"listeners_text", listeners}};
+}
+
 }  // namespace
 
 json WebState(const ControlProgram& program, const WebStateExtras& extras) {
@@ -110,6 +191,12 @@ json WebState(const ControlProgram& program, const WebStateExtras& extras) {
     }
     const MemoryDump preview = program.PreviewMemory();
     return {{"fields", fields},
+            {"revision", program.Revision()},
+            {"stamps", Stamps(program)},
+            {"pending", Pending(program)},
+            {"send_bank", set.STB == 1 ? 1 : 2},
+            {"both_banks", set.AUTBSW},
+            {"health", HealthState(program, extras)},
             {"options",
              {{"AUTOSAVE", set.AUTOSAVE},
               {"HIPRI", set.HIPRI},

@@ -18,10 +18,14 @@ struct WebStateExtras {
 };
 
 // Everything the pages show, in UTF-8: "fields" (every station-file key
-// and its value as a save writes it), "options", "banks" (for 1 and 2 the
-// listener's view of what the encoder holds, the last send and the last-sent
-// record), "preview" (the view of what a send would write now), "port",
-// "sending", "feeds", "listeners", "station_file", "pty_names".
+// and its value as a save writes it), "revision" (the station's), "stamps"
+// (per field changed in this run: its revision and who changed it),
+// "pending" (the fields not yet in the bank sends go to, null when that
+// bank was not written in this run), "send_bank", "both_banks", "health",
+// "options", "banks" (for 1 and 2 the revision it holds, null when unknown,
+// the listener's view of what the encoder holds, the last send and the
+// last-sent record), "preview" (the view of what a send would write now),
+// "port", "sending", "feeds", "listeners", "station_file", "pty_names".
 nlohmann::json WebState(const ControlProgram& program, const WebStateExtras& extras);
 
 }  // namespace vaxo

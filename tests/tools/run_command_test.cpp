@@ -160,6 +160,14 @@ TEST_F(RunCommandTest, FollowsTheRadiotextFileTakesHandOversAndSavesOnSigterm) {
     ASSERT_TRUE(WaitForLines(log, 3, 60s));
     EXPECT_THAT(ReadBytes(log), HasSubstr("RT=\"second text\""));
 
+    // Listeners cannot be handed over: such a start says so and changes nothing.
+    Process listening({program_, "run", "--text-tcp", "127.0.0.1:0", "other.rds"}, dir_.path(),
+                      dir_ / "listening.txt", dir_ / "listening-err.txt");
+    EXPECT_EQ(listening.Wait(), 1);
+    EXPECT_THAT(ReadBytes(dir_ / "listening-err.txt"),
+                HasSubstr("add these options to its vaxow.listen"));
+    EXPECT_THAT(ReadBytes(dir_ / "listening-err.txt"), HasSubstr("nothing was handed over"));
+
     const std::string folder = dir_ / "elsewhere";
     std::filesystem::create_directory(folder);
     std::filesystem::rename(dir_ / "other.rds", folder + "/other.rds");

@@ -192,11 +192,85 @@ class WebBrowser(unittest.TestCase):
         self.driver.find_element(By.CSS_SELECTOR, 'button[data-send="1"]').click()
         toast = self.driver.find_element(By.ID, "toast")
         self.wait.until(lambda _: toast.text.startswith("Not on air: the encoder did not answer"))
+        health = self.driver.find_element(By.ID, "health-link")
+        self.wait.until(lambda _: health.get_attribute("class") == "health-bad")
+        self.assertIn("failed", health.text)
         time.sleep(5.5)  # longer than news stays
         self.assertIn("show", toast.get_attribute("class"), "a failure stays")
         self.save_screenshots("send-failed")
         toast.click()
         self.assertNotIn("show", toast.get_attribute("class"))
+
+    def open_station(self):
+        self.sign_in()
+        self.wait.until(lambda d: d.current_url.endswith("/onair"))
+        self.driver.get(self.base + "/station")
+        self.wait.until(lambda _: self.field("PS").get_attribute("value") == "FM RADIO")
+
+    def test_a_refused_value_stays_while_fields_not_edited_follow_the_service(self):
+        other = self.run_.sign_in()
+        self.open_station()
+        pi, note = self.change("PI", "XYZ1")
+        other.post("/api/fields", "PI=D3C9\nPS=OTHERS")
+        self.wait.until(lambda _: self.field("PS").get_attribute("value") == "OTHERS")
+        self.assertEqual(pi.get_attribute("value"), "XYZ1", "the refused value stays")
+        self.assertIn("four hexadecimal digits", note.text)
+        pi.click()
+        pi.send_keys(Keys.ESCAPE)
+        self.assertEqual(pi.get_attribute("value"), "D3C9", "abandoned: the service's value")
+        self.assertEqual(pi.get_attribute("aria-invalid"), "false")
+        self.driver.find_element(By.ID, "TA").click()  # PI left: it follows again
+        other.post("/api/fields", "PI=D3C2")
+        self.wait.until(lambda _: pi.get_attribute("value") == "D3C2")
+
+    def test_an_edit_begun_before_anothers_change_is_refused_and_offered(self):
+        other = self.run_.sign_in()
+        self.open_station()
+        ps = self.field("PS")
+        ps.click()
+        other.post("/api/fields", "PS=THEIRS")
+        ps.send_keys(Keys.CONTROL + "a")
+        ps.send_keys("MINE" + Keys.TAB)
+        note = self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, ".verdict.bad button"))
+        self.assertIn('PS is now "THEIRS", set by web 127.0.0.1',
+                      self.driver.find_element(By.CSS_SELECTOR, ".verdict.bad").text)
+        self.assertEqual(other.state()["fields"]["PS"], "THEIRS", "nothing undone unseen")
+        self.save_screenshots("station-clash")
+        note.click()
+        self.wait.until(lambda _: other.state()["fields"]["PS"] == "MINE")
+
+    def test_fields_not_on_air_yet_are_marked_until_sent(self):
+        self.run_.close()
+        self.run_ = web.WebRunning("--simulate", "--web", "127.0.0.1:0",
+                                   "--min-send-interval", "3600")
+        self.addCleanup(self.run_.close)
+        self.base = "http://127.0.0.1:%d" % self.run_.web_port
+        self.open_station()
+        pending = self.driver.find_element(By.ID, "pending")
+        self.wait.until(lambda _: "has not been written in this run" in pending.text)
+        health = self.driver.find_element(By.ID, "health-link")
+        self.assertEqual(health.get_attribute("class"), "health-unknown")
+        send = self.driver.find_element(By.CSS_SELECTOR, 'button[data-send="1"]')
+        send.click()
+        self.wait.until(lambda _: not pending.is_displayed())
+        self.wait.until(lambda _: health.get_attribute("class") == "health-good")
+        self.assert_taken("PS", "LATER")
+        self.wait.until(lambda _: "Not on air yet in bank 1: PS." in pending.text)
+        marked = self.driver.find_elements(By.CSS_SELECTOR, "#fields .pending")
+        self.assertEqual([m.find_element(By.TAG_NAME, "label").text for m in marked],
+                         ["Default PS"])
+        self.save_screenshots("station-pending")
+        self.driver.get(self.base + "/onair")
+        holds = self.driver.find_element(By.CSS_SELECTOR, "#bank-1 .holds")
+        self.wait.until(lambda _: holds.text == "Not yet on air here: PS")
+        self.assertIn("Unknown since start", self.driver.find_element(By.ID, "bank-2").text)
+        self.save_screenshots("onair-pending")
+        self.driver.get(self.base + "/station")
+        self.driver.find_element(By.CSS_SELECTOR, 'button[data-send="1"]').click()
+        pending = self.driver.find_element(By.ID, "pending")
+        self.wait.until(lambda _: not pending.is_displayed())
+        self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, "#fields .pending"), [])
+        self.assert_no_console_errors()
 
     def test_a_refusal_can_be_read_in_light_and_dark(self):
         self.sign_in()

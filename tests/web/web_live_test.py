@@ -185,6 +185,74 @@ class WebLive(unittest.TestCase):
         last = session.state()["banks"][0]["last_send"]
         self.assertEqual((last["ok"], "- " + last["reason"]), (False, reply.decode().strip()))
 
+    def test_the_state_says_what_each_bank_holds_and_what_is_not_on_air_yet(self):
+        # Sends not the operator's wait an hour: what is pending stays so.
+        run = self.start("--web", "127.0.0.1:0", "--min-send-interval", "3600")
+        session = run.sign_in()
+        state = session.state()
+        self.assertEqual([bank["revision"] for bank in state["banks"]], [None, None])
+        self.assertIsNone(state["pending"], "unknown since start, not 'nothing differs'")
+        self.assertEqual(state["health"]["link"], "unknown")
+        self.assertEqual(session.post("/api/send", "bank=1")[0].status, 200)
+        state = session.state()
+        self.assertEqual(state["banks"][0]["revision"], state["revision"])
+        self.assertIsNone(state["banks"][1]["revision"])
+        self.assertEqual((state["pending"], state["health"]["link"]), ([], "good"))
+        self.assertIn("bank 1 ok", state["health"]["link_text"])
+        session.post("/api/fields", "PS=PENDING\nRTSF=now.txt")
+        state = session.state()
+        self.assertEqual(state["pending"], ["PS"], "a feed's file name is not on air")
+        self.assertEqual(state["stamps"]["PS"]["origin"], "web 127.0.0.1")
+        self.assertEqual(state["banks"][0]["on_air"]["ps"], "FM RADIO", "still the old one")
+
+    def test_what_is_not_on_air_yet_goes_with_the_send_a_change_asks_for(self):
+        run = self.start("--web", "127.0.0.1:0", "--min-send-interval", "1")
+        session = run.sign_in()
+        self.assertEqual(session.post("/api/send", "bank=2")[0].status, 200)
+        session.post("/api/fields", "PS=ONAIR")
+        deadline = time.monotonic() + 60  # a guard against a hang, not a measure
+        while session.state()["pending"] != [] and time.monotonic() < deadline:
+            time.sleep(0.1)
+        state = session.state()
+        self.assertEqual((state["pending"], state["banks"][1]["on_air"]["ps"]), ([], "ONAIR   "))
+        self.assertEqual(state["banks"][1]["revision"], state["revision"])
+
+    def test_an_edit_begun_before_anothers_change_is_refused_with_what_stands(self):
+        run = self.start("--web", "127.0.0.1:0")
+        first, second = run.sign_in(), run.sign_in()
+        seen = str(first.state()["revision"])
+        response, _ = first.post("/api/fields", "PS=FIRST", headers={"X-Seen-Revision": seen})
+        self.assertEqual(response.status, 200)
+        self.assertGreater(int(response.getheader("X-Revision")), int(seen))
+        for body, status in [("PS=SECOND", 409), ("PS=FIRST", 200), ("PTY=5", 200)]:
+            response, reply = second.post("/api/fields", body, headers={"X-Seen-Revision": seen})
+            self.assertEqual(response.status, status, body)
+        self.assertEqual(reply.decode().strip(), "+")
+        response, reply = second.post("/api/fields", "PS=SECOND",
+                                      headers={"X-Seen-Revision": seen})
+        self.assertEqual(reply.decode().strip(),
+                         '- PS is now "FIRST", set by web 127.0.0.1 after this page showed it')
+        self.assertEqual(second.state()["fields"]["PS"], "FIRST", "nothing applied")
+        self.assertEqual(second.post("/api/fields", "PS=SECOND")[0].status, 200, "anyway")
+        self.assertEqual(second.state()["fields"]["PS"], "SECOND")
+        self.assertIn("after this page showed it", run.errors(), "the clash is logged")
+
+    def test_save_as_takes_a_new_name_and_never_another_file(self):
+        run = self.start("--web", "127.0.0.1:0")
+        other = os.path.join(run.folder, "other.rds")
+        with open(other, "wb") as f:
+            f.write(b"PS=OTHER\r\n")
+        session = run.sign_in()
+        session.post("/api/fields", "PS=MINE")
+        for name, status in [("other.rds", 409), ("other", 409), ("../x", 200), ("", 409)]:
+            response, reply = session.post("/api/saveas", "name=" + name)
+            self.assertEqual(response.status, status, (name, reply))
+        with open(other, "rb") as f:
+            self.assertEqual(f.read(), b"PS=OTHER\r\n")
+        self.assertEqual(os.path.basename(session.state()["station_file"]), "x.rds")
+        self.assertIn("PS=MINE", open(os.path.join(run.folder, "x.rds")).read())
+        self.assertEqual(session.post("/api/saveas", "name=x.rds")[0].status, 200, "its own file")
+
     def test_every_response_carries_the_security_headers(self):
         run = self.start("--web", "127.0.0.1:0")
         session = run.sign_in()

@@ -12,6 +12,7 @@
     const steppingKeys = new Set(["ArrowUp", "ArrowDown", "ArrowLeft", "ArrowRight", "PageUp",
                                   "PageDown", "Home", "End"]);
     const stepping = new Map();  // control (a radio group by its name) moved by keys: its pause
+    const seen = new Map();  // control being edited: the station's revision when the edit began
     let state = null;
 
     function text(element, value) {
@@ -33,7 +34,7 @@
     }
     toast.addEventListener("click", () => { toast.className = "toast"; });
 
-    async function post(path, body, type, headers) {
+    async function post(path, body, type, headers = {}) {
         const response = await fetch(path, {
             method: "POST",
             credentials: "same-origin",
@@ -44,7 +45,8 @@
         if (response.status === 401) {
             location.assign("/signin");
         }
-        return {status: response.status, text: (await response.text()).trim()};
+        return {status: response.status, text: (await response.text()).trim(),
+                revision: response.headers.get("X-Revision")};
     }
 
     // "+" done, "/" partly, "-" a value refused, "!" not known: the reason follows.
@@ -60,14 +62,22 @@
         return flag === null || flag === undefined ? "?" : String(flag);
     }
 
-    function showView(container, view, key) {
+    function showView(container, view, key, record) {
         clearInterval(cycles.get(key));
         container.replaceChildren();
         if (!view) {
             const note = document.createElement("p");
             note.className = "empty-note";
-            note.textContent = "Nothing sent to this bank since the start.";
+            const written = (record || []).join("\n").trim();
+            note.textContent = "This run has not written this bank." +
+                (written ? " What a send wrote into it last, perhaps in an earlier run:" : "");
             container.append(note);
+            if (written) {
+                const lines = document.createElement("pre");
+                lines.className = "record";
+                lines.textContent = written;
+                container.append(lines);
+            }
             return;
         }
         const node = document.getElementById("view-template").content.cloneNode(true);
@@ -133,10 +143,14 @@
         const held = document.getElementById("held");
         held.hidden = !state.wear.held;
         text(held, state.wear.held || "");
+        text(document.getElementById("plays"), state.both_banks
+            ? "The encoder plays bank 1 and bank 2 in turn; sends go to bank " + state.send_bank + "."
+            : "Sends go to bank " + state.send_bank + "; which bank the encoder plays is set on the encoder.");
         for (const bank of state.banks) {
             const card = document.getElementById("bank-" + bank.bank);
-            showView(card.querySelector(".view"), bank.on_air, "bank-" + bank.bank);
+            showView(card.querySelector(".view"), bank.on_air, "bank-" + bank.bank, bank.record);
             showLastSend(card.querySelector(".last-send"), bank.last_send);
+            showHolds(card.querySelector(".holds"), bank);
         }
         showView(document.querySelector("#preview .view"), state.preview, "preview");
         const feeds = document.getElementById("feeds");
@@ -153,9 +167,39 @@
         document.getElementById("no-listeners").hidden = state.listeners.length > 0;
     }
 
+    // What a bank holds against the station as it stands.
+    function showHolds(element, bank) {
+        let said = "";
+        let behind = false;
+        if (bank.revision === null) {
+            said = "Unknown since start";
+            behind = true;
+        } else if (bank.bank === state.send_bank && state.pending && state.pending.length) {
+            said = "Not yet on air here: " + state.pending.join(", ");
+            behind = true;
+        } else if (bank.bank === state.send_bank) {
+            said = "Holds the station as it stands";
+        } else {
+            said = "Holds revision " + bank.revision + " of the station (now " + state.revision + ")";
+        }
+        element.classList.toggle("behind", behind);
+        text(element, said);
+    }
+
+    // The line under the header on every page: the link, the feeds, the network.
+    function showHealth() {
+        const link = document.getElementById("health-link");
+        link.className = "health-" + state.health.link;
+        text(link, "Encoder: " + state.health.link_text + ".");
+        const feeds = document.getElementById("health-feeds");
+        feeds.className = state.health.feeds_ok ? "" : "health-bad";
+        text(feeds, "Feeds: " + state.health.feeds_text + ".");
+        text(document.getElementById("health-listeners"), "Network: " + state.health.listeners_text + ".");
+    }
+
     // ---- station and settings -------------------------------------------
 
-    function mark(element, result) {
+    function mark(element, result, offer) {
         const holder = element.closest(".field, .check, .rt-line, fieldset, .dps label") || element.parentElement;
         let note = holder.querySelector(":scope > .verdict");
         if (!note) {
@@ -169,6 +213,13 @@
         element.setAttribute("aria-invalid", result.ok ? "false" : "true");
         note.classList.toggle("bad", !result.ok);
         note.textContent = result.ok ? (result.partly ? "taken in part: " + result.why : "✓") : result.why;
+        if (offer) {
+            const button = document.createElement("button");
+            button.type = "button";
+            button.textContent = "Apply mine anyway";
+            button.addEventListener("click", offer);
+            note.append(" ", button);
+        }
         if (result.ok && !result.partly) {
             setTimeout(() => { if (note.textContent === "✓") note.textContent = ""; }, 1500);
         }
@@ -177,7 +228,7 @@
     function fillFields(form) {
         for (const element of form.elements) {
             if (!element.name || element === document.activeElement || element.dataset.option ||
-                stepping.has(groupOf(element))) {
+                stepping.has(groupOf(element)) || element.dataset.applying) {
                 continue;
             }
             const value = state.fields[element.name];
@@ -193,7 +244,9 @@
             }
         }
         for (const box of form.querySelectorAll("[data-di]")) {
-            box.checked = (state.fields.DI || "0000").charAt(Number(box.dataset.di)) === "1";
+            if (box !== document.activeElement) {
+                box.checked = (state.fields.DI || "0000").charAt(Number(box.dataset.di)) === "1";
+            }
         }
         for (const output of form.querySelectorAll("output")) {
             const value = Number(form.elements[output.htmlFor.value].value);
@@ -214,7 +267,40 @@
     function showStation() {
         fillPtyNames();
         text(document.getElementById("station-file"), state.station_file);
-        fillFields(document.getElementById("fields"));
+        const form = document.getElementById("fields");
+        fillFields(form);
+        markPending(form);
+        preselectStation();
+    }
+
+    // The file list starts at the station loaded, until the operator picks another.
+    function preselectStation() {
+        const select = document.getElementById("load-name");
+        const name = state.station_file.split(/[\\/]/).pop();
+        if (!select.dataset.picked && [...select.options].some((option) => option.value === name)) {
+            select.value = name;
+        }
+    }
+
+    // Every field whose value the bank that sends go to does not hold yet.
+    function markPending(form) {
+        const pending = new Set(state.pending || []);
+        for (const holder of form.querySelectorAll(".pending")) {
+            holder.classList.remove("pending");
+        }
+        for (const key of pending) {
+            const element = key === "DI" ? form.querySelector("[data-di]") : form.elements[key];
+            const first = element && element.length !== undefined && !element.tagName ? element[0] : element;
+            const holder = first && first.closest(".field, .check, .rt-line, fieldset, .dps label, .af");
+            if (holder) {
+                holder.classList.add("pending");
+            }
+        }
+        const note = document.getElementById("pending");
+        note.hidden = state.pending !== null && pending.size === 0;
+        text(note, state.pending === null
+            ? "Bank " + state.send_bank + " has not been written in this run: what it holds is unknown. Send to be sure."
+            : "Not on air yet in bank " + state.send_bank + ": " + [...pending].join(", ") + ". Marked fields go on air with the next send.");
     }
 
     function showSettings() {
@@ -260,8 +346,17 @@
         // A list, a slider or a choice of radiotexts stepped by the keyboard
         // passes values on its way to the one wanted: only where it rests
         // (Tab, Enter, leaving it, a pause of a second) is applied.
+        form.addEventListener("focusin", (event) => {
+            if (state && !seen.has(groupOf(event.target))) {
+                seen.set(groupOf(event.target), state.revision);
+            }
+        });
         form.addEventListener("keydown", (event) => {
             const element = event.target;
+            if (event.key === "Escape" && element.getAttribute("aria-invalid") === "true") {
+                abandon(form, element);
+                return;
+            }
             if (!stepsByKeys(element)) {
                 return;
             }
@@ -278,6 +373,9 @@
             const next = event.relatedTarget;
             if (stepping.has(group) && !(next && stepsByKeys(next) && groupOf(next) === group)) {
                 restAt(form, element);
+            }
+            if (!(next && groupOf(next) === group) && element.getAttribute("aria-invalid") !== "true") {
+                seen.delete(group);
             }
         });
         form.addEventListener("change", (event) => {
@@ -310,13 +408,54 @@
         }
     }
 
-    async function apply(form, element) {
+    // A change carries the revision its edit began at, so that a change
+    // another made meanwhile is not undone unseen; "anyway" leaves it out.
+    async function apply(form, element, anyway) {
         const path = element.dataset.option ? "/api/options" : "/api/fields";
-        const result = verdict(await post(path, lineOf(form, element)));
+        const group = groupOf(element);
+        const began = seen.has(group) ? seen.get(group) : state && state.revision;
+        const headers = anyway || began === null || began === undefined ? {} : {"X-Seen-Revision": String(began)};
+        element.dataset.applying = "1";  // its value stays as typed until the answer
+        let reply;
+        try {
+            reply = await post(path, lineOf(form, element), undefined, headers);
+        } finally {
+            delete element.dataset.applying;
+        }
+        const result = verdict(reply);
+        if (reply.status === 409) {
+            mark(element, result, () => apply(form, element, true));
+            return;
+        }
         mark(element, result);
+        if (state) {
+            show();  // the value as the service holds it (a PI in capitals)
+        }
+        if (result.ok && reply.revision !== null) {
+            if (document.activeElement === element) {
+                seen.set(group, Number(reply.revision));
+            } else {
+                seen.delete(group);
+            }
+        }
         if (!result.ok && element.type !== "checkbox" && element.type !== "radio" && state) {
             element.focus();
         }
+    }
+
+    // The operator gives up a refused value: the field shows the service's again.
+    function abandon(form, element) {
+        element.setAttribute("aria-invalid", "false");
+        const holder = element.closest(".field, .check, .rt-line, fieldset, .dps label") || element.parentElement;
+        const note = holder.querySelector(":scope > .verdict");
+        if (note) {
+            note.textContent = "";
+            note.classList.remove("bad");
+        }
+        if (state && state.fields[element.name] !== undefined) {
+            element.value = state.fields[element.name];
+        }
+        seen.delete(groupOf(element));
     }
 
     async function loadNames() {
@@ -329,6 +468,10 @@
         select.replaceChildren(...names.map((name) => new Option(name, name)));
         if (names.length === 0) {
             select.append(new Option("(no station files)", ""));
+        }
+        select.addEventListener("change", () => { select.dataset.picked = "1"; });
+        if (state) {
+            preselectStation();
         }
     }
 
@@ -357,6 +500,17 @@
             });
         }
         document.getElementById("save").addEventListener("click", () => act("/api/save", "", "Saved"));
+        document.getElementById("saveas").addEventListener("click", async () => {
+            const name = document.getElementById("saveas-name").value.trim();
+            if (name) {
+                const reply = await post("/api/saveas", "name=" + name);
+                const result = verdict(reply);
+                say(result.ok ? "Saved as " + reply.text.slice(2) : "Not saved: " + result.why, !result.ok);
+                if (result.ok) {
+                    loadNames();
+                }
+            }
+        });
         document.getElementById("load").addEventListener("click", () => {
             const name = document.getElementById("load-name").value;
             if (name) {
@@ -384,6 +538,7 @@
     }
 
     function show() {
+        showHealth();
         if (page === "onair") {
             showOnAir();
         } else if (page === "station") {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/control_program.h"
+
+namespace vaxo {
+
+// What an operator at the transmitter needs to trust the program at a
+// glance: the encoder link and the live-text feeds.
+struct Health {
+    enum class Link {
+        Unknown,  // nothing sent in this run, and the port opened
+        Good,     // the last send was confirmed by the encoder
+        Bad,      // the last send failed, or the port cannot be used
+    };
+    Link link = Link::Unknown;
+    // "port LPT1: simulated encoder; last send 2026-12-09 12:00:03 bank 1 ok",
+    // "port LPT1: ...; last send ... bank 1 failed (3 in a row): <the link's reason>"
+    std::string linkText;
+    // A followed file the program cannot read: "radiotext rt.txt: not found".
+    std::vector<std::string> feedTroubles;
+    // "radiotext rt.txt read", "no live-text file followed", or the troubles.
+    std::string feedsText;
+};
+
+Health HealthOf(const ControlProgram& program);
+
+}  // namespace vaxo
