@@ -208,6 +208,7 @@ FieldKeys ControlProgram::LoadStationFromName(const Origin& origin) {
     }
     stationFingerprint_ = load.fingerprint;
     Changed(load.changed, origin);
+    savedText_ = StationFileText(set_);
     return load.changed;
 }
 
@@ -347,6 +348,7 @@ void ControlProgram::AutoSave(ChangedStationChoice changed) {
     }
     if (!StationChangedOnDisk() || changed == ChangedStationChoice::Overwrite) {
         stationFingerprint_ = SaveStationFile(set_, StationLinks({}));
+        savedText_ = StationFileText(set_);
         return;
     }
     if (changed == ChangedStationChoice::LeaveAlone) {
@@ -476,6 +478,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStation&) {
     outcome.refusal = RunSteps({[&] {
                           set_.RememberedFile = set_.StationFileName;
                           stationFingerprint_ = SaveStationFile(set_, StationLinks(origin));
+                          savedText_ = StationFileText(set_);
                           unreadableStation_.clear();  // the operator chose to replace it
                       }}).value_or("");
     return outcome;
@@ -491,6 +494,7 @@ CommandOutcome ControlProgram::Run(const Origin&, const SaveStationAs& command) 
                           set_.RememberedFile = command.path;
                           try {
                               stationFingerprint_ = SaveStationFile(set_);
+                              savedText_ = StationFileText(set_);
                           } catch (const FileError&) {
                               set_.StationFileName = previousName;
                               set_.RememberedFile = previousRemembered;
@@ -739,10 +743,42 @@ void ControlProgram::TakeHandOver() {
     OpenHandedOverFile(handed);
 }
 
+bool ControlProgram::HasUnsavedChanges() const {
+    return StationFileText(set_) != savedText_;
+}
+
+// A station's unsaved changes are never dropped unasked: the window asks,
+// a program without one saves them (as Auto Save would) and says so.
+bool ControlProgram::UnsavedChangesSettled(const std::string& handed) {
+    if (!HasUnsavedChanges()) {
+        return true;
+    }
+    const std::string station = set_.StationFileName;
+    const UnsavedChoice choice =
+        askAboutUnsaved_ ? askAboutUnsaved_(station, handed) : UnsavedChoice::Save;
+    if (choice == UnsavedChoice::KeepStation) {
+        events_.Emit(ErrorReported{handed + ", handed over by a later start, was not opened: " +
+                                   station + " has unsaved changes"});
+        return false;
+    }
+    if (choice == UnsavedChoice::Save &&
+        RunSteps({[&] { AutoSave(ChangedStationChoice::SaveBeside); }})) {
+        return false;  // the save's error was told; the changes stay
+    }
+    if (choice == UnsavedChoice::Save && !askAboutUnsaved_) {
+        events_.Emit(ErrorReported{"the unsaved changes of " + station + " were saved before " +
+                                   handed + ", handed over by a later start, was opened"});
+    }
+    return true;
+}
+
 void ControlProgram::OpenHandedOverFile(const std::string& commandLine) {
     std::string name = commandLine;
     if (!name.empty() && name.front() == '"' && name.back() == '"') {
         name = name.size() >= 2 ? name.substr(1, name.size() - 2) : "";
+    }
+    if (!UnsavedChangesSettled(name)) {
+        return;
     }
     set_.StationFileName = name;
     stationNamedFromOutside_ = false;

@@ -32,6 +32,10 @@ inline constexpr const char* kSharedLockName = "{33DB9083-0BB9-443D-9434-EB23DAF
 // What Auto Save does with a station file another hand changed on disk.
 enum class ChangedStationChoice { SaveBeside, Overwrite, LeaveAlone };
 
+// What becomes of a station's unsaved changes when a later start hands
+// over another station file.
+enum class UnsavedChoice { Save, Discard, KeepStation };
+
 // Who last changed a field, and in which revision of the station.
 struct FieldStamp {
     std::uint64_t revision = 0;
@@ -80,6 +84,14 @@ class ControlProgram {
     // written over unless `changed` says so: the set goes beside it.
     [[nodiscard]] bool SaveOnExit(ChangedStationChoice changed = ChangedStationChoice::SaveBeside);
     bool StationChangedOnDisk() const;
+    // The station differs from what it was last loaded from or saved as.
+    bool HasUnsavedChanges() const;
+    // Asked when a hand-over would replace a station with unsaved changes
+    // (its file name, the handed-over one); without it they are saved first.
+    void OnUnsavedHandOver(
+        std::function<UnsavedChoice(const std::string& station, const std::string& handed)> ask) {
+        askAboutUnsaved_ = std::move(ask);
+    }
     // The station named at start could not be read: a program without a
     // window has nothing to put on air.
     bool StationUnreadable() const { return !unreadableStation_.empty(); }
@@ -169,6 +181,8 @@ class ControlProgram {
     void TellFeeds(const std::vector<FeedReport>& reports);
     void Looked(const FeedReads& reads);
     void OpenHandedOverFile(const std::string& commandLine);
+    // Whether the station may be replaced by `handed`.
+    bool UnsavedChangesSettled(const std::string& handed);
     void LoadWearLedger();
     void SaveWearLedger();
     // Once a minute: the ledger saved when it changed, and a memory that
@@ -209,6 +223,8 @@ class ControlProgram {
     std::string unreadableStation_;
     // What the station file held when it was last loaded or saved.
     std::optional<std::uint64_t> stationFingerprint_;
+    std::string savedText_;  // the station as it was last loaded or saved
+    std::function<UnsavedChoice(const std::string&, const std::string&)> askAboutUnsaved_;
     // The station file was named from outside the machine (the web page's
     // load): it is never read or written through a link.
     bool stationNamedFromOutside_ = false;

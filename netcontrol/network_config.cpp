@@ -162,7 +162,8 @@ std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::s
     return why.empty() ? std::nullopt : std::optional(why);
 }
 
-std::optional<std::string> ReadNetworkConfigText(const std::string& text, NetworkConfig& config) {
+std::optional<std::string> ReadNetworkConfigText(const std::string& text, NetworkConfig& config,
+                                                 const OtherOption& other) {
     std::optional<std::string> problem;
     int number = 0;
     ForEachLine(text, [&](std::string_view raw) {
@@ -182,6 +183,9 @@ std::optional<std::string> ReadNetworkConfigText(const std::string& text, Networ
         value.erase(0, value.find_first_not_of(" \t="));
         bool known = false;
         auto why = TakeNetworkOption(config, name, value, known);
+        if (!known && other) {
+            why = other(name, value, known);
+        }
         if (!known) {
             why = name + " is no listener option";
         }
@@ -194,7 +198,8 @@ std::optional<std::string> ReadNetworkConfigText(const std::string& text, Networ
     return problem;
 }
 
-std::optional<std::string> ReadListenersFile(const std::string& programDir, NetworkConfig& config) {
+std::optional<std::string> ReadListenersFile(const std::string& programDir, NetworkConfig& config,
+                                             const OtherOption& other) {
     const std::string path = programDir + kListenersFileName;
     std::string text;
     try {
@@ -207,7 +212,7 @@ std::optional<std::string> ReadListenersFile(const std::string& programDir, Netw
         return path + ": " + error.what();
     }
     NetworkConfig read;
-    auto problem = ReadNetworkConfigText(text, read);
+    auto problem = ReadNetworkConfigText(text, read, other);
     if (!problem) {
         problem = CheckNetworkConfig(read);
     }

@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,13 +83,19 @@ std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::s
 // The listeners' file, one option a line ("--text-tcp 127.0.0.1:4000" or
 // "text-tcp=127.0.0.1:4000"), "#" comments; the reason of the first line
 // that is wrong.
-std::optional<std::string> ReadNetworkConfigText(const std::string& text, NetworkConfig& config);
+// `other` takes the options of another front end read from the same file
+// (the web page's), in TakeNetworkOption's way.
+using OtherOption = std::function<std::optional<std::string>(
+    const std::string& name, const std::string& value, bool& known)>;
+std::optional<std::string> ReadNetworkConfigText(const std::string& text, NetworkConfig& config,
+                                                 const OtherOption& other = {});
 
 // The window's listeners: the file "vaxow.listen" in the program folder,
 // in the form above. Without the file nothing listens; the reason when it
 // cannot be read or may not run.
 inline constexpr const char* kListenersFileName = "vaxow.listen";
-std::optional<std::string> ReadListenersFile(const std::string& programDir, NetworkConfig& config);
+std::optional<std::string> ReadListenersFile(const std::string& programDir, NetworkConfig& config,
+                                             const OtherOption& other = {});
 
 // The names of the options, for usage texts.
 const std::vector<std::string>& NetworkOptionNames();

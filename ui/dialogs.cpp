@@ -101,6 +101,24 @@ ChangedStationChoice QtDialogs::AskAboutChangedStation(QWidget* parent, const QS
                                        : ChangedStationChoice::LeaveAlone;
 }
 
+UnsavedChoice QtDialogs::AskAboutUnsavedHandOver(QWidget* parent, const QString& station,
+                                                 const QString& handed) {
+    QMessageBox box(QMessageBox::Question, kProductName,
+                    QString("Another start asks to open %1.\n\n%2 has changes that are not "
+                            "saved.")
+                        .arg(handed, station),
+                    QMessageBox::NoButton, parent);
+    QPushButton* save = box.addButton("&Save them, then open it", QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton("&Discard them", QMessageBox::DestructiveRole);
+    box.addButton("&Keep this station", QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() == save) {
+        return UnsavedChoice::Save;
+    }
+    return box.clickedButton() == discard ? UnsavedChoice::Discard : UnsavedChoice::KeepStation;
+}
+
 void HeadlessDialogs::ShowError(QWidget*, const QString& text) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }

@@ -31,6 +31,9 @@ class Dialogs {
     // Auto Save at the end, while another hand changed the station file on
     // disk: what to do with it.
     virtual ChangedStationChoice AskAboutChangedStation(QWidget* parent, const QString& file) = 0;
+    // A later start handed over `handed` while `station` has unsaved changes.
+    virtual UnsavedChoice AskAboutUnsavedHandOver(QWidget* parent, const QString& station,
+                                                  const QString& handed) = 0;
 };
 
 // For programs that show the window without an operator: nothing is chosen,
@@ -44,6 +47,9 @@ class HeadlessDialogs : public Dialogs {
     ChangedStationChoice AskAboutChangedStation(QWidget*, const QString&) override {
         return ChangedStationChoice::SaveBeside;
     }
+    UnsavedChoice AskAboutUnsavedHandOver(QWidget*, const QString&, const QString&) override {
+        return UnsavedChoice::Save;
+    }
 };
 
 class QtDialogs : public Dialogs {
@@ -53,6 +59,8 @@ class QtDialogs : public Dialogs {
     std::optional<QString> OpenAnyFile(QWidget* parent) override;
     void ShowError(QWidget* parent, const QString& text) override;
     ChangedStationChoice AskAboutChangedStation(QWidget* parent, const QString& file) override;
+    UnsavedChoice AskAboutUnsavedHandOver(QWidget* parent, const QString& station,
+                                          const QString& handed) override;
 };
 
 }  // namespace vaxo::ui

@@ -42,6 +42,10 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
     BuildWindow();
     ConnectControls();
     listening_ = program_.Listen([this](const ProgramEvent& event) { OnProgramEvent(event); });
+    program_.OnUnsavedHandOver([this](const std::string& station, const std::string& handed) {
+        return services_.dialogs.AskAboutUnsavedHandOver(this, FromFileName(station),
+                                                         FromFileName(handed));
+    });
     LoadDefaultLanguage();
     program_.Start(arguments, [this] { ShowHelp(); });
     if (program_.IsFirstInstance()) {
@@ -60,6 +64,7 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
 }
 
 TForm1::~TForm1() {
+    StopWeb();
     static_cast<void>(program_.SaveOnExit(changedStation_));  // a failed save has been shown
     program_.ReleasePort();
     listening_.Remove();

@@ -27,6 +27,7 @@
 #include "ui/dialogs.h"
 #include "ui/on_air_page.h"
 #include "ui/qt_host.h"
+#include "web/web_server.h"
 
 namespace vaxo::ui {
 
@@ -57,6 +58,10 @@ class TForm1 : public QWidget {
     // The network listeners as they run; none without a listeners file.
     std::vector<ListenerStatus> Listening() const {
         return network_ ? network_->Status() : std::vector<ListenerStatus>{};
+    }
+    // Where the web page is served ("http://127.0.0.1:8080/"); none without it.
+    std::vector<std::string> WebAddresses() const {
+        return web_ ? web_->Addresses() : std::vector<std::string>{};
     }
     bool IsFirstInstance() const { return program_.IsFirstInstance(); }
 
@@ -125,6 +130,8 @@ class TForm1 : public QWidget {
     void ShowHelp();
     void ShowErrorMessage(const std::string& text);
     void StartNetwork();
+    void StartWeb(WebConfig config);
+    void StopWeb();
     void NoteRemote(const std::vector<RemoteCommandLog::Line>& lines);
     void ShowErrorTip();
     void NoteLink(const std::string& text);
@@ -161,6 +168,10 @@ class TForm1 : public QWidget {
     ControlProgram program_;
     Subscription listening_;
     std::unique_ptr<NetworkThread> network_;
+    // The web page runs on the window's own thread: its loop is polled.
+    boost::asio::io_context webIo_;
+    std::unique_ptr<WebServer> web_;
+    QTimer webPoll_;
     RemoteCommandLog remoteLog_;
     QTimer remoteCounts_;
     std::deque<QString> remoteLines_;  // the last few, newest last

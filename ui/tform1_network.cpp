@@ -1,6 +1,7 @@
 // The window's network listeners and what it shows of their clients.
 #include "netcontrol/network_config.h"
 #include "ui/tform1.h"
+#include "web/web_config.h"
 
 namespace vaxo::ui {
 namespace {
@@ -13,25 +14,61 @@ constexpr std::size_t kRemoteLinesShown = 8;
 // the settings file and the window stay as they are.
 void TForm1::StartNetwork() {
     NetworkConfig config;
-    if (const auto problem = ReadListenersFile(program_.Set().ProgramDir, config)) {
+    WebConfig web;
+    if (const auto problem = ReadWindowListeners(program_.Set().ProgramDir, config, web)) {
         ShowErrorMessage(*problem);
         return;
     }
-    if (config.Empty()) {
-        return;
-    }
-    network_ = std::make_unique<NetworkThread>(
-        host_, program_, std::move(config), [this](const std::string& line) {
-            host_.Post([this, line] { NoteRemote({{line, true}}); });
-        });
-    if (const auto problem = network_->Start()) {
-        network_.reset();
-        ShowErrorMessage("Cannot listen: " + *problem);
+    if (config.Empty() && web.Empty()) {
         return;
     }
     connect(&remoteCounts_, &QTimer::timeout, this,
             [this] { NoteRemote(remoteLog_.Flush(RemoteCommandLog::Clock::now())); });
     remoteCounts_.start(std::chrono::minutes(1));
+    if (!config.Empty()) {
+        network_ = std::make_unique<NetworkThread>(
+            host_, program_, std::move(config), [this](const std::string& line) {
+                host_.Post([this, line] { NoteRemote({{line, true}}); });
+            });
+        if (const auto problem = network_->Start()) {
+            network_.reset();
+            ShowErrorMessage("Cannot listen: " + *problem);
+            return;
+        }
+    }
+    if (!web.Empty()) {
+        StartWeb(std::move(web));
+    }
+}
+
+// The page's handlers drive the program directly, so they run on the
+// window's thread: a short timer lets the page's loop do its work.
+void TForm1::StartWeb(WebConfig config) {
+    web_ = std::make_unique<WebServer>(webIo_, program_, std::move(config),
+                                       [this](const std::string& line) {
+                                           NoteRemote({{line, false}});
+                                       });
+    web_->ShowListeners([this] { return Listening(); });
+    if (const auto problem = web_->Start()) {
+        web_.reset();
+        ShowErrorMessage("The web page cannot start: " + *problem);
+        return;
+    }
+    connect(&webPoll_, &QTimer::timeout, this, [this] {
+        webIo_.restart();
+        webIo_.poll();
+    });
+    webPoll_.start(std::chrono::milliseconds(10));
+}
+
+void TForm1::StopWeb() {
+    webPoll_.stop();
+    if (web_) {
+        web_->Stop();
+        webIo_.restart();
+        webIo_.poll();
+        web_.reset();
+    }
 }
 
 // A refusal shows the Error label; its tooltip tells the last few commands

@@ -38,6 +38,12 @@ const std::vector<std::string>& WebValueOptionNames();  // all but --web-insecur
 // (--allow) and HTTPS, or --web-insecure for what is missing.
 std::optional<std::string> CheckWebConfig(const WebConfig& config);
 
+// The window's listeners and web page, from its listeners' file (the web
+// options as vaxoctl run takes them, one a line); the reason when the file
+// cannot be read or may not run, and then nothing listens.
+std::optional<std::string> ReadWindowListeners(const std::string& programDir,
+                                               NetworkConfig& network, WebConfig& web);
+
 // Whether this build can serve HTTPS.
 bool WebTlsBuiltIn();
 

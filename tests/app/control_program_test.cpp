@@ -35,6 +35,7 @@ using test::TempDir;
 using test::WriteBytes;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::Not;
 
 // What the program told its listeners, as short words.
@@ -553,6 +554,33 @@ TEST_F(ControlProgramTest, HandOverFromALaterStartLoadsTheFile) {
     EXPECT_THAT(heard_.events, Contains("restored"));
 }
 
+// Without a window to ask, a station's unsaved changes are saved before the
+// handed-over file replaces it, and the log says so.
+TEST_F(ControlProgramTest, AHandOverSavesUnsavedChangesFirstWithoutAWindow) {
+    WriteBytes(File("next.rds"), "PS=NEXT\r\n");
+    auto program = Start();
+    const Origin web{Origin::Kind::WebSession, "web 192.0.2.7"};
+    static_cast<void>(program->Execute({web, SetFields{{{FieldId::PS, std::string("UNSAVED")}}}}));
+    ASSERT_TRUE(program->HasUnsavedChanges());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        TTellTail later;
+        later.MapFileName = kSharedBlockName;
+        later.MutexName = kSharedLockName;
+        later.Arguments = {File("next.rds")};
+        ::_exit(later.Activate() ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    program->TakeHandOver();
+    EXPECT_EQ(program->Set().PS, "NEXT");
+    EXPECT_THAT(ReadBytes(File("untitled.rds")), HasSubstr("PS=UNSAVED"));
+    EXPECT_THAT(heard_.errors, Contains(HasSubstr("the unsaved changes of ")));
+    EXPECT_FALSE(program->HasUnsavedChanges());
+}
+#endif
+
+#ifndef _WIN32
 // A block garbled by another program is no station name: nothing loads, and
 // the exit saves go to the station that was there.
 TEST_F(ControlProgramTest, AHandOverThatNamesNoFileIsIgnored) {

@@ -15,7 +15,9 @@
 #include <QStyleOptionTab>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "link/encoder_simulator.h"
 #include "platform/tell_tail.h"
@@ -27,6 +29,8 @@
 #include "ui/hover_tab_style.h"
 #include "ui/tform1.h"
 #include "ui/widget_factory.h"
+#include "web/password_file.h"
+#include "web/password_hash.h"
 
 using namespace std::chrono_literals;
 
@@ -35,6 +39,46 @@ namespace {
 // How long a test waits for what the window does on its own (a timer, a
 // send, a hand-over): a guard against a hang that a busy machine never meets.
 constexpr int kPatience = 30000;
+
+// One HTTP/1.1 exchange with the page on this machine, the connection closed
+// after it: the whole response, head and body.
+std::string Http(std::uint16_t port, const std::string& method, const std::string& path,
+                 const std::string& cookie, const std::string& token, const std::string& body) {
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(client);
+        return "";
+    }
+    std::string request = method + " " + path +
+                          " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                          "\r\nConnection: close\r\n";
+    request += "Origin: http://127.0.0.1:" + std::to_string(port) + "\r\n";
+    if (!cookie.empty()) {
+        request += "Cookie: " + cookie + "\r\n";
+    }
+    if (!token.empty()) {
+        request += "X-CSRF-Token: " + token + "\r\n";
+    }
+    if (method == "POST") {
+        request += "Content-Type: " +
+                   std::string(token.empty() ? "application/x-www-form-urlencoded"
+                                             : "text/plain; charset=utf-8") +
+                   "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+    }
+    request += "\r\n" + body;
+    static_cast<void>(::send(client, request.data(), request.size(), MSG_NOSIGNAL));
+    std::string response;
+    char buffer[4096];
+    for (ssize_t got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {
+        response.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(client);
+    return response;
+}
 
 class FakeDialogs : public vaxo::ui::Dialogs {
   public:
@@ -49,9 +93,15 @@ class FakeDialogs : public vaxo::ui::Dialogs {
         askedAbout << file;
         return choice;
     }
+    vaxo::UnsavedChoice AskAboutUnsavedHandOver(QWidget*, const QString& station,
+                                                const QString& handed) override {
+        askedAbout << station + " for " + handed;
+        return unsavedChoice;
+    }
 
     std::optional<QString> toLoad, toSave, anyFile;
     QStringList askedAbout;
+    vaxo::UnsavedChoice unsavedChoice = vaxo::UnsavedChoice::KeepStation;
     vaxo::ChangedStationChoice choice = vaxo::ChangedStationChoice::SaveBeside;
     QStringList proposals;
     QStringList errors;
@@ -201,6 +251,40 @@ class TForm1Test : public QObject {
         QVERIFY(form_->Label11->toolTip().contains("\"PS=NETWORK\" changed PS"));
         QVERIFY(form_->Label11->toolTip().contains(
             "\"PTY=45\" refused: PTY takes a number from 0 to 31"));
+    }
+
+    // The page from the listeners' file: a change made on it shows in the
+    // window at once, and the page sees the window's own changes.
+    void theWindowServesTheWebPage() {
+        vaxo::WritePasswordFile(File("vaxow.passwd").toStdString(),
+                                {vaxo::HashPassword("window-password"), ""});
+        WriteFile(File("vaxow.listen"), "--text-tcp 127.0.0.1:0\n--web 127.0.0.1:0\n");
+        Open();
+        QCOMPARE(form_->WebAddresses().size(), std::size_t{1});
+        const std::string address = form_->WebAddresses().front();
+        const auto port =
+            static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1)));
+        std::atomic<bool> done = false;
+        std::string state;
+        std::thread page([&] {
+            const std::string signedIn =
+                Http(port, "POST", "/signin", "", "", "password=window-password");
+            const auto cookieAt = signedIn.find("vaxo_session=");
+            const std::string cookie =
+                signedIn.substr(cookieAt, signedIn.find(';', cookieAt) - cookieAt);
+            const std::string station = Http(port, "GET", "/station", cookie, "", "");
+            const std::string marker = "csrf-token\" content=\"";
+            const auto tokenAt = station.find(marker) + marker.size();
+            const std::string token = station.substr(tokenAt, station.find('"', tokenAt) - tokenAt);
+            Http(port, "POST", "/api/fields", cookie, token, "PS=FROM WEB");
+            state = Http(port, "GET", "/api/state", cookie, "", "");
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), kPatience);
+        page.join();
+        QCOMPARE(form_->PS->text(), QString("FROM WEB"));
+        QVERIFY(state.find("\"PS\":\"FROM WEB\"") != std::string::npos);
+        QVERIFY(state.find("1 listening") != std::string::npos);
     }
 
     void aListenerThatMayNotRunIsShownAndNothingListens() {
@@ -481,6 +565,24 @@ class TForm1Test : public QObject {
         Open();
         QVERIFY(HandOver(File("handed.rds"), kPatience));
         QCOMPARE(form_->windowTitle().right(10), QString("handed.rds"));
+    }
+
+    // Unsaved changes are the operator's: kept when asked so, saved when asked.
+    void handOverAsksAboutUnsavedChanges() {
+        WriteFile(File("handed.rds"), "PS=HANDED\r\n");
+        Open();
+        form_->PS->clear();
+        QTest::keyClicks(form_->PS, "MINE");
+        QVERIFY(!HandOver(File("handed.rds"), 2000));
+        QCOMPARE(dialogs_.askedAbout.size(), 1);
+        QVERIFY(dialogs_.askedAbout.front().endsWith("for " + File("handed.rds")));
+        QCOMPARE(form_->PS->text(), QString("MINE"));
+        dialogs_.unsavedChoice = vaxo::UnsavedChoice::Save;
+        QVERIFY(HandOver(File("handed.rds"), kPatience));
+        QCOMPARE(form_->PS->text(), QString("HANDED"));
+        QFile saved(File("untitled.rds"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().contains("\r\nPS=MINE"));
     }
 
     void handOverWaitsWhileADialogIsOpen() {
