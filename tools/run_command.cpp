@@ -195,7 +195,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         services.readBack = [&simulator](int bank) { return ReadBack(*simulator, bank); };
     }
     ControlProgram program(std::move(services));
-    RunLog log(out, err);
+    RecentLog recent;
+    RunLog log(out, err, &recent);
     const Subscription listening = program.Listen([&](const ProgramEvent& event) {
         log.Report(event);
         if (std::holds_alternative<ExitRequested>(event)) {
@@ -270,6 +271,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     WebServer page(io, program, web, [&log](const std::string& line) { log.Error(line); });
     if (!web.Empty()) {
         page.ShowListeners([&server] { return server.Status(); });
+        page.ShowLog(&recent);
         if (const auto problem = page.Start()) {
             log.Error("the web page cannot start: " + *problem);
             program.ReleasePort();

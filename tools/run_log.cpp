@@ -44,9 +44,14 @@ void RunLog::Report(const ProgramEvent& event) {
 // A stream that failed once (a full disk, a reader gone) is tried again with
 // the next line: the log goes on when the trouble ends.
 void RunLog::Line(std::ostream& stream, const std::string& text) {
+    std::string line = TimeStamp() + ' ';
+    line += text;
     stream.clear();
-    stream << TimeStamp() << ' ' << text << '\n';
+    stream << line << '\n';
     stream.flush();
+    if (recent_) {
+        recent_->Add(std::move(line));
+    }
 }
 
 void RunLog::Error(const std::string& text) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/program_events.h"
+#include "app/recent_log.h"
 #include "app/remote_command_log.h"
 
 namespace vaxo::ctl {
@@ -15,7 +16,9 @@ namespace vaxo::ctl {
 // output; errors and refused commands on standard error.
 class RunLog {
   public:
-    RunLog(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    // Every line goes to `recent` too, when there is one (the page's log view).
+    RunLog(std::ostream& out, std::ostream& err, RecentLog* recent = nullptr)
+        : out_(out), err_(err), recent_(recent) {}
 
     void Report(const ProgramEvent& event);
     void Error(const std::string& text);
@@ -27,7 +30,7 @@ class RunLog {
     void FlushAllRemote();
 
   private:
-    static void Line(std::ostream& stream, const std::string& text);
+    void Line(std::ostream& stream, const std::string& text);
     void Sent(const SendFinished& send);
     void Port(const PortChanged& port);
     void Feed(const FeedReport& report);
@@ -35,6 +38,7 @@ class RunLog {
 
     std::ostream& out_;
     std::ostream& err_;
+    RecentLog* recent_;
     std::set<FeedSource> troubled_;
     RemoteCommandLog remote_;
 };

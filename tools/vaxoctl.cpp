@@ -16,7 +16,39 @@ using Command = std::function<int(const std::vector<std::string>&, std::ostream&
 struct CommandEntry {
     Command run;
     const char* usage;
+    const char* options = "";  // each option explained, for COMMAND --help
 };
+
+constexpr const char* kRunOptions =
+    "\noptions:\n"
+    "  --simulate[=SCENARIO]   a simulated encoder instead of the port; SCENARIO healthy\n"
+    "                          (default), absent, stuck-high, stuck-low, no-confirm,\n"
+    "                          confirm-second or corrupt\n"
+    "  --memory-dump FILE      at the end, the simulated encoder's memory into FILE\n"
+    "  --trace FILE            every port access into FILE\n"
+    "  --text-tcp HOST:PORT    line commands (PS=..., TEXT=..., STATUS?) over TCP\n"
+    "  --text-udp HOST:PORT    line commands, one datagram each\n"
+    "  --uecp-tcp HOST:PORT    UECP frames (IEC 62106-10) over TCP\n"
+    "  --uecp-udp HOST:PORT    UECP frames over UDP; HOST may be a multicast group\n"
+    "  --allow CIDR            clients beyond this machine that may connect (repeatable);\n"
+    "                          needed for any listener beyond loopback\n"
+    "  --uecp-site N           a site address this encoder answers to (repeatable)\n"
+    "  --uecp-encoder N        an encoder address this encoder answers to (repeatable)\n"
+    "  --uecp-psn N            a UECP programme service number taken as this station\n"
+    "  --web HOST:PORT         the web page (repeatable); set its password first with\n"
+    "                          vaxoctl passwd\n"
+    "  --web-cert FILE, --web-key FILE\n"
+    "                          HTTPS with this certificate and key\n"
+    "  --web-insecure          plain HTTP beyond this machine (its password readable)\n"
+    "  --web-password-file FILE  the passwords (default: vaxow.passwd beside the settings)\n"
+    "  --min-send-interval S   sends not the operator's wait S s after the last (default 3)\n"
+    "  --wear-target-years Y   spread the memory's writes to last Y years (default 5;\n"
+    "                          0: no budget)\n"
+    "  --endurance N           the memory's writes per page (default 1,000,000)\n"
+    "  STATION                 the station file (default: the one remembered)\n"
+    "\nThe window and vaxoctl run are one instance per user: a start while one runs\n"
+    "hands its station over; a start with listeners or the web page ends instead,\n"
+    "since the running one keeps its own (the window's are in vaxow.listen).\n";
 
 const std::map<std::string, CommandEntry>& Commands() {
     static const std::map<std::string, CommandEntry> commands{
@@ -50,7 +82,8 @@ const std::map<std::string, CommandEntry>& Commands() {
           "            [--web-password-file FILE] [--min-send-interval S]\n"
           "            [--wear-target-years Y] [--endurance N] [STATION]\n"
           "  the program without its window: live text, switching and sends until a signal;\n"
-          "  text commands and UECP from the network on the listeners named; the web page\n"}},
+          "  text commands and UECP from the network on the listeners named; the web page\n",
+          kRunOptions}},
         {"wear",
          {vaxo::ctl::WearCommand,
           "vaxoctl wear [--json] [--endurance N]\n"
@@ -105,7 +138,7 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     const CommandEntry& command = found->second;
     if (AsksForHelp(args)) {
-        std::cout << "usage: " << command.usage;
+        std::cout << "usage: " << command.usage << command.options;
         return 0;
     }
     try {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/control_program.h"
+#include "app/recent_log.h"
 #include "app/remote_command_log.h"
 #include "netcontrol/network_thread.h"
 #include "ui/dialogs.h"
@@ -175,6 +176,7 @@ class TForm1 : public QWidget {
     RemoteCommandLog remoteLog_;
     QTimer remoteCounts_;
     std::deque<QString> remoteLines_;  // the last few, newest last
+    RecentLog recentLog_;              // for the page's log view
     QString sendProblem_;
     QString linkNotice_;  // sends held, the memory's wear
     int shownBank_ = 1;

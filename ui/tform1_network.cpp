@@ -1,4 +1,5 @@
 // The window's network listeners and what it shows of their clients.
+#include "base/local_time.h"
 #include "netcontrol/network_config.h"
 #include "ui/tform1.h"
 #include "web/web_config.h"
@@ -49,6 +50,7 @@ void TForm1::StartWeb(WebConfig config) {
                                            NoteRemote({{line, false}});
                                        });
     web_->ShowListeners([this] { return Listening(); });
+    web_->ShowLog(&recentLog_);
     if (const auto problem = web_->Start()) {
         web_.reset();
         ShowErrorMessage("The web page cannot start: " + *problem);
@@ -77,6 +79,7 @@ void TForm1::NoteRemote(const std::vector<RemoteCommandLog::Line>& lines) {
     bool refused = false;
     for (const auto& line : lines) {
         remoteLines_.push_back(QString::fromStdString(line.text));
+        recentLog_.Add(LocalStamp(std::chrono::system_clock::now()) + " " + line.text);
         refused = refused || line.refusal;
     }
     while (remoteLines_.size() > kRemoteLinesShown) {

@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kCookie = "vaxo_session";
 
 const std::map<std::string, std::string, std::less<>> kPages{
-    {"/onair", "On air"}, {"/station", "Station"}, {"/settings", "Settings"}};
+    {"/onair", "On air"}, {"/station", "Station"}, {"/settings", "Settings"}, {"/log", "Log"}};
 
 std::string_view File(std::string_view name) {
     const auto found = EmbeddedFiles().find(name);
@@ -153,8 +153,9 @@ std::string WebApp::State() const {
     if (listeners_) {
         extras.listeners = listeners_();
     }
-    return WebState(program_, extras)
-        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    nlohmann::json state = WebState(program_, extras);
+    state["log_count"] = recentLog_ ? recentLog_->Count() : 0;
+    return state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 const WebSession* WebApp::SessionOf(const WebRequest& request) {
@@ -231,6 +232,12 @@ WebResponse WebApp::Get(const WebRequest& request, const WebSession& session) {
         WebResponse stream{200, "text/event-stream", ""};
         stream.eventStream = true;
         return stream;
+    }
+    if (path == "/api/log") {
+        const nlohmann::json lines =
+            recentLog_ ? nlohmann::json(recentLog_->Lines()) : nlohmann::json::array();
+        return JsonResponse(200,
+                            lines.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     }
     if (path == "/api/stations") {
         return JsonResponse(200, nlohmann::json(StationFilesIn(program_.Set().ProgramDir)).dump());

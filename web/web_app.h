@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/control_program.h"
+#include "app/recent_log.h"
 #include "base/serial_worker.h"
 #include "netcontrol/network_server.h"
 #include "web/event_streams.h"
@@ -37,6 +38,8 @@ class WebApp {
     void ShowListeners(std::function<std::vector<ListenerStatus>()> listeners) {
         listeners_ = std::move(listeners);
     }
+    // The program's recent log lines, for the Log page; none without it.
+    void ShowLog(const RecentLog* log) { recentLog_ = log; }
     // What to do with a request whose head alone has been read: no body is
     // read for a call that is not signed in, nor more than a form's for a
     // sign-in.
@@ -90,6 +93,7 @@ class WebApp {
     EventStreams streams_;
     WebStateExtras extras_;
     std::function<std::vector<ListenerStatus>()> listeners_;
+    const RecentLog* recentLog_ = nullptr;
     std::uint64_t signIns_ = 0;
     struct WaitingSignIn {
         WebRequest request;

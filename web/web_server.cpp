@@ -38,6 +38,7 @@ std::optional<std::string> WebServer::Start() {
     if (listeners_) {
         app_->ShowListeners(listeners_);
     }
+    app_->ShowLog(recentLog_);
     http_ = std::make_unique<HttpServer>(io_, *app_, config_, log_);
     if (auto problem = http_->Start()) {
         http_.reset();
@@ -64,6 +65,13 @@ void WebServer::ShowListeners(std::function<std::vector<ListenerStatus>()> liste
     listeners_ = std::move(listeners);
     if (app_) {
         app_->ShowListeners(listeners_);
+    }
+}
+
+void WebServer::ShowLog(const RecentLog* log) {
+    recentLog_ = log;
+    if (app_) {
+        app_->ShowLog(log);
     }
 }
 

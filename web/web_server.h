@@ -23,6 +23,7 @@ class WebServer {
     void Stop();
     std::vector<std::string> Addresses() const;
     void ShowListeners(std::function<std::vector<ListenerStatus>()> listeners);
+    void ShowLog(const RecentLog* log);
     // The password file the configuration means.
     std::string PasswordFile() const;
 
@@ -32,6 +33,7 @@ class WebServer {
     WebConfig config_;
     Log log_;
     std::function<std::vector<ListenerStatus>()> listeners_;
+    const RecentLog* recentLog_ = nullptr;
     std::unique_ptr<WebApp> app_;
     std::unique_ptr<HttpServer> http_;
 };

@@ -237,6 +237,17 @@ class WebLive(unittest.TestCase):
         self.assertEqual(second.state()["fields"]["PS"], "SECOND")
         self.assertIn("after this page showed it", run.errors(), "the clash is logged")
 
+    def test_the_log_page_shows_the_programs_last_lines(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in()
+        session.post("/api/fields", "PS=LOGGED")
+        self.assertEqual(session.get("/log")[0].status, 200)
+        response, data = session.get("/api/log")
+        lines = json.loads(data)
+        self.assertTrue(any(line.endswith('web 127.0.0.1 "PS=LOGGED" changed PS') for line in lines),
+                        lines)
+        self.assertGreaterEqual(session.state()["log_count"], len(lines))
+
     def test_save_as_takes_a_new_name_and_never_another_file(self):
         run = self.start("--web", "127.0.0.1:0")
         other = os.path.join(run.folder, "other.rds")
@@ -412,21 +423,26 @@ class WebLive(unittest.TestCase):
         stream.close()
 
     def test_stops_cleanly_with_pages_open(self):
-        run = self.start("--web", "127.0.0.1:0", "--text-tcp", "127.0.0.1:0")
-        session = run.sign_in()
-        streams = []
-        for _ in range(3):
-            stream, events = session.watch()
-            events.readline()
-            streams.append(stream)
-        half = socket.create_connection(("127.0.0.1", run.web_port), timeout=5)
-        half.sendall(b"GET /onair HTTP/1.1\r\n")
-        text_port = int(re.search(r"listening: text TCP \S+:(\d+)", run.output()).group(1))
-        text = socket.create_connection(("127.0.0.1", text_port), timeout=5)
-        session.post("/api/fields", "PS=STOPPED")
-        self.assertEqual(run.stop(), 0, run.errors()[-400:])
-        for connection in [*streams, half, text]:
-            connection.close()
+        """A stop with 3 pages watching, a request half sent and a text
+        client, 20 times over: a clean end and the saves each time."""
+        for attempt in range(20):
+            run = self.start("--web", "127.0.0.1:0", "--text-tcp", "127.0.0.1:0")
+            session = run.sign_in()
+            streams = []
+            for _ in range(3):
+                stream, events = session.watch()
+                events.readline()
+                streams.append(stream)
+            half = socket.create_connection(("127.0.0.1", run.web_port), timeout=5)
+            half.sendall(b"GET /onair HTTP/1.1\r\n")
+            text_port = int(re.search(r"listening: text TCP \S+:(\d+)", run.output()).group(1))
+            text = socket.create_connection(("127.0.0.1", text_port), timeout=5)
+            session.post("/api/fields", "PS=STOP %d" % attempt)
+            self.assertEqual(run.stop(), 0, "stop %d: %s" % (attempt, run.errors()[-400:]))
+            with open(os.path.join(run.folder, "vaxow.dat"), "rb") as settings:
+                self.assertEqual(len(settings.read().splitlines()), 65, "the settings saved")
+            for connection in [*streams, half, text]:
+                connection.close()
 
     def test_settings_take_feed_names_only_inside_the_folder(self):
         run = self.start("--web", "127.0.0.1:0")

@@ -537,8 +537,30 @@
         }
     }
 
+    // The log page asks for the lines again whenever the program logged more.
+    async function showLog() {
+        if (showLog.count === state.log_count) {
+            return;
+        }
+        showLog.count = state.log_count;
+        const response = await fetch("/api/log", {credentials: "same-origin"});
+        if (!response.ok) {
+            return;
+        }
+        const view = document.getElementById("log");
+        const atEnd = view.scrollTop + view.clientHeight >= view.scrollHeight - 8;
+        const lines = await response.json();
+        text(view, lines.length ? lines.join("\n") : "(nothing logged yet)");
+        if (atEnd) {
+            view.scrollTop = view.scrollHeight;
+        }
+    }
+
     function show() {
         showHealth();
+        if (page === "log") {
+            showLog();
+        }
         if (page === "onair") {
             showOnAir();
         } else if (page === "station") {
