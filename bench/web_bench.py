@@ -7,10 +7,15 @@ sockets on loopback, real time):
      posted to /api/fields to each viewer holding the new state, p50, p99
      over every viewer and change (the send the change asks for runs
      meanwhile; its own time is not part of this);
-  3. the service's resident memory before the viewers, with them, and after
+  3. with the same viewers, from a change to each viewer seeing it on air:
+     the bank's view decoded from the (simulated) encoder's memory after the
+     send the change asked for, p50, p99 (changes 1.2 s apart, the service
+     started with --min-send-interval 1 and --wear-target-years 0, so that
+     no send waits for the interval or the memory's budget of writes);
+  4. the service's resident memory before the viewers, with them, and after
      the changes.
 
-    web_bench.py VAXOCTL [CHANGES] [VIEWERS]     (200 changes, 20 viewers)
+    web_bench.py VAXOCTL [CHANGES] [VIEWERS] [ON_AIR]   (200 changes, 20 viewers, 30 on air)
 """
 import http.client
 import json
@@ -46,7 +51,8 @@ class Program:
         env = dict(os.environ, XDG_RUNTIME_DIR=runtime, VAXO_INSTANCE="web-bench-%d" % os.getpid())
         with open(self.out, "wb") as out:
             self.process = subprocess.Popen(
-                [program, "run", "--simulate", "--web", "127.0.0.1:0"], cwd=self.folder,
+                [program, "run", "--simulate", "--web", "127.0.0.1:0", "--min-send-interval", "1",
+                 "--wear-target-years", "0"], cwd=self.folder,
                 stdout=out, stderr=subprocess.DEVNULL, env=env)
         while "listening: web" not in self.output():
             time.sleep(0.05)
@@ -60,11 +66,12 @@ class Program:
         with open("/proc/%d/status" % self.process.pid) as f:
             return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
 
-    def connection(self):
-        return http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+    def connection(self, source="127.0.0.1"):
+        return http.client.HTTPConnection("127.0.0.1", self.port, timeout=30,
+                                          source_address=(source, 0))
 
-    def sign_in(self):
-        connection = self.connection()
+    def sign_in(self, source="127.0.0.1"):
+        connection = self.connection(source)
         connection.request("POST", "/signin", urllib.parse.urlencode({"password": PASSWORD}),
                            {"Content-Type": "application/x-www-form-urlencoded"})
         response = connection.getresponse()
@@ -100,13 +107,16 @@ def page_loads(program, cookie, count=300):
 class Viewer(threading.Thread):
     """A signed-in page watching the live updates: when it saw each PS."""
 
-    def __init__(self, program):
+    def __init__(self, program, number):
         super().__init__(daemon=True)
-        cookie, _ = program.sign_in()
-        self.connection = program.connection()
+        # Viewers spread over addresses: the page takes 16 connections from one.
+        source = "127.0.0.%d" % (2 + number % 4)
+        cookie, _ = program.sign_in(source)
+        self.connection = program.connection(source)
         self.connection.request("GET", "/api/events", headers={"Cookie": cookie})
         self.events = self.connection.getresponse()
         self.seen = {}
+        self.on_air = {}  # PS as the bank's view shows it: when first seen
         self.ready = threading.Event()
 
     def run(self):
@@ -123,8 +133,13 @@ class Viewer(threading.Thread):
                 data = re.search(rb"^data: (.*)$", block, re.M)
                 block = b""
                 if data:
-                    ps = json.loads(data.group(1))["fields"]["PS"]
-                    self.seen.setdefault(ps, time.perf_counter())
+                    state = json.loads(data.group(1))
+                    now = time.perf_counter()
+                    self.seen.setdefault(state["fields"]["PS"], now)
+                    view = state["banks"][0]["on_air"]
+                    if view:
+                        self.on_air.setdefault(view["ps"].rstrip(), now)
+                        self.last = (view["ps"], state["banks"][0]["revision"], state["revision"], state["pending"])
                     self.ready.set()
 
 
@@ -149,10 +164,33 @@ def round_trips(program, viewers, changes):
     return delays
 
 
+def on_air_trips(program, viewers, changes):
+    cookie, token = program.sign_in()
+    connection = program.connection()
+    delays = []
+    for k in range(changes):
+        ps = "AIR%05d" % k
+        time.sleep(1.2)  # past the interval since the last send
+        started = time.perf_counter()
+        connection.request("POST", "/api/fields", "PS=%s\n" % ps,
+                           {"Cookie": cookie, "X-CSRF-Token": token})
+        response = connection.getresponse()
+        assert response.read().strip() == b"+", ps
+        deadline = started + 10
+        while not all(ps in viewer.on_air for viewer in viewers):
+            assert time.perf_counter() < deadline, "a viewer did not see %s on air: %s" % (
+                ps, [viewer.last for viewer in viewers[:1]])
+            time.sleep(0.001)
+        delays += [viewer.on_air[ps] - started for viewer in viewers]
+    connection.close()
+    return delays
+
+
 def main():
     vaxoctl = sys.argv[1]
     changes = int(sys.argv[2]) if len(sys.argv) > 2 else 200
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 20
+    on_air = int(sys.argv[4]) if len(sys.argv) > 4 else 30
     program = Program(vaxoctl)
     try:
         cookie, _ = program.sign_in()
@@ -160,7 +198,7 @@ def main():
         print("page load (HTML + 3 assets, one connection): p50 %.2f ms, p99 %.2f ms" %
               (percentile(loads, 0.5) * 1e3, percentile(loads, 0.99) * 1e3))
         before = program.rss_kib()
-        viewers = [Viewer(program) for _ in range(count)]
+        viewers = [Viewer(program, number) for number in range(count)]
         for viewer in viewers:
             viewer.start()
             viewer.ready.wait(5)
@@ -169,6 +207,10 @@ def main():
         print("change to view update, %d viewers, %d changes: p50 %.2f ms, p99 %.2f ms, "
               "max %.2f ms" % (count, changes, percentile(delays, 0.5) * 1e3,
                                percentile(delays, 0.99) * 1e3, max(delays) * 1e3))
+        aired = on_air_trips(program, viewers, on_air)
+        print("change to on air in the view, %d viewers, %d changes: p50 %.0f ms, p99 %.0f ms, "
+              "max %.0f ms" % (count, on_air, percentile(aired, 0.5) * 1e3,
+                               percentile(aired, 0.99) * 1e3, max(aired) * 1e3))
         print("resident memory: %d KiB before the viewers, %d KiB with %d watching, "
               "%d KiB after %d changes; %d sends made meanwhile" %
               (before, watching, count, program.rss_kib(), changes,

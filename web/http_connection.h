@@ -263,9 +263,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         if (!watching_) {
             return Close();
         }
+        // The read starts before any write: a deadline set for a write while
+        // no read is pending would bind the read too, and end the page's
+        // updates once it passed.
+        Lowest().expires_never();
+        Listen();
         Beat();
         WriteEvents();
-        Listen();
     }
 
     // A watching page sends nothing more; reading on tells when it goes, and

@@ -422,6 +422,21 @@ class WebLive(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 1.0)
         stream.close()
 
+    def test_a_page_watches_for_longer_than_any_deadline(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in()
+        stream, events = session.watch()
+        events.readline()
+        time.sleep(32)  # past the 30 s a write may take
+        session.post("/api/fields", "PS=LATER")
+        stream.sock.settimeout(10)
+        while True:
+            line = events.readline()
+            self.assertTrue(line, "the stream is still open")
+            if line.startswith(b"data: ") and json.loads(line[6:])["fields"]["PS"] == "LATER":
+                break
+        stream.close()
+
     def test_stops_cleanly_with_pages_open(self):
         """A stop with 3 pages watching, a request half sent and a text
         client, 20 times over: a clean end and the saves each time."""
