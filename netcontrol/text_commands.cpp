@@ -1,9 +1,14 @@
 #include "netcontrol/text_commands.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+
 #include "app/health.h"
 #include "app/wear_words.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
+#include "encoding/chr_repl.h"
 #include "netcontrol/logged_command.h"
 #include "record/field_schema.h"
 #include "stations/live_text_shaping.h"
@@ -72,26 +77,67 @@ TextReply DynamicPs(const Sender& sender, std::string_view value) {
     return sender.Set(std::move(values), missing > 0 || processed.ends_with("..."));
 }
 
-// A station field by its key; SEND=1 also asks for a send.
-TextReply Field(const Sender& sender, std::string_view key, std::string_view value) {
-    const StationField* field = FindField(key);
-    if (!field || field->scope != FieldScope::Station) {
-        return sender.Refuse("!", "no field has the key " + LoggedCommand(key));
+// The texts playout systems send as they come (a title as PS): cut to fit
+// and their letters reduced, as TEXT= takes a radiotext.
+bool TakenAsPlayoutText(FieldId id) {
+    return id == FieldId::PS || id == FieldId::RT || id == FieldId::RT2 || id == FieldId::RT3 ||
+           id == FieldId::RT4 || (id >= FieldId::DPS1 && id <= FieldId::DPS8);
+}
+
+// What other encoders' command sets carry and this encoder does not.
+bool NotCarried(std::string_view key) {
+    static constexpr std::array<std::string_view, 10> kKeys{"PTYN", "CT",  "DATE", "TIME", "UTC",
+                                                            "ECC",  "LIC", "PIN",  "TMC",  "EON"};
+    if (std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end()) {
+        return true;
     }
-    if (IsFeedFileOrExit(key)) {
-        return sender.Refuse("!", std::string(key) + " is not settable from here");
+    int number = 0;
+    const auto digits = key.size() > 2 && key.starts_with("AF") ? key.substr(2) : "";
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    return !digits.empty() && error == std::errc() && end == digits.data() + digits.size() &&
+           number >= 8;
+}
+
+// DI as several encoders' command sets write it: a number from 0 to 15, its
+// bit 0 stereo, bit 1 artificial head, bit 2 compressed, bit 3 dynamic PTY.
+std::optional<DecoderId> DecoderIdNumber(std::string_view value) {
+    int number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || value.size() > 2 || error != std::errc() ||
+        end != value.data() + value.size() || number > 15) {
+        return std::nullopt;
+    }
+    return DecoderId{(number & 1) != 0, (number & 2) != 0, (number & 4) != 0, (number & 8) != 0};
+}
+
+// A station field by its key; SEND=1 also asks for a send.
+TextReply Field(const Sender& sender, const StationField& field, std::string_view value) {
+    if (IsFeedFileOrExit(field.key)) {
+        return sender.Refuse("!", std::string(field.key) + " is not settable from here");
+    }
+    if (field.id == FieldId::DI) {
+        if (const auto flags = DecoderIdNumber(value)) {
+            return sender.Set({{FieldId::DI, *flags}}, false);
+        }
     }
     int missing = 0;
-    const std::string text = TextLineToWindows1250(value, &missing);
-    if (missing > 0) {
+    std::string text = TextLineToWindows1250(value, &missing);
+    bool partly = false;
+    // The page's fields are typed, not sent by playout: they keep the letters
+    // and are refused whole when they do not fit.
+    if (TakenAsPlayoutText(field.id) && sender.origin.kind != Origin::Kind::WebSession) {
+        text = ReplaceChars(text);
+        partly = missing > 0 || text.size() > field.type.limit;
+        text.resize(std::min(text.size(), field.type.limit));
+    } else if (missing > 0) {
         return sender.Refuse("-", "a character Windows-1250 lacks");
     }
-    StrictReading reading = ReadStrict(*field, text, sender.program.DecimalSeparator());
+    StrictReading reading = ReadStrict(field, text, sender.program.DecimalSeparator());
     if (!reading.value) {
         return sender.Refuse("-", reading.refusal);
     }
-    const bool send = field->id == FieldId::SEND && std::get<bool>(*reading.value);
-    TextReply reply = sender.Set({{field->id, std::move(*reading.value)}}, false);
+    const bool send = field.id == FieldId::SEND && std::get<bool>(*reading.value);
+    TextReply reply = sender.Set({{field.id, std::move(*reading.value)}}, partly);
     if (send && reply.line == "+") {
         static_cast<void>(sender.Run(SendStation{SendWhen::Soon}));
     }
@@ -106,9 +152,6 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
         return std::nullopt;
     }
     const Sender sender{program, origin, LoggedCommand(line)};
-    if (line.find('\0') != std::string_view::npos) {
-        return sender.Refuse("-", "a NUL byte in the command");
-    }
     if (line == "SEND") {
         static_cast<void>(sender.Run(SendStation{SendWhen::Soon}));
         return TextReply{"+"};
@@ -120,15 +163,28 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
     if (equals == std::string_view::npos || equals == 0) {
         return sender.Refuse("!", "no such command");
     }
+    // The command is recognised first: a line that is none is "!", whatever
+    // its characters.
     const std::string_view key = line.substr(0, equals);
     const std::string_view value = line.substr(equals + 1);
+    const StationField* field = FindField(key);
+    const bool known =
+        key == "TEXT" || key == "DPS" || (field != nullptr && field->scope == FieldScope::Station);
+    if (!known) {
+        return NotCarried(key)
+                   ? sender.Refuse("!", std::string(key) + " is not carried by this encoder")
+                   : sender.Refuse("!", "no field has the key " + LoggedCommand(key));
+    }
+    if (value.find('\0') != std::string_view::npos) {
+        return sender.Refuse("-", "a NUL byte in the value");
+    }
     if (key == "TEXT") {
         return Radiotext(sender, value);
     }
     if (key == "DPS") {
         return DynamicPs(sender, value);
     }
-    return Field(sender, key, value);
+    return Field(sender, *field, value);
 }
 
 std::optional<std::string> HandleTextCommand(ControlProgram& program, std::string_view line,

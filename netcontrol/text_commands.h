@@ -14,7 +14,11 @@ namespace vaxo {
 // DPS= (the dynamic PS text as its feed processes it), SEND, KEY? and
 // STATUS?. The answer: "+" done, "!" unknown command, "-" invalid value, "/"
 // partly done (a text that had to be cut or lose characters), or the line
-// asked for. Text is UTF-8 or Windows-1250, decided per line. Nothing
+// asked for. Text is UTF-8 or Windows-1250, decided per line. As playout
+// systems send them: PS, RT and DPS1..8 longer than their field are cut to
+// fit, their letters reduced as TEXT= reduces them ("/" then); DI= takes a
+// number 0-15 as well as four 0/1 digits; the keys of what other encoders
+// carry (PTYN=, CT=, AF8= ...) are "!" and said so. Nothing
 // received is run, opened or used as a path: the feed file names and EXIT
 // are refused. Nothing for an empty line.
 std::optional<std::string> HandleTextCommand(ControlProgram& program, std::string_view line,

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "netcontrol/text_commands.h"
+#include "tests/support/field_lines.h"
 #include "tests/support/running_program.h"
 
 namespace vaxo {
@@ -44,19 +45,18 @@ TEST_F(TextCommandsTest, EachReplyOfTheTable) {
 // changes nothing.
 TEST_F(TextCommandsTest, ValuesAreTakenOnlyAsTheyStand) {
     const RdsParameterSet before = Set();
-    for (const char* line : {"PTY=45", "PTY=x", "DPSP=3", "DPSP=66", "PS=NINE CHAR", "PI=GGGG",
-                             "PI=12345", "TP=2", "DI=10", "AF1=120.0", "AF1=87.5",
+    for (const char* line : {"PTY=45", "PTY=x", "DPSP=3", "DPSP=66", "PS=\x01", "PI=GGGG",
+                             "PI=12345", "TP=2", "DI=16", "AF1=120.0", "AF1=87.5",
                              "RT="
                              "\x01",
                              "SELRT=5", "STB=3", "RTSAT=31", "EFCHAR=ab"}) {
         EXPECT_EQ(Reply(line), "-") << line;
     }
-    EXPECT_EQ(Reply("PS=\xE6\x97\xA5"), "-") << "a character Windows-1250 lacks";
     EXPECT_EQ(Set().PS, before.PS);
     EXPECT_EQ(Set().PTY, before.PTY);
     EXPECT_EQ(Set().PI, before.PI);
     EXPECT_EQ(Set().AF[0], before.AF[0]);
-    EXPECT_EQ(program_.Refusals().size(), 17u);
+    EXPECT_EQ(program_.Refusals().size(), 16u);
     EXPECT_THAT(program_.Refusals()[0], HasSubstr("PTY takes a number from 0 to 31"));
     for (const char* line :
          {"PTY=31", "DPSP=7", "PS=EIGHT CH", "PI=c201", "AF1=107.9", "AF1=", "STB=2", "SELRT=4"}) {
@@ -79,18 +79,54 @@ TEST_F(TextCommandsTest, NothingReceivedNamesAFileOrEndsTheProgram) {
 TEST_F(TextCommandsTest, TextsAreUtf8OrWindows1250LineByLine) {
     EXPECT_EQ(Reply("PS=\xC5\xBD"
                     "ELEZ"),
-              "+");  // "ŽELEZ" in UTF-8
-    EXPECT_EQ(Set().PS,
-              "\x8E"
-              "ELEZ");
+              "+");  // "ŽELEZ" in UTF-8: its letter reduced as TEXT= reduces it
+    EXPECT_EQ(Set().PS, "ZELEZ");
     EXPECT_EQ(Reply("PS=\x8A"
                     "KODA"),
               "+");  // "ŠKODA" in Windows-1250
-    EXPECT_EQ(Set().PS,
-              "\x8A"
-              "KODA");
+    EXPECT_EQ(Set().PS, "SKODA");
+    test::Do(*program_, SetFields{{{FieldId::PS, std::string("\x8A"
+                                                             "KODA")}}});
     EXPECT_EQ(Reply("PS?"), "PS=\xC5\xA0KODA") << "answered in UTF-8";
     EXPECT_EQ(Reply("TEXT=Caf\xC3\xA9 \xE6\x97\xA5"), "/") << "a character lost on the way";
+}
+
+// What playout systems send: titles as PS, cut with "/", their letters
+// reduced; DI as a number; the keys of what other encoders carry named.
+TEST_F(TextCommandsTest, PlayoutDialectsAreTakenAsTheySendThem) {
+    EXPECT_EQ(Reply("PS=\xC3\x9C"
+                    "ber den Wolken"),
+              "/");  // "Über den Wolken" in UTF-8
+    EXPECT_EQ(Set().PS, "Uber den");
+    EXPECT_EQ(Reply("DPS3=ABCDEFGHIJ"), "/");
+    EXPECT_EQ(Set().DPS[2], "ABCDEFGH");
+    EXPECT_EQ(Reply("RT2=" + std::string(70, 'r')), "/");
+    EXPECT_EQ(Set().RT2, std::string(64, 'r'));
+    EXPECT_EQ(Reply("PS=\xE6\x97\xA5"), "/") << "a character Windows-1250 lacks";
+    EXPECT_EQ(Reply("DI=3"), "+");
+    EXPECT_EQ(Reply("DI?"), "DI=0011") << "stereo and artificial head, dynamic PTY first";
+    EXPECT_EQ(Reply("DI=1001"), "+");
+    EXPECT_EQ(Reply("DI=16"), "-");
+    const Origin page{Origin::Kind::WebSession, "web 192.0.2.7"};
+    EXPECT_EQ(AnswerTextCommand(*program_, "PS=NINE CHAR", page)->line, "-") << "typed, not cut";
+    EXPECT_EQ(AnswerTextCommand(*program_,
+                                "PS=\xC3\x9C"
+                                "BER",
+                                page)
+                  ->line,
+              "+");
+    EXPECT_EQ(Set().PS,
+              "\xDC"
+              "BER")
+        << "a letter typed on the page stays";
+    for (const char* line : {"PTYN=ROCK", "CT=1", "DATE=2026-12-09", "UTC=1", "AF8=99.0"}) {
+        EXPECT_EQ(Reply(line), "!") << line;
+        EXPECT_THAT(program_.Refusals().back(), HasSubstr("not carried by this encoder"));
+    }
+    for (const std::string& line :
+         {std::string("hello\xFF"), std::string("X\0Y", 3), std::string("NOPE=\xE6\x97\xA5")}) {
+        EXPECT_EQ(Reply(line), "!") << "no command, whatever its characters";
+    }
 }
 
 // The aliases do what the feeds do with a line of their file.
