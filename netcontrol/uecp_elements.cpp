@@ -14,7 +14,7 @@ struct Layout {
 
 // From the standard's table of elements. The acknowledgement carries its
 // frame's sequence number only with an error (-1).
-constexpr std::array<Layout, 25> kLayouts{{
+constexpr std::array<Layout, 26> kLayouts{{
     {kMecPi, true, false, 2},
     {kMecPs, true, false, 8},
     {kMecTaTp, true, false, 1},
@@ -24,6 +24,7 @@ constexpr std::array<Layout, 25> kLayouts{{
     {kMecPty, true, false, 1},
     {kMecRt, true, true, 0},
     {kMecClock, false, false, 8},
+    {kMecRdsLevel, false, false, 2},
     {kMecAf, true, true, 0},
     {kMecEonAf, true, true, 0},
     {kMecRequest, false, true, 0},

@@ -20,6 +20,7 @@ enum UecpMec : std::uint8_t {
     kMecPty = 0x07,
     kMecRt = 0x0A,
     kMecClock = 0x0D,
+    kMecRdsLevel = 0x0E,
     kMecAf = 0x13,
     kMecEonAf = 0x14,
     kMecRequest = 0x17,

@@ -1,6 +1,7 @@
 #include "netcontrol/uecp_session.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -114,8 +115,9 @@ bool UecpSession::ServiceCarried(const UecpElement& element) const {
 }
 
 void UecpSession::Note(UecpCode code, std::uint8_t sequence) {
-    if (code != UecpCode::Ok && !trouble_) {
-        trouble_ = std::pair{code, sequence};
+    constexpr std::size_t kKept = 16;
+    if (code != UecpCode::Ok && mode_ != 2 && troubles_.size() < kKept) {
+        troubles_.emplace_back(code, sequence);
     }
 }
 
@@ -160,26 +162,30 @@ std::vector<std::vector<std::uint8_t>> UecpSession::Replies(ControlProgram& prog
     if (!ForThisEncoder(frame)) {
         return {};
     }
-    UecpCode code = UecpCode::Ok;
+    // A gap is told beside the frame's own first error, never instead of it.
+    bool gap = false;
+    gap_.clear();
     if (frame.sequence != 0) {
         if (expected_ && *expected_ != frame.sequence) {
-            code = UecpCode::MessageNotReceived;
-            static_cast<void>(program.Execute(
-                {origin_,
-                 RefusedCommand{"a gap in the sequence: " + std::to_string(*expected_) +
-                                " was next"},
-                 "frame " + std::to_string(frame.sequence)}));
+            gap = true;
+            gap_ = " (after a sequence gap: " + std::to_string(*expected_) + " was next)";
         }
         expected_ = Next(frame.sequence);
     }
     const UecpElements parsed = ParseUecpElements(frame.message);
+    if (gap && parsed.elements.empty()) {
+        static_cast<void>(program.Execute({origin_, RefusedCommand{"nothing applied" + gap_},
+                                           "frame " + std::to_string(frame.sequence)}));
+    }
     Answers answers;
+    UecpCode code = UecpCode::Ok;
     for (const UecpElement& element : parsed.elements) {
         const UecpCode applied = Apply(program, element, answers);
         if (code == UecpCode::Ok) {
             code = applied;
         }
     }
+    gap_.clear();
     if (parsed.stop != UecpCode::Ok) {
         static_cast<void>(
             program.Execute({origin_,
@@ -191,10 +197,21 @@ std::vector<std::vector<std::uint8_t>> UecpSession::Replies(ControlProgram& prog
             code = parsed.stop;
         }
     }
+    if (gap) {
+        Note(UecpCode::MessageNotReceived, frame.sequence);
+    }
     Note(code, frame.sequence);
     std::vector<std::vector<std::uint8_t>> replies;
     if (mode_ == 2) {
-        replies.push_back(Frame(Acknowledgement(code, frame.sequence)));
+        std::vector<std::uint8_t> acknowledgement;
+        if (gap) {
+            acknowledgement = Acknowledgement(UecpCode::MessageNotReceived, frame.sequence);
+        }
+        if (!gap || code != UecpCode::Ok) {
+            const auto own = Acknowledgement(code, frame.sequence);
+            acknowledgement.insert(acknowledgement.end(), own.begin(), own.end());
+        }
+        replies.push_back(Frame(std::move(acknowledgement)));
     }
     if (mode_ != 0) {
         for (auto& message : Messages(answers)) {
@@ -213,7 +230,7 @@ std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpR
 }
 
 UecpCode UecpSession::Change(ControlProgram& program, std::vector<FieldAssignment> values) {
-    std::string shown = Shown(values);
+    std::string shown = Shown(values) + gap_;
     const CommandOutcome outcome =
         program.Execute({origin_, SetFields{std::move(values)}, std::move(shown)});
     return outcome.Accepted() ? UecpCode::Ok : UecpCode::ParameterOutOfRange;
@@ -221,7 +238,7 @@ UecpCode UecpSession::Change(ControlProgram& program, std::vector<FieldAssignmen
 
 UecpCode UecpSession::Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
                              const std::string& why) const {
-    static_cast<void>(program.Execute({origin_, RefusedCommand{why}, Describe(element)}));
+    static_cast<void>(program.Execute({origin_, RefusedCommand{why}, Describe(element) + gap_}));
     return code;
 }
 
@@ -244,12 +261,8 @@ UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
     switch (element.mec) {
         case kMecPi:
             return Change(program, {{FieldId::PI, data[0] << 8 | data[1]}});
-        case kMecPs: {
-            const auto ps = RdsToWindows1250(std::string(data.begin(), data.end()));
-            return ps ? Change(program, {{FieldId::PS, *ps}})
-                      : Refuse(program, element, UecpCode::ParameterOutOfRange,
-                               "a character the station's code page lacks");
-        }
+        case kMecPs:  // in the RDS character set, on air byte for byte
+            return Change(program, {{FieldId::PS, std::string(data.begin(), data.end())}});
         case kMecTaTp:
             return Change(program,
                           {{FieldId::TA, (data[0] & 1) != 0}, {FieldId::TP, (data[0] & 2) != 0}});
@@ -287,6 +300,7 @@ UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
             }
             mode_ = data[0];
             expected_.reset();
+            troubles_.clear();
             return UecpCode::Ok;
         case kMecAcknowledgement:
             return UecpCode::Ok;
@@ -312,11 +326,7 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
             program, element, UecpCode::ElementLengthError,
             "a radiotext holds at most " + std::to_string(kRadiotextLength) + " characters");
     }
-    const auto text = RdsToWindows1250(bytes);
-    if (!text) {
-        return Refuse(program, element, UecpCode::ParameterOutOfRange,
-                      "a character the station's code page lacks");
-    }
+    const std::optional<std::string> text = bytes;  // on air byte for byte
     const int buffer = (data[0] >> 5) & 0x3;
     UecpCode code = UecpCode::Ok;
     if (buffer == 0) {
@@ -412,7 +422,7 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
             return UecpCode::Ok;
         }
         case kMecPs: {
-            std::string ps = Windows1250ToRds(set.PS.str());
+            std::string ps = set.PS.str();
             ps.resize(8, ' ');
             element({kMecPs, dataSet, service}, ps);
             return UecpCode::Ok;
@@ -436,25 +446,49 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
         case kMecPty:
             element({kMecPty, dataSet, service, static_cast<std::uint8_t>(set.PTY)}, "");
             return UecpCode::Ok;
-        case kMecRt: {
-            const std::string text = Windows1250ToRds(set.ActualRT());
-            element({kMecRt, dataSet, service, static_cast<std::uint8_t>(text.size() + 1), 0},
-                    text);
-            return UecpCode::Ok;
-        }
+        case kMecRt:
+            return RequestRadiotext(program, request, answers);
         case kMecCommunicationMode:
             element({kMecCommunicationMode, static_cast<std::uint8_t>(mode_)}, "");
             return UecpCode::Ok;
-        case kMecAcknowledgement: {
-            const auto [code, sequence] =
-                trouble_.value_or(std::pair{UecpCode::Ok, std::uint8_t{0}});
-            answers.push_back(Acknowledgement(code, sequence));
-            trouble_.reset();
+        case kMecAcknowledgement:
+            if (troubles_.empty()) {
+                answers.push_back(Acknowledgement(UecpCode::Ok, 0));
+            }
+            for (const auto& [code, sequence] : std::exchange(troubles_, {})) {
+                answers.push_back(Acknowledgement(code, sequence));
+            }
             return UecpCode::Ok;
-        }
         default:
             return UecpCode::NotInterpreted;
     }
+}
+
+// The radiotext of the buffer index asked for (0 the first of the cycle),
+// or without one the radiotext on air; an empty buffer is MEL 0.
+UecpCode UecpSession::RequestRadiotext(const ControlProgram& program, const UecpElement& request,
+                                       Answers& answers) const {
+    const std::vector<std::uint8_t>& asked = request.data;
+    const std::uint8_t dataSet = asked.size() > 1 ? asked[1] : 0;
+    const std::uint8_t service = asked.size() > 2 ? asked[2] : 0;
+    const RdsParameterSet& set = program.Set();
+    std::string text = set.ActualRT();
+    if (asked.size() > 3) {
+        const int index = asked[3];
+        const std::array<const BoundedText<kRadiotextLength>*, 4> cycle{&set.RT, &set.RT2, &set.RT3,
+                                                                        &set.RT4};
+        text = index < 4 ? cycle[static_cast<std::size_t>(index)]->str() : std::string();
+    }
+    std::vector<std::uint8_t> answer{kMecRt, dataSet, service};
+    if (text.empty()) {
+        answer.push_back(0);
+    } else {
+        answer.push_back(static_cast<std::uint8_t>(text.size() + 1));
+        answer.push_back(0);
+        answer.insert(answer.end(), text.begin(), text.end());
+    }
+    answers.push_back(std::move(answer));
+    return UecpCode::Ok;
 }
 
 }  // namespace vaxo

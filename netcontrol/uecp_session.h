@@ -51,14 +51,21 @@ class UecpSession {
     bool ServiceCarried(const UecpElement& element) const;
     std::vector<std::uint8_t> Frame(std::vector<std::uint8_t> message) const;
     void Note(UecpCode code, std::uint8_t sequence);
+    UecpCode RequestRadiotext(const ControlProgram& program, const UecpElement& request,
+                              Answers& answers) const;
     std::vector<std::uint8_t> Acknowledgement(UecpCode code, std::uint8_t sequence) const;
 
     UecpSettings settings_;
     Origin origin_;
     int mode_ = 0;
     std::optional<std::uint8_t> expected_;  // the next sequence number
-    // The first trouble since the last response, for a request in mode 1.
-    std::optional<std::pair<UecpCode, std::uint8_t>> trouble_;
+    // The troubles not yet acknowledged, oldest first, for a request in
+    // mode 1: mode 2 acknowledges each at once, and a change of mode starts
+    // the record afresh.
+    std::vector<std::pair<UecpCode, std::uint8_t>> troubles_;
+    // While a frame that came after a sequence gap is applied: what the log
+    // says of it beside each change ("after a sequence gap, 5 was next").
+    std::string gap_;
 };
 
 }  // namespace vaxo

@@ -110,7 +110,7 @@ class NetworkGuard(unittest.TestCase):
                                   r"not told one by one", errors), "the flood is told at the end")
         self.assertIn("K\\x1B[2J=1", errors, "control bytes are shown escaped")
         self.assertNotIn("\x1b", errors + run.output())
-        self.assertIn("a NUL byte in the command", errors)
+        self.assertIn("a NUL byte in the value", errors)
 
     def test_udp_answers_no_more_than_the_request_justifies(self):
         run = self.start("--text-udp", "127.0.0.1:0", "--uecp-udp", "127.0.0.1:0")

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "encoding/rds_characters.h"
+#include "encoding/receiver_view.h"
 #include "netcontrol/uecp_session.h"
 #include "tests/support/running_program.h"
 
@@ -105,14 +106,8 @@ TEST_F(UecpSessionTest, EachElementReachesItsField) {
     Mode(2);
     EXPECT_EQ(SendAndAck({kMecPi, 0, 0, 0xC2, 0x01}), 0);
     EXPECT_EQ(program_->Set().PI, "C201");
-    // Letters of the RDS table become the station's Windows-1250.
-    EXPECT_EQ(SendAndAck(Text(kMecPs,
-                              "\xC8"
-                              "ESK\xDD   ")),
-              0);
-    EXPECT_EQ(program_->Set().PS,
-              "\xC8"
-              "ESK\xDD   ");
+    EXPECT_EQ(SendAndAck(Text(kMecPs, "CESKY   ")), 0);
+    EXPECT_EQ(program_->Set().PS, "CESKY   ");
     EXPECT_EQ(SendAndAck({kMecTaTp, 0, 0, 0x02}), 0);
     EXPECT_EQ(program_->Set().TP, 1);
     EXPECT_EQ(program_->Set().TA, 0);
@@ -135,6 +130,85 @@ TEST_F(UecpSessionTest, EachElementReachesItsField) {
     EXPECT_EQ(program_->Set().AF[3], "") << "nothing of a refused list is taken";
     EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 3, 0x00, 0x00, 0xE0}), 0);
     EXPECT_EQ(program_->Set().AF[0], "") << "an empty list empties the list";
+}
+
+// Texts in the RDS character set (IEC 62106-2, Annex E) go on air as the
+// client sent them, and a request gives back the same bytes: letters beyond
+// ASCII keep their codes of that table, not Windows-1250's.
+TEST_F(UecpSessionTest, TextsGoOnAirByteForByte) {
+    Mode(1);
+    const Bytes ps{kMecPs, 0, 0, 0xE3, 'E', 'S', 'K', 0xD9, ' ', ' ', ' '};
+    const std::string rds(ps.begin() + 3, ps.end());
+    Send(ps);
+    EXPECT_EQ(program_->Set().PS, rds);
+    const MemoryDump memory = program_->PreviewMemory();
+    const ReceiverView view = DecodeEncoderMemory(memory.area1, memory.area2);
+    EXPECT_EQ(view.ps.bytes, rds) << "the memory holds the client's bytes";
+    EXPECT_EQ(view.ps.Shown(), RdsTextToUtf8(rds)) << "as a receiver reads them";
+    const auto asked = Send({kMecRequest, 3, kMecPs, 0, 0});
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(std::string(asked[0].data.begin(), asked[0].data.end()), rds);
+
+    const Bytes rt{kMecRt, 0, 0, 6, 0x00, 'D', 'v', 'o', 0x9A, 'k'};
+    Send(rt);
+    EXPECT_EQ(program_->Set().RT, std::string(rt.begin() + 5, rt.end()));
+}
+
+// A request for a radiotext names its buffer's index; an empty one is
+// answered with length 0.
+TEST_F(UecpSessionTest, RadiotextRequestsAnswerPerBufferIndex) {
+    Mode(1);
+    Send(Radiotext(0x00, "First"));
+    Send(Radiotext(0x40, "Second"));
+    const auto text = [&](std::optional<std::uint8_t> index) {
+        Bytes request{kMecRequest, 3, kMecRt, 0, 0};
+        if (index) {
+            request[1] = 4;
+            request.push_back(*index);
+        }
+        const auto answer = Send(request);
+        EXPECT_EQ(answer.size(), 1u);
+        const Bytes& data = answer.at(0).data;
+        return data.empty() ? std::string("(MEL 0)") : std::string(data.begin() + 1, data.end());
+    };
+    EXPECT_EQ(text(std::nullopt), "First") << "without an index, the one on air";
+    EXPECT_EQ(text(0), "First");
+    EXPECT_EQ(text(1), "Second");
+    EXPECT_EQ(text(2), "(MEL 0)");
+}
+
+// A.6.18: every error of a frame is told; one already acknowledged in mode
+// 2 is not told again after a change to mode 1, nor does it hide a newer one.
+TEST_F(UecpSessionTest, AcknowledgementsHideNoErrorAndTellNoneTwice) {
+    Mode(2);
+    EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 1}), 0);
+    sequence_ += 2;
+    const auto gapped = Send({kMecPty, 2, 0, 5});
+    std::vector<int> codes;
+    for (const UecpElement& element : gapped) {
+        codes.push_back(element.data.at(0));
+    }
+    EXPECT_THAT(codes, ElementsAre(2, 4)) << "the gap and the element's own data set error";
+    EXPECT_EQ(SendAndAck({0x0E, 0x01, 0x00, kMecPty, 0, 0, 9}), 14)
+        << "a standard element this encoder does not carry";
+    EXPECT_EQ(program_->Set().PTY, 9) << "and the element after it is still taken";
+
+    Mode(1);
+    Send({kMecPty, 0, 0, 99});
+    const auto told = Send({kMecRequest, 1, kMecAcknowledgement});
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].data.at(0), 6) << "the newer error, not the one mode 2 acknowledged";
+}
+
+// A frame after a gap is applied; the log says so beside the change.
+TEST_F(UecpSessionTest, AFrameAfterAGapIsLoggedAsApplied) {
+    Send({kMecPty, 0, 0, 1});
+    sequence_ += 4;
+    Send({kMecPty, 0, 0, 2});
+    ASSERT_FALSE(program_.remote.empty());
+    EXPECT_EQ(program_.remote.back().refused, "");
+    EXPECT_THAT(program_.remote.back().command, HasSubstr("after a sequence gap"));
+    EXPECT_THAT(program_.remote.back().changed, ElementsAre("PTY"));
 }
 
 TEST_F(UecpSessionTest, RadiotextBuffersFlushAppendToggleAndClear) {
@@ -195,7 +269,7 @@ TEST_F(UecpSessionTest, ModesDecideWhatIsAnswered) {
     Send({kMecPty, 0, 0, 99});  // refused, quietly in mode 1
     const auto trouble = Send({kMecRequest, 1, kMecAcknowledgement});
     ASSERT_EQ(trouble.size(), 1u);
-    EXPECT_EQ(trouble[0].data[0], 6) << "the first trouble since the last answer";
+    EXPECT_EQ(trouble[0].data[0], 6) << "the trouble since the last answer";
     const auto none = Send({kMecRequest, 1, kMecAcknowledgement});
     ASSERT_EQ(none.size(), 1u);
     EXPECT_THAT(none[0].data, ElementsAre(0));
