@@ -18,6 +18,10 @@ class DropLog {
     explicit DropLog(Log log) : log_(std::move(log)) {}
 
     void Dropped(const std::string& address, const std::string& what, Clock::time_point now);
+    // Tells the counts whose minute has passed since they were last told
+    // (a timer's call), or all that are left (at the end).
+    void Flush(Clock::time_point now);
+    void FlushAll();
 
     static constexpr auto kInterval = std::chrono::minutes(1);
 
@@ -25,7 +29,9 @@ class DropLog {
     struct Count {
         long since = 0;  // the last line
         Clock::time_point told{};
+        std::string last;  // the address of the last one
     };
+    void Tell(const std::string& what, Count& count, Clock::time_point now);
     Log log_;
     std::map<std::string, Count> counts_;
 };

@@ -121,6 +121,9 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     Log log;
     std::atomic<bool> running{false};
     DropLog dropped{[this](const std::string& line) { log(line); }};
+    // Tells the counts of what was dropped when their minute is over, not
+    // at the next drop, which may never come.
+    asio::steady_timer dropCounts{io};
     mutable Mutex statusMutex;  // Status() reads from any thread
     std::vector<ListenerStatus> status GUARDED_BY(statusMutex);
     std::map<std::uint64_t, std::function<void()>> closers;  // of listeners and clients
@@ -638,11 +641,29 @@ std::optional<std::string> NetworkServer::Start() {
         const MutexLock lock(shared_->statusMutex);
         shared_->status[i].port = port;
     }
+    TellDropCounts(shared_);
     return std::nullopt;
 }
 
+void NetworkServer::TellDropCounts(const std::shared_ptr<Shared>& shared) {
+    shared->dropCounts.expires_after(std::chrono::seconds(1));
+    shared->dropCounts.async_wait(
+        [weak = std::weak_ptr<Shared>(shared)](const boost::system::error_code& error) {
+            const auto self = weak.lock();
+            if (error || !self || !self->running) {
+                return;
+            }
+            self->dropped.Flush(Clock::now());
+            TellDropCounts(self);
+        });
+}
+
 void NetworkServer::Stop() {
+    if (shared_->running) {
+        shared_->dropped.FlushAll();
+    }
     shared_->running = false;
+    shared_->dropCounts.cancel();
     const auto closers = std::move(shared_->closers);
     shared_->closers.clear();
     for (const auto& [id, close] : closers) {

@@ -50,6 +50,8 @@ class NetworkServer {
     struct Shared;
 
   private:
+    static void TellDropCounts(const std::shared_ptr<Shared>& shared);
+
     std::shared_ptr<Shared> shared_;
 };
 

@@ -292,7 +292,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     if (!network.Empty() || !web.Empty()) {
         remoteCounts = host.MakeTimer("network log", [&log] { log.FlushRemote(); });
-        remoteCounts->Start(std::chrono::minutes(1));
+        remoteCounts->Start(std::chrono::seconds(1));  // each count when its minute is over
     }
     io.run();
     page.Stop();

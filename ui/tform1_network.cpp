@@ -25,7 +25,7 @@ void TForm1::StartNetwork() {
     }
     connect(&remoteCounts_, &QTimer::timeout, this,
             [this] { NoteRemote(remoteLog_.Flush(RemoteCommandLog::Clock::now())); });
-    remoteCounts_.start(std::chrono::minutes(1));
+    remoteCounts_.start(std::chrono::seconds(1));  // each count when its minute is over
     if (!config.Empty()) {
         network_ = std::make_unique<NetworkThread>(
             host_, program_, std::move(config), [this](const std::string& line) {
