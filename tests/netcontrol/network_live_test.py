@@ -8,6 +8,7 @@ what it wrote compared with the station the commands describe.
                                             frame to the program CMD starts
                                             (vaxoctl.exe under Wine)
 """
+import json
 import os
 import re
 import shutil
@@ -193,6 +194,36 @@ class NetworkLive(unittest.TestCase):
                     b"MS=0\r\nTP=1\r\nDI=1001\r\n")
         self.assertEqual(vaxoctl("preview", "--image", dump, "--bank", "1"),
                          vaxoctl("preview", station))
+
+    def test_line_commands_as_playout_systems_send_them(self):
+        """One TCP connection per command closed without reading the reply,
+        datagrams, CR LF and LF, UTF-8 and Windows-1250: the memory holds
+        what a receiver should show."""
+        dump = os.path.join(tempfile.mkdtemp(prefix="vaxo-dump-"), "memory.txt")
+        self.addCleanup(shutil.rmtree, os.path.dirname(dump), True)
+        run = self.start("--simulate", "--memory-dump", dump, "--text-tcp", "127.0.0.1:0",
+                         "--text-udp", "127.0.0.1:0")
+        for command in ["PS=\u00dcber den Wolken\r\n".encode("utf-8"),
+                        "TEXT=Dvo\u0159\u00e1k - Largo\n".encode("cp1250"),
+                        b"PTYN=CLASSIC\r\n"]:
+            with run.tcp("text TCP") as connection:
+                connection.sendall(command)
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as datagrams:
+            for command in [b"DI=3\r\n", b"PTY=10\n", "DPS1=R\u00e1dio J\u00f3\n".encode("utf-8")]:
+                datagrams.sendto(command, ("127.0.0.1", run.ports["text UDP"][0]))
+        run.wait_for(r'"PTY=10" changed PTY')
+        run.wait_for(r"changed PS")
+        run.wait_for(r"changed RT")
+        run.wait_for(r"changed DI")
+        run.wait_for(r"ok bank 1 RT=\"Dvorak - Largo\"")
+        run.wait_quiet()
+        self.assertEqual(run.stop(), 0)
+        self.assertIn("PTYN is not carried by this encoder", run.errors())
+        view = json.loads(vaxoctl("preview", "--image", dump, "--bank", "1", "--json"))
+        self.assertEqual((view["ps"], view["rt"].rstrip(), view["pty"]),
+                         ("Uber den", "Dvorak - Largo", 10))
+        self.assertEqual((view["di"]["stereo"], view["di"]["artificial_head"],
+                          view["di"]["compressed"]), (True, True, False))
 
     def test_nothing_listens_beyond_loopback_without_an_allow_list(self):
         run = self.start("--simulate", "--text-tcp", "0.0.0.0:0", expect_start=False)
