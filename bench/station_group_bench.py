@@ -169,21 +169,9 @@ def main():
             encoder.close()
 
 
-def enter_namespace():
-    try:
-        subprocess.run(["unshare", "-rn", "true"], check=True, stderr=subprocess.DEVNULL)
-    except (OSError, subprocess.CalledProcessError):
-        return False
-    script = ("ip link set lo up && ip link set lo multicast on && "
-              "ip route add 224.0.0.0/4 dev lo && "
-              'exec /usr/bin/python3 -W ignore::ResourceWarning "$@"')
-    result = subprocess.run(["unshare", "-rn", "sh", "-c", script, "sh", *sys.argv],
-                            env=dict(os.environ, **{INSIDE: "1"}))
-    sys.exit(result.returncode)
-
-
 if __name__ == "__main__":
-    if not os.environ.get(INSIDE) and not enter_namespace():
+    if not os.environ.get(INSIDE) and not live.run_in_network_namespace(
+            INSIDE, ["ip link set lo multicast on", "ip route add 224.0.0.0/4 dev lo"]):
         print("skipped: no network namespace can be made here (unshare -rn)")
         sys.exit(0)
     main()

@@ -139,49 +139,28 @@ class Viewer(threading.Thread):
                     view = state["banks"][0]["on_air"]
                     if view:
                         self.on_air.setdefault(view["ps"].rstrip(), now)
-                        self.last = (view["ps"], state["banks"][0]["revision"], state["revision"], state["pending"])
                     self.ready.set()
 
 
-def round_trips(program, viewers, changes):
+def trips(program, viewers, changes, prefix, seen, apart):
+    """From each change posted to every viewer seeing it in `seen` (its
+    state's PS, or the bank's on-air view), changes `apart` seconds apart."""
     cookie, token = program.sign_in()
     connection = program.connection()
     delays = []
     for k in range(changes):
-        ps = "WEB%05d" % k
+        ps = "%s%05d" % (prefix, k)
+        time.sleep(apart)
         started = time.perf_counter()
         connection.request("POST", "/api/fields", "PS=%s\n" % ps,
                            {"Cookie": cookie, "X-CSRF-Token": token})
         response = connection.getresponse()
         assert response.read().strip() == b"+", ps
-        deadline = started + 5
-        while not all(ps in viewer.seen for viewer in viewers):
+        deadline = started + 10  # a guard against a hang, not a measure
+        while not all(ps in seen(viewer) for viewer in viewers):
             assert time.perf_counter() < deadline, "a viewer did not see " + ps
             time.sleep(0.0005)
-        delays += [viewer.seen[ps] - started for viewer in viewers]
-        time.sleep(0.1)  # changes apart, not one burst
-    connection.close()
-    return delays
-
-
-def on_air_trips(program, viewers, changes):
-    cookie, token = program.sign_in()
-    connection = program.connection()
-    delays = []
-    for k in range(changes):
-        ps = "AIR%05d" % k
-        time.sleep(1.2)  # past the interval since the last send
-        started = time.perf_counter()
-        connection.request("POST", "/api/fields", "PS=%s\n" % ps,
-                           {"Cookie": cookie, "X-CSRF-Token": token})
-        response = connection.getresponse()
-        assert response.read().strip() == b"+", ps
-        deadline = started + 10
-        while not all(ps in viewer.on_air for viewer in viewers):
-            assert time.perf_counter() < deadline, "a viewer did not see %s on air: %s" % (
-                ps, [viewer.last for viewer in viewers[:1]])
-            time.sleep(0.001)
-        delays += [viewer.on_air[ps] - started for viewer in viewers]
+        delays += [seen(viewer)[ps] - started for viewer in viewers]
     connection.close()
     return delays
 
@@ -203,11 +182,12 @@ def main():
             viewer.start()
             viewer.ready.wait(5)
         watching = program.rss_kib()
-        delays = round_trips(program, viewers, changes)
+        delays = trips(program, viewers, changes, "WEB", lambda viewer: viewer.seen, 0.1)
         print("change to view update, %d viewers, %d changes: p50 %.2f ms, p99 %.2f ms, "
               "max %.2f ms" % (count, changes, percentile(delays, 0.5) * 1e3,
                                percentile(delays, 0.99) * 1e3, max(delays) * 1e3))
-        aired = on_air_trips(program, viewers, on_air)
+        # 1.2 s apart: past the interval since the last send.
+        aired = trips(program, viewers, on_air, "AIR", lambda viewer: viewer.on_air, 1.2)
         print("change to on air in the view, %d viewers, %d changes: p50 %.0f ms, p99 %.0f ms, "
               "max %.0f ms" % (count, on_air, percentile(aired, 0.5) * 1e3,
                                percentile(aired, 0.99) * 1e3, max(aired) * 1e3))

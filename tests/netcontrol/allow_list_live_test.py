@@ -9,7 +9,6 @@ allows 192.0.2.2 alone.
 import os
 import socket
 import ssl
-import subprocess
 import sys
 import time
 import unittest
@@ -83,22 +82,9 @@ class AllowList(unittest.TestCase):
                              r"\(192\.0\.2\.3 the last\)" % what)
 
 
-def enter_namespace():
-    """Runs this file again inside a network namespace; False where none can be made."""
-    try:
-        subprocess.run(["unshare", "-rn", "true"], check=True, stderr=subprocess.DEVNULL)
-    except (OSError, subprocess.CalledProcessError):
-        return False
-    script = "ip link set lo up && " + " && ".join(
-        "ip addr add %s/32 dev lo" % address for address in (SERVER, ALLOWED, OTHER)) + \
-        ' && exec /usr/bin/python3 -W ignore::ResourceWarning "$@"'
-    result = subprocess.run(["unshare", "-rn", "sh", "-c", script, "sh", *sys.argv],
-                            env=dict(os.environ, **{INSIDE: "1"}))
-    sys.exit(result.returncode)
-
-
 if __name__ == "__main__":
-    if not os.environ.get(INSIDE) and not enter_namespace():
+    if not os.environ.get(INSIDE) and not live.run_in_network_namespace(
+            INSIDE, ["ip addr add %s/32 dev lo" % address for address in (SERVER, ALLOWED, OTHER)]):
         print("skipped: no network namespace can be made here (unshare -rn)")
         sys.exit(0)
     live.VAXOCTL = os.path.abspath(sys.argv.pop(1))

@@ -148,6 +148,21 @@ def lines(connection, count):
     return data.decode("utf-8", "replace").split("\r\n")[:count]
 
 
+def run_in_network_namespace(marker, setup):
+    """Runs this script again inside a network namespace of its own (lo up,
+    then the shell commands `setup`), with `marker` set in its environment,
+    and exits with its status; returns False where no namespace can be made."""
+    try:
+        subprocess.run(["unshare", "-rn", "true"], check=True, stderr=subprocess.DEVNULL)
+    except (OSError, subprocess.CalledProcessError):
+        return False
+    script = " && ".join(["ip link set lo up", *setup,
+                          'exec /usr/bin/python3 -W ignore::ResourceWarning "$@"'])
+    result = subprocess.run(["unshare", "-rn", "sh", "-c", script, "sh", *sys.argv],
+                            env=dict(os.environ, **{marker: "1"}))
+    sys.exit(result.returncode)
+
+
 def vaxoctl(*args):
     return subprocess.run([VAXOCTL, *args], check=True, capture_output=True, text=True).stdout
 
