@@ -7,10 +7,8 @@ machine's loopback, where addresses of 127.0.0.0/8 stand in for other hosts.
 """
 import http.client
 import os
-import re
 import select
 import socket
-import ssl
 import subprocess
 import sys
 import threading
