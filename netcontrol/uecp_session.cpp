@@ -479,15 +479,16 @@ UecpCode UecpSession::RequestRadiotext(const ControlProgram& program, const Uecp
                                                                         &set.RT4};
         text = index < 4 ? cycle[static_cast<std::size_t>(index)]->str() : std::string();
     }
-    std::vector<std::uint8_t> answer{kMecRt, dataSet, service};
+    std::string element{static_cast<char>(kMecRt), static_cast<char>(dataSet),
+                        static_cast<char>(service)};
     if (text.empty()) {
-        answer.push_back(0);
+        element += '\0';
     } else {
-        answer.push_back(static_cast<std::uint8_t>(text.size() + 1));
-        answer.push_back(0);
-        answer.insert(answer.end(), text.begin(), text.end());
+        element += static_cast<char>(text.size() + 1);
+        element += '\0';  // the flags
+        element += text;
     }
-    answers.push_back(std::move(answer));
+    answers.emplace_back(element.begin(), element.end());
     return UecpCode::Ok;
 }
 
