@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "encoding/rds_characters.h"
 #include "netcontrol/logged_command.h"
 #include "record/field_schema.h"
 
@@ -319,18 +318,18 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
                                 {FieldId::RT3, std::string()},
                                 {FieldId::RT4, std::string()}});
     }
-    std::string bytes(data.begin() + 1, data.end());
-    bytes = bytes.substr(0, bytes.find('\x0D'));  // the end of the text
-    if (bytes.size() > kRadiotextLength) {
+    // In the RDS character set, on air byte for byte; 0D ends the text.
+    std::string text(data.begin() + 1, data.end());
+    text = text.substr(0, text.find('\x0D'));
+    if (text.size() > kRadiotextLength) {
         return Refuse(
             program, element, UecpCode::ElementLengthError,
             "a radiotext holds at most " + std::to_string(kRadiotextLength) + " characters");
     }
-    const std::optional<std::string> text = bytes;  // on air byte for byte
     const int buffer = (data[0] >> 5) & 0x3;
     UecpCode code = UecpCode::Ok;
     if (buffer == 0) {
-        code = Change(program, {{FieldId::RT, *text},
+        code = Change(program, {{FieldId::RT, text},
                                 {FieldId::RT2, std::string()},
                                 {FieldId::RT3, std::string()},
                                 {FieldId::RT4, std::string()},
@@ -345,7 +344,7 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
             return Refuse(program, element, UecpCode::BufferOverflow,
                           "radiotexts 2 to 4 are all in use; flush first");
         }
-        code = Change(program, {{*free, *text}});
+        code = Change(program, {{*free, text}});
     } else {
         return Refuse(program, element, UecpCode::ParameterOutOfRange,
                       "buffer configuration 01 and 11 are reserved");
