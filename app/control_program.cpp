@@ -484,24 +484,28 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStation&) {
     return outcome;
 }
 
-CommandOutcome ControlProgram::Run(const Origin&, const SaveStationAs& command) {
+// A name from outside the machine (the page's Save as) is never written or
+// read through a link, now or later.
+CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStationAs& command) {
     CommandOutcome outcome;
-    outcome.refusal = RunSteps({[&] {
-                          // A save that fails leaves the station where it was.
-                          const std::string previousName = set_.StationFileName;
-                          const std::string previousRemembered = set_.RememberedFile;
-                          set_.StationFileName = command.path;
-                          set_.RememberedFile = command.path;
-                          try {
-                              stationFingerprint_ = SaveStationFile(set_);
-                              savedText_ = StationFileText(set_);
-                          } catch (const FileError&) {
-                              set_.StationFileName = previousName;
-                              set_.RememberedFile = previousRemembered;
-                              throw;
-                          }
-                          stationNamedFromOutside_ = false;
-                      }}).value_or("");
+    outcome.refusal =
+        RunSteps({[&] {
+            // A save that fails leaves the station where it was.
+            const std::string previousName = set_.StationFileName;
+            const std::string previousRemembered = set_.RememberedFile;
+            set_.StationFileName = command.path;
+            set_.RememberedFile = command.path;
+            try {
+                stationFingerprint_ = SaveStationFile(
+                    set_, origin.FromOutside() ? FileLinks::Confined : FileLinks::Follow);
+                savedText_ = StationFileText(set_);
+            } catch (const FileError&) {
+                set_.StationFileName = previousName;
+                set_.RememberedFile = previousRemembered;
+                throw;
+            }
+            stationNamedFromOutside_ = origin.FromOutside();
+        }}).value_or("");
     static_cast<void>(RunSteps({[&] { ShowTitle(); }, [&] { EnterProgramDir(); }}));
     return outcome;
 }

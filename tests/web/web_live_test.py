@@ -263,6 +263,11 @@ class WebLive(unittest.TestCase):
         self.assertEqual(os.path.basename(session.state()["station_file"]), "x.rds")
         self.assertIn("PS=MINE", open(os.path.join(run.folder, "x.rds")).read())
         self.assertEqual(session.post("/api/saveas", "name=x.rds")[0].status, 200, "its own file")
+        os.remove(os.path.join(run.folder, "x.rds"))
+        os.symlink(other, os.path.join(run.folder, "x.rds"))
+        self.assertEqual(session.post("/api/save", "")[0].status, 500, "never through a link")
+        with open(other, "rb") as f:
+            self.assertEqual(f.read(), b"PS=OTHER\r\n")
 
     def test_every_response_carries_the_security_headers(self):
         run = self.start("--web", "127.0.0.1:0")
