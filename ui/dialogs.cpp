@@ -9,19 +9,9 @@
 #include <QFileInfo>
 
 #include "base/product.h"
+#include "ui/text_boundary.h"
 
 namespace vaxo::ui {
-
-std::string SaveAsProposal(std::string ps) {
-    for (char& c : ps) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        } else if (c == '/' || c == '\\' || c == '\0') {
-            c = '-';
-        }
-    }
-    return ps;
-}
 
 namespace {
 
@@ -121,6 +111,39 @@ UnsavedChoice QtDialogs::AskAboutUnsavedHandOver(QWidget* parent, const QString&
 
 void HeadlessDialogs::ShowError(QWidget*, const QString& text) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+namespace {
+
+std::optional<std::string> AsFileName(const std::optional<QString>& chosen) {
+    return chosen ? std::optional(ToFileName(*chosen)) : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> ParentedDialogs::OpenStation() {
+    return AsFileName(dialogs_.OpenStation(parent_));
+}
+
+std::optional<std::string> ParentedDialogs::SaveStation(const std::string& proposal) {
+    return AsFileName(dialogs_.SaveStation(parent_, FromStationText(proposal)));
+}
+
+std::optional<std::string> ParentedDialogs::OpenAnyFile() {
+    return AsFileName(dialogs_.OpenAnyFile(parent_));
+}
+
+void ParentedDialogs::ShowError(const std::string& text) {
+    dialogs_.ShowError(parent_, FromFileName(text));
+}
+
+ChangedStationChoice ParentedDialogs::AskAboutChangedStation(const std::string& file) {
+    return dialogs_.AskAboutChangedStation(parent_, FromFileName(file));
+}
+
+UnsavedChoice ParentedDialogs::AskAboutUnsavedHandOver(const std::string& station,
+                                                       const std::string& handed) {
+    return dialogs_.AskAboutUnsavedHandOver(parent_, FromFileName(station), FromFileName(handed));
 }
 
 }  // namespace vaxo::ui

@@ -6,12 +6,9 @@
 #include <string>
 
 #include "app/control_program.h"
+#include "window/window_dialogs.h"
 
 namespace vaxo::ui {
-
-// The Save As proposal for a PS: letters A to Z lowered, everything else kept
-// but a path separator, which becomes "-" (a PS of "24/7 FM" proposes "24-7 fm").
-std::string SaveAsProposal(std::string ps);
 
 // The "..." choosers show every file: a feed is often named without a dot.
 inline constexpr const char* kAnyFileFilter = "All files (*)";
@@ -61,6 +58,25 @@ class QtDialogs : public Dialogs {
     ChangedStationChoice AskAboutChangedStation(QWidget* parent, const QString& file) override;
     UnsavedChoice AskAboutUnsavedHandOver(QWidget* parent, const QString& station,
                                           const QString& handed) override;
+};
+
+// The dialogs as the window model asks for them: over the window, file names
+// and texts converted at the toolkit's boundary.
+class ParentedDialogs : public WindowDialogs {
+  public:
+    ParentedDialogs(Dialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
+
+    std::optional<std::string> OpenStation() override;
+    std::optional<std::string> SaveStation(const std::string& proposal) override;
+    std::optional<std::string> OpenAnyFile() override;
+    void ShowError(const std::string& text) override;
+    ChangedStationChoice AskAboutChangedStation(const std::string& file) override;
+    UnsavedChoice AskAboutUnsavedHandOver(const std::string& station,
+                                          const std::string& handed) override;
+
+  private:
+    Dialogs& dialogs_;
+    QWidget* parent_;
 };
 
 }  // namespace vaxo::ui

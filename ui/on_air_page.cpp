@@ -3,40 +3,10 @@
 #include <QButtonGroup>
 #include <QFontDatabase>
 
-#include "encoding/receiver_checks.h"
 #include "ui/widget_factory.h"
 
 namespace vaxo::ui {
 namespace {
-
-QString Text(const ReceivedText& text) {
-    return QString::fromStdString(text.Shown());
-}
-
-QString Flag(const std::optional<bool>& on) {
-    return on ? (*on ? "1" : "0") : "?";
-}
-
-QString DecoderIdWords(const ReceiverView& view) {
-    static const char* names[] = {"stereo", "artificial head", "compressed", "dynamic PTY"};
-    QStringList words;
-    for (std::size_t d = 0; d < 4; ++d) {
-        if (view.di[d].value_or(false)) {
-            words << names[d];
-        }
-    }
-    return words.isEmpty() ? "mono" : words.join(", ");
-}
-
-QString Frequencies(const ReceiverView& view) {
-    QStringList list;
-    for (const int code : view.afCodes) {
-        if (code >= 1 && code <= 204) {
-            list << QString::number(AfTenthsOfMhz(code) / 10.0, 'f', 1);
-        }
-    }
-    return list.isEmpty() ? "none" : list.join(" ") + " MHz";
-}
 
 // A receiver's display: light text on a dark face, in a fixed-pitch font.
 void AsDisplay(QLabel* label, int pixels) {
@@ -92,64 +62,25 @@ OnAirPage::Source OnAirPage::Shown() const {
     return ONAIRNOW->isChecked() ? Source::Preview : Source::Bank1;
 }
 
-void OnAirPage::Show(const std::optional<MemoryDump>& memory) {
+void OnAirPage::Show(const OnAirTexts& texts) {
     ONAIRDPS->stop();
-    if (!memory) {
-        view_.reset();
-        ONAIRPS->clear();
-        ONAIRRT->setText("Nothing sent to this bank since the program started.");
-        ONAIRINFO->clear();
-        ONAIRWARN->clear();
-        return;
+    ONAIRPS->setText(QString::fromStdString(texts.ps));
+    ONAIRRT->setText(QString::fromStdString(texts.rt));
+    ONAIRINFO->setText(QString::fromStdString(texts.info));
+    ONAIRWARN->setPlainText(QString::fromStdString(texts.details));
+    dynamicTexts_ = texts.dynamicTexts;
+    dynamicText_ = 0;
+    if (!dynamicTexts_.empty()) {
+        ONAIRDPS->start(texts.stepSeconds * 1000);
     }
-    view_ = DecodeEncoderMemory(memory->area1, memory->area2);
-    const ReceiverView& view = *view_;
-    ONAIRPS->setText(Text(view.ps));
-    ONAIRRT->setText(view.rt ? QString(view.ab.value_or(0) ? "[B] " : "[A] ") + Text(*view.rt)
-                             : QString("(no radiotext)"));
-    const QString pty = view.pty
-                            ? QString("PTY %1 %2 (RBDS %3)")
-                                  .arg(*view.pty)
-                                  .arg(QString::fromStdString(RdsProgrammeTypeName(*view.pty)))
-                                  .arg(QString::fromStdString(RbdsProgrammeTypeName(*view.pty)))
-                            : QString("PTY ?");
-    ONAIRINFO->setText(QString("%1\nTP %2  TA %3  %4  %5")
-                           .arg(pty, Flag(view.tp), Flag(view.ta),
-                                view.music ? (*view.music ? "music" : "speech") : "?",
-                                DecoderIdWords(view)));
-    QStringList lines;
-    lines << "AF " + Frequencies(view);
-    lines << QString("PI %1   both banks in loop: %2   %3 blocks, %4 bad")
-                 .arg(view.pi ? QString("%1").arg(*view.pi, 4, 16, QChar('0')).toUpper() : "?")
-                 .arg(view.bothBanks ? "yes" : "no")
-                 .arg(view.totalBlocks)
-                 .arg(view.badBlocks.size());
-    if (view.dps) {
-        QStringList texts;
-        for (const ReceivedText& text : view.dps->texts) {
-            texts << "[" + Text(text) + "]";
-        }
-        lines << QString("Dynamic PS, each text %1 s: %2")
-                     .arg(view.dps->stepSeconds)
-                     .arg(texts.join(" "));
-        dynamicText_ = 0;
-        ONAIRPS->setText(Text(view.dps->texts[0]));  // the encoder plays the table's texts
-        ONAIRDPS->start(view.dps->stepSeconds * 1000);
-    }
-    const auto warnings = ReceiverWarnings(view);
-    lines << (warnings.empty() ? QString("No warnings.") : QString("Warnings:"));
-    for (const std::string& warning : warnings) {
-        lines << "  - " + QString::fromStdString(warning);
-    }
-    ONAIRWARN->setPlainText(lines.join('\n'));
 }
 
 void OnAirPage::ShowNextDynamicText() {
-    if (!view_ || !view_->dps) {
+    if (dynamicTexts_.empty()) {
         return;
     }
-    dynamicText_ = (dynamicText_ + 1) % view_->dps->texts.size();
-    ONAIRPS->setText(Text(view_->dps->texts[dynamicText_]));
+    dynamicText_ = (dynamicText_ + 1) % dynamicTexts_.size();
+    ONAIRPS->setText(QString::fromStdString(dynamicTexts_[dynamicText_]));
 }
 
 }  // namespace vaxo::ui

@@ -5,10 +5,11 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QWidget>
-#include <optional>
+#include <string>
+#include <vector>
 
-#include "encoding/memory_dump.h"
-#include "encoding/receiver_view.h"
+#include "window/on_air_texts.h"
+#include "window/window_model.h"
 
 namespace vaxo::ui {
 
@@ -19,13 +20,12 @@ namespace vaxo::ui {
 // type, traffic flags, AF list, and the checks a broadcast engineer makes.
 class OnAirPage : public QWidget {
   public:
-    enum class Source { Bank1, Bank2, Preview };
+    using Source = OnAirSource;
 
     explicit OnAirPage(QWidget* parent = nullptr);
 
     Source Shown() const;
-    // Shows a memory, or says that nothing was sent to the bank yet.
-    void Show(const std::optional<MemoryDump>& memory);
+    void Show(const OnAirTexts& texts);
 
     QRadioButton *ONAIRB1, *ONAIRB2, *ONAIRNOW;
     QLabel *ONAIRPS, *ONAIRRT, *ONAIRINFO;
@@ -35,7 +35,7 @@ class OnAirPage : public QWidget {
   private:
     void ShowNextDynamicText();
 
-    std::optional<ReceiverView> view_;
+    std::vector<std::string> dynamicTexts_;
     std::size_t dynamicText_ = 0;
 };
 

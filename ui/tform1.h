@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,19 +17,13 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
-#include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/control_program.h"
-#include "app/recent_log.h"
-#include "app/remote_command_log.h"
-#include "netcontrol/network_thread.h"
 #include "ui/dialogs.h"
 #include "ui/on_air_page.h"
 #include "ui/qt_host.h"
-#include "web/web_server.h"
+#include "window/window_model.h"
 
 namespace vaxo::ui {
 
@@ -43,11 +38,10 @@ struct WindowServices {
     std::string resourceDir = {};
 };
 
-// The main window: five pages over a bottom strip. Its controls edit the
-// program's fields through the program's door for changes and call its
-// operations; it shows what the program tells its listeners. The behaviour
-// lives in the program.
-class TForm1 : public QWidget {
+// The main window: five pages over a bottom strip, drawn with Qt. It shows
+// the window model's state and hands the operator's input to it by the
+// controls' names; what the window allows and does lives in the model.
+class TForm1 : public QWidget, private WindowView {
   public:
     TForm1(WindowServices services, const std::vector<std::string>& arguments,
            QWidget* parent = nullptr);
@@ -55,16 +49,12 @@ class TForm1 : public QWidget {
     TForm1& operator=(const TForm1&) = delete;
     ~TForm1() override;
 
-    ControlProgram& Program() { return program_; }
+    ControlProgram& Program() { return model_.Program(); }
     // The network listeners as they run; none without a listeners file.
-    std::vector<ListenerStatus> Listening() const {
-        return network_ ? network_->Status() : std::vector<ListenerStatus>{};
-    }
+    std::vector<ListenerStatus> Listening() const { return model_.Listening(); }
     // Where the web page is served ("http://127.0.0.1:8080/"); none without it.
-    std::vector<std::string> WebAddresses() const {
-        return web_ ? web_->Addresses() : std::vector<std::string>{};
-    }
-    bool IsFirstInstance() const { return program_.IsFirstInstance(); }
+    std::vector<std::string> WebAddresses() const { return model_.WebAddresses(); }
+    bool IsFirstInstance() const { return model_.IsFirstInstance(); }
 
     // Bottom strip
     QTabWidget* Zalozky;
@@ -122,27 +112,22 @@ class TForm1 : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void OnProgramEvent(const ProgramEvent& event);
-    void SendStarted();
-    void SendFinished(const SendFinished& send);
-    void ShowPortInUse(const PortInUse& port);
-    void ShowLastSent(int bank);
+    // What the model asks of the window.
+    void Show(const WindowState& state) override;
+    void OnAirChanged() override { ShowOnAir(); }
+    void LoadResources() override { ShowHelp(); }
+    void Restore() override;
+    void Close() override;
+
+    void ShowTexts(const WindowState& state);
+    void ShowTicks(const WindowState& state);
+    void ShowLabels(const WindowState& state);
+    void ShowSending(const WindowState& state);
     void LoadDefaultLanguage();
     void ShowHelp();
-    void ShowErrorMessage(const std::string& text);
-    void StartNetwork();
-    void StartWeb(WebConfig config);
-    void StopWeb();
-    void NoteRemote(const std::vector<RemoteCommandLog::Line>& lines);
-    void ShowErrorTip();
-    void NoteLink(const std::string& text);
     void ApplyAlwaysOnTop(bool on);
     void ClearDecoderIdFocus();
-    void FollowDerivedState(const DerivedState& state);
-    void RestoreFromHandOver();
     void ShowOnAir();
-    void LoadChosenStation();
-    void SaveStationAs();
     void BuildWindow();
     void BuildBottomStrip();
     void BuildGeneralPage();
@@ -154,39 +139,21 @@ class TForm1 : public QWidget {
     void ConnectControls();
     void ConnectTexts();
     void ConnectChoices();
-    void RefreshFromSet();
-    void CommitDraft(QLineEdit* box, FieldId field);
-    CommandOutcome Do(CommandAction action);
-    void Set(FieldId field, FieldValue value);
     void OnIdle();
-    void ChooseFeedFile(FieldId field);
     std::string ResourceFile(const char* name) const;
     void REGRDSClick();
     void Label8Click();
+    template <typename Widget>
+    Widget* Control(const std::string& name) const;
 
     WindowServices services_;
     QtHost host_;
-    ControlProgram program_;
-    Subscription listening_;
-    std::unique_ptr<NetworkThread> network_;
-    // The web page runs on the window's own thread: its loop is polled.
-    boost::asio::io_context webIo_;
-    std::unique_ptr<WebServer> web_;
-    QTimer webPoll_;
-    RemoteCommandLog remoteLog_;
-    QTimer remoteCounts_;
-    std::deque<QString> remoteLines_;  // the last few, newest last
-    RecentLog recentLog_;              // for the page's log view
-    QString sendProblem_;
-    QString linkNotice_;  // sends held, the memory's wear
-    int shownBank_ = 1;
-    bool sending_ = false;  // operator input waits until the send has ended
+    ParentedDialogs dialogs_;
+    QHash<QString, QWidget*> controls_;  // by name
     bool refreshing_ = false;
-    bool inIdleCheck_ = false;
-    bool closing_ = false;
-    bool exitAsked_ = false;  // the operator's Exit
-    // What Auto Save does at the end with a station file changed on disk.
-    ChangedStationChoice changedStation_ = ChangedStationChoice::SaveBeside;
+    bool busyCursor_ = false;
+    // Last: it ends (saves, stops the page) while the window still stands.
+    WindowModel model_;
 };
 
 }  // namespace vaxo::ui

@@ -600,8 +600,8 @@ class TForm1Test : public QObject {
 
     void saveAsNeverProposesAPathAndAnyFileMeansAnyFile() {
         Open();
-        QCOMPARE(vaxo::ui::SaveAsProposal("Rock FM"), std::string("rock fm"));
-        QCOMPARE(vaxo::ui::SaveAsProposal("\xC4RGER"), std::string("\xC4rger"));  // A to Z only
+        QCOMPARE(vaxo::SaveAsProposal("Rock FM"), std::string("rock fm"));
+        QCOMPARE(vaxo::SaveAsProposal("\xC4RGER"), std::string("\xC4rger"));  // A to Z only
         SetPs("24/7 FM");
         Click(form_->SAAS);
         QCOMPARE(dialogs_.proposals, QStringList{"24-7 fm"});
