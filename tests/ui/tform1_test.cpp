@@ -31,6 +31,7 @@
 #include "ui/widget_factory.h"
 #include "web/password_file.h"
 #include "web/password_hash.h"
+#include "window/window_layout.h"
 
 using namespace std::chrono_literals;
 
@@ -344,6 +345,46 @@ class TForm1Test : public QObject {
         }
         for (const char* name : {"PS", "PTY", "DPSP", "RTST", "SENT", "HelpBox"}) {
             QCOMPARE(vaxo::ui::TagOf(form_->findChild<QWidget*>(name)), 0);
+        }
+    }
+
+    // The Windows window is built from the same list: this window must stand
+    // as it says, control by control.
+    void everyControlStandsWhereTheSharedLayoutPutsIt() {
+        Open();
+        for (const vaxo::ControlSpec& spec : vaxo::WindowLayout()) {
+            const QByteArray name = QByteArray::fromStdString(spec.name);
+            auto* widget = form_->findChild<QWidget*>(spec.name.c_str());
+            QVERIFY2(widget != nullptr, name);
+            if (spec.kind == vaxo::ControlKind::Page) {
+                QCOMPARE(vaxo::ui::TagOf(widget), 1);
+                continue;
+            }
+            const auto& p = spec.place;
+            QCOMPARE(widget->geometry(), QRect(p.x, p.y, p.width, p.height));
+            QCOMPARE(vaxo::ui::TagOf(widget), spec.translatable ? 1 : 0);
+            if (!spec.hint.empty()) {
+                QCOMPARE(widget->toolTip(), QString::fromStdString(spec.hint));
+            }
+            const QString caption = QString::fromStdString(spec.caption);
+            if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+                QCOMPARE(group->title(), caption);
+            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                QCOMPARE(button->text(), caption);
+                QCOMPARE(button->font().bold(), spec.bold);
+            } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
+                QCOMPARE(box->maxLength(), spec.limit > 0 ? spec.limit : 32767);
+            } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+                QCOMPARE(list->count(), static_cast<int>(spec.items.size()));
+                QCOMPARE(list->itemText(list->count() - 1),
+                         QString::fromStdString(spec.items.back()));
+            } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
+                QCOMPARE(slider->minimum(), spec.low);
+                QCOMPARE(slider->maximum(), spec.high);
+            }
+            if (!spec.accessibleName.empty()) {
+                QCOMPARE(widget->accessibleName(), QString::fromStdString(spec.accessibleName));
+            }
         }
     }
 
