@@ -72,41 +72,39 @@ void QtDialogs::ShowError(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, kProductName, text);
 }
 
-ChangedStationChoice QtDialogs::AskAboutChangedStation(QWidget* parent, const QString& file) {
-    QMessageBox box(QMessageBox::Question, kProductName,
-                    QString("%1 was changed by another program since it was loaded.\n\n"
-                            "Auto Save can keep that file as it is and save this station "
-                            "beside it, write over it, or save nothing.")
-                        .arg(file),
+namespace {
+
+// The answer's index, or the last (the one that changes nothing) when the
+// box was closed.
+std::size_t Ask(QWidget* parent, const Question& question) {
+    QMessageBox box(QMessageBox::Question, kProductName, QString::fromStdString(question.text),
                     QMessageBox::NoButton, parent);
-    QPushButton* beside = box.addButton("Save &beside it", QMessageBox::AcceptRole);
-    QPushButton* over = box.addButton("&Overwrite", QMessageBox::DestructiveRole);
-    box.addButton("Do &not save", QMessageBox::RejectRole);
-    box.setDefaultButton(beside);
-    box.exec();
-    if (box.clickedButton() == beside) {
-        return ChangedStationChoice::SaveBeside;
+    std::vector<QAbstractButton*> buttons;
+    for (const std::string& answer : question.answers) {
+        const auto role = buttons.empty() ? QMessageBox::AcceptRole
+                          : buttons.size() + 1 == question.answers.size()
+                              ? QMessageBox::RejectRole
+                              : QMessageBox::DestructiveRole;
+        buttons.push_back(box.addButton(QString::fromStdString(answer), role));
     }
-    return box.clickedButton() == over ? ChangedStationChoice::Overwrite
-                                       : ChangedStationChoice::LeaveAlone;
+    box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? buttons.size() - 1
+                                   : static_cast<std::size_t>(chosen - buttons.begin());
+}
+
+}  // namespace
+
+ChangedStationChoice QtDialogs::AskAboutChangedStation(QWidget* parent, const QString& file) {
+    return static_cast<ChangedStationChoice>(
+        Ask(parent, ChangedStationQuestion(file.toStdString())));
 }
 
 UnsavedChoice QtDialogs::AskAboutUnsavedHandOver(QWidget* parent, const QString& station,
                                                  const QString& handed) {
-    QMessageBox box(QMessageBox::Question, kProductName,
-                    QString("Another start asks to open %1.\n\n%2 has changes that are not "
-                            "saved.")
-                        .arg(handed, station),
-                    QMessageBox::NoButton, parent);
-    QPushButton* save = box.addButton("&Save them, then open it", QMessageBox::AcceptRole);
-    QPushButton* discard = box.addButton("&Discard them", QMessageBox::DestructiveRole);
-    box.addButton("&Keep this station", QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.exec();
-    if (box.clickedButton() == save) {
-        return UnsavedChoice::Save;
-    }
-    return box.clickedButton() == discard ? UnsavedChoice::Discard : UnsavedChoice::KeepStation;
+    return static_cast<UnsavedChoice>(
+        Ask(parent, UnsavedHandOverQuestion(station.toStdString(), handed.toStdString())));
 }
 
 void HeadlessDialogs::ShowError(QWidget*, const QString& text) {

@@ -6,33 +6,15 @@
 #include <QLabel>
 #include <QTabWidget>
 
-#include "base/code_page.h"
 #include "base/file_io.h"
 #include "formats/language_file.h"
 #include "platform/program_dir.h"
 #include "ui/text_boundary.h"
 #include "ui/widget_factory.h"
+#include "window/window_language.h"
 
 namespace vaxo::ui {
 namespace {
-
-// A language file may be written in UTF-8 or in the Windows code page.
-bool IsUtf8File(const std::string& bytes) {
-    return IsAscii(bytes) || Utf8ToWindows1250(bytes);
-}
-
-QString TextOfFile(const std::string& part, bool utf8) {
-    return utf8 ? QString::fromUtf8(part) : FromStationText(part);
-}
-
-QWidget* FindControl(QWidget& form, const QString& name) {
-    for (QWidget* child : form.findChildren<QWidget*>()) {
-        if (child->objectName().compare(name, Qt::CaseInsensitive) == 0) {
-            return child;
-        }
-    }
-    return nullptr;
-}
 
 // Pages of a tab widget carry their caption on the tab.
 QTabWidget* TabsHolding(QWidget& page) {
@@ -44,7 +26,7 @@ QTabWidget* TabsHolding(QWidget& page) {
     return nullptr;
 }
 
-bool SetCaption(QWidget& control, const QString& value) {
+void SetCaption(QWidget& control, const QString& value) {
     if (auto* button = qobject_cast<QAbstractButton*>(&control)) {
         button->setText(value);
     } else if (auto* label = qobject_cast<QLabel*>(&control)) {
@@ -53,25 +35,15 @@ bool SetCaption(QWidget& control, const QString& value) {
         group->setTitle(value);
     } else if (QTabWidget* tabs = TabsHolding(control)) {
         tabs->setTabText(tabs->indexOf(&control), value);
-    } else {
-        return false;
     }
-    return true;
 }
 
-// Sets "Caption" or "Hint" (names without case); false when the control has
-// no such text property.
-bool SetTextProperty(QWidget& control, const QString& property, const QString& value) {
-    QString shown = value;
-    shown.replace("\r\n", "\n");  // widgets break lines at LF
-    if (property.compare("Caption", Qt::CaseInsensitive) == 0) {
-        return SetCaption(control, shown);
+void SetTextProperty(QWidget& control, bool hint, const QString& value) {
+    if (hint) {
+        control.setToolTip(value);
+    } else {
+        SetCaption(control, value);
     }
-    if (property.compare("Hint", Qt::CaseInsensitive) == 0) {
-        control.setToolTip(shown);
-        return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -94,16 +66,11 @@ void TvekLanguage::ApplyLanguageFile(QWidget& form, const QString& path) {
     if (!bytes) {
         return;
     }
-    const bool utf8 = IsUtf8File(*bytes);
-    for (const std::string& line : ReadIniSection(*bytes, kTranslationsSection)) {
-        const TranslationEntry entry = SplitTranslationEntry(line);
-        if (TextOfFile(entry.form, utf8) != form.objectName()) {
-            continue;
-        }
-        QWidget* control = FindControl(form, TextOfFile(entry.control, utf8));
+    for (const Translation& translation : ReadTranslations(*bytes)) {
+        QWidget* control =
+            form.findChild<QWidget*>(QString::fromStdString(translation.control->name));
         if (control && TagOf(control) > 0) {
-            SetTextProperty(*control, TextOfFile(entry.property, utf8),
-                            TextOfFile(entry.value, utf8));
+            SetTextProperty(*control, translation.hint, QString::fromStdString(translation.text));
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/control_program.h"
 
@@ -27,6 +28,19 @@ class WindowDialogs {
     virtual UnsavedChoice AskAboutUnsavedHandOver(const std::string& station,
                                                   const std::string& handed) = 0;
 };
+
+// A question with its answers, the first the default; texts in UTF-8.
+struct Question {
+    std::string text;
+    std::vector<std::string> answers;
+};
+
+// Auto Save at the end finds the station file changed by another hand; the
+// answers in the order of ChangedStationChoice. `file` as the window shows it.
+Question ChangedStationQuestion(const std::string& file);
+// A later start hands over a file while the station has unsaved changes;
+// the answers in the order of UnsavedChoice.
+Question UnsavedHandOverQuestion(const std::string& station, const std::string& handed);
 
 // The Save As proposal for a PS: letters A to Z lowered, everything else kept
 // but a path separator, which becomes "-" (a PS of "24/7 FM" proposes "24-7 fm").

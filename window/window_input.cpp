@@ -200,4 +200,18 @@ std::string SaveAsProposal(std::string ps) {
     return ps;
 }
 
+Question ChangedStationQuestion(const std::string& file) {
+    return {file +
+                " was changed by another program since it was loaded.\n\n"
+                "Auto Save can keep that file as it is and save this station beside it, write "
+                "over it, or save nothing.",
+            {"Save &beside it", "&Overwrite", "Do &not save"}};
+}
+
+Question UnsavedHandOverQuestion(const std::string& station, const std::string& handed) {
+    return {"Another start asks to open " + handed + ".\n\n" + station +
+                " has changes that are not saved.",
+            {"&Save them, then open it", "&Discard them", "&Keep this station"}};
+}
+
 }  // namespace vaxo
