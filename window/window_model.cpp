@@ -19,7 +19,7 @@ WindowModel::WindowModel(WindowServices services, WindowView& view)
                 [separator = services_.decimalSeparator] {
                     return ImageClock{LocalNow(), separator ? separator() : '.'};
                 },
-                services_.programDir}) {
+                services_.programDir, services_.readBack}) {
     listening_ = program_.Listen([this](const ProgramEvent& event) { OnProgramEvent(event); });
     program_.OnUnsavedHandOver([this](const std::string& station, const std::string& handed) {
         return services_.dialogs.AskAboutUnsavedHandOver(station, handed);

@@ -43,6 +43,8 @@ struct WindowServices {
     WindowDialogs& dialogs;
     std::function<char()> decimalSeparator;  // the desktop's
     std::string programDir;                  // empty: found at start-up
+    // Reads a bank's memory back from an encoder that can (the simulated one).
+    std::function<std::optional<MemoryDump>(int bank)> readBack = {};
 };
 
 enum class OnAirSource { Bank1, Bank2, Preview };

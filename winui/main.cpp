@@ -1,0 +1,120 @@
+// vaxow.exe: the control program's window on Windows.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/file_io.h"
+#include "base/product.h"
+#include "link/encoder_simulator.h"
+#include "platform/port_layer.h"
+#include "winui/main_window.h"
+#include "winui/wide_text.h"
+
+namespace {
+
+using vaxo::win::FromUtf8;
+
+// The options of the window besides its station file: a simulated encoder
+// (as vaxoctl run has it), and where its memory goes at the end.
+struct Options {
+    std::vector<std::string> arguments;
+    std::optional<std::string> scenario;
+    std::optional<std::string> memoryDump;
+};
+
+std::vector<std::wstring> CommandLineWords() {
+    int count = 0;
+    LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::wstring> list(words + (count > 0 ? 1 : 0), words + count);
+    ::LocalFree(words);
+    return list;
+}
+
+Options ReadOptions(const std::vector<std::wstring>& words) {
+    Options options;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::wstring& word = words[i];
+        if (word == L"--simulate") {
+            options.scenario = "healthy";
+        } else if (word.starts_with(L"--simulate=")) {
+            options.scenario = vaxo::win::ToUtf8(word.substr(11));
+        } else if (word == L"--memory-dump" && i + 1 < words.size()) {
+            options.memoryDump = vaxo::win::ToFileName(words[++i]);
+        } else {
+            options.arguments.push_back(vaxo::win::ToFileName(word));
+        }
+    }
+    return options;
+}
+
+int Tell(const std::string& text, UINT icon) {
+    ::MessageBoxW(nullptr, FromUtf8(text).c_str(), L"vaxow", MB_OK | icon);
+    return icon == MB_ICONERROR ? 2 : 0;
+}
+
+int RunLoop(vaxo::win::MainWindow& window) {
+    MSG message{};
+    for (;;) {
+        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            window.OnIdle();
+        }
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got <= 0) {
+            return got == 0 ? static_cast<int>(message.wParam) : 1;
+        }
+        if (window.PreTranslate(message) || ::IsDialogMessageW(window.Handle(), &message)) {
+            continue;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+    const std::vector<std::wstring> words = CommandLineWords();
+    if (!words.empty() && (words[0] == L"--help" || words[0] == L"-h")) {
+        return Tell(
+            "usage: vaxow [--simulate[=SCENARIO] [--memory-dump FILE]] [STATION]\n"
+            "  the window program; STATION is a station file to load",
+            MB_ICONINFORMATION);
+    }
+    if (!words.empty() && words[0] == L"--version") {
+        return Tell(std::string("vaxow ") + vaxo::kProductVersion, MB_ICONINFORMATION);
+    }
+    const Options options = ReadOptions(words);
+    std::unique_ptr<vaxo::EncoderSimulator> simulator;
+    if (options.scenario) {
+        const auto scenario = vaxo::ParseEncoderScenario(*options.scenario);
+        if (!scenario) {
+            return Tell("unknown scenario " + *options.scenario, MB_ICONERROR);
+        }
+        simulator = std::make_unique<vaxo::EncoderSimulator>(*scenario);
+    } else if (options.memoryDump) {
+        return Tell("--memory-dump is for the simulated encoder (--simulate)", MB_ICONERROR);
+    }
+    vaxo::PortLayer layer(simulator ? vaxo::ForwardingPortBackends(*simulator)
+                                    : vaxo::SystemPortBackends());
+    vaxo::SystemTiming timing;
+    vaxo::win::MainWindowServices services{layer, layer, timing};
+    if (simulator) {
+        services.readBack = [&simulator](int bank) { return vaxo::ReadBack(*simulator, bank); };
+    }
+    vaxo::win::MainWindow window(std::move(services), options.arguments);
+    if (!window.IsFirstInstance()) {
+        return 0;
+    }
+    ::ShowWindow(window.Handle(), show);
+    ::UpdateWindow(window.Handle());
+    const int status = RunLoop(window);
+    if (options.memoryDump) {
+        // What the listener gets, for vaxoctl preview --image.
+        vaxo::SaveFile(*options.memoryDump, vaxo::MemoryLines(*simulator));
+    }
+    return status;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+
+#include "app/core_host.h"
+
+namespace vaxo::win {
+
+// The window's message loop as the program's: posted work and timers arrive
+// as messages to a message-only window of the loop's thread.
+class Win32Host : public CoreHost {
+  public:
+    Win32Host();
+    Win32Host(const Win32Host&) = delete;
+    Win32Host& operator=(const Win32Host&) = delete;
+    ~Win32Host() override;
+
+    void Post(std::function<void()> task) override;
+    std::unique_ptr<LoopTimer> MakeTimer(std::string_view purpose,
+                                         std::function<void()> fire) override;
+
+  private:
+    class Timer;
+    static LRESULT CALLBACK Receive(HWND window, UINT message, WPARAM w, LPARAM l);
+    void RunPosted();
+
+    HWND window_ = nullptr;
+    std::mutex mutex_;
+    std::deque<std::function<void()>> posted_;
+    std::map<UINT_PTR, Timer*> timers_;
+    UINT_PTR nextTimer_ = 1;
+};
+
+}  // namespace vaxo::win
