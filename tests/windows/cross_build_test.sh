@@ -21,6 +21,17 @@ cmake --build build-win64 -j "$jobs"
 export WINEPREFIX="$PWD/build-win64/wineprefix" WINEDEBUG=-all
 ctest --test-dir build-win64 --output-on-failure --timeout 600
 
+# The zip for Windows users.
+(cd build-win64 && cpack -G ZIP >/dev/null) || fail "cpack made no zip"
+/usr/bin/python3 - build-win64/vaxow-*-windows-x64.zip <<'EOF_PY' || fail "the zip lacks files"
+import sys, zipfile
+names = {n.split("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist()}
+need = {"vaxow.exe", "vaxoctl.exe", "vaxohelp.rtf", "manual.html", "README-Windows.txt",
+        "examples/rock-fm.rds", "examples/vaxow.lng", "driver/README.txt"}
+sys.exit("missing: " + ", ".join(sorted(need - names)) if need - names else 0)
+EOF_PY
+echo "zip: $(ls build-win64/vaxow-*-windows-x64.zip)"
+
 configure build-win32 mingw-w64-i686.cmake -DVAXO_TESTS=OFF
 cmake --build build-win32 -j "$jobs"
 file build-win32/bin/vaxoctl.exe | grep -q "PE32 executable" || fail "no 32-bit vaxoctl.exe"
@@ -66,8 +77,10 @@ echo "vaxoctl.exe: images and simulated sends identical to the Linux build"
 
 # The window, driven from another process through window messages on a
 # virtual screen; Wine draws the frames itself, as Windows does.
+# Set with no Wine process running, so that none keeps a desktop without the screen.
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+/usr/lib/wine/wineserver -k 2>/dev/null || true
 xvfb-run -a -s "-screen 0 1024x768x24" /usr/lib/wine/wine64 build-win64/tests/window_test.exe \
     build-win64/bin/vaxow.exe || fail "vaxow.exe under Wine"
 /usr/lib/wine/wineserver -k 2>/dev/null || true

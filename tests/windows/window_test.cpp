@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <stdexcept>
 #include <thread>
 
 #include "encoding/memory_dump.h"
@@ -82,8 +83,10 @@ class RunningWindow {
   public:
     RunningWindow(const ProgramFolder& folder, const std::wstring& arguments) {
         process_ = Start(folder, arguments);
-        EXPECT_TRUE(WaitFor([this] { return (window_ = Find()) != nullptr; }))
-            << "no window appeared";
+        if (!WaitFor([this] { return (window_ = Find()) != nullptr; })) {
+            ::TerminateProcess(process_.hProcess, 1);
+            throw std::runtime_error("no window appeared");
+        }
     }
     RunningWindow(const RunningWindow&) = delete;
     RunningWindow& operator=(const RunningWindow&) = delete;
@@ -204,6 +207,15 @@ class RunningWindow {
     HWND window_ = nullptr;
 };
 
+// The build folder stands beside the sources' examples.
+fs::path Example(const std::string& name) {
+    return program.parent_path().parent_path().parent_path() / "examples" / name;
+}
+
+bool UnderWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 std::string Station(const std::string& ps) {
     return "CLEAR\r\nPS=" + ps + "\r\nPI=D3C2\r\nPTY=11\r\n";
 }
@@ -213,7 +225,7 @@ const std::vector<std::string> kPages = {"general",  "dynamic-ps", "radiotext",
 
 TEST(WindowOnWindows, StandsAsDesignedWithEveryControlAndEveryPage) {
     ProgramFolder folder;
-    WriteBytes(folder / "rock.rds", Station("ROCK FM"));
+    fs::copy_file(Example("rock-fm.rds"), folder / "rock.rds");
     RunningWindow window(folder, L"--simulate rock.rds");
     EXPECT_TRUE(WaitFor(
         [&] { return RunningWindow::Text(window.Window()) == L"VAXO for Windows 3 - rock.rds"; }));
@@ -229,8 +241,9 @@ TEST(WindowOnWindows, StandsAsDesignedWithEveryControlAndEveryPage) {
     for (int row = 0; row < 4; ++row) {
         EXPECT_NE(window.ById(CheckListRowId(row)), nullptr);
     }
-    EXPECT_EQ(window.Text("PS"), L"ROCK FM");
+    EXPECT_EQ(window.Text("PS"), L"ROCK FM ");
     EXPECT_EQ(window.Text("PI"), L"D3C2");
+    EXPECT_EQ(window.Text("AF2"), L"99.0");
     EXPECT_EQ(window.Text("DPSP"), L"39 s");
     for (int page = 0; page < static_cast<int>(kPages.size()); ++page) {
         window.TurnTo(page);
@@ -241,6 +254,13 @@ TEST(WindowOnWindows, StandsAsDesignedWithEveryControlAndEveryPage) {
                     << control.name;
                 ++shown;
             }
+        }
+        if (kPages[page] == "on-air") {
+            EXPECT_EQ(window.Text("ONAIRRT"),
+                      L"Nothing sent to this bank since the program started.");
+            window.Click("ONAIRNOW");  // what Send would write
+            EXPECT_EQ(window.Text("ONAIRPS"), L"ROCK FM ");
+            EXPECT_NE(window.Text("ONAIRINFO").find(L"PTY 11 Rock Music"), std::wstring::npos);
         }
         if (!screenshots.empty()) {
             window.Screenshot(screenshots / ("page-" + kPages[page] + ".png"));
@@ -322,6 +342,39 @@ TEST(WindowOnWindows, ATextCommandFromTheNetworkShowsInTheWindow) {
     EXPECT_EQ(Command(port, "PTY=45\r\n"), "-\r\n");
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window.Control("Label11")) != 0; }))
         << "a refusal shows the Error label";
+    EXPECT_EQ(window.Close(), 0U);
+}
+
+// The language file beside the program, "Always on top" and "Make *.rds
+// executable" as an operator meets them.
+TEST(WindowOnWindows, TranslatesItselfStaysOnTopAndRegistersStationFiles) {
+    ProgramFolder folder;
+    WriteBytes(folder / "rock.rds", Station("ROCK FM"));
+    fs::copy_file(Example("vaxow.lng"), folder / "vaxow.lng");
+    RunningWindow window(folder, L"--simulate rock.rds");
+    EXPECT_EQ(window.Text("UP"), L"Sen&den");
+    EXPECT_EQ(window.Text("EXAL"), L"Nach dem Senden beenden");
+    const auto topmost = [&] {
+        return (::GetWindowLongPtrW(window.Window(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    };
+    EXPECT_FALSE(topmost());
+    window.Click("ALONTOP");
+    EXPECT_TRUE(window.Checked("ALONTOP"));
+    // Wine keeps a window's place among the others to the X server and does
+    // not show it in the window's style.
+    if (!UnderWine()) {
+        EXPECT_TRUE(WaitFor(topmost));
+        window.Click("ALONTOP");
+        EXPECT_TRUE(WaitFor([&] { return !topmost(); }));
+    }
+    window.Click("REGRDS");
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindowEnabled(window.Control("REGRDS")); }));
+    wchar_t type[64] = {};
+    DWORD size = sizeof type;
+    EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.rds", nullptr, RRF_RT_REG_SZ,
+                             nullptr, type, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(type), L"rds_auto_file");
     EXPECT_EQ(window.Close(), 0U);
 }
 
