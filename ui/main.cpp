@@ -5,12 +5,16 @@
 #include <QStyleFactory>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 
+#include "base/file_io.h"
 #include "base/product.h"
+#include "link/encoder_simulator.h"
 #include "platform/port_layer.h"
 #include "ui/signal_watcher.h"
 #include "ui/tform1.h"
+#include "window/window_options.h"
 
 namespace {
 
@@ -28,8 +32,15 @@ void SaveOnExit() {
 bool AnswersAtOnce(int argc, char** argv) {
     const std::string first = argc > 1 ? argv[1] : "";
     if (first == "--help" || first == "-h") {
-        std::cout << "usage: vaxow [Qt options] [STATION]\n"
+        std::cout << "usage: vaxow [Qt options] [--simulate[=SCENARIO] [--memory-dump FILE]] "
+                     "[STATION]\n"
                      "  the window program; STATION is a station file to load\n"
+                     "  --simulate[=SCENARIO]  sends go to a simulated encoder (healthy, absent,\n"
+                     "                         stuck-high, stuck-low, no-confirm, "
+                     "confirm-second,\n"
+                     "                         corrupt), as with vaxoctl run\n"
+                     "  --memory-dump FILE     at the end, the simulated encoder's memory into "
+                     "FILE\n"
                      "       vaxow --help | --version\n";
         return true;
     }
@@ -51,11 +62,26 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("vaxow");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
 
-    vaxo::PortLayer portLayer(vaxo::SystemPortBackends());
+    const vaxo::WindowOptions options =
+        vaxo::ReadWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.problem.empty()) {
+        std::cerr << "vaxow: " << options.problem << '\n';
+        return 2;
+    }
+    std::unique_ptr<vaxo::EncoderSimulator> simulator;
+    if (options.scenario) {
+        simulator = std::make_unique<vaxo::EncoderSimulator>(
+            *vaxo::ParseEncoderScenario(*options.scenario));
+    }
+    vaxo::PortLayer portLayer(simulator ? vaxo::ForwardingPortBackends(*simulator)
+                                        : vaxo::SystemPortBackends());
     vaxo::SystemTiming timing;
     vaxo::ui::QtDialogs dialogs;
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    vaxo::ui::TForm1 form({portLayer, portLayer, timing, dialogs, ""}, arguments);
+    vaxo::ui::WindowServices services{portLayer, portLayer, timing, dialogs, ""};
+    if (simulator) {
+        services.readBack = [&simulator](int bank) { return vaxo::ReadBack(*simulator, bank); };
+    }
+    vaxo::ui::TForm1 form(services, options.arguments);
     if (!form.IsFirstInstance()) {
         return 0;
     }
@@ -68,5 +94,9 @@ int main(int argc, char** argv) {
     form.show();
     const int status = QApplication::exec();
     runningForm = nullptr;
+    if (options.memoryDump) {
+        // What the listener gets, for vaxoctl preview --image.
+        vaxo::SaveFile(*options.memoryDump, vaxo::MemoryLines(*simulator));
+    }
     return status;
 }

@@ -34,7 +34,7 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
       host_(this, {{"live text", "Timer1"}, {"radiotext switching", "Timer2"}}),
       dialogs_(services.dialogs, this),
       model_({host_, services.portLayer, services.linkPort, services.timing, dialogs_,
-              WindowDecimalSeparator, services.programDir},
+              WindowDecimalSeparator, services.programDir, services.readBack},
              *this) {
     BuildWindow();
     ConnectControls();

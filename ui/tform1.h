@@ -36,6 +36,8 @@ struct WindowServices {
     std::string programDir;  // empty: the program folder is found at start-up
     // Where the language, help and picture files are; empty: beside the program.
     std::string resourceDir = {};
+    // Reads a bank's memory back from an encoder that can (the simulated one).
+    std::function<std::optional<MemoryDump>(int bank)> readBack = {};
 };
 
 // The main window: five pages over a bottom strip, drawn with Qt. It shows

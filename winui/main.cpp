@@ -11,6 +11,7 @@
 #include "base/product.h"
 #include "link/encoder_simulator.h"
 #include "platform/port_layer.h"
+#include "window/window_options.h"
 #include "winui/main_window.h"
 #include "winui/wide_text.h"
 
@@ -18,37 +19,12 @@ namespace {
 
 using vaxo::win::FromUtf8;
 
-// The options of the window besides its station file: a simulated encoder
-// (as vaxoctl run has it), and where its memory goes at the end.
-struct Options {
-    std::vector<std::string> arguments;
-    std::optional<std::string> scenario;
-    std::optional<std::string> memoryDump;
-};
-
 std::vector<std::wstring> CommandLineWords() {
     int count = 0;
     LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::wstring> list(words + (count > 0 ? 1 : 0), words + count);
     ::LocalFree(words);
     return list;
-}
-
-Options ReadOptions(const std::vector<std::wstring>& words) {
-    Options options;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::wstring& word = words[i];
-        if (word == L"--simulate") {
-            options.scenario = "healthy";
-        } else if (word.starts_with(L"--simulate=")) {
-            options.scenario = vaxo::win::ToUtf8(word.substr(11));
-        } else if (word == L"--memory-dump" && i + 1 < words.size()) {
-            options.memoryDump = vaxo::win::ToFileName(words[++i]);
-        } else {
-            options.arguments.push_back(vaxo::win::ToFileName(word));
-        }
-    }
-    return options;
 }
 
 int Tell(const std::string& text, UINT icon) {
@@ -87,16 +63,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     if (!words.empty() && words[0] == L"--version") {
         return Tell(std::string("vaxow ") + vaxo::kProductVersion, MB_ICONINFORMATION);
     }
-    const Options options = ReadOptions(words);
+    std::vector<std::string> narrow;
+    for (const std::wstring& word : words) {
+        narrow.push_back(vaxo::win::ToFileName(word));
+    }
+    const vaxo::WindowOptions options = vaxo::ReadWindowOptions(narrow);
+    if (!options.problem.empty()) {
+        return Tell(options.problem, MB_ICONERROR);
+    }
     std::unique_ptr<vaxo::EncoderSimulator> simulator;
     if (options.scenario) {
-        const auto scenario = vaxo::ParseEncoderScenario(*options.scenario);
-        if (!scenario) {
-            return Tell("unknown scenario " + *options.scenario, MB_ICONERROR);
-        }
-        simulator = std::make_unique<vaxo::EncoderSimulator>(*scenario);
-    } else if (options.memoryDump) {
-        return Tell("--memory-dump is for the simulated encoder (--simulate)", MB_ICONERROR);
+        simulator = std::make_unique<vaxo::EncoderSimulator>(
+            *vaxo::ParseEncoderScenario(*options.scenario));
     }
     vaxo::PortLayer layer(simulator ? vaxo::ForwardingPortBackends(*simulator)
                                     : vaxo::SystemPortBackends());

@@ -1,4 +1,5 @@
 #include "window/window_model.h"
+#include "window/window_options.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -328,6 +329,30 @@ TEST_F(WindowModelTest, AListenersFileThatMayNotRunIsShownAndNothingListens) {
     EXPECT_TRUE(model.Listening().empty());
     ASSERT_EQ(dialogs_.errors.size(), 1U);
     EXPECT_THAT(dialogs_.errors[0], HasSubstr("allow"));
+}
+
+}  // namespace
+}  // namespace vaxo
+
+namespace vaxo {
+namespace {
+
+TEST(WindowOptionsTest, TheSimulatedEncoderAndItsMemoryDumpAreTakenTheRestIsTheStation) {
+    const WindowOptions plain = ReadWindowOptions({"rock.rds"});
+    EXPECT_EQ(plain.arguments, std::vector<std::string>{"rock.rds"});
+    EXPECT_FALSE(plain.scenario || plain.memoryDump);
+    EXPECT_TRUE(plain.problem.empty());
+    const WindowOptions simulated =
+        ReadWindowOptions({"--simulate=stuck-high", "--memory-dump", "m.txt", "rock.rds"});
+    EXPECT_EQ(simulated.scenario, "stuck-high");
+    EXPECT_EQ(simulated.memoryDump, "m.txt");
+    EXPECT_EQ(simulated.arguments, std::vector<std::string>{"rock.rds"});
+    EXPECT_EQ(ReadWindowOptions({"--simulate"}).scenario, "healthy");
+    EXPECT_EQ(ReadWindowOptions({"--simulate=bogus"}).problem, "unknown scenario bogus");
+    EXPECT_EQ(ReadWindowOptions({"--memory-dump", "m.txt"}).problem,
+              "--memory-dump is for the simulated encoder (--simulate)");
+    EXPECT_EQ(ReadWindowOptions({"--simulate", "--memory-dump"}).problem,
+              "--memory-dump needs a file");
 }
 
 }  // namespace
