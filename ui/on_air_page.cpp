@@ -3,8 +3,6 @@
 #include <QButtonGroup>
 #include <QFontDatabase>
 
-#include "ui/widget_factory.h"
-
 namespace vaxo::ui {
 namespace {
 
@@ -25,34 +23,31 @@ void AsDisplay(QLabel* label, int pixels) {
 }  // namespace
 
 OnAirPage::OnAirPage(QWidget* parent) : QWidget(parent) {
-    ONAIRB1 = MakeChoice(this, "ONAIRB1", "Bank 1", QRect(8, 6, 70, 18));
-    ONAIRB2 = MakeChoice(this, "ONAIRB2", "Bank 2", QRect(80, 6, 70, 18));
-    ONAIRNOW =
-        MakeChoice(this, "ONAIRNOW", "Not sent yet: what Send would write", QRect(152, 6, 300, 18));
+    ONAIRDPS = new QTimer(this);
+    ONAIRDPS->setObjectName("ONAIRDPS");
+    connect(ONAIRDPS, &QTimer::timeout, this, [this] { ShowNextDynamicText(); });
+}
+
+void OnAirPage::Bind() {
+    ONAIRB1 = findChild<QRadioButton*>("ONAIRB1");
+    ONAIRB2 = findChild<QRadioButton*>("ONAIRB2");
+    ONAIRNOW = findChild<QRadioButton*>("ONAIRNOW");
+    ONAIRPS = findChild<QLabel*>("ONAIRPS");
+    ONAIRRT = findChild<QLabel*>("ONAIRRT");
+    ONAIRINFO = findChild<QLabel*>("ONAIRINFO");
+    ONAIRWARN = findChild<QPlainTextEdit*>("ONAIRWARN");
     ONAIRB1->setChecked(true);
     auto* choices = new QButtonGroup(this);
     for (QRadioButton* choice : {ONAIRB1, ONAIRB2, ONAIRNOW}) {
         choices->addButton(choice);
     }
-    ONAIRPS = MakeLabel(this, "ONAIRPS", QString(), QRect(8, 28, 160, 34));
     AsDisplay(ONAIRPS, 22);
-    ONAIRPS->setAccessibleName("Programme service name on air");
-    ONAIRRT = MakeLabel(this, "ONAIRRT", QString(), QRect(8, 64, 497, 36));
     AsDisplay(ONAIRRT, 11);
-    ONAIRRT->setWordWrap(true);
-    ONAIRRT->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ONAIRRT->setAccessibleName("Radiotext on air");
-    ONAIRINFO = MakeLabel(this, "ONAIRINFO", QString(), QRect(172, 28, 333, 34));
-    ONAIRINFO->setWordWrap(true);
-    ONAIRINFO->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ONAIRWARN = new QPlainTextEdit(this);
-    ONAIRWARN->setObjectName("ONAIRWARN");
-    ONAIRWARN->setGeometry(8, 104, 497, 128);
+    for (QLabel* wrapped : {ONAIRRT, ONAIRINFO}) {
+        wrapped->setWordWrap(true);
+        wrapped->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
     ONAIRWARN->setReadOnly(true);
-    ONAIRWARN->setAccessibleName("What a receiver gets, and the checks");
-    ONAIRDPS = new QTimer(this);
-    ONAIRDPS->setObjectName("ONAIRDPS");
-    connect(ONAIRDPS, &QTimer::timeout, this, [this] { ShowNextDynamicText(); });
 }
 
 OnAirPage::Source OnAirPage::Shown() const {

@@ -23,6 +23,9 @@ class OnAirPage : public QWidget {
     using Source = OnAirSource;
 
     explicit OnAirPage(QWidget* parent = nullptr);
+    // Takes the page's controls, made by the window from its list of
+    // controls, and gives them their look.
+    void Bind();
 
     Source Shown() const;
     void Show(const OnAirTexts& texts);

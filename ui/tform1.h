@@ -23,6 +23,7 @@
 #include "ui/dialogs.h"
 #include "ui/on_air_page.h"
 #include "ui/qt_host.h"
+#include "window/window_layout.h"
 #include "window/window_model.h"
 
 namespace vaxo::ui {
@@ -131,12 +132,12 @@ class TForm1 : public QWidget, private WindowView {
     void ClearDecoderIdFocus();
     void ShowOnAir();
     void BuildWindow();
-    void BuildBottomStrip();
-    void BuildGeneralPage();
-    void BuildDynamicPsPage();
-    void BuildRadiotextPage();
-    void BuildSettingsPage();
-    void BuildHelpPage();
+    QWidget* MakeControl(const ControlSpec& spec, QWidget* parent);
+    template <typename Widget>
+    void Find(Widget*& control, const char* name);
+    void FindControls();
+    void StyleControls();
+    void ShowDesignedDefaults();
     void SetTabOrders();
     void ConnectControls();
     void ConnectTexts();

@@ -75,9 +75,9 @@ QComboBox* MakePickList(QWidget* parent, const char* name, const QStringList& it
     return list;
 }
 
-QSlider* MakeSlider(QWidget* parent, const char* name, const FieldType& range, QRect place) {
+QSlider* MakeSlider(QWidget* parent, const char* name, int low, int high, QRect place) {
     auto* slider = Placed(new QSlider(Qt::Horizontal, parent), name, place);
-    slider->setRange(range.low, range.high);
+    slider->setRange(low, high);
     slider->setTickPosition(QSlider::TicksBelow);
     slider->setTickInterval(1);
     slider->setPageStep(1);

@@ -11,8 +11,6 @@
 #include <QSlider>
 #include <QStringList>
 
-#include "record/field_schema.h"
-
 namespace vaxo::ui {
 
 // Small helpers that create a named control at a fixed place, the way the
@@ -35,7 +33,7 @@ QCheckBox* MakeTickBox(QWidget* parent, const char* name, const QString& caption
 QRadioButton* MakeChoice(QWidget* parent, const char* name, const QString& caption, QRect place);
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect place);
 QComboBox* MakePickList(QWidget* parent, const char* name, const QStringList& items, QRect place);
-// A slider over the range of a number field.
-QSlider* MakeSlider(QWidget* parent, const char* name, const FieldType& range, QRect place);
+// A slider over a number field's range, in steps of one.
+QSlider* MakeSlider(QWidget* parent, const char* name, int low, int high, QRect place);
 
 }  // namespace vaxo::ui
