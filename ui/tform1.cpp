@@ -16,6 +16,7 @@
 #include "ui/rtf_document.h"
 #include "ui/text_boundary.h"
 #include "ui/vek_language.h"
+#include "window/window_resources.h"
 
 namespace vaxo::ui {
 namespace {
@@ -110,22 +111,6 @@ void TForm1::LoadDefaultLanguage() {
 }
 
 namespace {
-
-// Bounds no real help file or picture reaches; a larger one is passed over
-// and start-up goes on.
-constexpr std::size_t kHelpFileLimit = 16 * 1024 * 1024;
-constexpr std::size_t kPictureLimit = 32 * 1024 * 1024;
-
-std::optional<std::string> ReadUnlessTooLarge(const std::string& path, std::size_t limit) {
-    try {
-        return ReadFileIfExists(path, limit);
-    } catch (const FileError& error) {
-        if (error.kind() == FileError::Kind::TooLarge) {
-            return std::nullopt;
-        }
-        throw;
-    }
-}
 
 // A picture that replaces a built-in one; none when the file does not exist.
 std::optional<QPixmap> ReplacementPicture(const std::string& path) {

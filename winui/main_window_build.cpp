@@ -7,6 +7,7 @@
 #include "formats/language_file.h"
 #include "platform/program_dir.h"
 #include "window/window_language.h"
+#include "window/window_resources.h"
 #include "winui/control_ids.h"
 #include "winui/main_window.h"
 #include "winui/wide_text.h"
@@ -17,8 +18,6 @@ namespace {
 constexpr wchar_t kPageClass[] = L"VaxoPage";
 constexpr int kCheckListRow = 17;
 constexpr int kDropDownHeight = 240;
-// Bounds no real help file or picture reaches; a larger one is passed over.
-constexpr std::size_t kHelpFileLimit = 16 * 1024 * 1024;
 
 HWND Make(DWORD extended, const wchar_t* type, const std::wstring& text, DWORD style, HWND parent,
           int id) {
@@ -63,17 +62,6 @@ DWORD CALLBACK StreamFromString(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG
     rest->remove_prefix(count);
     *read = static_cast<LONG>(count);
     return 0;
-}
-
-std::optional<std::string> ReadUnlessTooLarge(const std::string& path, std::size_t limit) {
-    try {
-        return ReadFileIfExists(path, limit);
-    } catch (const FileError& error) {
-        if (error.kind() == FileError::Kind::TooLarge) {
-            return std::nullopt;
-        }
-        throw;
-    }
 }
 
 bool Exists(const std::string& path) {
@@ -349,8 +337,8 @@ void MainWindow::LoadResources() {
     }
     for (const char* name : {"logo.bmp", "skin.bmp"}) {
         const std::string path = ResourcePath(name);
-        if (!Exists(path)) {
-            continue;
+        if (!ReadUnlessTooLarge(path, kPictureLimit)) {
+            continue;  // none, or larger than any real picture
         }
         auto* picture = static_cast<HBITMAP>(
             ::LoadImageW(nullptr, FromFileName(path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));

@@ -19,6 +19,7 @@
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/field_lines.h"
 #include "tests/support/manual_host.h"
+#include "tests/support/own_runtime_dir.h"
 #include "tests/support/settle.h"
 #include "tests/support/temp_dir.h"
 
@@ -68,21 +69,8 @@ struct Heard {
 
 class ControlProgramTest : public ::testing::Test {
   protected:
-#ifndef _WIN32  // on Windows the hand-over objects are named, not kept in a folder
-    void SetUp() override {
-        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("XDG_RUNTIME_DIR");
-    }
-#endif
-
-    std::string Dir() const {
-        return WithSeparator(programDir_.path());
-    }
-    std::string File(const std::string& name) const {
-        return programDir_ / name;
-    }
+    std::string Dir() const { return WithSeparator(programDir_.path()); }
+    std::string File(const std::string& name) const { return programDir_ / name; }
 
     // On the simulated encoder, or on one whose status line never rises.
     std::unique_ptr<ControlProgram> Make(bool silentEncoder = false) {
@@ -114,7 +102,7 @@ class ControlProgramTest : public ::testing::Test {
         return SplitLines(ReadBytes(File("vaxow.dat")));
     }
 
-    TempDir runtime_;
+    test::OwnRuntimeDir runtime_;
     TempDir programDir_;
     ManualHost host_;
     Heard heard_;

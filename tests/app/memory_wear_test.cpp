@@ -17,6 +17,7 @@
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/field_lines.h"
 #include "tests/support/manual_host.h"
+#include "tests/support/own_runtime_dir.h"
 #include "tests/support/temp_dir.h"
 
 namespace vaxo {
@@ -29,19 +30,7 @@ using test::WriteBytes;
 
 class MemoryWear : public ::testing::Test {
   protected:
-#ifndef _WIN32
-    void SetUp() override {
-        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-    }
-    void TearDown() override {
-        Stop();
-        ::unsetenv("XDG_RUNTIME_DIR");
-    }
-#else
-    void TearDown() override {
-        Stop();
-    }
-#endif
+    void TearDown() override { Stop(); }
 
     void Start(const std::string& settings = "") {
         if (!settings.empty()) {
@@ -101,7 +90,7 @@ class MemoryWear : public ::testing::Test {
         return view.rt ? view.rt->bytes.substr(0, view.rt->bytes.find_last_not_of(' ') + 1) : "";
     }
 
-    test::TempDir runtime_;
+    test::OwnRuntimeDir runtime_;
     test::TempDir folder_;
     test::FakeLinkTiming timing_;
     test::ManualHost host_{[this] { return timing_.Now(); }};

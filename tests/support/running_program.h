@@ -10,12 +10,9 @@
 #include "platform/program_dir.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/manual_host.h"
+#include "tests/support/own_runtime_dir.h"
 #include "tests/support/settle.h"
 #include "tests/support/temp_dir.h"
-
-#ifndef _WIN32
-#include <stdlib.h>
-#endif
 
 namespace vaxo::test {
 
@@ -24,9 +21,6 @@ namespace vaxo::test {
 class RunningProgram {
   public:
     RunningProgram() {
-#ifndef _WIN32
-        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-#endif
         program_ = std::make_unique<ControlProgram>(
             ProgramServices{host_, layer_, layer_, timing_,
                             [] {
@@ -46,22 +40,11 @@ class RunningProgram {
     }
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
-    ~RunningProgram() {
-        program_->ReleasePort();
-#ifndef _WIN32
-        ::unsetenv("XDG_RUNTIME_DIR");
-#endif
-    }
+    ~RunningProgram() { program_->ReleasePort(); }
 
-    ControlProgram& operator*() {
-        return *program_;
-    }
-    ControlProgram* operator->() {
-        return program_.get();
-    }
-    ManualHost& Host() {
-        return host_;
-    }
+    ControlProgram& operator*() { return *program_; }
+    ControlProgram* operator->() { return program_.get(); }
+    ManualHost& Host() { return host_; }
 
     // Lets the link thread finish what it was given.
     void Settle() {
@@ -90,7 +73,7 @@ class RunningProgram {
     int sends = 0;
 
   private:
-    TempDir runtime_;
+    OwnRuntimeDir runtime_;
     TempDir folder_;
     ManualHost host_;
     EncoderSimulator encoder_;

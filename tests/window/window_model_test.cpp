@@ -13,12 +13,9 @@
 #include "platform/program_dir.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/manual_host.h"
+#include "tests/support/own_runtime_dir.h"
 #include "tests/support/settle.h"
 #include "tests/support/temp_dir.h"
-
-#ifndef _WIN32
-#include <stdlib.h>
-#endif
 
 namespace vaxo {
 namespace {
@@ -66,18 +63,7 @@ class ScriptedDialogs : public WindowDialogs {
 
 class WindowModelTest : public ::testing::Test {
   protected:
-#ifndef _WIN32  // on Windows the hand-over objects are named, not kept in a folder
-    void SetUp() override {
-        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("XDG_RUNTIME_DIR");
-    }
-#endif
-
-    std::string File(const std::string& name) const {
-        return folder_ / name;
-    }
+    std::string File(const std::string& name) const { return folder_ / name; }
 
     // On the simulated encoder, or on one whose status line never rises.
     WindowModel& Open(bool silentEncoder = false) {
@@ -95,14 +81,10 @@ class WindowModelTest : public ::testing::Test {
             host_, timing_, [this] { return model_->Program().Idle(); },
             [this] { return model_->Program().Sends().Holding(); }));
     }
-    const RdsParameterSet& Set() {
-        return model_->Program().Set();
-    }
-    const WindowState& State() {
-        return model_->State();
-    }
+    const RdsParameterSet& Set() { return model_->Program().Set(); }
+    const WindowState& State() { return model_->State(); }
 
-    test::TempDir runtime_;
+    test::OwnRuntimeDir runtime_;
     test::TempDir folder_;
     test::ManualHost host_;
     EncoderSimulator encoder_;

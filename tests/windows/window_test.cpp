@@ -378,6 +378,54 @@ TEST(WindowOnWindows, TranslatesItselfStaysOnTopAndRegistersStationFiles) {
     EXPECT_EQ(window.Close(), 0U);
 }
 
+// A send that fails shows "Error" in the progress bar's place.
+TEST(WindowOnWindows, AFailedSendShowsError) {
+    ProgramFolder folder;
+    WriteBytes(folder / "rock.rds", Station("ROCK FM"));
+    RunningWindow window(folder, L"--simulate=absent rock.rds");
+    EXPECT_FALSE(::IsWindowVisible(window.Control("Label11")));
+    std::this_thread::sleep_for(2500ms);  // the operator's Send waits two seconds
+    window.Click("UP");
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window.Control("Label11")) != 0; }));
+    EXPECT_FALSE(::IsWindowVisible(window.Control("ProgressBar1")));
+    EXPECT_EQ(window.Text("Label11"), L"Error");
+    EXPECT_EQ(window.Close(), 0U);
+}
+
+// At 144 dots per inch the window is half as large again, every control with
+// it. Wine takes the dots per inch of its screen from the registry; on
+// Windows the test leaves the user's setting alone.
+TEST(WindowOnWindows, GrowsWithTheScreensDotsPerInch) {
+    if (!UnderWine()) {
+        GTEST_SKIP() << "the screen's dots per inch are the user's";
+    }
+    HKEY desktop = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                                KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &desktop, nullptr),
+              ERROR_SUCCESS);
+    const DWORD dpi = 144;
+    ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                     sizeof dpi);
+    ProgramFolder folder;
+    WriteBytes(folder / "rock.rds", Station("ROCK FM"));
+    {
+        RunningWindow window(folder, L"--simulate rock.rds");
+        RECT client;
+        ::GetClientRect(window.Window(), &client);
+        EXPECT_EQ(client.right, 782);
+        EXPECT_EQ(client.bottom, 455);
+        RECT send;
+        ::GetWindowRect(window.Control("UP"), &send);
+        EXPECT_EQ(send.right - send.left, 105);  // 70 at 96 dpi
+        if (!screenshots.empty()) {
+            window.Screenshot(screenshots / "scale-1.5" / "page-general.png");
+        }
+        EXPECT_EQ(window.Close(), 0U);
+    }
+    ::RegDeleteValueW(desktop, L"LogPixels");
+    ::RegCloseKey(desktop);
+}
+
 // A second start hands its station file to the running window and ends.
 TEST(WindowOnWindows, ASecondStartHandsItsFileOver) {
     ProgramFolder folder;
@@ -410,7 +458,7 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument == "--screenshots" && i + 1 < argc) {
             vaxo::win::screenshots = argv[++i];
-            std::filesystem::create_directories(vaxo::win::screenshots);
+            std::filesystem::create_directories(vaxo::win::screenshots / "scale-1.5");
         } else {
             vaxo::win::program = std::filesystem::absolute(argument);
         }
