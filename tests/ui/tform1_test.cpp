@@ -24,6 +24,7 @@
 #include "stations/station_file.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/fake_parport_system.h"
+#include "tests/support/http_request.h"
 #include "tests/support/temp_dir.h"
 #include "ui/dialogs.h"
 #include "ui/hover_tab_style.h"
@@ -54,23 +55,8 @@ std::string Http(std::uint16_t port, const std::string& method, const std::strin
         ::close(client);
         return "";
     }
-    std::string request = method + " " + path +
-                          " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                          "\r\nConnection: close\r\n";
-    request += "Origin: http://127.0.0.1:" + std::to_string(port) + "\r\n";
-    if (!cookie.empty()) {
-        request += "Cookie: " + cookie + "\r\n";
-    }
-    if (!token.empty()) {
-        request += "X-CSRF-Token: " + token + "\r\n";
-    }
-    if (method == "POST") {
-        request += "Content-Type: " +
-                   std::string(token.empty() ? "application/x-www-form-urlencoded"
-                                             : "text/plain; charset=utf-8") +
-                   "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
-    }
-    request += "\r\n" + body;
+    const std::string request =
+        vaxo::test::HttpRequestText(port, method, path, cookie, token, body);
     static_cast<void>(::send(client, request.data(), request.size(), MSG_NOSIGNAL));
     std::string response;
     char buffer[4096];
@@ -270,13 +256,9 @@ class TForm1Test : public QObject {
         std::thread page([&] {
             const std::string signedIn =
                 Http(port, "POST", "/signin", "", "", "password=window-password");
-            const auto cookieAt = signedIn.find("vaxo_session=");
-            const std::string cookie =
-                signedIn.substr(cookieAt, signedIn.find(';', cookieAt) - cookieAt);
-            const std::string station = Http(port, "GET", "/station", cookie, "", "");
-            const std::string marker = "csrf-token\" content=\"";
-            const auto tokenAt = station.find(marker) + marker.size();
-            const std::string token = station.substr(tokenAt, station.find('"', tokenAt) - tokenAt);
+            const std::string cookie = vaxo::test::SessionCookie(signedIn);
+            const std::string token =
+                vaxo::test::FormToken(Http(port, "GET", "/station", cookie, "", ""));
             Http(port, "POST", "/api/fields", cookie, token, "PS=FROM WEB");
             state = Http(port, "GET", "/api/state", cookie, "", "");
             done = true;

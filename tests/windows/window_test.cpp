@@ -20,7 +20,10 @@
 
 #include "encoding/memory_dump.h"
 #include "encoding/receiver_view.h"
+#include "tests/support/http_request.h"
 #include "tests/windows/png_file.h"
+#include "web/password_file.h"
+#include "web/password_hash.h"
 #include "window/window_layout.h"
 #include "winui/control_ids.h"
 
@@ -312,7 +315,9 @@ std::uint16_t FreePort() {
     return ::ntohs(address.sin_port);
 }
 
-std::string Command(std::uint16_t port, const std::string& line) {
+// Sends the bytes and reads the answer: a line command's first reply, or
+// all until the other end closes.
+std::string Exchange(std::uint16_t port, const std::string& bytes, bool untilClosed) {
     const SOCKET client = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -320,20 +325,37 @@ std::string Command(std::uint16_t port, const std::string& line) {
     address.sin_port = ::htons(port);
     std::string reply;
     if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        ::send(client, line.data(), static_cast<int>(line.size()), 0);
-        char buffer[256];
-        const int got = ::recv(client, buffer, sizeof buffer, 0);
-        reply.assign(buffer, static_cast<std::size_t>(std::max(got, 0)));
+        ::send(client, bytes.data(), static_cast<int>(bytes.size()), 0);
+        char buffer[4096];
+        for (int got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {
+            reply.append(buffer, static_cast<std::size_t>(got));
+            if (!untilClosed) {
+                break;
+            }
+        }
     }
     ::closesocket(client);
     return reply;
 }
 
-TEST(WindowOnWindows, ATextCommandFromTheNetworkShowsInTheWindow) {
+std::string Command(std::uint16_t port, const std::string& line) {
+    return Exchange(port, line, false);
+}
+
+std::string Http(std::uint16_t port, const std::string& method, const std::string& path,
+                 const std::string& cookie, const std::string& token, const std::string& body) {
+    return Exchange(port, test::HttpRequestText(port, method, path, cookie, token, body), true);
+}
+
+// The listeners and the web page of vaxow.listen.
+TEST(WindowOnWindows, TheNetworkAndTheWebPageChangeWhatTheWindowShows) {
     ProgramFolder folder;
     WriteBytes(folder / "rock.rds", Station("ROCK FM"));
     const std::uint16_t port = FreePort();
-    WriteBytes(folder / "vaxow.listen", "--text-tcp 127.0.0.1:" + std::to_string(port) + "\n");
+    const std::uint16_t web = FreePort();
+    WriteBytes(folder / "vaxow.listen", "--text-tcp 127.0.0.1:" + std::to_string(port) +
+                                            "\n--web 127.0.0.1:" + std::to_string(web) + "\n");
+    WritePasswordFile((folder / "vaxow.passwd").string(), {HashPassword("window-password"), ""});
     RunningWindow window(folder, L"--simulate rock.rds");
     std::string reply;
     EXPECT_TRUE(WaitFor([&] { return !(reply = Command(port, "PS=NET FM\r\n")).empty(); }));
@@ -342,6 +364,13 @@ TEST(WindowOnWindows, ATextCommandFromTheNetworkShowsInTheWindow) {
     EXPECT_EQ(Command(port, "PTY=45\r\n"), "-\r\n");
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window.Control("Label11")) != 0; }))
         << "a refusal shows the Error label";
+    const std::string cookie =
+        test::SessionCookie(Http(web, "POST", "/signin", "", "", "password=window-password"));
+    ASSERT_FALSE(cookie.empty()) << "signed in";
+    const std::string token = test::FormToken(Http(web, "GET", "/station", cookie, "", ""));
+    EXPECT_NE(Http(web, "POST", "/api/fields", cookie, token, "PS=FROM WEB").find(" 200 "),
+              std::string::npos);
+    EXPECT_TRUE(WaitFor([&] { return window.Text("PS") == L"FROM WEB"; }));
     EXPECT_EQ(window.Close(), 0U);
 }
 
