@@ -250,6 +250,14 @@ void MainWindow::OnIdle() {
 }
 
 void MainWindow::OnCommand(int id, int code, HWND control) {
+    if (id == IDOK && model_) {
+        // Enter in a box takes it as leaving it does (a PI, a frequency).
+        HWND focus = ::GetFocus();
+        if (const ControlSpec* box = SpecOf(focus); box && box->kind == ControlKind::TextBox) {
+            OnTextLeft(*box, focus);
+        }
+        return;
+    }
     if (id >= CheckListRowId(0) && id < CheckListRowId(static_cast<int>(decoderIdRows_.size()))) {
         DecoderId flags{};
         for (std::size_t row = 0; row < decoderIdRows_.size(); ++row) {
