@@ -53,6 +53,12 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
 }
 
 TForm1::~TForm1() {
+    // The widgets outlive this window's part of the object: hiding them at
+    // the end takes their focus, which must reach neither model nor window.
+    for (QObject* control : findChildren<QObject*>()) {
+        QObject::disconnect(control, nullptr, this, nullptr);
+    }
+    QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     if (busyCursor_) {
         QApplication::restoreOverrideCursor();
     }
