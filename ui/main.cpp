@@ -5,16 +5,13 @@
 #include <QStyleFactory>
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 #include <string>
 
-#include "base/file_io.h"
 #include "base/product.h"
-#include "link/encoder_simulator.h"
 #include "platform/port_layer.h"
 #include "ui/signal_watcher.h"
 #include "ui/tform1.h"
-#include "window/window_options.h"
+#include "window/window_encoder.h"
 
 namespace {
 
@@ -68,20 +65,12 @@ int main(int argc, char** argv) {
         std::cerr << "vaxow: " << options.problem << '\n';
         return 2;
     }
-    std::unique_ptr<vaxo::EncoderSimulator> simulator;
-    if (options.scenario) {
-        simulator = std::make_unique<vaxo::EncoderSimulator>(
-            *vaxo::ParseEncoderScenario(*options.scenario));
-    }
-    vaxo::PortLayer portLayer(simulator ? vaxo::ForwardingPortBackends(*simulator)
-                                        : vaxo::SystemPortBackends());
+    vaxo::WindowEncoder encoder(options);
     vaxo::SystemTiming timing;
     vaxo::ui::QtDialogs dialogs;
-    vaxo::ui::WindowServices services{portLayer, portLayer, timing, dialogs, ""};
-    if (simulator) {
-        services.readBack = [&simulator](int bank) { return vaxo::ReadBack(*simulator, bank); };
-    }
-    vaxo::ui::TForm1 form(services, options.arguments);
+    vaxo::ui::TForm1 form(
+        {encoder.Layer(), encoder.Layer(), timing, dialogs, "", "", encoder.ReadBack()},
+        options.arguments);
     if (!form.IsFirstInstance()) {
         return 0;
     }
@@ -94,9 +83,6 @@ int main(int argc, char** argv) {
     form.show();
     const int status = QApplication::exec();
     runningForm = nullptr;
-    if (options.memoryDump) {
-        // What the listener gets, for vaxoctl preview --image.
-        vaxo::SaveFile(*options.memoryDump, vaxo::MemoryLines(*simulator));
-    }
+    encoder.SaveMemoryDump();
     return status;
 }

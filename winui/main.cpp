@@ -3,15 +3,11 @@
 
 #include <shellapi.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "base/file_io.h"
 #include "base/product.h"
-#include "link/encoder_simulator.h"
-#include "platform/port_layer.h"
-#include "window/window_options.h"
+#include "window/window_encoder.h"
 #include "winui/main_window.h"
 #include "winui/wide_text.h"
 
@@ -71,28 +67,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     if (!options.problem.empty()) {
         return Tell(options.problem, MB_ICONERROR);
     }
-    std::unique_ptr<vaxo::EncoderSimulator> simulator;
-    if (options.scenario) {
-        simulator = std::make_unique<vaxo::EncoderSimulator>(
-            *vaxo::ParseEncoderScenario(*options.scenario));
-    }
-    vaxo::PortLayer layer(simulator ? vaxo::ForwardingPortBackends(*simulator)
-                                    : vaxo::SystemPortBackends());
+    vaxo::WindowEncoder encoder(options);
     vaxo::SystemTiming timing;
-    vaxo::win::MainWindowServices services{layer, layer, timing};
-    if (simulator) {
-        services.readBack = [&simulator](int bank) { return vaxo::ReadBack(*simulator, bank); };
-    }
-    vaxo::win::MainWindow window(std::move(services), options.arguments);
+    vaxo::win::MainWindow window({encoder.Layer(), encoder.Layer(), timing, encoder.ReadBack()},
+                                 options.arguments);
     if (!window.IsFirstInstance()) {
         return 0;
     }
     ::ShowWindow(window.Handle(), show);
     ::UpdateWindow(window.Handle());
     const int status = RunLoop(window);
-    if (options.memoryDump) {
-        // What the listener gets, for vaxoctl preview --image.
-        vaxo::SaveFile(*options.memoryDump, vaxo::MemoryLines(*simulator));
-    }
+    encoder.SaveMemoryDump();
     return status;
 }
