@@ -236,6 +236,11 @@ class WebBrowser(unittest.TestCase):
                       self.driver.find_element(By.CSS_SELECTOR, ".verdict.bad").text)
         self.assertEqual(other.state()["fields"]["PS"], "THEIRS", "nothing undone unseen")
         self.save_screenshots("station-clash")
+        # News that come after the refusal, with the focus elsewhere, leave
+        # the refused value for the offer to apply.
+        other.post("/api/fields", "PS=LATER\nRT=Later news")
+        self.wait.until(lambda _: self.field("RT").get_attribute("value") == "Later news")
+        self.assertEqual(ps.get_attribute("value"), "MINE")
         note.click()
         self.wait.until(lambda _: other.state()["fields"]["PS"] == "MINE")
 
