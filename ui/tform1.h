@@ -132,7 +132,7 @@ class TForm1 : public QWidget, private WindowView {
     void ClearDecoderIdFocus();
     void ShowOnAir();
     void BuildWindow();
-    QWidget* MakeControl(const ControlSpec& spec, QWidget* parent);
+    QWidget* MakeControl(const ControlDesign& design, QWidget* parent);
     template <typename Widget>
     void Find(Widget*& control, const char* name);
     void FindControls();

@@ -31,15 +31,15 @@ QRect Rect(const Place& place) {
     return {place.x, place.y, place.width, place.height};
 }
 
-QWidget* MakeCheckList(QWidget* parent, const ControlSpec& spec) {
+QWidget* MakeCheckList(QWidget* parent, const ControlDesign& design) {
     auto* list = new QListWidget(parent);
-    list->setObjectName(QString::fromStdString(spec.name));
-    list->setGeometry(Rect(spec.place));
+    list->setObjectName(QString::fromStdString(design.name));
+    list->setGeometry(Rect(design.place));
     list->setFrameShape(QFrame::NoFrame);
     list->setAutoFillBackground(false);
     list->viewport()->setAutoFillBackground(false);
     list->setSpacing(0);
-    for (const std::string& name : spec.items) {
+    for (const std::string& name : design.items) {
         auto* item = new QListWidgetItem(QString::fromStdString(name), list);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(Qt::Unchecked);
@@ -49,9 +49,9 @@ QWidget* MakeCheckList(QWidget* parent, const ControlSpec& spec) {
 }
 
 template <typename Widget>
-Widget* Placed(Widget* widget, const ControlSpec& spec) {
-    widget->setObjectName(QString::fromStdString(spec.name));
-    widget->setGeometry(Rect(spec.place));
+Widget* Placed(Widget* widget, const ControlDesign& design) {
+    widget->setObjectName(QString::fromStdString(design.name));
+    widget->setGeometry(Rect(design.place));
     return widget;
 }
 
@@ -79,21 +79,21 @@ void TForm1::BuildWindow() {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     QHash<QString, QWidget*> made;
-    for (const ControlSpec& spec : WindowLayout()) {
+    for (const ControlDesign& design : WindowLayout()) {
         QWidget* parent =
-            spec.parent.empty() ? this : made.value(QString::fromStdString(spec.parent));
-        QWidget* control = MakeControl(spec, parent);
-        control->setToolTip(QString::fromStdString(spec.hint));
-        if (spec.translatable) {
+            design.parent.empty() ? this : made.value(QString::fromStdString(design.parent));
+        QWidget* control = MakeControl(design, parent);
+        control->setToolTip(QString::fromStdString(design.hint));
+        if (design.translatable) {
             MarkTranslatable(control);
         }
-        if (!spec.accessibleName.empty()) {
-            control->setAccessibleName(QString::fromStdString(spec.accessibleName));
+        if (!design.accessibleName.empty()) {
+            control->setAccessibleName(QString::fromStdString(design.accessibleName));
         }
-        if (spec.highlighted) {
+        if (design.highlighted) {
             Highlight(control);
         }
-        if (spec.bold) {
+        if (design.bold) {
             QFont bold = control->font();
             bold.setBold(true);
             control->setFont(bold);
@@ -109,57 +109,57 @@ void TForm1::BuildWindow() {
     Timer2 = findChild<QTimer*>("Timer2");
 }
 
-QWidget* TForm1::MakeControl(const ControlSpec& spec, QWidget* parent) {
-    const QString name = QString::fromStdString(spec.name);
-    const QString caption = QString::fromStdString(spec.caption);
+QWidget* TForm1::MakeControl(const ControlDesign& design, QWidget* parent) {
+    const QString name = QString::fromStdString(design.name);
+    const QString caption = QString::fromStdString(design.caption);
     const QByteArray id = name.toUtf8();
-    switch (spec.kind) {
+    switch (design.kind) {
         case ControlKind::Tabs:
-            return Placed(new QTabWidget(parent), spec);
+            return Placed(new QTabWidget(parent), design);
         case ControlKind::Page: {
             // What the listener gets, after the five pages of what the operator types.
-            QWidget* page = spec.name == "OnAir" ? new OnAirPage : new QWidget;
+            QWidget* page = design.name == "OnAir" ? new OnAirPage : new QWidget;
             page->setObjectName(name);
             static_cast<QTabWidget*>(parent)->addTab(page, caption);
             return page;
         }
         case ControlKind::Group:
-            return MakeGroup(parent, id, caption, Rect(spec.place));
+            return MakeGroup(parent, id, caption, Rect(design.place));
         case ControlKind::Panel:
-            return MakePanel(parent, id, Rect(spec.place), spec.framed);
+            return MakePanel(parent, id, Rect(design.place), design.framed);
         case ControlKind::Label:
         case ControlKind::Picture:
-            return MakeLabel(parent, id, caption, Rect(spec.place));
+            return MakeLabel(parent, id, caption, Rect(design.place));
         case ControlKind::Link:
             return MakeLabel(parent, id, "<a href=\"manual.html\">" + caption + "</a>",
-                             Rect(spec.place));
+                             Rect(design.place));
         case ControlKind::TextBox:
-            return MakeTextBox(parent, id, Rect(spec.place), spec.limit, spec.capitals);
+            return MakeTextBox(parent, id, Rect(design.place), design.limit, design.capitals);
         case ControlKind::FileNameBox:
-            return MakeFileNameBox(parent, id, Rect(spec.place));
+            return MakeFileNameBox(parent, id, Rect(design.place));
         case ControlKind::TickBox:
-            return MakeTickBox(parent, id, caption, Rect(spec.place));
+            return MakeTickBox(parent, id, caption, Rect(design.place));
         case ControlKind::Choice:
-            return MakeChoice(parent, id, caption, Rect(spec.place));
+            return MakeChoice(parent, id, caption, Rect(design.place));
         case ControlKind::Button:
-            return MakeButton(parent, id, caption, Rect(spec.place));
+            return MakeButton(parent, id, caption, Rect(design.place));
         case ControlKind::PickList: {
             QStringList items;
-            for (const std::string& item : spec.items) {
+            for (const std::string& item : design.items) {
                 items << QString::fromStdString(item);
             }
-            return MakePickList(parent, id, items, Rect(spec.place));
+            return MakePickList(parent, id, items, Rect(design.place));
         }
         case ControlKind::Slider:
-            return MakeSlider(parent, id, spec.low, spec.high, Rect(spec.place));
+            return MakeSlider(parent, id, design.low, design.high, Rect(design.place));
         case ControlKind::CheckList:
-            return MakeCheckList(parent, spec);
+            return MakeCheckList(parent, design);
         case ControlKind::Progress:
-            return Placed(new QProgressBar(parent), spec);
+            return Placed(new QProgressBar(parent), design);
         case ControlKind::Memo:
-            return Placed(new QPlainTextEdit(parent), spec);
+            return Placed(new QPlainTextEdit(parent), design);
         case ControlKind::RichText:
-            return Placed(new QTextBrowser(parent), spec);
+            return Placed(new QTextBrowser(parent), design);
     }
     return nullptr;
 }

@@ -15,8 +15,8 @@ bool SameWithoutCase(std::string_view a, std::string_view b) {
     });
 }
 
-const ControlSpec* TranslatableControl(std::string_view name) {
-    for (const ControlSpec& control : WindowLayout()) {
+const ControlDesign* TranslatableControl(std::string_view name) {
+    for (const ControlDesign& control : WindowLayout()) {
         if (control.translatable && SameWithoutCase(control.name, name)) {
             return &control;
         }
@@ -39,7 +39,7 @@ std::vector<Translation> ReadTranslations(const std::string& fileBytes) {
     std::vector<Translation> translations;
     for (const std::string& line : ReadIniSection(fileBytes, kTranslationsSection)) {
         const TranslationEntry entry = SplitTranslationEntry(line);
-        const ControlSpec* control = TranslatableControl(text(entry.control));
+        const ControlDesign* control = TranslatableControl(text(entry.control));
         const bool caption = SameWithoutCase(entry.property, "Caption");
         const bool hint = SameWithoutCase(entry.property, "Hint");
         if (text(entry.form) == "Form1" && control && (caption || hint)) {

@@ -9,7 +9,7 @@ namespace vaxo {
 
 // One caption or hint the language file replaces.
 struct Translation {
-    const ControlSpec* control;
+    const ControlDesign* control;
     bool hint = false;  // else the caption
     std::string text;   // UTF-8, lines broken by LF
 };

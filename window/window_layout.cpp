@@ -23,8 +23,8 @@ std::vector<std::string> Names(const std::array<std::string_view, N>& names) {
     return {names.begin(), names.end()};
 }
 
-ControlSpec Slider(std::string name, std::string parent, Place place, FieldId field,
-                   std::string accessibleName) {
+ControlDesign Slider(std::string name, std::string parent, Place place, FieldId field,
+                     std::string accessibleName) {
     const FieldType& range = Field(field).type;
     return {.name = std::move(name),
             .kind = K::Slider,
@@ -36,7 +36,7 @@ ControlSpec Slider(std::string name, std::string parent, Place place, FieldId fi
             .high = range.high};
 }
 
-void AddStrip(std::vector<ControlSpec>& c) {
+void AddStrip(std::vector<ControlDesign>& c) {
     const int top = 265;
     c.push_back({"Zalozky", K::Tabs, "", "", {0, 0, kWindowWidth, top}});
     c.push_back({"SKIN", K::Picture, "", "", {0, top, kWindowWidth, 38}});
@@ -57,7 +57,7 @@ void AddStrip(std::vector<ControlSpec>& c) {
     }
 }
 
-void AddGeneralPage(std::vector<ControlSpec>& c) {
+void AddGeneralPage(std::vector<ControlDesign>& c) {
     c.push_back({"Band", K::Panel, "General", "", {0, 0, 515, 86}});
     c.push_back({"GNID", K::Group, "Band", "Identification", {6, 3, 220, 78}, 0, false, true});
     c.push_back({"Label2", K::Label, "GNID", "Default PS", {10, 20, 100, 16}, 0, false, true});
@@ -169,7 +169,7 @@ void AddGeneralPage(std::vector<ControlSpec>& c) {
     c.push_back({"Label3", K::Label, "GNAF", "MHz", {444, 24, 50, 16}});
 }
 
-void AddDynamicPsPage(std::vector<ControlSpec>& c) {
+void AddDynamicPsPage(std::vector<ControlDesign>& c) {
     c.push_back(
         {"DPST", K::Group, "DynamicPS", "Dynamic PS text", {6, 4, 244, 130}, 0, false, true});
     for (const int k : {0, 1, 2, 3, 7, 6, 5, 4}) {  // down the first column, up the second
@@ -229,7 +229,7 @@ void AddDynamicPsPage(std::vector<ControlSpec>& c) {
                  .accessibleName = "Effect character"});
 }
 
-void AddRadiotextPage(std::vector<ControlSpec>& c) {
+void AddRadiotextPage(std::vector<ControlDesign>& c) {
     static const char* const kNames[] = {"RT", "RT2", "RT3", "RT4"};
     for (int i = 0; i < 4; ++i) {
         const int y = 6 + i * 27;
@@ -277,7 +277,7 @@ void AddRadiotextPage(std::vector<ControlSpec>& c) {
     c.push_back({"RTBR", K::Button, "Panel2", "...", {238, 40, 28, 24}});
 }
 
-void AddSettingsPage(std::vector<ControlSpec>& c) {
+void AddSettingsPage(std::vector<ControlDesign>& c) {
     c.push_back(
         {"LastSentBox", K::Group, "Settings", "Last sent", {6, 92, 300, 140}, 0, false, true});
     c.push_back(
@@ -330,7 +330,7 @@ void AddSettingsPage(std::vector<ControlSpec>& c) {
                  true});
 }
 
-void AddHelpPage(std::vector<ControlSpec>& c) {
+void AddHelpPage(std::vector<ControlDesign>& c) {
     c.push_back({.name = "HelpBox",
                  .kind = K::RichText,
                  .parent = "Help",
@@ -374,7 +374,7 @@ void AddHelpPage(std::vector<ControlSpec>& c) {
     c.push_back({"Label8", K::Link, "ABOUT", "Operator's manual", {8, 196, 185, 18}});
 }
 
-void AddOnAirPage(std::vector<ControlSpec>& c) {
+void AddOnAirPage(std::vector<ControlDesign>& c) {
     c.push_back({"ONAIRB1", K::Choice, "OnAir", "Bank 1", {8, 6, 70, 18}});
     c.push_back({"ONAIRB2", K::Choice, "OnAir", "Bank 2", {80, 6, 70, 18}});
     c.push_back(
@@ -400,8 +400,8 @@ void AddOnAirPage(std::vector<ControlSpec>& c) {
                  .accessibleName = "What a receiver gets, and the checks"});
 }
 
-std::vector<ControlSpec> BuildLayout() {
-    std::vector<ControlSpec> controls;
+std::vector<ControlDesign> BuildLayout() {
+    std::vector<ControlDesign> controls;
     AddStrip(controls);
     AddGeneralPage(controls);
     AddDynamicPsPage(controls);
@@ -414,21 +414,21 @@ std::vector<ControlSpec> BuildLayout() {
 
 }  // namespace
 
-const std::vector<ControlSpec>& WindowLayout() {
-    static const std::vector<ControlSpec> layout = BuildLayout();
+const std::vector<ControlDesign>& WindowLayout() {
+    static const std::vector<ControlDesign> layout = BuildLayout();
     return layout;
 }
 
-const ControlSpec* FindControl(const std::string& name) {
+const ControlDesign* FindControl(const std::string& name) {
     const auto& layout = WindowLayout();
     const auto found = std::find_if(layout.begin(), layout.end(),
-                                    [&name](const ControlSpec& c) { return c.name == name; });
+                                    [&name](const ControlDesign& c) { return c.name == name; });
     return found == layout.end() ? nullptr : &*found;
 }
 
-Place PlaceOnPage(const ControlSpec& control) {
+Place PlaceOnPage(const ControlDesign& control) {
     Place place = control.place;
-    for (const ControlSpec* parent = FindControl(control.parent);
+    for (const ControlDesign* parent = FindControl(control.parent);
          parent && parent->kind != ControlKind::Page; parent = FindControl(parent->parent)) {
         place.x += parent->place.x;
         place.y += parent->place.y;
@@ -436,8 +436,8 @@ Place PlaceOnPage(const ControlSpec& control) {
     return place;
 }
 
-std::string PageOf(const ControlSpec& control) {
-    for (const ControlSpec* c = &control; c; c = FindControl(c->parent)) {
+std::string PageOf(const ControlDesign& control) {
+    for (const ControlDesign* c = &control; c; c = FindControl(c->parent)) {
         if (c->kind == ControlKind::Page) {
             return c->name;
         }

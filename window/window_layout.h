@@ -33,7 +33,7 @@ struct Place {
 // One control of the window as it is designed, at 96 dots per inch; its
 // place is within its parent's. Both windows are built from this list, in
 // its order (the order of the tab key within each page).
-struct ControlSpec {
+struct ControlDesign {
     std::string name;
     ControlKind kind;
     std::string parent;  // empty: the window itself
@@ -55,11 +55,11 @@ struct ControlSpec {
 inline constexpr int kWindowWidth = 521;
 inline constexpr int kWindowHeight = 303;
 
-const std::vector<ControlSpec>& WindowLayout();
-const ControlSpec* FindControl(const std::string& name);
+const std::vector<ControlDesign>& WindowLayout();
+const ControlDesign* FindControl(const std::string& name);
 // The control's place within its page (or the window, for the strip).
-Place PlaceOnPage(const ControlSpec& control);
+Place PlaceOnPage(const ControlDesign& control);
 // The page a control lies on; empty for the strip below the pages.
-std::string PageOf(const ControlSpec& control);
+std::string PageOf(const ControlDesign& control);
 
 }  // namespace vaxo

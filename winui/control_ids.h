@@ -8,12 +8,12 @@ namespace vaxo::win {
 
 // Each control's identifier is its place in the layout list, so that a
 // program that drives the window finds it by name.
-inline int ControlId(const ControlSpec& control) {
+inline int ControlId(const ControlDesign& control) {
     return 1000 + static_cast<int>(&control - WindowLayout().data());
 }
 
 inline int ControlId(const std::string& name) {
-    const ControlSpec* control = FindControl(name);
+    const ControlDesign* control = FindControl(name);
     return control ? ControlId(*control) : 0;
 }
 

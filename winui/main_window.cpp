@@ -84,9 +84,9 @@ HWND MainWindow::Named(const std::string& name) const {
     return found == controls_.end() ? nullptr : found->second;
 }
 
-const ControlSpec* MainWindow::SpecOf(HWND control) const {
-    const auto found = specs_.find(control);
-    return found == specs_.end() ? nullptr : found->second;
+const ControlDesign* MainWindow::DesignOf(HWND control) const {
+    const auto found = designs_.find(control);
+    return found == designs_.end() ? nullptr : found->second;
 }
 
 LRESULT CALLBACK MainWindow::ReceiveWindow(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -137,7 +137,8 @@ LRESULT MainWindow::Receive(UINT message, WPARAM w, LPARAM l) {
             OnCommand(LOWORD(w), HIWORD(w), reinterpret_cast<HWND>(l));
             return 0;
         case WM_HSCROLL:
-            if (const ControlSpec* bar = SpecOf(reinterpret_cast<HWND>(l)); bar && !refreshing_) {
+            if (const ControlDesign* bar = DesignOf(reinterpret_cast<HWND>(l));
+                bar && !refreshing_) {
                 model_->Picked(bar->name, static_cast<int>(::SendMessageW(reinterpret_cast<HWND>(l),
                                                                           TBM_GETPOS, 0, 0)));
             }
@@ -253,7 +254,7 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
     if (id == IDOK && model_) {
         // Enter in a box takes it as leaving it does (a PI, a frequency).
         HWND focus = ::GetFocus();
-        if (const ControlSpec* box = SpecOf(focus); box && box->kind == ControlKind::TextBox) {
+        if (const ControlDesign* box = DesignOf(focus); box && box->kind == ControlKind::TextBox) {
             OnTextLeft(*box, focus);
         }
         return;
@@ -266,22 +267,22 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
         model_->DecoderIdTicked(flags);
         return;
     }
-    const ControlSpec* spec = SpecOf(control);
-    if (!spec || !model_) {
+    const ControlDesign* design = DesignOf(control);
+    if (!design || !model_) {
         return;
     }
-    switch (spec->kind) {
+    switch (design->kind) {
         case ControlKind::TextBox:
         case ControlKind::FileNameBox:
             if (code == EN_CHANGE && !refreshing_) {
-                OnTextChanged(*spec, control);
+                OnTextChanged(*design, control);
             } else if (code == EN_KILLFOCUS) {
-                OnTextLeft(*spec, control);
+                OnTextLeft(*design, control);
             }
             break;
         case ControlKind::PickList:
             if (code == CBN_SELCHANGE) {
-                model_->Picked(spec->name,
+                model_->Picked(design->name,
                                static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0)));
             }
             break;
@@ -289,7 +290,7 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
         case ControlKind::Choice:
         case ControlKind::Button:
             if (code == BN_CLICKED) {
-                OnButton(*spec, control);
+                OnButton(*design, control);
             }
             break;
         default:
@@ -299,7 +300,7 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
 
 // A station text box takes only what Windows-1250 holds: a character it
 // lacks is refused as it is typed.
-void MainWindow::OnTextChanged(const ControlSpec& control, HWND box) {
+void MainWindow::OnTextChanged(const ControlDesign& control, HWND box) {
     const std::wstring text = WindowText(box);
     if (control.kind == ControlKind::FileNameBox) {
         model_->TextEdited(control.name, ToFileName(text));
@@ -319,7 +320,7 @@ void MainWindow::OnTextChanged(const ControlSpec& control, HWND box) {
     model_->TextEdited(control.name, *bytes);
 }
 
-void MainWindow::OnTextLeft(const ControlSpec& control, HWND box) {
+void MainWindow::OnTextLeft(const ControlDesign& control, HWND box) {
     const std::wstring text = WindowText(box);
     model_->TextLeft(control.name, control.kind == ControlKind::FileNameBox
                                        ? ToFileName(text)
@@ -330,7 +331,7 @@ void MainWindow::OnTextLeft(const ControlSpec& control, HWND box) {
     }
 }
 
-void MainWindow::OnButton(const ControlSpec& control, HWND button) {
+void MainWindow::OnButton(const ControlDesign& control, HWND button) {
     if (control.kind == ControlKind::TickBox) {
         model_->Ticked(control.name, ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED);
     } else if (control.name.starts_with("ONAIR")) {
@@ -367,7 +368,7 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
 
 void MainWindow::SelectPage(int index) {
     int page = 0;
-    for (const ControlSpec& control : WindowLayout()) {
+    for (const ControlDesign& control : WindowLayout()) {
         if (control.kind == ControlKind::Page) {
             ::ShowWindow(Named(control.name), page == index ? SW_SHOW : SW_HIDE);
             ++page;

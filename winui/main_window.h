@@ -65,8 +65,8 @@ class MainWindow : private WindowView {
     LRESULT Receive(UINT message, WPARAM w, LPARAM l);
     void RegisterClasses();
     void CreateControls();
-    HWND CreateControl(const ControlSpec& control);
-    void CreateCheckList(const ControlSpec& control, HWND parent);
+    HWND CreateControl(const ControlDesign& control);
+    void CreateCheckList(const ControlDesign& control, HWND parent);
     void MakeFonts();
     void DeleteFonts();
     void PlaceControls();
@@ -76,9 +76,9 @@ class MainWindow : private WindowView {
     void ApplyLanguage();
 
     void OnCommand(int id, int code, HWND control);
-    void OnTextChanged(const ControlSpec& control, HWND box);
-    void OnTextLeft(const ControlSpec& control, HWND box);
-    void OnButton(const ControlSpec& control, HWND button);
+    void OnTextChanged(const ControlDesign& control, HWND box);
+    void OnTextLeft(const ControlDesign& control, HWND box);
+    void OnButton(const ControlDesign& control, HWND button);
     LRESULT OnNotify(const NMHDR& header);
     // The brush of a control with colours of its own; none for the others.
     HBRUSH OnColour(HDC dc, HWND control);
@@ -95,7 +95,7 @@ class MainWindow : private WindowView {
     void ShowSending(const WindowState& state);
     void SetText(HWND control, const std::wstring& text);
 
-    const ControlSpec* SpecOf(HWND control) const;
+    const ControlDesign* DesignOf(HWND control) const;
     HWND Named(const std::string& name) const;
 
     MainWindowServices services_;
@@ -104,7 +104,7 @@ class MainWindow : private WindowView {
     HWND window_ = nullptr;
     HWND tooltip_ = nullptr;
     std::map<std::string, HWND, std::less<>> controls_;
-    std::map<HWND, const ControlSpec*> specs_;
+    std::map<HWND, const ControlDesign*> designs_;
     std::vector<HWND> decoderIdRows_;
     std::map<HWND, std::wstring> tips_;
     std::map<HWND, std::wstring> typed_;  // each station text box's last text the code page holds

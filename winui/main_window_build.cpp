@@ -26,7 +26,7 @@ HWND Make(DWORD extended, const wchar_t* type, const std::wstring& text, DWORD s
                              ::GetModuleHandleW(nullptr), nullptr);
 }
 
-DWORD LabelStyle(const ControlSpec& control) {
+DWORD LabelStyle(const ControlDesign& control) {
     if (control.name == "Label11") {
         return SS_CENTER | SS_CENTERIMAGE | SS_NOTIFY;
     }
@@ -69,9 +69,9 @@ bool Exists(const std::string& path) {
 }
 
 // A page's place among the tabs.
-int TabIndex(const ControlSpec& page) {
+int TabIndex(const ControlDesign& page) {
     int index = 0;
-    for (const ControlSpec& control : WindowLayout()) {
+    for (const ControlDesign& control : WindowLayout()) {
         if (&control == &page) {
             return index;
         }
@@ -121,17 +121,17 @@ void MainWindow::DeleteFonts() {
 }
 
 void MainWindow::CreateControls() {
-    for (const ControlSpec& control : WindowLayout()) {
+    for (const ControlDesign& control : WindowLayout()) {
         if (HWND made = CreateControl(control)) {
             controls_[control.name] = made;
-            specs_[made] = &control;
+            designs_[made] = &control;
             tips_[made] = FromUtf8(control.hint);
         }
     }
     ::ShowWindow(Named("Label11"), SW_HIDE);
 }
 
-HWND MainWindow::CreateControl(const ControlSpec& control) {
+HWND MainWindow::CreateControl(const ControlDesign& control) {
     const std::string page = PageOf(control);
     HWND parent = control.kind == ControlKind::Page ? Named(control.parent)
                                                     : (page.empty() ? window_ : Named(page));
@@ -221,7 +221,7 @@ HWND MainWindow::CreateControl(const ControlSpec& control) {
     return nullptr;
 }
 
-void MainWindow::CreateCheckList(const ControlSpec& control, HWND parent) {
+void MainWindow::CreateCheckList(const ControlDesign& control, HWND parent) {
     for (std::size_t row = 0; row < control.items.size(); ++row) {
         decoderIdRows_.push_back(Make(0, WC_BUTTONW, FromUtf8(control.items[row]),
                                       BS_AUTOCHECKBOX | WS_TABSTOP, parent,
@@ -245,7 +245,7 @@ void MainWindow::PlaceControls() {
     ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     const RECT pageArea = PageArea();
-    for (const auto& [made, control] : specs_) {
+    for (const auto& [made, control] : designs_) {
         const Place p = PlaceOnPage(*control);
         const bool page = control->kind == ControlKind::Page;
         const int height =
@@ -264,7 +264,7 @@ void MainWindow::PlaceControls() {
         }
         ::SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
-    const ControlSpec& list = *FindControl("DI");
+    const ControlDesign& list = *FindControl("DI");
     const Place p = PlaceOnPage(list);
     for (std::size_t row = 0; row < decoderIdRows_.size(); ++row) {
         ::SetWindowPos(decoderIdRows_[row], nullptr, Scale(p.x + 4),
@@ -285,7 +285,7 @@ void MainWindow::AddTooltips() {
                                  ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scale(480));
     ::SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
-    for (const auto& [made, control] : specs_) {
+    for (const auto& [made, control] : designs_) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

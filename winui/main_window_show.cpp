@@ -20,8 +20,8 @@ std::wstring WithCrLf(const std::string& utf8) {
     return text;
 }
 
-bool Within(const ControlSpec& control, const std::string& ancestor) {
-    for (const ControlSpec* c = &control; c; c = FindControl(c->parent)) {
+bool Within(const ControlDesign& control, const std::string& ancestor) {
+    for (const ControlDesign* c = &control; c; c = FindControl(c->parent)) {
         if (c->name == ancestor) {
             return true;
         }
@@ -119,7 +119,7 @@ void MainWindow::ShowTicks(const WindowState& state) {
         ::SendMessageW(Named(name), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     for (const auto& [name, value] : state.picks) {
-        const ControlSpec* control = FindControl(name);
+        const ControlDesign* control = FindControl(name);
         if (control && control->kind == ControlKind::PickList) {
             ::SendMessageW(Named(name), CB_SETCURSEL, static_cast<WPARAM>(value), 0);
         } else if (control && control->kind == ControlKind::Slider) {
@@ -198,8 +198,8 @@ void MainWindow::ShowNextDynamicText() {
 // The highlighted fields, the General page's band, the receiver's display
 // and the "Error" label carry their own colours, and dark text on light.
 HBRUSH MainWindow::OnColour(HDC dc, HWND control) {
-    const ControlSpec* spec = SpecOf(control);
-    if (!spec) {
+    const ControlDesign* design = DesignOf(control);
+    if (!design) {
         return nullptr;
     }
     const auto colours = [dc](COLORREF text, COLORREF back, HBRUSH brush) {
@@ -207,26 +207,27 @@ HBRUSH MainWindow::OnColour(HDC dc, HWND control) {
         ::SetBkColor(dc, back);
         return brush;
     };
-    if (spec->highlighted) {
+    if (design->highlighted) {
         return colours(RGB(0, 0, 0), kHighlight, highlight_);
     }
-    if (spec->name == "ONAIRPS" || spec->name == "ONAIRRT") {
+    if (design->name == "ONAIRPS" || design->name == "ONAIRRT") {
         return colours(kDisplayText, kDisplay, display_);
     }
-    if (spec->name == "Label11") {
+    if (design->name == "Label11") {
         return colours(RGB(255, 255, 255), RGB(0, 0, 0), error_);
     }
-    const bool box = spec->kind == ControlKind::TextBox || spec->kind == ControlKind::FileNameBox;
-    if (Within(*spec, "Band") && !box) {
+    const bool box =
+        design->kind == ControlKind::TextBox || design->kind == ControlKind::FileNameBox;
+    if (Within(*design, "Band") && !box) {
         return colours(RGB(0, 0, 0), kBand, band_);
     }
     return nullptr;
 }
 
 void MainWindow::OnDrawPicture(const DRAWITEMSTRUCT& item) {
-    const ControlSpec* spec = SpecOf(item.hwndItem);
+    const ControlDesign* design = DesignOf(item.hwndItem);
     const auto logo = pictures_.find("logo.bmp");
-    if (spec && spec->name == "LOGO" && logo != pictures_.end()) {
+    if (design && design->name == "LOGO" && logo != pictures_.end()) {
         DrawPicture(item.hDC, item.rcItem, logo->second);
     } else {
         DrawBuiltIn(item.hDC, item.rcItem, (item.rcItem.bottom - item.rcItem.top) * 2 / 5);
@@ -237,7 +238,7 @@ void MainWindow::PaintPage(HWND page, HDC dc) {
     RECT all;
     ::GetClientRect(page, &all);
     ::FillRect(dc, &all, ::GetSysColorBrush(COLOR_BTNFACE));
-    for (const ControlSpec& control : WindowLayout()) {
+    for (const ControlDesign& control : WindowLayout()) {
         if (control.kind != ControlKind::Panel || Named(PageOf(control)) != page) {
             continue;
         }

@@ -334,38 +334,38 @@ class TForm1Test : public QObject {
     // as it says, control by control.
     void everyControlStandsWhereTheSharedLayoutPutsIt() {
         Open();
-        for (const vaxo::ControlSpec& spec : vaxo::WindowLayout()) {
-            const QByteArray name = QByteArray::fromStdString(spec.name);
-            auto* widget = form_->findChild<QWidget*>(spec.name.c_str());
+        for (const vaxo::ControlDesign& design : vaxo::WindowLayout()) {
+            const QByteArray name = QByteArray::fromStdString(design.name);
+            auto* widget = form_->findChild<QWidget*>(design.name.c_str());
             QVERIFY2(widget != nullptr, name);
-            if (spec.kind == vaxo::ControlKind::Page) {
+            if (design.kind == vaxo::ControlKind::Page) {
                 QCOMPARE(vaxo::ui::TagOf(widget), 1);
                 continue;
             }
-            const auto& p = spec.place;
+            const auto& p = design.place;
             QCOMPARE(widget->geometry(), QRect(p.x, p.y, p.width, p.height));
-            QCOMPARE(vaxo::ui::TagOf(widget), spec.translatable ? 1 : 0);
-            if (!spec.hint.empty()) {
-                QCOMPARE(widget->toolTip(), QString::fromStdString(spec.hint));
+            QCOMPARE(vaxo::ui::TagOf(widget), design.translatable ? 1 : 0);
+            if (!design.hint.empty()) {
+                QCOMPARE(widget->toolTip(), QString::fromStdString(design.hint));
             }
-            const QString caption = QString::fromStdString(spec.caption);
+            const QString caption = QString::fromStdString(design.caption);
             if (auto* group = qobject_cast<QGroupBox*>(widget)) {
                 QCOMPARE(group->title(), caption);
             } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
                 QCOMPARE(button->text(), caption);
-                QCOMPARE(button->font().bold(), spec.bold);
+                QCOMPARE(button->font().bold(), design.bold);
             } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
-                QCOMPARE(box->maxLength(), spec.limit > 0 ? spec.limit : 32767);
+                QCOMPARE(box->maxLength(), design.limit > 0 ? design.limit : 32767);
             } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
-                QCOMPARE(list->count(), static_cast<int>(spec.items.size()));
+                QCOMPARE(list->count(), static_cast<int>(design.items.size()));
                 QCOMPARE(list->itemText(list->count() - 1),
-                         QString::fromStdString(spec.items.back()));
+                         QString::fromStdString(design.items.back()));
             } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
-                QCOMPARE(slider->minimum(), spec.low);
-                QCOMPARE(slider->maximum(), spec.high);
+                QCOMPARE(slider->minimum(), design.low);
+                QCOMPARE(slider->maximum(), design.high);
             }
-            if (!spec.accessibleName.empty()) {
-                QCOMPARE(widget->accessibleName(), QString::fromStdString(spec.accessibleName));
+            if (!design.accessibleName.empty()) {
+                QCOMPARE(widget->accessibleName(), QString::fromStdString(design.accessibleName));
             }
         }
     }

@@ -236,7 +236,7 @@ TEST(WindowOnWindows, StandsAsDesignedWithEveryControlAndEveryPage) {
     ::GetClientRect(window.Window(), &client);
     EXPECT_EQ(client.right, 521);
     EXPECT_EQ(client.bottom, 303);
-    for (const ControlSpec& control : WindowLayout()) {
+    for (const ControlDesign& control : WindowLayout()) {
         const bool drawn = control.kind == ControlKind::Panel ||
                            control.kind == ControlKind::CheckList || control.name == "SKIN";
         EXPECT_EQ(window.Control(control.name) != nullptr, !drawn) << control.name;
@@ -251,7 +251,7 @@ TEST(WindowOnWindows, StandsAsDesignedWithEveryControlAndEveryPage) {
     for (int page = 0; page < static_cast<int>(kPages.size()); ++page) {
         window.TurnTo(page);
         int shown = 0;
-        for (const ControlSpec& control : WindowLayout()) {
+        for (const ControlDesign& control : WindowLayout()) {
             if (control.kind == ControlKind::Page) {
                 EXPECT_EQ(::IsWindowVisible(window.Control(control.name)) != 0, shown == page)
                     << control.name;
