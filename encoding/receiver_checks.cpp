@@ -6,6 +6,7 @@
 
 #include "base/code_page.h"
 #include "encoding/rds_characters.h"
+#include "encoding/receiver_words.h"
 
 namespace vaxo {
 namespace {
@@ -14,10 +15,6 @@ std::string Hex(unsigned value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", digits, value);
     return text;
-}
-
-std::string Megahertz(int tenths) {
-    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
 void CheckBlocks(const ReceiverView& view, std::vector<std::string>& warnings) {

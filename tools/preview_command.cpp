@@ -6,6 +6,7 @@
 #include "base/file_io.h"
 #include "encoding/memory_dump.h"
 #include "encoding/receiver_checks.h"
+#include "encoding/receiver_words.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/image_options.h"
@@ -16,17 +17,6 @@ namespace {
 
 std::string Shown(const std::optional<bool>& on, const char* yes, const char* no) {
     return on ? (*on ? yes : no) : "?";
-}
-
-std::string DecoderIdWords(const ReceiverView& view) {
-    static const char* names[] = {"stereo", "artificial head", "compressed", "dynamic PTY"};
-    std::string words;
-    for (std::size_t d = 0; d < 4; ++d) {
-        if (view.di[d].value_or(false)) {
-            words += (words.empty() ? "" : ", ") + std::string(names[d]);
-        }
-    }
-    return words.empty() ? "mono" : words;
 }
 
 // As a receiver's display would show it, then the checks.
@@ -51,18 +41,12 @@ void PrintDisplay(const ReceiverView& view, std::ostream& out) {
     out << "TP    " << Shown(view.tp, "1", "0") << "  TA " << Shown(view.ta, "1", "0") << "  "
         << Shown(view.music, "music", "speech") << "  " << DecoderIdWords(view) << '\n';
     out << "AF   ";
-    for (const int code : view.afCodes) {
-        if (code >= 1 && code <= 204) {
-            const int tenths = AfTenthsOfMhz(code);
-            out << ' ' << tenths / 10 << '.' << tenths % 10;
-        }
+    for (const std::string& frequency : AfFrequencies(view)) {
+        out << ' ' << frequency;
     }
     out << (view.afCodes.empty() ? " none\n" : " MHz\n");
-    char pi[8] = "?";
-    if (view.pi) {
-        std::snprintf(pi, sizeof pi, "%04X", static_cast<unsigned>(*view.pi));
-    }
-    out << "PI    " << pi << "  both banks in loop: " << (view.bothBanks ? "yes" : "no") << '\n';
+    out << "PI    " << ShownPi(view) << "  both banks in loop: " << (view.bothBanks ? "yes" : "no")
+        << '\n';
     out << "      " << view.totalBlocks << " blocks, " << view.badBlocks.size() << " bad\n";
     for (const std::string& warning : ReceiverWarnings(view)) {
         out << "warning: " << warning << '\n';

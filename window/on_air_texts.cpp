@@ -1,9 +1,8 @@
 #include "window/on_air_texts.h"
 
-#include <cstdio>
-
 #include "encoding/receiver_checks.h"
 #include "encoding/receiver_view.h"
+#include "encoding/receiver_words.h"
 
 namespace vaxo {
 namespace {
@@ -23,25 +22,8 @@ std::string Joined(const std::vector<std::string>& parts, const std::string& bet
     return joined;
 }
 
-std::string DecoderIdWords(const ReceiverView& view) {
-    static const char* const names[] = {"stereo", "artificial head", "compressed", "dynamic PTY"};
-    std::vector<std::string> words;
-    for (std::size_t d = 0; d < 4; ++d) {
-        if (view.di[d].value_or(false)) {
-            words.emplace_back(names[d]);
-        }
-    }
-    return words.empty() ? "mono" : Joined(words, ", ");
-}
-
 std::string Frequencies(const ReceiverView& view) {
-    std::vector<std::string> list;
-    for (const int code : view.afCodes) {
-        if (code >= 1 && code <= 204) {
-            const int tenths = AfTenthsOfMhz(code);
-            list.push_back(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10));
-        }
-    }
+    const std::vector<std::string> list = AfFrequencies(view);
     return list.empty() ? "none" : Joined(list, " ") + " MHz";
 }
 
@@ -54,11 +36,7 @@ std::string ProgrammeType(const ReceiverView& view) {
 }
 
 std::string Identification(const ReceiverView& view) {
-    char pi[8] = "?";
-    if (view.pi) {
-        std::snprintf(pi, sizeof pi, "%04X", static_cast<unsigned>(*view.pi));
-    }
-    return std::string("PI ") + pi + "   both banks in loop: " + (view.bothBanks ? "yes" : "no") +
+    return "PI " + ShownPi(view) + "   both banks in loop: " + (view.bothBanks ? "yes" : "no") +
            "   " + std::to_string(view.totalBlocks) + " blocks, " +
            std::to_string(view.badBlocks.size()) + " bad";
 }
