@@ -23,8 +23,7 @@ char DesktopDecimalSeparator() {
 
 bool IsOperatorInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && message != WM_MOUSEMOVE) ||
-           (message >= WM_NCLBUTTONDOWN && message <= WM_NCMBUTTONDBLCLK);
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && message != WM_MOUSEMOVE);
 }
 
 bool Pressed(int key) {
@@ -200,11 +199,13 @@ LRESULT MainWindow::Receive(UINT message, WPARAM w, LPARAM l) {
         case WM_ENDSESSION:
             if (w) {
                 model_.reset();  // the exit's saves, before the session ends the process
+                host_.DropPosted();
             }
             return 0;
         case WM_DESTROY:
             ::KillTimer(window_, kDynamicTextTimer);
             model_.reset();
+            host_.DropPosted();
             ::PostQuitMessage(0);
             return 0;
         default:

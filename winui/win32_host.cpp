@@ -61,6 +61,11 @@ std::unique_ptr<LoopTimer> Win32Host::MakeTimer(std::string_view, std::function<
     return std::make_unique<Timer>(*this, nextTimer_++, std::move(fire));
 }
 
+void Win32Host::DropPosted() {
+    const std::lock_guard lock(mutex_);
+    posted_.clear();
+}
+
 void Win32Host::RunPosted() {
     for (;;) {
         std::function<void()> task;

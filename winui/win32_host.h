@@ -23,6 +23,9 @@ class Win32Host : public CoreHost {
     void Post(std::function<void()> task) override;
     std::unique_ptr<LoopTimer> MakeTimer(std::string_view purpose,
                                          std::function<void()> fire) override;
+    // Drops the work still waiting: the program it was posted for has ended,
+    // and its messages may come before the loop's end.
+    void DropPosted();
 
   private:
     class Timer;
