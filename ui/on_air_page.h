@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "window/on_air_texts.h"
-#include "window/window_model.h"
 
 namespace vaxo::ui {
 

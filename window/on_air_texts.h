@@ -21,6 +21,9 @@ struct OnAirTexts {
     int stepSeconds = 0;
 };
 
+// What the page shows: a bank's last send, or what Send would write now.
+enum class OnAirSource { Bank1, Bank2, Preview };
+
 // `memory` none: nothing was sent to the bank yet.
 OnAirTexts DescribeOnAir(const std::optional<MemoryDump>& memory);
 

@@ -47,8 +47,6 @@ struct WindowServices {
     std::function<std::optional<MemoryDump>(int bank)> readBack = {};
 };
 
-enum class OnAirSource { Bank1, Bank2, Preview };
-
 // The window without its toolkit: what it shows and allows, and what each
 // control's change does. Controls are named as the window names them; a
 // toolkit draws the state and forwards the operator's input.

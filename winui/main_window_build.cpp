@@ -64,8 +64,13 @@ DWORD CALLBACK StreamFromString(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG
     return 0;
 }
 
-bool Exists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+// The file's size; none when it does not exist.
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA facts{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &facts)) {
+        return std::nullopt;
+    }
+    return (std::uint64_t{facts.nFileSizeHigh} << 32) | facts.nFileSizeLow;
 }
 
 // A page's place among the tabs.
@@ -332,12 +337,13 @@ void MainWindow::LoadResources() {
         std::string_view rest = *rtf;
         EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&rest), 0, &StreamFromString};
         ::SendMessageW(help, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
-    } else if (Exists(helpFile)) {
+    } else if (FileSize(helpFile)) {
         ::SetWindowTextW(help, L"(help file vaxohelp.rtf is too large)");
     }
     for (const char* name : {"logo.bmp", "skin.bmp"}) {
         const std::string path = ResourcePath(name);
-        if (!ReadUnlessTooLarge(path, kPictureLimit)) {
+        const auto size = FileSize(path);
+        if (!size || *size > kPictureLimit) {
             continue;  // none, or larger than any real picture
         }
         auto* picture = static_cast<HBITMAP>(
