@@ -67,10 +67,15 @@ struct EndProgram {};
 struct RefusedCommand {
     std::string why;
 };
+// A front end changed a setting of its own (the UECP addresses): only told,
+// so that the log sees what it now is.
+struct FrontEndChange {
+    std::string now;  // "site addresses 100, 200"
+};
 
 using CommandAction =
     std::variant<SetFields, LoadStation, SaveStation, SaveStationAs, UploadStation, SendStation,
-                 ToggleTextAb, ReloadStation, EndProgram, RefusedCommand>;
+                 ToggleTextAb, ReloadStation, EndProgram, RefusedCommand, FrontEndChange>;
 
 struct Command {
     Origin origin;

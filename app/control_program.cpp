@@ -600,6 +600,12 @@ CommandOutcome ControlProgram::Run(const Origin&, const RefusedCommand& command)
     return outcome;
 }
 
+CommandOutcome ControlProgram::Run(const Origin&, const FrontEndChange& command) {
+    CommandOutcome outcome;
+    outcome.changed = {command.now};
+    return outcome;
+}
+
 std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reason,
                                                         bool operatorsOwn) {
     auto ticket = std::make_shared<SendTicket>();

@@ -158,6 +158,7 @@ class ControlProgram {
     CommandOutcome Run(const Origin& origin, const ReloadStation& command);
     CommandOutcome Run(const Origin& origin, const EndProgram& command);
     CommandOutcome Run(const Origin& origin, const RefusedCommand& command);
+    CommandOutcome Run(const Origin& origin, const FrontEndChange& command);
     // What a command from outside did, for the log.
     void Tell(const Command& command, const CommandOutcome& outcome);
 

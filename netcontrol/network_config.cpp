@@ -19,6 +19,18 @@ std::optional<int> Number(const std::string& text, int low, int high) {
     return value >= low && value <= high ? std::optional(value) : std::nullopt;
 }
 
+// 0 adds nothing: the list stays open to every address unless others are named.
+void AddAddress(std::vector<int>& list, int address, std::string& why) {
+    if (address == 0 || std::find(list.begin(), list.end(), address) != list.end()) {
+        return;
+    }
+    if (list.size() == kUecpAddressesKept) {
+        why = "at most " + std::to_string(kUecpAddressesKept) + " addresses of each kind";
+        return;
+    }
+    list.push_back(address);
+}
+
 }  // namespace
 
 bool AddressRange::Contains(const std::array<std::uint8_t, 16>& address) const {
@@ -147,11 +159,13 @@ std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::s
             config.allowed.push_back(*range);
         }
     } else if (name == "uecp-site") {
-        const auto site = Number(value, 0, 1023);
-        site ? void(config.uecp.site = *site) : void(why = "--uecp-site takes 0 to 1023");
+        const auto site = Number(value, 0, kUecpSiteLimit);
+        site ? AddAddress(config.uecp.addresses.sites, *site, why)
+             : void(why = "--uecp-site takes 0 to 1023");
     } else if (name == "uecp-encoder") {
-        const auto encoder = Number(value, 0, 63);
-        encoder ? void(config.uecp.encoder = *encoder) : void(why = "--uecp-encoder takes 0 to 63");
+        const auto encoder = Number(value, 0, kUecpEncoderLimit);
+        encoder ? AddAddress(config.uecp.addresses.encoders, *encoder, why)
+                : void(why = "--uecp-encoder takes 0 to 63");
     } else if (name == "uecp-psn") {
         const auto service = Number(value, 1, 255);
         service ? void(config.uecp.services.push_back(*service))

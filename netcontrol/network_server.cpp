@@ -58,8 +58,15 @@ std::string Describe(const Endpoint& endpoint) {
 // the program's loop), `running` (read on both) and `status` (read by
 // Status() from any thread, under statusMutex).
 struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
+    // Made on the program's thread, which may read its settings folder.
     Shared(asio::io_context& i, CoreHost& c, ControlProgram& p, NetworkConfig n, Log l)
-        : io(i), core(c), program(p), config(std::move(n)), log(std::move(l)) {}
+        : io(i),
+          core(c),
+          program(p),
+          config(std::move(n)),
+          log(std::move(l)),
+          addresses(std::make_shared<UecpAddressBook>(
+              config.uecp.addresses, p.Set().ProgramDir + kUecpAddressesFileName)) {}
 
     // Runs `work` with the program on its loop, then `done` with the bytes
     // it made on the network's; nothing after Stop. Only the work crosses to
@@ -119,6 +126,8 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     ControlProgram& program;
     NetworkConfig config;
     Log log;
+    // The UECP addresses every client shares, on the program's loop only.
+    std::shared_ptr<UecpAddressBook> addresses;
     std::atomic<bool> running{false};
     DropLog dropped{[this](const std::string& line) { log(line); }};
     // Tells the counts of what was dropped when their minute is over, not
@@ -150,7 +159,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
           listener_(listener),
           protocol_(protocol),
           origin_((protocol == ListenerProtocol::Text ? "text " : "UECP ") + Describe(peer)),
-          uecp_(std::make_shared<UecpSession>(shared_->config.uecp, origin_)),
+          uecp_(std::make_shared<UecpSession>(shared_->config.uecp, origin_, shared_->addresses)),
           lines_(shared_->config.limits.line) {}
 
     void Start() {
@@ -565,8 +574,9 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
                     [](const auto& a, const auto& b) { return a.second.heard < b.second.heard; }));
             }
             found = sessions_
-                        .emplace(client, Conversation{std::make_shared<UecpSession>(
-                                             shared_->config.uecp, "UECP " + client)})
+                        .emplace(client,
+                                 Conversation{std::make_shared<UecpSession>(
+                                     shared_->config.uecp, "UECP " + client, shared_->addresses)})
                         .first;
         }
         found->second.heard = ++heard_;
@@ -612,6 +622,9 @@ NetworkServer::~NetworkServer() {
 
 std::optional<std::string> NetworkServer::Start() {
     shared_->running = true;
+    if (const std::string& trouble = shared_->addresses->ReadTrouble(); !trouble.empty()) {
+        shared_->log(trouble + "; the UECP addresses are the start options'");
+    }
     const auto& listeners = shared_->config.listeners;
     {
         const MutexLock lock(shared_->statusMutex);

@@ -67,6 +67,8 @@ bool UecpElementInterpreted(std::uint8_t mec) {
         case kMecRequest:
         case kMecDataSetSelect:
         case kMecCommunicationMode:
+        case kMecSiteAddress:
+        case kMecEncoderAddress:
             return true;
         default:
             return false;

@@ -65,6 +65,10 @@ const char* ElementName(std::uint8_t mec) {
             return "data set select";
         case kMecCommunicationMode:
             return "communication mode";
+        case kMecSiteAddress:
+            return "site address";
+        case kMecEncoderAddress:
+            return "encoder address";
         default:
             return nullptr;
     }
@@ -100,9 +104,15 @@ const char* FrameTrouble(UecpCode code) {
 
 }  // namespace
 
+UecpSession::UecpSession(UecpSettings settings, std::string origin,
+                         std::shared_ptr<UecpAddressBook> addresses)
+    : settings_(std::move(settings)),
+      origin_{Origin::Kind::UecpClient, std::move(origin)},
+      addresses_(addresses ? std::move(addresses)
+                           : std::make_shared<UecpAddressBook>(settings_.addresses, "")) {}
+
 bool UecpSession::ForThisEncoder(const UecpFrame& frame) const {
-    return (frame.site == 0 || settings_.site == 0 || frame.site == settings_.site) &&
-           (frame.encoder == 0 || settings_.encoder == 0 || frame.encoder == settings_.encoder);
+    return addresses_->Lists().Accepts(frame.site, frame.encoder);
 }
 
 bool UecpSession::ServiceCarried(const UecpElement& element) const {
@@ -134,7 +144,8 @@ std::vector<std::vector<std::uint8_t>> UecpSession::Messages(const Answers& answ
 }
 
 std::vector<std::uint8_t> UecpSession::Frame(std::vector<std::uint8_t> message) const {
-    return EncodeUecpFrame({settings_.site, settings_.encoder, 0, std::move(message)});
+    const UecpAddressLists& lists = addresses_->Lists();
+    return EncodeUecpFrame({lists.FirstSite(), lists.FirstEncoder(), 0, std::move(message)});
 }
 
 // Code 0 alone; an error with the frame's sequence number.
@@ -277,6 +288,9 @@ UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
             return ApplyRadiotext(program, element);
         case kMecAf:
             return ApplyFrequencies(program, element);
+        case kMecSiteAddress:
+        case kMecEncoderAddress:
+            return ApplyAddresses(program, element);
         case kMecRequest:
             return Answer(program, element, answers);
         case kMecDataSetSelect:
@@ -395,6 +409,19 @@ UecpCode UecpSession::ApplyFrequencies(ControlProgram& program, const UecpElemen
     return Change(program, std::move(values));
 }
 
+UecpCode UecpSession::ApplyAddresses(ControlProgram& program, const UecpElement& element) {
+    const AddressChangeReading reading = ReadAddressChange(element.mec, element.data);
+    if (!reading.change) {
+        return Refuse(program, element, reading.code, reading.why);
+    }
+    if (const auto refusal = addresses_->Change(*reading.change)) {
+        return Refuse(program, element, UecpCode::MessageNotAcceptable, *refusal);
+    }
+    const std::string now = DescribeAddressList(reading.change->sites, addresses_->Lists());
+    static_cast<void>(program.Execute({origin_, FrontEndChange{now}, Describe(element) + gap_}));
+    return UecpCode::Ok;
+}
+
 // A request is answered with the element in its own form, for the data set
 // and service asked (mode 1 and 2); for 0x18, with the first trouble since
 // the last answer.
@@ -449,6 +476,10 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
             return RequestRadiotext(program, request, answers);
         case kMecCommunicationMode:
             element({kMecCommunicationMode, static_cast<std::uint8_t>(mode_)}, "");
+            return UecpCode::Ok;
+        case kMecSiteAddress:
+        case kMecEncoderAddress:
+            answers.push_back(AddressListElement(mec, addresses_->Lists()));
             return UecpCode::Ok;
         case kMecAcknowledgement:
             if (troubles_.empty()) {

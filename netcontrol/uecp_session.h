@@ -1,22 +1,23 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/control_program.h"
+#include "netcontrol/uecp_addresses.h"
 #include "netcontrol/uecp_elements.h"
 #include "netcontrol/uecp_frame.h"
 
 namespace vaxo {
 
-// Who this encoder is to UECP: its site and encoder address (0: it takes
-// frames for any), and the programme services it carries (none named: every
-// service number is its one service).
+// Who this encoder is to UECP: the site and encoder addresses it starts
+// with, and the programme services it carries (none named: every service
+// number is its one service).
 struct UecpSettings {
-    int site = 0;
-    int encoder = 0;
+    UecpAddressLists addresses;
     std::vector<int> services;
 };
 
@@ -27,8 +28,10 @@ struct UecpSettings {
 // mode 1 answers requests, mode 2 also acknowledges every frame.
 class UecpSession {
   public:
-    UecpSession(UecpSettings settings, std::string origin)
-        : settings_(std::move(settings)), origin_{Origin::Kind::UecpClient, std::move(origin)} {}
+    // `addresses` the lists every client of the program shares; without
+    // them, this session's own, from the settings.
+    UecpSession(UecpSettings settings, std::string origin,
+                std::shared_ptr<UecpAddressBook> addresses = {});
 
     // The frames to send back, each whole; none when there is nothing to say.
     std::vector<std::vector<std::uint8_t>> Replies(ControlProgram& program,
@@ -43,6 +46,7 @@ class UecpSession {
     UecpCode Apply(ControlProgram& program, const UecpElement& element, Answers& answers);
     UecpCode ApplyRadiotext(ControlProgram& program, const UecpElement& element);
     UecpCode ApplyFrequencies(ControlProgram& program, const UecpElement& element);
+    UecpCode ApplyAddresses(ControlProgram& program, const UecpElement& element);
     UecpCode Answer(const ControlProgram& program, const UecpElement& request, Answers& answers);
     UecpCode Change(ControlProgram& program, std::vector<FieldAssignment> values);
     UecpCode Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
@@ -57,6 +61,7 @@ class UecpSession {
 
     UecpSettings settings_;
     Origin origin_;
+    std::shared_ptr<UecpAddressBook> addresses_;
     int mode_ = 0;
     std::optional<std::uint8_t> expected_;  // the next sequence number
     // The troubles not yet acknowledged, oldest first, for a request in

@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto& fuzz = vaxo::fuzz::Program();
-    vaxo::UecpSession session({size % 2 ? 0x345 : 0, 0, {6}}, "UECP fuzz");
+    vaxo::UecpSession session({{size % 2 ? std::vector<int>{0x345} : std::vector<int>{}, {}}, {6}},
+                              "UECP fuzz");
     vaxo::UecpFrameReader reader;
     const std::size_t piece = size > 0 ? data[0] % 17 + 1 : 1;
     for (std::size_t at = 0; at < size; at += piece) {

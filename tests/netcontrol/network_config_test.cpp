@@ -77,10 +77,15 @@ TEST(NetworkConfig, BeyondLoopbackNeedsAnAllowList) {
 }
 
 TEST(NetworkConfig, UecpIdentityAndWrongValues) {
-    const NetworkConfig config = Config(
-        {{"uecp-site", "837"}, {"uecp-encoder", "18"}, {"uecp-psn", "6"}, {"uecp-psn", "7"}});
-    EXPECT_EQ(config.uecp.site, 837);
-    EXPECT_EQ(config.uecp.encoder, 18);
+    const NetworkConfig config = Config({{"uecp-site", "837"},
+                                         {"uecp-encoder", "18"},
+                                         {"uecp-psn", "6"},
+                                         {"uecp-psn", "7"},
+                                         {"uecp-site", "12"},
+                                         {"uecp-site", "837"},
+                                         {"uecp-site", "0"}});
+    EXPECT_EQ(config.uecp.addresses.sites, (std::vector<int>{837, 12})) << "each once; 0 adds none";
+    EXPECT_EQ(config.uecp.addresses.encoders, (std::vector<int>{18}));
     EXPECT_EQ(config.uecp.services, (std::vector<int>{6, 7}));
     NetworkConfig wrong;
     bool known = false;

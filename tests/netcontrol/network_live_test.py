@@ -51,12 +51,13 @@ def ack(code, sequence=None, site=0, encoder=0):
 class Running:
     """vaxoctl run in a folder of its own; its ports from its "listening" lines."""
 
-    def __init__(self, *options, expect_start=True, prepare=None):
-        self.folder = tempfile.mkdtemp(prefix="vaxo-net-")
+    def __init__(self, *options, expect_start=True, prepare=None, folder=None):
+        """`folder`: the folder of an earlier run, its settings kept."""
+        self.folder = folder or tempfile.mkdtemp(prefix="vaxo-net-")
         if prepare:
             prepare(self.folder)
         self.runtime = os.path.join(self.folder, "runtime")
-        os.mkdir(self.runtime, 0o700)
+        os.makedirs(self.runtime, 0o700, exist_ok=True)
         program = os.path.join(self.folder, os.path.basename(VAXOCTL))
         shutil.copy(VAXOCTL, program)
         self.out = os.path.join(self.folder, "out.txt")
@@ -168,8 +169,8 @@ def vaxoctl(*args):
 
 
 class NetworkLive(unittest.TestCase):
-    def start(self, *options, expect_start=True):
-        running = Running(*options, expect_start=expect_start)
+    def start(self, *options, expect_start=True, folder=None):
+        running = Running(*options, expect_start=expect_start, folder=folder)
         self.addCleanup(running.close)
         return running
 
@@ -239,6 +240,29 @@ class NetworkLive(unittest.TestCase):
                          ("Uber den", "Dvorak - Largo", 10))
         self.assertEqual((view["di"]["stereo"], view["di"]["artificial_head"],
                           view["di"]["compressed"]), (True, True, False))
+
+    def test_a_server_provisions_the_addresses_and_a_restart_keeps_them(self):
+        options = ("--simulate", "--uecp-udp", "127.0.0.1:0", "--uecp-site", "100",
+                   "--uecp-encoder", "5")
+        run = self.start(*options)
+        add_site_200 = uecp([0x23, 3, 1, 0, 200], site=100, encoder=5)
+        self.assertEqual(run.datagram("UECP UDP", uecp([0x2C, 2], 100, 5) + add_site_200),
+                         ack(0, site=100, encoder=5) * 2)
+        run.wait_for(r'"site address element" changed site addresses 100, 200')
+        self.assertEqual(run.stop(), 0)
+
+        ask_sites = uecp([0x2C, 1], site=200, encoder=5) + uecp([0x17, 1, 0x23], site=200, encoder=5)
+        again = self.start(*options, folder=run.folder)
+        self.assertEqual(again.datagram("UECP UDP", ask_sites),
+                         uecp([0x23, 5, 1, 0, 100, 0, 200], site=100, encoder=5))
+        self.assertEqual(again.stop(), 0)
+
+        moved = self.start("--simulate", "--uecp-udp", "127.0.0.1:0", "--uecp-site", "300",
+                           folder=run.folder)
+        self.assertEqual(moved.datagram("UECP UDP", uecp([0x2C, 1], site=300)
+                                        + uecp([0x17, 1, 0x23], site=300)),
+                         uecp([0x23, 3, 1, 1, 0x2C], site=300),
+                         "other start options begin from those")
 
     def test_nothing_listens_beyond_loopback_without_an_allow_list(self):
         run = self.start("--simulate", "--text-tcp", "0.0.0.0:0", expect_start=False)

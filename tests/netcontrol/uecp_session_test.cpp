@@ -49,6 +49,11 @@ class UecpSessionTest : public ::testing::Test {
     int SendAndAck(Bytes message, int site = 0, int encoder = 0) {
         return Ack(Send(std::move(message), site, encoder));
     }
+    // With the sequence counter off, so that a frame for others leaves no gap.
+    int Unnumbered(Bytes message, int site, int encoder) {
+        const UecpFrame frame{site, encoder, 0, std::move(message)};
+        return Ack(Answer(session_.Take(*program_, UecpReading{frame, UecpCode::Ok, 0})));
+    }
     void Mode(int mode) { Send({kMecCommunicationMode, static_cast<std::uint8_t>(mode)}); }
     std::uint8_t NextSequence() {
         sequence_ = sequence_ == 255 ? 1 : static_cast<std::uint8_t>(sequence_ + 1);
@@ -73,7 +78,7 @@ class UecpSessionTest : public ::testing::Test {
 };
 
 TEST_F(UecpSessionTest, TheStandardsExampleIsReadAndRefusedAsAnotherDataSet) {
-    Use({0x345, 0x12, {}});
+    Use({{{0x345}, {0x12}}, {}});
     Mode(2);
     const Bytes example{0xFE, 0xD1, 0x52, 0x01, 0x0B, 0x02, 0x03, 0x06, 0x20, 0x50,
                         0x53, 0x20, 0x52, 0x44, 0x53, 0x20, 0x25, 0xF4, 0xFF};
@@ -89,7 +94,7 @@ TEST_F(UecpSessionTest, TheStandardsExampleIsReadAndRefusedAsAnotherDataSet) {
 }
 
 TEST_F(UecpSessionTest, OnlyFramesForThisEncoderOrForAllAreTaken) {
-    Use({0x345, 0x12, {}});
+    Use({{{0x345}, {0x12}}, {}});
     Mode(2);
     EXPECT_EQ(SendAndAck(Text(kMecPs, "OTHER   "), 0x344, 0x12), -1);
     EXPECT_EQ(SendAndAck(Text(kMecPs, "OTHER   "), 0x345, 0x13), -1);
@@ -100,6 +105,56 @@ TEST_F(UecpSessionTest, OnlyFramesForThisEncoderOrForAllAreTaken) {
     EXPECT_EQ(program_->Set().PS, "ALL ENC ");
     EXPECT_EQ(SendAndAck(Text(kMecPs, "OURS    "), 0x345, 0x12), 0);
     EXPECT_EQ(program_->Set().PS, "OURS    ");
+}
+
+// A server provisions the lists with configuration 1 (add), 0 (remove)
+// and 2 (clear); site addresses are two bytes, encoder addresses one.
+TEST_F(UecpSessionTest, AServerProvisionsTheAddressListsAndReadsThemBack) {
+    Use({{{100}, {5}}, {}});
+    Mode(2);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 200"), 200, 5), -1);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 5, 1, 0x00, 0xC8, 0x03, 0xFF}, 100, 5), 0);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 200"), 200, 5), 0);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE1023"), 1023, 5), 0);
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0);
+    EXPECT_THAT(program_.remote.back().changed, ElementsAre("encoder addresses 5, 7"));
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 7   "), 100, 7), 0);
+    EXPECT_EQ(program_->Set().PS, "ENC 7   ");
+
+    const auto answer = Send({kMecRequest, 1, kMecSiteAddress});
+    ASSERT_EQ(answer.size(), 2u);
+    EXPECT_EQ(answer[1].mec, kMecSiteAddress);
+    EXPECT_THAT(answer[1].data, ElementsAre(1, 0, 100, 0, 200, 0x03, 0xFF));
+
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 0, 0, 100}), 0);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 100"), 100, 5), -1) << "removed";
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 1, 2}), 0);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 33  "), 200, 33), 0) << "a cleared list takes any";
+    EXPECT_THAT(Send({kMecRequest, 1, kMecEncoderAddress}).at(1).data, ElementsAre(1));
+}
+
+TEST_F(UecpSessionTest, AnAddressElementThatCannotBeReadChangesNothing) {
+    Use({{{100}, {}}, {}});
+    Mode(2);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 3, 0, 200}), 6) << "configuration 3";
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 1, 0x04, 0x00}), 6) << "site 1024";
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 1, 0, 0}), 6) << "0 is every site, no address";
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 64}), 6);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 2, 1, 0}), 7) << "half an address";
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 1, 1}), 7) << "none to add";
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 2, 0, 200}), 7) << "clear takes none";
+    Bytes many{kMecEncoderAddress, 34, 1};
+    for (std::uint8_t encoder = 1; encoder <= 33; ++encoder) {
+        many.push_back(encoder);
+    }
+    EXPECT_EQ(SendAndAck(many), 9) << "more than 32";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 200, 9), -1);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 100, 9), 0);
+    EXPECT_THAT(
+        program_.Refusals(),
+        ElementsAre(HasSubstr("configuration 3"), HasSubstr("1024"), HasSubstr("not 0"),
+                    HasSubstr("not 64"), HasSubstr("2 bytes each"), HasSubstr("2 bytes each"),
+                    HasSubstr("no address follows"), HasSubstr("at most 32")));
 }
 
 TEST_F(UecpSessionTest, EachElementReachesItsField) {
@@ -235,7 +290,7 @@ TEST_F(UecpSessionTest, RadiotextBuffersFlushAppendToggleAndClear) {
 }
 
 TEST_F(UecpSessionTest, DataSetsAreTheBanksAndServicesAreChecked) {
-    Use({0, 0, {6}});
+    Use({{}, {6}});
     Mode(2);
     EXPECT_EQ(SendAndAck({kMecPty, 1, 6, 5}), 0) << "bank 1 is the current data set";
     EXPECT_EQ(SendAndAck({kMecPty, 255, 0, 6}), 0);
