@@ -1,3 +1,5 @@
+#include <numeric>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -61,8 +63,9 @@ class UecpSessionTest : public ::testing::Test {
     }
     static Bytes Text(std::uint8_t mec, const std::string& windows1250) {
         const std::string rds = Windows1250ToRds(windows1250);
-        Bytes element{mec, 0, 0};
-        element.insert(element.end(), rds.begin(), rds.end());
+        Bytes element(3 + rds.size());  // data set 0, service 0
+        element[0] = mec;
+        std::copy(rds.begin(), rds.end(), element.begin() + 3);
         return element;
     }
     static Bytes Radiotext(std::uint8_t flags, const std::string& text) {
@@ -143,10 +146,11 @@ TEST_F(UecpSessionTest, AnAddressElementThatCannotBeReadChangesNothing) {
     EXPECT_EQ(SendAndAck({kMecSiteAddress, 2, 1, 0}), 7) << "half an address";
     EXPECT_EQ(SendAndAck({kMecSiteAddress, 1, 1}), 7) << "none to add";
     EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 2, 0, 200}), 7) << "clear takes none";
-    Bytes many{kMecEncoderAddress, 34, 1};
-    for (std::uint8_t encoder = 1; encoder <= 33; ++encoder) {
-        many.push_back(encoder);
-    }
+    Bytes many(36);
+    std::iota(many.begin() + 2, many.end(), 0);  // configuration 0, then encoders 1 to 33
+    many[0] = kMecEncoderAddress;
+    many[1] = 34;
+    many[2] = 1;
     EXPECT_EQ(SendAndAck(many), 9) << "more than 32";
     EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 200, 9), -1);
     EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 100, 9), 0);
