@@ -95,8 +95,9 @@ void WindowModel::NoteRemote(const std::vector<RemoteCommandLog::Line>& lines) {
         remoteLines_.pop_front();
     }
     ShowErrorTip();
-    if (refused && !state_.sending) {
-        state_.errorShown = true;
+    if (refused) {
+        state_.errorShown = !state_.sending;
+        refusedWhileSending_ = refusedWhileSending_ || state_.sending;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "window/window_model.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/wear_words.h"
 #include "base/local_time.h"
@@ -161,7 +162,7 @@ void WindowModel::SendStarted() {
 void WindowModel::SendFinished(const vaxo::SendFinished& send) {
     sendProblem_ = send.problem ? DescribeLinkProblem(send.problem) : std::string();
     ShowErrorTip();
-    state_.errorShown = static_cast<bool>(send.problem);
+    state_.errorShown = send.problem || std::exchange(refusedWhileSending_, false);
     if (!send.problem) {
         ShowLastSent();
     }

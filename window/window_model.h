@@ -125,7 +125,10 @@ class WindowModel {
     std::string linkNotice_;  // sends held, the memory's wear
     RemoteCommandLog remoteLog_;
     std::deque<std::string> remoteLines_;  // the last few, newest last
-    RecentLog recentLog_;                  // for the page's log view
+    // A refusal while a send runs, when the progress bar stands where
+    // "Error" would: shown when the send ends.
+    bool refusedWhileSending_ = false;
+    RecentLog recentLog_;  // for the page's log view
     std::unique_ptr<LoopTimer> remoteCounts_;
     std::unique_ptr<NetworkThread> network_;
     // The page runs on the window's own thread: its loop is polled.

@@ -217,6 +217,26 @@ TEST_F(WindowModelTest, AFailedSendShowsErrorWithItsReasonUntilTheNextSend) {
     Settle();
 }
 
+TEST_F(WindowModelTest, ARefusalWhileASendRunsShowsErrorWhenItEnds) {
+    WindowModel& model = Open();
+    timing_.Advance(3s);
+    model.Clicked("UP");
+    ASSERT_TRUE(State().sending);
+    Command refused;
+    refused.origin = {Origin::Kind::TextClient, "text 192.0.2.7:4000"};
+    refused.action = RefusedCommand{"out of range"};
+    refused.shown = "PTY=45";
+    static_cast<void>(model.Program().Execute(refused));
+    EXPECT_FALSE(State().errorShown) << "the progress bar stands there";
+    Settle();
+    EXPECT_TRUE(State().errorShown);
+    EXPECT_THAT(State().tips.at("Label11"), HasSubstr("\"PTY=45\" refused"));
+    timing_.Advance(3s);
+    model.Clicked("UP");
+    Settle();
+    EXPECT_FALSE(State().errorShown) << "until the next send";
+}
+
 TEST_F(WindowModelTest, TheButtonsAskTheirDialogs) {
     WindowModel& model = Open();
     model.TextEdited("PS", "24/7 FM");

@@ -361,6 +361,9 @@ TEST(WindowOnWindows, TheNetworkAndTheWebPageChangeWhatTheWindowShows) {
     EXPECT_TRUE(WaitFor([&] { return !(reply = Command(port, "PS=NET FM\r\n")).empty(); }));
     EXPECT_EQ(reply, "+\r\n");
     EXPECT_TRUE(WaitFor([&] { return window.Text("PS") == L"NET FM"; }));
+    // The change's own send first: one starting after the refusal would
+    // take the Error label's place again.
+    EXPECT_TRUE(WaitFor([&] { return window.Text("SENT").starts_with(L"PS=NET FM\r\n"); }));
     EXPECT_EQ(Command(port, "PTY=45\r\n"), "-\r\n");
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window.Control("Label11")) != 0; }))
         << "a refusal shows the Error label";
