@@ -8,7 +8,10 @@ with a site and an encoder address, one UECP server sending over UDP:
      the instances addressed change, and the time from the frame to the new
      PS in each one's memory (the simulated encoder's, as its web page's
      on-air view decodes it), p50 and p99;
-  2. FRAMES frames in SECONDS seconds, each a new radiotext for all: how
+  2. the server provisions site 300 to the encoders of site 200 (element
+     23 to site 200): that a PS frame to site 300 then reaches exactly
+     them, and that each kept the list for its next start (vaxow.uecp);
+  3. FRAMES frames in SECONDS seconds, each a new radiotext for all: how
      many each instance applied (its log tells every change).
 
     station_group_bench.py VAXOCTL [N] [FRAMES] [SECONDS]     (5, 1000, 60)
@@ -74,6 +77,14 @@ class Encoder(threading.Thread):
         with open(self.out, encoding="utf-8", errors="replace") as f:
             return f.read()
 
+    def kept(self):
+        """The addresses it keeps for its next start."""
+        try:
+            with open(os.path.join(self.folder, "vaxow.uecp"), encoding="ascii") as f:
+                return f.read()
+        except OSError:
+            return ""
+
     def run(self):
         connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=120)
         connection.request("POST", "/signin", urllib.parse.urlencode({"password": PASSWORD}),
@@ -129,6 +140,22 @@ def addressing(encoders, out):
     return delays, wrong
 
 
+def provisioning(encoders, out):
+    """Site 300 added over the group to the encoders of site 200."""
+    out.sendto(live.uecp([0x23, 3, 1, 300 >> 8, 300 & 0xFF], 200, 0), (GROUP, PORT))
+    time.sleep(0.5)  # the element takes effect for the frames after it
+    started = time.perf_counter()
+    out.sendto(live.uecp([0x02, 0, 0] + list(b"SITE 300"), 300, 0), (GROUP, PORT))
+    targets = [e for e in encoders if e.site == 200]
+    while not all("SITE 300" in e.on_air for e in targets) and time.perf_counter() < started + 10:
+        time.sleep(0.001)
+    time.sleep(1.2)
+    delays = [e.on_air["SITE 300"] - started for e in targets if "SITE 300" in e.on_air]
+    wrong = sum(("SITE 300" in e.on_air) != (e.site == 200) for e in encoders)
+    kept = sum("SITES=200,300" in e.kept() for e in targets)
+    return delays, wrong, kept, len(targets)
+
+
 def flood(encoders, out, frames, seconds):
     started = time.perf_counter()
     for k in range(frames):
@@ -161,6 +188,10 @@ def main():
               "memory: p50 %.0f ms, p99 %.0f ms over %d; %d wrong (an addressed one unchanged "
               "or another changed)" % (count, percentile(delays, 0.5) * 1e3,
                                        percentile(delays, 0.99) * 1e3, len(delays), wrong))
+        delays, wrong, kept, provisioned = provisioning(encoders, out)
+        print("site 300 provisioned over the group to the %d encoders of site 200: a PS frame "
+              "to site 300 on air in them after max %.0f ms; %d wrong; %d of %d kept the list" %
+              (provisioned, max(delays, default=0) * 1e3, wrong, kept, provisioned))
         applied = flood(encoders, out, frames, seconds)
         print("%d radiotext frames to all in %.0f s: applied %s" %
               (frames, seconds, ", ".join(str(n) for n in applied)))
