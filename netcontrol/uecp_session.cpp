@@ -414,11 +414,15 @@ UecpCode UecpSession::ApplyAddresses(ControlProgram& program, const UecpElement&
     if (!reading.change) {
         return Refuse(program, element, reading.code, reading.why);
     }
+    const UecpAddressLists before = addresses_->Lists();
     if (const auto refusal = addresses_->Change(*reading.change)) {
         return Refuse(program, element, UecpCode::MessageNotAcceptable, *refusal);
     }
-    const std::string now = DescribeAddressList(reading.change->sites, addresses_->Lists());
-    static_cast<void>(program.Execute({origin_, FrontEndChange{now}, Describe(element) + gap_}));
+    if (addresses_->Lists() != before) {  // like a field, told only when it changed
+        const std::string now = DescribeAddressList(reading.change->sites, addresses_->Lists());
+        static_cast<void>(
+            program.Execute({origin_, FrontEndChange{now}, Describe(element) + gap_}));
+    }
     return UecpCode::Ok;
 }
 

@@ -121,6 +121,9 @@ TEST_F(UecpSessionTest, AServerProvisionsTheAddressListsAndReadsThemBack) {
     EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE1023"), 1023, 5), 0);
     EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0);
     EXPECT_THAT(program_.remote.back().changed, ElementsAre("encoder addresses 5, 7"));
+    const std::size_t told = program_.remote.size();
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0) << "already there";
+    EXPECT_EQ(program_.remote.size(), told) << "and not told as a change";
     EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 7   "), 100, 7), 0);
     EXPECT_EQ(program_->Set().PS, "ENC 7   ");
 
