@@ -162,7 +162,8 @@ void WindowModel::SendStarted() {
 void WindowModel::SendFinished(const vaxo::SendFinished& send) {
     sendProblem_ = send.problem ? DescribeLinkProblem(send.problem) : std::string();
     ShowErrorTip();
-    state_.errorShown = send.problem || std::exchange(refusedWhileSending_, false);
+    const bool refusedMeanwhile = std::exchange(refusedWhileSending_, false);
+    state_.errorShown = send.problem || refusedMeanwhile;
     if (!send.problem) {
         ShowLastSent();
     }
