@@ -623,7 +623,7 @@ NetworkServer::~NetworkServer() {
 std::optional<std::string> NetworkServer::Start() {
     shared_->running = true;
     if (const std::string& trouble = shared_->addresses->ReadTrouble(); !trouble.empty()) {
-        shared_->log(trouble + "; the UECP addresses are the start options'");
+        shared_->log(trouble + "; the UECP addresses are those of the start options");
     }
     const auto& listeners = shared_->config.listeners;
     {

@@ -90,27 +90,28 @@ AddressChangeReading ReadAddressChange(std::uint8_t mec, const std::vector<std::
 std::optional<std::string> ApplyAddressChange(UecpAddressLists& lists,
                                               const AddressChange& change) {
     std::vector<int>& list = change.sites ? lists.sites : lists.encoders;
-    std::vector<int> changed = list;
     switch (change.kind) {
         case AddressChange::Kind::Clear:
-            changed.clear();
+            list.clear();
             break;
         case AddressChange::Kind::Remove:
-            std::erase_if(changed, [&](int address) { return Listed(change.addresses, address); });
+            std::erase_if(list, [&](int address) { return Listed(change.addresses, address); });
             break;
-        case AddressChange::Kind::Add:
+        case AddressChange::Kind::Add: {
+            std::vector<int> fresh;
             for (const int address : change.addresses) {
-                if (!Listed(changed, address)) {
-                    changed.push_back(address);
+                if (!Listed(list, address) && !Listed(fresh, address)) {
+                    fresh.push_back(address);
                 }
             }
-            if (changed.size() > kUecpAddressesKept) {
+            if (list.size() + fresh.size() > kUecpAddressesKept) {
                 return "this encoder keeps at most " + std::to_string(kUecpAddressesKept) +
                        (change.sites ? " site addresses" : " encoder addresses");
             }
+            list.insert(list.end(), fresh.begin(), fresh.end());
             break;
+        }
     }
-    list = std::move(changed);
     return std::nullopt;
 }
 
@@ -179,20 +180,23 @@ UecpAddressBook::UecpAddressBook(UecpAddressLists start, std::string file)
     }
 }
 
-std::optional<std::string> UecpAddressBook::Change(const AddressChange& change) {
+AddressBookChange UecpAddressBook::Change(const AddressChange& change) {
     UecpAddressLists changed = lists_;
     if (auto refusal = ApplyAddressChange(changed, change)) {
-        return refusal;
+        return {std::move(refusal), false};
     }
-    if (!file_.empty() && changed != lists_) {
+    if (changed == lists_) {
+        return {};
+    }
+    if (!file_.empty()) {
         try {
             SaveFile(file_, UecpAddressesText(changed, start_));
         } catch (const FileError& error) {
-            return std::string("the addresses cannot be kept: ") + error.what();
+            return {std::string("the addresses cannot be kept: ") + error.what(), false};
         }
     }
     lists_ = std::move(changed);
-    return std::nullopt;
+    return {std::nullopt, true};
 }
 
 }  // namespace vaxo

@@ -67,6 +67,12 @@ inline constexpr const char* kUecpAddressesFileName = "vaxow.uecp";
 std::string UecpAddressesText(const UecpAddressLists& lists, const UecpAddressLists& start);
 UecpAddressLists ReadUecpAddressesText(std::string_view text, const UecpAddressLists& start);
 
+// Why a change was refused, or whether a list is now different.
+struct AddressBookChange {
+    std::optional<std::string> refusal;
+    bool changed = false;
+};
+
 // The lists every UECP client of one program shares, used on the program's
 // thread. A change is saved before it takes effect: one that cannot be
 // kept is refused, and the lists stay as they were.
@@ -76,8 +82,7 @@ class UecpAddressBook {
     UecpAddressBook(UecpAddressLists start, std::string file);
 
     const UecpAddressLists& Lists() const { return lists_; }
-    // Why the change was not made, or nothing when it was.
-    std::optional<std::string> Change(const AddressChange& change);
+    AddressBookChange Change(const AddressChange& change);
     // Why the lists kept could not be read (they start from the options then).
     const std::string& ReadTrouble() const { return readTrouble_; }
 

@@ -414,11 +414,11 @@ UecpCode UecpSession::ApplyAddresses(ControlProgram& program, const UecpElement&
     if (!reading.change) {
         return Refuse(program, element, reading.code, reading.why);
     }
-    const UecpAddressLists before = addresses_->Lists();
-    if (const auto refusal = addresses_->Change(*reading.change)) {
-        return Refuse(program, element, UecpCode::MessageNotAcceptable, *refusal);
+    const AddressBookChange outcome = addresses_->Change(*reading.change);
+    if (outcome.refusal) {
+        return Refuse(program, element, UecpCode::MessageNotAcceptable, *outcome.refusal);
     }
-    if (addresses_->Lists() != before) {  // like a field, told only when it changed
+    if (outcome.changed) {  // like a field, told only when it changed
         const std::string now = DescribeAddressList(reading.change->sites, addresses_->Lists());
         static_cast<void>(
             program.Execute({origin_, FrontEndChange{now}, Describe(element) + gap_}));

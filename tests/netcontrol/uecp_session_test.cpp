@@ -149,14 +149,19 @@ TEST_F(UecpSessionTest, AnAddressElementThatCannotBeReadChangesNothing) {
     EXPECT_EQ(SendAndAck({kMecSiteAddress, 2, 1, 0}), 7) << "half an address";
     EXPECT_EQ(SendAndAck({kMecSiteAddress, 1, 1}), 7) << "none to add";
     EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 2, 0, 200}), 7) << "clear takes none";
-    Bytes many(36);
-    std::iota(many.begin() + 2, many.end(), 0);  // configuration 0, then encoders 1 to 33
-    many[0] = kMecEncoderAddress;
-    many[1] = 34;
-    many[2] = 1;
-    EXPECT_EQ(SendAndAck(many), 9) << "more than 32";
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 200, 9), -1);
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 100, 9), 0);
+    Bytes encoders(35);  // MEC, MEL, configuration 1, encoders 1 to 32
+    std::iota(encoders.begin() + 2, encoders.end(), 0);
+    encoders[0] = kMecEncoderAddress;
+    encoders[1] = 33;
+    encoders[2] = 1;
+    Bytes tooMany = encoders;
+    tooMany[1] = 34;
+    tooMany.push_back(33);
+    EXPECT_EQ(SendAndAck(tooMany), 9) << "33 encoders";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 200, 40), -1) << "the sites as they were";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ANY ENC "), 100, 40), 0) << "and the encoders";
+    EXPECT_EQ(SendAndAck(encoders), 0) << "32 is the most";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 40  "), 100, 40), -1);
     EXPECT_THAT(
         program_.Refusals(),
         ElementsAre(HasSubstr("configuration 3"), HasSubstr("1024"), HasSubstr("not 0"),
