@@ -25,6 +25,11 @@ struct Origin {
     bool FromOutside() const {
         return kind == Kind::TextClient || kind == Kind::UecpClient || kind == Kind::WebSession;
     }
+    // Someone at this machine or signed in on the page, not a client or a
+    // feed: the operator's share of the memory's writes is theirs.
+    bool IsOperator() const {
+        return kind == Kind::Window || kind == Kind::WebSession || kind == Kind::CommandLine;
+    }
 };
 
 // The commands the program takes, as values.

@@ -73,6 +73,10 @@ std::string BesideName(const std::string& name, LocalTime now) {
         .string();
 }
 
+SendAsker AskerOf(const Origin& origin) {
+    return origin.IsOperator() ? SendAsker::Operator : SendAsker::Client;
+}
+
 std::string FeedName(FeedSource source) {
     return source == FeedSource::Radiotext ? "radiotext file" : "dynamic PS file";
 }
@@ -107,8 +111,9 @@ ControlProgram::ControlProgram(ProgramServices services)
                                           [this] {
                                               soonTimer_->Stop();
                                               soonPending_ = false;
-                                              sends_.Request(soonReason_,
-                                                             std::exchange(soonTickets_, {}));
+                                              sends_.Request(
+                                                  soonReason_, std::exchange(soonTickets_, {}),
+                                                  std::exchange(soonAsker_, SendAsker::Client));
                                           })),
       wearTimer_(services_.host.MakeTimer("wear ledger", [this] { LookAfterWear(); })) {}
 
@@ -457,7 +462,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SetFields& comman
     if (outside) {
         const MemoryDump after = PreviewMemory();
         if (after.area1 != before.area1 || after.area2 != before.area2) {
-            outcome.send = RequestSendSoon(origin.who);
+            outcome.send = RequestSendSoon(origin.who, AskerOf(origin));
         }
     }
     return outcome;
@@ -534,10 +539,12 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SendStation& comm
         case SendWhen::Now:
             // A signed-in operator's Send on the page is the operator's own:
             // it goes at once, as the window's does.
-            outcome.send = RequestSend(reason, origin.kind == Origin::Kind::WebSession);
+            outcome.send = RequestSend(reason, origin.kind == Origin::Kind::WebSession
+                                                   ? SendAsker::OperatorsSend
+                                                   : AskerOf(origin));
             break;
         case SendWhen::Soon:
-            outcome.send = RequestSendSoon(reason);
+            outcome.send = RequestSendSoon(reason, AskerOf(origin));
             break;
         case SendWhen::Operator: {
             const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
@@ -550,7 +557,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SendStation& comm
                 outcome.send->Complete(ignored);
                 return outcome;
             }
-            outcome.send = RequestSend("operator", true);
+            outcome.send = RequestSend("operator", SendAsker::OperatorsSend);
             break;
         }
     }
@@ -560,7 +567,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SendStation& comm
 CommandOutcome ControlProgram::Run(const Origin& origin, const ToggleTextAb&) {
     set_.TextAbFlag ^= 1;
     CommandOutcome outcome;
-    outcome.send = RequestSendSoon(origin.who.empty() ? "A/B toggle" : origin.who);
+    outcome.send = RequestSendSoon(origin.who.empty() ? "A/B toggle" : origin.who, AskerOf(origin));
     return outcome;
 }
 
@@ -584,7 +591,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const ReloadStation&) {
     }
     const MemoryDump after = PreviewMemory();
     if (after.area1 != before.area1 || after.area2 != before.area2) {
-        outcome.send = RequestSend("reload");
+        outcome.send = RequestSend("reload", SendAsker::Operator);  // the station's own file
     }
     return outcome;
 }
@@ -607,27 +614,30 @@ CommandOutcome ControlProgram::Run(const Origin&, const FrontEndChange& command)
 }
 
 std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reason,
-                                                        bool operatorsOwn) {
+                                                        SendAsker asker) {
     auto ticket = std::make_shared<SendTicket>();
     std::vector<std::shared_ptr<SendTicket>> tickets{ticket};
     // This send takes the changes a send soon was waiting for.
     if (soonPending_) {
         soonTimer_->Stop();
         soonPending_ = false;
+        asker = std::max(asker, std::exchange(soonAsker_, SendAsker::Client));
         for (auto& waiting : std::exchange(soonTickets_, {})) {
             tickets.push_back(std::move(waiting));
         }
     }
-    sends_.Request(reason, std::move(tickets), operatorsOwn);
+    sends_.Request(reason, std::move(tickets), asker);
     return ticket;
 }
 
 // The moment counts from the first request: changes that never pause still
 // go on air, one send after another.
-std::shared_ptr<SendTicket> ControlProgram::RequestSendSoon(const std::string& reason) {
+std::shared_ptr<SendTicket> ControlProgram::RequestSendSoon(const std::string& reason,
+                                                            SendAsker asker) {
     auto ticket = std::make_shared<SendTicket>();
     soonTickets_.push_back(ticket);
     soonReason_ = reason;
+    soonAsker_ = std::max(soonAsker_, asker);
     if (!soonPending_) {
         soonPending_ = true;
         soonTimer_->Start(kBurst);
@@ -720,7 +730,7 @@ void ControlProgram::Looked(const FeedReads& looked) {
         sends_.Request(FeedName(*tick.sendFor));
     }
     if (set_.SendPending) {
-        sends_.Request("send after load");
+        sends_.Request("send after load", {}, SendAsker::Operator);  // only a load asks for it
     }
 }
 

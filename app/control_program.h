@@ -189,9 +189,9 @@ class ControlProgram {
     // Once a minute: the ledger saved when it changed, and a memory that
     // wears out within five years told once a day.
     void LookAfterWear();
-    std::shared_ptr<SendTicket> RequestSend(const std::string& reason, bool operatorsOwn = false);
+    std::shared_ptr<SendTicket> RequestSend(const std::string& reason, SendAsker asker);
     // A send a moment from now: requests in that moment make one send.
-    std::shared_ptr<SendTicket> RequestSendSoon(const std::string& reason);
+    std::shared_ptr<SendTicket> RequestSendSoon(const std::string& reason, SendAsker asker);
     void RequestExit();
 
     ProgramServices services_;
@@ -208,6 +208,7 @@ class ControlProgram {
     std::unique_ptr<LoopTimer> wearTimer_;
     std::optional<WallTime> wearToldAt_;
     std::string soonReason_;
+    SendAsker soonAsker_ = SendAsker::Client;
     std::vector<std::shared_ptr<SendTicket>> soonTickets_;
     bool soonPending_ = false;
     std::unique_ptr<TTellTail> tellTail_;

@@ -1,5 +1,6 @@
 #include "app/send_coordinator.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vaxo {
@@ -31,14 +32,14 @@ SendCoordinator::SendCoordinator(Services services)
                                                       calibrationDue_ = true;
                                                       RecalibrateIfDue();
                                                   })),
-      holdTimer_(s_.program.host.MakeTimer("send hold", [this] {
-          holdTimer_->Stop();
-          if (wanted_ && !running_) {
-              Consider();
-          }
-      })) {
-    FollowWearSettings();
-}
+      holdTimer_(s_.program.host.MakeTimer("send hold",
+                                           [this] {
+                                               holdTimer_->Stop();
+                                               if (wanted_ && !running_) {
+                                                   Consider();
+                                               }
+                                           })),
+      budget_(WearSettings{s_.set.ENDURANCE, s_.set.WEARYEARS}, s_.program.timing.Now()) {}
 
 SendCoordinator::~SendCoordinator() {
     Stop();
@@ -78,13 +79,13 @@ void SendCoordinator::OnLinkThread(
 }
 
 void SendCoordinator::Request(const std::string& reason,
-                              std::vector<std::shared_ptr<SendTicket>> tickets, bool operatorsOwn) {
+                              std::vector<std::shared_ptr<SendTicket>> tickets, SendAsker asker) {
     for (auto& ticket : tickets) {
         wantedTickets_.push_back(std::move(ticket));
     }
     wanted_ = true;
     wantedReason_ = reason;
-    wantedByOperator_ = wantedByOperator_ || operatorsOwn;
+    wantedBy_ = std::max(wantedBy_, asker);
     if (!running_) {
         Consider();
     }
@@ -92,8 +93,7 @@ void SendCoordinator::Request(const std::string& reason,
 
 void SendCoordinator::FollowWearSettings() {
     const WearSettings settings{s_.set.ENDURANCE, s_.set.WEARYEARS};
-    if (settings.endurance != budget_.Settings().endurance ||
-        settings.targetYears != budget_.Settings().targetYears) {
+    if (settings != budget_.Settings()) {
         budget_.Configure(settings, s_.program.timing.Now());
     }
 }
@@ -116,10 +116,11 @@ std::array<PageSet, 2> SendCoordinator::PagesToWrite(int bank, const EncoderImag
 
 void SendCoordinator::Consider() {
     const MonotonicTime now = s_.program.timing.Now();
-    if (!wantedByOperator_) {
+    if (wantedBy_ != SendAsker::OperatorsSend) {
+        const bool client = wantedBy_ == SendAsker::Client;
         const int bank = s_.set.STB == 1 ? 1 : 2;
         MonotonicTime until = now;
-        if (const auto& last = lastStart_[Index(bank)]) {
+        if (const auto& last = lastStart_[Index(bank)]; last && client) {
             until = std::max(until, *last + std::chrono::seconds(s_.set.MINSEND));
         }
         std::optional<WearHold> wear;
@@ -128,7 +129,8 @@ void SendCoordinator::Consider() {
             const StationSend preview =
                 PrepareStationSend(copy, s_.program.clock(), bank, portBase_);
             const auto pages = PagesToWrite(bank, preview.job.image, FullWriteDue(bank, now));
-            const MonotonicTime allowed = budget_.WhenAllowed(bank, pages, now);
+            const MonotonicTime allowed = budget_.WhenAllowed(
+                bank, pages, now, client ? WearShare::Clients : WearShare::Operator);
             if (allowed > until) {
                 const auto scarcest = budget_.Scarcest(bank, pages, now);
                 wear = WearHold{scarcest.block, scarcest.page, budget_.Settings().PerDay(),
@@ -148,7 +150,7 @@ void SendCoordinator::Consider() {
     }
     held_.reset();
     wanted_ = false;
-    wantedByOperator_ = false;
+    wantedBy_ = SendAsker::Client;
     Start(wantedReason_);
 }
 

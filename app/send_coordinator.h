@@ -33,13 +33,22 @@ namespace vaxo {
 //
 // The encoder's memory is spared: a send writes only the pages it is not
 // known to hold (every page when nothing is known, when the operator asks
-// for it, and once a day), and a send that is not the operator's waits until
-// the last send to the bank started MINSEND seconds ago and until every page
-// it writes is within its budget of writes; requests meanwhile make one send.
-// Every page write is counted in the wear ledger.
+// for it, and once a day). A client's send waits until the last send to the
+// bank started MINSEND seconds ago and until every page it writes is within
+// the clients' share of its budget of writes; an operator's change waits
+// only for the budget (the operator's share is kept for it), the operator's
+// Send for nothing. Requests meanwhile make one send. Every page write is
+// counted in the wear ledger.
 //
 // Threads: every member is used on the loop's thread, but for the port and
 // the calibration count the link thread's jobs use (linkCpuSpeed_).
+// Who a send is for, which decides what it waits for.
+enum class SendAsker {
+    Client,         // network clients, the live-text feeds, the radiotext switching
+    Operator,       // the operator's changes: the window, a signed-in operator, a load
+    OperatorsSend,  // the operator's Send
+};
+
 class SendCoordinator {
   public:
     // The program's services (the port, the timing, the clock, the read-back);
@@ -58,10 +67,10 @@ class SendCoordinator {
 
     // A send of the set as it stands. `reason` says who asked, for the events;
     // the tickets complete when the send that carries this request has ended.
-    // The operator's own send neither waits for the interval nor for the
-    // budget of writes.
+    // Requests that wait together make one send, which waits as little as
+    // the most pressing of them.
     void Request(const std::string& reason, std::vector<std::shared_ptr<SendTicket>> tickets = {},
-                 bool operatorsOwn = false);
+                 SendAsker asker = SendAsker::Client);
     bool Running() const { return running_; }
     bool Waiting() const { return wanted_; }
     // Nothing runs or waits, on the link thread or the loop's.
@@ -161,7 +170,7 @@ class SendCoordinator {
 
     bool running_ = false;
     bool wanted_ = false;
-    bool wantedByOperator_ = false;
+    SendAsker wantedBy_ = SendAsker::Client;
     std::string wantedReason_;
     std::unique_ptr<LoopTimer> holdTimer_;
     std::optional<WearHold> held_;

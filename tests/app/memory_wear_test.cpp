@@ -1,6 +1,8 @@
 // The encoder's memory outlives the station: sends from outside capped, each
 // page within its budget of writes, every write counted across runs. On
-// virtual time: the loop's timers fire as the link's clock passes them.
+// virtual time: the loop's timers fire as the link's clock passes them, and
+// every case runs as on a machine that booted a minute ago and as on one
+// that has run for three days.
 #ifndef _WIN32
 #include <stdlib.h>
 #endif
@@ -28,7 +30,7 @@ using test::Change;
 using test::ReadBytes;
 using test::WriteBytes;
 
-class MemoryWear : public ::testing::Test {
+class MemoryWear : public ::testing::TestWithParam<std::chrono::hours::rep> {
   protected:
     void TearDown() override { Stop(); }
 
@@ -92,7 +94,8 @@ class MemoryWear : public ::testing::Test {
 
     test::OwnRuntimeDir runtime_;
     test::TempDir folder_;
-    test::FakeLinkTiming timing_;
+    test::FakeLinkTiming timing_{GetParam() == 0 ? test::kUptimeAfterBoot
+                                                 : std::chrono::hours(GetParam())};
     test::ManualHost host_{[this] { return timing_.Now(); }};
     EncoderSimulator encoder_;
     PortLayer layer_{ForwardingPortBackends(encoder_)};
@@ -104,7 +107,7 @@ class MemoryWear : public ::testing::Test {
 
 // A playout system that changes the radiotext ten times a second for 30 s:
 // a send at most every 3 s, and the last text on air soon after.
-TEST_F(MemoryWear, AFloodMakesASendEveryThreeSecondsAndTheLastValueGoesOnAir) {
+TEST_P(MemoryWear, AFloodMakesASendEveryThreeSecondsAndTheLastValueGoesOnAir) {
     Start();
     Pass(5s);
     const int before = sends_;
@@ -121,7 +124,7 @@ TEST_F(MemoryWear, AFloodMakesASendEveryThreeSecondsAndTheLastValueGoesOnAir) {
 // 3650 cycles over one year: ten writes a day for each page. A flood of PS
 // changes writes no page more than that after the first full write, and
 // the hold is told.
-TEST_F(MemoryWear, AFloodStaysWithinEachPagesBudgetAndTheHoldIsTold) {
+TEST_P(MemoryWear, AFloodStaysWithinEachPagesBudgetAndTheHoldIsTold) {
     Start("ENDURANCE=3650\r\nWEARYEARS=1\r\n");
     FromOutside("PS=FIRST");
     Pass(1s);
@@ -152,7 +155,7 @@ TEST_F(MemoryWear, AFloodStaysWithinEachPagesBudgetAndTheHoldIsTold) {
 
 // The ledger counts exactly the page writes the memory took, and finds them
 // again after a restart.
-TEST_F(MemoryWear, TheLedgerCountsEveryWriteAndSurvivesARestart) {
+TEST_P(MemoryWear, TheLedgerCountsEveryWriteAndSurvivesARestart) {
     Start();
     for (int change = 0; change < 5; ++change) {
         FromOutside("RT=Text " + std::to_string(change));
@@ -178,6 +181,38 @@ TEST_F(MemoryWear, TheLedgerCountsEveryWriteAndSurvivesARestart) {
     Pass(4s);
     EXPECT_EQ(program_->Sends().Ledger().Counts(), counts());
 }
+
+// A client that changes the radiotext every 3 s spends its share of the
+// pages it writes; from then on its changes wait, and the hold is told, while
+// an operator's change from the page goes on air within a second.
+TEST_P(MemoryWear, AClientThatSpentItsShareNeverMakesTheOperatorWait) {
+    Start("ENDURANCE=36500\r\nWEARYEARS=1\r\n");  // a hundred writes a day
+    int changes = 0;
+    for (; holdsTold_ == 0 && changes < 200; ++changes) {
+        ASSERT_TRUE(FromOutside("RT=Title " + std::to_string(changes)).Accepted());
+        Pass(3s);
+    }
+    ASSERT_EQ(holdsTold_, 1);
+    EXPECT_NEAR(changes, 75, 2) << "three quarters of a day's hundred";
+    ASSERT_TRUE(program_->Sends().Held());
+    const std::string heldBack = "Title " + std::to_string(changes - 1);
+    EXPECT_NE(OnAirRadiotext(), heldBack);
+
+    const Origin operatorOnThePage{Origin::Kind::WebSession, "web 127.0.0.1"};
+    ASSERT_TRUE(Change(*program_, "RT=From the studio", operatorOnThePage).Accepted());
+    Pass(1s);
+    EXPECT_EQ(OnAirRadiotext(), "From the studio");
+
+    ASSERT_TRUE(FromOutside("RT=Title again").Accepted());
+    Pass(10s);
+    EXPECT_EQ(OnAirRadiotext(), "From the studio") << "the client still waits";
+    EXPECT_TRUE(program_->Sends().Held());
+    EXPECT_EQ(holdsTold_, 1) << "and was told so once";
+}
+
+INSTANTIATE_TEST_SUITE_P(Uptimes, MemoryWear, ::testing::Values(0, 72), [](const auto& info) {
+    return info.param == 0 ? std::string("UpAMinute") : "Up" + std::to_string(info.param) + "Hours";
+});
 
 }  // namespace
 }  // namespace vaxo

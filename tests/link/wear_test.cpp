@@ -17,9 +17,8 @@ PageWrites OnePage(ImageArea area, std::size_t page, int times = 1) {
 }
 
 TEST(WearBudget, BurstsPassUpToADaysWorthThenTheRateHolds) {
-    WearBudget budget;
     const MonotonicTime start{};
-    budget.Configure({3650, 1}, start);  // ten writes a day
+    WearBudget budget({3650, 1}, start);  // ten writes a day
     const std::array<PageSet, 2> page0{1, 0};
     EXPECT_EQ(budget.WhenAllowed(1, page0, start), start);
     budget.Spend(1, OnePage(ImageArea::Ps, 0, 10), start);
@@ -36,6 +35,70 @@ TEST(WearBudget, BurstsPassUpToADaysWorthThenTheRateHolds) {
     budget.Spend(1, OnePage(ImageArea::Ps, 0, 1000), start);
     EXPECT_EQ(budget.WhenAllowed(1, page0, start), start) << "no budget without target years";
     EXPECT_NEAR(WearSettings{}.PerDay(), 547.9, 0.1);
+}
+
+// Writes a client may spend on page 0 of A0 before it waits, at `start`.
+int ClientWritesBeforeAHold(WearBudget& budget, MonotonicTime start) {
+    const std::array<PageSet, 2> page0{1, 0};
+    int writes = 0;
+    while (budget.WhenAllowed(1, page0, start, WearShare::Clients) == start && writes < 100'000) {
+        budget.Spend(1, OnePage(ImageArea::Ps, 0), start);
+        ++writes;
+    }
+    return writes;
+}
+
+// A machine that booted a minute ago and one that has run for three days
+// start with the same full day's worth; whatever the clock reads, clients
+// get three quarters of it and the operator the rest.
+TEST(WearBudget, EveryStartHasAFullDayWhateverTheUptimeAndTheOperatorKeepsAQuarter) {
+    const std::array<PageSet, 2> page0{1, 0};
+    for (const MonotonicTime start :
+         {MonotonicTime{} + 60s, MonotonicTime{} + 72h, MonotonicTime{}}) {
+        SCOPED_TRACE(
+            std::chrono::duration_cast<std::chrono::seconds>(start.time_since_epoch()).count());
+        WearBudget budget(WearSettings{}, start);  // 548 a day
+        EXPECT_NEAR(budget.Left(0, 0, start), 547.9, 0.1);
+        EXPECT_EQ(ClientWritesBeforeAHold(budget, start), 410);
+        const MonotonicTime clientsNext = budget.WhenAllowed(1, page0, start, WearShare::Clients);
+        ASSERT_GT(clientsNext, start);
+        budget.Spend(1, OnePage(ImageArea::Ps, 0), clientsNext);
+        EXPECT_LE(std::chrono::duration<double>(clientsNext - start).count(), 86400.0 / 547.9);
+        const MonotonicTime after = budget.WhenAllowed(1, page0, clientsNext, WearShare::Clients);
+        EXPECT_NEAR(std::chrono::duration<double>(after - clientsNext).count(), 86400.0 / 547.9, 1)
+            << "then one write per 158 s";
+        const MonotonicTime now = clientsNext;
+        EXPECT_EQ(budget.WhenAllowed(1, page0, now, WearShare::Operator), now);
+        EXPECT_EQ(budget.WhenAllowed(2, page0, now, WearShare::Clients), now)
+            << "each page has its own share";
+        budget.Spend(1, OnePage(ImageArea::Ps, 0, 135), now);
+        EXPECT_EQ(budget.WhenAllowed(1, page0, now, WearShare::Operator), now);
+        budget.Spend(1, OnePage(ImageArea::Ps, 0), now);
+        EXPECT_GT(budget.WhenAllowed(1, page0, now, WearShare::Operator), now)
+            << "the operator's share is spent too";
+    }
+}
+
+// Settings changed and changed back leave what was spent spent: a client
+// that may set them cannot refill the buckets. A budget of less than a
+// write a day still lets a client's write through.
+TEST(WearBudget, OtherSettingsKeepWhatWasSpentAndATinyBudgetStillMoves) {
+    const MonotonicTime start = MonotonicTime{} + 5min;
+    const std::array<PageSet, 2> page0{1, 0};
+    WearBudget budget(WearSettings{}, start);
+    EXPECT_EQ(ClientWritesBeforeAHold(budget, start), 410);
+    budget.Configure({2'000'000, 5}, start);
+    EXPECT_NEAR(budget.Left(0, 0, start), 1095.9 - 410, 0.1) << "the rest at the new rate";
+    budget.Configure(WearSettings{}, start);
+    EXPECT_NEAR(budget.Left(0, 0, start), 547.9 - 410, 0.1);
+    EXPECT_GT(budget.WhenAllowed(1, page0, start, WearShare::Clients), start);
+
+    WearBudget tiny({1000, 100}, start);  // 0.027 writes a day
+    EXPECT_EQ(ClientWritesBeforeAHold(tiny, start), 1);
+    const MonotonicTime next = tiny.WhenAllowed(1, page0, start, WearShare::Clients);
+    ASSERT_GT(next, start);
+    EXPECT_EQ(tiny.WhenAllowed(1, page0, next, WearShare::Clients), next)
+        << "the wait it names is enough";
 }
 
 TEST(WearLedger, CountsEachBlocksPagesAndKeepsThemAsText) {

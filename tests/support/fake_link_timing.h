@@ -7,14 +7,21 @@
 #include <mutex>
 
 #include "base/link_timing.h"
+#include "tests/support/fresh_boot.h"
 
 namespace vaxo::test {
 
 // Virtual time for the encoder link: every clock reading, pause and countdown
 // advances it, so time-outs of seconds pass in microseconds of real time.
 // The link's thread and the loop's read it at once.
+//
+// Its clock reads as on a machine that booted `uptime` ago (a minute, unless
+// a test says otherwise), whatever this machine's own clock reads.
 class FakeLinkTiming : public LinkTiming {
   public:
+    explicit FakeLinkTiming(std::chrono::nanoseconds uptime = kUptimeAfterBoot)
+        : start_(MonotonicTime{} + std::chrono::duration_cast<MonotonicTime::duration>(uptime)) {}
+
     // A countdown turn costs this much virtual time; 350,001 turns take 10 ms,
     // so a calibration counts about 100 countdowns a second.
     double nanosecondsPerTurn = 10'000'000.0 / 350'001.0;
@@ -79,7 +86,7 @@ class FakeLinkTiming : public LinkTiming {
     static constexpr std::chrono::nanoseconds kFirstReading = std::chrono::microseconds(1);
 
     mutable std::mutex mutex_;
-    MonotonicTime start_ = std::chrono::steady_clock::now();
+    const MonotonicTime start_;
     std::chrono::nanoseconds elapsed_{0};
     std::chrono::nanoseconds reading_ = kFirstReading;
     std::chrono::milliseconds slept_{0};
