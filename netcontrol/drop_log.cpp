@@ -6,14 +6,14 @@ void DropLog::Dropped(const std::string& address, const std::string& what, Clock
     Count& count = counts_[what];
     ++count.since;
     count.last = address;
-    if (count.told == Clock::time_point{} || now - count.told >= kInterval) {
+    if (!count.told || now - *count.told >= kInterval) {
         Tell(what, count, now);
     }
 }
 
 void DropLog::Flush(Clock::time_point now) {
     for (auto& [what, count] : counts_) {
-        if (count.since > 0 && now - count.told >= kInterval) {
+        if (count.since > 0 && (!count.told || now - *count.told >= kInterval)) {
             Tell(what, count, now);
         }
     }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace vaxo {
@@ -28,7 +29,7 @@ class DropLog {
   private:
     struct Count {
         long since = 0;  // the last line
-        Clock::time_point told{};
+        std::optional<Clock::time_point> told;
         std::string last;  // the address of the last one
     };
     void Tell(const std::string& what, Count& count, Clock::time_point now);

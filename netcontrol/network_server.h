@@ -20,7 +20,7 @@ struct ListenerStatus {
     std::uint16_t port = 0;   // the port bound
     int clients = 0;          // TCP connections now
     std::string lastClient;   // "192.0.2.7:51234", empty before the first
-    std::chrono::system_clock::time_point lastSeen{};
+    std::optional<std::chrono::system_clock::time_point> lastSeen;
 };
 
 // The network front end: the text commands and UECP over TCP and UDP, on

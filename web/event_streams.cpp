@@ -60,8 +60,10 @@ void EventStreams::Changed() {
     scheduled_ = true;
     // At once after a quiet spell; during a run of changes, one every kGather.
     const auto now = std::chrono::steady_clock::now();
-    timer_.expires_after(std::max<std::chrono::steady_clock::duration>(
-        lastPush_ + kGather - now, std::chrono::steady_clock::duration::zero()));
+    timer_.expires_after(
+        lastPush_ ? std::max<std::chrono::steady_clock::duration>(
+                        *lastPush_ + kGather - now, std::chrono::steady_clock::duration::zero())
+                  : std::chrono::steady_clock::duration::zero());
     timer_.async_wait(
         [this, alive = std::weak_ptr<bool>(alive_)](const boost::system::error_code& error) {
             if (alive.expired()) {

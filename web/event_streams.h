@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "eventloop/asio.h"
@@ -49,7 +50,7 @@ class EventStreams {
     std::function<std::string()> state_;
     boost::asio::steady_timer timer_;
     bool scheduled_ = false;
-    std::chrono::steady_clock::time_point lastPush_{};
+    std::optional<std::chrono::steady_clock::time_point> lastPush_;
     std::uint64_t next_ = 0;
     std::map<std::uint64_t, Stream> streams_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for the timer's handler

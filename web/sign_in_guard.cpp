@@ -14,10 +14,11 @@ constexpr std::size_t kAddressLimit = 4096;
 SignInGuard::Clock::duration SignInGuard::WaitFor(const std::string& address,
                                                   Clock::time_point now) {
     const auto found = failures_.find(address);
-    if (found == failures_.end() || found->second.blockedUntil <= now) {
+    if (found == failures_.end() || !found->second.blockedUntil ||
+        *found->second.blockedUntil <= now) {
         return Clock::duration::zero();
     }
-    return found->second.blockedUntil - now;
+    return *found->second.blockedUntil - now;
 }
 
 void SignInGuard::Succeeded(const std::string& address) {

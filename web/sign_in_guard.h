@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace vaxo {
@@ -29,7 +30,7 @@ class SignInGuard {
     struct Failures {
         int count = 0;
         Clock::time_point last;
-        Clock::time_point blockedUntil;
+        std::optional<Clock::time_point> blockedUntil;
     };
     void Forget(Clock::time_point now);
 

@@ -148,12 +148,12 @@ json Wear(const ControlProgram& program) {
 json Listeners(const WebStateExtras& extras) {
     json listeners = json::array();
     for (const ListenerStatus& listener : extras.listeners) {
-        const bool seen = listener.lastSeen != std::chrono::system_clock::time_point{};
-        listeners.push_back({{"listener", listener.description},
-                             {"port", listener.port},
-                             {"clients", listener.clients},
-                             {"last_client", listener.lastClient},
-                             {"last_seen", seen ? LocalStamp(listener.lastSeen) : ""}});
+        listeners.push_back(
+            {{"listener", listener.description},
+             {"port", listener.port},
+             {"clients", listener.clients},
+             {"last_client", listener.lastClient},
+             {"last_seen", listener.lastSeen ? LocalStamp(*listener.lastSeen) : ""}});
     }
     return listeners;
 }

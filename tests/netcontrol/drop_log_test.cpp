@@ -11,11 +11,14 @@ using ::testing::IsEmpty;
 using namespace std::chrono_literals;
 
 // Each kind is told at its first drop, then at most once a minute: on time
-// by the timer's Flush even when no further drop comes, and at the end.
-TEST(DropLog, CountsAreToldWhenTheirMinuteIsOverAndAtTheEnd) {
+// by the timer's Flush even when no further drop comes, and at the end;
+// the same whatever the clock read when the program started.
+class DropLogAt : public ::testing::TestWithParam<std::chrono::seconds::rep> {};
+
+TEST_P(DropLogAt, CountsAreToldWhenTheirMinuteIsOverAndAtTheEnd) {
     std::vector<std::string> lines;
     DropLog log([&](const std::string& line) { lines.push_back(line); });
-    const DropLog::Clock::time_point start{1h};
+    const DropLog::Clock::time_point start{std::chrono::seconds(GetParam())};
     log.Dropped("192.0.2.1", "datagrams from addresses not allowed", start);
     ASSERT_THAT(lines, ElementsAre("dropped 1 datagrams from addresses not allowed "
                                    "(192.0.2.1 the last)"));
@@ -37,6 +40,8 @@ TEST(DropLog, CountsAreToldWhenTheirMinuteIsOverAndAtTheEnd) {
     log.FlushAll();
     EXPECT_EQ(lines.size(), 2u) << "nothing twice";
 }
+
+INSTANTIATE_TEST_SUITE_P(Uptimes, DropLogAt, ::testing::Values(0, 60, 3600, 259'200));
 
 }  // namespace
 }  // namespace vaxo

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "netcontrol/asio_addresses.h"
+#include "tests/support/fresh_boot.h"
 #include "web/request_checks.h"
 #include "web/sessions.h"
 #include "web/sign_in_queue.h"
@@ -115,7 +116,7 @@ TEST(Sessions, AViewerSigningInOftenNeverEndsAnOperatorsSession) {
     SessionStore store(30min, 3);
     std::vector<std::string> ended;
     store.OnEnd([&](const std::string& id) { ended.push_back(id); });
-    const auto start = Clock::now();
+    const auto start = test::kJustBooted;
     const std::string op = store.Open(WebRole::Operator, "192.0.2.1", start).id;
     std::string firstViewer;
     for (int k = 0; k < 256; ++k) {
@@ -134,7 +135,7 @@ TEST(Sessions, AWatchingPageKeepsItsSessionAndAnEndedOneIsTold) {
     std::vector<std::string> ended;
     store.OnEnd([&](const std::string& id) { ended.push_back(id); });
     store.WatchedBy([&](const std::string& id) { return watched.contains(id); });
-    const auto start = Clock::now();
+    const auto start = test::kJustBooted;
     const std::string wall = store.Open(WebRole::Viewer, "192.0.2.1", start).id;
     const std::string desk = store.Open(WebRole::Viewer, "192.0.2.2", start).id;
     watched.insert(wall);

@@ -6,6 +6,7 @@
 #include "base/file_io.h"
 #include "netcontrol/asio_addresses.h"
 #include "platform/private_files.h"
+#include "tests/support/fresh_boot.h"
 #include "tests/support/temp_dir.h"
 #include "web/html_text.h"
 #include "web/password_file.h"
@@ -73,7 +74,7 @@ TEST(PasswordFile, WrittenForItsOwnerAndReadBack) {
 
 TEST(Sessions, EndWhenIdleOrSignedOutAndStayBounded) {
     SessionStore store(30min, 3);
-    const auto start = Clock::now();
+    const auto start = test::kJustBooted;
     const WebSession first = store.Open(WebRole::Operator, "127.0.0.1", start);
     EXPECT_NE(first.id, first.token);
     ASSERT_NE(store.Find(first.id, start + 29min), nullptr);
@@ -96,7 +97,7 @@ TEST(Sessions, EndWhenIdleOrSignedOutAndStayBounded) {
 
 TEST(SignInGuard, FiveFreeAttemptsThenAGrowingWaitPerAddress) {
     SignInGuard guard;
-    auto now = Clock::now();
+    auto now = test::kJustBooted;
     for (int k = 1; k < SignInGuard::kFreeAttempts; ++k) {
         EXPECT_EQ(guard.Failed("10.0.0.1", now), k);
         EXPECT_EQ(guard.WaitFor("10.0.0.1", now), Clock::duration::zero());
