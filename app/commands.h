@@ -93,7 +93,7 @@ struct Command {
 struct CommandOutcome {
     std::string refusal = {};          // why nothing changed; empty when it was taken
     std::vector<FieldOutcome> fields;  // SetFields: each value's verdict
-    FieldKeys changed;                 // the fields whose value is now different
+    FieldSet changed;                  // the fields whose value is now different
     std::uint64_t revision = 0;        // the station's revision after the command
     std::shared_ptr<SendTicket> send;  // the send it asked for, if any
 

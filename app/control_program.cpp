@@ -144,31 +144,24 @@ void ControlProgram::EnterProgramDir() {
     }
 }
 
-void ControlProgram::Changed(FieldKeys keys, const Origin& origin) {
-    if (keys.empty()) {
+void ControlProgram::Changed(const FieldSet& fields, const Origin& origin) {
+    if (fields.Empty()) {
         return;
     }
     ++revision_;
-    for (const std::string& key : keys) {
-        if (const StationField* field = FindField(key)) {
-            stamps_[static_cast<std::size_t>(field->id)] = {revision_, OriginName(origin)};
-        }
-    }
-    events_.Emit(FieldsChanged{std::move(keys), origin.who});
+    fields.ForEach([&](FieldId id) { stamps_[IndexOf(id)] = {revision_, OriginName(origin)}; });
+    events_.Emit(FieldsChanged{fields, origin.who});
     FollowDerivedState();
 }
 
-void ControlProgram::FollowOptions(const FieldKeys& keys) {
-    const auto has = [&](const char* key) {
-        return std::find(keys.begin(), keys.end(), key) != keys.end();
-    };
-    if (has("PORT")) {
+void ControlProgram::FollowOptions(const FieldSet& fields) {
+    if (fields.Has(FieldId::PORT)) {
         sends_.FollowPortChoice();
     }
-    if (has("HIPRI")) {
+    if (fields.Has(FieldId::HIPRI)) {
         ApplyPriority();
     }
-    if (has("ENDURANCE") || has("WEARYEARS")) {
+    if (fields.Has(FieldId::ENDURANCE) || fields.Has(FieldId::WEARYEARS)) {
         sends_.FollowWearSettings();
     }
 }
@@ -200,7 +193,7 @@ FileLinks ControlProgram::StationLinks(const Origin& origin) const {
                                                             : FileLinks::Follow;
 }
 
-FieldKeys ControlProgram::LoadStationFromName(const Origin& origin) {
+FieldSet ControlProgram::LoadStationFromName(const Origin& origin) {
     StationLoad load;
     try {
         load = LoadStationFile(set_, DecimalSeparator(), StationLinks(origin));
@@ -232,10 +225,10 @@ void ControlProgram::TakeSettings() {
     LoadSettingsFile(set_);
     LoadOptionsFile(set_);
     set_.RememberedFile = set_.StationFileName;
-    FieldKeys changed = ChangedFields(before, set_);
+    FieldSet changed = ChangedFields(before, set_);
     // Told whatever they hold, so that each front end applies them once.
-    changed.insert(changed.end(), {"PORT", "AUTOSAVE", "HIPRI", "ALONTOP"});
-    Changed(std::move(changed), {});
+    changed.Add(FieldsOf(FieldScope::ProgramOption));
+    Changed(changed, {});
     ApplyPriority();
     sends_.FollowPortChoice();
     sends_.FollowWearSettings();
@@ -428,14 +421,18 @@ void ControlProgram::Tell(const Command& command, const CommandOutcome& outcome)
         events_.Emit(RemoteCommand{command.origin.who, command.shown, outcome.refusal, {}});
         return;
     }
-    FieldKeys told = outcome.changed;
+    RemoteCommand told{command.origin.who, command.shown, "", outcome.changed};
     if (std::holds_alternative<SaveStation>(command.action)) {
-        told = {"station file"};
+        told.changed = {};
+        told.note = "station file";
     } else if (std::holds_alternative<LoadStation>(command.action)) {
-        told = {"station"};
+        told.changed = {};
+        told.note = "station";
+    } else if (const auto* change = std::get_if<FrontEndChange>(&command.action)) {
+        told.note = change->now;
     }
-    if (!told.empty()) {
-        events_.Emit(RemoteCommand{command.origin.who, command.shown, "", std::move(told)});
+    if (!told.changed.Empty() || !told.note.empty()) {
+        events_.Emit(std::move(told));
     }
 }
 
@@ -458,7 +455,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SetFields& comman
     }
     outcome.changed = applied.changed;
     FollowOptions(applied.changed);
-    Changed(std::move(applied.changed), origin);
+    Changed(applied.changed, origin);
     if (outside) {
         const MemoryDump after = PreviewMemory();
         if (after.area1 != before.area1 || after.area2 != before.area2) {
@@ -582,7 +579,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const ReloadStation&) {
                           static_cast<ProgramOptions&>(set_) = read;
                           set_.BothBanksDefault = read.BothBanksDefault;
                           settingsUnreadable_ = false;
-                          const FieldKeys options{"PORT", "AUTOSAVE", "HIPRI", "ALONTOP"};
+                          const FieldSet& options = FieldsOf(FieldScope::ProgramOption);
                           FollowOptions(options);
                           Changed(options, origin);
                       }}).value_or("");
@@ -607,10 +604,8 @@ CommandOutcome ControlProgram::Run(const Origin&, const RefusedCommand& command)
     return outcome;
 }
 
-CommandOutcome ControlProgram::Run(const Origin&, const FrontEndChange& command) {
-    CommandOutcome outcome;
-    outcome.changed = {command.now};
-    return outcome;
+CommandOutcome ControlProgram::Run(const Origin&, const FrontEndChange&) {
+    return {};
 }
 
 std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reason,
@@ -738,7 +733,7 @@ void ControlProgram::SwitchRadiotext() {
     const int before = set_.SELRT;
     AdvanceRadiotext(set_);
     if (set_.SELRT != before) {
-        Changed({"SELRT"}, {});
+        Changed({FieldId::SELRT}, {});
     }
     sends_.Request("radiotext switching");
 }

@@ -169,15 +169,15 @@ class ControlProgram {
                          const std::function<void()>& loadResources);
     void AutoSave(ChangedStationChoice changed);
     // The fields the station file changed.
-    FieldKeys LoadStationFromName(const Origin& origin);
+    FieldSet LoadStationFromName(const Origin& origin);
     FileLinks StationLinks(const Origin& origin) const;
     void TakeSettings();
     void EnterProgramDir();
     void ShowTitle();
     void ApplyPriority();
     // Fields took new values: a new revision, the events, what follows.
-    void Changed(FieldKeys keys, const Origin& origin);
-    void FollowOptions(const FieldKeys& keys);
+    void Changed(const FieldSet& fields, const Origin& origin);
+    void FollowOptions(const FieldSet& fields);
     void FollowDerivedState();
     void TellFeeds(const std::vector<FeedReport>& reports);
     void Looked(const FeedReads& reads);

@@ -20,7 +20,7 @@ namespace vaxo {
 // Fields took new values; `origin` names who changed them when it was not
 // the program itself or its operator ("text 192.0.2.7:4000", say).
 struct FieldsChanged {
-    FieldKeys keys;
+    FieldSet fields;
     std::string origin = {};
 };
 struct DerivedStateChanged {
@@ -70,10 +70,11 @@ struct PortChanged {
 };
 // A command from outside (a network client) was taken or refused.
 struct RemoteCommand {
-    std::string origin;   // "text 192.0.2.7:51234"
-    std::string command;  // printable, at most 80 characters
-    std::string refused;  // why it changed nothing; empty when it was taken
-    FieldKeys changed;    // the fields it changed
+    std::string origin;     // "text 192.0.2.7:51234"
+    std::string command;    // printable, at most 80 characters
+    std::string refused;    // why it changed nothing; empty when it was taken
+    FieldSet changed;       // the fields it changed
+    std::string note = {};  // what else it changed: "station", "site addresses 100, 200"
 };
 // An error the operator is to be told about (a file that cannot be read).
 struct ErrorReported {

@@ -26,8 +26,12 @@ std::string DescribeRemoteCommand(const RemoteCommand& command) {
         return text + " refused: " + command.refused;
     }
     text += " changed";
-    for (std::size_t k = 0; k < command.changed.size(); ++k) {
-        text += (k ? ", " : " ") + command.changed[k];
+    std::vector<std::string> changed = command.changed.Keys();
+    if (!command.note.empty()) {
+        changed.push_back(command.note);
+    }
+    for (std::size_t k = 0; k < changed.size(); ++k) {
+        text += (k ? ", " : " ") + changed[k];
     }
     return text;
 }

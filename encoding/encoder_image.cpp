@@ -75,7 +75,7 @@ void Build2AGroup(std::span<BitElement> group, const EncodedFields& f, std::size
 
 void FillDpsTable(const EncodedFields& f, EncoderImage& image) {
     std::array<BitElement, kGroupElements> scratch{};
-    for (std::size_t k = 0; k < 8; ++k) {
+    for (std::size_t k = 0; k < kDpsCount; ++k) {
         for (std::size_t g = 0; g < 4; ++g) {
             PutElements(scratch, kBlock3, f.AfBits[g]);
             PutBits(scratch, kBlock4, CharPair(image.DpsTexts[k], 2 * g), 16);
@@ -94,7 +94,7 @@ void StageDpsTexts(const RdsParameterSet& set, const ImageClock& clock, EncoderI
     }
     const std::string date = DpsDateText(clock.now).substr(0, 8);
     const std::string time = DpsTimeText(clock.now).substr(0, 8);
-    for (std::size_t k = 0; k < 8; ++k) {
+    for (std::size_t k = 0; k < kDpsCount; ++k) {
         std::string text = set.DPS[k];
         if (text == "%%DATE%%") {
             text = date;
@@ -103,9 +103,9 @@ void StageDpsTexts(const RdsParameterSet& set, const ImageClock& clock, EncoderI
             text = time;
         }
         image.SentDpsTexts[k] = text;
-        image.DpsTexts[k] = Padded(text, 8);
+        image.DpsTexts[k] = Padded(text, kPsLength);
     }
-    for (std::size_t k = 8; k-- > 0 && set.DPS[k].empty();) {
+    for (std::size_t k = kDpsCount; k-- > 0 && set.DPS[k].empty();) {
         image.DpsTexts[k] = image.PsText;
     }
 }

@@ -25,8 +25,8 @@ struct EncoderImage {
     std::array<BitElement, kRtAreaElements> RtArea{};
     std::string PsText;
     std::string RtText;
-    std::array<std::string, 8> DpsTexts;
-    std::array<std::string, 8> SentDpsTexts;  // after date and time substitution
+    std::array<std::string, kDpsCount> DpsTexts;
+    std::array<std::string, kDpsCount> SentDpsTexts;  // after date and time substitution
 
     bool DpsTablePresent() const { return PsArea[kDpsTablePresent] == 1; }
 };

@@ -29,7 +29,7 @@ void EncodePI(EncodedFields& fields, const std::string& pi);
 void EncodePTY(EncodedFields& fields, int index);
 void EncodeFlags(EncodedFields& fields, const RdsParameterSet& set);
 
-using AfList = std::array<BoundedText<5>, 7>;
+using AfList = std::array<BoundedText<kAfTextLength>, kAfCount>;
 
 // The AF list as it goes on air: unusable entries dropped, the rest moved up
 // in order, keeping their text.

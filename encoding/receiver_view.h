@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "record/rds_parameter_set.h"
+
 namespace vaxo {
 
 // A text as the groups delivered it: its RDS bytes, and which of them came in
@@ -43,7 +45,7 @@ struct BadBlock {
 struct DynamicPsView {
     int repeat = 0;       // the repeat value (step) as written
     int stepSeconds = 0;  // how long each text stays
-    std::array<ReceivedText, 8> texts;
+    std::array<ReceivedText, kDpsCount> texts;
 };
 
 // What a receiver makes of the encoder memory, decoded from the bytes as

@@ -12,7 +12,7 @@ LastSentRecord RecordOfSend(const RdsParameterSet& sent, const EncoderImage& ima
     std::size_t line = 0;
     record[line++] = FieldLine(sent, FieldId::PS);
     record[line++] = "RT=" + sent.ActualRT();
-    for (std::size_t k = 0; k < 8; ++k) {
+    for (std::size_t k = 0; k < kDpsCount; ++k) {
         record[line++] =
             "DPS" + std::to_string(k + 1) + "=" + (sent.ENDPS ? image.SentDpsTexts[k] : "");
     }

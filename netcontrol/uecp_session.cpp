@@ -397,13 +397,13 @@ UecpCode UecpSession::ApplyFrequencies(ControlProgram& program, const UecpElemen
         }
         frequencies.emplace_back(kFirstAfTenths - 1 + code);  // tenths of MHz
     }
-    if (frequencies.size() > 7) {
+    if (frequencies.size() > kAfCount) {
         return Refuse(
             program, element, UecpCode::ParameterOutOfRange,
             std::to_string(frequencies.size()) + " frequencies; this encoder carries seven");
     }
     std::vector<FieldAssignment> values;
-    for (std::size_t i = 0; i < 7; ++i) {
+    for (std::size_t i = 0; i < kAfCount; ++i) {
         values.push_back({AfField(i), i < frequencies.size() ? frequencies[i] : FieldValue(0)});
     }
     return Change(program, std::move(values));

@@ -1,6 +1,7 @@
 #include "record/field_schema.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <unordered_map>
 
@@ -182,15 +183,21 @@ StationField Setting(FieldId id, const char* key, FieldType type) {
 
 template <std::size_t... I>
 std::vector<StationField> Afs(std::index_sequence<I...>) {
-    static constexpr const char* kKeys[] = {"AF1", "AF2", "AF3", "AF4", "AF5", "AF6", "AF7"};
+    static constexpr const char* kKeys[kAfCount] = {"AF1", "AF2", "AF3", "AF4",
+                                                    "AF5", "AF6", "AF7"};
     return {Element<&S::AF, I>(AfField(I), kKeys[I], {FieldKind::Frequency, kAfTextLength})...};
 }
 
 template <std::size_t... I>
 std::vector<StationField> Dps(std::index_sequence<I...>) {
-    static constexpr const char* kKeys[] = {"DPS1", "DPS2", "DPS3", "DPS4",
-                                            "DPS5", "DPS6", "DPS7", "DPS8"};
+    static constexpr const char* kKeys[kDpsCount] = {"DPS1", "DPS2", "DPS3", "DPS4",
+                                                     "DPS5", "DPS6", "DPS7", "DPS8"};
     return {Element<&S::DPS, I>(DpsField(I), kKeys[I], Text(kPsLength))...};
+}
+
+StationField OffAir(StationField field) {
+    field.offAir = true;
+    return field;
 }
 
 std::vector<StationField> BuildFields() {
@@ -214,10 +221,10 @@ std::vector<StationField> BuildFields() {
             field.writtenKey = [](const S& s) { return s.ABSW ? "RTUSAB" : "RTAB"; };
             return field;
         }(),
-        Held<&S::RTFF>(F::RTFF, "RTFF", kFlag),
-        Held<&S::UPCH>(F::RTSC, "RTSC", kFlag),
+        OffAir(Held<&S::RTFF>(F::RTFF, "RTFF", kFlag)),
+        OffAir(Held<&S::UPCH>(F::RTSC, "RTSC", kFlag)),
     };
-    for (StationField& af : Afs(std::make_index_sequence<7>())) {
+    for (StationField& af : Afs(std::make_index_sequence<kAfCount>())) {
         fields.push_back(af);
     }
     fields.push_back([] {
@@ -227,15 +234,15 @@ std::vector<StationField> BuildFields() {
     }());
     for (StationField field : {
              Held<&S::ENDPS>(F::DPSE, "DPSE", kFlag),
-             Held<&S::PSFF>(F::DPSFF, "DPSFF", kFlag),
-             Held<&S::UPCHPS>(F::DPSSC, "DPSSC", kFlag),
+             OffAir(Held<&S::PSFF>(F::DPSFF, "DPSFF", kFlag)),
+             OffAir(Held<&S::UPCHPS>(F::DPSSC, "DPSSC", kFlag)),
              Counted<&S::DPSP>(F::DPSP, "DPSP", Number(7, 65, 13)),
              Held<&S::DPSA>(F::DPSSA, "DPSSA", kFlag),
              Held<&S::DPSC>(F::DPSEF, "DPSEF", kFlag),
          }) {
         fields.push_back(field);
     }
-    for (StationField& dps : Dps(std::make_index_sequence<8>())) {
+    for (StationField& dps : Dps(std::make_index_sequence<kDpsCount>())) {
         fields.push_back(dps);
     }
     StationField bank{
@@ -257,15 +264,15 @@ std::vector<StationField> BuildFields() {
         [](S& s, const FieldValue& v) { s.PORT = static_cast<int>(std::get<PortChoice>(v)); },
         nullptr};
     for (StationField field : {
-             Held<&S::RTFILE>(F::RTSF, "RTSF", Kind(FieldKind::FileName)),
-             Counted<&S::RTSAT>(F::RTSAT, "RTSAT", Number(1, 30, 5)),
-             Held<&S::RTSA>(F::RTSA, "RTSA", kFlag),
-             Held<&S::PSFILE>(F::DPSSF, "DPSSF", Kind(FieldKind::FileName)),
+             OffAir(Held<&S::RTFILE>(F::RTSF, "RTSF", Kind(FieldKind::FileName))),
+             OffAir(Counted<&S::RTSAT>(F::RTSAT, "RTSAT", Number(1, 30, 5))),
+             OffAir(Held<&S::RTSA>(F::RTSA, "RTSA", kFlag)),
+             OffAir(Held<&S::PSFILE>(F::DPSSF, "DPSSF", Kind(FieldKind::FileName))),
              Held<&S::EFCHAR>(F::EFCHAR, "EFCHAR", Text(1)),
-             bank,
+             OffAir(bank),
              bothBanks,
-             Held<&S::SEND>(F::SEND, "SEND", kFlag),
-             Held<&S::EXAL>(F::EXIT, "EXIT", kFlag),
+             OffAir(Held<&S::SEND>(F::SEND, "SEND", kFlag)),
+             OffAir(Held<&S::EXAL>(F::EXIT, "EXIT", kFlag)),
              port,
              Option<&S::AUTOSAVE>(F::AUTOSAVE, "AUTOSAVE"),
              Option<&S::HIPRI>(F::HIPRI, "HIPRI"),
@@ -559,15 +566,26 @@ std::vector<FieldValue> FieldValues(const RdsParameterSet& set) {
     return values;
 }
 
-FieldKeys ChangedFields(const std::vector<FieldValue>& before, const RdsParameterSet& after) {
-    FieldKeys changed;
+FieldSet ChangedFields(const std::vector<FieldValue>& before, const RdsParameterSet& after) {
+    FieldSet changed;
     const auto& fields = AllFields();
     for (std::size_t i = 0; i < fields.size() && i < before.size(); ++i) {
         if (fields[i].get(after) != before[i]) {
-            changed.emplace_back(fields[i].key);
+            changed.Add(fields[i].id);
         }
     }
     return changed;
+}
+
+const FieldSet& FieldsOf(FieldScope scope) {
+    static const auto scopes = [] {
+        std::array<FieldSet, 3> sets;
+        for (const StationField& field : AllFields()) {
+            sets[static_cast<std::size_t>(field.scope)].Add(field.id);
+        }
+        return sets;
+    }();
+    return scopes[static_cast<std::size_t>(scope)];
 }
 
 }  // namespace vaxo

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+#include "record/field_id.h"
+#include "record/field_set.h"
 #include "record/rds_parameter_set.h"
 
 namespace vaxo {
@@ -21,25 +23,14 @@ enum class PortChoice { Lpt1 = 0, Lpt2 = 1 };
 // has it as a number, its tenths of MHz (0: none).
 using FieldValue = std::variant<bool, int, std::string, DecoderId, Bank, PortChoice>;
 
-// Every field, in the order the station file writes them, then the program
-// options. The table in field_schema.cpp has one entry for each.
-// clang-format off
-enum class FieldId : std::size_t {
-    PTY, MS, TP, TA, PI, DI, RT, RT2, RT3, RT4, SELRT, RTUSAB, RTFF, RTSC,
-    AF1, AF2, AF3, AF4, AF5, AF6, AF7, PS, DPSE, DPSFF, DPSSC, DPSP, DPSSA, DPSEF,
-    DPS1, DPS2, DPS3, DPS4, DPS5, DPS6, DPS7, DPS8, RTSF, RTSAT, RTSA, DPSSF, EFCHAR,
-    STB, MBS, SEND, EXIT,
-    PORT, AUTOSAVE, HIPRI, ALONTOP,
-    WRITEALL, MINSEND, ENDURANCE, WEARYEARS,
-};
-// clang-format on
-inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(FieldId::WEARYEARS) + 1;
+static_assert(IndexOf(FieldId::AF7) - IndexOf(FieldId::AF1) + 1 == kAfCount);
+static_assert(IndexOf(FieldId::DPS8) - IndexOf(FieldId::DPS1) + 1 == kDpsCount);
 
 inline FieldId AfField(std::size_t index) {  // 0 for AF1
-    return static_cast<FieldId>(static_cast<std::size_t>(FieldId::AF1) + index);
+    return static_cast<FieldId>(IndexOf(FieldId::AF1) + index);
 }
 inline FieldId DpsField(std::size_t index) {  // 0 for DPS1
-    return static_cast<FieldId>(static_cast<std::size_t>(FieldId::DPS1) + index);
+    return static_cast<FieldId>(IndexOf(FieldId::DPS1) + index);
 }
 FieldId RadiotextField(int number);  // 1 for RT, 4 for RT4
 
@@ -84,6 +75,9 @@ struct StationField {
     void (*reset)(RdsParameterSet&);                   // a station field's reset value
     // The key the writer puts, where it is not the reader's (null: the same).
     const char* (*writtenKey)(const RdsParameterSet&) = nullptr;
+    // A station field that steers the program (a feed, the bank, Send after
+    // Load), not what the encoder broadcasts.
+    bool offAir = false;
 };
 
 // Every field, indexed by FieldId; the station fields first, in the order
@@ -92,6 +86,9 @@ const std::vector<StationField>& AllFields();
 const StationField& Field(FieldId id);
 // The field read under `key` ("PS", "RTUSAB", "PORT"), or null.
 const StationField* FindField(std::string_view key);
+
+// The fields of one scope: the station's, the program options, the settings.
+const FieldSet& FieldsOf(FieldScope scope);
 
 // Calls `visit` with each station field, in the station file's order.
 template <typename Visit>
@@ -130,8 +127,7 @@ std::string FieldLine(const RdsParameterSet& set, const StationField& field);
 std::string FieldLine(const RdsParameterSet& set, FieldId id);
 
 // The values of every field, to tell later which of them changed.
-using FieldKeys = std::vector<std::string>;
 std::vector<FieldValue> FieldValues(const RdsParameterSet& set);
-FieldKeys ChangedFields(const std::vector<FieldValue>& before, const RdsParameterSet& after);
+FieldSet ChangedFields(const std::vector<FieldValue>& before, const RdsParameterSet& after);
 
 }  // namespace vaxo

@@ -15,6 +15,11 @@ namespace vaxo {
 inline constexpr std::size_t kPsLength = 8;
 inline constexpr std::size_t kRadiotextLength = 64;
 inline constexpr std::size_t kAfTextLength = 5;  // "107.9"
+// What a station carries here: seven alternative frequencies (one AF group's
+// worth of method A), four radiotexts and eight dynamic PS texts.
+inline constexpr std::size_t kAfCount = 7;
+inline constexpr std::size_t kRadiotextCount = 4;
+inline constexpr std::size_t kDpsCount = 8;
 
 inline constexpr std::size_t kLastSentLines = 28;
 // What the last successful send to one bank sent, as key=value lines.
@@ -47,9 +52,9 @@ struct StationContent {
     int TA = 0;
     int MS = 1;  // 0 = Speech, 1 = Music
     DecoderId DI{};
-    std::array<BoundedText<kAfTextLength>, 7> AF{};  // AF1..AF7
+    std::array<BoundedText<kAfTextLength>, kAfCount> AF{};  // AF1..AF7
     BoundedText<kRadiotextLength> RT, RT2, RT3, RT4;
-    std::array<BoundedText<kPsLength>, 8> DPS{};  // DPS1..DPS8
+    std::array<BoundedText<kPsLength>, kDpsCount> DPS{};  // DPS1..DPS8
 
     // Station options
     int SELRT = 1;  // 1..4, 0 when no radiotext is selected

@@ -57,7 +57,7 @@ AppliedValues ApplyFieldValues(RdsParameterSet& set, const std::vector<FieldAssi
     return applied;
 }
 
-FieldKeys ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
+FieldSet ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
     const auto before = FieldValues(set);
     ForEachLine(text, [&](V line) {
         if (const auto split = SplitLine(line)) {

@@ -26,7 +26,7 @@ struct FieldOutcome {
 
 struct AppliedValues {
     std::vector<FieldOutcome> outcomes;  // one per assignment, in order
-    FieldKeys changed;                   // fields whose value is now different
+    FieldSet changed;                    // fields whose value is now different
     bool refused = false;                // one was refused: nothing changed
 };
 
@@ -44,7 +44,7 @@ AppliedValues ApplyFieldValues(RdsParameterSet& set, const std::vector<FieldAssi
 // order: a bad number gives the field's fallback, a long text is cut, a line
 // that is no station field is passed over, and a SEND line also sets
 // SendPending. The set is tidied after. The station fields it changed.
-FieldKeys ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator);
+FieldSet ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator);
 
 // How many of the text's lines are station-field lines ("KEY=value" with a
 // key of 1 to 8 characters that a station file has).

@@ -6,9 +6,9 @@
 namespace vaxo {
 namespace {
 
-constexpr std::size_t kSegment = 8;
+constexpr std::size_t kSegment = kPsLength;
 constexpr std::size_t kLongest = kRadiotextLength;
-constexpr int kSegments = 8;
+constexpr int kSegments = static_cast<int>(kDpsCount);
 constexpr int kPushes = 6;
 
 void DropTrailingSpacesWhenLong(std::string& text) {
@@ -52,8 +52,8 @@ std::string ProcessDpsLine(std::string text, const DpsShaping& shaping) {
     return text;
 }
 
-std::array<std::string, 8> SplitDpsSegments(const std::string& text) {
-    std::array<std::string, 8> segments;
+std::array<std::string, kDpsCount> SplitDpsSegments(const std::string& text) {
+    std::array<std::string, kDpsCount> segments;
     for (std::size_t k = 0; k < segments.size(); ++k) {
         if (k * kSegment < text.size()) {
             segments[k] = text.substr(k * kSegment, kSegment);

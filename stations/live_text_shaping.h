@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+#include "record/rds_parameter_set.h"
+
 namespace vaxo {
 
 // The radiotext a file line becomes: eight spaces for an empty line, trailing
@@ -23,7 +25,7 @@ struct DpsShaping {
 std::string ProcessDpsLine(std::string text, const DpsShaping& shaping);
 
 // Characters 8k+1 .. 8k+8 of the text for k = 0..7; shorter rests or empty.
-std::array<std::string, 8> SplitDpsSegments(const std::string& text);
+std::array<std::string, kDpsCount> SplitDpsSegments(const std::string& text);
 
 // Number of spaces in segment i (1..8); 0 when the text is shorter than 8i.
 int SegmentSpaceCount(const std::string& text, int i);

@@ -20,7 +20,7 @@ std::string StationFileText(const RdsParameterSet& set) {
     return JoinLinesCrLf(lines);
 }
 
-FieldKeys ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
+FieldSet ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
     std::string_view first;
     ForEachLine(text, [&](std::string_view line) {
         first = line;

@@ -19,7 +19,7 @@ std::string StationFileText(const RdsParameterSet& set);
 // becomes the remembered file; every other file changes only the fields it
 // names. AF texts are read with the send's decimal separator. The fields
 // it changed.
-FieldKeys ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator);
+FieldSet ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator);
 
 // Writes the whole set to StationFileName, replacing the file atomically.
 // Returns the fingerprint of what it wrote.
@@ -29,7 +29,7 @@ std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& p
                                 FileLinks links = FileLinks::Follow);
 
 struct StationLoad {
-    FieldKeys changed;
+    FieldSet changed;
     // The fingerprint of the file's contents; none when there was no file.
     std::optional<std::uint64_t> fingerprint;
 };

@@ -82,7 +82,7 @@ void RunLog::Sent(const SendFinished& send) {
     std::string line = std::string(send.problem ? "Error" : "ok") + " bank " +
                        std::to_string(send.bank) + " RT=\"" +
                        Windows1250ToUtf8(ValueOf(send.record[1])) + "\" DPS=\"";
-    for (std::size_t k = 0; k < 8; ++k) {
+    for (std::size_t k = 0; k < kDpsCount; ++k) {
         if (k) {
             line += '|';
         }

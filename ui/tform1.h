@@ -73,10 +73,10 @@ class TForm1 : public QWidget, private WindowView {
     QLineEdit *PS, *PI;
     QComboBox *PTY, *MS, *TP, *TA;
     QListWidget* DI;
-    std::array<QLineEdit*, 7> AF{};
+    std::array<QLineEdit*, kAfCount> AF{};
     // Dynamic PS
     QGroupBox *DPST, *DPRA, *DPOP;
-    std::array<QLineEdit*, 8> DPS{};
+    std::array<QLineEdit*, kDpsCount> DPS{};
     QSlider* TrackBar1;
     QLabel* DPSP;
     QCheckBox *ENDPS, *PSFF, *UPCHPS, *DPSA, *DPSC;

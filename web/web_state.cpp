@@ -39,26 +39,6 @@ json BankState(const ControlProgram& program, int bank) {
             {"record", record}};
 }
 
-// Fields that steer the program, not what the encoder broadcasts.
-bool OffAir(FieldId id) {
-    switch (id) {
-        case FieldId::RTFF:
-        case FieldId::RTSC:
-        case FieldId::DPSFF:
-        case FieldId::DPSSC:
-        case FieldId::RTSF:
-        case FieldId::RTSAT:
-        case FieldId::RTSA:
-        case FieldId::DPSSF:
-        case FieldId::STB:
-        case FieldId::SEND:
-        case FieldId::EXIT:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // The fields whose value differs from what the bank that sends go to
 // holds; none when the program has not written that bank in this run.
 json Pending(const ControlProgram& program) {
@@ -69,7 +49,7 @@ json Pending(const ControlProgram& program) {
     }
     json keys = json::array();
     ForEachStationField([&](const StationField& field) {
-        if (!OffAir(field.id) && field.get(set) != field.get(*sent)) {
+        if (!field.offAir && field.get(set) != field.get(*sent)) {
             keys.push_back(field.key);
         }
     });

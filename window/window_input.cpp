@@ -1,58 +1,20 @@
 // What each control's change does: operator edits go to the program's door
 // for changes, the buttons to its operations.
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 
+#include "window/field_bindings.h"
 #include "window/window_model.h"
 
 namespace vaxo {
 namespace {
 
-// The boxes whose every keystroke edits their field.
-std::optional<FieldId> TypedField(std::string_view control) {
-    static const ByControl<FieldId> fields = [] {
-        ByControl<FieldId> map{{"PS", FieldId::PS},       {"RT", FieldId::RT},
-                               {"RT2", FieldId::RT2},     {"RT3", FieldId::RT3},
-                               {"RT4", FieldId::RT4},     {"EFCHAR", FieldId::EFCHAR},
-                               {"RTFILE", FieldId::RTSF}, {"PSFILE", FieldId::DPSSF}};
-        for (std::size_t k = 0; k < 8; ++k) {
-            map.emplace("DPS" + std::to_string(k + 1), DpsField(k));
-        }
-        return map;
-    }();
-    const auto found = fields.find(control);
-    return found == fields.end() ? std::nullopt : std::optional(found->second);
-}
-
-std::optional<FieldId> TickedField(std::string_view control) {
-    using F = FieldId;
-    static const ByControl<FieldId> fields{
-        {"ENDPS", F::DPSE},        {"PSFF", F::DPSFF},   {"RTFF", F::RTFF},
-        {"RTSA", F::RTSA},         {"UPCHPS", F::DPSSC}, {"DPSA", F::DPSSA},
-        {"DPSC", F::DPSEF},        {"ABSW", F::RTUSAB},  {"UPCH", F::RTSC},
-        {"AUTBSW", F::MBS},        {"EXAL", F::EXIT},    {"SEND", F::SEND},
-        {"AUTOSAVE", F::AUTOSAVE}, {"HIPRI", F::HIPRI},  {"ALONTOP", F::ALONTOP},
-        {"WRITEALL", F::WRITEALL},
-    };
-    const auto found = fields.find(control);
-    return found == fields.end() ? std::nullopt : std::optional(found->second);
-}
-
-std::optional<FieldId> PickedField(std::string_view control) {
-    static const ByControl<FieldId> fields{
-        {"PTY", FieldId::PTY}, {"MS", FieldId::MS},          {"TP", FieldId::TP},
-        {"TA", FieldId::TA},   {"TrackBar1", FieldId::DPSP}, {"TrackBar2", FieldId::RTSAT},
-    };
-    const auto found = fields.find(control);
-    return found == fields.end() ? std::nullopt : std::optional(found->second);
-}
-
-std::optional<std::size_t> AfIndex(std::string_view control) {
-    if (!HoldsDraft(control) || control == "PI") {
-        return std::nullopt;
-    }
-    const int number = control[2] - '0';
-    return number >= 1 && number <= 7 ? std::optional(static_cast<std::size_t>(number - 1))
-                                      : std::nullopt;
+// The control's field when the control is of that kind.
+const ControlDesign* BoundOfKind(std::string_view name, std::initializer_list<ControlKind> kinds) {
+    const ControlDesign* control = BoundControl(name);
+    return control && std::find(kinds.begin(), kinds.end(), control->kind) != kinds.end() ? control
+                                                                                          : nullptr;
 }
 
 }  // namespace
@@ -62,22 +24,30 @@ std::optional<std::size_t> AfIndex(std::string_view control) {
 // draft, and what is left unfinished goes on air as the send's check makes
 // it (FFFF, no frequency).
 void WindowModel::TextEdited(std::string_view control, const std::string& text) {
-    if (control == "PI") {
-        StrictReading whole = ReadStrict(Field(FieldId::PI), text, program_.DecimalSeparator());
+    const ControlDesign* box =
+        BoundOfKind(control, {ControlKind::TextBox, ControlKind::FileNameBox});
+    if (!box) {
+        return;
+    }
+    const StationField& field = Field(*box->field);
+    if (field.type.kind == FieldKind::Pi) {
+        StrictReading whole = ReadStrict(field, text, program_.DecimalSeparator());
         if (whole.value) {
-            Set(FieldId::PI, std::move(*whole.value));
+            Set(field.id, std::move(*whole.value));
         }
-    } else if (const auto field = TypedField(control)) {
-        Set(*field, text);
+    } else if (!HoldsDraft(control)) {
+        Set(field.id, text);
     }
 }
 
 void WindowModel::TextLeft(std::string_view control, const std::string& text) {
-    if (control == "PI") {
-        CommitDraft(control, FieldId::PI, text);
-    } else if (const auto af = AfIndex(control)) {
-        CommitDraft(control, AfField(*af), text);
-    } else if (control == "EFCHAR" && program_.Set().EFCHAR.empty()) {
+    const ControlDesign* box = BoundOfKind(control, {ControlKind::TextBox});
+    if (!box) {
+        return;
+    }
+    if (HoldsDraft(control)) {
+        CommitDraft(control, *box->field, text);
+    } else if (box->field == FieldId::EFCHAR && program_.Set().EFCHAR.empty()) {
         Set(FieldId::EFCHAR, std::string("*"));
     }
 }
@@ -99,17 +69,12 @@ void WindowModel::CommitDraft(std::string_view control, FieldId field, const std
 }
 
 void WindowModel::Ticked(std::string_view control, bool on) {
-    if (const auto field = TickedField(control)) {
-        Set(*field, on);
-    } else if (on && control.size() == 4 && control.starts_with("SRT")) {
-        const int number = control[3] - '0';
-        if (number >= 1 && number <= 4) {
-            Set(FieldId::SELRT, number);
+    if (const ControlDesign* box = BoundOfKind(control, {ControlKind::TickBox})) {
+        Set(*box->field, on);
+    } else if (const ControlDesign* choice = BoundOfKind(control, {ControlKind::Choice})) {
+        if (on) {
+            Set(*choice->field, ChoiceValue(*choice));
         }
-    } else if (on && (control == "STB1" || control == "STB2")) {
-        Set(FieldId::STB, control == "STB1" ? Bank::One : Bank::Two);
-    } else if (on && (control == "PORT1" || control == "PORT2")) {
-        Set(FieldId::PORT, control == "PORT1" ? PortChoice::Lpt1 : PortChoice::Lpt2);
     } else if (on && (control == "SHOWB1" || control == "SHOWB2")) {
         shownBank_ = control == "SHOWB1" ? 1 : 2;
         ShowLastSent();
@@ -118,9 +83,10 @@ void WindowModel::Ticked(std::string_view control, bool on) {
 }
 
 void WindowModel::Picked(std::string_view control, int value) {
-    if (const auto field = PickedField(control)) {
-        Set(*field, Field(*field).type.kind == FieldKind::Flag ? FieldValue(value == 1)
-                                                               : FieldValue(value));
+    if (const ControlDesign* pick =
+            BoundOfKind(control, {ControlKind::PickList, ControlKind::Slider})) {
+        Set(*pick->field, Field(*pick->field).type.kind == FieldKind::Flag ? FieldValue(value == 1)
+                                                                           : FieldValue(value));
     }
 }
 

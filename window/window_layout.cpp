@@ -18,6 +18,12 @@ int Limit(FieldId field) {
     return static_cast<int>(Field(field).type.limit);
 }
 
+ControlDesign Bound(ControlDesign control, FieldId field, int choice = 0) {
+    control.field = field;
+    control.choice = choice;
+    return control;
+}
+
 template <std::size_t N>
 std::vector<std::string> Names(const std::array<std::string_view, N>& names) {
     return {names.begin(), names.end()};
@@ -33,7 +39,8 @@ ControlDesign Slider(std::string name, std::string parent, Place place, FieldId 
             .place = place,
             .accessibleName = std::move(accessibleName),
             .low = range.low,
-            .high = range.high};
+            .high = range.high,
+            .field = field};
 }
 
 void AddStrip(std::vector<ControlDesign>& c) {
@@ -68,7 +75,8 @@ void AddGeneralPage(std::vector<ControlDesign>& c) {
                  .place = {10, 38, 104, 24},
                  .limit = Limit(FieldId::PS),
                  .highlighted = true,
-                 .accessibleName = "Default PS"});
+                 .accessibleName = "Default PS",
+                 .field = FieldId::PS});
     c.push_back({.name = "Label7",
                  .kind = K::Label,
                  .parent = "GNID",
@@ -83,7 +91,8 @@ void AddGeneralPage(std::vector<ControlDesign>& c) {
                  .place = {126, 38, 62, 24},
                  .limit = Limit(FieldId::PI),
                  .capitals = true,
-                 .accessibleName = "PI"});
+                 .accessibleName = "PI",
+                 .field = FieldId::PI});
     c.push_back({.name = "Panel3",
                  .kind = K::Panel,
                  .parent = "Band",
@@ -99,7 +108,8 @@ void AddGeneralPage(std::vector<ControlDesign>& c) {
                  .caption = {},
                  .place = {8, 36, 104, 24},
                  .accessibleName = "Program Type",
-                 .items = Names(kProgrammeTypeNames)});
+                 .items = Names(kProgrammeTypeNames),
+                 .field = FieldId::PTY});
     c.push_back({.name = "Label4",
                  .kind = K::Label,
                  .parent = "GNPR",
@@ -113,11 +123,13 @@ void AddGeneralPage(std::vector<ControlDesign>& c) {
                  .caption = {},
                  .place = {118, 36, 70, 24},
                  .accessibleName = "M/S",
-                 .items = {"Speech", "Music"}});
+                 .items = {"Speech", "Music"},
+                 .field = FieldId::MS});
     c.push_back(
         {"GNTS", K::Group, "General", "Traffic settings", {206, 88, 110, 90}, 0, false, true});
-    for (const auto& [label, box, x, hint] : {std::tuple{"Label5", "TP", 8, "Traffic Program"},
-                                              {"Label6", "TA", 58, "Traffic Announcement"}}) {
+    for (const auto& [label, box, x, hint, field] :
+         {std::tuple{"Label5", "TP", 8, "Traffic Program", FieldId::TP},
+          {"Label6", "TA", 58, "Traffic Announcement", FieldId::TA}}) {
         c.push_back({.name = label,
                      .kind = K::Label,
                      .parent = "GNTS",
@@ -131,7 +143,8 @@ void AddGeneralPage(std::vector<ControlDesign>& c) {
                      .caption = {},
                      .place = {x, 36, 44, 24},
                      .accessibleName = box,
-                     .items = {"0", "1"}});
+                     .items = {"0", "1"},
+                     .field = field});
     }
     c.push_back({"GNDI",
                  K::Group,
@@ -147,7 +160,8 @@ void AddGeneralPage(std::vector<ControlDesign>& c) {
                  .caption = {},
                  .place = {6, 19, 178, 68},
                  .accessibleName = "Decoder Identification",
-                 .items = Names(kDecoderIdNames)});
+                 .items = Names(kDecoderIdNames),
+                 .field = FieldId::DI});
     c.push_back({"GNAF",
                  K::Group,
                  "General",
@@ -156,15 +170,16 @@ void AddGeneralPage(std::vector<ControlDesign>& c) {
                  0,
                  false,
                  true});
-    for (int i = 0; i < 7; ++i) {
+    for (std::size_t i = 0; i < kAfCount; ++i) {
         const std::string number = std::to_string(i + 1);
         c.push_back({.name = "AF" + number,
                      .kind = K::TextBox,
                      .parent = "GNAF",
                      .caption = {},
-                     .place = {8 + i * 62, 20, 56, 24},
-                     .limit = Limit(AfField(static_cast<std::size_t>(i))),
-                     .accessibleName = "Alternative frequency " + number});
+                     .place = {8 + static_cast<int>(i) * 62, 20, 56, 24},
+                     .limit = Limit(AfField(i)),
+                     .accessibleName = "Alternative frequency " + number,
+                     .field = AfField(i)});
     }
     c.push_back({"Label3", K::Label, "GNAF", "MHz", {444, 24, 50, 16}});
 }
@@ -187,7 +202,8 @@ void AddDynamicPsPage(std::vector<ControlDesign>& c) {
                      .caption = {},
                      .place = {28 + column * 118, 21 + row * 26, 86, 24},
                      .limit = Limit(DpsField(static_cast<std::size_t>(k))),
-                     .accessibleName = "Dynamic PS " + number});
+                     .accessibleName = "Dynamic PS " + number,
+                     .field = DpsField(static_cast<std::size_t>(k))});
     }
     c.push_back({"DPRA", K::Group, "DynamicPS", "Repeat after", {6, 138, 244, 94}, 0, false, true});
     c.push_back(Slider("TrackBar1", "DPRA", {8, 28, 176, 32}, FieldId::DPSP, "Repeat after"));
@@ -199,39 +215,46 @@ void AddDynamicPsPage(std::vector<ControlDesign>& c) {
                  .rightAligned = true});
     c.push_back({"DPOP", K::Group, "DynamicPS", "Options", {256, 4, 253, 228}, 0, false, true});
     c.push_back(
-        {"ENDPS", K::TickBox, "DPOP", "Enable dynamic PS", {10, 20, 200, 20}, 0, false, true});
+        Bound({"ENDPS", K::TickBox, "DPOP", "Enable dynamic PS", {10, 20, 200, 20}, 0, false, true},
+              FieldId::DPSE));
     c.push_back({.name = "Panel1",
                  .kind = K::Panel,
                  .parent = "DPOP",
                  .caption = {},
                  .place = {8, 46, 237, 174},
                  .framed = true});
-    c.push_back({"PSFF", K::TickBox, "Panel1", "From file:", {8, 8, 200, 20}, 0, false, true});
+    c.push_back(Bound({"PSFF", K::TickBox, "Panel1", "From file:", {8, 8, 200, 20}, 0, false, true},
+                      FieldId::DPSFF));
     c.push_back({.name = "PSFILE",
                  .kind = K::FileNameBox,
                  .parent = "Panel1",
                  .caption = {},
                  .place = {8, 32, 188, 24},
-                 .accessibleName = "Dynamic PS file"});
+                 .accessibleName = "Dynamic PS file",
+                 .field = FieldId::DPSSF});
     c.push_back({"DPBR", K::Button, "Panel1", "...", {200, 32, 28, 24}});
     c.push_back(
-        {"UPCHPS", K::TickBox, "Panel1", "Send on change", {8, 66, 200, 20}, 0, false, true});
+        Bound({"UPCHPS", K::TickBox, "Panel1", "Send on change", {8, 66, 200, 20}, 0, false, true},
+              FieldId::DPSSC));
     c.push_back(
-        {"DPSA", K::TickBox, "Panel1", "Smart alignment", {8, 92, 200, 20}, 0, false, true});
+        Bound({"DPSA", K::TickBox, "Panel1", "Smart alignment", {8, 92, 200, 20}, 0, false, true},
+              FieldId::DPSSA));
     c.push_back(
-        {"DPSC", K::TickBox, "Panel1", "Effects with:", {26, 120, 110, 20}, 0, false, true});
+        Bound({"DPSC", K::TickBox, "Panel1", "Effects with:", {26, 120, 110, 20}, 0, false, true},
+              FieldId::DPSEF));
     c.push_back({.name = "EFCHAR",
                  .kind = K::TextBox,
                  .parent = "Panel1",
                  .caption = {},
                  .place = {140, 118, 28, 24},
                  .limit = Limit(FieldId::EFCHAR),
-                 .accessibleName = "Effect character"});
+                 .accessibleName = "Effect character",
+                 .field = FieldId::EFCHAR});
 }
 
 void AddRadiotextPage(std::vector<ControlDesign>& c) {
-    static const char* const kNames[] = {"RT", "RT2", "RT3", "RT4"};
-    for (int i = 0; i < 4; ++i) {
+    static const char* const kNames[kRadiotextCount] = {"RT", "RT2", "RT3", "RT4"};
+    for (int i = 0; i < static_cast<int>(kRadiotextCount); ++i) {
         const int y = 6 + i * 27;
         const std::string number = std::to_string(i + 1);
         c.push_back({.name = "SRT" + number,
@@ -239,7 +262,9 @@ void AddRadiotextPage(std::vector<ControlDesign>& c) {
                      .parent = "Radiotext",
                      .caption = {},
                      .place = {8, y + 3, 20, 20},
-                     .accessibleName = "Current radiotext " + number});
+                     .accessibleName = "Current radiotext " + number,
+                     .field = FieldId::SELRT,
+                     .choice = i + 1});
         c.push_back({.name = kNames[i],
                      .kind = K::TextBox,
                      .parent = "Radiotext",
@@ -247,10 +272,13 @@ void AddRadiotextPage(std::vector<ControlDesign>& c) {
                      .place = {30, y, 479, 24},
                      .limit = Limit(RadiotextField(i + 1)),
                      .highlighted = i == 0,
-                     .accessibleName = "Radiotext " + number});
+                     .accessibleName = "Radiotext " + number,
+                     .field = RadiotextField(i + 1)});
     }
     c.push_back({"RTOP", K::Group, "Radiotext", "Options", {6, 114, 503, 118}, 0, false, true});
-    c.push_back({"RTSA", K::TickBox, "RTOP", "Switch after:", {10, 20, 200, 20}, 0, false, true});
+    c.push_back(
+        Bound({"RTSA", K::TickBox, "RTOP", "Switch after:", {10, 20, 200, 20}, 0, false, true},
+              FieldId::RTSA));
     c.push_back(Slider("TrackBar2", "RTOP", {10, 42, 196, 32}, FieldId::RTSAT, "Switch after"));
     c.push_back({.name = "RTST",
                  .kind = K::Label,
@@ -258,22 +286,26 @@ void AddRadiotextPage(std::vector<ControlDesign>& c) {
                  .caption = "5 min",
                  .place = {126, 74, 80, 16},
                  .rightAligned = true});
-    c.push_back({"ABSW", K::TickBox, "RTOP", "Use A/B", {10, 92, 200, 20}, 0, false, true});
+    c.push_back(Bound({"ABSW", K::TickBox, "RTOP", "Use A/B", {10, 92, 200, 20}, 0, false, true},
+                      FieldId::RTUSAB));
     c.push_back({.name = "Panel2",
                  .kind = K::Panel,
                  .parent = "RTOP",
                  .caption = {},
                  .place = {220, 18, 275, 92},
                  .framed = true});
-    c.push_back({"RTFF", K::TickBox, "Panel2", "From file:", {8, 8, 100, 20}, 0, false, true});
+    c.push_back(Bound({"RTFF", K::TickBox, "Panel2", "From file:", {8, 8, 100, 20}, 0, false, true},
+                      FieldId::RTFF));
     c.push_back(
-        {"UPCH", K::TickBox, "Panel2", "Send on change", {110, 8, 160, 20}, 0, false, true});
+        Bound({"UPCH", K::TickBox, "Panel2", "Send on change", {110, 8, 160, 20}, 0, false, true},
+              FieldId::RTSC));
     c.push_back({.name = "RTFILE",
                  .kind = K::FileNameBox,
                  .parent = "Panel2",
                  .caption = {},
                  .place = {8, 40, 226, 24},
-                 .accessibleName = "Radiotext file"});
+                 .accessibleName = "Radiotext file",
+                 .field = FieldId::RTSF});
     c.push_back({"RTBR", K::Button, "Panel2", "...", {238, 40, 28, 24}});
 }
 
@@ -292,42 +324,49 @@ void AddSettingsPage(std::vector<ControlDesign>& c) {
                  .accessibleName = "Last sent"});
     c.push_back({"STOP", K::Group, "Settings", "Options", {312, 4, 197, 228}, 0, false, true});
     int y = 20;
-    for (const auto& [name, caption] : {std::pair{"SEND", "Send after Load"},
-                                        {"EXAL", "Exit after Send"},
-                                        {"AUTOSAVE", "Auto Save"},
-                                        {"HIPRI", "High priority"},
-                                        {"ALONTOP", "Always on top"}}) {
-        c.push_back({name, K::TickBox, "STOP", caption, {10, y, 180, 20}, 0, false, true});
+    for (const auto& [name, caption, field] : {std::tuple{"SEND", "Send after Load", FieldId::SEND},
+                                               {"EXAL", "Exit after Send", FieldId::EXIT},
+                                               {"AUTOSAVE", "Auto Save", FieldId::AUTOSAVE},
+                                               {"HIPRI", "High priority", FieldId::HIPRI},
+                                               {"ALONTOP", "Always on top", FieldId::ALONTOP}}) {
+        c.push_back(
+            Bound({name, K::TickBox, "STOP", caption, {10, y, 180, 20}, 0, false, true}, field));
         y += 20;
     }
     c.push_back({"PORT", K::Group, "STOP", "Port", {8, 122, 181, 62}, 0, false, true});
-    c.push_back({"PORT1", K::Choice, "PORT", "LPT1 (0x378)", {10, 18, 160, 20}});
-    c.push_back({"PORT2", K::Choice, "PORT", "LPT2 (0x278)", {10, 38, 160, 20}});
+    c.push_back(Bound({"PORT1", K::Choice, "PORT", "LPT1 (0x378)", {10, 18, 160, 20}},
+                      FieldId::PORT, static_cast<int>(PortChoice::Lpt1)));
+    c.push_back(Bound({"PORT2", K::Choice, "PORT", "LPT2 (0x278)", {10, 38, 160, 20}},
+                      FieldId::PORT, static_cast<int>(PortChoice::Lpt2)));
     c.push_back({"PORTINFO", K::Label, "STOP", "", {10, 184, 179, 14}});
     c.push_back(
         {"REGRDS", K::Button, "STOP", "Make *.rds executable", {8, 200, 181, 24}, 0, false, true});
     c.push_back(
         {"Membanks", K::Group, "Settings", "Memory banks", {6, 4, 300, 84}, 0, false, true});
     c.push_back(
-        {"STB1", K::Choice, "Membanks", "Send to bank 1", {10, 20, 140, 20}, 0, false, true});
+        Bound({"STB1", K::Choice, "Membanks", "Send to bank 1", {10, 20, 140, 20}, 0, false, true},
+              FieldId::STB, static_cast<int>(Bank::One)));
     c.push_back(
-        {"STB2", K::Choice, "Membanks", "Send to bank 2", {150, 20, 140, 20}, 0, false, true});
-    c.push_back({"AUTBSW",
-                 K::TickBox,
-                 "Membanks",
-                 "RDS Encoder uses both memory banks in loop",
-                 {10, 42, 286, 20},
-                 0,
-                 false,
-                 true});
-    c.push_back({"WRITEALL",
-                 K::TickBox,
-                 "Membanks",
-                 "Write every page, not only the changed ones",
-                 {10, 62, 286, 20},
-                 0,
-                 false,
-                 true});
+        Bound({"STB2", K::Choice, "Membanks", "Send to bank 2", {150, 20, 140, 20}, 0, false, true},
+              FieldId::STB, static_cast<int>(Bank::Two)));
+    c.push_back(Bound({"AUTBSW",
+                       K::TickBox,
+                       "Membanks",
+                       "RDS Encoder uses both memory banks in loop",
+                       {10, 42, 286, 20},
+                       0,
+                       false,
+                       true},
+                      FieldId::MBS));
+    c.push_back(Bound({"WRITEALL",
+                       K::TickBox,
+                       "Membanks",
+                       "Write every page, not only the changed ones",
+                       {10, 62, 286, 20},
+                       0,
+                       false,
+                       true},
+                      FieldId::WRITEALL));
 }
 
 void AddHelpPage(std::vector<ControlDesign>& c) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "record/field_id.h"
 
 namespace vaxo {
 
@@ -50,6 +53,10 @@ struct ControlDesign {
     std::string accessibleName = {};
     std::vector<std::string> items = {};  // a pick list's or check list's
     int low = 0, high = 0;                // a slider's range
+    // The field the control edits and shows; for a choice, the value of the
+    // field it stands for (bank 1 or 2, PortChoice 0 or 1, radiotext 1 to 4).
+    std::optional<FieldId> field = {};
+    int choice = 0;
 };
 
 inline constexpr int kWindowWidth = 521;

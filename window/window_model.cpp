@@ -6,11 +6,14 @@
 #include "app/wear_words.h"
 #include "base/local_time.h"
 #include "base/overloaded.h"
+#include "window/field_bindings.h"
 
 namespace vaxo {
 
 bool HoldsDraft(std::string_view control) {
-    return control == "PI" || (control.size() == 3 && control.starts_with("AF"));
+    const ControlDesign* bound = BoundControl(control);
+    const FieldKind kind = bound ? Field(*bound->field).type.kind : FieldKind::Text;
+    return kind == FieldKind::Pi || kind == FieldKind::Frequency;
 }
 
 WindowModel::WindowModel(WindowServices services, WindowView& view)
@@ -84,61 +87,26 @@ void WindowModel::OnProgramEvent(const ProgramEvent& event) {
 
 void WindowModel::ShowSet() {
     const RdsParameterSet& s = program_.Set();
-    auto& texts = state_.stationTexts;
-    texts["PS"] = s.PS;
-    texts["PI"] = s.PI;
-    for (std::size_t i = 0; i < s.AF.size(); ++i) {
-        texts["AF" + std::to_string(i + 1)] = s.AF[i];
-    }
-    for (std::size_t k = 0; k < s.DPS.size(); ++k) {
-        texts["DPS" + std::to_string(k + 1)] = s.DPS[k];
-    }
-    texts["RT"] = s.RT.str();
-    texts["RT2"] = s.RT2.str();
-    texts["RT3"] = s.RT3.str();
-    texts["RT4"] = s.RT4.str();
-    texts["EFCHAR"] = s.EFCHAR;
-    state_.fileNames["RTFILE"] = s.RTFILE;
-    state_.fileNames["PSFILE"] = s.PSFILE;
-    state_.picks["PTY"] = s.PTY;
-    state_.picks["MS"] = s.MS;
-    state_.picks["TP"] = s.TP;
-    state_.picks["TA"] = s.TA;
-    state_.picks["TrackBar1"] = s.DPSP;
-    state_.picks["TrackBar2"] = s.RTSAT;
-    state_.decoderId = s.DI;
-    const std::pair<const char*, bool> ticks[] = {
-        {"ENDPS", s.ENDPS},       {"PSFF", s.PSFF},       {"UPCHPS", s.UPCHPS},
-        {"DPSA", s.DPSA},         {"DPSC", s.DPSC},       {"RTSA", s.RTSA},
-        {"ABSW", s.ABSW},         {"RTFF", s.RTFF},       {"UPCH", s.UPCH},
-        {"AUTBSW", s.AUTBSW},     {"SEND", s.SEND},       {"EXAL", s.EXAL},
-        {"AUTOSAVE", s.AUTOSAVE}, {"HIPRI", s.HIPRI},     {"ALONTOP", s.ALONTOP},
-        {"WRITEALL", s.WRITEALL}, {"STB1", s.STB == 1},   {"STB2", s.STB != 1},
-        {"PORT1", s.PORT != 1},   {"PORT2", s.PORT == 1}, {"SRT1", s.SELRT == 1},
-        {"SRT2", s.SELRT == 2},   {"SRT3", s.SELRT == 3}, {"SRT4", s.SELRT == 4},
-    };
-    for (const auto& [name, on] : ticks) {
-        state_.ticks[name] = on;
-    }
+    ShowBoundFields(s, state_);
     state_.alwaysOnTop = s.ALONTOP;
     ShowLastSent();
 }
 
 // A field a feed writes is read-only; the labels show the periods.
 void WindowModel::ShowDerived(const DerivedState& derived) {
-    auto& readOnly = state_.readOnly;
-    readOnly.clear();
+    FieldSet fed;
     if (derived.radiotextFed) {
-        readOnly.insert({"RT", "RTFILE"});
+        fed.Add({FieldId::RT, FieldId::RTSF});
     }
     if (derived.dpsFed) {
-        for (int k = 1; k <= 8; ++k) {
-            readOnly.insert("DPS" + std::to_string(k));
+        for (std::size_t k = 0; k < kDpsCount; ++k) {
+            fed.Add(DpsField(k));
         }
     }
     if (derived.dpsFileInUse) {
-        readOnly.insert("PSFILE");
+        fed.Add(FieldId::DPSSF);
     }
+    state_.readOnly = ControlsOf(fed);
     state_.labels["DPSP"] = std::to_string(derived.repeatSeconds) + " s";
     state_.labels["RTST"] = std::to_string(derived.switchingMinutes) + " min";
 }

@@ -53,7 +53,7 @@ struct Heard {
                 [this](const ExitRequested&) { events.push_back("exit"); },
                 [this](const FieldsChanged& f) {
                     changes.push_back(f);
-                    alwaysOnTopTold += std::count(f.keys.begin(), f.keys.end(), "ALONTOP");
+                    alwaysOnTopTold += f.fields.Has(FieldId::ALONTOP) ? 1 : 0;
                 },
                 [](const auto&) {},
             },
@@ -396,14 +396,14 @@ TEST_F(ControlProgramTest, EachCommandsOutcomeIsItsCallersOwn) {
     ASSERT_EQ(refused.fields.size(), 2u);
     EXPECT_TRUE(refused.fields[0].Accepted());
     EXPECT_FALSE(refused.fields[1].Accepted());
-    EXPECT_TRUE(refused.changed.empty());
+    EXPECT_TRUE(refused.changed.Empty());
     EXPECT_EQ(refused.revision, start) << "a refusal makes no revision";
     EXPECT_EQ(program->Set().PS, "FM RADIO") << "all or none";
     EXPECT_TRUE(heard_.changes.empty());
 
     const CommandOutcome taken = Change(*program, "PS=NEW FM\nRTSA=1\nRTSAT=2", client);
     EXPECT_TRUE(taken.Accepted());
-    EXPECT_THAT(taken.changed, ElementsAre("PS", "RTSAT", "RTSA"));
+    EXPECT_THAT(taken.changed.Keys(), ElementsAre("PS", "RTSAT", "RTSA"));
     EXPECT_EQ(taken.revision, start + 1) << "one command, one revision";
     EXPECT_EQ(program->Stamp(FieldId::PS).revision, start + 1);
     EXPECT_EQ(program->Stamp(FieldId::PS).origin, "text 192.0.2.7:4000");

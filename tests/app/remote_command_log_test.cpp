@@ -30,7 +30,7 @@ TEST(RemoteCommandLog, ChangesAreToldAtOnceRefusalsGatheredPerAddressForAMinute)
     RemoteCommandLog log;
     const auto start = RemoteCommandLog::Clock::time_point{};
     const RemoteCommand refused{"text 192.0.2.7:4000", "PTY=45", "PTY takes 0 to 31", {}};
-    const RemoteCommand taken{"text 192.0.2.7:4001", "PS=NEWS", "", {"PS"}};
+    const RemoteCommand taken{"text 192.0.2.7:4001", "PS=NEWS", "", {FieldId::PS}};
     EXPECT_THAT(Texts(log.Note(refused, start)),
                 ElementsAre("E text 192.0.2.7:4000 \"PTY=45\" refused: PTY takes 0 to 31"));
     EXPECT_THAT(Texts(log.Note(taken, start + 1s)),
@@ -42,7 +42,7 @@ TEST(RemoteCommandLog, ChangesAreToldAtOnceRefusalsGatheredPerAddressForAMinute)
     // the same gathering.
     EXPECT_THAT(log.Note({"text 192.0.2.7:4002", "DI=99", "DI takes 0 to 15", {}}, start + 3s),
                 IsEmpty());
-    EXPECT_THAT(Texts(log.Note({"text 192.0.2.7:4002", "PS=MORE", "", {"PS"}}, start + 3s)),
+    EXPECT_THAT(Texts(log.Note({"text 192.0.2.7:4002", "PS=MORE", "", {FieldId::PS}}, start + 3s)),
                 ElementsAre("text 192.0.2.7:4002 \"PS=MORE\" changed PS"))
         << "every change is told, however many came before";
     EXPECT_THAT(log.Flush(start + 59s), IsEmpty());
@@ -63,7 +63,7 @@ TEST(RemoteCommandLog, AFloodFromManyAddressesNeitherGrowsItNorHidesAChange) {
         told += log.Note(Junk(i), now).size();
     }
     EXPECT_EQ(told, RemoteCommandLog::kAddressLimit);
-    EXPECT_THAT(Texts(log.Note({"text 192.0.2.66:7", "PS=EVILPS", "", {"PS"}}, now + 1s)),
+    EXPECT_THAT(Texts(log.Note({"text 192.0.2.66:7", "PS=EVILPS", "", {FieldId::PS}}, now + 1s)),
                 ElementsAre("text 192.0.2.66:7 \"PS=EVILPS\" changed PS"));
     EXPECT_THAT(Texts(log.Flush(now + 61s)),
                 ElementsAre("E 3976 refused from more than 1024 addresses within a minute, not "

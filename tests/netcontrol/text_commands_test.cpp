@@ -144,7 +144,7 @@ TEST_F(TextCommandsTest, ChangesAreToldWithTheirClientAndCommand) {
     ASSERT_EQ(program_.remote.size(), 1u);
     EXPECT_EQ(program_.remote[0].origin, "text 192.0.2.7:4000");
     EXPECT_EQ(program_.remote[0].command, "PS=TOLD");
-    EXPECT_THAT(program_.remote[0].changed, ElementsAre("PS"));
+    EXPECT_THAT(program_.remote[0].changed.Keys(), ElementsAre("PS"));
     EXPECT_EQ(Reply("PS=TOLD"), "+");
     EXPECT_EQ(program_.remote.size(), 1u) << "the same value is no change";
     EXPECT_EQ(Reply("PS=\x1B[2J"), "-");

@@ -120,7 +120,7 @@ TEST_F(UecpSessionTest, AServerProvisionsTheAddressListsAndReadsThemBack) {
     EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 200"), 200, 5), 0);
     EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE1023"), 1023, 5), 0);
     EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0);
-    EXPECT_THAT(program_.remote.back().changed, ElementsAre("encoder addresses 5, 7"));
+    EXPECT_EQ(program_.remote.back().note, "encoder addresses 5, 7");
     const std::size_t told = program_.remote.size();
     EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0) << "already there";
     EXPECT_EQ(program_.remote.size(), told) << "and not told as a change";
@@ -275,7 +275,7 @@ TEST_F(UecpSessionTest, AFrameAfterAGapIsLoggedAsApplied) {
     ASSERT_FALSE(program_.remote.empty());
     EXPECT_EQ(program_.remote.back().refused, "");
     EXPECT_THAT(program_.remote.back().command, HasSubstr("after a sequence gap"));
-    EXPECT_THAT(program_.remote.back().changed, ElementsAre("PTY"));
+    EXPECT_THAT(program_.remote.back().changed.Keys(), ElementsAre("PTY"));
 }
 
 TEST_F(UecpSessionTest, RadiotextBuffersFlushAppendToggleAndClear) {

@@ -75,13 +75,13 @@ TEST(FieldValues, AllOrNone) {
     ASSERT_EQ(refused.outcomes.size(), 3u);
     EXPECT_TRUE(refused.outcomes[0].Accepted());
     EXPECT_EQ(refused.outcomes[1].refusal, "PTY takes a number from 0 to 31");
-    EXPECT_TRUE(refused.changed.empty());
+    EXPECT_TRUE(refused.changed.Empty());
     EXPECT_EQ(set.PS, "FM RADIO") << "nothing changed";
 
     const AppliedValues taken = ApplyFieldValues(
         set, {{FieldId::PS, std::string("ONE")}, {FieldId::RT, std::string("two")}}, '.');
     EXPECT_FALSE(taken.refused);
-    EXPECT_THAT(taken.changed, ElementsAre("RT", "PS")) << "in the station file's order";
+    EXPECT_THAT(taken.changed.Keys(), ElementsAre("RT", "PS")) << "in the station file's order";
 }
 
 TEST(FieldValues, ATypedValueOfTheWrongKindOrRangeIsRefused) {
@@ -114,7 +114,7 @@ TEST(FieldValues, NumbersBecomeTheTextsTheSetKeeps) {
     EXPECT_EQ(set.AF[1], "107,9");
     EXPECT_EQ(set.STB, 2);
     EXPECT_EQ(set.PORT, 1);
-    EXPECT_TRUE(ApplyFieldValues(set, {{FieldId::AF1, 0}}, ',').changed.size() > 0);
+    EXPECT_TRUE(ApplyFieldValues(set, {{FieldId::AF1, 0}}, ',').changed.Count() > 0);
     EXPECT_EQ(set.AF[0], "107,9") << "no frequency: the list closes up";
     EXPECT_EQ(set.AF[1], "");
 }
@@ -123,7 +123,7 @@ TEST(FieldValues, OnlyRealChangesAreTold) {
     RdsParameterSet set;
     EXPECT_TRUE(
         ApplyFieldValues(set, {{FieldId::PS, std::string("FM RADIO")}, {FieldId::PI, 0xFFFF}}, '.')
-            .changed.empty());
+            .changed.Empty());
 }
 
 TEST(Tidy, PiAndTheAfListAsTheSendReadsThem) {
@@ -142,14 +142,14 @@ TEST(Tidy, PiAndTheAfListAsTheSendReadsThem) {
 
 TEST(StationLines, LenientlyAsAStationFileIsRead) {
     RdsParameterSet set;
-    const FieldKeys changed =
+    const FieldSet changed =
         ApplyStationLines(set, "PTY=45\nPS=TOO LONG!\nEXIT=1\nnonsense\nPORT=1\nSEND=1", '.');
     EXPECT_EQ(set.PTY, 0);
     EXPECT_EQ(set.PS, "TOO LONG");
     EXPECT_TRUE(set.EXAL);
     EXPECT_EQ(set.PORT, 0) << "the port is no station field";
     EXPECT_TRUE(set.SendPending) << "a SEND line asks for a send";
-    EXPECT_THAT(changed, ElementsAre("PS", "SEND", "EXIT"));
+    EXPECT_THAT(changed.Keys(), ElementsAre("PS", "SEND", "EXIT"));
     ApplyStationLines(set, "SEND=0", '.');
     EXPECT_FALSE(set.SendPending) << "and SEND=0 cancels it";
 }

@@ -292,7 +292,7 @@ TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
     TempDir dir;
     RdsParameterSet set;
     set.StationFileName = dir / "missing.rds";
-    EXPECT_TRUE(LoadStationFile(set, '.').changed.empty());
+    EXPECT_TRUE(LoadStationFile(set, '.').changed.Empty());
     EXPECT_EQ(set.PS, "FM RADIO") << "a missing file changes nothing";
 
     set.PS = "SAVED";
@@ -301,7 +301,7 @@ TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
 
     RdsParameterSet other;
     other.StationFileName = set.StationFileName;
-    EXPECT_THAT(LoadStationFile(other, '.').changed, ElementsAre("PS")) << "only PS differs";
+    EXPECT_THAT(LoadStationFile(other, '.').changed.Keys(), ElementsAre("PS")) << "only PS differs";
     EXPECT_EQ(other.PS, "SAVED");
     EXPECT_EQ(other.RememberedFile, set.StationFileName);
 }

@@ -1,6 +1,9 @@
 #include "window/window_model.h"
 #include "window/window_options.h"
 
+#include <map>
+#include <set>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,6 +19,7 @@
 #include "tests/support/own_runtime_dir.h"
 #include "tests/support/settle.h"
 #include "tests/support/temp_dir.h"
+#include "window/field_bindings.h"
 
 namespace vaxo {
 namespace {
@@ -163,6 +167,62 @@ TEST_F(WindowModelTest, FeedsLockTheirFieldsAndSlidersRenameTheirLabels) {
     EXPECT_FALSE(State().readOnly.contains("RT2"));
     model.Picked("TrackBar1", 7);
     EXPECT_EQ(view_.shown.labels.at("DPSP"), "22 s");
+}
+
+// Every field the window edits has its control, of a kind that can show its
+// value, and a choice for each value a field of choices takes; the wear
+// settings are kept in vaxow.ini and set by vaxoctl run's options only.
+TEST(WindowBindings, EveryFieldHasAControlThatFitsIt) {
+    const FieldSet notInTheWindow{FieldId::MINSEND, FieldId::ENDURANCE, FieldId::WEARYEARS};
+    std::map<FieldId, std::set<int>> choices;
+    FieldSet bound;
+    for (const ControlDesign& control : WindowLayout()) {
+        if (!control.field) {
+            continue;
+        }
+        bound.Add(*control.field);
+        const FieldKind kind = Field(*control.field).type.kind;
+        SCOPED_TRACE(control.name);
+        switch (control.kind) {
+            case ControlKind::TextBox:
+                EXPECT_TRUE(kind == FieldKind::Text || kind == FieldKind::Pi ||
+                            kind == FieldKind::Frequency);
+                EXPECT_EQ(control.limit, static_cast<int>(Field(*control.field).type.limit));
+                break;
+            case ControlKind::FileNameBox:
+                EXPECT_EQ(kind, FieldKind::FileName);
+                break;
+            case ControlKind::TickBox:
+                EXPECT_EQ(kind, FieldKind::Flag);
+                break;
+            case ControlKind::Choice:
+                choices[*control.field].insert(control.choice);
+                break;
+            case ControlKind::PickList:
+                EXPECT_TRUE(kind == FieldKind::Flag || kind == FieldKind::Number);
+                EXPECT_EQ(control.items.size(),
+                          kind == FieldKind::Flag
+                              ? 2u
+                              : static_cast<std::size_t>(Field(*control.field).type.high + 1));
+                break;
+            case ControlKind::Slider:
+                EXPECT_EQ(kind, FieldKind::Number);
+                break;
+            case ControlKind::CheckList:
+                EXPECT_EQ(kind, FieldKind::DecoderId);
+                break;
+            default:
+                ADD_FAILURE() << "a control of this kind edits no field";
+        }
+        EXPECT_EQ(BoundControl(control.name), &control);
+    }
+    for (const StationField& field : AllFields()) {
+        EXPECT_NE(bound.Has(field.id), notInTheWindow.Has(field.id)) << field.key;
+    }
+    EXPECT_EQ(choices[FieldId::STB], (std::set<int>{1, 2}));
+    EXPECT_EQ(choices[FieldId::PORT], (std::set<int>{0, 1}));
+    EXPECT_EQ(choices[FieldId::SELRT], (std::set<int>{1, 2, 3, 4}));
+    EXPECT_EQ(BoundControl("SHOWB1"), nullptr) << "a choice of the window's own";
 }
 
 // PI goes in when whole, a frequency when its box is left; what is left
