@@ -67,20 +67,10 @@ struct ToggleTextAb {};
 // goes on air changed.
 struct ReloadStation {};
 struct EndProgram {};
-// A command a front end refused before it could become one of the above:
-// only told, so that the log sees it.
-struct RefusedCommand {
-    std::string why;
-};
-// A front end changed a setting of its own (the UECP addresses): only told,
-// so that the log sees what it now is.
-struct FrontEndChange {
-    std::string now;  // "site addresses 100, 200"
-};
 
 using CommandAction =
     std::variant<SetFields, LoadStation, SaveStation, SaveStationAs, UploadStation, SendStation,
-                 ToggleTextAb, ReloadStation, EndProgram, RefusedCommand, FrontEndChange>;
+                 ToggleTextAb, ReloadStation, EndProgram>;
 
 struct Command {
     Origin origin;
@@ -91,13 +81,15 @@ struct Command {
 
 // What became of a command, for its caller alone.
 struct CommandOutcome {
-    std::string refusal = {};          // why nothing changed; empty when it was taken
-    std::vector<FieldOutcome> fields;  // SetFields: each value's verdict
-    FieldSet changed;                  // the fields whose value is now different
-    std::uint64_t revision = 0;        // the station's revision after the command
-    std::shared_ptr<SendTicket> send;  // the send it asked for, if any
+    std::optional<Refusal> refusal = {};  // why nothing changed; none when it was taken
+    std::vector<FieldOutcome> fields;     // SetFields: each value's verdict
+    FieldSet changed;                     // the fields whose value is now different
+    std::uint64_t revision = 0;           // the station's revision after the command
+    std::shared_ptr<SendTicket> send;     // the send it asked for, if any
 
-    bool Accepted() const { return refusal.empty(); }
+    bool Accepted() const { return !refusal; }
+    // Why it was refused; empty when it was taken.
+    std::string Why() const { return refusal ? refusal->why : std::string(); }
 };
 
 }  // namespace vaxo

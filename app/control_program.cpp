@@ -73,6 +73,10 @@ std::string BesideName(const std::string& name, LocalTime now) {
         .string();
 }
 
+std::optional<Refusal> AsFileTrouble(const std::optional<std::string>& error) {
+    return error ? std::optional(Refusal{RefusalCode::FileTrouble, *error}) : std::nullopt;
+}
+
 SendAsker AskerOf(const Origin& origin) {
     return origin.IsOperator() ? SendAsker::Operator : SendAsker::Client;
 }
@@ -418,7 +422,7 @@ CommandOutcome ControlProgram::Execute(const Command& command) {
 // Changes from outside are told one by one, refusals with their reason.
 void ControlProgram::Tell(const Command& command, const CommandOutcome& outcome) {
     if (!outcome.Accepted()) {
-        events_.Emit(RemoteCommand{command.origin.who, command.shown, outcome.refusal, {}});
+        events_.Emit(RemoteCommand{command.origin.who, command.shown, outcome.refusal->why, {}});
         return;
     }
     RemoteCommand told{command.origin.who, command.shown, "", outcome.changed};
@@ -428,8 +432,6 @@ void ControlProgram::Tell(const Command& command, const CommandOutcome& outcome)
     } else if (std::holds_alternative<LoadStation>(command.action)) {
         told.changed = {};
         told.note = "station";
-    } else if (const auto* change = std::get_if<FrontEndChange>(&command.action)) {
-        told.note = change->now;
     }
     if (!told.changed.Empty() || !told.note.empty()) {
         events_.Emit(std::move(told));
@@ -447,7 +449,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SetFields& comman
     if (applied.refused) {
         for (const FieldOutcome& field : outcome.fields) {
             if (!field.Accepted()) {
-                outcome.refusal = field.refusal;
+                outcome.refusal = Refusal{field.code, field.refusal};
                 break;
             }
         }
@@ -470,19 +472,19 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const LoadStation& comm
     stationNamedFromOutside_ = origin.FromOutside();
     CommandOutcome outcome;
     outcome.refusal =
-        RunSteps({[&] { outcome.changed = LoadStationFromName(origin); }}).value_or("");
+        AsFileTrouble(RunSteps({[&] { outcome.changed = LoadStationFromName(origin); }}));
     static_cast<void>(RunSteps({[&] { ShowTitle(); }, [&] { EnterProgramDir(); }}));
     return outcome;
 }
 
 CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStation&) {
     CommandOutcome outcome;
-    outcome.refusal = RunSteps({[&] {
-                          set_.RememberedFile = set_.StationFileName;
-                          stationFingerprint_ = SaveStationFile(set_, StationLinks(origin));
-                          savedText_ = StationFileText(set_);
-                          unreadableStation_.clear();  // the operator chose to replace it
-                      }}).value_or("");
+    outcome.refusal = AsFileTrouble(RunSteps({[&] {
+        set_.RememberedFile = set_.StationFileName;
+        stationFingerprint_ = SaveStationFile(set_, StationLinks(origin));
+        savedText_ = StationFileText(set_);
+        unreadableStation_.clear();  // the operator chose to replace it
+    }}));
     return outcome;
 }
 
@@ -490,24 +492,23 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStation&) {
 // read through a link, now or later.
 CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStationAs& command) {
     CommandOutcome outcome;
-    outcome.refusal =
-        RunSteps({[&] {
-            // A save that fails leaves the station where it was.
-            const std::string previousName = set_.StationFileName;
-            const std::string previousRemembered = set_.RememberedFile;
-            set_.StationFileName = command.path;
-            set_.RememberedFile = command.path;
-            try {
-                stationFingerprint_ = SaveStationFile(
-                    set_, origin.FromOutside() ? FileLinks::Confined : FileLinks::Follow);
-                savedText_ = StationFileText(set_);
-            } catch (const FileError&) {
-                set_.StationFileName = previousName;
-                set_.RememberedFile = previousRemembered;
-                throw;
-            }
-            stationNamedFromOutside_ = origin.FromOutside();
-        }}).value_or("");
+    outcome.refusal = AsFileTrouble(RunSteps({[&] {
+        // A save that fails leaves the station where it was.
+        const std::string previousName = set_.StationFileName;
+        const std::string previousRemembered = set_.RememberedFile;
+        set_.StationFileName = command.path;
+        set_.RememberedFile = command.path;
+        try {
+            stationFingerprint_ = SaveStationFile(
+                set_, origin.FromOutside() ? FileLinks::Confined : FileLinks::Follow);
+            savedText_ = StationFileText(set_);
+        } catch (const FileError&) {
+            set_.StationFileName = previousName;
+            set_.RememberedFile = previousRemembered;
+            throw;
+        }
+        stationNamedFromOutside_ = origin.FromOutside();
+    }}));
     static_cast<void>(RunSteps({[&] { ShowTitle(); }, [&] { EnterProgramDir(); }}));
     return outcome;
 }
@@ -571,20 +572,20 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const ToggleTextAb&) {
 CommandOutcome ControlProgram::Run(const Origin& origin, const ReloadStation&) {
     const MemoryDump before = PreviewMemory();
     CommandOutcome outcome;
-    outcome.refusal = RunSteps({[&] {
-                          // The options only: what this run remembers (its sends) stays.
-                          RdsParameterSet read;
-                          read.ProgramDir = set_.ProgramDir;
-                          LoadSettingsFile(read);
-                          static_cast<ProgramOptions&>(set_) = read;
-                          set_.BothBanksDefault = read.BothBanksDefault;
-                          settingsUnreadable_ = false;
-                          const FieldSet& options = FieldsOf(FieldScope::ProgramOption);
-                          FollowOptions(options);
-                          Changed(options, origin);
-                      }}).value_or("");
+    outcome.refusal = AsFileTrouble(RunSteps({[&] {
+        // The options only: what this run remembers (its sends) stays.
+        RdsParameterSet read;
+        read.ProgramDir = set_.ProgramDir;
+        LoadSettingsFile(read);
+        static_cast<ProgramOptions&>(set_) = read;
+        set_.BothBanksDefault = read.BothBanksDefault;
+        settingsUnreadable_ = false;
+        const FieldSet& options = FieldsOf(FieldScope::ProgramOption);
+        FollowOptions(options);
+        Changed(options, origin);
+    }}));
     if (const auto error = RunSteps({[&] { LoadStationFromName(origin); }})) {
-        outcome.refusal = *error;
+        outcome.refusal = AsFileTrouble(error);
     }
     const MemoryDump after = PreviewMemory();
     if (after.area1 != before.area1 || after.area2 != before.area2) {
@@ -598,14 +599,14 @@ CommandOutcome ControlProgram::Run(const Origin&, const EndProgram&) {
     return {};
 }
 
-CommandOutcome ControlProgram::Run(const Origin&, const RefusedCommand& command) {
-    CommandOutcome outcome;
-    outcome.refusal = command.why;
-    return outcome;
+void ControlProgram::EventsLog::Refused(const Origin& origin, const std::string& shown,
+                                        const Refusal& refusal) {
+    events_.Emit(RemoteCommand{origin.who, shown, refusal.why, {}});
 }
 
-CommandOutcome ControlProgram::Run(const Origin&, const FrontEndChange&) {
-    return {};
+void ControlProgram::EventsLog::Changed(const Origin& origin, const std::string& shown,
+                                        const std::string& now) {
+    events_.Emit(RemoteCommand{origin.who, shown, "", {}, now});
 }
 
 std::shared_ptr<SendTicket> ControlProgram::RequestSend(const std::string& reason,

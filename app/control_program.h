@@ -11,6 +11,7 @@
 #include "app/core_host.h"
 #include "app/event_hub.h"
 #include "app/feed_reading.h"
+#include "app/front_end_log.h"
 #include "app/program_services.h"
 #include "app/send_coordinator.h"
 #include "base/file_io.h"
@@ -65,7 +66,9 @@ class ControlProgram {
 
     // --- commands -----------------------------------------------------------
 
-    CommandOutcome Execute(const Command& command);
+    [[nodiscard]] CommandOutcome Execute(const Command& command);
+    // Where front ends tell what they refused before it became a command.
+    FrontEndLog& Log() { return frontEndLog_; }
 
     // --- start and end ------------------------------------------------------
 
@@ -157,8 +160,6 @@ class ControlProgram {
     CommandOutcome Run(const Origin& origin, const ToggleTextAb& command);
     CommandOutcome Run(const Origin& origin, const ReloadStation& command);
     CommandOutcome Run(const Origin& origin, const EndProgram& command);
-    CommandOutcome Run(const Origin& origin, const RefusedCommand& command);
-    CommandOutcome Run(const Origin& origin, const FrontEndChange& command);
     // What a command from outside did, for the log.
     void Tell(const Command& command, const CommandOutcome& outcome);
 
@@ -194,8 +195,22 @@ class ControlProgram {
     std::shared_ptr<SendTicket> RequestSendSoon(const std::string& reason, SendAsker asker);
     void RequestExit();
 
+    // Tells the listeners what front ends refused or changed on their own.
+    class EventsLog : public FrontEndLog {
+      public:
+        explicit EventsLog(EventHub& events) : events_(events) {}
+        void Refused(const Origin& origin, const std::string& shown,
+                     const Refusal& refusal) override;
+        void Changed(const Origin& origin, const std::string& shown,
+                     const std::string& now) override;
+
+      private:
+        EventHub& events_;
+    };
+
     ProgramServices services_;
     EventHub events_;
+    EventsLog frontEndLog_{events_};
     RdsParameterSet set_;
     std::uint64_t revision_ = 0;
     std::array<FieldStamp, kFieldCount> stamps_{};

@@ -29,15 +29,20 @@ struct Sender {
     CommandOutcome Run(CommandAction action) const {
         return program.Execute({origin, std::move(action), command});
     }
+    // A send asked for: "+" says it is asked for, STATUS? how it ended.
+    void AskForSend() const {
+        const CommandOutcome asked = Run(SendStation{SendWhen::Soon});
+        static_cast<void>(asked);  // a send a moment from now is never refused
+    }
     TextReply Set(std::vector<FieldAssignment> values, bool partly) const {
         const CommandOutcome outcome = Run(SetFields{std::move(values)});
         if (!outcome.Accepted()) {
-            return {"-", outcome.refusal};
+            return {"-", outcome.refusal->why};
         }
         return {partly ? "/" : "+", partly ? "cut, or a character the code page lacks" : ""};
     }
-    TextReply Refuse(const char* reply, const std::string& why) const {
-        static_cast<void>(Run(RefusedCommand{why}));
+    TextReply Refuse(const char* reply, RefusalCode code, const std::string& why) const {
+        program.Log().Refused(origin, command, {code, why});
         return {reply, why};
     }
 };
@@ -48,7 +53,7 @@ TextReply Query(const Sender& sender, std::string_view key) {
     }
     const StationField* field = FindField(key);
     if (!field || field->scope != FieldScope::Station || IsFeedFileOrExit(key)) {
-        return sender.Refuse("!", "no field to ask for");
+        return sender.Refuse("!", RefusalCode::Unknown, "no field to ask for");
     }
     return {Windows1250ToUtf8(FieldLine(sender.program.Set(), *field))};
 }
@@ -113,7 +118,8 @@ std::optional<DecoderId> DecoderIdNumber(std::string_view value) {
 // A station field by its key; SEND=1 also asks for a send.
 TextReply Field(const Sender& sender, const StationField& field, std::string_view value) {
     if (IsFeedFileOrExit(field.key)) {
-        return sender.Refuse("!", std::string(field.key) + " is not settable from here");
+        return sender.Refuse("!", RefusalCode::NotAllowed,
+                             std::string(field.key) + " is not settable from here");
     }
     if (field.id == FieldId::DI) {
         if (const auto flags = DecoderIdNumber(value)) {
@@ -130,16 +136,16 @@ TextReply Field(const Sender& sender, const StationField& field, std::string_vie
         partly = missing > 0 || text.size() > field.type.limit;
         text.resize(std::min(text.size(), field.type.limit));
     } else if (missing > 0) {
-        return sender.Refuse("-", "a character Windows-1250 lacks");
+        return sender.Refuse("-", RefusalCode::Malformed, "a character Windows-1250 lacks");
     }
     StrictReading reading = ReadStrict(field, text, sender.program.DecimalSeparator());
     if (!reading.value) {
-        return sender.Refuse("-", reading.refusal);
+        return sender.Refuse("-", reading.code, reading.refusal);
     }
     const bool send = field.id == FieldId::SEND && std::get<bool>(*reading.value);
     TextReply reply = sender.Set({{field.id, std::move(*reading.value)}}, partly);
     if (send && reply.line == "+") {
-        static_cast<void>(sender.Run(SendStation{SendWhen::Soon}));
+        sender.AskForSend();
     }
     return reply;
 }
@@ -153,7 +159,7 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
     }
     const Sender sender{program, origin, LoggedCommand(line)};
     if (line == "SEND") {
-        static_cast<void>(sender.Run(SendStation{SendWhen::Soon}));
+        sender.AskForSend();
         return TextReply{"+"};
     }
     if (line.ends_with('?') && line.find('=') == std::string_view::npos) {
@@ -161,7 +167,7 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos || equals == 0) {
-        return sender.Refuse("!", "no such command");
+        return sender.Refuse("!", RefusalCode::Unknown, "no such command");
     }
     // The command is recognised first: a line that is none is "!", whatever
     // its characters.
@@ -171,12 +177,13 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
     const bool known =
         key == "TEXT" || key == "DPS" || (field != nullptr && field->scope == FieldScope::Station);
     if (!known) {
-        return NotCarried(key)
-                   ? sender.Refuse("!", std::string(key) + " is not carried by this encoder")
-                   : sender.Refuse("!", "no field has the key " + LoggedCommand(key));
+        return NotCarried(key) ? sender.Refuse("!", RefusalCode::NotCarried,
+                                               std::string(key) + " is not carried by this encoder")
+                               : sender.Refuse("!", RefusalCode::Unknown,
+                                               "no field has the key " + LoggedCommand(key));
     }
     if (value.find('\0') != std::string_view::npos) {
-        return sender.Refuse("-", "a NUL byte in the value");
+        return sender.Refuse("-", RefusalCode::Malformed, "a NUL byte in the value");
     }
     if (key == "TEXT") {
         return Radiotext(sender, value);

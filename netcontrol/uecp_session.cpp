@@ -89,6 +89,40 @@ std::string Describe(const UecpElement& element) {
     return text;
 }
 
+// What the log is told of a refusal the session answers with `code`.
+RefusalCode RefusalOf(UecpCode code) {
+    switch (code) {
+        case UecpCode::DataSetError:
+        case UecpCode::ProgrammeServiceError:
+            return RefusalCode::NotCarried;
+        case UecpCode::ElementLengthError:
+            return RefusalCode::TooLong;
+        case UecpCode::ParameterOutOfRange:
+        case UecpCode::BufferOverflow:
+            return RefusalCode::OutOfRange;
+        case UecpCode::MessageNotAcceptable:
+            return RefusalCode::NotAllowed;
+        default:
+            return RefusalCode::Malformed;
+    }
+}
+
+// The acknowledgement of a change the program refused.
+UecpCode AcknowledgementOf(RefusalCode code) {
+    switch (code) {
+        case RefusalCode::OutOfRange:
+        case RefusalCode::Malformed:
+            return UecpCode::ParameterOutOfRange;
+        case RefusalCode::TooLong:
+            return UecpCode::ElementLengthError;
+        case RefusalCode::NotCarried:
+        case RefusalCode::Unknown:
+            return UecpCode::NotInterpreted;
+        default:
+            return UecpCode::MessageNotAcceptable;
+    }
+}
+
 const char* FrameTrouble(UecpCode code) {
     switch (code) {
         case UecpCode::CrcError:
@@ -160,8 +194,8 @@ std::vector<std::uint8_t> UecpSession::Acknowledgement(UecpCode code, std::uint8
 std::vector<std::vector<std::uint8_t>> UecpSession::Replies(ControlProgram& program,
                                                             const UecpReading& reading) {
     if (!reading.frame) {
-        static_cast<void>(
-            program.Execute({origin_, RefusedCommand{FrameTrouble(reading.code)}, "frame"}));
+        program.Log().Refused(origin_, "frame",
+                              {RefusalCode::Malformed, FrameTrouble(reading.code)});
         Note(reading.code, reading.sequence);
         if (mode_ != 2) {
             return {};
@@ -184,8 +218,8 @@ std::vector<std::vector<std::uint8_t>> UecpSession::Replies(ControlProgram& prog
     }
     const UecpElements parsed = ParseUecpElements(frame.message);
     if (gap && parsed.elements.empty()) {
-        static_cast<void>(program.Execute({origin_, RefusedCommand{"nothing applied" + gap_},
-                                           "frame " + std::to_string(frame.sequence)}));
+        program.Log().Refused(origin_, "frame " + std::to_string(frame.sequence),
+                              {RefusalCode::Malformed, "nothing applied" + gap_});
     }
     Answers answers;
     UecpCode code = UecpCode::Ok;
@@ -197,12 +231,11 @@ std::vector<std::vector<std::uint8_t>> UecpSession::Replies(ControlProgram& prog
     }
     gap_.clear();
     if (parsed.stop != UecpCode::Ok) {
-        static_cast<void>(
-            program.Execute({origin_,
-                             RefusedCommand{parsed.stop == UecpCode::MessageUnknown
-                                                ? "an element of unknown layout ended the message"
-                                                : "an element runs past the end of the message"},
-                             "frame " + std::to_string(frame.sequence)}));
+        program.Log().Refused(
+            origin_, "frame " + std::to_string(frame.sequence),
+            {RefusalCode::Malformed, parsed.stop == UecpCode::MessageUnknown
+                                         ? "an element of unknown layout ended the message"
+                                         : "an element runs past the end of the message"});
         if (code == UecpCode::Ok) {
             code = parsed.stop;
         }
@@ -243,12 +276,12 @@ UecpCode UecpSession::Change(ControlProgram& program, std::vector<FieldAssignmen
     std::string shown = Shown(values) + gap_;
     const CommandOutcome outcome =
         program.Execute({origin_, SetFields{std::move(values)}, std::move(shown)});
-    return outcome.Accepted() ? UecpCode::Ok : UecpCode::ParameterOutOfRange;
+    return outcome.Accepted() ? UecpCode::Ok : AcknowledgementOf(outcome.refusal->code);
 }
 
 UecpCode UecpSession::Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
                              const std::string& why) const {
-    static_cast<void>(program.Execute({origin_, RefusedCommand{why}, Describe(element) + gap_}));
+    program.Log().Refused(origin_, Describe(element) + gap_, {RefusalOf(code), why});
     return code;
 }
 
@@ -335,11 +368,6 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
     // In the RDS character set, on air byte for byte; 0D ends the text.
     std::string text(data.begin() + 1, data.end());
     text = text.substr(0, text.find('\x0D'));
-    if (text.size() > kRadiotextLength) {
-        return Refuse(
-            program, element, UecpCode::ElementLengthError,
-            "a radiotext holds at most " + std::to_string(kRadiotextLength) + " characters");
-    }
     const int buffer = (data[0] >> 5) & 0x3;
     UecpCode code = UecpCode::Ok;
     if (buffer == 0) {
@@ -364,7 +392,8 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
                       "buffer configuration 01 and 11 are reserved");
     }
     if (code == UecpCode::Ok && (data[0] & 1)) {
-        static_cast<void>(program.Execute({origin_, ToggleTextAb{}, "RT A/B toggle"}));
+        const CommandOutcome toggled = program.Execute({origin_, ToggleTextAb{}, "RT A/B toggle"});
+        static_cast<void>(toggled);  // a toggle is never refused
     }
     return code;
 }
@@ -420,8 +449,7 @@ UecpCode UecpSession::ApplyAddresses(ControlProgram& program, const UecpElement&
     }
     if (outcome.changed) {  // like a field, told only when it changed
         const std::string now = DescribeAddressList(reading.change->sites, addresses_->Lists());
-        static_cast<void>(
-            program.Execute({origin_, FrontEndChange{now}, Describe(element) + gap_}));
+        program.Log().Changed(origin_, Describe(element) + gap_, now);
     }
     return UecpCode::Ok;
 }

@@ -459,18 +459,36 @@ FieldValue ReadLenient(const FieldType& type, std::string_view text) {
     return std::string(text);
 }
 
+// What is wrong with a text the field does not take.
+RefusalCode ProblemCode(const FieldType& type, std::string_view text) {
+    switch (type.kind) {
+        case FieldKind::Text:
+            return text.size() > type.limit ? RefusalCode::TooLong : RefusalCode::Malformed;
+        case FieldKind::Frequency:
+            return text.size() > type.limit ? RefusalCode::TooLong : RefusalCode::OutOfRange;
+        case FieldKind::Number:
+        case FieldKind::Count:
+        case FieldKind::Selection:
+            return !text.empty() && std::all_of(text.begin(), text.end(), IsDecimalDigit)
+                       ? RefusalCode::OutOfRange
+                       : RefusalCode::Malformed;
+        default:
+            return RefusalCode::Malformed;
+    }
+}
+
 StrictReading ReadStrict(const StationField& field, std::string_view text, char decimalSeparator) {
     if (auto value = StrictValue(field.type, text, decimalSeparator)) {
         return {std::move(value), ""};
     }
-    return {std::nullopt, Problem(field, decimalSeparator)};
+    return {std::nullopt, Problem(field, decimalSeparator), ProblemCode(field.type, text)};
 }
 
 StrictReading CheckFieldValue(const StationField& field, const FieldValue& value,
                               char decimalSeparator) {
     const FieldType& type = field.type;
-    const auto refused = [&] {
-        return StrictReading{std::nullopt, Problem(field, decimalSeparator)};
+    const auto refused = [&](RefusalCode code = RefusalCode::Malformed) {
+        return StrictReading{std::nullopt, Problem(field, decimalSeparator), code};
     };
     switch (type.kind) {
         case FieldKind::Text:
@@ -490,19 +508,22 @@ StrictReading CheckFieldValue(const StationField& field, const FieldValue& value
                 if (*tenths >= kFirstAfTenths && *tenths <= kLastAfTenths) {
                     return {FrequencyText(*tenths, decimalSeparator), ""};
                 }
+                return refused(RefusalCode::OutOfRange);
             }
             return refused();
         case FieldKind::Number:
         case FieldKind::Count:
         case FieldKind::Selection:
-            if (const auto* number = std::get_if<int>(&value);
-                number && *number >= type.low && *number <= type.high) {
-                return {value, ""};
+            if (const auto* number = std::get_if<int>(&value)) {
+                return *number >= type.low && *number <= type.high
+                           ? StrictReading{value, ""}
+                           : refused(RefusalCode::OutOfRange);
             }
             return refused();
         case FieldKind::Pi:
-            if (const auto* pi = std::get_if<int>(&value); pi && *pi >= 0 && *pi <= 0xFFFF) {
-                return {value, ""};
+            if (const auto* pi = std::get_if<int>(&value)) {
+                return *pi >= 0 && *pi <= 0xFFFF ? StrictReading{value, ""}
+                                                 : refused(RefusalCode::OutOfRange);
             }
             return refused();
         case FieldKind::Flag:

@@ -10,6 +10,7 @@
 #include "record/field_id.h"
 #include "record/field_set.h"
 #include "record/rds_parameter_set.h"
+#include "record/refusal.h"
 
 namespace vaxo {
 
@@ -111,6 +112,7 @@ FieldValue ReadLenient(const FieldType& type, std::string_view text);
 struct StrictReading {
     std::optional<FieldValue> value;
     std::string refusal;  // when there is no value
+    RefusalCode code = RefusalCode::Malformed;
 };
 StrictReading ReadStrict(const StationField& field, std::string_view text, char decimalSeparator);
 

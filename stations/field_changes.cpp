@@ -38,7 +38,7 @@ AppliedValues ApplyFieldValues(RdsParameterSet& set, const std::vector<FieldAssi
     for (const FieldAssignment& assignment : values) {
         const StationField& field = Field(assignment.field);
         StrictReading reading = CheckFieldValue(field, assignment.value, decimalSeparator);
-        applied.outcomes.push_back({assignment.field, reading.refusal});
+        applied.outcomes.push_back({assignment.field, reading.refusal, reading.code});
         if (reading.value) {
             checked.emplace_back(&field, std::move(*reading.value));
         } else {

@@ -20,6 +20,7 @@ struct FieldAssignment {
 struct FieldOutcome {
     FieldId field;
     std::string refusal = {};
+    RefusalCode code = RefusalCode::Malformed;  // when refused
 
     bool Accepted() const { return refusal.empty(); }
 };

@@ -458,8 +458,8 @@ WebResponse WebApp::Fields(const WebRequest& request) {
         std::string clashes;
         ForEachLine(request.body, [&](std::string_view line) {
             if (const auto clash = Clash(line, *seen)) {
-                static_cast<void>(program_.Execute(
-                    {origin, RefusedCommand{*clash}, LoggedCommand(std::string(line))}));
+                program_.Log().Refused(origin, LoggedCommand(std::string(line)),
+                                       {RefusalCode::Stale, *clash});
                 clashes += "- " + Windows1250ToUtf8(*clash) + "\n";
             }
             return true;
@@ -499,7 +499,8 @@ std::string WebApp::Option(const std::string& line, const Origin& origin) {
     const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
     const std::string shown = LoggedCommand(line);
     const auto refuse = [&](const char* reply, const std::string& why) {
-        static_cast<void>(program_.Execute({origin, RefusedCommand{why}, shown}));
+        program_.Log().Refused(
+            origin, shown, {*reply == '!' ? RefusalCode::Unknown : RefusalCode::Malformed, why});
         return reply + (" " + why);
     };
     std::optional<FieldAssignment> assignment;
@@ -528,7 +529,7 @@ std::string WebApp::Option(const std::string& line, const Origin& origin) {
     }
     const CommandOutcome outcome =
         program_.Execute({origin, SetFields{{std::move(*assignment)}}, shown});
-    return outcome.Accepted() ? "+" : "- " + outcome.refusal;
+    return outcome.Accepted() ? "+" : "- " + outcome.Why();
 }
 
 namespace {
@@ -564,7 +565,7 @@ void WebApp::Send(const WebRequest& request, const Reply& reply) {
         program_.Execute({origin, SendStation{SendWhen::Now, *bank == "1" ? Bank::One : Bank::Two},
                           "send to bank " + *bank});
     if (!outcome.send) {
-        reply(TextResponse(409, "- " + outcome.refusal));
+        reply(TextResponse(409, "- " + outcome.Why()));
         return;
     }
     outcome.send->WhenDone([reply](const SendResult& result) { reply(SendAnswer(result)); });
@@ -576,15 +577,14 @@ WebResponse WebApp::Load(const WebRequest& request) {
     const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     if (!name || std::find(names.begin(), names.end(), *name) == names.end()) {
         const std::string why = "no station file of that name in the working folder";
-        static_cast<void>(
-            program_.Execute({origin, RefusedCommand{why},
-                              "load " + Windows1250ToUtf8(request.body.substr(0, 60))}));
+        program_.Log().Refused(origin, "load " + Windows1250ToUtf8(request.body.substr(0, 60)),
+                               {RefusalCode::NotFound, why});
         return TextResponse(400, "! " + why);
     }
     const CommandOutcome outcome =
         program_.Execute({origin, LoadStation{program_.Set().ProgramDir + *name}, "load " + *name});
     if (!outcome.Accepted()) {
-        return TextResponse(500, "- " + outcome.refusal);
+        return TextResponse(500, "- " + outcome.Why());
     }
     return TextResponse(200, "+");
 }
@@ -592,13 +592,16 @@ WebResponse WebApp::Load(const WebRequest& request) {
 WebResponse WebApp::Upload(const WebRequest& request) {
     const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     if (const auto problem = UploadProblem(request.body)) {
-        static_cast<void>(program_.Execute({origin, RefusedCommand{*problem}, "a station file"}));
+        program_.Log().Refused(origin, "a station file", {RefusalCode::Malformed, *problem});
         return TextResponse(400, "! " + *problem);
     }
     const std::string folder = program_.Set().ProgramDir;
     const std::string name = UploadedStationName(folder, request.fileName);
-    static_cast<void>(program_.Execute(
-        {origin, UploadStation{request.body, folder + name}, "a station file as " + name}));
+    const CommandOutcome outcome = program_.Execute(
+        {origin, UploadStation{request.body, folder + name}, "a station file as " + name});
+    if (!outcome.Accepted()) {
+        return TextResponse(500, "- " + outcome.Why());
+    }
     return TextResponse(200, "+ " + name);
 }
 
@@ -606,7 +609,7 @@ WebResponse WebApp::Save(const WebRequest& request) {
     const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     const CommandOutcome outcome = program_.Execute({origin, SaveStation{}, "save"});
     if (!outcome.Accepted()) {
-        return TextResponse(500, "- " + outcome.refusal);
+        return TextResponse(500, "- " + outcome.Why());
     }
     return TextResponse(200, "+");
 }
@@ -626,12 +629,13 @@ WebResponse WebApp::SaveAs(const WebRequest& request) {
         refusal = *name + " is there already: choose another name";
     }
     if (!refusal.empty()) {
-        static_cast<void>(program_.Execute({origin, RefusedCommand{refusal}, shown}));
+        program_.Log().Refused(origin, shown,
+                               {name ? RefusalCode::Exists : RefusalCode::Malformed, refusal});
         return TextResponse(409, "- " + refusal);
     }
     const CommandOutcome outcome = program_.Execute({origin, SaveStationAs{path}, shown});
     if (!outcome.Accepted()) {
-        return TextResponse(500, "- " + outcome.refusal);
+        return TextResponse(500, "- " + outcome.Why());
     }
     return TextResponse(200, "+ " + *name);
 }

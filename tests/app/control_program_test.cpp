@@ -213,7 +213,9 @@ TEST_F(ControlProgramTest, AFailingSaveAsLeavesEveryNameAsItWas) {
     auto program = Start();
     program->TickLiveText();
     const CommandOutcome outcome = Do(*program, SaveStationAs{File("24/7 fm.rds")});
-    EXPECT_EQ(outcome.refusal, "Cannot create file " + File("24/7 fm.rds"));
+    ASSERT_TRUE(outcome.refusal);
+    EXPECT_EQ(outcome.refusal->why, "Cannot create file " + File("24/7 fm.rds"));
+    EXPECT_EQ(outcome.refusal->code, RefusalCode::FileTrouble);
     ASSERT_EQ(heard_.errors.size(), 1u);
     EXPECT_EQ(heard_.errors[0], "Cannot create file " + File("24/7 fm.rds"));
     EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
@@ -392,7 +394,9 @@ TEST_F(ControlProgramTest, EachCommandsOutcomeIsItsCallersOwn) {
     const Origin client{Origin::Kind::TextClient, "text 192.0.2.7:4000"};
     const CommandOutcome refused = program->Execute(
         {client, SetFields{{{FieldId::PS, std::string("NEW FM")}, {FieldId::PTY, 45}}}, "PTY=45"});
-    EXPECT_EQ(refused.refusal, "PTY takes a number from 0 to 31");
+    ASSERT_TRUE(refused.refusal);
+    EXPECT_EQ(refused.refusal->why, "PTY takes a number from 0 to 31");
+    EXPECT_EQ(refused.refusal->code, RefusalCode::OutOfRange);
     ASSERT_EQ(refused.fields.size(), 2u);
     EXPECT_TRUE(refused.fields[0].Accepted());
     EXPECT_FALSE(refused.fields[1].Accepted());

@@ -282,11 +282,8 @@ TEST_F(WindowModelTest, ARefusalWhileASendRunsShowsErrorWhenItEnds) {
     timing_.Advance(3s);
     model.Clicked("UP");
     ASSERT_TRUE(State().sending);
-    Command refused;
-    refused.origin = {Origin::Kind::TextClient, "text 192.0.2.7:4000"};
-    refused.action = RefusedCommand{"out of range"};
-    refused.shown = "PTY=45";
-    static_cast<void>(model.Program().Execute(refused));
+    model.Program().Log().Refused({Origin::Kind::TextClient, "text 192.0.2.7:4000"}, "PTY=45",
+                                  {RefusalCode::OutOfRange, "out of range"});
     EXPECT_FALSE(State().errorShown) << "the progress bar stands there";
     Settle();
     EXPECT_TRUE(State().errorShown);
