@@ -247,7 +247,7 @@ class WebBrowser(unittest.TestCase):
     def test_fields_not_on_air_yet_are_marked_until_sent(self):
         self.run_.close()
         self.run_ = web.WebRunning("--simulate", "--web", "127.0.0.1:0",
-                                   "--min-send-interval", "3600")
+                                   "--min-send-interval", "3600", "--text-tcp", "127.0.0.1:0")
         self.addCleanup(self.run_.close)
         self.base = "http://127.0.0.1:%d" % self.run_.web_port
         self.open_station()
@@ -259,7 +259,9 @@ class WebBrowser(unittest.TestCase):
         send.click()
         self.wait.until(lambda _: not pending.is_displayed())
         self.wait.until(lambda _: health.get_attribute("class") == "health-good")
-        self.assert_taken("PS", "LATER")
+        # A client's change waits the hour between its sends.
+        self.assertEqual(self.run_.text_command("PS=LATER"), "+")
+        self.wait.until(lambda _: self.field("PS").get_attribute("value") == "LATER")
         self.wait.until(lambda _: "Not on air yet in bank 1: PS." in pending.text)
         marked = self.driver.find_elements(By.CSS_SELECTOR, "#fields .pending")
         self.assertEqual([m.find_element(By.TAG_NAME, "label").text for m in marked],

@@ -46,6 +46,13 @@ class WebRunning(live.Running):
                 r"listening: web https?://[^ ]*:(\d+)/", self.output())]
             self.web_port = self.web_ports[0]
 
+    def text_command(self, line):
+        """A line command from a client on the text listener, and its reply."""
+        port = int(re.search(r"listening: text TCP \S+:(\d+)", self.output()).group(1))
+        with socket.create_connection(("127.0.0.1", port), timeout=10) as client:
+            client.sendall(line.encode() + b"\r\n")
+            return client.makefile("rb").readline().decode().strip()
+
     def http(self, source="127.0.0.1"):
         if self.tls:
             context = ssl.create_default_context(cafile=self.tls)
@@ -186,8 +193,9 @@ class WebLive(unittest.TestCase):
         self.assertEqual((last["ok"], "- " + last["reason"]), (False, reply.decode().strip()))
 
     def test_the_state_says_what_each_bank_holds_and_what_is_not_on_air_yet(self):
-        # Sends not the operator's wait an hour: what is pending stays so.
-        run = self.start("--web", "127.0.0.1:0", "--min-send-interval", "3600")
+        # A client's sends wait an hour: what it changed stays pending.
+        run = self.start("--web", "127.0.0.1:0", "--min-send-interval", "3600",
+                         "--text-tcp", "127.0.0.1:0")
         session = run.sign_in()
         state = session.state()
         self.assertEqual([bank["revision"] for bank in state["banks"]], [None, None])
@@ -199,10 +207,11 @@ class WebLive(unittest.TestCase):
         self.assertIsNone(state["banks"][1]["revision"])
         self.assertEqual((state["pending"], state["health"]["link"]), ([], "good"))
         self.assertIn("bank 1 ok", state["health"]["link_text"])
-        session.post("/api/fields", "PS=PENDING\nRTSF=now.txt")
+        self.assertEqual(run.text_command("PS=PENDING"), "+")
+        session.post("/api/options", "RTSF=now.txt")
         state = session.state()
         self.assertEqual(state["pending"], ["PS"], "a feed's file name is not on air")
-        self.assertEqual(state["stamps"]["PS"]["origin"], "web 127.0.0.1")
+        self.assertTrue(state["stamps"]["PS"]["origin"].startswith("text 127.0.0.1:"))
         self.assertEqual(state["banks"][0]["on_air"]["ps"], "FM RADIO", "still the old one")
 
     def test_what_is_not_on_air_yet_goes_with_the_send_a_change_asks_for(self):
