@@ -7,8 +7,10 @@
 #include <variant>
 #include <vector>
 
-#include "app/send_ticket.h"
+#include "events/send_ticket.h"
 #include "record/field_schema.h"
+#include "record/refusal.h"
+#include "sending/send_request.h"
 #include "stations/field_changes.h"
 
 namespace vaxo {
@@ -51,11 +53,6 @@ struct SaveStationAs {
 struct UploadStation {
     std::string text;
     std::string path;
-};
-enum class SendWhen {
-    Now,       // at once, or right after the send that runs
-    Soon,      // a moment from now: requests in that moment make one send
-    Operator,  // the Send button: not while one runs, nor within two seconds of the last
 };
 struct SendStation {
     SendWhen when = SendWhen::Now;

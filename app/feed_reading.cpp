@@ -63,17 +63,17 @@ FeedReading::~FeedReading() {
     mailbox_->reading = nullptr;
 }
 
-void FeedReading::Look(const RdsParameterSet& set) {
+void FeedReading::Look(const RdsParameterSet& set, const std::string& folder) {
     if (looking_) {
         Complete();  // the one before, with what came back
     }
     looking_ = true;
     reads_ = {};
     if (FollowsRadiotextFile(set)) {
-        Start(FeedSource::Radiotext, set.RTFILE, set.ProgramDir);
+        Start(FeedSource::Radiotext, set.RTFILE, folder);
     }
     if (FollowsDynamicPsFile(set)) {
-        Start(FeedSource::DynamicPs, set.PSFILE, set.ProgramDir);
+        Start(FeedSource::DynamicPs, set.PSFILE, folder);
     }
     if (!sources_[0].awaited && !sources_[1].awaited) {
         Complete();

@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/core_host.h"
+#include "base/core_host.h"
 #include "record/rds_parameter_set.h"
 #include "stations/live_text_feeds.h"
 
@@ -34,9 +34,9 @@ class FeedReading {
     // Reads still out deliver nothing afterwards.
     ~FeedReading();
 
-    // Looks at the sources the set follows; `looked` is called on the loop's
-    // thread, at once when none is followed.
-    void Look(const RdsParameterSet& set);
+    // Looks at the sources the set follows in `folder`; `looked` is called
+    // on the loop's thread, at once when none is followed.
+    void Look(const RdsParameterSet& set, const std::string& folder);
     bool Looking() const { return looking_; }
 
   private:

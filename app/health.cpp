@@ -10,11 +10,11 @@ std::string SourceName(FeedSource source) {
     return source == FeedSource::Radiotext ? "radiotext" : "dynamic PS";
 }
 
-std::string LinkText(const SendCoordinator& sends) {
-    const PortInUse& port = sends.Port();
-    std::string text = "port " + LptName(sends.PortBase()) + ": ";
-    text += port.problem ? DescribeLinkProblem(port.problem) : port.description;
-    const auto& last = sends.Last();
+std::string LinkText(const ProgramView& program) {
+    const PortState port = program.Port();
+    std::string text = "port " + LptName(port.base) + ": ";
+    text += port.inUse.problem ? DescribeLinkProblem(port.inUse.problem) : port.inUse.description;
+    const auto& last = program.LastSendEnded();
     if (!last) {
         text += "; no send yet";
         return text;
@@ -28,17 +28,17 @@ std::string LinkText(const SendCoordinator& sends) {
         return text;
     }
     text += " failed";
-    if (sends.FailuresInRow() > 1) {
-        text += " (" + std::to_string(sends.FailuresInRow()) + " in a row)";
+    if (program.FailuresInRow() > 1) {
+        text += " (" + std::to_string(program.FailuresInRow()) + " in a row)";
     }
     text += ": ";
     text += DescribeLinkProblem(last->problem);
     return text;
 }
 
-Health::Link LinkState(const SendCoordinator& sends) {
-    const auto& last = sends.Last();
-    if (sends.Port().problem || (last && last->problem)) {
+Health::Link LinkState(const ProgramView& program) {
+    const auto& last = program.LastSendEnded();
+    if (program.Port().inUse.problem || (last && last->problem)) {
         return Health::Link::Bad;
     }
     return last ? Health::Link::Good : Health::Link::Unknown;
@@ -46,12 +46,12 @@ Health::Link LinkState(const SendCoordinator& sends) {
 
 }  // namespace
 
-Health HealthOf(const ControlProgram& program) {
+Health HealthOf(const ProgramView& program) {
     Health health;
-    health.link = LinkState(program.Sends());
-    health.linkText = LinkText(program.Sends());
+    health.link = LinkState(program);
+    health.linkText = LinkText(program);
     std::string fine;
-    for (const FeedReport& report : program.FeedReports()) {
+    for (const FeedReport& report : program.Feeds()) {
         std::string named = SourceName(report.source) + " " + report.file;
         if (FeedInTrouble(report)) {
             health.feedTroubles.push_back(named + ": " + FeedPassedOverReason(report));

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/control_program.h"
+#include "app/program_view.h"
 
 namespace vaxo {
 
@@ -25,6 +25,6 @@ struct Health {
     std::string feedsText;
 };
 
-Health HealthOf(const ControlProgram& program);
+Health HealthOf(const ProgramView& program);
 
 }  // namespace vaxo

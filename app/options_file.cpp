@@ -33,14 +33,14 @@ void ApplyOptionsText(RdsParameterSet& set, std::string_view text) {
     });
 }
 
-void LoadOptionsFile(RdsParameterSet& set) {
-    if (const auto text = ReadFileIfExists(set.ProgramDir + kOptionsFileName, kOptionsFileLimit)) {
+void LoadOptionsFile(RdsParameterSet& set, const std::string& folder) {
+    if (const auto text = ReadFileIfExists(folder + kOptionsFileName, kOptionsFileLimit)) {
         ApplyOptionsText(set, *text);
     }
 }
 
-void SaveOptionsFile(const RdsParameterSet& set) {
-    SaveFile(set.ProgramDir + kOptionsFileName, OptionsText(set));
+void SaveOptionsFile(const RdsParameterSet& set, const std::string& folder) {
+    SaveFile(folder + kOptionsFileName, OptionsText(set));
 }
 
 }  // namespace vaxo

@@ -17,8 +17,8 @@ std::string OptionsText(const RdsParameterSet& set);
 // setting's default.
 void ApplyOptionsText(RdsParameterSet& set, std::string_view text);
 
-// Both use vaxow.ini in ProgramDir; a missing file changes nothing.
-void LoadOptionsFile(RdsParameterSet& set);
-void SaveOptionsFile(const RdsParameterSet& set);
+// Both use vaxow.ini in `folder`; a missing file changes nothing.
+void LoadOptionsFile(RdsParameterSet& set, const std::string& folder);
+void SaveOptionsFile(const RdsParameterSet& set, const std::string& folder);
 
 }  // namespace vaxo

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/core_host.h"
+#include "base/core_host.h"
 #include "base/link_timing.h"
 #include "encoding/encoder_image.h"
 #include "encoding/memory_dump.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_events.h"
+#include "events/program_events.h"
 
 namespace vaxo {
 

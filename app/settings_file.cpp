@@ -9,7 +9,6 @@
 namespace vaxo {
 namespace {
 
-constexpr const char* kUntitled = "untitled.rds";
 constexpr std::size_t kFirstOptionLine = 4;  // zero-based index of line 5
 constexpr std::size_t kFirstRecordLine = 9;
 // Lines 5 to 9: the options, as the station file writes and reads a field.
@@ -18,65 +17,66 @@ constexpr FieldId kOptionLines[] = {FieldId::ALONTOP, FieldId::PORT, FieldId::AU
 
 }  // namespace
 
-std::vector<std::string> SettingsLines(const RdsParameterSet& set) {
-    std::vector<std::string> lines{set.RememberedFile, set.LastSentRT, set.LastFileRT,
-                                   set.LastFileDPS};
+std::vector<std::string> SettingsLines(const RdsParameterSet& options, const RunMemory& run) {
+    std::vector<std::string> lines{run.stationFile, run.lastSentRT, run.feeds.lastFileRT,
+                                   run.feeds.lastFileDPS};
     for (const FieldId id : kOptionLines) {
         const StationField& field = Field(id);
-        lines.push_back(FormatFieldValue(field.type, field.get(set)));
+        lines.push_back(FormatFieldValue(field.type, field.get(options)));
     }
-    for (const auto& record : set.LastSent) {
+    for (const auto& record : run.lastSent) {
         lines.insert(lines.end(), record.begin(), record.end());
     }
     return lines;
 }
 
-void ApplySettingsText(RdsParameterSet& set, std::string_view text) {
+void ApplySettingsText(RdsParameterSet& options, RunMemory& run, std::string_view text) {
     if (CountLines(text, kSettingsLines + 1) != kSettingsLines) {
-        set.StationFileName = kUntitled;
+        run.stationFile.clear();
         return;
     }
     const std::vector<std::string> lines = SplitLines(text);
-    set.StationFileName = lines[0].empty() ? kUntitled : lines[0];
-    set.LastSentRT = lines[1];
-    set.LastFileRT = lines[2];
-    set.LastFileDPS = lines[3];
+    run.stationFile = lines[0];
+    run.lastSentRT = lines[1];
+    run.feeds.lastFileRT = lines[2];
+    run.feeds.lastFileDPS = lines[3];
     // A line acts only when it reads otherwise than an empty one ("1"):
     // anything else leaves the option as it is.
     for (std::size_t i = 0; i < std::size(kOptionLines); ++i) {
         const StationField& field = Field(kOptionLines[i]);
         const FieldValue value = ReadLenient(field.type, lines[kFirstOptionLine + i]);
         if (value != ReadLenient(field.type, "")) {
-            field.put(set, value);
-            set.BothBanksDefault = set.BothBanksDefault || field.id == FieldId::MBS;
+            field.put(options, value);
+            options.BothBanksDefault = options.BothBanksDefault || field.id == FieldId::MBS;
         }
     }
-    for (std::size_t bank = 0; bank < set.LastSent.size(); ++bank) {
+    for (std::size_t bank = 0; bank < run.lastSent.size(); ++bank) {
         for (std::size_t line = 0; line < kLastSentLines; ++line) {
-            set.LastSent[bank][line] = lines[kFirstRecordLine + bank * kLastSentLines + line];
+            run.lastSent[bank][line] = lines[kFirstRecordLine + bank * kLastSentLines + line];
         }
     }
 }
 
-void LoadSettingsFile(RdsParameterSet& set) {
+RunMemory LoadSettingsFile(RdsParameterSet& options, const std::string& folder) {
     std::optional<std::string> text;
     try {
-        text = ReadFileIfExists(set.ProgramDir + kSettingsFileName);
+        text = ReadFileIfExists(folder + kSettingsFileName);
     } catch (const FileError& error) {
         if (error.kind() != FileError::Kind::TooLarge) {
             throw;
         }
         text = "";  // no settings file is that long: as any file of the wrong length
     }
-    if (!text) {
-        set.StationFileName = kUntitled;
-        return;
+    RunMemory run;
+    if (text) {
+        ApplySettingsText(options, run, *text);
     }
-    ApplySettingsText(set, *text);
+    return run;
 }
 
-void SaveSettingsFile(const RdsParameterSet& set) {
-    SaveFile(set.ProgramDir + kSettingsFileName, JoinLinesCrLf(SettingsLines(set)));
+void SaveSettingsFile(const RdsParameterSet& options, const RunMemory& run,
+                      const std::string& folder) {
+    SaveFile(folder + kSettingsFileName, JoinLinesCrLf(SettingsLines(options, run)));
 }
 
 }  // namespace vaxo

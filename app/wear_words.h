@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/program_events.h"
+#include "events/program_events.h"
 #include "link/wear_ledger.h"
 
 namespace vaxo {

@@ -52,7 +52,7 @@ class Program {
             }
         });
         program_->Start({});
-        RunUntil([this] { return program_->Sends().Idle(); });
+        RunUntil([this] { return program_->View().Idle(); });
     }
     ~Program() {
         program_->ReleasePort();
@@ -108,7 +108,7 @@ void BM_LoopAnswersDuringASend(benchmark::State& state) {
         program.RunUntil([&] { return program.Sent() > before; });
         sending = false;
         prober.join();
-        program.RunUntil([&] { return program.Core().Sends().Idle(); });
+        program.RunUntil([&] { return program.Core().View().Idle(); });
         program.Io().poll();
         waits.insert(waits.end(), mine.begin(), mine.end());
     }
@@ -131,7 +131,7 @@ void BM_ChangeToConfirmedSend(benchmark::State& state) {
                                {vaxo::FieldId::MINSEND, 1},
                                {vaxo::FieldId::RT, std::string("A radiotext on air")}}}}));
     static_cast<void>(program.Core().Execute({web, vaxo::SendStation{}}));
-    program.RunUntil([&] { return program.Core().Sends().Idle(); });
+    program.RunUntil([&] { return program.Core().View().Idle(); });
     std::vector<double> took;
     int change = 0;
     for (auto _ : state) {

@@ -31,7 +31,7 @@ void BM_BuildEncoderImage(benchmark::State& state) {
     vaxo::EncoderImage image;
     for (auto _ : state) {
         vaxo::RdsParameterSet set = station;
-        vaxo::BuildEncoderImage(set, clock, fields, image);
+        vaxo::BuildEncoderImage(set, 0, clock, fields, image);
         benchmark::DoNotOptimize(image.PsArea.data());
         benchmark::DoNotOptimize(image.RtArea.data());
     }
@@ -43,7 +43,7 @@ void BM_DecodeEncoderMemory(benchmark::State& state) {
     vaxo::RdsParameterSet set = BusyStation();
     vaxo::EncodedFields fields;
     vaxo::EncoderImage image;
-    vaxo::BuildEncoderImage(set, {*vaxo::ParseLocalTime("2026-12-08 23:15:00"), '.'}, fields,
+    vaxo::BuildEncoderImage(set, 0, {*vaxo::ParseLocalTime("2026-12-08 23:15:00"), '.'}, fields,
                             image);
     const auto area1 = vaxo::AreaBytes(image.PsArea, vaxo::kPsAreaBytes);
     const auto area2 = vaxo::AreaBytes(image.RtArea, vaxo::kRtAreaBytes);

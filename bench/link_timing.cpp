@@ -124,7 +124,7 @@ bool Send(vaxo::PortIo& port, vaxo::LinkTiming& timing) {
     set.RT = "Timing check";
     vaxo::SendJob job;
     vaxo::EncodedFields fields;
-    vaxo::BuildEncoderImage(set, vaxo::ImageClock{vaxo::LocalNow(), '.'}, fields, job.image);
+    vaxo::BuildEncoderImage(set, 0, vaxo::ImageClock{vaxo::LocalNow(), '.'}, fields, job.image);
     job.cpuSpeed = vaxo::MeasureCpuSpeed(timing).value_or(vaxo::kCpuSpeedBase);
     return !vaxo::TransferImage(port, timing, job, [](int) {}).problem;
 }

@@ -98,7 +98,8 @@ void BM_StationLongValues(benchmark::State& state) {
 void BM_SettingsEmptyLines(benchmark::State& state) {
     Measure(state, std::string(Bytes(state), '\n'), [](const std::string& text) {
         vaxo::RdsParameterSet set;
-        vaxo::ApplySettingsText(set, text);
+        vaxo::RunMemory run;
+        vaxo::ApplySettingsText(set, run, text);
     });
 }
 

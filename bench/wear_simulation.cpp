@@ -87,7 +87,7 @@ Writes Scroll(const std::string& settings, std::chrono::hours warmUp, std::chron
                 timing.Advance(std::min<std::chrono::nanoseconds>(100ms, next - timing.Elapsed()));
                 host.RunPending();
                 host.FireDue();
-                host.RunUntil([&] { return !program.Sends().LinkBusy(); });
+                host.RunUntil([&] { return !program.View().LinkBusy(); });
                 host.RunPending();
             }
         }

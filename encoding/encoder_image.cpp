@@ -141,15 +141,16 @@ void EncodeGroups(const RdsParameterSet& set, const EncodedFields& fields, bool 
     }
 }
 
-void BuildEncoderImage(const RdsParameterSet& set, const ImageClock& clock, EncodedFields& fields,
-                       EncoderImage& image) {
+void BuildEncoderImage(const RdsParameterSet& set, int textAbFlag, const ImageClock& clock,
+                       EncodedFields& fields, EncoderImage& image) {
     const bool rtPresent = !set.ActualRT().empty();
+    image.TextAbFlag = textAbFlag;
     image.PsText = Padded(set.PS, kPsLength);
     image.RtText = Padded(set.ActualRT(), kRadiotextLength);
     StageDpsTexts(set, clock, image);
     EncodePI(fields, CheckPI(set.PI.str()));
     EncodePTY(fields, set.PTY);
-    EncodeFlags(fields, set);
+    EncodeFlags(fields, set, textAbFlag);
     EncodeAF(fields, set.AF, clock.decimalSeparator);
     EncodeGroups(set, fields, rtPresent, image);
 }

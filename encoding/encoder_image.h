@@ -27,6 +27,7 @@ struct EncoderImage {
     std::string RtText;
     std::array<std::string, kDpsCount> DpsTexts;
     std::array<std::string, kDpsCount> SentDpsTexts;  // after date and time substitution
+    int TextAbFlag = 0;
 
     bool DpsTablePresent() const { return PsArea[kDpsTablePresent] == 1; }
 };
@@ -36,12 +37,13 @@ struct ImageClock {
     char decimalSeparator = '.';
 };
 
-// Builds the complete image from the set, which it only reads: a PI or an
-// AF entry that is no such thing goes on air as the send's check makes it
-// (FFFF, dropped), though the program's door for changes never lets one
-// into its set. `fields` receives the encoded fields the groups were built from.
-void BuildEncoderImage(const RdsParameterSet& set, const ImageClock& clock, EncodedFields& fields,
-                       EncoderImage& image);
+// Builds the complete image from the set, which it only reads, and the
+// send's radiotext A/B flag: a PI or an AF entry that is no such thing goes
+// on air as the send's check makes it (FFFF, dropped), though the program's
+// door for changes never lets one into its set. `fields` receives the
+// encoded fields the groups were built from.
+void BuildEncoderImage(const RdsParameterSet& set, int textAbFlag, const ImageClock& clock,
+                       EncodedFields& fields, EncoderImage& image);
 
 // Builds PsArea and RtArea from the encoded fields and the staging texts.
 void EncodeGroups(const RdsParameterSet& set, const EncodedFields& fields, bool rtPresent,

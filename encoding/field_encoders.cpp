@@ -63,11 +63,11 @@ void EncodePTY(EncodedFields& fields, int index) {
     }
 }
 
-void EncodeFlags(EncodedFields& fields, const RdsParameterSet& set) {
+void EncodeFlags(EncodedFields& fields, const RdsParameterSet& set, int textAbFlag) {
     fields.FlagBits[5] = set.MS == 1 ? 1 : 0;
     fields.FlagBits[6] = set.TP == 1 ? 1 : 0;
     fields.FlagBits[7] = set.TA == 1 ? 1 : 0;
-    fields.FlagBits[8] = set.TextAbFlag == 1 ? 1 : 0;
+    fields.FlagBits[8] = textAbFlag == 1 ? 1 : 0;
     for (std::size_t j = 0; j < 4; ++j) {
         fields.DiBits[j] = set.DI[3 - j] ? 1 : 0;
     }

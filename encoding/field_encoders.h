@@ -27,7 +27,8 @@ bool TestBit(unsigned value, int n);
 std::string CheckPI(std::string_view pi);
 void EncodePI(EncodedFields& fields, const std::string& pi);
 void EncodePTY(EncodedFields& fields, int index);
-void EncodeFlags(EncodedFields& fields, const RdsParameterSet& set);
+// The A/B flag is the send's, not the station's.
+void EncodeFlags(EncodedFields& fields, const RdsParameterSet& set, int textAbFlag);
 
 using AfList = std::array<BoundedText<kAfTextLength>, kAfCount>;
 

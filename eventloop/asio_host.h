@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/core_host.h"
+#include "base/core_host.h"
 #include "eventloop/asio.h"
 
 namespace vaxo {

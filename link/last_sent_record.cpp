@@ -21,7 +21,7 @@ LastSentRecord RecordOfSend(const RdsParameterSet& sent, const EncoderImage& ima
                                 F::AF4, F::AF5, F::AF6, F::AF7, F::DPSP}) {
         record[line++] = FieldLine(sent, field);
     }
-    record[line++] = std::string("RTAB=") + (sent.TextAbFlag == 1 ? "1" : "0");
+    record[line++] = std::string("RTAB=") + (image.TextAbFlag == 1 ? "1" : "0");
     record[line++] = FieldLine(sent, FieldId::MBS);
     record[line++] = "CPUSPEED=" + std::to_string(calibrationCount);
     record[line++] = "SENDTIME=" + std::to_string(milliseconds) + " ms";

@@ -9,13 +9,10 @@ void ReadyPort(PortLayer& layer, PortIo& port, std::uint16_t portBase) {
     port.PortWriteByte(portBase, 0);
 }
 
-StationSend PrepareStationSend(RdsParameterSet& set, const ImageClock& clock, int bank,
+StationSend PrepareStationSend(const RdsParameterSet& set, EncoderImage image, int bank,
                                std::uint16_t portBase) {
-    set.UpdateTextAb();
-    set.SendPending = false;
     StationSend send{set, {}};
-    EncodedFields fields;
-    BuildEncoderImage(send.sent, clock, fields, send.job.image);
+    send.job.image = std::move(image);
     send.job.bank = bank == 2 ? 2 : 1;
     send.job.portBase = portBase;
     return send;

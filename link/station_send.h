@@ -23,10 +23,9 @@ struct StationSend {
 // what the program does once before its first send.
 void ReadyPort(PortLayer& layer, PortIo& port, std::uint16_t portBase);
 
-// Starts a send of the set to bank 1 or 2 on the port at `portBase`: the
-// radiotext A/B step and the end of a pending "Send after Load" happen on
-// the set itself; the image is built from it as it then stands.
-StationSend PrepareStationSend(RdsParameterSet& set, const ImageClock& clock, int bank,
+// A send of the set, with the image built from it, to bank 1 or 2 on the
+// port at `portBase`.
+StationSend PrepareStationSend(const RdsParameterSet& set, EncoderImage image, int bank,
                                std::uint16_t portBase);
 
 struct StationSendResult {

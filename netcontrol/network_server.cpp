@@ -66,7 +66,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
           config(std::move(n)),
           log(std::move(l)),
           addresses(std::make_shared<UecpAddressBook>(
-              config.uecp.addresses, p.Set().ProgramDir + kUecpAddressesFileName)) {}
+              config.uecp.addresses, p.View().Folder() + kUecpAddressesFileName)) {}
 
     // Runs `work` with the program on its loop, then `done` with the bytes
     // it made on the network's; nothing after Stop. Only the work crosses to

@@ -49,13 +49,13 @@ struct Sender {
 
 TextReply Query(const Sender& sender, std::string_view key) {
     if (key == "STATUS") {
-        return {StatusLine(sender.program)};
+        return {StatusLine(sender.program.View())};
     }
     const StationField* field = FindField(key);
     if (!field || field->scope != FieldScope::Station || IsFeedFileOrExit(key)) {
         return sender.Refuse("!", RefusalCode::Unknown, "no field to ask for");
     }
-    return {Windows1250ToUtf8(FieldLine(sender.program.Set(), *field))};
+    return {Windows1250ToUtf8(FieldLine(sender.program.View().Station(), *field))};
 }
 
 // The radiotext feed's processing: trailing spaces, 61 + "...", letters
@@ -70,7 +70,7 @@ TextReply Radiotext(const Sender& sender, std::string_view value) {
 
 // The dynamic PS feed's processing, with the station's alignment and effects.
 TextReply DynamicPs(const Sender& sender, std::string_view value) {
-    const RdsParameterSet& set = sender.program.Set();
+    const RdsParameterSet& set = sender.program.View().Station();
     int missing = 0;
     const std::string text = TextLineToWindows1250(value, &missing);
     const std::string processed = ProcessDpsLine(text, {set.DPSA, set.DPSC, set.EFCHAR.str()});
@@ -138,7 +138,7 @@ TextReply Field(const Sender& sender, const StationField& field, std::string_vie
     } else if (missing > 0) {
         return sender.Refuse("-", RefusalCode::Malformed, "a character Windows-1250 lacks");
     }
-    StrictReading reading = ReadStrict(field, text, sender.program.DecimalSeparator());
+    StrictReading reading = ReadStrict(field, text, sender.program.View().DecimalSeparator());
     if (!reading.value) {
         return sender.Refuse("-", reading.code, reading.refusal);
     }
@@ -200,13 +200,12 @@ std::optional<std::string> HandleTextCommand(ControlProgram& program, std::strin
     return answer ? std::optional(std::move(answer->line)) : std::nullopt;
 }
 
-std::string StatusLine(const ControlProgram& program) {
-    const SendCoordinator& sends = program.Sends();
+std::string StatusLine(const ProgramView& program) {
     const Health health = HealthOf(program);
     std::string line = health.linkText;
     line += "; feeds: " + health.feedsText;
-    line += "; memory: " + DescribeWear(sends.Ledger(), program.WearYearsLeft());
-    if (const auto& held = sends.Held()) {
+    line += "; memory: " + DescribeWear(program.Ledger(), program.WearYearsLeft());
+    if (const auto& held = program.Held()) {
         line += "; sends wait until " + LocalStamp(held->next) + " for the budget of writes of " +
                 PageName(held->block, held->page);
     }

@@ -35,6 +35,6 @@ std::optional<TextReply> AnswerTextCommand(ControlProgram& program, std::string_
 // "port LPT1: /dev/parport0 at 0x378, ppdev; last send 2026-12-08 14:32:10
 // bank 1 ok", the port in use and the last send's time, bank and result or
 // reason.
-std::string StatusLine(const ControlProgram& program);
+std::string StatusLine(const ProgramView& program);
 
 }  // namespace vaxo

@@ -287,7 +287,7 @@ UecpCode UecpSession::Refuse(ControlProgram& program, const UecpElement& element
 
 UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element, Answers& answers) {
     if (element.dataSet) {
-        const int bank = program.Set().STB == 1 ? 1 : 2;
+        const int bank = program.View().Station().STB == 1 ? 1 : 2;
         const std::uint8_t set = *element.dataSet;
         if (set != 0 && set != kAllButCurrent && set != kAllDataSets && set != bank) {
             return Refuse(program, element, UecpCode::DataSetError,
@@ -377,7 +377,7 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
                                 {FieldId::RT4, std::string()},
                                 {FieldId::SELRT, 1}});
     } else if (buffer == 2) {
-        const RdsParameterSet& set = program.Set();
+        const RdsParameterSet& set = program.View().Station();
         const std::optional<FieldId> free = set.RT2.empty()   ? std::optional(FieldId::RT2)
                                             : set.RT3.empty() ? std::optional(FieldId::RT3)
                                             : set.RT4.empty() ? std::optional(FieldId::RT4)
@@ -409,7 +409,7 @@ UecpCode UecpSession::ApplyFrequencies(ControlProgram& program, const UecpElemen
     }
     std::vector<FieldValue> frequencies;
     if (data[0] == 0xFF && data[1] == 0xFF) {
-        for (const auto& af : program.Set().AF) {
+        for (const auto& af : program.View().Station().AF) {
             if (!af.empty()) {
                 frequencies.emplace_back(af.str());
             }
@@ -462,7 +462,7 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
     if (request.data.empty()) {
         return UecpCode::ElementLengthError;
     }
-    const RdsParameterSet& set = program.Set();
+    const RdsParameterSet& set = program.View().Station();
     const std::uint8_t mec = request.data[0];
     const std::uint8_t dataSet = request.data.size() > 1 ? request.data[1] : 0;
     const std::uint8_t service = request.data.size() > 2 ? request.data[2] : 0;
@@ -533,7 +533,7 @@ UecpCode UecpSession::RequestRadiotext(const ControlProgram& program, const Uecp
     const std::vector<std::uint8_t>& asked = request.data;
     const std::uint8_t dataSet = asked.size() > 1 ? asked[1] : 0;
     const std::uint8_t service = asked.size() > 2 ? asked[2] : 0;
-    const RdsParameterSet& set = program.Set();
+    const RdsParameterSet& set = program.View().Station();
     std::string text = set.ActualRT();
     if (asked.size() > 3) {
         const int index = asked[3];

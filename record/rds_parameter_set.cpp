@@ -24,7 +24,6 @@ void PiText::assign(std::string_view text) {
 
 void RdsParameterSet::ResetStation() {
     ForEachStationField([this](const StationField& field) { field.reset(*this); });
-    SendPending = false;
 }
 
 const BoundedText<kRadiotextLength>* RdsParameterSet::SelectedRadiotext() const {
@@ -46,17 +45,6 @@ const std::string& RdsParameterSet::ActualRT() const {
     static const std::string kNone;
     const BoundedText<kRadiotextLength>* selected = SelectedRadiotext();
     return selected ? selected->str() : kNone;
-}
-
-void RdsParameterSet::UpdateTextAb() {
-    const std::string& current = ActualRT();
-    if (current == LastSentRT) {
-        return;
-    }
-    if (ABSW) {
-        TextAbFlag ^= 1;
-    }
-    LastSentRT = current;
 }
 
 }  // namespace vaxo

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -76,6 +75,8 @@ struct StationContent {
     bool AUTBSW = false;
     bool SEND = false;
     bool EXAL = false;
+
+    bool operator==(const StationContent&) const = default;
 };
 
 // The program's own options, kept in the settings files only.
@@ -92,38 +93,23 @@ struct ProgramOptions {
     int MINSEND = 3;
     int ENDURANCE = 1'000'000;
     int WEARYEARS = 5;
-};
-
-// What several parts of the program share while it runs; never in a station file.
-struct RunTimeValues {
-    int TextAbFlag = 0;
-    std::string LastSentRT;
-    std::string LastFileRT;
-    std::string LastFileDPS;
-    std::chrono::steady_clock::time_point LastSendTime = std::chrono::steady_clock::now();
-    bool SendPending = false;
-    std::string StationFileName = "untitled.rds";
-    std::string RememberedFile;
+    // What "both banks in loop" (MBS) resets to: on when the settings file
+    // has it on.
     bool BothBanksDefault = false;
-    std::string ProgramDir;
-    std::array<LastSentRecord, 2> LastSent{};  // bank 1, bank 2
 };
 
-// Everything a station describes, the program options and the run-time values
-// several parts of the program share. The program keeps one; a send works on
-// a copy taken when it starts.
-class RdsParameterSet : public StationContent, public ProgramOptions, public RunTimeValues {
+// A station and the program's options: what the station files and the
+// settings files hold. The program keeps one; a send works on a copy taken
+// when it starts. What a run keeps beside it (the A/B flag, the last-sent
+// records, the station's file) is the send side's and the document's.
+class RdsParameterSet : public StationContent, public ProgramOptions {
   public:
     // Sets every station field to its reset value (PS eight spaces, AUTBSW
-    // from BothBanksDefault) and clears SendPending; nothing else changes.
+    // from BothBanksDefault); nothing else changes.
     void ResetStation();
 
     // The radiotext SELRT selects; empty when none is selected.
     const std::string& ActualRT() const;
-
-    // Run just before every send: a changed current radiotext toggles the
-    // A/B flag when "Use A/B" is on, and is recorded in any case.
-    void UpdateTextAb();
 
   private:
     const BoundedText<kRadiotextLength>* SelectedRadiotext() const;

@@ -57,20 +57,23 @@ AppliedValues ApplyFieldValues(RdsParameterSet& set, const std::vector<FieldAssi
     return applied;
 }
 
-FieldSet ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
+StationChange ApplyStationLines(RdsParameterSet& set, std::string_view text,
+                                char decimalSeparator) {
+    StationChange change;
     const auto before = FieldValues(set);
     ForEachLine(text, [&](V line) {
         if (const auto split = SplitLine(line)) {
             const auto [field, value] = *split;
             field->put(set, ReadLenient(field->type, value));
             if (field->id == FieldId::SEND) {
-                set.SendPending = set.SEND;
+                change.sendAfterLoad = set.SEND;
             }
         }
         return true;
     });
     TidyStation(set, decimalSeparator);
-    return ChangedFields(before, set);
+    change.changed = ChangedFields(before, set);
+    return change;
 }
 
 std::size_t CountStationLines(std::string_view text) {

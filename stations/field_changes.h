@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,11 +42,19 @@ void TidyStation(RdsParameterSet& set, char decimalSeparator);
 AppliedValues ApplyFieldValues(RdsParameterSet& set, const std::vector<FieldAssignment>& values,
                                char decimalSeparator);
 
+// What station-file bytes did to a set.
+struct StationChange {
+    FieldSet changed;
+    bool cleared = false;  // it began with CLEAR: the station was reset first
+    // Whether the station asks for a send at the next look ("Send after
+    // Load"): a SEND line says so, a reset says no; none when neither came.
+    std::optional<bool> sendAfterLoad;
+};
+
 // Station-file lines (CR, LF or CR LF between them) applied leniently, in
 // order: a bad number gives the field's fallback, a long text is cut, a line
-// that is no station field is passed over, and a SEND line also sets
-// SendPending. The set is tidied after. The station fields it changed.
-FieldSet ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator);
+// that is no station field is passed over. The set is tidied after.
+StationChange ApplyStationLines(RdsParameterSet& set, std::string_view text, char decimalSeparator);
 
 // How many of the text's lines are station-field lines ("KEY=value" with a
 // key of 1 to 8 characters that a station file has).

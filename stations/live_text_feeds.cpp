@@ -73,7 +73,7 @@ bool FollowsDynamicPsFile(const RdsParameterSet& set) {
     return set.PSFF && set.ENDPS;
 }
 
-FeedTick ApplyFeedReads(RdsParameterSet& s, const FeedReads& reads) {
+FeedTick ApplyFeedReads(RdsParameterSet& s, FeedMemory& memory, const FeedReads& reads) {
     FeedTick tick;
     SourceText rt;
     if (reads.radiotext) {
@@ -97,30 +97,31 @@ FeedTick ApplyFeedReads(RdsParameterSet& s, const FeedReads& reads) {
             });
     }
     const bool rtTrigger = reads.radiotext && !rt.unreadable && !rt.busy &&
-                           rt.text != s.LastFileRT && s.UPCH && s.SELRT == 1 && !s.RTSA;
+                           rt.text != memory.lastFileRT && s.UPCH && s.SELRT == 1 && !s.RTSA;
     const bool dpsTrigger = !rtTrigger && reads.dynamicPs && !dps.unreadable && !dps.busy &&
-                            dps.text != s.LastFileDPS && s.UPCHPS;
+                            dps.text != memory.lastFileDPS && s.UPCHPS;
     if (rtTrigger || dpsTrigger) {
         if (!dps.busy) {
-            s.LastFileDPS = dps.text;
+            memory.lastFileDPS = dps.text;
         }
         if (!rt.busy) {
-            s.LastFileRT = rt.text;
+            memory.lastFileRT = rt.text;
         }
         tick.sendFor = rtTrigger ? FeedSource::Radiotext : FeedSource::DynamicPs;
     }
     return tick;
 }
 
-FeedTick ReadFeeds(RdsParameterSet& set, FeedLook& radiotextLook, FeedLook& dynamicPsLook) {
+FeedTick ReadFeeds(RdsParameterSet& set, FeedMemory& memory, const std::string& folder,
+                   FeedLook& radiotextLook, FeedLook& dynamicPsLook) {
     FeedReads reads;
     if (FollowsRadiotextFile(set)) {
-        reads.radiotext = ReadLiveTextFile(set.RTFILE, set.ProgramDir, radiotextLook);
+        reads.radiotext = ReadLiveTextFile(set.RTFILE, folder, radiotextLook);
     }
     if (FollowsDynamicPsFile(set)) {
-        reads.dynamicPs = ReadLiveTextFile(set.PSFILE, set.ProgramDir, dynamicPsLook);
+        reads.dynamicPs = ReadLiveTextFile(set.PSFILE, folder, dynamicPsLook);
     }
-    return ApplyFeedReads(set, reads);
+    return ApplyFeedReads(set, memory, reads);
 }
 
 void AdvanceRadiotext(RdsParameterSet& set) {

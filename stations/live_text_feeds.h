@@ -38,6 +38,13 @@ struct FeedReads {
 bool FollowsRadiotextFile(const RdsParameterSet& set);
 bool FollowsDynamicPsFile(const RdsParameterSet& set);
 
+// The texts the feeds gave at the last send they asked for: a text asks
+// again only when it differs.
+struct FeedMemory {
+    std::string lastFileRT;
+    std::string lastFileDPS;
+};
+
 struct FeedTick {
     std::vector<FeedReport> reports;  // one for each source that is on
     // The source whose changed text asks for a send ("Send on change").
@@ -46,12 +53,13 @@ struct FeedTick {
 
 // Takes one look's reads: the radiotext file into radiotext 1, the dynamic PS
 // file into the eight dynamic PS texts. When a changed text calls for a send,
-// both texts of the look are recorded as the last sent.
-FeedTick ApplyFeedReads(RdsParameterSet& set, const FeedReads& reads);
+// both texts of the look are remembered as the last sent.
+FeedTick ApplyFeedReads(RdsParameterSet& set, FeedMemory& memory, const FeedReads& reads);
 
-// Both at once, on this thread: the reads of the sources the set follows,
-// each with its memory of the last look.
-FeedTick ReadFeeds(RdsParameterSet& set, FeedLook& radiotextLook, FeedLook& dynamicPsLook);
+// Both at once, on this thread: the reads of the sources the set follows in
+// `folder`, each with its memory of the last look.
+FeedTick ReadFeeds(RdsParameterSet& set, FeedMemory& memory, const std::string& folder,
+                   FeedLook& radiotextLook, FeedLook& dynamicPsLook);
 
 // The next non-empty radiotext becomes current; after four advances the
 // selection is back where it was. Nothing changes with none selected.

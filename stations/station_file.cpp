@@ -20,34 +20,36 @@ std::string StationFileText(const RdsParameterSet& set) {
     return JoinLinesCrLf(lines);
 }
 
-FieldSet ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
+StationChange ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator) {
     std::string_view first;
     ForEachLine(text, [&](std::string_view line) {
         first = line;
         return false;
     });
     const auto before = FieldValues(set);
-    if (first == "CLEAR" && CountLines(text, kResetLineLimit) < kResetLineLimit) {
+    const bool clear = first == "CLEAR" && CountLines(text, kResetLineLimit) < kResetLineLimit;
+    if (clear) {
         set.ResetStation();
-        set.RememberedFile = set.StationFileName;
     }
-    static_cast<void>(ApplyStationLines(set, text, decimalSeparator));
-    return ChangedFields(before, set);
+    StationChange change = ApplyStationLines(set, text, decimalSeparator);
+    change.changed = ChangedFields(before, set);
+    change.cleared = clear;
+    if (clear && !change.sendAfterLoad) {
+        change.sendAfterLoad = false;
+    }
+    return change;
 }
 
-std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path,
-                                FileLinks links) {
+std::uint64_t SaveStationFile(const RdsParameterSet& set, const std::string& path,
+                              FileLinks links) {
     const std::string text = StationFileText(set);
     SaveFile(path, text, links);
     return ContentFingerprint(text);
 }
 
-std::uint64_t SaveStationFile(const RdsParameterSet& set, FileLinks links) {
-    return SaveStationFileAs(set, set.StationFileName, links);
-}
-
-StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator, FileLinks links) {
-    const auto text = ReadFileIfExists(set.StationFileName, kSmallFileLimit, links);
+StationLoad LoadStationFile(RdsParameterSet& set, const std::string& path, char decimalSeparator,
+                            FileLinks links) {
+    const auto text = ReadFileIfExists(path, kSmallFileLimit, links);
     if (!text) {
         return {};
     }

@@ -15,27 +15,24 @@ namespace vaxo {
 std::string StationFileText(const RdsParameterSet& set);
 
 // Applies station-file bytes onto the set, leniently: a file that begins
-// with "CLEAR" (and has fewer than 128 lines) resets the station first and
-// becomes the remembered file; every other file changes only the fields it
-// names. AF texts are read with the send's decimal separator. The fields
-// it changed.
-FieldSet ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator);
+// with "CLEAR" (and has fewer than 128 lines) resets the station first;
+// every other file changes only the fields it names. AF texts are read with
+// the send's decimal separator.
+StationChange ApplyStationText(RdsParameterSet& set, std::string_view text, char decimalSeparator);
 
-// Writes the whole set to StationFileName, replacing the file atomically.
-// Returns the fingerprint of what it wrote.
-std::uint64_t SaveStationFile(const RdsParameterSet& set, FileLinks links = FileLinks::Follow);
-// The same, to another file (a copy beside the station file, say).
-std::uint64_t SaveStationFileAs(const RdsParameterSet& set, const std::string& path,
-                                FileLinks links = FileLinks::Follow);
+// Writes the whole set to `path`, replacing the file atomically. Returns
+// the fingerprint of what it wrote.
+std::uint64_t SaveStationFile(const RdsParameterSet& set, const std::string& path,
+                              FileLinks links = FileLinks::Follow);
 
 struct StationLoad {
-    FieldSet changed;
+    StationChange change;
     // The fingerprint of the file's contents; none when there was no file.
     std::optional<std::uint64_t> fingerprint;
 };
 
-// Applies StationFileName onto the set; a missing file changes nothing.
-StationLoad LoadStationFile(RdsParameterSet& set, char decimalSeparator,
+// Applies the file at `path` onto the set; a missing file changes nothing.
+StationLoad LoadStationFile(RdsParameterSet& set, const std::string& path, char decimalSeparator,
                             FileLinks links = FileLinks::Follow);
 
 }  // namespace vaxo

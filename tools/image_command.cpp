@@ -64,10 +64,9 @@ int ImageCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     try {
         RdsParameterSet set =
             LoadStationOntoNewSet(options.Positional().front(), clock.decimalSeparator);
-        set.TextAbFlag = abFlag;
         EncodedFields fields;
         EncoderImage image;
-        BuildEncoderImage(set, clock, fields, image);
+        BuildEncoderImage(set, abFlag, clock, fields, image);
         if (options.Has("groups")) {
             PrintGroups(image, out);
         } else {

@@ -78,10 +78,9 @@ MemoryDump DumpOfStation(const ParsedOptions& options) {
     const ImageClock clock = ImageClockFrom(options);
     RdsParameterSet set =
         LoadStationOntoNewSet(options.Positional().front(), clock.decimalSeparator);
-    set.TextAbFlag = AbFlagFrom(options);
     EncodedFields fields;
     EncoderImage image;
-    BuildEncoderImage(set, clock, fields, image);
+    BuildEncoderImage(set, AbFlagFrom(options), clock, fields, image);
     // As a send writes it: the table's pages only when there is a table.
     return {AreaBytes(image.PsArea, image.DpsTablePresent() ? kPsAreaBytes : 64),
             AreaBytes(image.RtArea, kRtAreaBytes)};

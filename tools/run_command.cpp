@@ -49,10 +49,10 @@ bool HasControllingTerminal() {
 #endif
 }
 
-void ReportNewStation(const RdsParameterSet& set, RunLog& log) {
+void ReportNewStation(const std::string& station, RunLog& log) {
     std::error_code error;
-    if (!std::filesystem::exists(set.StationFileName, error) && !error) {
-        log.Error("station file " + set.StationFileName + " does not exist: a new station");
+    if (!std::filesystem::exists(station, error) && !error) {
+        log.Error("station file " + station + " does not exist: a new station");
     }
 }
 
@@ -209,8 +209,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     // during it still ends the program with its saves.
     const bool daemon = !HasControllingTerminal();
     const StopSignals stopping(io, [&](int signal) {
-        if (IsHangUp(signal) && daemon && program.IsFirstInstance()) {
-            log.Error("SIGHUP: reading the settings and " + program.Set().StationFileName +
+        if (IsHangUp(signal) && daemon && program.View().Instance().IsFirstInstance()) {
+            log.Error("SIGHUP: reading the settings and " + program.View().Document().Name() +
                       " again");
             const Origin hangUp{Origin::Kind::Program, "SIGHUP"};
             static_cast<void>(program.Execute({hangUp, ReloadStation{}}));
@@ -222,7 +222,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         program.HandNothingOver();
     }
     program.Start(options.Positional());
-    if (program.FoundRunningCopy()) {
+    if (program.View().Instance().FoundRunningCopy()) {
         log.Error(
             "cannot start: the window (or another vaxoctl run) runs for this user, and "
             "its listeners are its own: add these options to its " +
@@ -230,28 +230,29 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             " and start it again, or end it first; nothing was handed over");
         return 1;
     }
-    if (program.HandedOver()) {
-        const std::string handed = program.HandedOverCommandLine();
+    if (program.View().Instance().HandedOver()) {
+        const std::string handed = program.View().Instance().HandedOverCommandLine();
         log.Error("handed " + (handed.empty() ? std::string("an empty command line") : handed) +
                   " to the running copy");
         return 0;
     }
-    if (!program.IsFirstInstance()) {
-        log.Error("cannot start: " + program.SingleInstanceFailure());
+    if (!program.View().Instance().IsFirstInstance()) {
+        log.Error("cannot start: " + program.View().Instance().Failure());
         return 1;
     }
-    if (program.StationUnreadable()) {
-        log.Error("cannot run: the station file " + program.Set().StationFileName +
+    if (program.View().Document().Unreadable()) {
+        log.Error("cannot run: the station file " + program.View().Document().Name() +
                   " cannot be read, and nothing else should go on air");
         program.ReleasePort();
         return 1;
     }
-    ReportNewStation(program.Set(), log);
+    ReportNewStation(program.View().Document().Name(), log);
     if (!wear.empty()) {
         const Origin commandLine{Origin::Kind::CommandLine};
         static_cast<void>(program.Execute({commandLine, SetFields{wear}}));
     }
-    const HandOverWatch handOvers(io, program.HandOverBlockPath(), [&] { program.TakeHandOver(); });
+    const HandOverWatch handOvers(io, program.View().Instance().BlockPath(),
+                                  [&] { program.TakeHandOver(); });
     program.TakeHandOver();  // one that came before the watch began
     NetworkServer server(io, host, program, network,
                          [&log](const std::string& line) { log.Error(line); });

@@ -5,9 +5,9 @@
 #include <set>
 #include <string>
 
-#include "app/program_events.h"
 #include "app/recent_log.h"
 #include "app/remote_command_log.h"
+#include "events/program_events.h"
 
 namespace vaxo::ctl {
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/file_io.h"
+#include "encoding/text_ab.h"
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
 #include "link/station_send.h"
@@ -126,7 +127,14 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     PortIo& port = trace ? static_cast<PortIo&>(*trace) : layer;
 
     const auto timing = environment.timing();
-    const StationSend send = PrepareStationSend(set, {LocalNow(), separator}, bank, base);
+    // As the first send of a program that has just started: a radiotext
+    // flips the A/B flag when Use A/B is on.
+    TextAb textAb;
+    textAb.Update(set);
+    EncodedFields fields;
+    EncoderImage image;
+    BuildEncoderImage(set, textAb.flag, {LocalNow(), separator}, fields, image);
+    const StationSend send = PrepareStationSend(set, std::move(image), bank, base);
     layer.PortLayerStartup();
     ReadyPort(layer, port, base);
     const StationSendResult result = RunStationSend(port, *timing, send, std::nullopt, [](int) {});

@@ -6,8 +6,7 @@ namespace vaxo::ctl {
 
 RdsParameterSet LoadStationOntoNewSet(const std::string& path, char decimalSeparator) {
     RdsParameterSet set;
-    set.StationFileName = path;
-    static_cast<void>(LoadStationFile(set, decimalSeparator));
+    static_cast<void>(LoadStationFile(set, path, decimalSeparator));
     return set;
 }
 

@@ -30,9 +30,9 @@ int WearCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         throw UsageError("wear takes no station file");
     }
     RdsParameterSet set;
-    set.ProgramDir = DetermineProgramDir();
+    const std::string folder = DetermineProgramDir();
     try {
-        LoadOptionsFile(set);
+        LoadOptionsFile(set, folder);
     } catch (const FileError& error) {
         err << error.what() << '\n';
         return 1;
@@ -47,7 +47,7 @@ int WearCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     const auto now = std::chrono::system_clock::now();
     std::optional<std::string> text;
     try {
-        text = ReadFileIfExists(set.ProgramDir + kWearLedgerFileName);
+        text = ReadFileIfExists(folder + kWearLedgerFileName);
     } catch (const FileError& error) {
         err << error.what() << '\n';
         return 1;
@@ -66,7 +66,7 @@ int WearCommand(const std::vector<std::string>& args, std::ostream& out, std::os
             << '\n';
         return 0;
     }
-    out << "page writes (" << set.ProgramDir << kWearLedgerFileName << "), pages rated for "
+    out << "page writes (" << folder << kWearLedgerFileName << "), pages rated for "
         << set.ENDURANCE << " writes:\n";
     for (std::size_t block = 0; block < kMemoryBlocks; ++block) {
         out << MemoryBlockName(block) << Join(ledger.Counts()[block]) << '\n';

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "app/core_host.h"
+#include "base/core_host.h"
 
 namespace vaxo::ui {
 

@@ -42,7 +42,7 @@ TForm1::TForm1(WindowServices services, const std::vector<std::string>& argument
     LoadDefaultLanguage();
     model_.Start(arguments);
     if (model_.IsFirstInstance()) {
-        if (Program().StartedCompletely()) {
+        if (Program().View().StartedCompletely()) {
             ClearDecoderIdFocus();
         }
         PS->setFocus();

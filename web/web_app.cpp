@@ -153,7 +153,7 @@ std::string WebApp::State() const {
     if (listeners_) {
         extras.listeners = listeners_();
     }
-    nlohmann::json state = WebState(program_, extras);
+    nlohmann::json state = WebState(program_.View(), extras);
     state["log_count"] = recentLog_ ? recentLog_->Count() : 0;
     return state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -240,13 +240,14 @@ WebResponse WebApp::Get(const WebRequest& request, const WebSession& session) {
                             lines.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     }
     if (path == "/api/stations") {
-        return JsonResponse(200, nlohmann::json(StationFilesIn(program_.Set().ProgramDir)).dump());
+        return JsonResponse(200, nlohmann::json(StationFilesIn(program_.View().Folder())).dump());
     }
     if (path == "/api/station") {
-        WebResponse file{200, "application/x-vaxo-station", StationFileText(program_.Set())};
+        WebResponse file{200, "application/x-vaxo-station",
+                         StationFileText(program_.View().Station())};
         file.headers.emplace_back(
             "Content-Disposition",
-            "attachment; filename=\"" + DownloadName(program_.Set().StationFileName) + "\"");
+            "attachment; filename=\"" + DownloadName(program_.View().Document().Name()) + "\"");
         return file;
     }
     return TextResponse(404, "! no such page");
@@ -442,8 +443,8 @@ std::optional<std::string> WebApp::Clash(std::string_view line, std::uint64_t se
     if (!field) {
         return std::nullopt;
     }
-    const FieldStamp& stamp = program_.Stamp(field->id);
-    const std::string now = FormatFieldValue(field->type, field->get(program_.Set()));
+    const FieldStamp& stamp = program_.View().Stamp(field->id);
+    const std::string now = FormatFieldValue(field->type, field->get(program_.View().Station()));
     if (stamp.revision <= seen || now == TextLineToWindows1250(line.substr(equals + 1))) {
         return std::nullopt;
     }
@@ -475,7 +476,7 @@ WebResponse WebApp::Fields(const WebRequest& request) {
         return true;
     });
     WebResponse response{200, "text/plain; charset=utf-8", replies};
-    response.headers.emplace_back("X-Revision", std::to_string(program_.Revision()));
+    response.headers.emplace_back("X-Revision", std::to_string(program_.View().Revision()));
     return response;
 }
 
@@ -573,7 +574,7 @@ void WebApp::Send(const WebRequest& request, const Reply& reply) {
 
 WebResponse WebApp::Load(const WebRequest& request) {
     const auto name = Value(request.body, "name");
-    const auto names = StationFilesIn(program_.Set().ProgramDir);
+    const auto names = StationFilesIn(program_.View().Folder());
     const Origin origin{Origin::Kind::WebSession, "web " + request.client};
     if (!name || std::find(names.begin(), names.end(), *name) == names.end()) {
         const std::string why = "no station file of that name in the working folder";
@@ -582,7 +583,7 @@ WebResponse WebApp::Load(const WebRequest& request) {
         return TextResponse(400, "! " + why);
     }
     const CommandOutcome outcome =
-        program_.Execute({origin, LoadStation{program_.Set().ProgramDir + *name}, "load " + *name});
+        program_.Execute({origin, LoadStation{program_.View().Folder() + *name}, "load " + *name});
     if (!outcome.Accepted()) {
         return TextResponse(500, "- " + outcome.Why());
     }
@@ -595,7 +596,7 @@ WebResponse WebApp::Upload(const WebRequest& request) {
         program_.Log().Refused(origin, "a station file", {RefusalCode::Malformed, *problem});
         return TextResponse(400, "! " + *problem);
     }
-    const std::string folder = program_.Set().ProgramDir;
+    const std::string folder = program_.View().Folder();
     const std::string name = UploadedStationName(folder, request.fileName);
     const CommandOutcome outcome = program_.Execute(
         {origin, UploadStation{request.body, folder + name}, "a station file as " + name});
@@ -621,11 +622,11 @@ WebResponse WebApp::SaveAs(const WebRequest& request) {
     const auto typed = Value(request.body, "name");
     const auto name = typed ? SaveAsName(*typed) : std::nullopt;
     const std::string shown = "save as " + LoggedCommand(typed.value_or(""));
-    const std::string path = program_.Set().ProgramDir + name.value_or("");
+    const std::string path = program_.View().Folder() + name.value_or("");
     std::string refusal;
     if (!name) {
         refusal = "name=NAME: letters, digits, space, . - _";
-    } else if (path != program_.Set().StationFileName && FileThere(path)) {
+    } else if (path != program_.View().Document().Name() && FileThere(path)) {
         refusal = *name + " is there already: choose another name";
     }
     if (!refusal.empty()) {

@@ -10,7 +10,7 @@ WebServer::WebServer(boost::asio::io_context& io, ControlProgram& program, WebCo
     : io_(io), program_(program), config_(std::move(config)), log_(std::move(log)) {}
 
 std::string WebServer::PasswordFile() const {
-    return config_.passwordFile.empty() ? program_.Set().ProgramDir + kPasswordFileName
+    return config_.passwordFile.empty() ? program_.View().Folder() + kPasswordFileName
                                         : config_.passwordFile;
 }
 

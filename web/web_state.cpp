@@ -17,7 +17,7 @@ json ViewOf(const std::optional<MemoryDump>& memory) {
     return memory ? ReceiverJson(DecodeEncoderMemory(memory->area1, memory->area2)) : json(nullptr);
 }
 
-json LastSendOf(const std::optional<SendCoordinator::LastSend>& last) {
+json LastSendOf(const std::optional<LastSend>& last) {
     if (!last) {
         return nullptr;
     }
@@ -26,24 +26,24 @@ json LastSendOf(const std::optional<SendCoordinator::LastSend>& last) {
             {"reason", last->problem ? DescribeLinkProblem(last->problem) : ""}};
 }
 
-json BankState(const ControlProgram& program, int bank) {
+json BankJson(const ProgramView& program, int bank) {
+    const BankState& state = program.Bank(bank);
     json record = json::array();
-    for (const std::string& line : program.Set().LastSent[bank == 2 ? 1 : 0]) {
+    for (const std::string& line : state.record) {
         record.push_back(Windows1250ToUtf8(line));
     }
-    const auto revision = program.Sends().OnAirRevision(bank);
     return {{"bank", bank},
-            {"revision", revision ? json(*revision) : json(nullptr)},
-            {"on_air", ViewOf(program.Sends().OnAir(bank))},
-            {"last_send", LastSendOf(program.Sends().LastTo(bank))},
+            {"revision", state.revision ? json(*state.revision) : json(nullptr)},
+            {"on_air", ViewOf(state.onAir)},
+            {"last_send", LastSendOf(state.last)},
             {"record", record}};
 }
 
 // The fields whose value differs from what the bank that sends go to
 // holds; none when the program has not written that bank in this run.
-json Pending(const ControlProgram& program) {
-    const RdsParameterSet& set = program.Set();
-    const auto& sent = program.Sends().OnAirSet(set.STB == 1 ? 1 : 2);
+json Pending(const ProgramView& program) {
+    const RdsParameterSet& set = program.Station();
+    const auto& sent = program.Bank(set.STB == 1 ? 1 : 2).sent;
     if (!sent) {
         return nullptr;
     }
@@ -57,7 +57,7 @@ json Pending(const ControlProgram& program) {
 }
 
 // Who changed each field last in this run, and in which revision.
-json Stamps(const ControlProgram& program) {
+json Stamps(const ProgramView& program) {
     json stamps = json::object();
     ForEachStationField([&](const StationField& field) {
         const FieldStamp& stamp = program.Stamp(field.id);
@@ -93,9 +93,9 @@ const char* FeedState(LiveTextRead::Outcome outcome) {
     }
 }
 
-json Feeds(const ControlProgram& program, const WebStateExtras& extras) {
+json Feeds(const ProgramView& program, const WebStateExtras& extras) {
     json feeds = json::array();
-    for (const FeedReport& report : program.FeedReports()) {
+    for (const FeedReport& report : program.Feeds()) {
         const auto changed = extras.feedChanged.find(report.source);
         feeds.push_back(
             {{"source", report.source == FeedSource::Radiotext ? "radiotext" : "dynamic PS"},
@@ -108,11 +108,11 @@ json Feeds(const ControlProgram& program, const WebStateExtras& extras) {
     return feeds;
 }
 
-json Wear(const ControlProgram& program) {
-    const WearLedger& ledger = program.Sends().Ledger();
+json Wear(const ProgramView& program) {
+    const WearLedger& ledger = program.Ledger();
     const auto busiest = ledger.Busiest();
     const auto years = program.WearYearsLeft();
-    const auto& held = program.Sends().Held();
+    const auto& held = program.Held();
     return {
         {"text", DescribeWear(ledger, years)},
         {"busiest",
@@ -120,7 +120,7 @@ json Wear(const ControlProgram& program) {
           {"page", busiest.page},
           {"count", busiest.count}}},
         {"years_left", years ? json(*years) : json(nullptr)},
-        {"endurance", program.Set().ENDURANCE},
+        {"endurance", program.Station().ENDURANCE},
         {"held", held ? json(DescribeSendsHeld({held->block, held->page, held->perDay, held->next}))
                       : json(nullptr)}};
 }
@@ -138,7 +138,7 @@ json Listeners(const WebStateExtras& extras) {
     return listeners;
 }
 
-json HealthState(const ControlProgram& program, const WebStateExtras& extras) {
+json HealthState(const ProgramView& program, const WebStateExtras& extras) {
     const Health health = HealthOf(program);
     int clients = 0;
     for (const ListenerStatus& listener : extras.listeners) {
@@ -157,19 +157,20 @@ json HealthState(const ControlProgram& program, const WebStateExtras& extras) {
 
 }  // namespace
 
-json WebState(const ControlProgram& program, const WebStateExtras& extras) {
-    const RdsParameterSet& set = program.Set();
+json WebState(const ProgramView& program, const WebStateExtras& extras) {
+    const RdsParameterSet& set = program.Station();
     json fields = json::object();
     ForEachStationField([&](const StationField& field) {
         fields[std::string(field.key)] =
             Windows1250ToUtf8(FormatFieldValue(field.type, field.get(set)));
     });
-    const PortInUse& port = program.Sends().Port();
+    const PortState portState = program.Port();
+    const PortInUse& port = portState.inUse;
     json ptyNames = json::array();
     for (std::string_view name : kProgrammeTypeNames) {
         ptyNames.push_back(name);
     }
-    const MemoryDump preview = program.PreviewMemory();
+    const MemoryDump preview = program.Preview();
     return {{"fields", fields},
             {"revision", program.Revision()},
             {"stamps", Stamps(program)},
@@ -183,17 +184,17 @@ json WebState(const ControlProgram& program, const WebStateExtras& extras) {
               {"SENDAFTERLOAD", set.SEND},
               {"WRITEALL", set.WRITEALL},
               {"PORT", set.PORT == 1 ? 2 : 1}}},
-            {"banks", {BankState(program, 1), BankState(program, 2)}},
+            {"banks", {BankJson(program, 1), BankJson(program, 2)}},
             {"preview", ReceiverJson(DecodeEncoderMemory(preview.area1, preview.area2))},
             {"port",
-             {{"name", LptName(program.Sends().PortBase())},
+             {{"name", LptName(portState.base)},
               {"description", port.problem ? DescribeLinkProblem(port.problem) : port.description},
               {"ok", !port.problem}}},
-            {"sending", !program.Sends().Idle()},
+            {"sending", program.Sending()},
             {"wear", Wear(program)},
             {"feeds", Feeds(program, extras)},
             {"listeners", Listeners(extras)},
-            {"station_file", Windows1250ToUtf8(set.StationFileName)},
+            {"station_file", Windows1250ToUtf8(program.Document().Name())},
             {"pty_names", ptyNames}};
 }
 

@@ -26,6 +26,6 @@ struct WebStateExtras {
 // the listener's view of what the encoder holds, the last send and the
 // last-sent record), "preview" (the view of what a send would write now),
 // "port", "sending", "feeds", "listeners", "station_file", "pty_names".
-nlohmann::json WebState(const ControlProgram& program, const WebStateExtras& extras);
+nlohmann::json WebState(const ProgramView& program, const WebStateExtras& extras);
 
 }  // namespace vaxo

@@ -31,7 +31,7 @@ void WindowModel::TextEdited(std::string_view control, const std::string& text) 
     }
     const StationField& field = Field(*box->field);
     if (field.type.kind == FieldKind::Pi) {
-        StrictReading whole = ReadStrict(field, text, program_.DecimalSeparator());
+        StrictReading whole = ReadStrict(field, text, program_.View().DecimalSeparator());
         if (whole.value) {
             Set(field.id, std::move(*whole.value));
         }
@@ -47,16 +47,18 @@ void WindowModel::TextLeft(std::string_view control, const std::string& text) {
     }
     if (HoldsDraft(control)) {
         CommitDraft(control, *box->field, text);
-    } else if (box->field == FieldId::EFCHAR && program_.Set().EFCHAR.empty()) {
+    } else if (box->field == FieldId::EFCHAR && program_.View().Station().EFCHAR.empty()) {
         Set(FieldId::EFCHAR, std::string("*"));
     }
 }
 
 void WindowModel::CommitDraft(std::string_view control, FieldId field, const std::string& text) {
     const StationField& schema = Field(field);
-    const auto held = [&] { return FormatFieldValue(schema.type, schema.get(program_.Set())); };
+    const auto held = [&] {
+        return FormatFieldValue(schema.type, schema.get(program_.View().Station()));
+    };
     if (held() != text) {
-        StrictReading whole = ReadStrict(schema, text, program_.DecimalSeparator());
+        StrictReading whole = ReadStrict(schema, text, program_.View().DecimalSeparator());
         if (whole.value) {
             Set(field, std::move(*whole.value));
         } else {
@@ -96,19 +98,20 @@ void WindowModel::DecoderIdTicked(const DecoderId& flags) {
 
 void WindowModel::Clicked(std::string_view control) {
     if (control == "UP") {
-        static_cast<void>(Do(SendStation{SendWhen::Operator}));
+        Act(SendStation{SendWhen::Operator});
     } else if (control == "EX") {
         exitAsked_ = true;
-        static_cast<void>(Do(EndProgram{}));
+        Act(EndProgram{});
     } else if (control == "LOAD") {
         if (const auto chosen = services_.dialogs.OpenStation()) {
-            static_cast<void>(Do(LoadStation{*chosen}));
+            Act(LoadStation{*chosen});
         }
     } else if (control == "SAVE") {
-        static_cast<void>(Do(SaveStation{}));
+        Act(SaveStation{});
     } else if (control == "SAAS") {
-        if (const auto chosen = services_.dialogs.SaveStation(SaveAsProposal(program_.Set().PS))) {
-            static_cast<void>(Do(SaveStationAs{*chosen}));
+        if (const auto chosen =
+                services_.dialogs.SaveStation(SaveAsProposal(program_.View().Station().PS))) {
+            Act(SaveStationAs{*chosen});
         }
     } else if (control == "DPBR") {
         ChooseFeedFile(FieldId::DPSSF);
@@ -128,9 +131,10 @@ void WindowModel::ChooseFeedFile(FieldId field) {
 // nobody to ask, and the set goes beside it.
 void WindowModel::Closing(bool byWindowManager) {
     closing_ = true;
-    if ((byWindowManager || exitAsked_) && program_.Set().AUTOSAVE &&
-        program_.StationChangedOnDisk()) {
-        changedStation_ = services_.dialogs.AskAboutChangedStation(program_.Set().StationFileName);
+    if ((byWindowManager || exitAsked_) && program_.View().Station().AUTOSAVE &&
+        program_.View().Document().ChangedOnDisk()) {
+        changedStation_ =
+            services_.dialogs.AskAboutChangedStation(program_.View().Document().Name());
     }
 }
 

@@ -17,7 +17,7 @@ constexpr std::size_t kRemoteLinesShown = 8;
 void WindowModel::StartListeners() {
     NetworkConfig config;
     WebConfig web;
-    if (const auto problem = ReadWindowListeners(program_.Set().ProgramDir, config, web)) {
+    if (const auto problem = ReadWindowListeners(program_.View().Folder(), config, web)) {
         services_.dialogs.ShowError(*problem);
         return;
     }

@@ -39,11 +39,11 @@ WindowModel::~WindowModel() {
 
 void WindowModel::Start(const std::vector<std::string>& arguments) {
     program_.Start(arguments, [this] { view_.LoadResources(); });
-    if (!program_.IsFirstInstance()) {
+    if (!program_.View().Instance().IsFirstInstance()) {
         return;
     }
     ShowSet();
-    ShowDerived(program_.Derived());
+    ShowDerived(program_.View().Derived());
     ShowLastSent();
     Tell();
     StartListeners();
@@ -57,8 +57,21 @@ CommandOutcome WindowModel::Do(CommandAction action) {
     return program_.Execute({{Origin::Kind::Window}, std::move(action)});
 }
 
+// A button's command: a file that cannot be read or written is told by the
+// program as an error, which the window shows in a message box; a Send within
+// the guard is ignored, as the operator expects of a double click.
+void WindowModel::Act(CommandAction action) {
+    const CommandOutcome outcome = Do(std::move(action));
+    static_cast<void>(outcome);
+}
+
+// A value the station does not take leaves the control showing the value
+// it holds.
 void WindowModel::Set(FieldId field, FieldValue value) {
-    static_cast<void>(Do(SetFields{{{field, std::move(value)}}}));
+    if (!Do(SetFields{{{field, std::move(value)}}}).Accepted()) {
+        ShowSet();
+        Tell();
+    }
 }
 
 void WindowModel::OnProgramEvent(const ProgramEvent& event) {
@@ -86,7 +99,7 @@ void WindowModel::OnProgramEvent(const ProgramEvent& event) {
 }
 
 void WindowModel::ShowSet() {
-    const RdsParameterSet& s = program_.Set();
+    const RdsParameterSet& s = program_.View().Station();
     ShowBoundFields(s, state_);
     state_.alwaysOnTop = s.ALONTOP;
     ShowLastSent();
@@ -114,7 +127,7 @@ void WindowModel::ShowDerived(const DerivedState& derived) {
 // The record of the bank the Settings page's choice shows.
 void WindowModel::ShowLastSent() {
     std::string lines;
-    for (const auto& line : program_.Set().LastSent[shownBank_ == 2 ? 1 : 0]) {
+    for (const auto& line : program_.View().Bank(shownBank_).record) {
         lines += (lines.empty() ? "" : "\n") + line;
     }
     state_.labels["SENT"] = lines;
@@ -173,19 +186,19 @@ void WindowModel::ShowErrorTip() {
 OnAirTexts WindowModel::OnAir(OnAirSource source) const {
     switch (source) {
         case OnAirSource::Bank1:
-            return DescribeOnAir(program_.Sends().OnAir(1));
+            return DescribeOnAir(program_.View().Bank(1).onAir);
         case OnAirSource::Bank2:
-            return DescribeOnAir(program_.Sends().OnAir(2));
+            return DescribeOnAir(program_.View().Bank(2).onAir);
         case OnAirSource::Preview:
             break;
     }
-    return DescribeOnAir(program_.PreviewMemory());
+    return DescribeOnAir(program_.View().Preview());
 }
 
 std::vector<std::string> WindowModel::MemoryNotes() const {
     std::vector<std::string> notes{
-        "Memory: " + DescribeWear(program_.Sends().Ledger(), program_.WearYearsLeft())};
-    if (const auto& held = program_.Sends().Held()) {
+        "Memory: " + DescribeWear(program_.View().Ledger(), program_.View().WearYearsLeft())};
+    if (const auto& held = program_.View().Held()) {
         notes.push_back(DescribeSendsHeld({held->block, held->page, held->perDay, held->next}));
     }
     return notes;

@@ -62,7 +62,7 @@ class WindowModel {
     // Starts the program with the window's arguments; a first instance then
     // shows its station and starts its listeners.
     void Start(const std::vector<std::string>& arguments);
-    bool IsFirstInstance() const { return program_.IsFirstInstance(); }
+    bool IsFirstInstance() const { return program_.View().Instance().IsFirstInstance(); }
     ControlProgram& Program() { return program_; }
     const ControlProgram& Program() const { return program_; }
     const WindowState& State() const { return state_; }
@@ -93,6 +93,7 @@ class WindowModel {
 
   private:
     CommandOutcome Do(CommandAction action);
+    void Act(CommandAction action);
     void Set(FieldId field, FieldValue value);
     void CommitDraft(std::string_view control, FieldId field, const std::string& text);
     void OnProgramEvent(const ProgramEvent& event);

@@ -7,7 +7,7 @@
 #include <map>
 #include <mutex>
 
-#include "app/core_host.h"
+#include "base/core_host.h"
 
 namespace vaxo::win {
 

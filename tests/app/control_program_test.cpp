@@ -12,6 +12,7 @@
 #include "base/file_io.h"
 #include "base/overloaded.h"
 #include "base/text_lines.h"
+#include "encoding/receiver_view.h"
 #include "link/encoder_simulator.h"
 #include "platform/process_priority.h"
 #include "platform/program_dir.h"
@@ -94,8 +95,8 @@ class ControlProgramTest : public ::testing::Test {
     // Lets the link thread finish what it was given.
     void Settle(const ControlProgram& program) {
         ASSERT_TRUE(test::SettleThroughHolds(
-            host_, timing_, [&] { return program.Idle(); },
-            [&] { return program.Sends().Holding(); }));
+            host_, timing_, [&] { return program.View().Idle(); },
+            [&] { return program.View().SendHolding(); }));
     }
 
     std::vector<std::string> SettingsOnDisk() const {
@@ -116,19 +117,19 @@ class ControlProgramTest : public ::testing::Test {
 
 TEST_F(ControlProgramTest, FirstStartEverShowsTheDesignedDefaultsAndUntitled) {
     auto program = Start();
-    ASSERT_TRUE(program->IsFirstInstance());
+    ASSERT_TRUE(program->View().Instance().IsFirstInstance());
     EXPECT_TRUE(heard_.errors.empty());
-    EXPECT_TRUE(program->StartedCompletely());
+    EXPECT_TRUE(program->View().StartedCompletely());
     EXPECT_EQ(heard_.title, "VAXO for Windows 3 - RDS Encoder Solution, version 3.60");
-    program->TickLiveText();
+    host_.Fire("live text");
     EXPECT_EQ(heard_.title, "VAXO for Windows 3 - untitled.rds");
-    EXPECT_EQ(program->Set().PS, "FM RADIO");
-    EXPECT_EQ(program->Set().PI, "FFFF");
-    EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
+    EXPECT_EQ(program->View().Station().PS, "FM RADIO");
+    EXPECT_EQ(program->View().Station().PI, "FFFF");
+    EXPECT_EQ(program->View().Document().Remembered(), "untitled.rds");
     EXPECT_TRUE(layer_.PortAccessAvailable());
     EXPECT_EQ(encoder_.Writes(), 1) << "the port's lines were set to rest";
     EXPECT_THAT(host_.timerEvents, Contains("live text 3000"));
-    EXPECT_TRUE(program->Sends().CpuSpeed()) << "calibrated at start";
+    EXPECT_TRUE(program->View().CpuSpeed()) << "calibrated at start";
 
     EXPECT_TRUE(program->SaveOnExit());
     std::vector<std::string> expected{"untitled.rds", "", "", "", "0", "0", "0", "0", "0"};
@@ -139,8 +140,8 @@ TEST_F(ControlProgramTest, FirstStartEverShowsTheDesignedDefaultsAndUntitled) {
 TEST_F(ControlProgramTest, OneArgumentIsLoadedAndRememberedWithOrWithoutClear) {
     WriteBytes(File("partial.rds"), "PS=PARTIAL\r\n");
     auto program = Start({File("partial.rds")});
-    EXPECT_EQ(program->Set().PS, "PARTIAL");
-    EXPECT_EQ(program->Set().RememberedFile, File("partial.rds"));
+    EXPECT_EQ(program->View().Station().PS, "PARTIAL");
+    EXPECT_EQ(program->View().Document().Remembered(), File("partial.rds"));
 }
 
 TEST_F(ControlProgramTest, TwoArgumentsAreIgnoredAndRelativeNamesResolveInTheProgramFolder) {
@@ -150,7 +151,7 @@ TEST_F(ControlProgramTest, TwoArgumentsAreIgnoredAndRelativeNamesResolveInThePro
     settings.resize(kSettingsLines);
     WriteBytes(File("vaxow.dat"), JoinLinesCrLf(settings));
     std::filesystem::current_path("/");
-    EXPECT_EQ(Start({"other.rds", "x"})->Set().PS, "REMEMBER");
+    EXPECT_EQ(Start({"other.rds", "x"})->View().Station().PS, "REMEMBER");
 }
 
 TEST_F(ControlProgramTest, RelativeArgumentMeansTheFolderTheStartWasMadeIn) {
@@ -159,8 +160,8 @@ TEST_F(ControlProgramTest, RelativeArgumentMeansTheFolderTheStartWasMadeIn) {
     WriteBytes(elsewhere / "relative.rds", "PS=HERE\r\n");
     std::filesystem::current_path(elsewhere.path());
     auto program = Start({"relative.rds"});
-    EXPECT_EQ(program->Set().PS, "HERE");
-    EXPECT_EQ(program->Set().StationFileName, elsewhere / "relative.rds");
+    EXPECT_EQ(program->View().Station().PS, "HERE");
+    EXPECT_EQ(program->View().Document().Name(), elsewhere / "relative.rds");
 }
 
 TEST_F(ControlProgramTest, AutoSaveLeavesAStationItCouldNotReadAlone) {
@@ -172,7 +173,7 @@ TEST_F(ControlProgramTest, AutoSaveLeavesAStationItCouldNotReadAlone) {
     auto program = Start();
     ASSERT_EQ(heard_.errors.size(), 1u);
     EXPECT_EQ(heard_.errors[0], "Cannot open file " + File("damaged.rds"));
-    EXPECT_TRUE(program->Set().ALONTOP);
+    EXPECT_TRUE(program->View().Station().ALONTOP);
     EXPECT_GT(heard_.alwaysOnTopTold, 0) << "options act as they are read";
     EXPECT_TRUE(program->SaveOnExit());
     EXPECT_EQ(heard_.errors.back(),
@@ -195,9 +196,9 @@ TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRemembe
     Change(*program, "AUTOSAVE=1");
     WriteBytes(File("update.rds"), "RT=Only a radiotext\r\n");
     Do(*program, LoadStation{File("update.rds")});
-    EXPECT_EQ(program->Set().RT, "Only a radiotext");
+    EXPECT_EQ(program->View().Station().RT, "Only a radiotext");
     EXPECT_TRUE(program->SaveOnExit());
-    EXPECT_EQ(ReadBytes(File("update.rds")), StationFileText(program->Set()));
+    EXPECT_EQ(ReadBytes(File("update.rds")), StationFileText(program->View().Station()));
     EXPECT_EQ(SettingsOnDisk().at(0), File("remembered.rds"));
     EXPECT_EQ(SettingsOnDisk().at(6), "1");
 }
@@ -205,27 +206,27 @@ TEST_F(ControlProgramTest, AutoSaveWritesTheWholeSetButTheSettingsKeepTheRemembe
 TEST_F(ControlProgramTest, SaveAsRemembersTheNewFile) {
     auto program = Start();
     Do(*program, SaveStationAs{File("saved as.rds")});
-    EXPECT_EQ(program->Set().RememberedFile, File("saved as.rds"));
-    EXPECT_EQ(ReadBytes(File("saved as.rds")), StationFileText(program->Set()));
+    EXPECT_EQ(program->View().Document().Remembered(), File("saved as.rds"));
+    EXPECT_EQ(ReadBytes(File("saved as.rds")), StationFileText(program->View().Station()));
 }
 
 TEST_F(ControlProgramTest, AFailingSaveAsLeavesEveryNameAsItWas) {
     auto program = Start();
-    program->TickLiveText();
+    host_.Fire("live text");
     const CommandOutcome outcome = Do(*program, SaveStationAs{File("24/7 fm.rds")});
     ASSERT_TRUE(outcome.refusal);
     EXPECT_EQ(outcome.refusal->why, "Cannot create file " + File("24/7 fm.rds"));
     EXPECT_EQ(outcome.refusal->code, RefusalCode::FileTrouble);
     ASSERT_EQ(heard_.errors.size(), 1u);
     EXPECT_EQ(heard_.errors[0], "Cannot create file " + File("24/7 fm.rds"));
-    EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
-    EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
+    EXPECT_EQ(program->View().Document().Name(), "untitled.rds");
+    EXPECT_EQ(program->View().Document().Remembered(), "untitled.rds");
     EXPECT_EQ(heard_.title, "VAXO for Windows 3 - untitled.rds");
 }
 
 TEST_F(ControlProgramTest, TitleShowsTheFileNamePartFullyLowered) {
     auto program = Start();
-    program->TickLiveText();
+    host_.Fire("live text");
     Do(*program, LoadStation{"C:\\Stations\\Radio1.RDS"});
     EXPECT_EQ(heard_.title, "VAXO for Windows 3 - radio1.rds");
     Do(*program, LoadStation{"/home/op/\xC5\xBDIV\xC4\x9A.RDS"});  // ŽIVĚ.RDS
@@ -240,10 +241,10 @@ TEST_F(ControlProgramTest, UnreadableSettingsAreToldAndTheStationStillRuns) {
     auto program = Start({File("station.rds")});
     ASSERT_FALSE(heard_.errors.empty());
     EXPECT_EQ(heard_.errors.front(), "Cannot open file " + File("vaxow.dat"));
-    EXPECT_EQ(program->Set().PS, "READ");
-    EXPECT_EQ(program->Set().RememberedFile, File("station.rds"));
+    EXPECT_EQ(program->View().Station().PS, "READ");
+    EXPECT_EQ(program->View().Document().Remembered(), File("station.rds"));
     EXPECT_EQ(encoder_.Writes(), 1) << "the port was prepared";
-    EXPECT_FALSE(program->StartedCompletely());
+    EXPECT_FALSE(program->View().StartedCompletely());
     EXPECT_TRUE(program->SaveOnExit());
     EXPECT_EQ(heard_.errors.back(), "The settings file " + File("vaxow.dat") +
                                         " is left alone: it could not be read at start");
@@ -256,9 +257,9 @@ TEST_F(ControlProgramTest, AutoSaveNeverWritesOverAStationReplacedOnDisk) {
     WriteBytes(File("station.rds"), "CLEAR\r\nPI=D3C2\r\n");
     auto program = Start({File("station.rds")});
     Change(*program, "AUTOSAVE=1");
-    EXPECT_FALSE(program->StationChangedOnDisk());
+    EXPECT_FALSE(program->View().Document().ChangedOnDisk());
     WriteBytes(File("station.rds"), "CLEAR\r\nPI=D3C3\r\n");
-    EXPECT_TRUE(program->StationChangedOnDisk());
+    EXPECT_TRUE(program->View().Document().ChangedOnDisk());
     EXPECT_TRUE(program->SaveOnExit());
     EXPECT_EQ(ReadBytes(File("station.rds")), "CLEAR\r\nPI=D3C3\r\n") << "the new file stays";
     std::vector<std::string> beside;
@@ -334,14 +335,14 @@ TEST_F(ControlProgramTest, FailedAutoSaveAtExitSkipsTheSettingsFile) {
 TEST_F(ControlProgramTest, SendAfterLoadAndExitAfterSendHappenAtTheFirstTick) {
     WriteBytes(File("go.rds"), "CLEAR\r\nSEND=1\r\nEXIT=1\r\n");
     auto program = Start({File("go.rds")});
-    EXPECT_TRUE(program->Set().SendPending);
+    EXPECT_TRUE(program->View().SendAfterLoadAsked());
     EXPECT_THAT(heard_.events, Not(Contains("sent"))) << "start-up itself does not send";
-    program->TickLiveText();
+    host_.Fire("live text");
     Settle(*program);
     EXPECT_THAT(heard_.events, Contains("send send after load"));
     EXPECT_EQ(heard_.events.back(), "exit");
-    EXPECT_FALSE(program->Set().SendPending);
-    program->TickLiveText();
+    EXPECT_FALSE(program->View().SendAfterLoadAsked());
+    host_.Fire("live text");
     Settle(*program);
     EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 1) << "once";
 }
@@ -371,15 +372,15 @@ TEST_F(ControlProgramTest, TheOperatorsSendIsIgnoredWithinTwoSecondsAndWhileOneR
 TEST_F(ControlProgramTest, SwitchingAlwaysSendsAndTogglesAbOnlyForANewText) {
     auto program = Start();
     Change(*program, "RTUSAB=1\nRT=one\nRT2=two");
-    program->SwitchRadiotext();
+    host_.Fire("radiotext switching");
     Settle(*program);
-    EXPECT_EQ(program->Set().SELRT, 2);
-    EXPECT_EQ(program->Set().TextAbFlag, 1);
+    EXPECT_EQ(program->View().Station().SELRT, 2);
+    EXPECT_EQ(program->View().RadiotextAb().flag, 1);
     Change(*program, "RT=\nRT3=\nRT4=");
-    program->SwitchRadiotext();
+    host_.Fire("radiotext switching");
     Settle(*program);
-    EXPECT_EQ(program->Set().SELRT, 2) << "four advances came back to the only text";
-    EXPECT_EQ(program->Set().TextAbFlag, 1) << "the same text: no toggle";
+    EXPECT_EQ(program->View().Station().SELRT, 2) << "four advances came back to the only text";
+    EXPECT_EQ(program->View().RadiotextAb().flag, 1) << "the same text: no toggle";
     EXPECT_EQ(std::count(heard_.events.begin(), heard_.events.end(), "sent"), 2);
 }
 
@@ -390,7 +391,7 @@ TEST_F(ControlProgramTest, SwitchingAlwaysSendsAndTogglesAbOnlyForANewText) {
 TEST_F(ControlProgramTest, EachCommandsOutcomeIsItsCallersOwn) {
     auto program = Start();
     heard_.changes.clear();
-    const std::uint64_t start = program->Revision();
+    const std::uint64_t start = program->View().Revision();
     const Origin client{Origin::Kind::TextClient, "text 192.0.2.7:4000"};
     const CommandOutcome refused = program->Execute(
         {client, SetFields{{{FieldId::PS, std::string("NEW FM")}, {FieldId::PTY, 45}}}, "PTY=45"});
@@ -402,20 +403,21 @@ TEST_F(ControlProgramTest, EachCommandsOutcomeIsItsCallersOwn) {
     EXPECT_FALSE(refused.fields[1].Accepted());
     EXPECT_TRUE(refused.changed.Empty());
     EXPECT_EQ(refused.revision, start) << "a refusal makes no revision";
-    EXPECT_EQ(program->Set().PS, "FM RADIO") << "all or none";
+    EXPECT_EQ(program->View().Station().PS, "FM RADIO") << "all or none";
     EXPECT_TRUE(heard_.changes.empty());
 
     const CommandOutcome taken = Change(*program, "PS=NEW FM\nRTSA=1\nRTSAT=2", client);
     EXPECT_TRUE(taken.Accepted());
     EXPECT_THAT(taken.changed.Keys(), ElementsAre("PS", "RTSAT", "RTSA"));
     EXPECT_EQ(taken.revision, start + 1) << "one command, one revision";
-    EXPECT_EQ(program->Stamp(FieldId::PS).revision, start + 1);
-    EXPECT_EQ(program->Stamp(FieldId::PS).origin, "text 192.0.2.7:4000");
-    EXPECT_EQ(program->Stamp(FieldId::PTY).revision, 0u) << "a field not changed keeps its stamp";
+    EXPECT_EQ(program->View().Stamp(FieldId::PS).revision, start + 1);
+    EXPECT_EQ(program->View().Stamp(FieldId::PS).origin, "text 192.0.2.7:4000");
+    EXPECT_EQ(program->View().Stamp(FieldId::PTY).revision, 0u)
+        << "a field not changed keeps its stamp";
     EXPECT_TRUE(taken.send) << "a change from outside that goes on air asks for a send";
     ASSERT_EQ(heard_.changes.size(), 1u);
     EXPECT_EQ(heard_.changes[0].origin, "text 192.0.2.7:4000");
-    EXPECT_TRUE(program->Derived().switching) << "derived state follows";
+    EXPECT_TRUE(program->View().Derived().switching) << "derived state follows";
     EXPECT_THAT(host_.timerEvents, Contains("radiotext switching 120000"));
 
     EXPECT_EQ(Change(*program, "PS=NEW FM").revision, start + 1) << "the same value is no change";
@@ -429,16 +431,16 @@ TEST_F(ControlProgramTest, EveryChangeFromAnyOriginMakesOneRevision) {
                                      std::filesystem::file_time_type::clock::now() - 10s);
     WriteBytes(File("load.rds"), "PS=LOADED\r\nRT=x\r\n");
     auto program = Start();
-    const std::uint64_t start = program->Revision();
+    const std::uint64_t start = program->View().Revision();
     Change(*program, "RTFF=1");
-    program->TickLiveText();
+    host_.Fire("live text");
     Settle(*program);
-    EXPECT_EQ(program->Set().RT, "from the feed");
-    EXPECT_EQ(program->Revision(), start + 2);
-    EXPECT_EQ(program->Stamp(FieldId::RT).origin, "live text");
+    EXPECT_EQ(program->View().Station().RT, "from the feed");
+    EXPECT_EQ(program->View().Revision(), start + 2);
+    EXPECT_EQ(program->View().Stamp(FieldId::RT).origin, "live text");
     Do(*program, LoadStation{File("load.rds")});
-    EXPECT_EQ(program->Revision(), start + 3);
-    EXPECT_EQ(program->Stamp(FieldId::PS).origin, "the window");
+    EXPECT_EQ(program->View().Revision(), start + 3);
+    EXPECT_EQ(program->View().Stamp(FieldId::PS).origin, "the window");
 }
 
 // The caller of a send learns how it ended, with the link's reason.
@@ -449,7 +451,7 @@ TEST_F(ControlProgramTest, ASendsTicketCompletesWithTheLinksReason) {
     const CommandOutcome outcome = Do(*program, SendStation{SendWhen::Now, Bank::Two},
                                       {Origin::Kind::WebSession, "web 127.0.0.1"});
     ASSERT_TRUE(outcome.send);
-    EXPECT_EQ(program->Set().STB, 2) << "the bank chosen first";
+    EXPECT_EQ(program->View().Station().STB, 2) << "the bank chosen first";
     std::optional<SendResult> told;
     outcome.send->WhenDone([&](const SendResult& result) { told = result; });
     Settle(*program);
@@ -466,7 +468,7 @@ TEST_F(ControlProgramTest, TheOperatorsTicketTellsASuccessAndAnIgnoredClick) {
     Settle(*program);
     ASSERT_TRUE(good.send && good.send->Done());
     EXPECT_TRUE(good.send->Result().OnAir());
-    EXPECT_EQ(good.send->Result().revision, program->Revision());
+    EXPECT_EQ(good.send->Result().revision, program->View().Revision());
     const CommandOutcome tooSoon = Do(*program, SendStation{SendWhen::Operator});
     ASSERT_TRUE(tooSoon.send && tooSoon.send->Done()) << "the guard answers at once";
     EXPECT_EQ(tooSoon.send->Result().status, SendResult::Status::NotSent);
@@ -501,11 +503,11 @@ TEST_F(ControlProgramTest, ALiveTextChangeDuringASendGoesOutInOneMore) {
     Change(*program, "RTFF=1");
     timing_.Advance(3s);
     Do(*program, SendStation{SendWhen::Operator});
-    ASSERT_TRUE(program->Sends().Running());
-    program->TickLiveText();  // the file's text, while the operator's send runs
+    ASSERT_TRUE(program->View().SendRunning());
+    host_.Fire("live text");  // the file's text, while the operator's send runs
     Settle(*program);
     EXPECT_THAT(heard_.events, ElementsAre("send operator", "sent", "send radiotext file", "sent"));
-    EXPECT_EQ(program->Set().LastSent[0][1], "RT=first");
+    EXPECT_EQ(program->View().Bank(1).record[1], "RT=first");
 }
 
 TEST_F(ControlProgramTest, ASendAskedForRightAfterARemoteChangeIsTheOnlySend) {
@@ -518,7 +520,7 @@ TEST_F(ControlProgramTest, ASendAskedForRightAfterARemoteChangeIsTheOnlySend) {
     EXPECT_EQ(host_.timerEvents.back(), "send soon stop");
     Settle(*program);
     EXPECT_THAT(heard_.events, ElementsAre("send web 127.0.0.1", "sent"));
-    EXPECT_EQ(program->Set().LastSent[0][0], "PS=REMOTE");
+    EXPECT_EQ(program->View().Bank(1).record[0], "PS=REMOTE");
     ASSERT_TRUE(change.send && send.send);
     EXPECT_TRUE(change.send->Done() && change.send->Result().OnAir()) << "carried by that send";
 }
@@ -540,9 +542,9 @@ TEST_F(ControlProgramTest, HandOverFromALaterStartLoadsTheFile) {
     ::waitpid(pid, &status, 0);
     ASSERT_EQ(WEXITSTATUS(status), 0);
     program->TakeHandOver();
-    EXPECT_EQ(program->Set().PS, "HANDED");
-    EXPECT_EQ(program->Set().StationFileName, name) << "the quotes are stripped";
-    EXPECT_EQ(program->Set().RememberedFile, "untitled.rds");
+    EXPECT_EQ(program->View().Station().PS, "HANDED");
+    EXPECT_EQ(program->View().Document().Name(), name) << "the quotes are stripped";
+    EXPECT_EQ(program->View().Document().Remembered(), "untitled.rds");
     EXPECT_THAT(heard_.events, Contains("restored"));
 }
 
@@ -553,7 +555,7 @@ TEST_F(ControlProgramTest, AHandOverSavesUnsavedChangesFirstWithoutAWindow) {
     auto program = Start();
     const Origin web{Origin::Kind::WebSession, "web 192.0.2.7"};
     static_cast<void>(program->Execute({web, SetFields{{{FieldId::PS, std::string("UNSAVED")}}}}));
-    ASSERT_TRUE(program->HasUnsavedChanges());
+    ASSERT_TRUE(program->View().HasUnsavedChanges());
     const pid_t pid = ::fork();
     if (pid == 0) {
         TTellTail later;
@@ -565,10 +567,10 @@ TEST_F(ControlProgramTest, AHandOverSavesUnsavedChangesFirstWithoutAWindow) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     program->TakeHandOver();
-    EXPECT_EQ(program->Set().PS, "NEXT");
+    EXPECT_EQ(program->View().Station().PS, "NEXT");
     EXPECT_THAT(ReadBytes(File("untitled.rds")), HasSubstr("PS=UNSAVED"));
     EXPECT_THAT(heard_.errors, Contains(HasSubstr("the unsaved changes of ")));
-    EXPECT_FALSE(program->HasUnsavedChanges());
+    EXPECT_FALSE(program->View().HasUnsavedChanges());
 }
 #endif
 
@@ -589,7 +591,7 @@ TEST_F(ControlProgramTest, AHandOverThatNamesNoFileIsIgnored) {
     ::waitpid(pid, &status, 0);
     ASSERT_EQ(WEXITSTATUS(status), 0);
     program->TakeHandOver();
-    EXPECT_EQ(program->Set().StationFileName, "untitled.rds");
+    EXPECT_EQ(program->View().Document().Name(), "untitled.rds");
     EXPECT_THAT(heard_.errors, Contains("A later start handed over something that names no "
                                         "station file; it is ignored"));
     EXPECT_TRUE(program->SaveOnExit());
@@ -607,21 +609,66 @@ TEST_F(ControlProgramTest, SecondStartEndsWithoutTouchingPortOrSettings) {
     const Subscription listening =
         second.Listen([&](const ProgramEvent& event) { secondHeard.Note(event); });
     second.Start({"x.rds"});
-    EXPECT_FALSE(second.IsFirstInstance());
+    EXPECT_FALSE(second.View().Instance().IsFirstInstance());
     EXPECT_THAT(secondHeard.events, ElementsAre("exit"));
     EXPECT_FALSE(secondLayer.PortAccessAvailable());
     EXPECT_TRUE(second.SaveOnExit()) << "a later start saves nothing, so nothing fails";
     second.ReleasePort();
     EXPECT_FALSE(std::filesystem::exists(File("vaxow.dat")));
     first->TakeHandOver();
-    EXPECT_EQ(first->Set().StationFileName, std::filesystem::absolute("x.rds").string());
+    EXPECT_EQ(first->View().Document().Name(), std::filesystem::absolute("x.rds").string());
 }
 
 TEST_F(ControlProgramTest, MultipleArgumentsHandedOverNameNoFile) {
     auto program = Start();
     Do(*program, LoadStation{"a.rds \"b c.rds\""});
-    EXPECT_EQ(program->Set().StationFileName, "a.rds \"b c.rds\"");
+    EXPECT_EQ(program->View().Document().Name(), "a.rds \"b c.rds\"");
     EXPECT_TRUE(heard_.errors.empty());
+}
+
+// One change from outside builds one encoder image, shared by the check
+// whether it alters what goes on air, the budget of writes, the send and
+// the preview; a change that alters nothing on air asks for no send.
+TEST_F(ControlProgramTest, OneChangeBuildsOneImageForItsCheckItsBudgetItsSendAndThePreview) {
+    auto program = Start();
+    const Origin client{Origin::Kind::TextClient, "text 192.0.2.7:4000"};
+    const auto sendSoon = [&] {
+        host_.Fire("send soon");
+        Settle(*program);
+    };
+    ASSERT_TRUE(Change(*program, "RT=Warm up", client).send);
+    sendSoon();
+    const std::uint64_t before = program->View().ImagesBuilt();
+    ASSERT_TRUE(Change(*program, "PS=ONCE", client).send);
+    sendSoon();
+    const MemoryDump onAir = *program->View().Bank(1).onAir;
+    EXPECT_EQ(DecodeEncoderMemory(onAir.area1, onAir.area2).ps.bytes, "ONCE    ");
+    EXPECT_EQ(program->View().Preview().area1, onAir.area1);
+    EXPECT_EQ(program->View().ImagesBuilt() - before, 1u);
+
+    const CommandOutcome offAir = Change(*program, "RT2=Not the current one", client);
+    EXPECT_TRUE(offAir.Accepted());
+    EXPECT_FALSE(offAir.send) << "radiotext 2 is not on air";
+    EXPECT_EQ(program->View().ImagesBuilt() - before, 2u);
+}
+
+// A reload (SIGHUP) reads both settings files and the station again: the
+// settings of vaxow.ini are those of the file, not the defaults.
+TEST_F(ControlProgramTest, AReloadReadsTheSettingsOfBothFilesAndTheStation) {
+    WriteBytes(File("vaxow.ini"), "MINSEND=7\r\nWEARYEARS=2\r\n");
+    WriteBytes(File("station.rds"), "CLEAR\r\nPS=FIRST\r\n");
+    auto program = Start({File("station.rds")});
+    ASSERT_EQ(program->View().Station().MINSEND, 7);
+    WriteBytes(File("vaxow.ini"), "MINSEND=9\r\nWEARYEARS=2\r\n");
+    WriteBytes(File("station.rds"), "CLEAR\r\nPS=SECOND\r\n");
+    const CommandOutcome reload = Do(*program, ReloadStation{}, {Origin::Kind::Program, "SIGHUP"});
+    EXPECT_TRUE(reload.Accepted());
+    EXPECT_EQ(program->View().Station().MINSEND, 9);
+    EXPECT_EQ(program->View().Station().WEARYEARS, 2);
+    EXPECT_EQ(program->View().Station().PS, "SECOND");
+    ASSERT_TRUE(reload.send) << "what goes on air changed";
+    Settle(*program);
+    EXPECT_TRUE(reload.send->Result().OnAir());
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/event_hub.h"
+#include "events/event_hub.h"
 
 namespace vaxo {
 namespace {

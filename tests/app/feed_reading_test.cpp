@@ -53,7 +53,7 @@ TEST(FeedReading, AFileThatDoesNotAnswerHoldsUpNeitherTheOtherFeedNorTheLoop) {
     set.RTFF = true;
     set.ENDPS = set.PSFF = true;
 
-    reading->Look(set);
+    reading->Look(set, "");
     host.RunUntil([] { return false; }, 200ms);  // the dynamic PS file comes back
     EXPECT_TRUE(reading->Looking()) << "the radiotext file has not";
     host.Fire("live text time limit");  // two seconds on
@@ -62,7 +62,7 @@ TEST(FeedReading, AFileThatDoesNotAnswerHoldsUpNeitherTheOtherFeedNorTheLoop) {
     EXPECT_EQ(looks[0].radiotext->outcome, Outcome::NotAnswering);
     EXPECT_EQ(looks[0].radiotext->why, "no answer within 2000 ms");
 
-    reading->Look(set);  // the next tick: no second read of the file that hangs
+    reading->Look(set, "");  // the next tick: no second read of the file that hangs
     ASSERT_TRUE(host.RunUntil([&] { return looks.size() == 2; }));
     EXPECT_EQ(looks[1].radiotext->outcome, Outcome::NotAnswering);
     EXPECT_EQ(looks[1].radiotext->why, "an earlier read has not come back");
@@ -83,7 +83,7 @@ TEST(FeedReading, ALookAtNothingCompletesAtOnce) {
         EXPECT_FALSE(reads.radiotext);
         EXPECT_FALSE(reads.dynamicPs);
     });
-    reading.Look(RdsParameterSet{});
+    reading.Look(RdsParameterSet{}, "");
     EXPECT_EQ(looks, 1);
     EXPECT_FALSE(reading.Looking());
 }

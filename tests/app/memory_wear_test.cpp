@@ -69,9 +69,9 @@ class MemoryWear : public ::testing::TestWithParam<std::chrono::hours::rep> {
         for (;;) {
             host_.RunPending();
             host_.FireDue();
-            ASSERT_TRUE(host_.RunUntil([&] { return !program_->Sends().LinkBusy(); }));
+            ASSERT_TRUE(host_.RunUntil([&] { return !program_->View().LinkBusy(); }));
             host_.RunPending();
-            if (host_.Pending() == 0 && !program_->Sends().LinkBusy()) {
+            if (host_.Pending() == 0 && !program_->View().LinkBusy()) {
                 return;
             }
         }
@@ -118,7 +118,7 @@ TEST_P(MemoryWear, AFloodMakesASendEveryThreeSecondsAndTheLastValueGoesOnAir) {
     EXPECT_LE(sends_ - before, 13);
     Pass(3s);
     EXPECT_EQ(OnAirRadiotext(), "Title 299");
-    EXPECT_EQ(program_->Sends().OnAirRevision(1), program_->Revision());
+    EXPECT_EQ(program_->View().Bank(1).revision, program_->View().Revision());
 }
 
 // 3650 cycles over one year: ten writes a day for each page. A flood of PS
@@ -141,9 +141,9 @@ TEST_P(MemoryWear, AFloodStaysWithinEachPagesBudgetAndTheHoldIsTold) {
         EXPECT_LE(encoder_.PageWrites(0, page) - afterFirst[page], 10) << "page " << page;
     }
     EXPECT_EQ(holdsTold_, 1) << "told once, then once an hour";
-    ASSERT_TRUE(program_->Sends().Held());
-    EXPECT_NEAR(program_->Sends().Held()->perDay, 10.0, 1e-9);
-    EXPECT_GT(program_->Sends().Held()->next, std::chrono::system_clock::now());
+    ASSERT_TRUE(program_->View().Held());
+    EXPECT_NEAR(program_->View().Held()->perDay, 10.0, 1e-9);
+    EXPECT_GT(program_->View().Held()->next, std::chrono::system_clock::now());
 
     // The operator's own Send always goes.
     timing_.Advance(3s);
@@ -171,15 +171,15 @@ TEST_P(MemoryWear, TheLedgerCountsEveryWriteAndSurvivesARestart) {
         }
         return expected;
     };
-    EXPECT_EQ(program_->Sends().Ledger().Counts(), counts());
+    EXPECT_EQ(program_->View().Ledger().Counts(), counts());
     Stop();
     EXPECT_THAT(ReadBytes(folder_ / "vaxow.wear"), ::testing::HasSubstr("\r\nA2 "));
 
     Start();
-    EXPECT_EQ(program_->Sends().Ledger().Counts(), counts()) << "read back at the start";
+    EXPECT_EQ(program_->View().Ledger().Counts(), counts()) << "read back at the start";
     FromOutside("RT=After the restart");
     Pass(4s);
-    EXPECT_EQ(program_->Sends().Ledger().Counts(), counts());
+    EXPECT_EQ(program_->View().Ledger().Counts(), counts());
 }
 
 // A client that changes the radiotext every 3 s spends its share of the
@@ -194,7 +194,7 @@ TEST_P(MemoryWear, AClientThatSpentItsShareNeverMakesTheOperatorWait) {
     }
     ASSERT_EQ(holdsTold_, 1);
     EXPECT_NEAR(changes, 75, 2) << "three quarters of a day's hundred";
-    ASSERT_TRUE(program_->Sends().Held());
+    ASSERT_TRUE(program_->View().Held());
     const std::string heldBack = "Title " + std::to_string(changes - 1);
     EXPECT_NE(OnAirRadiotext(), heldBack);
 
@@ -206,7 +206,7 @@ TEST_P(MemoryWear, AClientThatSpentItsShareNeverMakesTheOperatorWait) {
     ASSERT_TRUE(FromOutside("RT=Title again").Accepted());
     Pass(10s);
     EXPECT_EQ(OnAirRadiotext(), "From the studio") << "the client still waits";
-    EXPECT_TRUE(program_->Sends().Held());
+    EXPECT_TRUE(program_->View().Held());
     EXPECT_EQ(holdsTold_, 1) << "and was told so once";
 }
 

@@ -18,40 +18,30 @@ std::vector<std::string> FirstExitLines() {
     return lines;
 }
 
-RdsParameterSet Applied(const std::vector<std::string>& lines) {
-    RdsParameterSet set;
-    ApplySettingsText(set, JoinLinesCrLf(lines));
-    return set;
+struct Read {
+    RdsParameterSet options;
+    RunMemory run;
+};
+
+Read Applied(const std::vector<std::string>& lines) {
+    Read read;
+    ApplySettingsText(read.options, read.run, JoinLinesCrLf(lines));
+    return read;
 }
 
 TEST(SettingsFile, FirstExitWritesUntitledThreeEmptyTextsFiveZerosAndEmptyRecords) {
     TempDir dir;
+    const std::string folder = dir.path().string() + "/";
     RdsParameterSet set;
-    set.ProgramDir = dir.path().string() + "/";
-    set.RememberedFile = "untitled.rds";
-    SaveSettingsFile(set);
+    RunMemory run;
+    run.stationFile = "untitled.rds";
+    SaveSettingsFile(set, run, folder);
     EXPECT_EQ(ReadBytes(dir / "vaxow.dat"), JoinLinesCrLf(FirstExitLines()));
 
     RdsParameterSet next;
-    next.ProgramDir = set.ProgramDir;
-    LoadSettingsFile(next);
-    EXPECT_EQ(next.StationFileName, "untitled.rds");
-    next.RememberedFile = next.StationFileName;  // as the end of start-up does
-    EXPECT_EQ(SettingsLines(next), SettingsLines(set)) << "reading it gives the same state";
-}
-
-TEST(SettingsFile, LineOneIsReadIntoTheStationFileButWrittenFromTheRememberedOne) {
-    auto lines = FirstExitLines();
-    lines[0] = "C:\\stations\\rock.rds";
-    RdsParameterSet set = Applied(lines);
-    EXPECT_EQ(set.StationFileName, "C:\\stations\\rock.rds");
-    EXPECT_EQ(set.RememberedFile, "");
-    set.RememberedFile = "remembered.rds";
-    set.StationFileName = "open-now.rds";
-    EXPECT_EQ(SettingsLines(set)[0], "remembered.rds");
-
-    lines[0] = "";
-    EXPECT_EQ(Applied(lines).StationFileName, "untitled.rds");
+    const RunMemory read = LoadSettingsFile(next, folder);
+    EXPECT_EQ(read.stationFile, "untitled.rds");
+    EXPECT_EQ(SettingsLines(next, read), SettingsLines(set, run)) << "reading gives the same";
 }
 
 TEST(SettingsFile, OptionsActOnlyOnAnExactOne) {
@@ -61,7 +51,7 @@ TEST(SettingsFile, OptionsActOnlyOnAnExactOne) {
     lines[6] = " 1";
     lines[7] = "true";
     lines[8] = "1";
-    const RdsParameterSet set = Applied(lines);
+    const RdsParameterSet set = Applied(lines).options;
     EXPECT_TRUE(set.ALONTOP);
     EXPECT_EQ(set.PORT, 1);
     EXPECT_FALSE(set.AUTOSAVE);
@@ -70,49 +60,50 @@ TEST(SettingsFile, OptionsActOnlyOnAnExactOne) {
     EXPECT_TRUE(set.BothBanksDefault);
 
     lines[5] = "2";
-    EXPECT_EQ(Applied(lines).PORT, 0) << "2 leaves the port at LPT1";
+    EXPECT_EQ(Applied(lines).options.PORT, 0) << "2 leaves the port at LPT1";
 }
 
 TEST(SettingsFile, TextsAndBothRecordsComeBackExactly) {
     RdsParameterSet set;
-    set.RememberedFile = " spaced name .rds";
-    set.LastSentRT = "  radiotext  ";
-    set.LastFileRT = "file rt";
-    set.LastFileDPS = "#RADIO##";
+    RunMemory run;
+    run.stationFile = " spaced name .rds";
+    run.lastSentRT = "  radiotext  ";
+    run.feeds = {"file rt", "#RADIO##"};
     set.PORT = 1;
     set.AUTOSAVE = true;
     for (std::size_t line = 0; line < kLastSentLines; ++line) {
-        set.LastSent[0][line] = "one" + std::to_string(line);
-        set.LastSent[1][line] = "two" + std::to_string(line);
+        run.lastSent[0][line] = "one" + std::to_string(line);
+        run.lastSent[1][line] = "two" + std::to_string(line);
     }
-    const auto lines = SettingsLines(set);
+    const auto lines = SettingsLines(set, run);
     ASSERT_EQ(lines.size(), kSettingsLines);
     EXPECT_EQ(lines[9], "one0");
     EXPECT_EQ(lines[36], "one27");
     EXPECT_EQ(lines[37], "two0");
     EXPECT_EQ(lines[64], "two27");
 
-    const RdsParameterSet back = Applied(lines);
-    EXPECT_EQ(back.StationFileName, " spaced name .rds");
-    EXPECT_EQ(back.LastSentRT, "  radiotext  ");
-    EXPECT_EQ(back.LastFileRT, "file rt");
-    EXPECT_EQ(back.LastFileDPS, "#RADIO##");
-    EXPECT_EQ(back.LastSent, set.LastSent);
-    EXPECT_EQ(back.PORT, 1);
-    EXPECT_TRUE(back.AUTOSAVE);
+    const Read back = Applied(lines);
+    EXPECT_EQ(back.run.stationFile, " spaced name .rds");
+    EXPECT_EQ(back.run.lastSentRT, "  radiotext  ");
+    EXPECT_EQ(back.run.feeds.lastFileRT, "file rt");
+    EXPECT_EQ(back.run.feeds.lastFileDPS, "#RADIO##");
+    EXPECT_EQ(back.run.lastSent, run.lastSent);
+    EXPECT_EQ(back.options.PORT, 1);
+    EXPECT_TRUE(back.options.AUTOSAVE);
 }
 
 TEST(SettingsFile, ZeroBytesAndLineBreaksInsideATextCannotBreakTheLines) {
     RdsParameterSet set;
     set.AUTOSAVE = true;
-    set.LastFileRT = std::string("UTF-16\0t\0e\0x\0t", 14);
-    set.LastFileDPS = "two\r\nlines";
-    set.RememberedFile = "odd\nname.rds";
-    const RdsParameterSet back = Applied(SettingsLines(set));
-    EXPECT_TRUE(back.AUTOSAVE) << "still 65 lines";
-    EXPECT_EQ(back.LastFileRT, "UTF-16 t e x t");
-    EXPECT_EQ(back.LastFileDPS, "two  lines");
-    EXPECT_EQ(back.StationFileName, "odd name.rds");
+    RunMemory run;
+    run.feeds.lastFileRT = std::string("UTF-16\0t\0e\0x\0t", 14);
+    run.feeds.lastFileDPS = "two\r\nlines";
+    run.stationFile = "odd\nname.rds";
+    const Read back = Applied(SettingsLines(set, run));
+    EXPECT_TRUE(back.options.AUTOSAVE) << "still 65 lines";
+    EXPECT_EQ(back.run.feeds.lastFileRT, "UTF-16 t e x t");
+    EXPECT_EQ(back.run.feeds.lastFileDPS, "two  lines");
+    EXPECT_EQ(back.run.stationFile, "odd name.rds");
 }
 
 TEST(SettingsFile, AnyOtherLineCountLosesEverySetting) {
@@ -123,11 +114,12 @@ TEST(SettingsFile, AnyOtherLineCountLosesEverySetting) {
         lines[10] = "PS=ROCK";
         lines.resize(count);
         RdsParameterSet set;
-        set.StationFileName = "before.rds";
-        ApplySettingsText(set, JoinLinesCrLf(lines));
-        EXPECT_EQ(set.StationFileName, "untitled.rds") << count;
+        RunMemory run;
+        run.stationFile = "before.rds";
+        ApplySettingsText(set, run, JoinLinesCrLf(lines));
+        EXPECT_EQ(run.stationFile, "") << count;
         EXPECT_FALSE(set.ALONTOP) << count;
-        EXPECT_EQ(set.LastSent[0][1], "") << count;
+        EXPECT_EQ(run.lastSent[0][1], "") << count;
     }
 }
 
@@ -139,41 +131,38 @@ TEST(SettingsFile, ReadsLinesEndedByCrOrLf) {
             text += lineEnd;
         }
         RdsParameterSet set;
-        ApplySettingsText(set, text);
+        RunMemory run;
+        ApplySettingsText(set, run, text);
         EXPECT_TRUE(set.ALONTOP);
     }
 }
 
-TEST(SettingsFile, MissingFileGivesUntitledAndAFolderCannotBeOpened) {
+TEST(SettingsFile, AMissingFileRemembersNoStationAndAFolderCannotBeOpened) {
     TempDir dir;
+    const std::string folder = dir.path().string() + "/";
     RdsParameterSet set;
-    set.ProgramDir = dir.path().string() + "/";
-    set.StationFileName = "before.rds";
-    LoadSettingsFile(set);
-    EXPECT_EQ(set.StationFileName, "untitled.rds");
+    EXPECT_EQ(LoadSettingsFile(set, folder).stationFile, "");
 
     std::filesystem::create_directory(dir / "vaxow.dat");
-    EXPECT_THROW(LoadSettingsFile(set), FileError);
-    EXPECT_THROW(SaveSettingsFile(set), FileError);
+    EXPECT_THROW(LoadSettingsFile(set, folder), FileError);
+    EXPECT_THROW(SaveSettingsFile(set, {}, folder), FileError);
 }
 
 TEST(SettingsFile, AFileOverTheLimitIsTakenAsOneOfTheWrongLength) {
     TempDir dir;
+    const std::string folder = dir.path().string() + "/";
     RdsParameterSet set;
-    set.ProgramDir = dir.path().string() + "/";
     std::vector<std::string> lines = FirstExitLines();
     lines[0] = std::string(kSmallFileLimit - 200, 'x');
     lines[6] = "1";
     WriteBytes(dir / "vaxow.dat", JoinLinesCrLf(lines));
-    LoadSettingsFile(set);
+    static_cast<void>(LoadSettingsFile(set, folder));
     EXPECT_TRUE(set.AUTOSAVE) << "just under the limit: read";
     lines[0] += std::string(300, 'x');
     WriteBytes(dir / "vaxow.dat", JoinLinesCrLf(lines));
     RdsParameterSet over;
-    over.ProgramDir = set.ProgramDir;
-    LoadSettingsFile(over);
+    EXPECT_EQ(LoadSettingsFile(over, folder).stationFile, "");
     EXPECT_FALSE(over.AUTOSAVE) << "just over: not read";
-    EXPECT_EQ(over.StationFileName, "untitled.rds");
 }
 
 }  // namespace

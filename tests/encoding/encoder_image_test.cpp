@@ -30,10 +30,10 @@ struct Built {
     std::vector<std::uint8_t> area2;
 };
 
-Built Build(RdsParameterSet set, const char* at = "2026-12-08 12:00:00") {
+Built Build(RdsParameterSet set, const char* at = "2026-12-08 12:00:00", int textAb = 0) {
     EncodedFields fields;
     Built built;
-    BuildEncoderImage(set, {*ParseLocalTime(at), '.'}, fields, built.image);
+    BuildEncoderImage(set, textAb, {*ParseLocalTime(at), '.'}, fields, built.image);
     built.set = set;
     built.area1 = AreaBytes(built.image.PsArea, kPsAreaBytes);
     built.area2 = AreaBytes(built.image.RtArea, kRtAreaBytes);
@@ -94,8 +94,7 @@ TEST(EncoderImage, NoRadiotextRepeatsThePsGroupsInAreaTwo) {
 TEST(EncoderImage, RadiotextFillsSixteenGroupsPaddedWithSpaces) {
     RdsParameterSet set;
     set.RT = "HELLO";
-    set.TextAbFlag = 1;
-    const Built built = Build(set);
+    const Built built = Build(set, "2026-12-08 12:00:00", 1);
     EXPECT_EQ(built.area1[53] & 0x01, 0);
     EXPECT_EQ(built.image.RtText, "HELLO" + std::string(59, ' '));
     const std::span<const BitElement> rt(built.image.RtArea);
@@ -194,9 +193,9 @@ TEST(EncoderImage, SameInputGivesTheSameImageWhateverWasBuiltBefore) {
     busy.DPS[5] = "XX";
     EncodedFields fields;
     EncoderImage reused;
-    BuildEncoderImage(busy, {*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields, reused);
+    BuildEncoderImage(busy, 0, {*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields, reused);
     RdsParameterSet plain;
-    BuildEncoderImage(plain, {*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields, reused);
+    BuildEncoderImage(plain, 0, {*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields, reused);
     const Built fresh = Build({});
     EXPECT_EQ(reused.PsArea, fresh.image.PsArea);
     EXPECT_EQ(reused.RtArea, fresh.image.RtArea);
@@ -236,8 +235,7 @@ TEST(EncoderImage, EveryBlockOfManyGeneratedSetsPassesTheParityCheck) {
         for (auto& dps : set.DPS)
             dps = number(0, 3) == 0 ? "" : text(8);
         set.DPSP = number(7, 65);
-        set.TextAbFlag = number(0, 1);
-        const Built built = Build(set);
+        const Built built = Build(set, "2026-12-08 12:00:00", number(0, 1));
         const ReceiverView view = DecodeEncoderMemory(built.area1, built.area2);
         ASSERT_TRUE(view.AllBlocksIntact()) << "round " << round;
         ASSERT_EQ(view.totalBlocks, built.image.DpsTablePresent() ? 16 + 32 + 64 : 16 + 64);

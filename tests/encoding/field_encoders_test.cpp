@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "encoding/field_encoders.h"
+#include "encoding/text_ab.h"
 
 namespace vaxo {
 namespace {
@@ -57,14 +58,13 @@ TEST(EncodeFlags, TakesMsTpTaAbAndDecoderIdInReverse) {
     set.MS = 0;
     set.TP = 1;
     set.TA = 1;
-    set.TextAbFlag = 1;
     set.DI = {true, false, false, false};
     EncodedFields fields;
-    EncodeFlags(fields, set);
+    EncodeFlags(fields, set, 1);
     EXPECT_THAT(std::span(fields.FlagBits).subspan(5), ElementsAre(0, 1, 1, 1));
     EXPECT_THAT(fields.DiBits, ElementsAre(0, 0, 0, 1)) << "stereo goes to segment 3";
     set.DI = {false, false, false, true};
-    EncodeFlags(fields, set);
+    EncodeFlags(fields, set, 1);
     EXPECT_THAT(fields.DiBits, ElementsAre(1, 0, 0, 0)) << "dynamic PTY goes to segment 0";
 }
 
@@ -129,6 +129,29 @@ TEST(EncodeAF, ValidEntriesKeepTheirOrderWhenInvalidOnesFallOut) {
     EncodeAF(fields, set.AF, '.');
     EXPECT_THAT(CompactAF(set.AF, '.'), ElementsAre("107.9", "87.6", "88.8", "", "", "", ""));
     EXPECT_THAT(AfBytes(fields), ElementsAre(227, 204, 1, 13, 205, 205, 205, 205));
+}
+
+TEST(TextAb, TogglesOnlyOnAChangedTextWithUseAb) {
+    RdsParameterSet set;
+    TextAb ab;
+    set.RT = "first";
+    set.ABSW = true;
+    ab.Update(set);
+    EXPECT_EQ(ab.flag, 1);
+    EXPECT_EQ(ab.lastSent, "first");
+    ab.Update(set);
+    EXPECT_EQ(ab.flag, 1) << "unchanged text keeps the flag";
+
+    set.ABSW = false;
+    set.RT = "second";
+    ab.Update(set);
+    EXPECT_EQ(ab.flag, 1) << "Use A/B off keeps the flag";
+    EXPECT_EQ(ab.lastSent, "second") << "but the text is recorded";
+
+    set.ABSW = true;
+    set.RT = "Second";
+    ab.Update(set);
+    EXPECT_EQ(ab.flag, 0) << "comparison is case-sensitive";
 }
 
 }  // namespace

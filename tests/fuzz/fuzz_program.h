@@ -25,7 +25,7 @@ struct FuzzProgram {
         ::setenv("VAXO_INSTANCE", folder.c_str(), 1);
         const auto here = std::filesystem::current_path();
         program.Start({});
-        host.RunUntil([this] { return program.Idle(); });
+        host.RunUntil([this] { return program.View().Idle(); });
         std::filesystem::current_path(here);  // the program works in its own folder
     }
 

@@ -14,14 +14,14 @@ namespace {
 
 void SettingsLines(std::string_view text) {
     vaxo::RdsParameterSet set;
-    vaxo::ApplySettingsText(set, text);
+    vaxo::RunMemory run;
+    vaxo::ApplySettingsText(set, run, text);
     std::vector<std::string> lines = vaxo::SplitLines(text);
     if (lines.size() == vaxo::kSettingsLines) {
-        set.RememberedFile = set.StationFileName;
-        const auto written = vaxo::SettingsLines(set);
+        const auto written = vaxo::SettingsLines(set, run);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const bool flagLine = i >= 4 && i <= 8;
-            if (!flagLine && i != 0 && written[i] != lines[i]) {
+            if (!flagLine && written[i] != lines[i]) {
                 std::abort();
             }
         }

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vaxo::EncodedFields fields;
     vaxo::EncoderImage image;
     const auto at = *vaxo::ParseLocalTime("2026-12-08 23:59:55");
-    vaxo::BuildEncoderImage(set, {at, separator}, fields, image);
+    vaxo::BuildEncoderImage(set, static_cast<int>(size % 3 == 0), {at, separator}, fields, image);
     const auto area1 = vaxo::AreaBytes(image.PsArea, vaxo::kPsAreaBytes);
     const auto area2 = vaxo::AreaBytes(image.RtArea, vaxo::kRtAreaBytes);
     if (!vaxo::DecodeEncoderMemory(area1, area2).AllBlocksIntact()) {

@@ -24,8 +24,8 @@ struct Rig {
 
     TransferResult Send(const std::stop_token& stop = {}) {
         EncodedFields fields;
-        BuildEncoderImage(set, ImageClock{*ParseLocalTime("2026-12-08 23:15:00"), '.'}, fields,
-                          job.image);
+        BuildEncoderImage(set, textAb, ImageClock{*ParseLocalTime("2026-12-08 23:15:00"), '.'},
+                          fields, job.image);
         job.bank = set.STB == 1 ? 1 : 2;
         return TransferImage(
             *port, timing, job, [this](int p) { progress.push_back(p); }, stop);
@@ -36,6 +36,7 @@ struct Rig {
     }
 
     RdsParameterSet set;
+    int textAb = 0;
     FakeLinkTiming timing;
     EncoderSimulator encoder;
     PortIo* port = &encoder;
@@ -186,7 +187,7 @@ TEST(Record, DescribesWhatWasSent) {
     rig.set.ENDPS = true;
     rig.set.DPS[0] = "%%TIME%%";
     rig.set.DPS[1] = "NEWS";
-    rig.set.TextAbFlag = 1;
+    rig.textAb = 1;
     rig.set.STB = 2;
     const TransferResult result = rig.Send();
     ASSERT_FALSE(result.problem);

@@ -134,7 +134,7 @@ TEST_F(NetworkServerTest, TextCommandsOverTcpAndUdp) {
     EXPECT_EQ(Receive(socket, 17), "+\r\n-\r\nPS=TCP\r\n!\r\n");
     asio::write(socket, asio::buffer(std::string(2000, 'x') + "\r\nPTY?\r\n"));
     EXPECT_EQ(Receive(socket, 10), "-\r\nPTY=0\r\n") << "a long line is refused, the client kept";
-    EXPECT_EQ(program_->Set().PS, "TCP");
+    EXPECT_EQ(program_->View().Station().PS, "TCP");
 
     EXPECT_EQ(Datagram(1, "PS=UDP\r\nPS?\r\nPTY=99"), "+\r\nPS=UDP\r\n-\r\n")
         << "one datagram, its replies in one";
@@ -153,7 +153,7 @@ TEST_F(NetworkServerTest, ACommandStillWaitingForTheProgramWhenTheNetworkEndsIsD
     }
     network_.reset();  // its loop and sockets are gone before the program's loop turns
     program_.Host().RunPending();
-    EXPECT_NE(program_->Set().PS, "LATE");
+    EXPECT_NE(program_->View().Station().PS, "LATE");
 }
 
 TEST_F(NetworkServerTest, UecpOverTcpInPiecesAndOverUdp) {
@@ -165,11 +165,11 @@ TEST_F(NetworkServerTest, UecpOverTcpInPiecesAndOverUdp) {
     }
     const std::string acks = Receive(socket, 2 * Uecp({0x18, 0}).size());
     EXPECT_EQ(acks, Uecp({0x18, 0}) + Uecp({0x18, 0}));
-    EXPECT_EQ(program_->Set().PTY, 9);
+    EXPECT_EQ(program_->View().Station().PTY, 9);
 
     EXPECT_EQ(Datagram(3, Uecp({0x2C, 2}) + Uecp({0x07, 0, 0, 10}) + Uecp({0x07, 0, 0, 77})),
               Uecp({0x18, 0}) + Uecp({0x18, 0}) + Uecp({0x18, 6, 0}));
-    EXPECT_EQ(program_->Set().PTY, 10);
+    EXPECT_EQ(program_->View().Station().PTY, 10);
     std::string open = Uecp({0x07, 0, 0, 11});
     open.pop_back();
     EXPECT_EQ(Datagram(3, Uecp({0x2C, 2}) + open), Uecp({0x18, 0}) + Uecp({0x18, 10, 0}))

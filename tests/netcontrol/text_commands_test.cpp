@@ -18,7 +18,7 @@ class TextCommandsTest : public ::testing::Test {
         return HandleTextCommand(*program_, line, {Origin::Kind::TextClient, "text 192.0.2.7:4000"})
             .value_or("(none)");
     }
-    const RdsParameterSet& Set() { return program_->Set(); }
+    const RdsParameterSet& Set() { return program_->View().Station(); }
 
     test::RunningProgram program_;
 };

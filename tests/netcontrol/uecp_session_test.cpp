@@ -92,7 +92,7 @@ TEST_F(UecpSessionTest, TheStandardsExampleIsReadAndRefusedAsAnotherDataSet) {
     const auto answer = Answer(session_.Take(*program_, readings[0]));
     ASSERT_EQ(answer.size(), 1u);
     EXPECT_THAT(answer[0].data, ElementsAre(4, 1)) << "code 4 for the frame numbered 1";
-    EXPECT_EQ(program_->Set().PS, "FM RADIO");
+    EXPECT_EQ(program_->View().Station().PS, "FM RADIO");
     EXPECT_THAT(program_.Refusals(), ElementsAre(HasSubstr("data set 3 is not on air here")));
 }
 
@@ -101,13 +101,14 @@ TEST_F(UecpSessionTest, OnlyFramesForThisEncoderOrForAllAreTaken) {
     Mode(2);
     EXPECT_EQ(SendAndAck(Text(kMecPs, "OTHER   "), 0x344, 0x12), -1);
     EXPECT_EQ(SendAndAck(Text(kMecPs, "OTHER   "), 0x345, 0x13), -1);
-    EXPECT_EQ(program_->Set().PS, "FM RADIO") << "frames for others change nothing, answer nothing";
+    EXPECT_EQ(program_->View().Station().PS, "FM RADIO")
+        << "frames for others change nothing, answer nothing";
     EXPECT_EQ(SendAndAck(Text(kMecPs, "ALL SITE"), 0, 0x12), 0);
-    EXPECT_EQ(program_->Set().PS, "ALL SITE");
+    EXPECT_EQ(program_->View().Station().PS, "ALL SITE");
     EXPECT_EQ(SendAndAck(Text(kMecPs, "ALL ENC "), 0x345, 0), 0);
-    EXPECT_EQ(program_->Set().PS, "ALL ENC ");
+    EXPECT_EQ(program_->View().Station().PS, "ALL ENC ");
     EXPECT_EQ(SendAndAck(Text(kMecPs, "OURS    "), 0x345, 0x12), 0);
-    EXPECT_EQ(program_->Set().PS, "OURS    ");
+    EXPECT_EQ(program_->View().Station().PS, "OURS    ");
 }
 
 // A server provisions the lists with configuration 1 (add), 0 (remove)
@@ -125,7 +126,7 @@ TEST_F(UecpSessionTest, AServerProvisionsTheAddressListsAndReadsThemBack) {
     EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0) << "already there";
     EXPECT_EQ(program_.remote.size(), told) << "and not told as a change";
     EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 7   "), 100, 7), 0);
-    EXPECT_EQ(program_->Set().PS, "ENC 7   ");
+    EXPECT_EQ(program_->View().Station().PS, "ENC 7   ");
 
     const auto answer = Send({kMecRequest, 1, kMecSiteAddress});
     ASSERT_EQ(answer.size(), 2u);
@@ -172,31 +173,31 @@ TEST_F(UecpSessionTest, AnAddressElementThatCannotBeReadChangesNothing) {
 TEST_F(UecpSessionTest, EachElementReachesItsField) {
     Mode(2);
     EXPECT_EQ(SendAndAck({kMecPi, 0, 0, 0xC2, 0x01}), 0);
-    EXPECT_EQ(program_->Set().PI, "C201");
+    EXPECT_EQ(program_->View().Station().PI, "C201");
     EXPECT_EQ(SendAndAck(Text(kMecPs, "CESKY   ")), 0);
-    EXPECT_EQ(program_->Set().PS, "CESKY   ");
+    EXPECT_EQ(program_->View().Station().PS, "CESKY   ");
     EXPECT_EQ(SendAndAck({kMecTaTp, 0, 0, 0x02}), 0);
-    EXPECT_EQ(program_->Set().TP, 1);
-    EXPECT_EQ(program_->Set().TA, 0);
+    EXPECT_EQ(program_->View().Station().TP, 1);
+    EXPECT_EQ(program_->View().Station().TA, 0);
     EXPECT_EQ(SendAndAck({kMecDi, 0, 0, 0x09}), 0);
-    EXPECT_EQ(DecoderIdText(program_->Set().DI), "1001") << "dynamic PTY and stereo";
+    EXPECT_EQ(DecoderIdText(program_->View().Station().DI), "1001") << "dynamic PTY and stereo";
     EXPECT_EQ(SendAndAck({kMecMs, 0, 0, 0x00}), 0);
-    EXPECT_EQ(program_->Set().MS, 0);
+    EXPECT_EQ(program_->View().Station().MS, 0);
     EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 31}), 0);
-    EXPECT_EQ(program_->Set().PTY, 31);
+    EXPECT_EQ(program_->View().Station().PTY, 31);
     EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 32}), 6);
-    EXPECT_EQ(program_->Set().PTY, 31);
+    EXPECT_EQ(program_->View().Station().PTY, 31);
     EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 7, 0x00, 0x00, 0xE2, 0x15, 0x27, 0xCD, 0x00}), 0);
-    EXPECT_EQ(program_->Set().AF[0], "89.6");
-    EXPECT_EQ(program_->Set().AF[1], "91.4");
-    EXPECT_EQ(program_->Set().AF[2], "");
+    EXPECT_EQ(program_->View().Station().AF[0], "89.6");
+    EXPECT_EQ(program_->View().Station().AF[1], "91.4");
+    EXPECT_EQ(program_->View().Station().AF[2], "");
     EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 4, 0xFF, 0xFF, 0xE1, 0x01}), 0) << "added after the last";
-    EXPECT_EQ(program_->Set().AF[2], "87.6");
+    EXPECT_EQ(program_->View().Station().AF[2], "87.6");
     EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 8, 0xFF, 0xFF, 0xE5, 10, 20, 30, 40, 50}), 6)
         << "eight frequencies";
-    EXPECT_EQ(program_->Set().AF[3], "") << "nothing of a refused list is taken";
+    EXPECT_EQ(program_->View().Station().AF[3], "") << "nothing of a refused list is taken";
     EXPECT_EQ(SendAndAck({kMecAf, 0, 0, 3, 0x00, 0x00, 0xE0}), 0);
-    EXPECT_EQ(program_->Set().AF[0], "") << "an empty list empties the list";
+    EXPECT_EQ(program_->View().Station().AF[0], "") << "an empty list empties the list";
 }
 
 // Texts in the RDS character set (IEC 62106-2, Annex E) go on air as the
@@ -207,8 +208,8 @@ TEST_F(UecpSessionTest, TextsGoOnAirByteForByte) {
     const Bytes ps{kMecPs, 0, 0, 0xE3, 'E', 'S', 'K', 0xD9, ' ', ' ', ' '};
     const std::string rds(ps.begin() + 3, ps.end());
     Send(ps);
-    EXPECT_EQ(program_->Set().PS, rds);
-    const MemoryDump memory = program_->PreviewMemory();
+    EXPECT_EQ(program_->View().Station().PS, rds);
+    const MemoryDump memory = program_->View().Preview();
     const ReceiverView view = DecodeEncoderMemory(memory.area1, memory.area2);
     EXPECT_EQ(view.ps.bytes, rds) << "the memory holds the client's bytes";
     EXPECT_EQ(view.ps.Shown(), RdsTextToUtf8(rds)) << "as a receiver reads them";
@@ -218,7 +219,7 @@ TEST_F(UecpSessionTest, TextsGoOnAirByteForByte) {
 
     const Bytes rt{kMecRt, 0, 0, 6, 0x00, 'D', 'v', 'o', 0x9A, 'k'};
     Send(rt);
-    EXPECT_EQ(program_->Set().RT, std::string(rt.begin() + 5, rt.end()));
+    EXPECT_EQ(program_->View().Station().RT, std::string(rt.begin() + 5, rt.end()));
 }
 
 // A request for a radiotext names its buffer's index; an empty one is
@@ -258,7 +259,7 @@ TEST_F(UecpSessionTest, AcknowledgementsHideNoErrorAndTellNoneTwice) {
     EXPECT_THAT(codes, ElementsAre(2, 4)) << "the gap and the element's own data set error";
     EXPECT_EQ(SendAndAck({0x0E, 0x01, 0x00, kMecPty, 0, 0, 9}), 14)
         << "a standard element this encoder does not carry";
-    EXPECT_EQ(program_->Set().PTY, 9) << "and the element after it is still taken";
+    EXPECT_EQ(program_->View().Station().PTY, 9) << "and the element after it is still taken";
 
     Mode(1);
     Send({kMecPty, 0, 0, 99});
@@ -281,24 +282,24 @@ TEST_F(UecpSessionTest, AFrameAfterAGapIsLoggedAsApplied) {
 TEST_F(UecpSessionTest, RadiotextBuffersFlushAppendToggleAndClear) {
     Mode(2);
     ASSERT_EQ(SendAndAck(Radiotext(0x00, "First")), 0);
-    EXPECT_EQ(program_->Set().RT, "First");
-    EXPECT_EQ(program_->Set().SELRT, 1);
-    const int ab = program_->Set().TextAbFlag;
+    EXPECT_EQ(program_->View().Station().RT, "First");
+    EXPECT_EQ(program_->View().Station().SELRT, 1);
+    const int ab = program_->View().RadiotextAb().flag;
     ASSERT_EQ(SendAndAck(Radiotext(0x40, "Second")), 0);
     ASSERT_EQ(SendAndAck(Radiotext(0x40, "Third")), 0);
     ASSERT_EQ(SendAndAck(Radiotext(0x41, "Fourth")), 0);
-    EXPECT_EQ(program_->Set().RT2, "Second");
-    EXPECT_EQ(program_->Set().RT3, "Third");
-    EXPECT_EQ(program_->Set().RT4, "Fourth");
-    EXPECT_NE(program_->Set().TextAbFlag, ab) << "the toggle bit flips the A/B flag";
+    EXPECT_EQ(program_->View().Station().RT2, "Second");
+    EXPECT_EQ(program_->View().Station().RT3, "Third");
+    EXPECT_EQ(program_->View().Station().RT4, "Fourth");
+    EXPECT_NE(program_->View().RadiotextAb().flag, ab) << "the toggle bit flips the A/B flag";
     EXPECT_EQ(SendAndAck(Radiotext(0x40, "Fifth")), 11) << "no buffer left";
     EXPECT_EQ(SendAndAck(Radiotext(0x20, "Reserved")), 6);
     EXPECT_EQ(SendAndAck(Radiotext(0x00, std::string(65, 'x'))), 7);
     ASSERT_EQ(SendAndAck(Radiotext(0x00, "Anew")), 0);
-    EXPECT_EQ(program_->Set().RT, "Anew");
-    EXPECT_EQ(program_->Set().RT2, "") << "a flush empties the cycle";
+    EXPECT_EQ(program_->View().Station().RT, "Anew");
+    EXPECT_EQ(program_->View().Station().RT2, "") << "a flush empties the cycle";
     ASSERT_EQ(SendAndAck({kMecRt, 0, 0, 0}), 0);
-    EXPECT_EQ(program_->Set().RT, "");
+    EXPECT_EQ(program_->View().Station().RT, "");
 }
 
 TEST_F(UecpSessionTest, DataSetsAreTheBanksAndServicesAreChecked) {
@@ -309,16 +310,16 @@ TEST_F(UecpSessionTest, DataSetsAreTheBanksAndServicesAreChecked) {
     EXPECT_EQ(SendAndAck({kMecPty, 254, 0, 7}), 0);
     EXPECT_EQ(SendAndAck({kMecPty, 2, 6, 8}), 4);
     EXPECT_EQ(SendAndAck({kMecPty, 0, 7, 9}), 5);
-    EXPECT_EQ(program_->Set().PTY, 7);
+    EXPECT_EQ(program_->View().Station().PTY, 7);
 
     const int before = program_.sends;
     EXPECT_EQ(SendAndAck({kMecDataSetSelect, 2}), 0);
-    EXPECT_EQ(program_->Set().STB, 2);
+    EXPECT_EQ(program_->View().Station().STB, 2);
     program_.SendSoon();
     EXPECT_EQ(program_.sends, before + 1) << "a data set chosen goes on air";
     EXPECT_EQ(SendAndAck({kMecPty, 2, 0, 10}), 0) << "now bank 2 is current";
     EXPECT_EQ(SendAndAck({kMecDataSetSelect, 3}), 4);
-    EXPECT_EQ(program_->Set().STB, 2);
+    EXPECT_EQ(program_->View().Station().STB, 2);
 }
 
 TEST_F(UecpSessionTest, ModesDecideWhatIsAnswered) {
@@ -347,7 +348,8 @@ TEST_F(UecpSessionTest, ModesDecideWhatIsAnswered) {
     EXPECT_EQ(Ack(both), 0);
     EXPECT_EQ(SendAndAck({kMecClock, 26, 12, 8, 12, 0, 0, 0, 0}), 14) << "no clock here";
     EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 3, 0x99, 1}), 3);
-    EXPECT_EQ(program_->Set().PTY, 3) << "what came before the unknown element was taken";
+    EXPECT_EQ(program_->View().Station().PTY, 3)
+        << "what came before the unknown element was taken";
 }
 
 TEST_F(UecpSessionTest, AGapInTheSequenceIsToldAndTheFrameStillTaken) {
@@ -357,7 +359,7 @@ TEST_F(UecpSessionTest, AGapInTheSequenceIsToldAndTheFrameStillTaken) {
     const auto answer = Send({kMecPty, 0, 0, 2});
     ASSERT_EQ(answer.size(), 1u);
     EXPECT_THAT(answer[0].data, ElementsAre(2, sequence_));
-    EXPECT_EQ(program_->Set().PTY, 2);
+    EXPECT_EQ(program_->View().Station().PTY, 2);
     EXPECT_EQ(SendAndAck({kMecPty, 0, 0, 3}), 0) << "counted on from the last";
 
     sequence_ = 253;

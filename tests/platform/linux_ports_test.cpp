@@ -44,7 +44,7 @@ struct Rig {
         layer.SetDirectAccess(true);
         layer.PortWriteByte(kLpt1Base, 0);
         EncodedFields fields;
-        BuildEncoderImage(set, ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields,
+        BuildEncoderImage(set, 0, ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'}, fields,
                           job.image);
         result = TransferImage(layer, timing, job, [](int) {});
         return !result.problem;

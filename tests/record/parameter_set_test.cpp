@@ -23,8 +23,6 @@ TEST(RdsParameterSet, NewSetHoldsTheDesignedDefaults) {
     EXPECT_TRUE(set.UPCH && set.UPCHPS && set.DPSA);
     EXPECT_EQ(set.STB, 1);
     EXPECT_FALSE(set.AUTBSW);
-    EXPECT_EQ(set.StationFileName, "untitled.rds");
-    EXPECT_EQ(set.RememberedFile, "");
 }
 
 TEST(RdsParameterSet, ResetGivesStationDefaultsAndLeavesProgramValuesAlone) {
@@ -36,14 +34,8 @@ TEST(RdsParameterSet, ResetGivesStationDefaultsAndLeavesProgramValuesAlone) {
     set.EFCHAR = "";
     set.SELRT = 0;
     set.STB = 2;
-    set.SendPending = true;
     set.PORT = 1;
     set.AUTOSAVE = set.HIPRI = set.ALONTOP = true;
-    set.TextAbFlag = 1;
-    set.LastSentRT = "sent";
-    set.LastFileRT = "file rt";
-    set.LastFileDPS = "file dps";
-    const auto sendTime = set.LastSendTime;
 
     set.ResetStation();
 
@@ -54,14 +46,8 @@ TEST(RdsParameterSet, ResetGivesStationDefaultsAndLeavesProgramValuesAlone) {
     EXPECT_EQ(set.EFCHAR, "*");
     EXPECT_EQ(set.SELRT, 1);
     EXPECT_EQ(set.STB, 1);
-    EXPECT_FALSE(set.SendPending);
     EXPECT_EQ(set.PORT, 1);
     EXPECT_TRUE(set.AUTOSAVE && set.HIPRI && set.ALONTOP);
-    EXPECT_EQ(set.TextAbFlag, 1);
-    EXPECT_EQ(set.LastSentRT, "sent");
-    EXPECT_EQ(set.LastFileRT, "file rt");
-    EXPECT_EQ(set.LastFileDPS, "file dps");
-    EXPECT_EQ(set.LastSendTime, sendTime);
 }
 
 TEST(RdsParameterSet, ActualRtFollowsTheSelection) {
@@ -75,28 +61,6 @@ TEST(RdsParameterSet, ActualRtFollowsTheSelection) {
         set.SELRT = selection;
         EXPECT_EQ(set.ActualRT(), expected[selection]) << selection;
     }
-}
-
-TEST(RdsParameterSet, UpdateTextAbTogglesOnlyOnAChangedTextWithUseAb) {
-    RdsParameterSet set;
-    set.RT = "first";
-    set.ABSW = true;
-    set.UpdateTextAb();
-    EXPECT_EQ(set.TextAbFlag, 1);
-    EXPECT_EQ(set.LastSentRT, "first");
-    set.UpdateTextAb();
-    EXPECT_EQ(set.TextAbFlag, 1) << "unchanged text keeps the flag";
-
-    set.ABSW = false;
-    set.RT = "second";
-    set.UpdateTextAb();
-    EXPECT_EQ(set.TextAbFlag, 1) << "Use A/B off keeps the flag";
-    EXPECT_EQ(set.LastSentRT, "second") << "but the text is recorded";
-
-    set.ABSW = true;
-    set.RT = "Second";
-    set.UpdateTextAb();
-    EXPECT_EQ(set.TextAbFlag, 0) << "comparison is case-sensitive";
 }
 
 TEST(RdsParameterSet, TextsAreCutToTheirLimitsAndKeepTheirSpaces) {

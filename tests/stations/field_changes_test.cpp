@@ -142,16 +142,15 @@ TEST(Tidy, PiAndTheAfListAsTheSendReadsThem) {
 
 TEST(StationLines, LenientlyAsAStationFileIsRead) {
     RdsParameterSet set;
-    const FieldSet changed =
+    const StationChange change =
         ApplyStationLines(set, "PTY=45\nPS=TOO LONG!\nEXIT=1\nnonsense\nPORT=1\nSEND=1", '.');
     EXPECT_EQ(set.PTY, 0);
     EXPECT_EQ(set.PS, "TOO LONG");
     EXPECT_TRUE(set.EXAL);
     EXPECT_EQ(set.PORT, 0) << "the port is no station field";
-    EXPECT_TRUE(set.SendPending) << "a SEND line asks for a send";
-    EXPECT_THAT(changed.Keys(), ElementsAre("PS", "SEND", "EXIT"));
-    ApplyStationLines(set, "SEND=0", '.');
-    EXPECT_FALSE(set.SendPending) << "and SEND=0 cancels it";
+    EXPECT_EQ(change.sendAfterLoad, true) << "a SEND line asks for a send";
+    EXPECT_THAT(change.changed.Keys(), ElementsAre("PS", "SEND", "EXIT"));
+    EXPECT_EQ(ApplyStationLines(set, "SEND=0", '.').sendAfterLoad, false) << "SEND=0 cancels it";
 }
 
 TEST(StationLines, CountsTheLinesAStationFileWouldTake) {

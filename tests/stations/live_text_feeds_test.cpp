@@ -17,9 +17,9 @@ using ::testing::ElementsAre;
 
 // The feeds over a folder of text files; a tick that asks for a send counts.
 struct Feeds {
-    Feeds() { set.ProgramDir = dir.path().string() + "/"; }
+    Feeds() : folder(dir.path().string() + "/") {}
     void Tick() {
-        const FeedTick tick = ReadFeeds(set, radiotextLook, dynamicPsLook);
+        const FeedTick tick = ReadFeeds(set, memory, folder, radiotextLook, dynamicPsLook);
         reports = tick.reports;
         sends += tick.sendFor ? 1 : 0;
     }
@@ -31,7 +31,9 @@ struct Feeds {
     }
 
     TempDir dir;
+    std::string folder;
     RdsParameterSet set;
+    FeedMemory memory;
     FeedLook radiotextLook, dynamicPsLook;
     int sends = 0;
     std::vector<FeedReport> reports;
@@ -44,7 +46,7 @@ TEST(LiveTextFeeds, ChangedRadiotextFileIsSentOnce) {
     f.Tick();
     EXPECT_EQ(f.set.RT, "second");
     EXPECT_EQ(f.sends, 1);
-    EXPECT_EQ(f.set.LastFileRT, "second");
+    EXPECT_EQ(f.memory.lastFileRT, "second");
     f.Tick();
     EXPECT_EQ(f.sends, 1) << "unchanged file";
     f.Write("rt.txt", "");
@@ -66,7 +68,7 @@ TEST(LiveTextFeeds, AFileBeingRewrittenIsLeftForTheNextTick) {
     f.Tick();
     EXPECT_EQ(f.sends, 2) << "the other feed still sends";
     EXPECT_EQ(f.set.RT, "on air") << "no blank radiotext on air";
-    EXPECT_EQ(f.set.LastFileRT, "on air") << "nor recorded";
+    EXPECT_EQ(f.memory.lastFileRT, "on air") << "nor recorded";
     f.Write("rt.txt", "on air");
     f.Tick();
     EXPECT_EQ(f.sends, 2) << "the finished file is the same text";
@@ -83,7 +85,7 @@ TEST(LiveTextFeeds, RadiotextTriggerNeedsSendOnChangeFirstRadiotextAndNoSwitchin
         f.Tick();
         EXPECT_EQ(f.set.RT, "news") << variant;
         EXPECT_EQ(f.sends, 0) << variant;
-        EXPECT_EQ(f.set.LastFileRT, "") << variant;
+        EXPECT_EQ(f.memory.lastFileRT, "") << variant;
     }
 }
 
@@ -96,8 +98,8 @@ TEST(LiveTextFeeds, BothFilesChangingMakeOneSendThatRecordsBoth) {
     f.Write("dps.txt", "THE BEST MUSIC IN TOWN");
     f.Tick();
     EXPECT_EQ(f.sends, 1);
-    EXPECT_EQ(f.set.LastFileRT, "radiotext");
-    EXPECT_EQ(f.set.LastFileDPS, "THE BESTMUSIC INTOWN");
+    EXPECT_EQ(f.memory.lastFileRT, "radiotext");
+    EXPECT_EQ(f.memory.lastFileDPS, "THE BESTMUSIC INTOWN");
     EXPECT_EQ(f.set.DPS[2], "TOWN");
 }
 
@@ -132,11 +134,11 @@ TEST(LiveTextFeeds, MissingSourceSendsOnceWithAnEmptyRecordAndKeepsTheText) {
     Feeds f;
     f.set.RTFF = true;
     f.set.RT = "kept";
-    f.set.LastFileRT = "earlier";
+    f.memory.lastFileRT = "earlier";
     f.Tick();
     EXPECT_EQ(f.sends, 1);
     EXPECT_EQ(f.set.RT, "kept");
-    EXPECT_EQ(f.set.LastFileRT, "");
+    EXPECT_EQ(f.memory.lastFileRT, "");
     f.Tick();
     EXPECT_EQ(f.sends, 1);
 }
@@ -146,7 +148,7 @@ TEST(LiveTextFeeds, UnreadableSourceCannotTriggerButIsRecordedEmpty) {
     f.set.RTFF = true;
     f.set.PSFF = true;
     f.set.ENDPS = true;
-    f.set.LastFileRT = "old rt";
+    f.memory.lastFileRT = "old rt";
 #ifdef _WIN32
     // Playout software that keeps the file open without sharing.
     const HANDLE held = ::CreateFileA((f.dir / "rt.txt").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -160,7 +162,7 @@ TEST(LiveTextFeeds, UnreadableSourceCannotTriggerButIsRecordedEmpty) {
     f.Write("dps.txt", "DPS");
     f.Tick();
     EXPECT_EQ(f.sends, 1);
-    EXPECT_EQ(f.set.LastFileRT, "") << "recorded empty, so its next read counts as a change";
+    EXPECT_EQ(f.memory.lastFileRT, "") << "recorded empty, so its next read counts as a change";
 #ifdef _WIN32
     ::CloseHandle(held);
 #endif

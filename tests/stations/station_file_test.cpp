@@ -18,8 +18,12 @@ using test::WriteBytes;
 using ::testing::ElementsAre;
 
 RdsParameterSet Loaded(std::string_view text, RdsParameterSet set = {}) {
-    ApplyStationText(set, text, '.');
+    static_cast<void>(ApplyStationText(set, text, '.'));
     return set;
+}
+
+StationChange Change(std::string_view text, RdsParameterSet set = {}) {
+    return ApplyStationText(set, text, '.');
 }
 
 TEST(SaveStation, WritesTheFortySevenLinesOfTheNewSet) {
@@ -53,13 +57,13 @@ TEST(SaveStation, WritesSelectionUseAbAndBankInTheirOwnForms) {
 TEST(LoadStation, ClearResetsOnlyAsTheExactFirstLineOfAShortFile) {
     RdsParameterSet base;
     base.PS = "KEEP ME";
-    base.StationFileName = "x.rds";
     EXPECT_EQ(Loaded("CLEAR\r\n", base).PS, "        ");
-    EXPECT_EQ(Loaded("CLEAR", base).RememberedFile, "x.rds");
+    EXPECT_TRUE(Change("CLEAR", base).cleared);
+    EXPECT_EQ(Change("CLEAR", base).sendAfterLoad, false) << "a reset asks for no send";
     for (const char* text : {"cleaR\r\n", "CLEAR \r\n", " CLEAR\r\n", "TP=1\r\nCLEAR\r\n"}) {
         const auto set = Loaded(text, base);
         EXPECT_EQ(set.PS, "KEEP ME") << text;
-        EXPECT_EQ(set.RememberedFile, "") << text;
+        EXPECT_FALSE(Change(text, base).cleared) << text;
     }
     std::string longFile = "CLEAR\r\n";
     for (int i = 1; i < 129; ++i) {
@@ -80,16 +84,15 @@ TEST(LoadStation, ClearResetsOnlyAsTheExactFirstLineOfAShortFile) {
 
 TEST(LoadStation, PartialFileChangesOnlyWhatItNames) {
     RdsParameterSet base;
-    base.StationFileName = "partial.rds";
-    base.RememberedFile = "earlier.rds";
     base.PS = "OLD PS";
     const auto set = Loaded("RT=Hello\r\nSEND=1\r\n", base);
     EXPECT_EQ(set.RT, "Hello");
     EXPECT_TRUE(set.SEND);
-    EXPECT_TRUE(set.SendPending) << "schedules one send";
+    EXPECT_EQ(Change("RT=Hello\r\nSEND=1\r\n", base).sendAfterLoad, true) << "asks for one send";
+    EXPECT_FALSE(Change("RT=Hello\r\nSEND=1\r\n", base).cleared);
     EXPECT_EQ(set.PS, "OLD PS");
-    EXPECT_EQ(set.RememberedFile, "earlier.rds");
-    EXPECT_FALSE(Loaded("SEND=0", set).SendPending) << "SEND=0 clears a pending send";
+    EXPECT_EQ(Change("SEND=0", set).sendAfterLoad, false) << "SEND=0 asks for none";
+    EXPECT_EQ(Change("RT=Only", set).sendAfterLoad, std::nullopt) << "nor says anything";
 }
 
 TEST(LoadStation, ValuesKeepEqualsSignsAndSpaces) {
@@ -273,7 +276,7 @@ TEST(StationRoundTrip, SaveThenLoadGivesTheSameSetBack) {
         RdsParameterSet loaded;
         loaded.PS = "OTHER";
         loaded.SEND = !original.SEND;
-        ApplyStationText(loaded, StationFileText(original), '.');
+        const StationChange change = ApplyStationText(loaded, StationFileText(original), '.');
 
         // What the program holds: PI and the AF list as they go on air.
         RdsParameterSet expected = original;
@@ -284,46 +287,45 @@ TEST(StationRoundTrip, SaveThenLoadGivesTheSameSetBack) {
         ASSERT_EQ(StationFileText(loaded), StationFileText(expected)) << "round " << round;
         ASSERT_EQ(loaded.SELRT, expected.SELRT);
         ASSERT_EQ(loaded.ABSW, original.ABSW);
-        ASSERT_EQ(loaded.SendPending, original.SEND);
+        ASSERT_EQ(change.sendAfterLoad, original.SEND);
     }
 }
 
 TEST(StationFiles, LoadAndSaveWorkOnTheNamedFile) {
     TempDir dir;
     RdsParameterSet set;
-    set.StationFileName = dir / "missing.rds";
-    EXPECT_TRUE(LoadStationFile(set, '.').changed.Empty());
+    const std::string name = dir / "missing.rds";
+    EXPECT_TRUE(LoadStationFile(set, name, '.').change.changed.Empty());
     EXPECT_EQ(set.PS, "FM RADIO") << "a missing file changes nothing";
 
     set.PS = "SAVED";
-    static_cast<void>(SaveStationFile(set));
-    EXPECT_EQ(ReadBytes(set.StationFileName), StationFileText(set));
+    static_cast<void>(SaveStationFile(set, name));
+    EXPECT_EQ(ReadBytes(name), StationFileText(set));
 
     RdsParameterSet other;
-    other.StationFileName = set.StationFileName;
-    EXPECT_THAT(LoadStationFile(other, '.').changed.Keys(), ElementsAre("PS")) << "only PS differs";
+    const StationLoad load = LoadStationFile(other, name, '.');
+    EXPECT_THAT(load.change.changed.Keys(), ElementsAre("PS")) << "only PS differs";
+    EXPECT_TRUE(load.change.cleared);
+    EXPECT_EQ(load.fingerprint, ContentFingerprint(ReadBytes(name)));
     EXPECT_EQ(other.PS, "SAVED");
-    EXPECT_EQ(other.RememberedFile, set.StationFileName);
 }
 
 TEST(StationFiles, UnreadableFileChangesNothingAndReportsItsName) {
     TempDir dir;
     RdsParameterSet set;
-    set.StationFileName = dir.path().string();
+    const std::string folder = dir.path().string();
     EXPECT_THROW(
         {
             try {
-                static_cast<void>(LoadStationFile(set, '.'));
+                static_cast<void>(LoadStationFile(set, folder, '.'));
             } catch (const FileError& error) {
-                EXPECT_EQ(std::string(error.what()), "Cannot open file " + set.StationFileName);
+                EXPECT_EQ(std::string(error.what()), "Cannot open file " + folder);
                 throw;
             }
         },
         FileError);
     EXPECT_EQ(set.PS, "FM RADIO");
-
-    set.StationFileName = dir / "missing-folder/a.rds";
-    EXPECT_THROW(SaveStationFile(set), FileError);
+    EXPECT_THROW(static_cast<void>(SaveStationFile(set, dir / "missing-folder/a.rds")), FileError);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ inline std::vector<FieldAssignment> Assignments(std::string_view lines, char sep
 inline CommandOutcome Change(ControlProgram& program, std::string_view lines,
                              Origin origin = {Origin::Kind::Window}) {
     return program.Execute({std::move(origin),
-                            SetFields{Assignments(lines, program.DecimalSeparator())},
+                            SetFields{Assignments(lines, program.View().DecimalSeparator())},
                             std::string(lines)});
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core_host.h"
+#include "base/core_host.h"
 
 namespace vaxo::test {
 

@@ -49,8 +49,8 @@ class RunningProgram {
     // Lets the link thread finish what it was given.
     void Settle() {
         if (!test::SettleThroughHolds(
-                host_, timing_, [&] { return program_->Idle(); },
-                [&] { return program_->Sends().Holding(); })) {
+                host_, timing_, [&] { return program_->View().Idle(); },
+                [&] { return program_->View().SendHolding(); })) {
             throw std::runtime_error("the program did not come to rest");
         }
     }

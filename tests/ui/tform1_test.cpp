@@ -375,7 +375,7 @@ class TForm1Test : public QObject {
         form_->PI->clear();
         QTest::keyClicks(form_->PI, "ab12c");
         QCOMPARE(form_->PI->text(), QString("AB12"));
-        QCOMPARE(form_->Program().Set().PI.str(), std::string("AB12"));
+        QCOMPARE(form_->Program().View().Station().PI.str(), std::string("AB12"));
         form_->PS->clear();
         QTest::keyClicks(form_->PS, "ROCK FM 1");
         QCOMPARE(form_->PS->text(), QString("ROCK FM "));
@@ -388,7 +388,8 @@ class TForm1Test : public QObject {
         form_->RTs[2]->clear();
         Type(form_->RTs[2], QString::fromUtf8("Žluťoučký ☃"));
         QCOMPARE(form_->RTs[2]->text(), QString::fromUtf8("Žluťoučký "));
-        QCOMPARE(form_->Program().Set().RT3.str(), std::string("\x8Elu\x9Dou\xE8k\xFD "));
+        QCOMPARE(form_->Program().View().Station().RT3.str(),
+                 std::string("\x8Elu\x9Dou\xE8k\xFD "));
     }
 
     void emptyEffectCharacterBecomesAStar() {
@@ -397,10 +398,10 @@ class TForm1Test : public QObject {
         form_->EFCHAR->setFocus();
         form_->EFCHAR->selectAll();
         QTest::keyClick(form_->EFCHAR, Qt::Key_Backspace);
-        QCOMPARE(form_->Program().Set().EFCHAR.str(), std::string());
+        QCOMPARE(form_->Program().View().Station().EFCHAR.str(), std::string());
         form_->PSFILE->setFocus();
         QCOMPARE(form_->EFCHAR->text(), QString("*"));
-        QCOMPARE(form_->Program().Set().EFCHAR.str(), std::string("*"));
+        QCOMPARE(form_->Program().View().Station().EFCHAR.str(), std::string("*"));
     }
 
     void slidersUpdateTheirLabels() {
@@ -409,7 +410,7 @@ class TForm1Test : public QObject {
         QCOMPARE(form_->DPSP->text(), QString("22 s"));
         form_->TrackBar1->setValue(65);
         QCOMPARE(form_->DPSP->text(), QString("184 s"));
-        QCOMPARE(form_->Program().Set().DPSP, 65);
+        QCOMPARE(form_->Program().View().Station().DPSP, 65);
         form_->TrackBar2->setValue(12);
         QCOMPARE(form_->RTST->text(), QString("12 min"));
         Click(form_->RTSA);
@@ -460,7 +461,7 @@ class TForm1Test : public QObject {
         Click(form_->UP);
         QVERIFY(!form_->Label11->isVisible());
         QVERIFY(form_->ProgressBar1->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().View().Idle(), kPatience);
     }
 
     // The encoder does not answer: while the send waits (the link's clock
@@ -483,21 +484,21 @@ class TForm1Test : public QObject {
                  QString("the encoder did not answer: status line stuck high"));
         form_->PS->selectAll();
         QTest::keyClicks(form_->PS, "NEW");
-        QCOMPARE(form_->Program().Set().PS, "NEW");
+        QCOMPARE(form_->Program().View().Station().PS, "NEW");
     }
 
     void secondClickWithinTwoSecondsIsIgnored() {
         Open();
         timing_->Advance(3s);
         Click(form_->UP);
-        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
-        const auto sent = form_->Program().Sends().Last()->at;
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().View().Idle(), kPatience);
+        const auto sent = form_->Program().View().LastSendEnded()->at;
         Click(form_->UP);
-        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Idle(), kPatience);
-        QCOMPARE(form_->Program().Sends().Last()->at, sent);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().View().Idle(), kPatience);
+        QCOMPARE(form_->Program().View().LastSendEnded()->at, sent);
         timing_->Advance(2s);
         Click(form_->UP);
-        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().Sends().Last()->at != sent, kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->Program().View().LastSendEnded()->at != sent, kPatience);
     }
 
     // The page shows the bytes the bank holds, not the form; the preview
@@ -542,7 +543,8 @@ class TForm1Test : public QObject {
         Open();
         WriteFile(File("jazz.rds"), "CLEAR\r\nPS=JAZZ FM\r\nRTFF=1\r\nDPSP=7\r\n");
         dialogs_.toLoad = File("jazz.rds");
-        form_->Program().TickLiveText();  // the start-up banner gives way to the file name
+        // The start-up banner gives way to the file name at the first tick.
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->windowTitle().contains("version"), kPatience);
         Click(form_->LOAD);
         QCOMPARE(form_->PS->text(), QString("JAZZ FM"));
         QCOMPARE(form_->DPSP->text(), QString("22 s"));

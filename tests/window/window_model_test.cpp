@@ -82,10 +82,10 @@ class WindowModelTest : public ::testing::Test {
     }
     void Settle() {
         ASSERT_TRUE(test::SettleThroughHolds(
-            host_, timing_, [this] { return model_->Program().Idle(); },
-            [this] { return model_->Program().Sends().Holding(); }));
+            host_, timing_, [this] { return model_->Program().View().Idle(); },
+            [this] { return model_->Program().View().SendHolding(); }));
     }
-    const RdsParameterSet& Set() { return model_->Program().Set(); }
+    const RdsParameterSet& Set() { return model_->Program().View().Station(); }
     const WindowState& State() { return model_->State(); }
 
     test::OwnRuntimeDir runtime_;
@@ -146,13 +146,13 @@ TEST_F(WindowModelTest, EachControlEditsItsFieldAndUnknownNamesChangeNothing) {
     EXPECT_TRUE(view_.shown.ticks.at("SRT3") && !view_.shown.ticks.at("SRT1"));
     EXPECT_TRUE(view_.shown.ticks.at("STB2") && !view_.shown.ticks.at("STB1"));
 
-    const auto revision = model.Program().Revision();
+    const auto revision = model.Program().View().Revision();
     model.TextEdited("NOSUCH", "x");
     model.Ticked("SRT9", true);
     model.Ticked("STB1", false);  // a choice taken away is no choice
     model.Picked("Label11", 3);
     model.Clicked("PS");
-    EXPECT_EQ(model.Program().Revision(), revision);
+    EXPECT_EQ(model.Program().View().Revision(), revision);
 }
 
 TEST_F(WindowModelTest, FeedsLockTheirFieldsAndSlidersRenameTheirLabels) {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/program_events.h"
+#include "events/program_events.h"
 
 namespace vaxo {
 

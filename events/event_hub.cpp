@@ -1,4 +1,4 @@
-#include "app/event_hub.h"
+#include "events/event_hub.h"
 
 #include <algorithm>
 

@@ -1,0 +1,63 @@
+#include "app/wear_keeping.h"
+
+#include "base/file_io.h"
+
+namespace vaxo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kLookEvery = 1min;
+constexpr double kWarningYears = 5;
+
+}  // namespace
+
+WearKeeping::WearKeeping(CoreHost& host, EventHub& events, SendScheduler& sends,
+                         std::function<std::string()> folder, std::function<long long()> endurance)
+    : events_(events),
+      sends_(sends),
+      folder_(std::move(folder)),
+      endurance_(std::move(endurance)),
+      timer_(host.MakeTimer("wear ledger", [this] { LookAfter(); })) {}
+
+void WearKeeping::Load() {
+    const auto now = std::chrono::system_clock::now();
+    const auto text = ReadFileIfExists(folder_() + kWearLedgerFileName);
+    sends_.TakeLedger(text ? WearLedger::Parse(*text, now) : WearLedger(now));
+}
+
+void WearKeeping::Start() {
+    timer_->Start(kLookEvery);
+}
+
+void WearKeeping::Stop() {
+    timer_->Stop();
+}
+
+void WearKeeping::Save() {
+    SaveFile(folder_() + kWearLedgerFileName,
+             sends_.LedgerToSave(std::chrono::system_clock::now()));
+}
+
+std::optional<double> WearKeeping::YearsLeft() const {
+    return sends_.Ledger().YearsLeft(endurance_(), std::chrono::system_clock::now());
+}
+
+void WearKeeping::LookAfter() {
+    if (sends_.LedgerChanged()) {
+        try {
+            Save();
+        } catch (const FileError& error) {
+            events_.Emit(ErrorReported{error.what()});
+        }
+    }
+    const auto now = std::chrono::system_clock::now();
+    const auto years = YearsLeft();
+    if (years && *years < kWarningYears && (!toldAt_ || now - *toldAt_ >= 24h)) {
+        toldAt_ = now;
+        const auto busiest = sends_.Ledger().Busiest();
+        events_.Emit(WearWarning{*years, busiest.block, busiest.page});
+    }
+}
+
+}  // namespace vaxo

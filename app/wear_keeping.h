@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/core_host.h"
+#include "events/event_hub.h"
+#include "sending/send_scheduler.h"
+
+namespace vaxo {
+
+// The wear ledger across runs: read at start, saved at most once a minute
+// while it counts and at the end; a memory that wears out within five years
+// at the rate of the last week is told once a day.
+class WearKeeping {
+  public:
+    // `folder`: where the ledger lives, read when it is used; `endurance`:
+    // what the pages are rated for.
+    WearKeeping(CoreHost& host, EventHub& events, SendScheduler& sends,
+                std::function<std::string()> folder, std::function<long long()> endurance);
+
+    // What this run finds of earlier runs' writes; a line of it that cannot
+    // be read is passed over. Throws FileError for a file it cannot read.
+    void Load();
+    void Start();
+    void Stop();
+    // Throws FileError.
+    void Save();
+    std::optional<double> YearsLeft() const;
+
+  private:
+    void LookAfter();
+
+    EventHub& events_;
+    SendScheduler& sends_;
+    std::function<std::string()> folder_;
+    std::function<long long()> endurance_;
+    std::unique_ptr<LoopTimer> timer_;
+    std::optional<WallTime> toldAt_;
+};
+
+}  // namespace vaxo
