@@ -152,10 +152,12 @@ def trips(program, viewers, changes, prefix, seen, apart):
         ps = "%s%05d" % (prefix, k)
         time.sleep(apart)
         started = time.perf_counter()
-        connection.request("POST", "/api/fields", "PS=%s\n" % ps,
-                           {"Cookie": cookie, "X-CSRF-Token": token})
+        connection.request("POST", "/api/fields", json.dumps({"fields": {"PS": ps}}),
+                           {"Cookie": cookie, "X-CSRF-Token": token,
+                            "Content-Type": "application/json"})
         response = connection.getresponse()
-        assert response.read().strip() == b"+", ps
+        response.read()
+        assert response.status == 200, ps
         deadline = started + 10  # a guard against a hang, not a measure
         while not all(ps in seen(viewer) for viewer in viewers):
             assert time.perf_counter() < deadline, "a viewer did not see " + ps

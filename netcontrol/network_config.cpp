@@ -5,19 +5,10 @@
 
 #include "base/file_io.h"
 #include "base/text_lines.h"
-#include "netcontrol/asio_addresses.h"
+#include "net/asio_addresses.h"
 
 namespace vaxo {
 namespace {
-
-std::optional<int> Number(const std::string& text, int low, int high) {
-    if (text.empty() || text.size() > 6 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    const int value = std::stoi(text);
-    return value >= low && value <= high ? std::optional(value) : std::nullopt;
-}
 
 // 0 adds nothing: the list stays open to every address unless others are named.
 void AddAddress(std::vector<int>& list, int address, std::string& why) {
@@ -33,83 +24,12 @@ void AddAddress(std::vector<int>& list, int address, std::string& why) {
 
 }  // namespace
 
-bool AddressRange::Contains(const std::array<std::uint8_t, 16>& address) const {
-    for (int bit = 0; bit < prefix; ++bit) {
-        const auto byte = static_cast<std::size_t>(bit / 8);
-        const int mask = 0x80 >> (bit % 8);
-        if ((address[byte] & mask) != (bytes[byte] & mask)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::optional<AddressRange> ParseAddressRange(const std::string& text, std::string& why) {
-    const std::size_t slash = text.find('/');
-    const std::string host = text.substr(0, slash);
-    const auto address = AddressBytes(host);
-    if (!address) {
-        why = text + " is no address or network (192.168.1.0/24, 2001:db8::/32)";
-        return std::nullopt;
-    }
-    AddressRange range{address->bytes, 128};
-    const int bits = address->v4 ? 32 : 128;
-    if (slash != std::string::npos) {
-        const auto prefix = Number(text.substr(slash + 1), 0, bits);
-        if (!prefix) {
-            why = text + ": the prefix is a number from 0 to " + std::to_string(bits);
-            return std::nullopt;
-        }
-        range.prefix = (address->v4 ? 96 : 0) + *prefix;
-    }
-    return range;
-}
-
 bool NetworkConfig::Allows(const std::array<std::uint8_t, 16>& address) const {
     if (IsLoopback(address)) {
         return true;
     }
     return std::any_of(allowed.begin(), allowed.end(),
                        [&](const AddressRange& range) { return range.Contains(address); });
-}
-
-std::string ListenerSetting::Describe() const {
-    const std::string where = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    return std::string(protocol == ListenerProtocol::Text ? "text" : "UECP") +
-           (transport == ListenerTransport::Tcp ? " TCP " : " UDP ") + where + ":" +
-           std::to_string(port);
-}
-
-std::optional<ListenerSetting> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
-                                             const std::string& text, std::string& why) {
-    std::string host, port;
-    if (!text.empty() && text.front() == '[') {
-        const std::size_t close = text.find("]:");
-        if (close == std::string::npos) {
-            why = text + " is not [ADDRESS]:PORT";
-            return std::nullopt;
-        }
-        host = text.substr(1, close - 1);
-        port = text.substr(close + 2);
-    } else {
-        const std::size_t colon = text.rfind(':');
-        if (colon == std::string::npos || text.find(':') != colon) {
-            why = text + " is not HOST:PORT";
-            return std::nullopt;
-        }
-        host = text.substr(0, colon);
-        port = text.substr(colon + 1);
-    }
-    const auto number = Number(port, 0, 65535);  // 0: any free port (it is told)
-    if (!number) {
-        why = text + ": the port is a number from 0 to 65535";
-        return std::nullopt;
-    }
-    if (!AddressBytes(host)) {
-        why = text + ": " + host + " is no address (names are not looked up)";
-        return std::nullopt;
-    }
-    return ListenerSetting{protocol, transport, host, static_cast<std::uint16_t>(*number)};
 }
 
 std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config) {
@@ -159,15 +79,15 @@ std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::s
             config.allowed.push_back(*range);
         }
     } else if (name == "uecp-site") {
-        const auto site = Number(value, 0, kUecpSiteLimit);
+        const auto site = OptionNumber(value, 0, kUecpSiteLimit);
         site ? AddAddress(config.uecp.addresses.sites, *site, why)
              : void(why = "--uecp-site takes 0 to 1023");
     } else if (name == "uecp-encoder") {
-        const auto encoder = Number(value, 0, kUecpEncoderLimit);
+        const auto encoder = OptionNumber(value, 0, kUecpEncoderLimit);
         encoder ? AddAddress(config.uecp.addresses.encoders, *encoder, why)
                 : void(why = "--uecp-encoder takes 0 to 63");
     } else if (name == "uecp-psn") {
-        const auto service = Number(value, 1, 255);
+        const auto service = OptionNumber(value, 1, 255);
         service ? void(config.uecp.services.push_back(*service))
                 : void(why = "--uecp-psn takes 1 to 255");
     } else {

@@ -8,32 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "net/listener_setting.h"
 #include "netcontrol/uecp_session.h"
 
 namespace vaxo {
-
-// A network of addresses: "192.168.1.0/24", "2001:db8::/32", or one address.
-struct AddressRange {
-    std::array<std::uint8_t, 16> bytes{};  // IPv4 as IPv4-mapped IPv6
-    int prefix = 128;
-
-    bool Contains(const std::array<std::uint8_t, 16>& address) const;
-};
-
-// The range, or why the text is none.
-std::optional<AddressRange> ParseAddressRange(const std::string& text, std::string& why);
-
-enum class ListenerProtocol { Text, Uecp };
-enum class ListenerTransport { Tcp, Udp };
-
-struct ListenerSetting {
-    ListenerProtocol protocol = ListenerProtocol::Text;
-    ListenerTransport transport = ListenerTransport::Tcp;
-    std::string host;  // an address: 127.0.0.1, ::1, 0.0.0.0, a multicast group (UDP)
-    std::uint16_t port = 0;
-
-    std::string Describe() const;  // "text TCP 127.0.0.1:4000"
-};
 
 // What one client may ask of the front end.
 struct ClientLimits {
@@ -63,10 +41,6 @@ struct NetworkConfig {
     // Clients from the machine itself, and from the allowed ranges.
     bool Allows(const std::array<std::uint8_t, 16>& address) const;
 };
-
-// "HOST:PORT" ("[::1]:4000" for IPv6), or why it is none.
-std::optional<ListenerSetting> ParseListener(ListenerProtocol protocol, ListenerTransport transport,
-                                             const std::string& text, std::string& why);
 
 // Why the configuration may not run, or nothing: a listener on an address
 // other than loopback needs an allow list; a multicast group is for UDP.

@@ -11,10 +11,10 @@
 #include <boost/asio/write.hpp>
 
 #include "base/mutex.h"
-#include "netcontrol/accept_loop.h"
-#include "netcontrol/admission.h"
-#include "netcontrol/asio_addresses.h"
-#include "netcontrol/drop_log.h"
+#include "net/accept_loop.h"
+#include "net/admission.h"
+#include "net/asio_addresses.h"
+#include "net/drop_log.h"
 #include "netcontrol/line_splitter.h"
 #include "netcontrol/text_commands.h"
 #include "netcontrol/uecp_session.h"

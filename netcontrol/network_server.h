@@ -14,15 +14,6 @@
 
 namespace vaxo {
 
-// A listener as it runs, for the program's own pages.
-struct ListenerStatus {
-    std::string description;  // "text TCP 127.0.0.1:4000"
-    std::uint16_t port = 0;   // the port bound
-    int clients = 0;          // TCP connections now
-    std::string lastClient;   // "192.0.2.7:51234", empty before the first
-    std::optional<std::chrono::system_clock::time_point> lastSeen;
-};
-
 // The network front end: the text commands and UECP over TCP and UDP, on
 // the listeners configured and for the clients allowed. It runs on `io`
 // (the program's own loop, or one of its own) and hands each command to

@@ -9,7 +9,7 @@
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "encoding/chr_repl.h"
-#include "netcontrol/logged_command.h"
+#include "net/logged_command.h"
 #include "record/field_schema.h"
 #include "stations/live_text_shaping.h"
 

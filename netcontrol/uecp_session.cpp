@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "netcontrol/logged_command.h"
+#include "net/logged_command.h"
 #include "record/field_schema.h"
 
 namespace vaxo {

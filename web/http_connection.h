@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "netcontrol/drop_log.h"
+#include "net/drop_log.h"
 #include "web/html_text.h"
 #include "web/http_server.h"
 #include "web/request_checks.h"

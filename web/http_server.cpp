@@ -3,8 +3,8 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <cstdio>
 
-#include "netcontrol/accept_loop.h"
-#include "netcontrol/asio_addresses.h"
+#include "net/accept_loop.h"
+#include "net/asio_addresses.h"
 #include "web/http_connection.h"
 #include "web/web_tls.h"
 

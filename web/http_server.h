@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "netcontrol/admission.h"
-#include "netcontrol/strangers.h"
+#include "net/admission.h"
+#include "net/strangers.h"
 #include "web/web_app.h"
 #include "web/web_config.h"
 

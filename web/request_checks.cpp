@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "netcontrol/asio_addresses.h"
+#include "net/asio_addresses.h"
 
 namespace vaxo {
 namespace {

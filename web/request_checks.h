@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "netcontrol/admission.h"
+#include "net/admission.h"
 
 namespace vaxo {
 

@@ -5,7 +5,7 @@
 #include <list>
 #include <optional>
 
-#include "netcontrol/admission.h"
+#include "net/admission.h"
 
 namespace vaxo {
 

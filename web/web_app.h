@@ -10,7 +10,7 @@
 #include "app/control_program.h"
 #include "app/recent_log.h"
 #include "base/serial_worker.h"
-#include "netcontrol/network_server.h"
+#include "net/listener_setting.h"
 #include "web/event_streams.h"
 #include "web/http_types.h"
 #include "web/password_file.h"
@@ -20,6 +20,10 @@
 #include "web/web_state.h"
 
 namespace vaxo {
+
+// The fields the page may set: all but Exit after Send, the window's
+// Always on top and the settings of the memory's wear.
+const FieldSet& FieldsOfThePage();
 
 // The web page and its API, on the program's loop: who is signed in, what
 // each page and call answers, the pages that watch. The transport hands
@@ -57,31 +61,38 @@ class WebApp {
     void EndStreams() { streams_.CloseAll(); }
 
   private:
+    // Routing (web_app.cpp).
+    const WebSession* SessionOf(const WebRequest& request);
+    void Post(const WebRequest& request, const WebSession& session, const Reply& reply);
+    void Heard(const ProgramEvent& event);
+
+    // Sign-in and sign-out (web_sign_in.cpp).
     void SignIn(const WebRequest& request, const Reply& reply);
     void CheckNextSignIn();
     void SignedIn(const WebRequest& request, std::optional<WebRole> role, const Reply& reply);
     WebResponse SignOut(const WebRequest& request, const WebSession& session);
-    WebResponse Get(const WebRequest& request, const WebSession& session);
-    void Post(const WebRequest& request, const WebSession& session, const Reply& reply);
-    WebResponse Act(const WebRequest& request);
-    WebResponse Page(const std::string& name, const WebSession& session) const;
     WebResponse SignInPage(int status, const std::string& message) const;
     WebResponse CrossSiteSignIn() const;
-    WebResponse Asset(const std::string& path) const;
-    const WebSession* SessionOf(const WebRequest& request);
-    std::string State() const;
-    void Heard(const ProgramEvent& event);
 
-    // The calls that change something: each answers as the text commands do.
+    // The pages and their files (web_pages.cpp).
+    WebResponse Get(const WebRequest& request, const WebSession& session);
+    WebResponse Page(const std::string& name, const WebSession& session) const;
+    WebResponse Asset(const std::string& path) const;
+
+    // The API (web_api.cpp): what the pages read, and the calls that change
+    // something, each mapped onto one of the program's commands.
+    std::optional<WebResponse> Read(const std::string& path) const;
+    std::string State() const;
+    WebResponse Call(const WebRequest& request);
     WebResponse Fields(const WebRequest& request);
-    WebResponse SaveAs(const WebRequest& request);
-    std::optional<std::string> Clash(std::string_view line, std::uint64_t seen) const;
-    WebResponse Options(const WebRequest& request);
+    std::optional<WebResponse> Clash(const std::vector<FieldAssignment>& values, std::uint64_t seen,
+                                     const Origin& origin, const std::string& shown);
     void Send(const WebRequest& request, const Reply& reply);
     WebResponse Load(const WebRequest& request);
     WebResponse Upload(const WebRequest& request);
     WebResponse Save(const WebRequest& request);
-    std::string Option(const std::string& line, const Origin& origin);
+    WebResponse SaveAs(const WebRequest& request);
+    Origin OriginOf(const WebRequest& request) const;
 
     boost::asio::io_context& io_;
     ControlProgram& program_;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "netcontrol/asio_addresses.h"
+#include "net/asio_addresses.h"
 
 namespace vaxo {
 
@@ -70,26 +70,6 @@ std::optional<std::string> CheckWebConfig(const WebConfig& config) {
         return "--web beyond this machine needs --allow with the networks that may reach it, "
                "or --web-insecure to let any address";
     }
-    return std::nullopt;
-}
-
-std::optional<std::string> ReadWindowListeners(const std::string& programDir,
-                                               NetworkConfig& network, WebConfig& web) {
-    WebConfig read;
-    NetworkConfig listeners;
-    if (auto problem = ReadListenersFile(
-            programDir, listeners,
-            [&read](const std::string& name, const std::string& value, bool& known) {
-                return TakeWebOption(read, name, value, known);
-            })) {
-        return problem;
-    }
-    read.allowed = listeners.allowed;
-    if (const auto why = CheckWebConfig(read)) {
-        return programDir + kListenersFileName + ", " + *why + "; nothing listens";
-    }
-    network = std::move(listeners);
-    web = std::move(read);
     return std::nullopt;
 }
 

@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "netcontrol/network_config.h"
+#include <array>
+#include <cstdint>
+
+#include "net/listener_setting.h"
 
 namespace vaxo {
 
@@ -37,12 +40,6 @@ const std::vector<std::string>& WebValueOptionNames();  // all but --web-insecur
 // key and a build with TLS; beyond loopback the page needs an allow list
 // (--allow) and HTTPS, or --web-insecure for what is missing.
 std::optional<std::string> CheckWebConfig(const WebConfig& config);
-
-// The window's listeners and web page, from its listeners' file (the web
-// options as vaxoctl run takes them, one a line); the reason when the file
-// cannot be read or may not run, and then nothing listens.
-std::optional<std::string> ReadWindowListeners(const std::string& programDir,
-                                               NetworkConfig& network, WebConfig& web);
 
 // Whether this build can serve HTTPS.
 bool WebTlsBuiltIn();

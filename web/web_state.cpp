@@ -1,5 +1,7 @@
 #include "web/web_state.h"
 
+#include "web/api_json.h"
+
 #include "app/health.h"
 #include "app/receiver_json.h"
 #include "app/wear_words.h"
@@ -159,11 +161,7 @@ json HealthState(const ProgramView& program, const WebStateExtras& extras) {
 
 json WebState(const ProgramView& program, const WebStateExtras& extras) {
     const RdsParameterSet& set = program.Station();
-    json fields = json::object();
-    ForEachStationField([&](const StationField& field) {
-        fields[std::string(field.key)] =
-            Windows1250ToUtf8(FormatFieldValue(field.type, field.get(set)));
-    });
+    const json fields = FieldsJson(set, program.DecimalSeparator());
     const PortState portState = program.Port();
     const PortInUse& port = portState.inUse;
     json ptyNames = json::array();
@@ -178,12 +176,6 @@ json WebState(const ProgramView& program, const WebStateExtras& extras) {
             {"send_bank", set.STB == 1 ? 1 : 2},
             {"both_banks", set.AUTBSW},
             {"health", HealthState(program, extras)},
-            {"options",
-             {{"AUTOSAVE", set.AUTOSAVE},
-              {"HIPRI", set.HIPRI},
-              {"SENDAFTERLOAD", set.SEND},
-              {"WRITEALL", set.WRITEALL},
-              {"PORT", set.PORT == 1 ? 2 : 1}}},
             {"banks", {BankJson(program, 1), BankJson(program, 2)}},
             {"preview", ReceiverJson(DecodeEncoderMemory(preview.area1, preview.area2))},
             {"port",

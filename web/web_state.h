@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "app/control_program.h"
-#include "netcontrol/network_server.h"
+#include "app/program_view.h"
+#include "net/listener_setting.h"
 
 namespace vaxo {
 
@@ -17,12 +17,12 @@ struct WebStateExtras {
     std::vector<ListenerStatus> listeners;
 };
 
-// Everything the pages show, in UTF-8: "fields" (every station-file key
-// and its value as a save writes it), "revision" (the station's), "stamps"
+// Everything the pages show, in UTF-8: "fields" (every field by its key,
+// in the API's typed form), "revision" (the station's), "stamps"
 // (per field changed in this run: its revision and who changed it),
 // "pending" (the fields not yet in the bank sends go to, null when that
 // bank was not written in this run), "send_bank", "both_banks", "health",
-// "options", "banks" (for 1 and 2 the revision it holds, null when unknown,
+// "banks" (for 1 and 2 the revision it holds, null when unknown,
 // the listener's view of what the encoder holds, the last send and the
 // last-sent record), "preview" (the view of what a send would write now),
 // "port", "sending", "feeds", "listeners", "station_file", "pty_names".

@@ -3,6 +3,7 @@
 #include "base/local_time.h"
 #include "netcontrol/network_config.h"
 #include "web/web_config.h"
+#include "window/listeners_file.h"
 #include "window/window_model.h"
 
 namespace vaxo {

@@ -68,9 +68,9 @@ struct SignedIn {
 
 // Not /api/save: it reads no body, and would write the station file
 // wherever the fuzzer runs.
-const char* const kPaths[] = {"/api/fields", "/api/options",   "/api/send",    "/api/load",
-                              "/api/upload", "/api/state",     "/api/station", "/api/stations",
-                              "/station",    "/assets/app.js", "/nowhere"};
+const char* const kPaths[] = {"/api/fields", "/api/saveas", "/api/send",      "/api/load",
+                              "/api/upload", "/api/state",  "/api/station",   "/api/stations",
+                              "/api/schema", "/station",    "/assets/app.js", "/nowhere"};
 
 }  // namespace
 
@@ -106,10 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (choice & 0x40 ? cookie : token) = body.substr(0, 100);
     }
     const bool get = path.rfind("/api/", 0) != 0 || path == "/api/state" ||
-                     path == "/api/station" || path == "/api/stations";
+                     path == "/api/station" || path == "/api/stations" || path == "/api/schema";
     const WebResponse response =
-        session->Ask({get ? "GET" : "POST", path, cookie, token, "text/plain", body, "127.0.0.1",
-                      false, "", "", "", body.substr(0, 40)});
+        session->Ask({get ? "GET" : "POST", path, cookie, token,
+                      choice & 0x20 ? "application/octet-stream" : "application/json", body,
+                      "127.0.0.1", false, "", "", "", body.substr(0, 40)});
     if (response.status < 200 || response.status > 599) {
         __builtin_trap();
     }

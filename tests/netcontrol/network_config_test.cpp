@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "netcontrol/asio_addresses.h"
+#include "net/asio_addresses.h"
 #include "netcontrol/network_config.h"
 #include "tests/support/temp_dir.h"
 

@@ -8,7 +8,7 @@ namespace vaxo::test {
 // One request to the web page on loopback, as the browser sends it: the
 // page's own origin, the session cookie and the form's token when given, a
 // form (no token) or a field change (token) as the body; the connection is
-// closed after the answer.
+// closed after the answer; a call with the token carries JSON.
 inline std::string HttpRequestText(std::uint16_t port, const std::string& method,
                                    const std::string& path, const std::string& cookie,
                                    const std::string& token, const std::string& body) {
@@ -22,10 +22,10 @@ inline std::string HttpRequestText(std::uint16_t port, const std::string& method
         request += "X-CSRF-Token: " + token + "\r\n";
     }
     if (method == "POST") {
-        request += "Content-Type: " +
-                   std::string(token.empty() ? "application/x-www-form-urlencoded"
-                                             : "text/plain; charset=utf-8") +
-                   "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+        request +=
+            "Content-Type: " +
+            std::string(token.empty() ? "application/x-www-form-urlencoded" : "application/json") +
+            "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
     }
     return request + "\r\n" + body;
 }

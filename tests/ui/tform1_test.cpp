@@ -259,7 +259,7 @@ class TForm1Test : public QObject {
             const std::string cookie = vaxo::test::SessionCookie(signedIn);
             const std::string token =
                 vaxo::test::FormToken(Http(port, "GET", "/station", cookie, "", ""));
-            Http(port, "POST", "/api/fields", cookie, token, "PS=FROM WEB");
+            Http(port, "POST", "/api/fields", cookie, token, R"({"fields": {"PS": "FROM WEB"}})");
             state = Http(port, "GET", "/api/state", cookie, "", "");
             done = true;
         });

@@ -238,14 +238,14 @@ class WebGuards(unittest.TestCase):
         self.assertNotIn("linked.rds", listed)
         self.assertNotIn("hard.rds", listed)
         for name in ["linked.rds", "hard.rds"]:
-            self.assertEqual(session.post("/api/load", "name=" + name)[0].status, 400, name)
+            self.assertEqual(session.post("/api/load", {"name": name})[0].status, 404, name)
         self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
 
-        self.assertEqual(session.post("/api/load", "name=jazz.rds")[0].status, 200)
+        self.assertEqual(session.post("/api/load", {"name": "jazz.rds"})[0].status, 200)
         os.remove(os.path.join(run.folder, "jazz.rds"))
         os.symlink(outside, os.path.join(run.folder, "jazz.rds"))
-        session.post("/api/fields", "PS=EVIL")
-        response, reply = session.post("/api/save", "")
+        session.set_fields({"PS": "EVIL"})
+        response, reply = session.post("/api/save", {})
         self.assertNotEqual(response.status, 200, reply)
         with open(outside, "rb") as f:
             self.assertEqual(f.read(), b"PS=OUTSIDE\r\n", "the file behind the link untouched")

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <set>
 
-#include "netcontrol/asio_addresses.h"
+#include "net/asio_addresses.h"
 #include "tests/support/fresh_boot.h"
 #include "web/request_checks.h"
 #include "web/sessions.h"

@@ -91,13 +91,23 @@ class Session:
         return self.run.request("GET", path, headers={"Cookie": self.cookie})
 
     def post(self, path, body, token=True, headers=None):
-        headers = {"Cookie": self.cookie, "Content-Type": "text/plain; charset=utf-8",
-                   **(headers or {})}
+        """A call: a dict goes as JSON, anything else as its bytes."""
+        kind = "application/json" if isinstance(body, dict) else "application/octet-stream"
+        headers = {"Cookie": self.cookie, "Content-Type": kind, **(headers or {})}
         if token is True:
             headers["X-CSRF-Token"] = self.token
         elif token:
             headers["X-CSRF-Token"] = token
-        return self.run.request("POST", path, body, headers)
+        return self.run.request("POST", path, json.dumps(body) if isinstance(body, dict) else body,
+                                headers)
+
+    def set_fields(self, fields, seen=None):
+        """Fields by key, in the API's typed form: the response and its JSON."""
+        body = {"fields": fields}
+        if seen is not None:
+            body["seen_revision"] = seen
+        response, data = self.post("/api/fields", body)
+        return response, json.loads(data or b"{}")
 
     def watch(self):
         """The page's live updates: the connection and its response."""
@@ -123,7 +133,9 @@ class WebLive(unittest.TestCase):
             self.assertEqual(run.request("GET", path)[0].status, 401, path)
         response, _ = run.request("GET", "/station")
         self.assertEqual((response.status, response.getheader("Location")), (303, "/signin"))
-        self.assertEqual(run.request("POST", "/api/fields", "PS=INTRUDER")[0].status, 401)
+        response, data = run.request("POST", "/api/fields", '{"fields": {"PS": "INTRUDER"}}',
+                                     {"Content-Type": "application/json"})
+        self.assertEqual((response.status, json.loads(data)["error"]["code"]), (401, "signed_out"))
         self.assertEqual(run.request("GET", "/assets/app.js")[0].status, 200, "assets are public")
         self.assertEqual(run.request("GET", "/assets/station.html")[0].status, 404)
         self.assertEqual(run.request("GET", "/assets/../vaxow.passwd")[0].status, 404)
@@ -134,41 +146,56 @@ class WebLive(unittest.TestCase):
         self.assertIn("SameSite=Strict", session.set_cookie)
         self.assertNotIn("Secure", session.set_cookie, "not over plain HTTP")
         for token in [False, "0" * 64, session.token[:-1]]:
-            self.assertEqual(session.post("/api/fields", "PS=INTRUDER", token)[0].status, 403)
-            self.assertEqual(session.post("/api/send", "bank=1", token)[0].status, 403)
+            self.assertEqual(session.post("/api/fields", {"fields": {"PS": "INTRUDER"}},
+                                          token)[0].status, 403)
+            self.assertEqual(session.post("/api/send", {"bank": 1}, token)[0].status, 403)
         self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
         self.assertNotIn("INTRUDER", run.output() + run.errors())
 
-    def test_changes_answer_per_line_as_the_text_commands_do(self):
+    def test_changes_are_typed_and_each_refusal_says_its_code_and_field(self):
         run = self.start("--web", "127.0.0.1:0", "--web", "[::1]:0")
         session = run.sign_in()
-        response, reply = session.post(
-            "/api/fields", "PS=ROCK FM\nPI=XYZ1\nRT=<script>alert(1)</script>\nRTSF=/etc/shadow\n"
-            "EXIT=1\nNOSUCH=1\nPTY?\n")
-        self.assertEqual(response.status, 200)
-        lines = reply.decode().splitlines()
-        self.assertEqual(lines[0], "+")
-        self.assertRegex(lines[1], r"^- PI ")
-        self.assertEqual(lines[2], "+")
-        self.assertRegex(lines[3], r"^! RTSF ")
-        self.assertRegex(lines[4], r"^! EXIT ")
-        self.assertRegex(lines[5], r"^! ")
-        self.assertRegex(lines[6], r"^PTY=\d+$")
+        response, reply = session.set_fields({"PS": "ROCK FM", "RT": "<script>alert(1)</script>",
+                                              "PTY": 10, "TA": True, "AF1": 87.6,
+                                              "DI": {"stereo": True, "artificial_head": False,
+                                                     "compressed": False, "dynamic_pty": False}})
+        self.assertEqual(response.status, 200, reply)
+        self.assertEqual(reply["fields"]["PS"], "ROCK FM")
+        self.assertEqual(reply["fields"]["AF1"], 87.6)
+        self.assertIn("PTY", reply["changed"])
+        for fields, status, code in [({"PI": "XYZ1"}, 400, "malformed"),
+                                     ({"PTY": 45}, 422, "out_of_range"),
+                                     ({"PS": "NINE CHAR"}, 422, "too_long"),
+                                     ({"PTY": "10"}, 400, "malformed"),
+                                     ({"RTSF": "/etc/shadow"}, 403, "not_allowed"),
+                                     ({"EXIT": True}, 403, "not_allowed"),
+                                     ({"NOSUCH": 1}, 422, "unknown"),
+                                     ({"PS": "FINE", "TP": 3}, 400, "malformed")]:
+            response, reply = session.set_fields(fields)
+            self.assertEqual((response.status, reply["error"]["code"]), (status, code), fields)
+            self.assertIn(reply["error"]["field"], fields)
+        response, _ = session.post("/api/fields", b"PS=LINES", headers={})
+        self.assertEqual(response.status, 400, "the page's calls are JSON")
         state = session.state()
-        self.assertEqual(state["fields"]["PS"], "ROCK FM")
+        self.assertEqual(state["fields"]["PS"], "ROCK FM", "a refused change takes no field")
         self.assertEqual(state["fields"]["RT"], "<script>alert(1)</script>")
-        self.assertNotEqual(state["fields"]["PI"], "XYZ1")
+        self.assertEqual(state["fields"]["PORT"], "LPT1")
+        self.assertEqual(state["fields"]["DI"]["stereo"], True)
         page = run.request("GET", "/station", headers={"Cookie": session.cookie})[1]
         self.assertEqual(page.count(b"<script>alert"), 0, "field values never go into markup")
         for limit in [b'name="PS" maxlength="8"', b'name="RT4" maxlength="64"',
                       b'name="AF7" maxlength="5"', b'name="DPSP" min="7" max="65"']:
             self.assertIn(limit, page, "the forms' limits come from the field schema")
+        schema = json.loads(session.get("/api/schema")[1])["fields"]
+        self.assertEqual(schema["PTY"], {"kind": "number", "low": 0, "high": 31})
 
-        self.assertEqual(session.post("/api/send", "bank=3")[0].status, 400)
-        response, reply = session.post("/api/send", "bank=2")
+        self.assertEqual(session.post("/api/send", {"bank": 3})[0].status, 400)
+        response, reply = session.post("/api/send", {"bank": 2})
         self.assertEqual(response.status, 200)
-        self.assertRegex(reply.decode(), r"^\+ on air in bank 2 at \d\d:\d\d:\d\d$",
+        answer = json.loads(reply)
+        self.assertEqual((answer["on_air"], answer["bank"]), (True, 2),
                          "answered when the send has ended")
+        self.assertRegex(answer["at"], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d")
         run.wait_for(r"ok bank 2 ")
         deadline = time.monotonic() + 60
         while session.state()["banks"][1]["last_send"] is None and time.monotonic() < deadline:
@@ -186,11 +213,12 @@ class WebLive(unittest.TestCase):
         run = WebRunning("--simulate=absent", "--web", "127.0.0.1:0")
         self.addCleanup(run.close)
         session = run.sign_in()
-        response, reply = session.post("/api/send", "bank=1")
+        response, reply = session.post("/api/send", {"bank": 1})
         self.assertEqual(response.status, 502)
-        self.assertRegex(reply.decode(), r"^- \S", "the link's reason, never a success")
+        error = json.loads(reply)["error"]
+        self.assertEqual(error["code"], "link", "the link's reason, never a success")
         last = session.state()["banks"][0]["last_send"]
-        self.assertEqual((last["ok"], "- " + last["reason"]), (False, reply.decode().strip()))
+        self.assertEqual((last["ok"], last["reason"]), (False, error["message"]))
 
     def test_the_state_says_what_each_bank_holds_and_what_is_not_on_air_yet(self):
         # A client's sends wait an hour: what it changed stays pending.
@@ -201,14 +229,14 @@ class WebLive(unittest.TestCase):
         self.assertEqual([bank["revision"] for bank in state["banks"]], [None, None])
         self.assertIsNone(state["pending"], "unknown since start, not 'nothing differs'")
         self.assertEqual(state["health"]["link"], "unknown")
-        self.assertEqual(session.post("/api/send", "bank=1")[0].status, 200)
+        self.assertEqual(session.post("/api/send", {"bank": 1})[0].status, 200)
         state = session.state()
         self.assertEqual(state["banks"][0]["revision"], state["revision"])
         self.assertIsNone(state["banks"][1]["revision"])
         self.assertEqual((state["pending"], state["health"]["link"]), ([], "good"))
         self.assertIn("bank 1 ok", state["health"]["link_text"])
         self.assertEqual(run.text_command("PS=PENDING"), "+")
-        session.post("/api/options", "RTSF=now.txt")
+        session.set_fields({"RTSF": "now.txt"})
         state = session.state()
         self.assertEqual(state["pending"], ["PS"], "a feed's file name is not on air")
         self.assertTrue(state["stamps"]["PS"]["origin"].startswith("text 127.0.0.1:"))
@@ -217,8 +245,8 @@ class WebLive(unittest.TestCase):
     def test_what_is_not_on_air_yet_goes_with_the_send_a_change_asks_for(self):
         run = self.start("--web", "127.0.0.1:0", "--min-send-interval", "1")
         session = run.sign_in()
-        self.assertEqual(session.post("/api/send", "bank=2")[0].status, 200)
-        session.post("/api/fields", "PS=ONAIR")
+        self.assertEqual(session.post("/api/send", {"bank": 2})[0].status, 200)
+        session.set_fields({"PS": "ONAIR"})
         deadline = time.monotonic() + 60  # a guard against a hang, not a measure
         while session.state()["pending"] != [] and time.monotonic() < deadline:
             time.sleep(0.1)
@@ -229,27 +257,28 @@ class WebLive(unittest.TestCase):
     def test_an_edit_begun_before_anothers_change_is_refused_with_what_stands(self):
         run = self.start("--web", "127.0.0.1:0")
         first, second = run.sign_in(), run.sign_in()
-        seen = str(first.state()["revision"])
-        response, _ = first.post("/api/fields", "PS=FIRST", headers={"X-Seen-Revision": seen})
+        seen = first.state()["revision"]
+        response, reply = first.set_fields({"PS": "FIRST"}, seen)
         self.assertEqual(response.status, 200)
-        self.assertGreater(int(response.getheader("X-Revision")), int(seen))
-        for body, status in [("PS=SECOND", 409), ("PS=FIRST", 200), ("PTY=5", 200)]:
-            response, reply = second.post("/api/fields", body, headers={"X-Seen-Revision": seen})
-            self.assertEqual(response.status, status, body)
-        self.assertEqual(reply.decode().strip(), "+")
-        response, reply = second.post("/api/fields", "PS=SECOND",
-                                      headers={"X-Seen-Revision": seen})
-        self.assertEqual(reply.decode().strip(),
-                         '- PS is now "FIRST", set by web 127.0.0.1 after this page showed it')
+        self.assertGreater(reply["revision"], seen)
+        for fields, status in [({"PS": "SECOND"}, 409), ({"PS": "FIRST"}, 200), ({"PTY": 5}, 200)]:
+            response, reply = second.set_fields(fields, seen)
+            self.assertEqual(response.status, status, fields)
+        response, reply = second.set_fields({"PS": "SECOND"}, seen)
+        self.assertEqual(reply["error"], {
+            "code": "stale", "field": "PS", "value": "FIRST", "by": "web 127.0.0.1",
+            "message": 'PS is now "FIRST", set by web 127.0.0.1 after this page showed it'})
         self.assertEqual(second.state()["fields"]["PS"], "FIRST", "nothing applied")
-        self.assertEqual(second.post("/api/fields", "PS=SECOND")[0].status, 200, "anyway")
+        response, reply = second.post("/api/fields", {"fields": {"PS": "X"}, "seen_revision": "1"})
+        self.assertEqual(response.status, 400, "a revision that is no number is refused")
+        self.assertEqual(second.set_fields({"PS": "SECOND"})[0].status, 200, "anyway")
         self.assertEqual(second.state()["fields"]["PS"], "SECOND")
         self.assertIn("after this page showed it", run.errors(), "the clash is logged")
 
     def test_the_log_page_shows_the_programs_last_lines(self):
         run = self.start("--web", "127.0.0.1:0")
         session = run.sign_in()
-        session.post("/api/fields", "PS=LOGGED")
+        session.set_fields({"PS": "LOGGED"})
         self.assertEqual(session.get("/log")[0].status, 200)
         response, data = session.get("/api/log")
         lines = json.loads(data)
@@ -263,18 +292,18 @@ class WebLive(unittest.TestCase):
         with open(other, "wb") as f:
             f.write(b"PS=OTHER\r\n")
         session = run.sign_in()
-        session.post("/api/fields", "PS=MINE")
-        for name, status in [("other.rds", 409), ("other", 409), ("../x", 200), ("", 409)]:
-            response, reply = session.post("/api/saveas", "name=" + name)
+        session.set_fields({"PS": "MINE"})
+        for name, status in [("other.rds", 409), ("other", 409), ("../x", 200), ("", 400)]:
+            response, reply = session.post("/api/saveas", {"name": name})
             self.assertEqual(response.status, status, (name, reply))
         with open(other, "rb") as f:
             self.assertEqual(f.read(), b"PS=OTHER\r\n")
         self.assertEqual(os.path.basename(session.state()["station_file"]), "x.rds")
         self.assertIn("PS=MINE", open(os.path.join(run.folder, "x.rds")).read())
-        self.assertEqual(session.post("/api/saveas", "name=x.rds")[0].status, 200, "its own file")
+        self.assertEqual(session.post("/api/saveas", {"name": "x.rds"})[0].status, 200, "its own file")
         os.remove(os.path.join(run.folder, "x.rds"))
         os.symlink(other, os.path.join(run.folder, "x.rds"))
-        self.assertEqual(session.post("/api/save", "")[0].status, 500, "never through a link")
+        self.assertEqual(session.post("/api/save", {})[0].status, 500, "never through a link")
         with open(other, "rb") as f:
             self.assertEqual(f.read(), b"PS=OTHER\r\n")
 
@@ -321,10 +350,10 @@ class WebLive(unittest.TestCase):
         self.assertIn("jazz.rds", json.loads(session.get("/api/stations")[1]))
         for name in ["../outside.rds", os.path.join(os.path.dirname(run.folder), "outside.rds"),
                      "/etc/passwd", "jazz.rds/", "", "jazz"]:
-            response, reply = session.post("/api/load", "name=" + name)
-            self.assertEqual(response.status, 400, name)
+            response, reply = session.post("/api/load", {"name": name})
+            self.assertEqual(response.status, 404, name)
         self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
-        self.assertEqual(session.post("/api/load", "name=jazz.rds")[0].status, 200)
+        self.assertEqual(session.post("/api/load", {"name": "jazz.rds"})[0].status, 200)
         self.assertEqual(session.state()["fields"]["PS"], "JAZZ")
         response, data = session.get("/api/station")
         self.assertIn('filename="jazz.rds"', response.getheader("Content-Disposition"))
@@ -341,10 +370,10 @@ class WebLive(unittest.TestCase):
         for bad in ["\x89PNG\r\n", "PS=EVIL\r\nRTSF=/etc/shadow\r\n", "PS=EVIL\r\nEXIT=1\r\n"]:
             response, reply = session.post("/api/upload", bad)
             self.assertEqual(response.status, 400, bad)
-            self.assertTrue(reply.startswith(b"! "))
+            self.assertEqual(json.loads(reply)["error"]["code"], "malformed")
         self.assertEqual(session.state()["fields"]["PS"], "FM RADIO")
-        self.assertEqual(session.post("/api/upload", "PS=UPLOAD\r\nPI=C001\r\n"),
-                         (unittest.mock.ANY, b"+ uploaded.rds\n"))
+        response, reply = session.post("/api/upload", "PS=UPLOAD\r\nPI=C001\r\n")
+        self.assertEqual((response.status, json.loads(reply)["name"]), (200, "uploaded.rds"))
         self.assertEqual(session.state()["fields"]["PS"], "UPLOAD")
 
     def test_an_upload_is_a_station_of_its_own_and_saving_it_touches_no_other(self):
@@ -355,15 +384,15 @@ class WebLive(unittest.TestCase):
         with open(os.path.join(run.folder, "jazz.rds"), "wb") as f:
             f.write(b"PS=OLDJAZZ\r\n")
         session = run.sign_in()
-        self.assertEqual(session.post("/api/load", "name=news-24.rds")[0].status, 200)
+        self.assertEqual(session.post("/api/load", {"name": "news-24.rds"})[0].status, 200)
         for sent, named in [("..%2F..%2Fjazz.rds", "jazz-2.rds"), ("jazz.rds", "jazz-3.rds"),
                             ("%2E%2Ehidden", "hidden.rds"), ("C%3A%5Cmy%20stations%5Cfm%201.rds",
                                                              "fm 1.rds")]:
             response, reply = session.post("/api/upload", "PS=JAZZ\r\n",
                                            headers={"X-File-Name": sent})
-            self.assertEqual(reply.decode().strip(), "+ " + named, sent)
+            self.assertEqual(json.loads(reply)["name"], named, sent)
             self.assertEqual(os.path.basename(session.state()["station_file"]), named)
-            self.assertEqual(session.post("/api/save", "")[0].status, 200)
+            self.assertEqual(session.post("/api/save", {})[0].status, 200)
         with open(news, "rb") as f:
             self.assertEqual(f.read(), b"PS=NEWS 24\r\n", "the station loaded before untouched")
         with open(os.path.join(run.folder, "jazz.rds"), "rb") as f:
@@ -401,8 +430,8 @@ class WebLive(unittest.TestCase):
         viewer = run.sign_in(VIEWER_PASSWORD)
         self.assertEqual(viewer.response.status, 303)
         self.assertEqual(viewer.state()["fields"]["PS"], "FM RADIO")
-        for path, body in [("/api/fields", "PS=VIEWER"), ("/api/send", "bank=1"),
-                           ("/api/options", "AUTOSAVE=0"), ("/api/save", "")]:
+        for path, body in [("/api/fields", {"fields": {"PS": "VIEWER"}}), ("/api/send", {"bank": 1}),
+                           ("/api/fields", {"fields": {"AUTOSAVE": False}}), ("/api/save", {})]:
             self.assertEqual(viewer.post(path, body)[0].status, 403, path)
         self.assertEqual(viewer.state()["fields"]["PS"], "FM RADIO")
 
@@ -430,7 +459,7 @@ class WebLive(unittest.TestCase):
 
         self.assertEqual(next_state()["fields"]["PS"], "FM RADIO")
         started = time.monotonic()
-        session.post("/api/fields", "PS=LIVE")
+        session.set_fields({"PS": "LIVE"})
         while next_state()["fields"]["PS"] != "LIVE":
             pass
         self.assertLess(time.monotonic() - started, 1.0)
@@ -442,7 +471,7 @@ class WebLive(unittest.TestCase):
         stream, events = session.watch()
         events.readline()
         time.sleep(32)  # past the 30 s a write may take
-        session.post("/api/fields", "PS=LATER")
+        session.set_fields({"PS": "LATER"})
         stream.sock.settimeout(10)
         while True:
             line = events.readline()
@@ -466,7 +495,7 @@ class WebLive(unittest.TestCase):
             half.sendall(b"GET /onair HTTP/1.1\r\n")
             text_port = int(re.search(r"listening: text TCP \S+:(\d+)", run.output()).group(1))
             text = socket.create_connection(("127.0.0.1", text_port), timeout=5)
-            session.post("/api/fields", "PS=STOP %d" % attempt)
+            session.set_fields({"PS": "STOP %d" % attempt})
             self.assertEqual(run.stop(), 0, "stop %d: %s" % (attempt, run.errors()[-400:]))
             with open(os.path.join(run.folder, "vaxow.dat"), "rb") as settings:
                 self.assertEqual(len(settings.read().splitlines()), 65, "the settings saved")
@@ -476,15 +505,13 @@ class WebLive(unittest.TestCase):
     def test_settings_take_feed_names_only_inside_the_folder(self):
         run = self.start("--web", "127.0.0.1:0")
         session = run.sign_in()
-        _, reply = session.post("/api/options", "AUTOSAVE=1\nPORT=3\nRTSF=../../etc/passwd\n"
-                                "DPSSF=now.txt\nSHELL=1\n")
-        lines = reply.decode().splitlines()
-        self.assertEqual(lines[0], "+")
-        self.assertRegex(lines[1], r"^- PORT")
-        self.assertRegex(lines[2], r"^- a feed is a file name")
-        self.assertEqual(lines[3], "+")
-        self.assertRegex(lines[4], r"^! no option SHELL")
+        for fields, status in [({"AUTOSAVE": True}, 200), ({"PORT": "LPT3"}, 400),
+                               ({"PORT": "LPT2"}, 200), ({"RTSF": "../../etc/passwd"}, 403),
+                               ({"DPSSF": "now.txt"}, 200), ({"SHELL": 1}, 422),
+                               ({"ALONTOP": True}, 403), ({"MINSEND": 1}, 403)]:
+            self.assertEqual(session.set_fields(fields)[0].status, status, fields)
         state = session.state()
+        self.assertEqual((state["fields"]["AUTOSAVE"], state["fields"]["PORT"]), (True, "LPT2"))
         self.assertEqual(state["fields"]["DPSSF"], "now.txt")
         self.assertNotIn("passwd", state["fields"]["RTSF"])
 

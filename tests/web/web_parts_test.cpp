@@ -2,18 +2,22 @@
 
 #include <chrono>
 #include <filesystem>
+#include <regex>
 
 #include "base/file_io.h"
-#include "netcontrol/asio_addresses.h"
+#include "net/asio_addresses.h"
 #include "platform/private_files.h"
 #include "tests/support/fresh_boot.h"
 #include "tests/support/temp_dir.h"
+#include "web/api_json.h"
+#include "web/embedded_files.h"
 #include "web/html_text.h"
 #include "web/password_file.h"
 #include "web/password_hash.h"
 #include "web/sessions.h"
 #include "web/sign_in_guard.h"
 #include "web/station_files.h"
+#include "web/web_app.h"
 #include "web/web_config.h"
 
 namespace vaxo {
@@ -220,6 +224,66 @@ TEST(WebStationFiles, OnlyNamesInsideTheFolderAndOnlyStationFilesFromOutside) {
     std::filesystem::create_directory(dir / "folder.rds");
     EXPECT_EQ(StationFilesIn(dir.path().string()), (std::vector<std::string>{"a.rds", "b.rds"}));
     EXPECT_TRUE(StationFilesIn((dir / "absent")).empty());
+}
+
+// Every field the page may set has its control in the station's or the
+// settings' form, named by the field's key, and every form control's name
+// is a field's key: a field missing from the page, or a name no field has,
+// fails here, not silently in the browser.
+TEST(WebPages, EveryFieldOfThePageHasItsControlAndEveryControlItsField) {
+    std::string forms;
+    for (const char* page : {"station.html", "settings.html"}) {
+        forms += std::string(EmbeddedFiles().at(page));
+    }
+    FieldsOfThePage().ForEach([&](FieldId id) {
+        const std::string key = Field(id).key;
+        EXPECT_TRUE(forms.find("name=\"" + key + "\"") != std::string::npos ||
+                    forms.find("data-field=\"" + key + "\"") != std::string::npos)
+            << key;
+    });
+    const std::regex named(R"re(name="([A-Z0-9]+)")re");
+    for (auto it = std::sregex_iterator(forms.begin(), forms.end(), named);
+         it != std::sregex_iterator(); ++it) {
+        const StationField* field = FindField((*it)[1].str());
+        ASSERT_NE(field, nullptr) << (*it)[1];
+        EXPECT_TRUE(FieldsOfThePage().Has(field->id)) << (*it)[1];
+    }
+    EXPECT_FALSE(FieldsOfThePage().Has(FieldId::EXIT)) << "nothing from outside ends the program";
+}
+
+// The API's typed values: each field's value goes out and comes back as
+// the same value, and a value of another form is refused with its field.
+TEST(WebApi, TypedValuesGoOutAndComeBackTheSame) {
+    RdsParameterSet set;
+    set.PI = "D3C2";
+    set.AF[0] = "87.6";
+    set.DI = {true, false, false, true};
+    set.PORT = 1;
+    set.STB = 2;
+    set.PS =
+        "\x8A"
+        "KODA";  // Š in Windows-1250
+    const nlohmann::json fields = FieldsJson(set, '.');
+    EXPECT_EQ(fields["PI"], "D3C2");
+    EXPECT_EQ(fields["AF1"], 87.6);
+    EXPECT_EQ(fields["AF2"], nullptr);
+    EXPECT_EQ(fields["DI"]["dynamic_pty"], true);
+    EXPECT_EQ(fields["PORT"], "LPT2");
+    EXPECT_EQ(fields["STB"], 2);
+    EXPECT_EQ(fields["PS"], "\xC5\xA0KODA");
+    EXPECT_EQ(fields["RTFF"], false);
+    for (const StationField& field : AllFields()) {
+        const JsonValue back = FieldValueOf(field, fields[field.key]);
+        ASSERT_TRUE(back.value) << field.key << ": " << back.refusal.why;
+        const StrictReading held = CheckFieldValue(field, *back.value, '.');
+        ASSERT_TRUE(held.value) << field.key;
+        EXPECT_EQ(*held.value, field.get(set)) << field.key;
+    }
+    EXPECT_EQ(FieldValueOf(Field(FieldId::PTY), "10").refusal.code, RefusalCode::Malformed);
+    EXPECT_EQ(FieldValueOf(Field(FieldId::PS), "\xE6\x97\xA5").refusal.why,
+              "a character Windows-1250 lacks");
+    EXPECT_EQ(HttpStatusOf(RefusalCode::Stale), 409);
+    EXPECT_EQ(HttpStatusOf(RefusalCode::OutOfRange), 422);
 }
 
 }  // namespace

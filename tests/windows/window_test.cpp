@@ -371,7 +371,8 @@ TEST(WindowOnWindows, TheNetworkAndTheWebPageChangeWhatTheWindowShows) {
         test::SessionCookie(Http(web, "POST", "/signin", "", "", "password=window-password"));
     ASSERT_FALSE(cookie.empty()) << "signed in";
     const std::string token = test::FormToken(Http(web, "GET", "/station", cookie, "", ""));
-    EXPECT_NE(Http(web, "POST", "/api/fields", cookie, token, "PS=FROM WEB").find(" 200 "),
+    EXPECT_NE(Http(web, "POST", "/api/fields", cookie, token, R"({"fields": {"PS": "FROM WEB"}})")
+                  .find(" 200 "),
               std::string::npos);
     EXPECT_TRUE(WaitFor([&] { return window.Text("PS") == L"FROM WEB"; }));
     EXPECT_EQ(window.Close(), 0U);

@@ -14,6 +14,7 @@
     const stepping = new Map();  // control (a radio group by its name) moved by keys: its pause
     const seen = new Map();  // control being edited: the station's revision when the edit began
     let state = null;
+    let schema = null;  // each field's kind, from /api/schema
 
     function text(element, value) {
         if (element) {
@@ -34,26 +35,31 @@
     }
     toast.addEventListener("click", () => { toast.className = "toast"; });
 
+    // A call with a JSON body (or the bytes of a file): its answer as JSON.
     async function post(path, body, type, headers = {}) {
         const response = await fetch(path, {
             method: "POST",
             credentials: "same-origin",
-            headers: {"X-CSRF-Token": csrf, "Content-Type": type || "text/plain; charset=utf-8",
-                      ...headers},
-            body: body,
+            headers: {"X-CSRF-Token": csrf, "Content-Type": type || "application/json", ...headers},
+            body: type ? body : JSON.stringify(body),
         });
         if (response.status === 401) {
             location.assign("/signin");
         }
-        return {status: response.status, text: (await response.text()).trim(),
-                revision: response.headers.get("X-Revision")};
+        let json = {};
+        try {
+            json = await response.json();
+        } catch {
+            json = {};
+        }
+        return {status: response.status, json: json};
     }
 
-    // "+" done, "/" partly, "-" a value refused, "!" not known: the reason follows.
+    // Done, or refused with its reason.
     function verdict(reply) {
-        const mark = reply.text.charAt(0);
-        return {ok: mark === "+" || mark === "/", partly: mark === "/",
-                why: reply.text.slice(2) || (reply.status >= 400 ? "refused (" + reply.status + ")" : "")};
+        const error = reply.json.error;
+        return {ok: reply.status === 200,
+                why: error ? error.message : (reply.status === 200 ? "" : "refused (" + reply.status + ")")};
     }
 
     // ---- on air ----------------------------------------------------------
@@ -212,7 +218,7 @@
         element.setAttribute("aria-describedby", note.id);
         element.setAttribute("aria-invalid", result.ok ? "false" : "true");
         note.classList.toggle("bad", !result.ok);
-        note.textContent = result.ok ? (result.partly ? "taken in part: " + result.why : "✓") : result.why;
+        note.textContent = result.ok ? "✓" : result.why;
         if (offer) {
             const button = document.createElement("button");
             button.type = "button";
@@ -220,14 +226,26 @@
             button.addEventListener("click", offer);
             note.append(" ", button);
         }
-        if (result.ok && !result.partly) {
+        if (result.ok) {
             setTimeout(() => { if (note.textContent === "✓") note.textContent = ""; }, 1500);
         }
     }
 
+    // A field's typed value as its control shows it.
+    function shown(name, value) {
+        const kind = schema && schema.fields[name] ? schema.fields[name].kind : "text";
+        if (kind === "frequency") {
+            return value === null ? "" : value.toFixed(1);
+        }
+        if (kind === "flag") {
+            return value ? "1" : "0";
+        }
+        return value === null || value === undefined ? "" : String(value);
+    }
+
     function fillFields(form) {
         for (const element of form.elements) {
-            if (!element.name || element === document.activeElement || element.dataset.option ||
+            if (!element.name || element === document.activeElement ||
                 stepping.has(groupOf(element)) || element.dataset.applying) {
                 continue;
             }
@@ -236,16 +254,16 @@
                 continue;
             }
             if (element.type === "checkbox") {
-                element.checked = value === "1";
+                element.checked = value === true;
             } else if (element.type === "radio") {
-                element.checked = element.value === value;
+                element.checked = element.value === shown(element.name, value);
             } else if (element.getAttribute("aria-invalid") !== "true") {
-                element.value = value;
+                element.value = shown(element.name, value);
             }
         }
         for (const box of form.querySelectorAll("[data-di]")) {
             if (box !== document.activeElement) {
-                box.checked = (state.fields.DI || "0000").charAt(Number(box.dataset.di)) === "1";
+                box.checked = Boolean(state.fields.DI && state.fields.DI[box.dataset.di]);
             }
         }
         for (const output of form.querySelectorAll("output")) {
@@ -306,34 +324,38 @@
     function showSettings() {
         const form = document.getElementById("settings");
         fillFields(form);
-        for (const element of form.querySelectorAll("[data-option]")) {
-            if (element === document.activeElement) {
-                continue;
-            }
-            const key = element.dataset.option;
-            if (key === "RTSF" || key === "DPSSF") {
-                if (element.getAttribute("aria-invalid") !== "true") {
-                    element.value = state.fields[key];
-                }
-            } else if (element.type === "radio") {
-                element.checked = element.value === String(state.options[key]);
-            } else {
-                element.checked = Boolean(state.options[key]);
-            }
-        }
         for (const bank of state.banks) {
             const record = bank.record.join("\n").trim();
             text(document.getElementById("record-" + bank.bank), record || "(nothing sent)");
         }
     }
 
-    function lineOf(form, element) {
+    // The field a control sets, and its value in the API's typed form.
+    function changeOf(form, element) {
         if (element.dataset.di !== undefined) {
-            return "DI=" + [0, 1, 2, 3].map((i) => form.querySelector('[data-di="' + i + '"]').checked ? "1" : "0").join("");
+            const flags = {};
+            for (const box of form.querySelectorAll("[data-di]")) {
+                flags[box.dataset.di] = box.checked;
+            }
+            return ["DI", flags];
         }
-        const key = element.dataset.option || element.name;
-        const value = element.type === "checkbox" ? (element.checked ? "1" : "0") : element.value;
-        return key + "=" + value.replace(/[\r\n]/g, " ");
+        const key = element.name;
+        const kind = schema && schema.fields[key] ? schema.fields[key].kind : "text";
+        const raw = element.value.replace(/[\r\n]/g, " ");
+        switch (kind) {
+            case "flag":
+                return [key, element.type === "checkbox" ? element.checked : raw === "1"];
+            case "number":
+            case "selection":
+            case "bank":
+                return [key, /^[0-9]+$/.test(raw) ? Number(raw) : raw];
+            case "frequency": {
+                const mhz = raw.trim().replace(",", ".");
+                return [key, mhz === "" ? null : (isNaN(Number(mhz)) ? raw : Number(mhz))];
+            }
+            default:
+                return [key, raw];
+        }
     }
 
     function watchForm(form) {
@@ -411,14 +433,17 @@
     // A change carries the revision its edit began at, so that a change
     // another made meanwhile is not undone unseen; "anyway" leaves it out.
     async function apply(form, element, anyway) {
-        const path = element.dataset.option ? "/api/options" : "/api/fields";
         const group = groupOf(element);
         const began = seen.has(group) ? seen.get(group) : state && state.revision;
-        const headers = anyway || began === null || began === undefined ? {} : {"X-Seen-Revision": String(began)};
+        const [key, value] = changeOf(form, element);
+        const body = {fields: {[key]: value}};
+        if (!anyway && began !== null && began !== undefined) {
+            body.seen_revision = began;
+        }
         element.dataset.applying = "1";  // its value stays as typed until the answer
         let reply;
         try {
-            reply = await post(path, lineOf(form, element), undefined, headers);
+            reply = await post("/api/fields", body);
         } finally {
             delete element.dataset.applying;
         }
@@ -431,9 +456,9 @@
         if (state) {
             show();  // the value as the service holds it (a PI in capitals)
         }
-        if (result.ok && reply.revision !== null) {
+        if (result.ok && reply.json.revision !== undefined) {
             if (document.activeElement === element) {
-                seen.set(group, Number(reply.revision));
+                seen.set(group, Number(reply.json.revision));
             } else {
                 seen.delete(group);
             }
@@ -453,7 +478,7 @@
             note.classList.remove("bad");
         }
         if (state && state.fields[element.name] !== undefined) {
-            element.value = state.fields[element.name];
+            element.value = shown(element.name, state.fields[element.name]);
         }
         seen.delete(groupOf(element));
     }
@@ -475,8 +500,8 @@
         }
     }
 
-    async function act(path, body, done, type) {
-        const result = verdict(await post(path, body, type));
+    async function act(path, body, done) {
+        const result = verdict(await post(path, body));
         say(result.ok ? done : "Refused: " + result.why, !result.ok);
     }
 
@@ -488,9 +513,9 @@
                 sendButtons.forEach((each) => { each.disabled = true; });
                 say("Sending to bank " + bank + "…", false, false);
                 try {
-                    const reply = await post("/api/send", "bank=" + bank);
+                    const reply = await post("/api/send", {bank: Number(bank)});
                     const result = verdict(reply);
-                    say(result.ok ? "On air" + reply.text.slice("+ on air".length)
+                    say(result.ok ? "On air in bank " + reply.json.bank + " at " + reply.json.at.slice(11)
                                   : "Not on air: " + result.why, !result.ok);
                 } catch {
                     say("Not known whether it went on air: the service did not answer", true);
@@ -499,13 +524,13 @@
                 }
             });
         }
-        document.getElementById("save").addEventListener("click", () => act("/api/save", "", "Saved"));
+        document.getElementById("save").addEventListener("click", () => act("/api/save", {}, "Saved"));
         document.getElementById("saveas").addEventListener("click", async () => {
             const name = document.getElementById("saveas-name").value.trim();
             if (name) {
-                const reply = await post("/api/saveas", "name=" + name);
+                const reply = await post("/api/saveas", {name: name});
                 const result = verdict(reply);
-                say(result.ok ? "Saved as " + reply.text.slice(2) : "Not saved: " + result.why, !result.ok);
+                say(result.ok ? "Saved as " + reply.json.name : "Not saved: " + result.why, !result.ok);
                 if (result.ok) {
                     loadNames();
                 }
@@ -514,7 +539,7 @@
         document.getElementById("load").addEventListener("click", () => {
             const name = document.getElementById("load-name").value;
             if (name) {
-                act("/api/load", "name=" + name, "Loaded " + name);
+                act("/api/load", {name: name}, "Loaded " + name);
             }
         });
         document.getElementById("upload").addEventListener("click", async () => {
@@ -524,7 +549,7 @@
                                          "application/octet-stream",
                                          {"X-File-Name": encodeURIComponent(file.name)});
                 const result = verdict(reply);
-                say(result.ok ? "Uploaded " + file.name + " as the new station " + reply.text.slice(2)
+                say(result.ok ? "Uploaded " + file.name + " as the new station " + reply.json.name
                               : "Refused: " + result.why, !result.ok);
             }
         });
@@ -589,6 +614,14 @@
         });
     }
 
+    // The fields' kinds come first: the forms read and write typed values.
+    async function loadSchema() {
+        const response = await fetch("/api/schema", {credentials: "same-origin"});
+        if (response.ok) {
+            schema = await response.json();
+        }
+    }
+
     if (page === "station") {
         watchForm(document.getElementById("fields"));
         watchActions();
@@ -598,5 +631,5 @@
     if (!operator) {
         lookOnly();
     }
-    watch();
+    loadSchema().finally(watch);
 })();

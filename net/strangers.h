@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "netcontrol/admission.h"
+#include "net/admission.h"
 
 namespace vaxo {
 

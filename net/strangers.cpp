@@ -1,4 +1,4 @@
-#include "netcontrol/strangers.h"
+#include "net/strangers.h"
 
 #include <utility>
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "eventloop/asio.h"
-#include "netcontrol/network_config.h"
+#include "net/listener_setting.h"
 
 namespace vaxo {
 

@@ -1,4 +1,4 @@
-#include "netcontrol/asio_addresses.h"
+#include "net/asio_addresses.h"
 
 #include "eventloop/asio.h"
 

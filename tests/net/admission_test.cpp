@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "netcontrol/admission.h"
-#include "netcontrol/strangers.h"
+#include "net/admission.h"
+#include "net/strangers.h"
 
 namespace vaxo {
 namespace {

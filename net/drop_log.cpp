@@ -1,4 +1,4 @@
-#include "netcontrol/drop_log.h"
+#include "net/drop_log.h"
 
 namespace vaxo {
 

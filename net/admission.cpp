@@ -1,4 +1,4 @@
-#include "netcontrol/admission.h"
+#include "net/admission.h"
 
 #include <boost/asio/ip/address_v6.hpp>
 

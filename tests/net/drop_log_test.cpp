@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "netcontrol/drop_log.h"
+#include "net/drop_log.h"
 
 namespace vaxo {
 namespace {

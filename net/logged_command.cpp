@@ -1,4 +1,4 @@
-#include "netcontrol/logged_command.h"
+#include "net/logged_command.h"
 
 #include <cstdio>
 
