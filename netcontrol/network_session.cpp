@@ -1,0 +1,105 @@
+#include "netcontrol/network_session.h"
+
+#include "netcontrol/line_splitter.h"
+#include "netcontrol/text_commands.h"
+#include "netcontrol/uecp_frame.h"
+#include "netcontrol/uecp_session.h"
+
+namespace vaxo {
+namespace {
+
+// Text commands: one a line; a line too long is answered "-".
+class TextSession : public NetworkSession {
+  public:
+    TextSession(std::string origin, std::size_t lineLimit)
+        : origin_{Origin::Kind::TextClient, std::move(origin)}, lines_(lineLimit) {}
+
+    std::vector<Work> Receive(std::string_view bytes) override {
+        std::vector<Work> work;
+        lines_.Feed(
+            bytes, [&](std::string_view line) { work.push_back(Line(std::string(line))); },
+            [&] { work.push_back(TooLong()); });
+        return work;
+    }
+    std::vector<Work> EndOfDatagram() override {
+        std::vector<Work> work;
+        lines_.Finish([&](std::string_view line) { work.push_back(Line(std::string(line))); });
+        return work;
+    }
+    std::string TooLargeForDatagram() const override { return "! use TCP\r\n"; }
+
+  private:
+    Work Line(std::string line) const {
+        return [line = std::move(line), origin = origin_](ControlProgram& program) {
+            const auto reply = AnswerTextCommand(program, line, origin);
+            return reply ? Reply{{reply->line + "\r\n"}, reply->line != "!"} : Reply{{}, true};
+        };
+    }
+    static Work TooLong() {
+        return [](ControlProgram&) { return Reply{{"-\r\n"}, false}; };
+    }
+
+    Origin origin_;
+    LineSplitter lines_;  // the network's thread's
+};
+
+// UECP frames: the conversation (its mode, its sequence) lives on the
+// program's loop, the frame reader on the network's thread.
+class UecpNetworkSession : public NetworkSession {
+  public:
+    UecpNetworkSession(const NetworkConfig& config, std::string origin,
+                       std::shared_ptr<UecpAddressBook> addresses)
+        : conversation_(std::make_shared<UecpSession>(config.uecp, std::move(origin),
+                                                      std::move(addresses))) {}
+
+    std::vector<Work> Receive(std::string_view bytes) override {
+        std::vector<Work> work;
+        frames_.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                     [&](UecpReading reading) { work.push_back(Frame(std::move(reading))); });
+        return work;
+    }
+    std::vector<Work> EndOfDatagram() override {
+        std::vector<Work> work;
+        if (auto open = frames_.Finish()) {
+            work.push_back(Frame(std::move(*open)));  // a datagram ends its frames
+        }
+        return work;
+    }
+    std::string TooLargeForDatagram() const override { return ""; }
+
+  private:
+    Work Frame(UecpReading reading) const {
+        return
+            [reading = std::move(reading), conversation = conversation_](ControlProgram& program) {
+                Reply reply{{}, reading.frame.has_value()};
+                for (const auto& frame : conversation->Replies(program, reading)) {
+                    reply.parts.emplace_back(frame.begin(), frame.end());
+                }
+                return reply;
+            };
+    }
+
+    std::shared_ptr<UecpSession> conversation_;  // used on the program's loop only
+    UecpFrameReader frames_;                     // the network's thread's
+};
+
+}  // namespace
+
+std::string NetworkSession::Reply::Bytes() const {
+    std::string bytes;
+    for (const std::string& part : parts) {
+        bytes += part;
+    }
+    return bytes;
+}
+
+std::shared_ptr<NetworkSession> MakeNetworkSession(ListenerProtocol protocol, std::string origin,
+                                                   const NetworkConfig& config,
+                                                   std::shared_ptr<UecpAddressBook> addresses) {
+    if (protocol == ListenerProtocol::Text) {
+        return std::make_shared<TextSession>(std::move(origin), config.limits.line);
+    }
+    return std::make_shared<UecpNetworkSession>(config, std::move(origin), std::move(addresses));
+}
+
+}  // namespace vaxo
