@@ -52,9 +52,16 @@ ControlProgram::ControlProgram(ProgramServices services)
           services_.host, events_, sends_, [this] { return folder_; },
           [this] { return static_cast<long long>(set_.ENDURANCE); }),
       feedReading_(services_.host, [this](const FeedReads& reads) { Looked(reads); }),
-      liveTextTimer_(services_.host.MakeTimer("live text", [this] { TickLiveText(); })),
-      switchingTimer_(
-          services_.host.MakeTimer("radiotext switching", [this] { SwitchRadiotext(); })),
+      liveTextTimer_(services_.host.MakeTimer("live text",
+                                              [this] {
+                                                  loop_.Check("the live-text timer");
+                                                  TickLiveText();
+                                              })),
+      switchingTimer_(services_.host.MakeTimer("radiotext switching",
+                                               [this] {
+                                                   loop_.Check("the switching timer");
+                                                   SwitchRadiotext();
+                                               })),
       view_({set_, derived_, revision_, stamps_, title_, folder_, document_, instance_, sends_,
              feedReports_, [this] { return wear_.YearsLeft(); },
              [this] { return services_.clock().decimalSeparator; },
@@ -173,6 +180,7 @@ void ControlProgram::SaveSettings() {
 
 void ControlProgram::Start(const std::vector<std::string>& commandLine,
                            const std::function<void()>& loadResources) {
+    loop_.Check("ControlProgram::Start");
     const bool first = instance_.Activate(AbsoluteNames(commandLine), handOverAllowed_,
                                           [this] { events_.Emit(ExitRequested{}); });
     for (const std::string& warning : instance_.Warnings()) {
@@ -230,6 +238,7 @@ void ControlProgram::RunStartupSteps(const std::vector<std::string>& arguments,
 }
 
 bool ControlProgram::SaveOnExit(ChangedStationChoice changed) {
+    loop_.Check("ControlProgram::SaveOnExit");
     if (!instance_.IsFirstInstance() || exited_) {
         return true;
     }
@@ -308,6 +317,7 @@ void ControlProgram::ApplyPriority() {
 }
 
 void ControlProgram::TakeHandOver() {
+    loop_.Check("ControlProgram::TakeHandOver");
     const auto handOver = instance_.TakeHandOver();
     if (!handOver) {
         return;

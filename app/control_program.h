@@ -14,6 +14,7 @@
 #include "app/program_view.h"
 #include "app/wear_keeping.h"
 #include "base/core_host.h"
+#include "base/loop_thread.h"
 #include "base/product.h"
 #include "document/station_document.h"
 #include "events/event_hub.h"
@@ -168,6 +169,7 @@ class ControlProgram {
     // The settings file could not be read: it is not written over at the end.
     bool settingsUnreadable_ = false;
     ProgramView view_;
+    LoopThread loop_;
 };
 
 // How an origin is named where a change is told ("the window", "live text",

@@ -20,6 +20,7 @@ SendAsker AskerOf(const Origin& origin) {
 }  // namespace
 
 CommandOutcome ControlProgram::Execute(const Command& command) {
+    loop_.Check("ControlProgram::Execute");
     CommandOutcome outcome =
         std::visit([&](const auto& action) { return Run(command.origin, action); }, command.action);
     outcome.revision = revision_;

@@ -9,6 +9,10 @@ using MonotonicTime = std::chrono::steady_clock::time_point;
 
 // The clocks and waits of the encoder link. Tests put a fake clock in place,
 // so that a five-second time-out takes no real time.
+//
+// Threads: the link's thread and the program's loop read the clock at once
+// (a send's waits, the loop's hold and budget), so every implementation may
+// be called from both; SystemTiming keeps no state.
 class LinkTiming {
   public:
     virtual ~LinkTiming() = default;

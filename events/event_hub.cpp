@@ -51,6 +51,7 @@ void Subscription::Remove() {
 EventHub::EventHub() : listeners_(std::make_shared<Subscription::Listeners>()) {}
 
 Subscription EventHub::Listen(ProgramListener listener) {
+    loop_.Check("EventHub::Listen");
     auto entry = std::make_shared<Subscription::Entry>();
     entry->listener = std::move(listener);
     {
@@ -61,6 +62,7 @@ Subscription EventHub::Listen(ProgramListener listener) {
 }
 
 void EventHub::Emit(const ProgramEvent& event) const {
+    loop_.Check("EventHub::Emit");
     std::vector<std::shared_ptr<Subscription::Entry>> entries;
     {
         const MutexLock lock(listeners_->mutex);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/loop_thread.h"
 #include "events/program_events.h"
 
 namespace vaxo {
@@ -49,6 +50,7 @@ class EventHub {
 
   private:
     std::shared_ptr<Subscription::Listeners> listeners_;
+    LoopThread loop_;
 };
 
 }  // namespace vaxo

@@ -32,6 +32,7 @@ SendScheduler::SendScheduler(Services services, const RdsParameterSet& set,
       lastEnded_(s_.timing.Now()),
       soonTimer_(s_.host.MakeTimer("send soon",
                                    [this] {
+                                       loop_.Check("the send-soon timer");
                                        soonTimer_->Stop();
                                        soonPending_ = false;
                                        Want(std::exchange(soonTickets_, {}), soonReason_,
@@ -39,6 +40,7 @@ SendScheduler::SendScheduler(Services services, const RdsParameterSet& set,
                                    })),
       holdTimer_(s_.host.MakeTimer("send hold",
                                    [this] {
+                                       loop_.Check("the send-hold timer");
                                        holdTimer_->Stop();
                                        if (wanted_ && !running_) {
                                            Consider();
@@ -77,6 +79,7 @@ std::shared_ptr<SendTicket> SendScheduler::Ignored(const std::string& why) const
 
 std::shared_ptr<SendTicket> SendScheduler::Ask(SendWhen when, const std::string& reason,
                                                SendAsker asker) {
+    loop_.Check("SendScheduler::Ask");
     if (when == SendWhen::Operator) {
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::seconds>(s_.timing.Now() - lastEnded_);
@@ -249,6 +252,7 @@ void SendScheduler::Start() {
 void SendScheduler::Finish(const std::shared_ptr<const StationSend>& send,
                            const EncoderLink::Sent& sent, MonotonicTime started, bool full,
                            std::uint64_t revision, const std::string& reason) {
+    loop_.Check("the end of a send");
     running_ = false;
     lastEnded_ = s_.timing.Now();
     const TransferResult& result = sent.result.transfer;

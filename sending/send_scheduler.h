@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/core_host.h"
+#include "base/loop_thread.h"
 #include "encoding/text_ab.h"
 #include "events/event_hub.h"
 #include "events/send_ticket.h"
@@ -181,6 +182,7 @@ class SendScheduler {
     std::optional<LastSend> last_;
     std::array<BankState, 2> banks_;
     int failuresInRow_ = 0;
+    LoopThread loop_;
 };
 
 }  // namespace vaxo

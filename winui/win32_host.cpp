@@ -51,7 +51,7 @@ Win32Host::~Win32Host() {
 
 void Win32Host::Post(std::function<void()> task) {
     {
-        const std::lock_guard lock(mutex_);
+        const MutexLock lock(mutex_);
         posted_.push_back(std::move(task));
     }
     ::PostMessageW(window_, kRunPosted, 0, 0);
@@ -62,7 +62,7 @@ std::unique_ptr<LoopTimer> Win32Host::MakeTimer(std::string_view, std::function<
 }
 
 void Win32Host::DropPosted() {
-    const std::lock_guard lock(mutex_);
+    const MutexLock lock(mutex_);
     posted_.clear();
 }
 
@@ -70,7 +70,7 @@ void Win32Host::RunPosted() {
     for (;;) {
         std::function<void()> task;
         {
-            const std::lock_guard lock(mutex_);
+            const MutexLock lock(mutex_);
             if (posted_.empty()) {
                 return;
             }

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "base/core_host.h"
+#include "base/mutex.h"
 
 namespace vaxo::win {
 
@@ -33,8 +34,8 @@ class Win32Host : public CoreHost {
     void RunPosted();
 
     HWND window_ = nullptr;
-    std::mutex mutex_;
-    std::deque<std::function<void()>> posted_;
+    Mutex mutex_;
+    std::deque<std::function<void()>> posted_ GUARDED_BY(mutex_);
     std::map<UINT_PTR, Timer*> timers_;
     UINT_PTR nextTimer_ = 1;
 };

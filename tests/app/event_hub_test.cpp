@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "events/event_hub.h"
+#include "tests/support/running_program.h"
 
 namespace vaxo {
 namespace {
@@ -36,19 +37,29 @@ TEST(EventHub, AListenerMayRemoveItselfOrAnotherWhileItIsCalled) {
     EXPECT_THAT(heard, ElementsAre("first")) << "a listener removed meanwhile is not called";
 }
 
+// The hub lives on its loop's thread; a subscription ends on any other.
 TEST(EventHub, RemovalFromAnotherThreadWaitsForTheCallThatRuns) {
-    EventHub hub;
+    std::unique_ptr<EventHub> hub;
+    Subscription listening;
     std::atomic<bool> inside{false};
     std::atomic<bool> release{false};
+    std::atomic<bool> again{false};
     std::atomic<int> calls{0};
-    Subscription listening = hub.Listen([&](const ProgramEvent&) {
-        ++calls;
-        inside = true;
-        while (!release) {
+    std::thread loop([&] {
+        hub = std::make_unique<EventHub>();
+        listening = hub->Listen([&](const ProgramEvent&) {
+            ++calls;
+            inside = true;
+            while (!release) {
+                std::this_thread::yield();
+            }
+        });
+        hub->Emit(ExitRequested{});
+        while (!again) {
             std::this_thread::yield();
         }
+        hub->Emit(ExitRequested{});
     });
-    std::thread emitter([&] { hub.Emit(ExitRequested{}); });
     while (!inside) {
         std::this_thread::yield();
     }
@@ -60,11 +71,28 @@ TEST(EventHub, RemovalFromAnotherThreadWaitsForTheCallThatRuns) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(removed) << "the call still runs";
     release = true;
-    emitter.join();
     remover.join();
-    hub.Emit(ExitRequested{});
+    again = true;
+    loop.join();
     EXPECT_EQ(calls, 1);
 }
+
+#if GTEST_HAS_DEATH_TEST && defined(VAXO_THREAD_CHECKS) && !defined(_WIN32)
+// With thread checks on, work of the loop from another thread ends the
+// program with its name: a command, an event.
+TEST(LoopThreadDeathTest, ACommandOrAnEventFromAnotherThreadEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EventHub hub;
+    EXPECT_DEATH(std::thread([&] { hub.Emit(ExitRequested{}); }).join(),
+                 "EventHub::Emit: called from a thread other than its loop's");
+    test::RunningProgram program;
+    EXPECT_DEATH(std::thread([&] {
+                     const CommandOutcome outcome = program->Execute({{}, EndProgram{}});
+                     static_cast<void>(outcome);
+                 }).join(),
+                 "ControlProgram::Execute: called from a thread other than its loop's");
+}
+#endif
 
 TEST(EventHub, ASubscriptionMayOutliveItsHub) {
     Subscription listening;
