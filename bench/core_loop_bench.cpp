@@ -86,7 +86,8 @@ class Program {
 // notes how long it waited for the loop.
 void BM_LoopAnswersDuringASend(benchmark::State& state) {
     Program program;
-    static_cast<void>(program.Core().Execute({{}, vaxo::SetFields{{{vaxo::FieldId::MINSEND, 1}}}}));
+    const vaxo::Command everyChange{vaxo::Origin{}, vaxo::SetFields{{{vaxo::FieldId::MINSEND, 1}}}};
+    static_cast<void>(program.Core().Execute(everyChange));
     std::vector<double> waits;
     for (auto _ : state) {
         state.PauseTiming();

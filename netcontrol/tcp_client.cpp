@@ -11,7 +11,7 @@ namespace {
 using tcp = asio::ip::tcp;
 using Shared = NetworkServer::Shared;
 
-constexpr std::size_t kPendingLimit = 256;  // units of one client with the program at once
+constexpr std::size_t kClientPendingLimit = 256;  // units of one client with the program at once
 
 // One TCP client: its bytes in, its replies out, in order.
 class TcpClient : public std::enable_shared_from_this<TcpClient> {
@@ -55,7 +55,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
     }
 
     bool Busy() const {
-        return pending_ >= kPendingLimit || unsent_ > shared_->config.limits.unread;
+        return pending_ >= kClientPendingLimit || unsent_ > shared_->config.limits.unread;
     }
 
     void Read() {
@@ -102,7 +102,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
     }
 
     void Resume() {
-        if (paused_ && pending_ < kPendingLimit / 2 &&
+        if (paused_ && pending_ < kClientPendingLimit / 2 &&
             unsent_ <= shared_->config.limits.unread / 2) {
             paused_ = false;
             Read();

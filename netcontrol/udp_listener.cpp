@@ -12,8 +12,8 @@ namespace {
 using udp = asio::ip::udp;
 using Shared = NetworkServer::Shared;
 
-constexpr std::size_t kPendingLimit = 256;  // datagrams waiting for the program at once
-constexpr std::size_t kUdpSessions = 256;   // senders remembered
+constexpr std::size_t kDatagramsPendingLimit = 256;  // datagrams waiting for the program at once
+constexpr std::size_t kUdpSessions = 256;            // senders remembered
 
 class UdpListener : public std::enable_shared_from_this<UdpListener> {
   public:
@@ -59,7 +59,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
                 if (error == asio::error::operation_aborted || !self->shared_->running) {
                     return;
                 }
-                if (!error && self->waiting_ >= kPendingLimit) {
+                if (!error && self->waiting_ >= kDatagramsPendingLimit) {
                     self->shared_->Dropped(self->sender_.address(), "datagrams (too many waiting)");
                 } else if (!error && self->shared_->Allowed(self->sender_.address(), "datagrams")) {
                     self->Take(std::string_view(self->buffer_.data(), got), self->sender_);

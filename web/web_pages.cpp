@@ -16,7 +16,7 @@ namespace {
 const std::map<std::string, std::string, std::less<>> kPages{
     {"/onair", "On air"}, {"/station", "Station"}, {"/settings", "Settings"}, {"/log", "Log"}};
 
-std::string_view File(std::string_view name) {
+std::string_view PageFile(std::string_view name) {
     const auto found = EmbeddedFiles().find(name);
     return found == EmbeddedFiles().end() ? std::string_view() : found->second;
 }
@@ -81,17 +81,17 @@ WebResponse WebApp::Page(const std::string& name, const WebSession& session) con
         {"role", session.role == WebRole::Operator ? "operator" : "viewer"},
         {"page", name},
         {"heading", EscapeHtml(kPages.at("/" + name))},
-        {"content", FillTemplate(File(name + ".html"), FieldLimits())},
+        {"content", FillTemplate(PageFile(name + ".html"), FieldLimits())},
         {"current-" + name, "aria-current=\"page\""}};
-    return {200, "text/html; charset=utf-8", FillTemplate(File("page.html"), values)};
+    return {200, "text/html; charset=utf-8", FillTemplate(PageFile("page.html"), values)};
 }
 
 WebResponse WebApp::Asset(const std::string& path) const {
     const std::string name = path.substr(std::string("/assets/").size());
-    if (name.ends_with(".html") || File(name).empty()) {
+    if (name.ends_with(".html") || PageFile(name).empty()) {
         return TextResponse(404, "! no such file");
     }
-    WebResponse asset{200, ContentType(name), std::string(File(name))};
+    WebResponse asset{200, ContentType(name), std::string(PageFile(name))};
     asset.cacheable = true;
     return asset;
 }

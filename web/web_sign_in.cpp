@@ -13,7 +13,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string_view File(std::string_view name) {
+std::string_view SignInFile(std::string_view name) {
     const auto found = EmbeddedFiles().find(name);
     return found == EmbeddedFiles().end() ? std::string_view() : found->second;
 }
@@ -126,7 +126,7 @@ WebResponse WebApp::SignInPage(int status, const std::string& message) const {
     const std::string shown =
         message.empty() ? "" : "<p class=\"error\" role=\"alert\">" + EscapeHtml(message) + "</p>";
     return {status, "text/html; charset=utf-8",
-            FillTemplate(File("signin.html"),
+            FillTemplate(SignInFile("signin.html"),
                          {{"product", EscapeHtml(kProductFamily)}, {"message", shown}})};
 }
 

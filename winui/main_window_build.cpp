@@ -1,5 +1,8 @@
 // The window's controls, made from the shared layout and placed at the
 // window's dots per inch; its fonts, tooltips, language and pictures.
+// <windows.h> first: the common controls' header builds on it.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <richedit.h>
 

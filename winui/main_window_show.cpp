@@ -1,5 +1,8 @@
 // What the window shows: the model's state drawn where it differs, the On
 // air page, the colours and the pictures.
+// <windows.h> first: the common controls' header builds on it.
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include "base/product.h"

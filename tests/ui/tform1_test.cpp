@@ -125,9 +125,9 @@ class TForm1Test : public QObject {
     static void Click(QAbstractButton* button) { button->click(); }
     // PS changed from elsewhere than the window.
     void SetPs(const char* ps) {
-        static_cast<void>(
-            form_->Program().Execute({{vaxo::Origin::Kind::Program},
-                                      vaxo::SetFields{{{vaxo::FieldId::PS, std::string(ps)}}}}));
+        const vaxo::Command change{vaxo::Origin{vaxo::Origin::Kind::Program},
+                                   vaxo::SetFields{{{vaxo::FieldId::PS, std::string(ps)}}}};
+        static_cast<void>(form_->Program().Execute(change));
     }
 
     // Types any characters, as a keyboard layout would deliver them.
