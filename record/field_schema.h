@@ -103,6 +103,9 @@ void ForEachStationField(Visit visit) {
 
 // --- readings and written forms, from the type alone ---------------------------
 
+// Four hexadecimal digits as the PI's number; anything else is no PI.
+std::optional<int> PiNumber(std::string_view text);
+
 // How a station file reads a value: a bad number gives the field's fallback,
 // a long text is cut, a flag is on only for "1". Never fails.
 FieldValue ReadLenient(const FieldType& type, std::string_view text);
