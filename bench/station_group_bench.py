@@ -62,7 +62,7 @@ class Encoder(threading.Thread):
         with open(self.out, "wb") as out:
             self.process = subprocess.Popen(
                 [program, "run", "--simulate", "--uecp-udp", "%s:%d" % (GROUP, PORT),
-                 "--allow", "127.0.0.0/8", "--uecp-site", str(site), "--uecp-encoder", str(encoder), "--web", "127.0.0.1:0",
+                 "--allow", "127.0.0.0/8", "--uecp-site", str(site), "--uecp-encoder", str(encoder), "--uecp-provision", "127.0.0.0/8", "--web", "127.0.0.1:0",
                  "--min-send-interval", "1", "--wear-target-years", "0"],
                 cwd=self.folder, stdout=out, stderr=subprocess.DEVNULL, env=env)
         while "listening: web" not in self.output():
@@ -142,7 +142,7 @@ def addressing(encoders, out):
 
 def provisioning(encoders, out):
     """Site 300 added over the group to the encoders of site 200."""
-    out.sendto(live.uecp([0x23, 3, 1, 300 >> 8, 300 & 0xFF], 200, 0), (GROUP, PORT))
+    out.sendto(live.uecp([0x23, 1, 300 >> 8, 300 & 0xFF], 200, 0), (GROUP, PORT))
     time.sleep(0.5)  # the element takes effect for the frames after it
     started = time.perf_counter()
     out.sendto(live.uecp([0x02, 0, 0] + list(b"SITE 300"), 300, 0), (GROUP, PORT))

@@ -32,6 +32,11 @@ bool NetworkConfig::Allows(const std::array<std::uint8_t, 16>& address) const {
                        [&](const AddressRange& range) { return range.Contains(address); });
 }
 
+bool NetworkConfig::MayProvision(const std::array<std::uint8_t, 16>& address) const {
+    return std::any_of(provisioners.begin(), provisioners.end(),
+                       [&](const AddressRange& range) { return range.Contains(address); });
+}
+
 std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config) {
     for (const ListenerSetting& listener : config.listeners) {
         const auto address = AddressBytes(listener.host);
@@ -52,7 +57,7 @@ std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config) {
 const std::vector<std::string>& NetworkOptionNames() {
     static const std::vector<std::string> names{"text-tcp",     "text-udp", "uecp-tcp",
                                                 "uecp-udp",     "allow",    "uecp-site",
-                                                "uecp-encoder", "uecp-psn"};
+                                                "uecp-encoder", "uecp-psn", "uecp-provision"};
     return names;
 }
 
@@ -77,6 +82,10 @@ std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::s
     } else if (name == "allow") {
         if (const auto range = ParseAddressRange(value, why)) {
             config.allowed.push_back(*range);
+        }
+    } else if (name == "uecp-provision") {
+        if (const auto range = ParseAddressRange(value, why)) {
+            config.provisioners.push_back(*range);
         }
     } else if (name == "uecp-site") {
         const auto site = OptionNumber(value, 0, kUecpSiteLimit);

@@ -34,12 +34,16 @@ struct ClientLimits {
 struct NetworkConfig {
     std::vector<ListenerSetting> listeners;
     std::vector<AddressRange> allowed;
+    // UECP servers whose site and encoder address elements are taken; the
+    // machine itself is none unless named.
+    std::vector<AddressRange> provisioners;
     UecpSettings uecp;
     ClientLimits limits;
 
     bool Empty() const { return listeners.empty(); }
     // Clients from the machine itself, and from the allowed ranges.
     bool Allows(const std::array<std::uint8_t, 16>& address) const;
+    bool MayProvision(const std::array<std::uint8_t, 16>& address) const;
 };
 
 // Why the configuration may not run, or nothing: a listener on an address
@@ -48,7 +52,7 @@ std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config);
 
 // Reads one option of the command line or of the listeners' file
 // (--text-tcp, --text-udp, --uecp-tcp, --uecp-udp, --allow, --uecp-site,
-// --uecp-encoder, --uecp-psn) into the configuration; the reason when its
+// --uecp-encoder, --uecp-psn, --uecp-provision) into the configuration; the reason when its
 // value is wrong, nothing when it was taken or is no such option (known is
 // then false).
 std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::string& name,

@@ -1,5 +1,7 @@
 #include "netcontrol/network_server.h"
 
+#include <algorithm>
+
 #include "netcontrol/network_listeners.h"
 #include "netcontrol/network_shared.h"
 
@@ -24,6 +26,18 @@ std::optional<std::string> NetworkServer::Start() {
     if (const std::string& trouble = shared_->addresses->ReadTrouble(); !trouble.empty()) {
         shared_->log(trouble + "; the UECP addresses are those of the start options");
     }
+    const auto& all = shared_->config.listeners;
+    if (std::any_of(all.begin(), all.end(), [](const ListenerSetting& setting) {
+            return setting.protocol == ListenerProtocol::Uecp;
+        })) {
+        shared_->log("UECP: " + DescribeAddressesInForce(*shared_->addresses));
+    }
+    shared_->addresses->SaveLaterWith(
+        [weak = std::weak_ptr<Shared>(shared_)](std::chrono::milliseconds after) {
+            if (const auto self = weak.lock()) {
+                asio::post(self->io, [weak, after] { SaveAddressesAfter(weak, after); });
+            }
+        });
     const auto& listeners = shared_->config.listeners;
     {
         const MutexLock lock(shared_->statusMutex);
@@ -49,6 +63,28 @@ std::optional<std::string> NetworkServer::Start() {
     return std::nullopt;
 }
 
+void NetworkServer::SaveAddressesAfter(const std::weak_ptr<Shared>& weak,
+                                       std::chrono::milliseconds after) {
+    const auto shared = weak.lock();
+    if (!shared || !shared->running) {
+        return;
+    }
+    shared->addressSave.expires_after(after);
+    shared->addressSave.async_wait([weak](const boost::system::error_code& error) {
+        const auto self = weak.lock();
+        if (error || !self) {
+            return;
+        }
+        self->core.Post([weak] {
+            if (const auto book = weak.lock()) {
+                if (auto trouble = book->addresses->Flush()) {
+                    book->log(*trouble);
+                }
+            }
+        });
+    });
+}
+
 void NetworkServer::TellDropCounts(const std::shared_ptr<Shared>& shared) {
     shared->dropCounts.expires_after(std::chrono::seconds(1));
     shared->dropCounts.async_wait(
@@ -68,6 +104,7 @@ void NetworkServer::Stop() {
     }
     shared_->running = false;
     shared_->dropCounts.cancel();
+    shared_->addressSave.cancel();  // the address book writes the rest when it ends
     const auto closers = std::move(shared_->closers);
     shared_->closers.clear();
     for (const auto& [id, close] : closers) {

@@ -42,6 +42,8 @@ class NetworkServer {
 
   private:
     static void TellDropCounts(const std::shared_ptr<Shared>& shared);
+    static void SaveAddressesAfter(const std::weak_ptr<Shared>& weak,
+                                   std::chrono::milliseconds after);
 
     std::shared_ptr<Shared> shared_;
 };

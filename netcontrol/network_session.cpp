@@ -48,9 +48,9 @@ class TextSession : public NetworkSession {
 class UecpNetworkSession : public NetworkSession {
   public:
     UecpNetworkSession(const NetworkConfig& config, std::string origin,
-                       std::shared_ptr<UecpAddressBook> addresses)
+                       std::shared_ptr<UecpAddressBook> addresses, bool mayProvision)
         : conversation_(std::make_shared<UecpSession>(config.uecp, std::move(origin),
-                                                      std::move(addresses))) {}
+                                                      std::move(addresses), mayProvision)) {}
 
     std::vector<Work> Receive(std::string_view bytes) override {
         std::vector<Work> work;
@@ -95,11 +95,13 @@ std::string NetworkSession::Reply::Bytes() const {
 
 std::shared_ptr<NetworkSession> MakeNetworkSession(ListenerProtocol protocol, std::string origin,
                                                    const NetworkConfig& config,
-                                                   std::shared_ptr<UecpAddressBook> addresses) {
+                                                   std::shared_ptr<UecpAddressBook> addresses,
+                                                   bool mayProvision) {
     if (protocol == ListenerProtocol::Text) {
         return std::make_shared<TextSession>(std::move(origin), config.limits.line);
     }
-    return std::make_shared<UecpNetworkSession>(config, std::move(origin), std::move(addresses));
+    return std::make_shared<UecpNetworkSession>(config, std::move(origin), std::move(addresses),
+                                                mayProvision);
 }
 
 }  // namespace vaxo

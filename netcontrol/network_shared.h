@@ -112,6 +112,9 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     // Tells the counts of what was dropped when their minute is over, not
     // at the next drop, which may never come.
     asio::steady_timer dropCounts{io};
+    // Writes the UECP addresses a change within a second of the last write
+    // left unwritten.
+    asio::steady_timer addressSave{io};
     mutable Mutex statusMutex;  // Status() reads from any thread
     std::vector<ListenerStatus> status GUARDED_BY(statusMutex);
     std::map<std::uint64_t, std::function<void()>> closers;  // of listeners and clients

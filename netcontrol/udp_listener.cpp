@@ -75,7 +75,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
         const std::string client = DescribeEndpoint(sender);
         shared_->Seen(index_, client, 0);
         const std::size_t budget = bytes.size() * shared_->config.limits.udpReplyFactor;
-        const std::shared_ptr<NetworkSession> session = Session(client);
+        const std::shared_ptr<NetworkSession> session = Session(client, sender.address());
         std::vector<NetworkSession::Work> work = session->Receive(bytes);
         for (auto& last : session->EndOfDatagram()) {
             work.push_back(std::move(last));
@@ -100,7 +100,8 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
 
     // A sender's conversation (a UECP sender's mode, its sequence), kept for
     // the last senders: a new one takes the place of the one silent longest.
-    std::shared_ptr<NetworkSession> Session(const std::string& client) {
+    std::shared_ptr<NetworkSession> Session(const std::string& client,
+                                            const asio::ip::address& address) {
         auto found = sessions_.find(client);
         if (found == sessions_.end()) {
             if (sessions_.size() >= kUdpSessions) {
@@ -109,12 +110,12 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
                     [](const auto& a, const auto& b) { return a.second.heard < b.second.heard; }));
             }
             const char* kind = setting_.protocol == ListenerProtocol::Text ? "text " : "UECP ";
-            found =
-                sessions_
-                    .emplace(client,
-                             Conversation{MakeNetworkSession(setting_.protocol, kind + client,
-                                                             shared_->config, shared_->addresses)})
-                    .first;
+            found = sessions_
+                        .emplace(client, Conversation{MakeNetworkSession(
+                                             setting_.protocol, kind + client, shared_->config,
+                                             shared_->addresses,
+                                             shared_->config.MayProvision(BytesOf(address)))})
+                        .first;
         }
         found->second.heard = ++heard_;
         return found->second.session;

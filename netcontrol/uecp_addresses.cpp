@@ -59,32 +59,26 @@ bool UecpAddressLists::Accepts(int site, int encoder) const {
 
 AddressChangeReading ReadAddressChange(std::uint8_t mec, const std::vector<std::uint8_t>& data) {
     const bool sites = mec == kMecSiteAddress;
-    const std::size_t width = sites ? 2 : 1;
-    if (data.empty() || data[0] > 2) {
-        return {std::nullopt, UecpCode::ParameterOutOfRange,
-                data.empty()
-                    ? "no configuration byte"
-                    : "configuration " + std::to_string(data[0]) + " is none of 0, 1 and 2"};
-    }
-    AddressChange change{sites, static_cast<AddressChange::Kind>(data[0]), {}};
-    const std::size_t count = data.size() - 1;
-    const bool clear = change.kind == AddressChange::Kind::Clear;
-    if (clear ? count != 0 : count == 0 || count % width != 0) {
+    if (data.size() != (sites ? 3U : 2U)) {
         return {std::nullopt, UecpCode::ElementLengthError,
-                clear ? "no address follows configuration 2"
-                      : "the addresses are " + std::to_string(width) + " bytes each"};
+                sites ? "a site address element is a configuration byte and two address bytes"
+                      : "an encoder address element is a configuration byte and an address byte"};
     }
-    for (std::size_t at = 1; at < data.size(); at += width) {
-        const int address = sites ? (data[at] << 8 | data[at + 1]) : data[at];
-        if (address < 1 || address > Limit(sites)) {
-            return {std::nullopt, UecpCode::ParameterOutOfRange,
-                    (sites ? "a site address is 1 to 1023, not "
-                           : "an encoder address is 1 to 63, not ") +
-                        std::to_string(address)};
-        }
-        change.addresses.push_back(address);
+    if (data[0] > 2) {
+        return {std::nullopt, UecpCode::ParameterOutOfRange,
+                "configuration " + std::to_string(data[0]) + " is none of 0, 1 and 2"};
     }
-    return {std::move(change), UecpCode::Ok, {}};
+    AddressChange change{sites, static_cast<AddressChange::Kind>(data[0]),
+                         sites ? (data[1] << 8 | data[2]) : data[1]};
+    if (change.kind == AddressChange::Kind::Clear) {
+        change.address = 0;
+    } else if (change.address < 1 || change.address > Limit(sites)) {
+        return {
+            std::nullopt, UecpCode::ParameterOutOfRange,
+            (sites ? "a site address is 1 to 1023, not " : "an encoder address is 1 to 63, not ") +
+                std::to_string(change.address)};
+    }
+    return {change, UecpCode::Ok, {}};
 }
 
 std::optional<std::string> ApplyAddressChange(UecpAddressLists& lists,
@@ -95,22 +89,18 @@ std::optional<std::string> ApplyAddressChange(UecpAddressLists& lists,
             list.clear();
             break;
         case AddressChange::Kind::Remove:
-            std::erase_if(list, [&](int address) { return Listed(change.addresses, address); });
+            std::erase(list, change.address);
             break;
-        case AddressChange::Kind::Add: {
-            std::vector<int> fresh;
-            for (const int address : change.addresses) {
-                if (!Listed(list, address) && !Listed(fresh, address)) {
-                    fresh.push_back(address);
-                }
+        case AddressChange::Kind::Add:
+            if (Listed(list, change.address)) {
+                break;
             }
-            if (list.size() + fresh.size() > kUecpAddressesKept) {
+            if (list.size() == kUecpAddressesKept) {
                 return "this encoder keeps at most " + std::to_string(kUecpAddressesKept) +
                        (change.sites ? " site addresses" : " encoder addresses");
             }
-            list.insert(list.end(), fresh.begin(), fresh.end());
+            list.push_back(change.address);
             break;
-        }
     }
     return std::nullopt;
 }
@@ -121,18 +111,27 @@ std::string DescribeAddressList(bool sites, const UecpAddressLists& lists) {
     return text + (list.empty() ? std::string("any") : Joined(list, ", "));
 }
 
-std::vector<std::uint8_t> AddressListElement(std::uint8_t mec, const UecpAddressLists& lists) {
+std::vector<std::vector<std::uint8_t>> AddressListElements(std::uint8_t mec,
+                                                           const UecpAddressLists& lists) {
     const bool sites = mec == kMecSiteAddress;
-    const std::vector<int>& list = sites ? lists.sites : lists.encoders;
-    std::vector<std::uint8_t> element{mec, 0, 1};
-    for (const int address : list) {
+    const auto element = [&](std::uint8_t configuration, int address) {
+        std::vector<std::uint8_t> bytes{mec, configuration};
         if (sites) {
-            element.push_back(static_cast<std::uint8_t>(address >> 8));
+            bytes.push_back(static_cast<std::uint8_t>(address >> 8));
         }
-        element.push_back(static_cast<std::uint8_t>(address & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(address & 0xFF));
+        return bytes;
+    };
+    const std::vector<int>& list = sites ? lists.sites : lists.encoders;
+    if (list.empty()) {
+        return {element(2, 0)};
     }
-    element[1] = static_cast<std::uint8_t>(element.size() - 2);
-    return element;
+    std::vector<std::vector<std::uint8_t>> elements;
+    elements.reserve(list.size());
+    for (const int address : list) {
+        elements.push_back(element(1, address));
+    }
+    return elements;
 }
 
 std::string UecpAddressesText(const UecpAddressLists& lists, const UecpAddressLists& start) {
@@ -142,7 +141,8 @@ std::string UecpAddressesText(const UecpAddressLists& lists, const UecpAddressLi
                           "ENCODERS=" + Joined(lists.encoders)});
 }
 
-UecpAddressLists ReadUecpAddressesText(std::string_view text, const UecpAddressLists& start) {
+std::optional<UecpAddressLists> ReadUecpAddressesText(std::string_view text,
+                                                      const UecpAddressLists& start) {
     bool sameStart = false;
     std::optional<std::vector<int>> sites;
     std::optional<std::vector<int>> encoders;
@@ -161,23 +161,34 @@ UecpAddressLists ReadUecpAddressesText(std::string_view text, const UecpAddressL
         return true;
     });
     if (!sameStart || !sites || !encoders) {
-        return start;
+        return std::nullopt;
     }
-    return {std::move(*sites), std::move(*encoders)};
+    return UecpAddressLists{std::move(*sites), std::move(*encoders)};
 }
 
-UecpAddressBook::UecpAddressBook(UecpAddressLists start, std::string file)
-    : start_(std::move(start)), lists_(start_), file_(std::move(file)) {
+UecpAddressBook::UecpAddressBook(UecpAddressLists start, std::string file, Clock clock)
+    : start_(std::move(start)), lists_(start_), file_(std::move(file)), clock_(std::move(clock)) {
     if (file_.empty()) {
         return;
     }
     try {
         if (const auto text = ReadFileIfExists(file_, kAddressesFileLimit)) {
-            lists_ = ReadUecpAddressesText(*text, start_);
+            const auto kept = ReadUecpAddressesText(*text, start_);
+            lists_ = kept.value_or(start_);
+            source_ = kept ? Source::Kept : Source::OptionsOverOtherKept;
         }
     } catch (const FileError& error) {
         readTrouble_ = file_ + ": " + error.what();
     }
+}
+
+UecpAddressBook::~UecpAddressBook() {
+    static_cast<void>(Flush());
+}
+
+void UecpAddressBook::Save(const UecpAddressLists& lists) {
+    SaveFile(file_, UecpAddressesText(lists, start_));
+    lastSave_ = clock_();
 }
 
 AddressBookChange UecpAddressBook::Change(const AddressChange& change) {
@@ -188,15 +199,61 @@ AddressBookChange UecpAddressBook::Change(const AddressChange& change) {
     if (changed == lists_) {
         return {};
     }
+    const auto now = clock_();
+    if (!file_.empty() && later_ && (pending_ || (lastSave_ && now - *lastSave_ < kSaveSpacing))) {
+        lists_ = std::move(changed);
+        pending_ = true;
+        if (!flushAsked_) {
+            flushAsked_ = true;
+            later_(std::chrono::duration_cast<std::chrono::milliseconds>(*lastSave_ + kSaveSpacing -
+                                                                         now));
+        }
+        return {std::nullopt, true};
+    }
     if (!file_.empty()) {
         try {
-            SaveFile(file_, UecpAddressesText(changed, start_));
+            Save(changed);
         } catch (const FileError& error) {
             return {std::string("the addresses cannot be kept: ") + error.what(), false};
         }
     }
     lists_ = std::move(changed);
     return {std::nullopt, true};
+}
+
+std::optional<std::string> UecpAddressBook::Flush() {
+    flushAsked_ = false;
+    if (!pending_) {
+        return std::nullopt;
+    }
+    try {
+        Save(lists_);
+        pending_ = false;
+        return std::nullopt;
+    } catch (const FileError& error) {
+        lastSave_ = clock_();  // tried: again a second later
+        if (later_) {
+            flushAsked_ = true;
+            later_(kSaveSpacing);
+        }
+        return std::string("the UECP addresses cannot be kept: ") + error.what();
+    }
+}
+
+std::string DescribeAddressesInForce(const UecpAddressBook& book) {
+    const UecpAddressLists& lists = book.Lists();
+    std::string text = DescribeAddressList(true, lists) + ", " + DescribeAddressList(false, lists);
+    switch (book.From()) {
+        case UecpAddressBook::Source::Options:
+            return text + ", as the start options give them";
+        case UecpAddressBook::Source::Kept:
+            return text + ", as a UECP server provisioned them over these start options (" +
+                   kUecpAddressesFileName + ")";
+        case UecpAddressBook::Source::OptionsOverOtherKept:
+            return text + ", as the start options give them (" + kUecpAddressesFileName +
+                   " was provisioned over other options and is set aside)";
+    }
+    return text;
 }
 
 }  // namespace vaxo

@@ -14,7 +14,7 @@ struct Layout {
 
 // From the standard's table of elements. The acknowledgement carries its
 // frame's sequence number only with an error (-1).
-constexpr std::array<Layout, 26> kLayouts{{
+constexpr std::array<Layout, 28> kLayouts{{
     {kMecPi, true, false, 2},
     {kMecPs, true, false, 8},
     {kMecTaTp, true, false, 1},
@@ -23,6 +23,7 @@ constexpr std::array<Layout, 26> kLayouts{{
     {kMecPin, true, false, 2},
     {kMecPty, true, false, 1},
     {kMecRt, true, true, 0},
+    {kMecClockCorrection, false, false, 2},
     {kMecClock, false, false, 8},
     {kMecRdsLevel, false, false, 2},
     {kMecAf, true, true, 0},
@@ -32,8 +33,9 @@ constexpr std::array<Layout, 26> kLayouts{{
     {kMecClockEnable, false, false, 1},
     {kMecDataSetSelect, false, false, 1},
     {kMecRdsEnable, false, false, 1},
-    {kMecSiteAddress, false, true, 0},
-    {kMecEncoderAddress, false, true, 0},
+    {kMecRdsPhase, false, false, 2},
+    {kMecSiteAddress, false, false, 3},
+    {kMecEncoderAddress, false, false, 2},
     {kMecServiceList, false, true, 0},
     {kMecPrivate, false, true, 0},
     {kMecCommunicationMode, false, false, 1},

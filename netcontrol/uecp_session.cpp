@@ -53,6 +53,10 @@ const char* ElementName(std::uint8_t mec) {
             return "RT";
         case kMecClock:
             return "clock";
+        case kMecClockCorrection:
+            return "clock correction";
+        case kMecRdsPhase:
+            return "RDS phase";
         case kMecAf:
             return "AF";
         case kMecEonAf:
@@ -139,11 +143,12 @@ const char* FrameTrouble(UecpCode code) {
 }  // namespace
 
 UecpSession::UecpSession(UecpSettings settings, std::string origin,
-                         std::shared_ptr<UecpAddressBook> addresses)
+                         std::shared_ptr<UecpAddressBook> addresses, bool mayProvision)
     : settings_(std::move(settings)),
       origin_{Origin::Kind::UecpClient, std::move(origin)},
       addresses_(addresses ? std::move(addresses)
-                           : std::make_shared<UecpAddressBook>(settings_.addresses, "")) {}
+                           : std::make_shared<UecpAddressBook>(settings_.addresses, "")),
+      mayProvision_(mayProvision) {}
 
 bool UecpSession::ForThisEncoder(const UecpFrame& frame) const {
     return addresses_->Lists().Accepts(frame.site, frame.encoder);
@@ -439,6 +444,10 @@ UecpCode UecpSession::ApplyFrequencies(ControlProgram& program, const UecpElemen
 }
 
 UecpCode UecpSession::ApplyAddresses(ControlProgram& program, const UecpElement& element) {
+    if (!mayProvision_) {
+        return Refuse(program, element, UecpCode::MessageNotAcceptable,
+                      "addresses are taken only from the servers named by --uecp-provision");
+    }
     const AddressChangeReading reading = ReadAddressChange(element.mec, element.data);
     if (!reading.change) {
         return Refuse(program, element, reading.code, reading.why);
@@ -511,7 +520,9 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
             return UecpCode::Ok;
         case kMecSiteAddress:
         case kMecEncoderAddress:
-            answers.push_back(AddressListElement(mec, addresses_->Lists()));
+            for (auto& answer : AddressListElements(mec, addresses_->Lists())) {
+                answers.push_back(std::move(answer));
+            }
             return UecpCode::Ok;
         case kMecAcknowledgement:
             if (troubles_.empty()) {

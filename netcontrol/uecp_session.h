@@ -30,8 +30,9 @@ class UecpSession {
   public:
     // `addresses` the lists every client of the program shares; without
     // them, this session's own, from the settings.
+    // `mayProvision`: the client may change the site and encoder addresses.
     UecpSession(UecpSettings settings, std::string origin,
-                std::shared_ptr<UecpAddressBook> addresses = {});
+                std::shared_ptr<UecpAddressBook> addresses = {}, bool mayProvision = false);
 
     // The frames to send back, each whole; none when there is nothing to say.
     std::vector<std::vector<std::uint8_t>> Replies(ControlProgram& program,
@@ -62,6 +63,7 @@ class UecpSession {
     UecpSettings settings_;
     Origin origin_;
     std::shared_ptr<UecpAddressBook> addresses_;
+    bool mayProvision_ = false;
     int mode_ = 0;
     std::optional<std::uint8_t> expected_;  // the next sequence number
     // The troubles not yet acknowledged, oldest first, for a request in

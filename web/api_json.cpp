@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "base/code_page.h"
 #include "base/hex_digit.h"
@@ -184,8 +185,9 @@ JsonValue FieldValueOf(const StationField& field, const json& value) {
         case FieldKind::Frequency:
             return FrequencyOf(field, value);
         case FieldKind::Bank:
-            if (value == 1 || value == 2) {
-                return {value == 1 ? Bank::One : Bank::Two, {}};
+            if (const auto bank = value.is_number_integer() ? value.get<std::int64_t>() : 0;
+                bank == 1 || bank == 2) {
+                return {bank == 1 ? Bank::One : Bank::Two, {}};
             }
             return Wrong(field, "1 or 2");
         case FieldKind::Port:
@@ -250,15 +252,14 @@ WebResponse JsonReply(int status, const json& body) {
 }
 
 WebResponse ErrorResponse(int status, const std::string& code, const std::string& message,
-                          json more) {
+                          const json& more) {
     json error{{"code", code}, {"message", message}};
     error.update(more);
     return JsonReply(status, {{"error", error}});
 }
 
-WebResponse RefusalResponse(const Refusal& refusal, json more) {
-    return ErrorResponse(HttpStatusOf(refusal.code), RefusalName(refusal.code), refusal.why,
-                         std::move(more));
+WebResponse RefusalResponse(const Refusal& refusal, const json& more) {
+    return ErrorResponse(HttpStatusOf(refusal.code), RefusalName(refusal.code), refusal.why, more);
 }
 
 std::optional<json> JsonBody(const WebRequest& request) {

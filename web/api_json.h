@@ -37,8 +37,9 @@ int HttpStatusOf(RefusalCode code);
 
 // {"error": {"code": ..., "message": ...}} and what else it says.
 WebResponse ErrorResponse(int status, const std::string& code, const std::string& message,
-                          nlohmann::json more = nlohmann::json::object());
-WebResponse RefusalResponse(const Refusal& refusal, nlohmann::json more = nlohmann::json::object());
+                          const nlohmann::json& more = nlohmann::json::object());
+WebResponse RefusalResponse(const Refusal& refusal,
+                            const nlohmann::json& more = nlohmann::json::object());
 WebResponse JsonReply(int status, const nlohmann::json& body);
 
 // The body of a call as a JSON object; none when it is no such thing.

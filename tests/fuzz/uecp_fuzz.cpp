@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto& fuzz = vaxo::fuzz::Program();
     vaxo::UecpSession session({{size % 2 ? std::vector<int>{0x345} : std::vector<int>{}, {}}, {6}},
-                              "UECP fuzz");
+                              "UECP fuzz", {}, size % 3 != 0);
     vaxo::UecpFrameReader reader;
     const std::size_t piece = size > 0 ? data[0] % 17 + 1 : 1;
     for (std::size_t at = 0; at < size; at += piece) {

@@ -43,6 +43,23 @@ TEST(NetworkConfig, ListenersAreHostAndPort) {
     EXPECT_THAT(why, HasSubstr("is not HOST:PORT"));
 }
 
+// Provisioning is named, never assumed: not even this machine may re-address
+// the encoder unless it is named.
+TEST(NetworkConfig, OnlyTheNamedServersMayProvision) {
+    const NetworkConfig none;
+    EXPECT_FALSE(none.MayProvision(Address("127.0.0.1")));
+    const NetworkConfig config =
+        Config({{"uecp-provision", "10.0.0.7"}, {"uecp-provision", "192.168.0.0/16"}});
+    EXPECT_TRUE(config.MayProvision(Address("10.0.0.7")));
+    EXPECT_FALSE(config.MayProvision(Address("10.0.0.8")));
+    EXPECT_TRUE(config.MayProvision(Address("192.168.40.1")));
+    EXPECT_FALSE(config.MayProvision(Address("127.0.0.1")));
+    NetworkConfig wrong;
+    bool known = false;
+    EXPECT_TRUE(TakeNetworkOption(wrong, "uecp-provision", "10.0.0.0/40", known));
+    EXPECT_TRUE(known);
+}
+
 TEST(NetworkConfig, OnlyLoopbackAndTheAllowedRangesMayTalk) {
     const NetworkConfig config =
         Config({{"allow", "192.168.1.0/24"}, {"allow", "2001:db8::/32"}, {"allow", "10.1.2.3"}});

@@ -81,10 +81,11 @@ class Running:
         with open(self.err, encoding="utf-8", errors="replace") as f:
             return f.read()
 
-    def wait_for(self, pattern, seconds=60, count=1):
+    def wait_for(self, pattern, seconds=60, count=1, told=False):
+        """Until the output (told: the messages) has the pattern `count` times."""
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline:
-            if len(re.findall(pattern, self.output())) >= count:
+            if len(re.findall(pattern, self.errors() if told else self.output())) >= count:
                 return
             if self.process.poll() is not None:
                 break
@@ -243,9 +244,12 @@ class NetworkLive(unittest.TestCase):
 
     def test_a_server_provisions_the_addresses_and_a_restart_keeps_them(self):
         options = ("--simulate", "--uecp-udp", "127.0.0.1:0", "--uecp-site", "100",
-                   "--uecp-encoder", "5")
+                   "--uecp-encoder", "5", "--uecp-provision", "127.0.0.1")
         run = self.start(*options)
-        add_site_200 = uecp([0x23, 3, 1, 0, 200], site=100, encoder=5)
+        run.wait_for(r"UECP: site addresses 100, encoder addresses 5, as the start options",
+                     told=True)
+        # The standard's layout: configuration 1 (add), one address.
+        add_site_200 = uecp([0x23, 1, 0, 200], site=100, encoder=5)
         self.assertEqual(run.datagram("UECP UDP", uecp([0x2C, 2], 100, 5) + add_site_200),
                          ack(0, site=100, encoder=5) * 2)
         run.wait_for(r'"site address element" changed site addresses 100, 200')
@@ -253,16 +257,23 @@ class NetworkLive(unittest.TestCase):
 
         ask_sites = uecp([0x2C, 1], site=200, encoder=5) + uecp([0x17, 1, 0x23], site=200, encoder=5)
         again = self.start(*options, folder=run.folder)
+        again.wait_for(r"site addresses 100, 200, encoder addresses 5, as a UECP server "
+                       r"provisioned them over these start options", told=True)
         self.assertEqual(again.datagram("UECP UDP", ask_sites),
-                         uecp([0x23, 5, 1, 0, 100, 0, 200], site=100, encoder=5))
+                         uecp([0x23, 1, 0, 100, 0x23, 1, 0, 200], site=100, encoder=5))
         self.assertEqual(again.stop(), 0)
 
         moved = self.start("--simulate", "--uecp-udp", "127.0.0.1:0", "--uecp-site", "300",
                            folder=run.folder)
+        moved.wait_for(r"vaxow.uecp was provisioned over other options and is set aside",
+                       told=True)
         self.assertEqual(moved.datagram("UECP UDP", uecp([0x2C, 1], site=300)
                                         + uecp([0x17, 1, 0x23], site=300)),
-                         uecp([0x23, 3, 1, 1, 0x2C], site=300),
+                         uecp([0x23, 1, 1, 0x2C], site=300),
                          "other start options begin from those")
+        self.assertEqual(moved.datagram("UECP UDP", uecp([0x2C, 2], site=300)
+                                        + uecp([0x27, 1, 2], site=300)),
+                         ack(0, site=300) + ack(9, 0, site=300), "not named by --uecp-provision")
 
     def test_nothing_listens_beyond_loopback_without_an_allow_list(self):
         run = self.start("--simulate", "--text-tcp", "0.0.0.0:0", expect_start=False)

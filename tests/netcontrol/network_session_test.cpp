@@ -26,7 +26,7 @@ TEST(NetworkSession, TextLinesAreCutAcrossPiecesAndADatagramEndsItsLastLine) {
     NetworkConfig config;
     config.limits.line = 16;
     const auto session =
-        MakeNetworkSession(ListenerProtocol::Text, "text 192.0.2.7:4000", config, nullptr);
+        MakeNetworkSession(ListenerProtocol::Text, "text 192.0.2.7:4000", config, nullptr, false);
     EXPECT_TRUE(session->Receive("PS=NE").empty()) << "a line is not whole yet";
     EXPECT_THAT(Answers(*program, session->Receive("WS\r\nPS?\r")),
                 ElementsAre("+\r\n", "PS=NEWS\r\n"));
@@ -45,7 +45,7 @@ TEST(NetworkSession, UecpFramesAreCutAcrossPiecesAndTheirRepliesStayWhole) {
     NetworkConfig config;
     const auto session =
         MakeNetworkSession(ListenerProtocol::Uecp, "UECP 192.0.2.7:4000", config,
-                           std::make_shared<UecpAddressBook>(config.uecp.addresses, ""));
+                           std::make_shared<UecpAddressBook>(config.uecp.addresses, ""), false);
     const auto mode = EncodeUecpFrame({0, 0, 1, {kMecCommunicationMode, 2}});
     const auto ps =
         EncodeUecpFrame({0, 0, 2, {kMecPs, 0, 0, 'U', 'E', 'C', 'P', ' ', 'F', 'M', ' '}});

@@ -12,8 +12,8 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Optional;
 
-AddressChange AddSites(std::vector<int> sites) {
-    return {true, AddressChange::Kind::Add, std::move(sites)};
+AddressChange AddSite(int site) {
+    return {true, AddressChange::Kind::Add, site};
 }
 
 // What a server provisioned outlives a restart with the same options; other
@@ -24,8 +24,9 @@ TEST(UecpAddressBook, ProvisionedListsSurviveARestartWithTheSameOptions) {
     const UecpAddressLists start{{100}, {5}};
     {
         UecpAddressBook book(start, file);
-        EXPECT_TRUE(book.Change(AddSites({200, 300})).changed);
-        EXPECT_TRUE(book.Change({false, AddressChange::Kind::Clear, {}}).changed);
+        EXPECT_TRUE(book.Change(AddSite(200)).changed);
+        EXPECT_TRUE(book.Change(AddSite(300)).changed);
+        EXPECT_TRUE(book.Change({false, AddressChange::Kind::Clear, 0}).changed);
     }
     const UecpAddressLists provisioned{{100, 200, 300}, {}};
     EXPECT_EQ(UecpAddressBook(start, file).Lists(), provisioned);
@@ -44,14 +45,57 @@ TEST(UecpAddressBook, ProvisionedListsSurviveARestartWithTheSameOptions) {
 TEST(UecpAddressBook, AChangeThatCannotBeKeptIsRefusedAndChangesNothing) {
     const test::TempDir folder;
     UecpAddressBook nowhere({{100}, {}}, folder / "no folder/vaxow.uecp");
-    EXPECT_THAT(nowhere.Change(AddSites({200})).refusal, Optional(HasSubstr("cannot be kept")));
-    EXPECT_FALSE(nowhere.Change(AddSites({100})).refusal) << "no change, nothing to keep";
+    EXPECT_THAT(nowhere.Change(AddSite(200)).refusal, Optional(HasSubstr("cannot be kept")));
+    EXPECT_FALSE(nowhere.Change(AddSite(100)).refusal) << "no change, nothing to keep";
     EXPECT_EQ(nowhere.Lists(), (UecpAddressLists{{100}, {}}));
 
     std::filesystem::create_directory(folder / "a folder");
     const UecpAddressBook unreadable({{100}, {}}, folder / "a folder");
     EXPECT_THAT(unreadable.ReadTrouble(), HasSubstr("a folder"));
     EXPECT_EQ(unreadable.Lists(), (UecpAddressLists{{100}, {}}));
+}
+
+// A server toggling an address writes the file at most once a second; what
+// a change within the second left unwritten is written when it is over,
+// and at the latest when the book ends.
+TEST(UecpAddressBook, WritesAreSpacedAndTheLastStateIsAlwaysKept) {
+    const test::TempDir folder;
+    const std::string file = folder / kUecpAddressesFileName;
+    const UecpAddressLists start{{100}, {}};
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    const auto kept = [&] { return UecpAddressBook(start, file).Lists().sites; };
+    {
+        UecpAddressBook book(start, file, [&] { return now; });
+        std::vector<std::chrono::milliseconds> asked;
+        book.SaveLaterWith([&](std::chrono::milliseconds after) { asked.push_back(after); });
+        ASSERT_TRUE(book.Change(AddSite(200)).changed);
+        EXPECT_THAT(kept(), ::testing::ElementsAre(100, 200)) << "the first at once";
+        now += std::chrono::milliseconds(300);
+        for (int toggle = 0; toggle < 2000; ++toggle) {
+            const AddressChange::Kind kind =
+                toggle % 2 == 0 ? AddressChange::Kind::Remove : AddressChange::Kind::Add;
+            ASSERT_TRUE(book.Change({true, kind, 200}).changed);
+        }
+        ASSERT_TRUE(book.Change({true, AddressChange::Kind::Add, 300}).changed);
+        EXPECT_THAT(asked, ::testing::ElementsAre(std::chrono::milliseconds(700)));
+        EXPECT_THAT(book.Lists().sites, ::testing::ElementsAre(100, 200, 300)) << "in force";
+        EXPECT_THAT(kept(), ::testing::ElementsAre(100, 200)) << "not written yet";
+        now += std::chrono::milliseconds(700);
+        EXPECT_FALSE(book.Flush());
+        EXPECT_THAT(kept(), ::testing::ElementsAre(100, 200, 300));
+        EXPECT_FALSE(book.SavePending());
+
+        now += std::chrono::milliseconds(10);
+        ASSERT_TRUE(book.Change({true, AddressChange::Kind::Remove, 300}).changed);
+        EXPECT_EQ(asked.size(), 2U);
+    }
+    EXPECT_THAT(kept(), ::testing::ElementsAre(100, 200)) << "written as the book ended";
+    EXPECT_EQ(UecpAddressBook(start, file).From(), UecpAddressBook::Source::Kept);
+    EXPECT_EQ(UecpAddressBook({{7}, {}}, file).From(),
+              UecpAddressBook::Source::OptionsOverOtherKept);
+    EXPECT_THAT(DescribeAddressesInForce(UecpAddressBook(start, file)),
+                HasSubstr("site addresses 100, 200, encoder addresses any, as a UECP server "
+                          "provisioned them"));
 }
 
 }  // namespace

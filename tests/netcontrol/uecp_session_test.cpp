@@ -20,7 +20,9 @@ using ::testing::IsEmpty;
 // A conversation with one client, frames built and answers read back.
 class UecpSessionTest : public ::testing::Test {
   protected:
-    void Use(UecpSettings settings) { session_ = UecpSession(std::move(settings), "UECP test"); }
+    void Use(UecpSettings settings, bool mayProvision = false) {
+        session_ = UecpSession(std::move(settings), "UECP test", {}, mayProvision);
+    }
 
     // The elements of the answer to one frame.
     std::vector<UecpElement> Send(Bytes message, int site = 0, int encoder = 0) {
@@ -111,63 +113,99 @@ TEST_F(UecpSessionTest, OnlyFramesForThisEncoderOrForAllAreTaken) {
     EXPECT_EQ(program_->View().Station().PS, "OURS    ");
 }
 
-// A server provisions the lists with configuration 1 (add), 0 (remove)
-// and 2 (clear); site addresses are two bytes, encoder addresses one.
-TEST_F(UecpSessionTest, AServerProvisionsTheAddressListsAndReadsThemBack) {
-    Use({{{100}, {5}}, {}});
+// The standard's own examples (IEC 62106-10): `23 01 00 48` adds site
+// 0x048, `27 01 13` adds encoder 0x13; configuration 0 removes one, 2
+// empties the list; several may follow each other in one frame.
+TEST_F(UecpSessionTest, AProvisioningServerSetsTheListsElementByElementAsTheStandardWrites) {
+    Use({{{100}, {5}}, {}}, true);
     Mode(2);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 0x01, 0x00, 0x48}), 0);
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 0x01, 0x13}), 0);
+    EXPECT_EQ(program_.remote.back().note, "encoder addresses 5, 19");
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 72 "), 0x048, 0x13), 0);
     EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 200"), 200, 5), -1);
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 5, 1, 0x00, 0xC8, 0x03, 0xFF}, 100, 5), 0);
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 200"), 200, 5), 0);
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE1023"), 1023, 5), 0);
-    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0);
-    EXPECT_EQ(program_.remote.back().note, "encoder addresses 5, 7");
+
+    // Add site 600 and encoder 2: neither opens the lists to every address.
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 1, 0x02, 0x58, kMecEncoderAddress, 1, 0x02}), 0);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 600"), 600, 2), 0);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 33  "), 600, 33), -1);
     const std::size_t told = program_.remote.size();
-    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 7}), 0) << "already there";
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 1, 2}), 0) << "already there";
     EXPECT_EQ(program_.remote.size(), told) << "and not told as a change";
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 7   "), 100, 7), 0);
-    EXPECT_EQ(program_->View().Station().PS, "ENC 7   ");
 
-    const auto answer = Send({kMecRequest, 1, kMecSiteAddress});
-    ASSERT_EQ(answer.size(), 2u);
-    EXPECT_EQ(answer[1].mec, kMecSiteAddress);
-    EXPECT_THAT(answer[1].data, ElementsAre(1, 0, 100, 0, 200, 0x03, 0xFF));
+    std::vector<Bytes> sites;
+    for (const UecpElement& element : Send({kMecRequest, 1, kMecSiteAddress})) {
+        if (element.mec == kMecSiteAddress) {
+            sites.push_back(element.data);
+        }
+    }
+    EXPECT_THAT(sites, ElementsAre(Bytes{1, 0, 100}, Bytes{1, 0, 0x48}, Bytes{1, 2, 0x58}));
 
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 0, 0, 100}), 0);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 0, 0, 100}), 0);
     EXPECT_EQ(Unnumbered(Text(kMecPs, "SITE 100"), 100, 5), -1) << "removed";
-    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 1, 2}), 0);
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 33  "), 200, 33), 0) << "a cleared list takes any";
-    EXPECT_THAT(Send({kMecRequest, 1, kMecEncoderAddress}).at(1).data, ElementsAre(1));
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 0x13}), 0) << "the address byte is ignored";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 33  "), 600, 33), 0) << "an empty list takes any";
+    const auto encoders = Send({kMecRequest, 1, kMecEncoderAddress});
+    ASSERT_EQ(encoders.size(), 2U);
+    EXPECT_EQ(encoders[1].mec, kMecEncoderAddress);
+    EXPECT_THAT(encoders[1].data, ElementsAre(2, 0));
 }
 
-TEST_F(UecpSessionTest, AnAddressElementThatCannotBeReadChangesNothing) {
-    Use({{{100}, {}}, {}});
+TEST_F(UecpSessionTest, AWrongAddressElementIsRefusedAndTheFrameGoesOn) {
+    Use({{{100}, {}}, {}}, true);
     Mode(2);
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 3, 0, 200}), 6) << "configuration 3";
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 1, 0x04, 0x00}), 6) << "site 1024";
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 1, 0, 0}), 6) << "0 is every site, no address";
-    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 2, 1, 64}), 6);
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 2, 1, 0}), 7) << "half an address";
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 1, 1}), 7) << "none to add";
-    EXPECT_EQ(SendAndAck({kMecSiteAddress, 3, 2, 0, 200}), 7) << "clear takes none";
-    Bytes encoders(35);  // MEC, MEL, configuration 1, encoders 1 to 32
-    std::iota(encoders.begin() + 2, encoders.end(), 0);
-    encoders[0] = kMecEncoderAddress;
-    encoders[1] = 33;
-    encoders[2] = 1;
-    Bytes tooMany = encoders;
-    tooMany[1] = 34;
-    tooMany.push_back(33);
-    EXPECT_EQ(SendAndAck(tooMany), 9) << "33 encoders";
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 200, 40), -1) << "the sites as they were";
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "ANY ENC "), 100, 40), 0) << "and the encoders";
-    EXPECT_EQ(SendAndAck(encoders), 0) << "32 is the most";
-    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 40  "), 100, 40), -1);
+    const auto then = [](Bytes element, const char* ps) {
+        element.insert(element.end(), {kMecPs, 0, 0});
+        element.insert(element.end(), ps, ps + 8);
+        return element;
+    };
+    EXPECT_EQ(SendAndAck(then({kMecSiteAddress, 3, 0, 200}, "AFTER 3 ")), 6);
+    EXPECT_EQ(program_->View().Station().PS, "AFTER 3 ");
+    EXPECT_EQ(SendAndAck(then({kMecSiteAddress, 1, 0x04, 0x00}, "AFTER 1K")), 6) << "site 1024";
+    EXPECT_EQ(program_->View().Station().PS, "AFTER 1K");
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 1, 0, 0}), 6) << "0 is every site, no address";
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 1, 64}), 6);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 1, 0}), 7) << "cut short";
+
+    Bytes encoders;  // 1 to 32, the most a list keeps
+    for (std::uint8_t encoder = 1; encoder <= 32; ++encoder) {
+        encoders.insert(encoders.end(), {kMecEncoderAddress, 1, encoder});
+    }
+    EXPECT_EQ(SendAndAck(encoders), 0);
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 1, 33}), 9) << "a 33rd";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ONLY 100"), 200, 1), -1) << "the sites as they were";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "ENC 33  "), 100, 33), -1);
     EXPECT_THAT(
         program_.Refusals(),
-        ElementsAre(HasSubstr("configuration 3"), HasSubstr("1024"), HasSubstr("not 0"),
-                    HasSubstr("not 64"), HasSubstr("2 bytes each"), HasSubstr("2 bytes each"),
-                    HasSubstr("no address follows"), HasSubstr("at most 32")));
+        ElementsAre(HasSubstr("configuration 3"), HasSubstr("not 1024"), HasSubstr("not 0"),
+                    HasSubstr("not 64"), HasSubstr("past the end"), HasSubstr("at most 32")));
+}
+
+// Only the servers the operator named may re-address the encoder: any
+// other sender (the machine itself included) is refused with code 9.
+TEST_F(UecpSessionTest, AddressElementsFromAClientNotNamedToProvisionAreRefused) {
+    Use({{{837}, {}}, {}});
+    Mode(2);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 0, 0x03, 0x45}), 9);
+    EXPECT_EQ(SendAndAck({kMecSiteAddress, 2, 0, 0}), 9);
+    EXPECT_EQ(SendAndAck({kMecEncoderAddress, 1, 2}), 9);
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "OURS    "), 837, 9), 0) << "still site 837 only";
+    EXPECT_EQ(Unnumbered(Text(kMecPs, "OTHERS  "), 999, 9), -1);
+    EXPECT_THAT(program_.Refusals(), Contains(HasSubstr("--uecp-provision")));
+}
+
+// Elements this encoder knows but does not carry are told so (code 14),
+// and the elements after them still applied.
+TEST_F(UecpSessionTest, PhaseAndClockCorrectionAreKnownAndPassedOver) {
+    Mode(2);
+    EXPECT_EQ(SendAndAck(
+                  {kMecRdsPhase, 0x00, 0x10, kMecPs, 0, 0, 'P', 'H', 'A', 'S', 'E', ' ', ' ', ' '}),
+              14);
+    EXPECT_EQ(program_->View().Station().PS, "PHASE   ");
+    EXPECT_EQ(SendAndAck({kMecClockCorrection, 0xFF, 0xF6, kMecPs, 0, 0, 'C', 'L', 'O', 'C', 'K',
+                          ' ', ' ', ' '}),
+              14);
+    EXPECT_EQ(program_->View().Station().PS, "CLOCK   ");
 }
 
 TEST_F(UecpSessionTest, EachElementReachesItsField) {
