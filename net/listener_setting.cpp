@@ -6,6 +6,19 @@
 
 namespace vaxo {
 
+std::optional<ReplyWords> ParseReplyWords(const std::string& text) {
+    if (text == "signs") {
+        return ReplyWords::Signs;
+    }
+    if (text == "ok-no") {
+        return ReplyWords::OkNo;
+    }
+    if (text == "brackets") {
+        return ReplyWords::Brackets;
+    }
+    return std::nullopt;
+}
+
 std::optional<int> OptionNumber(const std::string& text, int low, int high) {
     if (text.empty() || text.size() > 6 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {

@@ -22,11 +22,17 @@ std::optional<AddressRange> ParseAddressRange(const std::string& text, std::stri
 enum class ListenerProtocol { Text, Uecp };
 enum class ListenerTransport { Tcp, Udp };
 
+// The words a text listener answers with, as the senders in use expect
+// them: "+ - ! /" (signs), "OK"/"NO" (ok-no), "[OK]"/"[ERR]" (brackets).
+enum class ReplyWords { Signs, OkNo, Brackets };
+std::optional<ReplyWords> ParseReplyWords(const std::string& text);
+
 struct ListenerSetting {
     ListenerProtocol protocol = ListenerProtocol::Text;
     ListenerTransport transport = ListenerTransport::Tcp;
     std::string host;  // an address: 127.0.0.1, ::1, 0.0.0.0, a multicast group (UDP)
     std::uint16_t port = 0;
+    ReplyWords replies = ReplyWords::Signs;  // text listeners only
 
     std::string Describe() const;  // "text TCP 127.0.0.1:4000"
 };

@@ -55,9 +55,9 @@ std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config) {
 }
 
 const std::vector<std::string>& NetworkOptionNames() {
-    static const std::vector<std::string> names{"text-tcp",     "text-udp", "uecp-tcp",
-                                                "uecp-udp",     "allow",    "uecp-site",
-                                                "uecp-encoder", "uecp-psn", "uecp-provision"};
+    static const std::vector<std::string> names{
+        "text-tcp",  "text-udp",     "uecp-tcp", "uecp-udp",       "allow",
+        "uecp-site", "uecp-encoder", "uecp-psn", "uecp-provision", "text-replies"};
     return names;
 }
 
@@ -82,6 +82,19 @@ std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::s
     } else if (name == "allow") {
         if (const auto range = ParseAddressRange(value, why)) {
             config.allowed.push_back(*range);
+        }
+    } else if (name == "text-replies") {
+        const auto words = ParseReplyWords(value);
+        const auto last = std::find_if(config.listeners.rbegin(), config.listeners.rend(),
+                                       [](const ListenerSetting& listener) {
+                                           return listener.protocol == ListenerProtocol::Text;
+                                       });
+        if (!words) {
+            why = "--text-replies takes signs, ok-no or brackets";
+        } else if (last == config.listeners.rend()) {
+            why = "--text-replies follows the --text-tcp or --text-udp it is for";
+        } else {
+            last->replies = *words;
         }
     } else if (name == "uecp-provision") {
         if (const auto range = ParseAddressRange(value, why)) {

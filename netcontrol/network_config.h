@@ -52,7 +52,8 @@ std::optional<std::string> CheckNetworkConfig(const NetworkConfig& config);
 
 // Reads one option of the command line or of the listeners' file
 // (--text-tcp, --text-udp, --uecp-tcp, --uecp-udp, --allow, --uecp-site,
-// --uecp-encoder, --uecp-psn, --uecp-provision) into the configuration; the reason when its
+// --uecp-encoder, --uecp-psn, --uecp-provision, --text-replies for the text
+// listener named before it) into the configuration; the reason when its
 // value is wrong, nothing when it was taken or is no such option (known is
 // then false).
 std::optional<std::string> TakeNetworkOption(NetworkConfig& config, const std::string& name,

@@ -1,6 +1,7 @@
 #include "netcontrol/network_session.h"
 
 #include "netcontrol/line_splitter.h"
+#include "netcontrol/reply_words.h"
 #include "netcontrol/text_commands.h"
 #include "netcontrol/uecp_frame.h"
 #include "netcontrol/uecp_session.h"
@@ -11,8 +12,8 @@ namespace {
 // Text commands: one a line; a line too long is answered "-".
 class TextSession : public NetworkSession {
   public:
-    TextSession(std::string origin, std::size_t lineLimit)
-        : origin_{Origin::Kind::TextClient, std::move(origin)}, lines_(lineLimit) {}
+    TextSession(std::string origin, std::size_t lineLimit, ReplyWords words)
+        : origin_{Origin::Kind::TextClient, std::move(origin)}, lines_(lineLimit), words_(words) {}
 
     std::vector<Work> Receive(std::string_view bytes) override {
         std::vector<Work> work;
@@ -26,21 +27,27 @@ class TextSession : public NetworkSession {
         lines_.Finish([&](std::string_view line) { work.push_back(Line(std::string(line))); });
         return work;
     }
-    std::string TooLargeForDatagram() const override { return "! use TCP\r\n"; }
+    std::string TooLargeForDatagram() const override {
+        return InReplyWords(words_, "!") + " use TCP\r\n";
+    }
 
   private:
     Work Line(std::string line) const {
-        return [line = std::move(line), origin = origin_](ControlProgram& program) {
+        return [line = std::move(line), origin = origin_, words = words_](ControlProgram& program) {
             const auto reply = AnswerTextCommand(program, line, origin);
-            return reply ? Reply{{reply->line + "\r\n"}, reply->line != "!"} : Reply{{}, true};
+            return reply ? Reply{{InReplyWords(words, reply->line) + "\r\n"}, reply->line != "!"}
+                         : Reply{{}, true};
         };
     }
-    static Work TooLong() {
-        return [](ControlProgram&) { return Reply{{"-\r\n"}, false}; };
+    Work TooLong() const {
+        return [words = words_](ControlProgram&) {
+            return Reply{{InReplyWords(words, "-") + "\r\n"}, false};
+        };
     }
 
     Origin origin_;
     LineSplitter lines_;  // the network's thread's
+    ReplyWords words_;
 };
 
 // UECP frames: the conversation (its mode, its sequence) lives on the
@@ -93,12 +100,13 @@ std::string NetworkSession::Reply::Bytes() const {
     return bytes;
 }
 
-std::shared_ptr<NetworkSession> MakeNetworkSession(ListenerProtocol protocol, std::string origin,
-                                                   const NetworkConfig& config,
+std::shared_ptr<NetworkSession> MakeNetworkSession(const ListenerSetting& listener,
+                                                   std::string origin, const NetworkConfig& config,
                                                    std::shared_ptr<UecpAddressBook> addresses,
                                                    bool mayProvision) {
-    if (protocol == ListenerProtocol::Text) {
-        return std::make_shared<TextSession>(std::move(origin), config.limits.line);
+    if (listener.protocol == ListenerProtocol::Text) {
+        return std::make_shared<TextSession>(std::move(origin), config.limits.line,
+                                             listener.replies);
     }
     return std::make_shared<UecpNetworkSession>(config, std::move(origin), std::move(addresses),
                                                 mayProvision);

@@ -41,8 +41,8 @@ class NetworkSession {
 // A session of the protocol for the client `origin` ("text 192.0.2.7:4000",
 // "UECP [::1]:4000"); UECP sessions share the address book, which only a
 // client named by --uecp-provision may change.
-std::shared_ptr<NetworkSession> MakeNetworkSession(ListenerProtocol protocol, std::string origin,
-                                                   const NetworkConfig& config,
+std::shared_ptr<NetworkSession> MakeNetworkSession(const ListenerSetting& listener,
+                                                   std::string origin, const NetworkConfig& config,
                                                    std::shared_ptr<UecpAddressBook> addresses,
                                                    bool mayProvision);
 

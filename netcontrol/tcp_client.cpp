@@ -26,7 +26,8 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
           listener_(listener),
           origin_((protocol == ListenerProtocol::Text ? "text " : "UECP ") +
                   DescribeEndpoint(peer)),
-          session_(MakeNetworkSession(protocol, origin_, shared_->config, shared_->addresses,
+          session_(MakeNetworkSession(shared_->config.listeners.at(listener), origin_,
+                                      shared_->config, shared_->addresses,
                                       shared_->config.MayProvision(BytesOf(peer.address())))) {}
 
     void Start() {

@@ -111,10 +111,10 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             }
             const char* kind = setting_.protocol == ListenerProtocol::Text ? "text " : "UECP ";
             found = sessions_
-                        .emplace(client, Conversation{MakeNetworkSession(
-                                             setting_.protocol, kind + client, shared_->config,
-                                             shared_->addresses,
-                                             shared_->config.MayProvision(BytesOf(address)))})
+                        .emplace(client,
+                                 Conversation{MakeNetworkSession(
+                                     setting_, kind + client, shared_->config, shared_->addresses,
+                                     shared_->config.MayProvision(BytesOf(address)))})
                         .first;
         }
         found->second.heard = ++heard_;

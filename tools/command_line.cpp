@@ -12,21 +12,23 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& args, const OptionR
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
         const bool inlineValue = equals != std::string::npos;
+        std::string value;
         if (rules.valued.count(name)) {
             if (inlineValue) {
-                values_[name].push_back(arg.substr(equals + 1));
+                value = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
-                values_[name].push_back(args[++i]);
+                value = args[++i];
             } else {
                 throw UsageError("option --" + name + " needs a value");
             }
         } else if (rules.switches.count(name) && !inlineValue) {
-            values_[name].push_back("");
         } else if (rules.optionalValued.count(name)) {
-            values_[name].push_back(inlineValue ? arg.substr(equals + 1) : "");
+            value = inlineValue ? arg.substr(equals + 1) : "";
         } else {
             throw UsageError("unknown option " + arg);
         }
+        values_[name].push_back(value);
+        inOrder_.emplace_back(name, std::move(value));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vaxo::ctl {
@@ -31,10 +32,14 @@ class ParsedOptions {
     std::optional<std::string> Value(const std::string& name) const;
     std::vector<std::string> Values(const std::string& name) const;
     const std::vector<std::string>& Positional() const { return positional_; }
+    // Every option as given, name and value, for options whose meaning
+    // depends on the one before.
+    const std::vector<std::pair<std::string, std::string>>& InOrder() const { return inOrder_; }
 
   private:
     std::map<std::string, std::vector<std::string>> values_;
     std::vector<std::string> positional_;
+    std::vector<std::pair<std::string, std::string>> inOrder_;
 };
 
 }  // namespace vaxo::ctl

@@ -125,15 +125,14 @@ WebConfig WebFrom(const ParsedOptions& options, const std::vector<AddressRange>&
     return config;
 }
 
-// The listeners and who may reach them; nothing listens unless asked.
+// The listeners and who may reach them; nothing listens unless asked. In
+// the order given: --text-replies is for the listener before it.
 NetworkConfig NetworkFrom(const ParsedOptions& options) {
     NetworkConfig config;
-    for (const std::string& name : NetworkOptionNames()) {
-        for (const std::string& value : options.Values(name)) {
-            bool known = false;
-            if (const auto why = TakeNetworkOption(config, name, value, known)) {
-                throw UsageError(*why);
-            }
+    for (const auto& [name, value] : options.InOrder()) {
+        bool known = false;
+        if (const auto why = TakeNetworkOption(config, name, value, known)) {
+            throw UsageError(*why);
         }
     }
     if (const auto why = CheckNetworkConfig(config)) {

@@ -28,6 +28,8 @@ constexpr const char* kRunOptions =
     "  --trace FILE            every port access into FILE\n"
     "  --text-tcp HOST:PORT    line commands (PS=..., TEXT=..., STATUS?) over TCP\n"
     "  --text-udp HOST:PORT    line commands, one datagram each\n"
+    "  --text-replies WORDS    the last text listener's replies: signs (+ - ! /),\n"
+    "                          ok-no (OK NO) or brackets ([OK] [ERR])\n"
     "  --uecp-tcp HOST:PORT    UECP frames (IEC 62106-10) over TCP\n"
     "  --uecp-udp HOST:PORT    UECP frames over UDP; HOST may be a multicast group\n"
     "  --allow CIDR            clients beyond this machine that may connect (repeatable);\n"

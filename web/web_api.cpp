@@ -140,9 +140,9 @@ WebResponse WebApp::Fields(const WebRequest& request) {
     const Origin origin = OriginOf(request);
     const auto body = JsonBody(request);
     const auto refuse = [&](const Refusal& refusal, const std::string& shown,
-                            json more = json::object()) {
+                            const json& more = json::object()) {
         program_.Log().Refused(origin, shown, refusal);
-        return RefusalResponse(refusal, std::move(more));
+        return RefusalResponse(refusal, more);
     };
     if (!body || !body->contains("fields") || !(*body)["fields"].is_object()) {
         return refuse({RefusalCode::Malformed, "a change is {\"fields\": {KEY: value}}"},

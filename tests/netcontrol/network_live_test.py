@@ -242,6 +242,23 @@ class NetworkLive(unittest.TestCase):
         self.assertEqual((view["di"]["stereo"], view["di"]["artificial_head"],
                           view["di"]["compressed"]), (True, True, False))
 
+    def test_each_text_listener_answers_in_the_words_its_senders_wait_for(self):
+        run = self.start("--simulate", "--text-tcp", "127.0.0.1:0",
+                         "--text-tcp", "127.0.0.1:0", "--text-replies", "ok-no",
+                         "--text-tcp", "127.0.0.1:0", "--text-replies", "brackets",
+                         "--text-udp", "127.0.0.1:0", "--text-replies", "brackets")
+        commands = b"PS=NEWS FM\r\nPTY=45\r\nPTYN=CLASSIC\r\nPS?\r\nTEXT=" + b"x" * 70 + b"\r\n"
+        expected = [["+", "-", "!", "PS=NEWS FM", "/"],
+                    ["OK", "NO", "NO", "PS=NEWS FM", "OK"],
+                    ["[OK]", "[ERR]", "[ERR]", "PS=NEWS FM", "[OK]"]]
+        for index, words in enumerate(expected):
+            with run.tcp("text TCP", index) as connection:
+                connection.sendall(commands)
+                self.assertEqual(lines(connection, 5), words)
+        self.assertEqual(run.datagram("text UDP", b"PTY=10\r\nPTY=99\r\n"), b"[OK]\r\n[ERR]\r\n")
+        self.assertEqual(run.datagram("text UDP", b"PS?\r\nPTY?\r\n"), b"PS=NEWS FM\r\nPTY=10\r\n")
+        self.assertEqual(run.stop(), 0)
+
     def test_a_server_provisions_the_addresses_and_a_restart_keeps_them(self):
         options = ("--simulate", "--uecp-udp", "127.0.0.1:0", "--uecp-site", "100",
                    "--uecp-encoder", "5", "--uecp-provision", "127.0.0.1")

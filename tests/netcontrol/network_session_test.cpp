@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "netcontrol/network_config.h"
 #include "netcontrol/network_session.h"
 #include "netcontrol/uecp_frame.h"
 #include "tests/support/running_program.h"
@@ -11,6 +12,8 @@ namespace vaxo {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Optional;
 
 std::vector<std::string> Answers(ControlProgram& program,
                                  const std::vector<NetworkSession::Work>& work) {
@@ -25,8 +28,7 @@ TEST(NetworkSession, TextLinesAreCutAcrossPiecesAndADatagramEndsItsLastLine) {
     test::RunningProgram program;
     NetworkConfig config;
     config.limits.line = 16;
-    const auto session =
-        MakeNetworkSession(ListenerProtocol::Text, "text 192.0.2.7:4000", config, nullptr, false);
+    const auto session = MakeNetworkSession({}, "text 192.0.2.7:4000", config, nullptr, false);
     EXPECT_TRUE(session->Receive("PS=NE").empty()) << "a line is not whole yet";
     EXPECT_THAT(Answers(*program, session->Receive("WS\r\nPS?\r")),
                 ElementsAre("+\r\n", "PS=NEWS\r\n"));
@@ -40,11 +42,49 @@ TEST(NetworkSession, TextLinesAreCutAcrossPiecesAndADatagramEndsItsLastLine) {
     EXPECT_EQ(session->TooLargeForDatagram(), "! use TCP\r\n");
 }
 
+// Each listener answers in the words its senders wait for; what a query
+// asked for is the same in every one.
+TEST(NetworkSession, ATextListenerAnswersInItsOwnReplyWords) {
+    test::RunningProgram program;
+    NetworkConfig config;
+    const auto words = [&](const char* name) {
+        bool known = false;
+        NetworkConfig named;
+        EXPECT_FALSE(TakeNetworkOption(named, "text-tcp", "127.0.0.1:0", known));
+        EXPECT_FALSE(TakeNetworkOption(named, "text-replies", name, known)) << name;
+        return MakeNetworkSession(named.listeners.at(0), "text 192.0.2.7:4000", config, nullptr,
+                                  false);
+    };
+    const std::string lines = "PS=OK NO\nPTY=45\nPTYN=NEWS\nPS?\n";
+    EXPECT_THAT(Answers(*program, words("signs")->Receive(lines)),
+                ElementsAre("+\r\n", "-\r\n", "!\r\n", "PS=OK NO\r\n"));
+    EXPECT_THAT(Answers(*program, words("ok-no")->Receive(lines)),
+                ElementsAre("OK\r\n", "NO\r\n", "NO\r\n", "PS=OK NO\r\n"));
+    const auto brackets = words("brackets");
+    EXPECT_THAT(Answers(*program, brackets->Receive(lines)),
+                ElementsAre("[OK]\r\n", "[ERR]\r\n", "[ERR]\r\n", "PS=OK NO\r\n"));
+    EXPECT_EQ(brackets->TooLargeForDatagram(), "[ERR] use TCP\r\n");
+
+    NetworkConfig wrong;
+    bool known = false;
+    EXPECT_THAT(TakeNetworkOption(wrong, "text-replies", "ok-no", known),
+                Optional(HasSubstr("follows the --text-tcp")));
+    EXPECT_FALSE(TakeNetworkOption(wrong, "uecp-tcp", "127.0.0.1:0", known));
+    EXPECT_THAT(TakeNetworkOption(wrong, "text-replies", "ok-no", known),
+                Optional(HasSubstr("follows")))
+        << "a UECP listener has no reply words";
+    EXPECT_FALSE(TakeNetworkOption(wrong, "text-udp", "127.0.0.1:0", known));
+    EXPECT_THAT(TakeNetworkOption(wrong, "text-replies", "OK", known),
+                Optional(HasSubstr("signs, ok-no or brackets")));
+}
+
 TEST(NetworkSession, UecpFramesAreCutAcrossPiecesAndTheirRepliesStayWhole) {
     test::RunningProgram program;
     NetworkConfig config;
+    ListenerSetting uecp;
+    uecp.protocol = ListenerProtocol::Uecp;
     const auto session =
-        MakeNetworkSession(ListenerProtocol::Uecp, "UECP 192.0.2.7:4000", config,
+        MakeNetworkSession(uecp, "UECP 192.0.2.7:4000", config,
                            std::make_shared<UecpAddressBook>(config.uecp.addresses, ""), false);
     const auto mode = EncodeUecpFrame({0, 0, 1, {kMecCommunicationMode, 2}});
     const auto ps =
