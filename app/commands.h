@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,8 @@ struct Origin {
 // Fields take new values: all of them, or none when one is refused.
 struct SetFields {
     std::vector<FieldAssignment> values;
+    // For texts among the values that a UECP server sent: its RDS bytes.
+    std::map<FieldId, std::string> serverTexts = {};
 };
 struct LoadStation {
     std::string path;

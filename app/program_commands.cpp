@@ -68,6 +68,9 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const SetFields& comman
         outcome.refusal = Refusal{refused->code, refused->refusal};
         return outcome;
     }
+    for (const auto& [field, bytes] : command.serverTexts) {
+        set_.serverTexts[field] = bytes;
+    }
     outcome.changed = applied.changed;
     FollowOptions(applied.changed);
     Changed(applied.changed, origin);

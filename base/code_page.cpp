@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/plain_characters.h"
+
 namespace vaxo {
 namespace {
 
@@ -159,7 +161,8 @@ std::optional<std::string> Utf8ToWindows1250(std::string_view text, int* missing
         }
         const auto byte = UnicodeToWindows1250(*point);
         lacking += byte ? 0 : 1;
-        out += static_cast<char>(byte.value_or('?'));
+        const char plain = PlainCharacter(*point);
+        out += byte ? static_cast<char>(*byte) : plain ? plain : '?';
     }
     if (missing) {
         *missing = lacking;

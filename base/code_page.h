@@ -15,14 +15,15 @@ char32_t Windows1250ToUnicode(unsigned char byte);
 std::optional<unsigned char> UnicodeToWindows1250(char32_t codePoint);
 
 // The text in Windows-1250 when it is valid UTF-8 (a leading byte-order mark
-// dropped, characters the code page lacks as "?"); nothing when it is not.
+// dropped; a character the code page lacks as its plain form, ø as o, or
+// else "?"); nothing when it is not.
 // `missing` counts the characters Windows-1250 lacks.
 std::optional<std::string> Utf8ToWindows1250(std::string_view text, int* missing = nullptr);
 
 // How a line of text from outside (a feed, a network client) is taken: as
 // Windows-1250 when it is; converted when it is valid UTF-8 with characters
 // beyond ASCII. `missing` counts the characters Windows-1250 lacks (given
-// as "?").
+// in a plain form or as "?").
 std::string TextLineToWindows1250(std::string_view line, int* missing = nullptr);
 
 // Decodes the UTF-8 sequence at `at` and moves past it; nothing for a

@@ -4,6 +4,8 @@
 #include <span>
 
 #include "encoding/checkword.h"
+#include "encoding/rds_characters.h"
+#include "record/field_schema.h"
 
 namespace vaxo {
 namespace {
@@ -103,7 +105,7 @@ void StageDpsTexts(const RdsParameterSet& set, const ImageClock& clock, EncoderI
             text = time;
         }
         image.SentDpsTexts[k] = text;
-        image.DpsTexts[k] = Padded(text, kPsLength);
+        image.DpsTexts[k] = StationTextToRds(Padded(text, kPsLength));
     }
     for (std::size_t k = kDpsCount; k-- > 0 && set.DPS[k].empty();) {
         image.DpsTexts[k] = image.PsText;
@@ -141,12 +143,22 @@ void EncodeGroups(const RdsParameterSet& set, const EncodedFields& fields, bool 
     }
 }
 
+std::string OnAirText(const RdsParameterSet& set, FieldId field, const std::string& text) {
+    const auto kept = set.serverTexts.find(field);
+    if (kept != set.serverTexts.end() && RdsToStationText(kept->second) == text) {
+        return kept->second;
+    }
+    return StationTextToRds(text);
+}
+
 void BuildEncoderImage(const RdsParameterSet& set, int textAbFlag, const ImageClock& clock,
                        EncodedFields& fields, EncoderImage& image) {
     const bool rtPresent = !set.ActualRT().empty();
     image.TextAbFlag = textAbFlag;
-    image.PsText = Padded(set.PS, kPsLength);
-    image.RtText = Padded(set.ActualRT(), kRadiotextLength);
+    image.PsText = Padded(OnAirText(set, FieldId::PS, set.PS), kPsLength);
+    const FieldId radiotext =
+        set.SELRT >= 1 && set.SELRT <= 4 ? RadiotextField(set.SELRT) : FieldId::RT;
+    image.RtText = Padded(OnAirText(set, radiotext, set.ActualRT()), kRadiotextLength);
     StageDpsTexts(set, clock, image);
     EncodePI(fields, CheckPI(set.PI.str()));
     EncodePTY(fields, set.PTY);

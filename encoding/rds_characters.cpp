@@ -1,8 +1,10 @@
 #include "encoding/rds_characters.h"
 
 #include <array>
+#include <utility>
 
 #include "base/code_page.h"
+#include "base/plain_characters.h"
 
 namespace vaxo {
 namespace {
@@ -73,24 +75,60 @@ std::string RdsTextToUtf8(const std::string& bytes) {
     return ToUtf8(shown);
 }
 
-std::optional<std::string> RdsToWindows1250(const std::string& bytes) {
-    std::string text;
-    for (char byte : bytes) {
-        const char32_t character = RdsCharacter(static_cast<std::uint8_t>(byte));
-        const auto windows = character ? UnicodeToWindows1250(character) : std::nullopt;
-        if (!windows) {
-            return std::nullopt;
+std::string StationTextToRds(std::string_view text, bool* changed) {
+    static const auto table = [] {
+        std::array<std::pair<std::uint8_t, bool>, 256> codes{};
+        for (int byte = 0; byte < 256; ++byte) {
+            const auto station = static_cast<std::uint8_t>(byte);
+            const char32_t character = Windows1250ToUnicode(station);
+            if (station < 0x20 || station == 0x7F) {
+                codes[station] = {station, false};
+            } else if (const auto code = RdsByte(character)) {
+                codes[station] = {*code, false};
+            } else {
+                const char plain = PlainCharacter(character);
+                codes[station] = {static_cast<std::uint8_t>(plain ? plain : ' '), true};
+            }
         }
-        text += static_cast<char>(*windows);
+        return codes;
+    }();
+    std::string rds;
+    bool any = false;
+    for (const char c : text) {
+        const auto& [code, substituted] = table[static_cast<std::uint8_t>(c)];
+        rds += static_cast<char>(code);
+        any = any || substituted;
     }
-    return text;
+    if (changed) {
+        *changed = any;
+    }
+    return rds;
 }
 
-std::string Windows1250ToRds(const std::string& bytes) {
+bool ChangesOnAir(std::string_view text) {
+    bool changed = false;
+    static_cast<void>(StationTextToRds(text, &changed));
+    return changed;
+}
+
+std::string RdsToStationText(std::string_view bytes, bool* changed) {
     std::string text;
-    for (char byte : bytes) {
-        const char32_t character = Windows1250ToUnicode(static_cast<unsigned char>(byte));
-        text += static_cast<char>(RdsByte(character).value_or(' '));
+    bool any = false;
+    for (const char byte : bytes) {
+        const char32_t character = RdsCharacter(static_cast<std::uint8_t>(byte));
+        const auto station = character ? UnicodeToWindows1250(character) : std::nullopt;
+        if (!character) {
+            text += byte;
+        } else if (station) {
+            text += static_cast<char>(*station);
+        } else {
+            const char plain = PlainCharacter(character);
+            text += plain ? plain : ' ';
+            any = true;
+        }
+    }
+    if (changed) {
+        *changed = any;
     }
     return text;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vaxo {
 
@@ -21,11 +22,18 @@ std::optional<std::uint8_t> RdsByte(char32_t character);
 // character becomes U+FFFD.
 std::string RdsTextToUtf8(const std::string& bytes);
 
-// RDS bytes (a UECP text) as the station's Windows-1250 text; nothing when a
-// character has no place in Windows-1250 or a byte shows no character.
-std::optional<std::string> RdsToWindows1250(const std::string& bytes);
-// The station's Windows-1250 text in the RDS table; characters the table
-// lacks become spaces.
-std::string Windows1250ToRds(const std::string& bytes);
+// The station's Windows-1250 text as the RDS table writes it, for the
+// encoder's memory: each character the table has as its code (č, ž, é),
+// one it lacks as its plain form (Ł L, ą a, ů u, "–" -), else a space;
+// control codes as they are. `changed` tells whether any character had to
+// be given otherwise.
+std::string StationTextToRds(std::string_view text, bool* changed = nullptr);
+// Whether a character of the text goes on air otherwise than typed.
+bool ChangesOnAir(std::string_view text);
+
+// RDS bytes (a UECP text) as the station's Windows-1250 text: a character
+// Windows-1250 lacks as its plain form (à a, ñ n, ø o), else a space; a
+// byte that shows no character as it is.
+std::string RdsToStationText(std::string_view bytes, bool* changed = nullptr);
 
 }  // namespace vaxo

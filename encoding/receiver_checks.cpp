@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <set>
 
-#include "base/code_page.h"
-#include "encoding/rds_characters.h"
 #include "encoding/receiver_words.h"
 
 namespace vaxo {
@@ -80,29 +78,6 @@ void CheckAlternativeFrequencies(const ReceiverView& view, std::vector<std::stri
     }
 }
 
-// Where the RDS table reads a byte otherwise than Windows-1250 does.
-void CheckCharacters(const std::string& name, const ReceivedText& text,
-                     std::vector<std::string>& warnings) {
-    std::u32string typed, shown;
-    bool differs = false;
-    for (std::size_t i = 0; i < text.bytes.size(); ++i) {
-        const auto byte = static_cast<std::uint8_t>(text.bytes[i]);
-        if (!text.received[i] || byte < 0x20) {
-            continue;  // missing, or a control code, told on its own
-        }
-        const char32_t rds = RdsCharacter(byte);
-        const char32_t windows = Windows1250ToUnicode(byte);
-        typed += windows ? windows : U'?';
-        shown += rds ? rds : U'\uFFFD';
-        differs = differs || rds != windows;
-    }
-    if (differs) {
-        warnings.push_back(name + " reads \u201C" + ToUtf8(shown) +
-                           "\u201D on a receiver where \u201C" + ToUtf8(typed) +
-                           "\u201D was typed: the RDS table has other characters at those codes");
-    }
-}
-
 void CheckRadiotext(const ReceiverView& view, std::vector<std::string>& warnings) {
     if (view.radiotextFlagged != view.rt.has_value()) {
         warnings.push_back(view.radiotextFlagged
@@ -122,7 +97,6 @@ void CheckRadiotext(const ReceiverView& view, std::vector<std::string>& warnings
     } else if (view.rt->Complete() && bytes.find_first_not_of(' ') == std::string::npos) {
         warnings.emplace_back("the radiotext is only spaces: receivers show it empty");
     }
-    CheckCharacters("the radiotext", *view.rt, warnings);
 }
 
 void CheckDynamicPs(const ReceiverView& view, std::vector<std::string>& warnings) {
@@ -140,7 +114,6 @@ void CheckDynamicPs(const ReceiverView& view, std::vector<std::string>& warnings
     for (std::size_t k = 0; k < view.dps->texts.size(); ++k) {
         std::string which = "dynamic PS ";
         which += std::to_string(k + 1);
-        CheckCharacters(which, view.dps->texts[k], warnings);
     }
 }
 
@@ -151,7 +124,6 @@ std::vector<std::string> ReceiverWarnings(const ReceiverView& view) {
     CheckBlocks(view, warnings);
     CheckIdentity(view, warnings);
     CheckAlternativeFrequencies(view, warnings);
-    CheckCharacters("the PS", view.ps, warnings);
     CheckDynamicPs(view, warnings);
     CheckRadiotext(view, warnings);
     return warnings;

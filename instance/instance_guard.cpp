@@ -37,7 +37,7 @@ std::string Unquoted(const std::string& line) {
 }  // namespace
 
 bool InstanceGuard::Activate(const std::vector<std::string>& arguments, bool handOverAllowed,
-                             std::function<void()> exit) {
+                             const std::function<void()>& exit) {
     tellTail_ = std::make_unique<TTellTail>();
     tellTail_->MapFileName = kSharedBlockName;
     tellTail_->MutexName = kSharedLockName;

@@ -22,7 +22,7 @@ class InstanceGuard {
     // failure of the block asks the program to end. Arguments are handed
     // over as they are (names already absolute).
     bool Activate(const std::vector<std::string>& arguments, bool handOverAllowed,
-                  std::function<void()> exit);
+                  const std::function<void()>& exit);
     // What the block's folders made this start pass over, in words.
     std::vector<std::string> Warnings() const;
 

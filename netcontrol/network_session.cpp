@@ -1,5 +1,7 @@
 #include "netcontrol/network_session.h"
 
+#include "base/code_page.h"
+
 #include "netcontrol/line_splitter.h"
 #include "netcontrol/reply_words.h"
 #include "netcontrol/text_commands.h"
@@ -9,7 +11,9 @@
 namespace vaxo {
 namespace {
 
-// Text commands: one a line; a line too long is answered "-".
+// Text commands: one a line; a line too long is answered "-". Replies are
+// in the client's encoding: UTF-8, or Windows-1250 after it sent a line in
+// Windows-1250 (until one in UTF-8).
 class TextSession : public NetworkSession {
   public:
     TextSession(std::string origin, std::size_t lineLimit, ReplyWords words)
@@ -32,11 +36,20 @@ class TextSession : public NetworkSession {
     }
 
   private:
-    Work Line(std::string line) const {
-        return [line = std::move(line), origin = origin_, words = words_](ControlProgram& program) {
+    Work Line(std::string line) {
+        if (!IsAscii(line)) {
+            clientSpeaksWindows1250_ = !Utf8ToWindows1250(line).has_value();
+        }
+        return [line = std::move(line), origin = origin_, words = words_,
+                windows1250 = clientSpeaksWindows1250_](ControlProgram& program) {
             const auto reply = AnswerTextCommand(program, line, origin);
-            return reply ? Reply{{InReplyWords(words, reply->line) + "\r\n"}, reply->line != "!"}
-                         : Reply{{}, true};
+            if (!reply) {
+                return Reply{{}, true};
+            }
+            const std::string worded = InReplyWords(words, reply->line);
+            return Reply{
+                {(windows1250 ? Utf8ToWindows1250(worded).value_or(worded) : worded) + "\r\n"},
+                reply->line != "!"};
         };
     }
     Work TooLong() const {
@@ -48,6 +61,7 @@ class TextSession : public NetworkSession {
     Origin origin_;
     LineSplitter lines_;  // the network's thread's
     ReplyWords words_;
+    bool clientSpeaksWindows1250_ = false;  // the network's thread's
 };
 
 // UECP frames: the conversation (its mode, its sequence) lives on the

@@ -8,7 +8,7 @@
 #include "app/wear_words.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
-#include "encoding/chr_repl.h"
+#include "encoding/rds_characters.h"
 #include "net/logged_command.h"
 #include "record/field_schema.h"
 #include "stations/live_text_shaping.h"
@@ -82,8 +82,9 @@ TextReply DynamicPs(const Sender& sender, std::string_view value) {
     return sender.Set(std::move(values), missing > 0 || processed.ends_with("..."));
 }
 
-// The texts playout systems send as they come (a title as PS): cut to fit
-// and their letters reduced, as TEXT= takes a radiotext.
+// The texts playout systems send as they come (a title as PS): cut to fit.
+// Their letters go on air in the RDS table; "/" tells that one had to be
+// given as its base letter there (Ł as L).
 bool TakenAsPlayoutText(FieldId id) {
     return id == FieldId::PS || id == FieldId::RT || id == FieldId::RT2 || id == FieldId::RT3 ||
            id == FieldId::RT4 || (id >= FieldId::DPS1 && id <= FieldId::DPS8);
@@ -132,9 +133,9 @@ TextReply Field(const Sender& sender, const StationField& field, std::string_vie
     // The page's fields are typed, not sent by playout: they keep the letters
     // and are refused whole when they do not fit.
     if (TakenAsPlayoutText(field.id) && sender.origin.kind != Origin::Kind::WebSession) {
-        text = ReplaceChars(text);
-        partly = missing > 0 || text.size() > field.type.limit;
+        const bool cut = text.size() > field.type.limit;
         text.resize(std::min(text.size(), field.type.limit));
+        partly = missing > 0 || cut || ChangesOnAir(text);
     } else if (missing > 0) {
         return sender.Refuse("-", RefusalCode::Malformed, "a character Windows-1250 lacks");
     }

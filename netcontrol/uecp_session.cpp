@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "encoding/encoder_image.h"
+#include "encoding/rds_characters.h"
 #include "net/logged_command.h"
 #include "record/field_schema.h"
 
@@ -277,10 +279,13 @@ std::vector<std::uint8_t> UecpSession::Take(ControlProgram& program, const UecpR
     return bytes;
 }
 
-UecpCode UecpSession::Change(ControlProgram& program, std::vector<FieldAssignment> values) {
+// A server's texts are in the RDS table: the station keeps them in
+// Windows-1250 and the memory gets the server's bytes.
+UecpCode UecpSession::Change(ControlProgram& program, std::vector<FieldAssignment> values,
+                             std::map<FieldId, std::string> serverTexts) {
     std::string shown = Shown(values) + gap_;
-    const CommandOutcome outcome =
-        program.Execute({origin_, SetFields{std::move(values)}, std::move(shown)});
+    const CommandOutcome outcome = program.Execute(
+        {origin_, SetFields{std::move(values), std::move(serverTexts)}, std::move(shown)});
     return outcome.Accepted() ? UecpCode::Ok : AcknowledgementOf(outcome.refusal->code);
 }
 
@@ -309,8 +314,10 @@ UecpCode UecpSession::Apply(ControlProgram& program, const UecpElement& element,
     switch (element.mec) {
         case kMecPi:
             return Change(program, {{FieldId::PI, data[0] << 8 | data[1]}});
-        case kMecPs:  // in the RDS character set, on air byte for byte
-            return Change(program, {{FieldId::PS, std::string(data.begin(), data.end())}});
+        case kMecPs: {
+            const std::string sent(data.begin(), data.end());
+            return Change(program, {{FieldId::PS, RdsToStationText(sent)}}, {{FieldId::PS, sent}});
+        }
         case kMecTaTp:
             return Change(program,
                           {{FieldId::TA, (data[0] & 1) != 0}, {FieldId::TP, (data[0] & 2) != 0}});
@@ -370,17 +377,19 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
                                 {FieldId::RT3, std::string()},
                                 {FieldId::RT4, std::string()}});
     }
-    // In the RDS character set, on air byte for byte; 0D ends the text.
-    std::string text(data.begin() + 1, data.end());
-    text = text.substr(0, text.find('\x0D'));
+    // 0D ends the text.
+    const std::string sent(data.begin() + 1, std::find(data.begin() + 1, data.end(), 0x0D));
+    const std::string text = RdsToStationText(sent);
     const int buffer = (data[0] >> 5) & 0x3;
     UecpCode code = UecpCode::Ok;
     if (buffer == 0) {
-        code = Change(program, {{FieldId::RT, text},
-                                {FieldId::RT2, std::string()},
-                                {FieldId::RT3, std::string()},
-                                {FieldId::RT4, std::string()},
-                                {FieldId::SELRT, 1}});
+        code = Change(program,
+                      {{FieldId::RT, text},
+                       {FieldId::RT2, std::string()},
+                       {FieldId::RT3, std::string()},
+                       {FieldId::RT4, std::string()},
+                       {FieldId::SELRT, 1}},
+                      {{FieldId::RT, sent}});
     } else if (buffer == 2) {
         const RdsParameterSet& set = program.View().Station();
         const std::optional<FieldId> free = set.RT2.empty()   ? std::optional(FieldId::RT2)
@@ -391,7 +400,7 @@ UecpCode UecpSession::ApplyRadiotext(ControlProgram& program, const UecpElement&
             return Refuse(program, element, UecpCode::BufferOverflow,
                           "radiotexts 2 to 4 are all in use; flush first");
         }
-        code = Change(program, {{*free, text}});
+        code = Change(program, {{*free, text}}, {{*free, sent}});
     } else {
         return Refuse(program, element, UecpCode::ParameterOutOfRange,
                       "buffer configuration 01 and 11 are reserved");
@@ -491,7 +500,7 @@ UecpCode UecpSession::Answer(const ControlProgram& program, const UecpElement& r
         case kMecPs: {
             std::string ps = set.PS.str();
             ps.resize(8, ' ');
-            element({kMecPs, dataSet, service}, ps);
+            element({kMecPs, dataSet, service}, OnAirText(set, FieldId::PS, ps));
             return UecpCode::Ok;
         }
         case kMecTaTp:
@@ -546,11 +555,13 @@ UecpCode UecpSession::RequestRadiotext(const ControlProgram& program, const Uecp
     const std::uint8_t service = asked.size() > 2 ? asked[2] : 0;
     const RdsParameterSet& set = program.View().Station();
     std::string text = set.ActualRT();
+    FieldId field = set.SELRT >= 1 && set.SELRT <= 4 ? RadiotextField(set.SELRT) : FieldId::RT;
     if (asked.size() > 3) {
         const int index = asked[3];
         const std::array<const BoundedText<kRadiotextLength>*, 4> cycle{&set.RT, &set.RT2, &set.RT3,
                                                                         &set.RT4};
         text = index < 4 ? cycle[static_cast<std::size_t>(index)]->str() : std::string();
+        field = index < 4 ? RadiotextField(index + 1) : FieldId::RT;
     }
     std::string element{static_cast<char>(kMecRt), static_cast<char>(dataSet),
                         static_cast<char>(service)};
@@ -559,7 +570,7 @@ UecpCode UecpSession::RequestRadiotext(const ControlProgram& program, const Uecp
     } else {
         element += static_cast<char>(text.size() + 1);
         element += '\0';  // the flags
-        element += text;
+        element += OnAirText(set, field, text);
     }
     answers.emplace_back(element.begin(), element.end());
     return UecpCode::Ok;

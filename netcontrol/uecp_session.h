@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,7 +50,8 @@ class UecpSession {
     UecpCode ApplyFrequencies(ControlProgram& program, const UecpElement& element);
     UecpCode ApplyAddresses(ControlProgram& program, const UecpElement& element);
     UecpCode Answer(const ControlProgram& program, const UecpElement& request, Answers& answers);
-    UecpCode Change(ControlProgram& program, std::vector<FieldAssignment> values);
+    UecpCode Change(ControlProgram& program, std::vector<FieldAssignment> values,
+                    std::map<FieldId, std::string> serverTexts = {});
     UecpCode Refuse(ControlProgram& program, const UecpElement& element, UecpCode code,
                     const std::string& why) const;
     bool ForThisEncoder(const UecpFrame& frame) const;

@@ -24,6 +24,7 @@ void PiText::assign(std::string_view text) {
 
 void RdsParameterSet::ResetStation() {
     ForEachStationField([this](const StationField& field) { field.reset(*this); });
+    serverTexts.clear();
 }
 
 const BoundedText<kRadiotextLength>* RdsParameterSet::SelectedRadiotext() const {

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 
 #include "base/bounded_text.h"
+#include "record/field_id.h"
 
 namespace vaxo {
 
@@ -75,6 +77,12 @@ struct StationContent {
     bool AUTBSW = false;
     bool SEND = false;
     bool EXAL = false;
+
+    // A UECP server's texts as it sent them, in the RDS character table, by
+    // field: they go on air in place of the field's Windows-1250 while the
+    // field holds what they read as (a letter Windows-1250 lacks, è, is e
+    // there). Any other change of the field drops them; files never hold them.
+    std::map<FieldId, std::string> serverTexts;
 
     bool operator==(const StationContent&) const = default;
 };

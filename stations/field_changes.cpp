@@ -51,6 +51,7 @@ AppliedValues ApplyFieldValues(RdsParameterSet& set, const std::vector<FieldAssi
     const auto before = FieldValues(set);
     for (const auto& [field, value] : checked) {
         field->put(set, value);
+        set.serverTexts.erase(field->id);
     }
     TidyStation(set, decimalSeparator);
     applied.changed = ChangedFields(before, set);

@@ -80,6 +80,7 @@ FeedTick ApplyFeedReads(RdsParameterSet& s, FeedMemory& memory, const FeedReads&
         rt = TakeRead(FeedSource::Radiotext, *reads.radiotext, tick.reports, [&](std::string line) {
             std::string processed = ProcessRadiotextLine(std::move(line));
             s.RT = processed;
+            s.serverTexts.erase(FieldId::RT);
             return processed;
         });
     }

@@ -31,6 +31,7 @@ StationChange ApplyStationText(RdsParameterSet& set, std::string_view text, char
     if (clear) {
         set.ResetStation();
     }
+    set.serverTexts.clear();  // a file's texts are the station's own
     StationChange change = ApplyStationLines(set, text, decimalSeparator);
     change.changed = ChangedFields(before, set);
     change.cleared = clear;

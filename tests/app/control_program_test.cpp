@@ -443,6 +443,39 @@ TEST_F(ControlProgramTest, EveryChangeFromAnyOriginMakesOneRevision) {
     EXPECT_EQ(program->View().Stamp(FieldId::PS).origin, "the window");
 }
 
+// A station file and a live-text file keep their letters; the memory holds
+// them in the RDS character table, a letter it lacks as its base letter.
+TEST_F(ControlProgramTest, LettersOfFilesReachTheMemoryAsAReceiverShouldShowThem) {
+    const std::string ps = "PS=\x8Elut\xFD\r\n";  // "Žlutý"
+    const std::string rt =
+        "RT=P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2\r\n";  // "Příliš žluťoučký kůň"
+    WriteBytes(File("cz.rds"), ps + rt);
+    WriteBytes(File("rt.txt"),
+               "\xC5\x81\xC3\xB3"
+               "d\xC5\xBA \xE2\x80\x93 \xC5\xBB\xC3\xB3\xC5\x82w");
+    std::filesystem::last_write_time(File("rt.txt"),
+                                     std::filesystem::file_time_type::clock::now() - 10s);
+    auto program = Start();
+    const auto onAir = [&] {
+        const MemoryDump memory = program->View().Preview();
+        return DecodeEncoderMemory(memory.area1, memory.area2);
+    };
+    Do(*program, LoadStation{File("cz.rds")});
+    EXPECT_EQ(onAir().ps.Shown(), "\u017Dlut\u00FD   ");
+    EXPECT_EQ(onAir().rt->Shown().substr(0, 28),
+              "P\u0159\u00EDli\u0161 \u017Elutou\u010Dk\u00FD ku\u0148 ")
+        << "ť and ů have no code";
+    Do(*program, SaveStation{});
+    EXPECT_THAT(ReadBytes(File("cz.rds")), AllOf(HasSubstr(ps), HasSubstr(rt)))
+        << "the file keeps its bytes";
+
+    Change(*program, "RTFF=1");
+    host_.Fire("live text");
+    Settle(*program);
+    // "Łódź – Żółw" in UTF-8, reduced to plain letters as live text is
+    EXPECT_EQ(onAir().rt->Shown().substr(0, 13), "Lodz - Zolw  ");
+}
+
 // The caller of a send learns how it ended, with the link's reason.
 TEST_F(ControlProgramTest, ASendsTicketCompletesWithTheLinksReason) {
     auto program = Make(true);

@@ -2,6 +2,11 @@
 
 #include "encoding/chr_repl.h"
 
+#include <cctype>
+
+#include "base/code_page.h"
+#include "base/plain_characters.h"
+
 namespace vaxo {
 namespace {
 
@@ -18,11 +23,23 @@ TEST(ReplaceChars, ReplacesPunctuationAsBroadcastNeeds) {
     EXPECT_EQ(ReplaceChars("\x93quoted\x94"), "\x93quoted\x94") << "double quotes stay";
 }
 
-TEST(ReplaceChars, KeepsLettersTheTableDoesNotName) {
-    EXPECT_EQ(ReplaceChars("\x9F"), "Y");
-    // ż ł Ł Ą ą Ş ş Ţ ţ, euro sign, no-break space, dashes
-    const std::string untouched = "\xBF\xB3\xA3\xA5\xB9\xAA\xBA\xDE\xFE\x80\xA0\x96\x97";
+TEST(ReplaceChars, EveryLetterBecomesItsBaseLetterAndSymbolsStay) {
+    // "Łódź, żółć, Ąą Şş Ţţ" in Windows-1250
+    EXPECT_EQ(ReplaceChars("\xA3\xF3"
+                           "d\x9F, \xBF\xF3\xB3\xE6, \xA5\xB9 \xAA\xBA \xDE\xFE"),
+              "Lodz, zolc, Aa Ss Tt");
+    // euro sign, no-break space, dashes: the RDS table's own or plain on air
+    const std::string untouched = "\x80\xA0\x96\x97";
     EXPECT_EQ(ReplaceChars(untouched), untouched);
+    for (int byte = 0x80; byte < 0x100; ++byte) {
+        const std::string reduced = ReplaceChars(std::string(1, static_cast<char>(byte)));
+        const char32_t letter = Windows1250ToUnicode(static_cast<unsigned char>(byte));
+        const bool isLetter =
+            std::isalpha(static_cast<unsigned char>(PlainCharacter(letter))) && letter != U'\u00D7';
+        if (isLetter && byte != 0xDF) {  // ß has been S
+            EXPECT_EQ(reduced[0], PlainCharacter(letter)) << "byte " << byte;
+        }
+    }
 }
 
 TEST(ReplaceChars, EveryByteMapsToOneFinalByte) {
@@ -41,7 +58,7 @@ TEST(ReplaceChars, EveryByteMapsToOneFinalByte) {
             EXPECT_TRUE(result >= 0x20 && result <= 0x7A) << byte;
         }
     }
-    EXPECT_EQ(changed, 80);
+    EXPECT_EQ(changed, 89);
     const std::string plain = "Plain ASCII 0123456789 text!";
     EXPECT_EQ(ReplaceChars(plain), plain);
     EXPECT_EQ(ReplaceChars(""), "");

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "base/code_page.h"
+#include "base/plain_characters.h"
 #include "encoding/checkword.h"
 #include "encoding/chr_repl.h"
 #include "encoding/encoder_image.h"
@@ -196,11 +197,7 @@ TEST(ReceiverChecks, EachCheckHasItsReason) {
         "break";
     EXPECT_TRUE(Has(Warnings(set), "control characters (byte 0x0A at position 5)"));
     set.RT = "";
-    set.PS = "\x8EIV\xCC";  // ŽIVĚ in Windows-1250
-    EXPECT_TRUE(Has(Warnings(set),
-                    "the PS reads \u201C\u00A1IV\u0160    \u201D on a receiver where "
-                    "\u201C\u017DIV\u011A    \u201D was typed"));
-    set.PS = "ROCK FM";
+    set.PS = "\x8EIV\xCC";  // ŽIVĚ in Windows-1250: on air in the RDS table, nothing to tell
     set.TP = 1;
     set.TA = 0;
     EXPECT_TRUE(Warnings(set).empty()) << testing::PrintToString(Warnings(set));
@@ -251,6 +248,74 @@ TEST(RdsCharacters, TheTableBothWaysAndAgainstTheCharacterConversion) {
         }
     }
     EXPECT_EQ(RdsTextToUtf8("Caf\x82"), "Caf\u00E9");
+}
+
+// Whatever the station typed, a receiver shows the letter itself where the
+// RDS table has it and its plain form where it does not: never another.
+TEST(RdsCharacters, EveryStationCharacterGoesOnAirAsItselfOrItsPlainForm) {
+    int substituted = 0;
+    for (int byte = 0x20; byte < 0x100; ++byte) {
+        if (byte == 0x7F) {
+            continue;  // a control code
+        }
+        bool changed = false;
+        const std::string rds = StationTextToRds(std::string(1, static_cast<char>(byte)), &changed);
+        ASSERT_EQ(rds.size(), 1u);
+        const char32_t typed = Windows1250ToUnicode(static_cast<unsigned char>(byte));
+        const char32_t shown = RdsCharacter(static_cast<std::uint8_t>(rds[0]));
+        if (!changed) {
+            EXPECT_EQ(shown, typed) << "byte " << byte;
+            continue;
+        }
+        ++substituted;
+        const char plain = PlainCharacter(typed);
+        EXPECT_EQ(shown, static_cast<char32_t>(plain ? plain : ' ')) << "byte " << byte;
+        EXPECT_FALSE(typed != 0 && RdsByte(typed)) << "byte " << byte << " has a code";
+    }
+    EXPECT_EQ(substituted, 69);
+    // "Łódź", "Žlutý kůň", "Příliš", "Straße 5 $"
+    EXPECT_EQ(StationTextToRds("\xA3\xF3"
+                               "d\x9F"),
+              "L\x86"
+              "d\xFD");
+    EXPECT_EQ(StationTextToRds("\x8Elut\xFD k\xF9\xF2"), "\xCDlut\xF5 ku\xA6");
+    EXPECT_EQ(StationTextToRds("P\xF8\xEDli\x9A"), "P\xDA\x84li\xDC");
+    EXPECT_EQ(StationTextToRds("Stra\xDF"
+                               "e 5 $"),
+              "Stra\x8D"
+              "e 5 \xAB");
+    EXPECT_EQ(StationTextToRds("line\x0D"), "line\x0D") << "control codes are the door's to refuse";
+}
+
+TEST(RdsCharacters, LatinLettersOfUtf8ReachTheReceiverAsThemselvesOrTheirBaseLetter) {
+    for (char32_t letter = 0xC0; letter < 0x180; ++letter) {
+        if (letter == U'\u00D7' || letter == U'\u00F7') {
+            continue;  // × ÷
+        }
+        const std::string utf8 = ToUtf8(std::u32string(1, letter));
+        const std::string rds = StationTextToRds(TextLineToWindows1250(utf8));
+        ASSERT_EQ(rds.size(), 1u) << static_cast<unsigned>(letter);
+        const char32_t shown = RdsCharacter(static_cast<std::uint8_t>(rds[0]));
+        const bool kept = UnicodeToWindows1250(letter) && RdsByte(letter);
+        EXPECT_EQ(shown, kept ? letter : static_cast<char32_t>(PlainCharacter(letter)))
+            << "U+" << std::hex << static_cast<unsigned>(letter);
+    }
+}
+
+TEST(RdsCharacters, AServersTextBecomesTheStationsAndGoesBackByteForByte) {
+    for (int byte = 0x20; byte < 0xFF; ++byte) {
+        const std::string rds(1, static_cast<char>(byte));
+        bool changed = false;
+        const std::string station = RdsToStationText(rds, &changed);
+        if (!changed) {
+            EXPECT_EQ(StationTextToRds(station), rds) << "byte " << byte;
+        }
+    }
+    // "DVOŘÁK" as a server sends it; "CAFÉ À LA" keeps É, gives À as A
+    EXPECT_EQ(RdsToStationText("DVO\xCA\xC0K"), "DVO\xD8\xC1K");
+    bool changed = false;
+    EXPECT_EQ(RdsToStationText("CAF\xC2 \xC1 LA", &changed), "CAF\xC9 A LA");
+    EXPECT_TRUE(changed);
 }
 
 TEST(ProgrammeTypes, RdsAndRbdsNames) {

@@ -238,7 +238,7 @@ class NetworkLive(unittest.TestCase):
         self.assertIn("PTYN is not carried by this encoder", run.errors())
         view = json.loads(vaxoctl("preview", "--image", dump, "--bank", "1", "--json"))
         self.assertEqual((view["ps"], view["rt"].rstrip(), view["pty"]),
-                         ("Uber den", "Dvorak - Largo", 10))
+                         ("\u00dcber den", "Dvorak - Largo", 10))
         self.assertEqual((view["di"]["stereo"], view["di"]["artificial_head"],
                           view["di"]["compressed"]), (True, True, False))
 

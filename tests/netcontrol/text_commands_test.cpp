@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "encoding/receiver_view.h"
 #include "netcontrol/text_commands.h"
 #include "tests/support/field_lines.h"
 #include "tests/support/running_program.h"
@@ -79,25 +80,49 @@ TEST_F(TextCommandsTest, NothingReceivedNamesAFileOrEndsTheProgram) {
 TEST_F(TextCommandsTest, TextsAreUtf8OrWindows1250LineByLine) {
     EXPECT_EQ(Reply("PS=\xC5\xBD"
                     "ELEZ"),
-              "+");  // "ŽELEZ" in UTF-8: its letter reduced as TEXT= reduces it
-    EXPECT_EQ(Set().PS, "ZELEZ");
+              "+");  // "ŽELEZ" in UTF-8: Ž goes on air as itself
+    EXPECT_EQ(Set().PS,
+              "\x8E"
+              "ELEZ");
     EXPECT_EQ(Reply("PS=\x8A"
                     "KODA"),
               "+");  // "ŠKODA" in Windows-1250
-    EXPECT_EQ(Set().PS, "SKODA");
+    EXPECT_EQ(Set().PS, "\x8AKODA");
     test::Do(*program_, SetFields{{{FieldId::PS, std::string("\x8A"
                                                              "KODA")}}});
     EXPECT_EQ(Reply("PS?"), "PS=\xC5\xA0KODA") << "answered in UTF-8";
     EXPECT_EQ(Reply("TEXT=Caf\xC3\xA9 \xE6\x97\xA5"), "/") << "a character lost on the way";
 }
 
-// What playout systems send: titles as PS, cut with "/", their letters
-// reduced; DI as a number; the keys of what other encoders carry named.
+// What playout systems send: titles as PS, cut with "/", a letter the RDS
+// table lacks with "/"; DI as a number; the keys of what other encoders
+// carry named.
 TEST_F(TextCommandsTest, PlayoutDialectsAreTakenAsTheySendThem) {
     EXPECT_EQ(Reply("PS=\xC3\x9C"
                     "ber den Wolken"),
               "/");  // "Über den Wolken" in UTF-8
-    EXPECT_EQ(Set().PS, "Uber den");
+    EXPECT_EQ(Set().PS,
+              "\xDC"
+              "ber den");
+    EXPECT_EQ(Reply("PS=\xC5\x81\xC3\xB3\x64\xC5\xBA"), "/") << "Łódź: Ł goes on air as L";
+    EXPECT_EQ(Set().PS,
+              "\xA3\xF3"
+              "d\x9F")
+        << "the station keeps its letters";
+    EXPECT_EQ(Reply("PS=\xC4\x8C"
+                    "esk\xC3\xA1"),
+              "+")
+        << "Česká: the RDS table has every letter";
+    const auto onAir = [&] {
+        const MemoryDump memory = program_->View().Preview();
+        return DecodeEncoderMemory(memory.area1, memory.area2).ps.Shown();
+    };
+    EXPECT_EQ(onAir(), "\u010Cesk\u00E1   ");
+    EXPECT_EQ(Reply("PS=\xA3\xF3"
+                    "d\x9F"),
+              "/")
+        << "Łódź in Windows-1250";
+    EXPECT_EQ(onAir(), "L\u00F3d\u017A    ");
     EXPECT_EQ(Reply("DPS3=ABCDEFGHIJ"), "/");
     EXPECT_EQ(Set().DPS[2], "ABCDEFGH");
     EXPECT_EQ(Reply("RT2=" + std::string(70, 'r')), "/");

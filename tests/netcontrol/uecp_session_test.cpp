@@ -6,6 +6,7 @@
 #include "encoding/rds_characters.h"
 #include "encoding/receiver_view.h"
 #include "netcontrol/uecp_session.h"
+#include "tests/support/field_lines.h"
 #include "tests/support/running_program.h"
 
 namespace vaxo {
@@ -64,7 +65,7 @@ class UecpSessionTest : public ::testing::Test {
         return sequence_;
     }
     static Bytes Text(std::uint8_t mec, const std::string& windows1250) {
-        const std::string rds = Windows1250ToRds(windows1250);
+        const std::string rds = StationTextToRds(windows1250);
         Bytes element(3 + rds.size());  // data set 0, service 0
         element[0] = mec;
         std::copy(rds.begin(), rds.end(), element.begin() + 3);
@@ -72,7 +73,7 @@ class UecpSessionTest : public ::testing::Test {
     }
     static Bytes Radiotext(std::uint8_t flags, const std::string& text) {
         Bytes element{kMecRt, 0, 0, static_cast<std::uint8_t>(text.size() + 1), flags};
-        const std::string rds = Windows1250ToRds(text);
+        const std::string rds = StationTextToRds(text);
         element.insert(element.end(), rds.begin(), rds.end());
         return element;
     }
@@ -241,23 +242,43 @@ TEST_F(UecpSessionTest, EachElementReachesItsField) {
 // Texts in the RDS character set (IEC 62106-2, Annex E) go on air as the
 // client sent them, and a request gives back the same bytes: letters beyond
 // ASCII keep their codes of that table, not Windows-1250's.
+// A server's text is in the RDS table: the station keeps it in its own code
+// page, the memory holds the server's bytes.
 TEST_F(UecpSessionTest, TextsGoOnAirByteForByte) {
     Mode(1);
-    const Bytes ps{kMecPs, 0, 0, 0xE3, 'E', 'S', 'K', 0xD9, ' ', ' ', ' '};
+    const Bytes ps{kMecPs, 0, 0, 0xCB, 'E', 'S', 'K', 0xE5, ' ', ' ', ' '};  // "ČESKÝ"
     const std::string rds(ps.begin() + 3, ps.end());
     Send(ps);
-    EXPECT_EQ(program_->View().Station().PS, rds);
-    const MemoryDump memory = program_->View().Preview();
-    const ReceiverView view = DecodeEncoderMemory(memory.area1, memory.area2);
-    EXPECT_EQ(view.ps.bytes, rds) << "the memory holds the client's bytes";
-    EXPECT_EQ(view.ps.Shown(), RdsTextToUtf8(rds)) << "as a receiver reads them";
+    EXPECT_EQ(program_->View().Station().PS,
+              "\xC8"
+              "ESK\xDD   ")
+        << "in Windows-1250";
+    const auto onAir = [&] {
+        const MemoryDump memory = program_->View().Preview();
+        return DecodeEncoderMemory(memory.area1, memory.area2);
+    };
+    EXPECT_EQ(onAir().ps.bytes, rds) << "the memory holds the client's bytes";
+    EXPECT_EQ(onAir().ps.Shown(), "\u010CESK\u00DD   ");
     const auto asked = Send({kMecRequest, 3, kMecPs, 0, 0});
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(std::string(asked[0].data.begin(), asked[0].data.end()), rds);
 
-    const Bytes rt{kMecRt, 0, 0, 6, 0x00, 'D', 'v', 'o', 0x9A, 'k'};
+    const Bytes rt{kMecRt, 0, 0, 7, 0x00, 'D', 'v', 'o', 0xDA, 0x80, 'k'};  // "Dvořák"
     Send(rt);
-    EXPECT_EQ(program_->View().Station().RT, std::string(rt.begin() + 5, rt.end()));
+    EXPECT_EQ(program_->View().Station().RT, "Dvo\xF8\xE1k");
+    EXPECT_EQ(onAir().rt->Shown().substr(0, 8), "Dvo\u0159\u00E1k");
+
+    // "CAFÈ": È has no place in Windows-1250; the memory still gets the
+    // server's bytes, until the field is changed otherwise
+    const Bytes cafe{kMecPs, 0, 0, 'C', 'A', 'F', 0xC3, ' ', ' ', ' ', ' '};
+    Send(cafe);
+    EXPECT_EQ(program_->View().Station().PS, "CAFE    ");
+    EXPECT_EQ(onAir().ps.Shown(), "CAF\u00C8    ");
+    const auto again = Send({kMecRequest, 3, kMecPs, 0, 0});
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].data, Bytes(cafe.begin() + 3, cafe.end()));
+    test::Do(*program_, SetFields{{{FieldId::PS, std::string("CAFE    ")}}});
+    EXPECT_EQ(onAir().ps.Shown(), "CAFE    ") << "the operator's own text";
 }
 
 // A request for a radiotext names its buffer's index; an empty one is
@@ -370,7 +391,7 @@ TEST_F(UecpSessionTest, ModesDecideWhatIsAnswered) {
     EXPECT_THAT(pty[0].data, ElementsAre(4));
     const auto ps = Send({kMecRequest, 3, kMecPs, 0, 0});
     ASSERT_EQ(ps.size(), 1u);
-    EXPECT_EQ(RdsToWindows1250(std::string(ps[0].data.begin(), ps[0].data.end())), "FM RADIO");
+    EXPECT_EQ(RdsToStationText(std::string(ps[0].data.begin(), ps[0].data.end())), "FM RADIO");
 
     Send({kMecPty, 0, 0, 99});  // refused, quietly in mode 1
     const auto trouble = Send({kMecRequest, 1, kMecAcknowledgement});

@@ -112,7 +112,7 @@ class TForm1Test : public QObject {
 
     QString File(const QString& name) const { return programDir_->filePath(name); }
 
-    void Open(std::vector<std::string> arguments = {}) {
+    void Open(const std::vector<std::string>& arguments = {}) {
         form_ = std::make_unique<vaxo::ui::TForm1>(
             vaxo::ui::WindowServices{*layer_, *layer_, *timing_, dialogs_,
                                      programDir_->path().toStdString() + "/",

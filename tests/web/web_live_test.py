@@ -242,6 +242,20 @@ class WebLive(unittest.TestCase):
         self.assertTrue(state["stamps"]["PS"]["origin"].startswith("text 127.0.0.1:"))
         self.assertEqual(state["banks"][0]["on_air"]["ps"], "FM RADIO", "still the old one")
 
+    def test_typed_letters_reach_the_receiver_as_themselves_or_their_base_letter(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in()
+        response, _ = session.set_fields({"PS": "\u0141\u00f3d\u017a",
+                                          "RT": "P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148"})
+        self.assertEqual(response.status, 200)
+        self.assertEqual(session.post("/api/send", {"bank": 1})[0].status, 200)
+        on_air = session.state()["banks"][0]["on_air"]
+        self.assertEqual(on_air["ps"], "L\u00f3d\u017a    ", "Ł has no code: L")
+        self.assertEqual(on_air["rt"].rstrip(), "P\u0159\u00edli\u0161 \u017elutou\u010dk\u00fd ku\u0148")
+        _, station = session.get("/api/station")
+        self.assertIn("PS=\u0141\u00f3d\u017a", station.decode("cp1250"),
+                      "the station file keeps its letters in Windows-1250")
+
     def test_what_is_not_on_air_yet_goes_with_the_send_a_change_asks_for(self):
         run = self.start("--web", "127.0.0.1:0", "--min-send-interval", "1")
         session = run.sign_in()

@@ -367,6 +367,30 @@ TEST_F(WindowModelTest, OnAirTellsWhatAReceiverGetsFromTheMemory) {
     EXPECT_THAT(model.MemoryNotes().front(), ::testing::StartsWith("Memory: "));
 }
 
+// What the operator types in Windows-1250 reaches the receiver in the RDS
+// character table: the letter itself, or its base letter where it has none.
+TEST_F(WindowModelTest, TypedLettersGoOnAirAsAReceiverShouldShowThem) {
+    WindowModel& model = Open();
+    model.TextEdited("PS",
+                     "\xA3\xF3"
+                     "d\x9F");                                          // "Łódź"
+    model.TextEdited("RT", "\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2 \xFApel");  // "Žluťoučký kůň úpel"
+    const OnAirTexts preview = model.OnAir(OnAirSource::Preview);
+    EXPECT_EQ(preview.ps, "L\u00F3d\u017A    ");
+    EXPECT_THAT(preview.rt,
+                ::testing::StartsWith("[A] \u017Dlutou\u010Dk\u00FD ku\u0148 \u00FApel"));
+    model.TextEdited("DPS1", "\xC1\xC9\xCD\xD3\xDA\xD6\xDC\xD5");  // "ÁÉÍÓÚÖÜŐ"
+    model.Ticked("ENDPS", true);
+    const OnAirTexts dynamic = model.OnAir(OnAirSource::Preview);
+    ASSERT_FALSE(dynamic.dynamicTexts.empty());
+    EXPECT_EQ(dynamic.dynamicTexts[0], "\u00C1\u00C9\u00CD\u00D3\u00DA\u00D6\u00DCO")
+        << "Ő has no code; ő has";
+    EXPECT_EQ(Set().PS,
+              "\xA3\xF3"
+              "d\x9F")
+        << "the field keeps what was typed";
+}
+
 // The listeners' file beside the settings: a client's change shows in the
 // window, a refusal shows the "Error" label with the command in its tooltip.
 TEST_F(WindowModelTest, ItsListenersChangeTheFieldsAndRefusalsShow) {
