@@ -34,25 +34,31 @@ struct SignedIn {
                           "",
                           "",
                           ""};
-        const WebResponse response = Ask(signIn);
+        const WebResponse response = Ask(signIn).value();
         for (const auto& [name, value] : response.headers) {
             if (name == "Set-Cookie") {
                 cookie = value.substr(0, value.find(';'));
             }
         }
         const WebResponse page =
-            Ask({"GET", "/station", cookie, "", "", "", "127.0.0.1", false, "", "", "", ""});
+            Ask({"GET", "/station", cookie, "", "", "", "127.0.0.1", false, "", "", "", ""})
+                .value();
         std::smatch found;
         std::regex_search(page.body, found, std::regex("csrf-token\" content=\"([0-9a-f]+)"));
         token = found[1];
     }
 
-    WebResponse Ask(const WebRequest& request) {
-        std::optional<WebResponse> answer;
-        app.Handle(request, [&](WebResponse response) { answer = std::move(response); });
-        while (!answer) {
+    // A send answers when it has ended: the program's loop turns meanwhile.
+    // One held for the budget of writes is left to answer later.
+    std::optional<WebResponse> Ask(const WebRequest& request,
+                                   std::chrono::milliseconds patience = std::chrono::minutes(1)) {
+        const auto answer = std::make_shared<std::optional<WebResponse>>();
+        app.Handle(request, [answer](WebResponse response) { *answer = std::move(response); });
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (!*answer && std::chrono::steady_clock::now() < deadline) {
             io.restart();
-            io.run_one_for(std::chrono::milliseconds(10));
+            io.run_one_for(std::chrono::milliseconds(1));
+            fuzz.host.RunPending();
         }
         fuzz.host.RunPending();
         return *answer;
@@ -107,11 +113,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool get = path.rfind("/api/", 0) != 0 || path == "/api/state" ||
                      path == "/api/station" || path == "/api/stations" || path == "/api/schema";
-    const WebResponse response =
+    const auto response =
         session->Ask({get ? "GET" : "POST", path, cookie, token,
                       choice & 0x20 ? "application/octet-stream" : "application/json", body,
-                      "127.0.0.1", false, "", "", "", body.substr(0, 40)});
-    if (response.status < 200 || response.status > 599) {
+                      "127.0.0.1", false, "", "", "", body.substr(0, 40)},
+                     std::chrono::seconds(1));
+    if (response && (response->status < 200 || response->status > 599)) {
         __builtin_trap();
     }
     return 0;
