@@ -4,6 +4,7 @@
 // it reads a body. Every request is answered; nothing outside the
 // program's folder is written.
 #include <cstdint>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -68,6 +69,7 @@ struct SignedIn {
     boost::asio::io_context io;
     vaxo::WebApp app{
         io, fuzz.program, {vaxo::HashPassword("fuzz-password"), ""}, [](const std::string&) {}};
+    std::filesystem::path startedIn = std::filesystem::current_path();
     std::string cookie;
     std::string token;
 };
@@ -118,6 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       choice & 0x20 ? "application/octet-stream" : "application/json", body,
                       "127.0.0.1", false, "", "", "", body.substr(0, 40)},
                      std::chrono::seconds(1));
+    // A load or a save as enters the station's folder; the fuzzer's paths
+    // are relative to where it was started.
+    std::filesystem::current_path(session->startedIn);
     if (response && (response->status < 200 || response->status > 599)) {
         __builtin_trap();
     }
