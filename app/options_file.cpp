@@ -34,13 +34,13 @@ void ApplyOptionsText(RdsParameterSet& set, std::string_view text) {
 }
 
 void LoadOptionsFile(RdsParameterSet& set, const std::string& folder) {
-    if (const auto text = ReadFileIfExists(folder + kOptionsFileName, kOptionsFileLimit)) {
+    if (const auto text = ReadOwnFile(folder + kOptionsFileName, kOptionsFileLimit)) {
         ApplyOptionsText(set, *text);
     }
 }
 
 void SaveOptionsFile(const RdsParameterSet& set, const std::string& folder) {
-    SaveFile(folder + kOptionsFileName, OptionsText(set));
+    SaveOwnFile(folder + kOptionsFileName, OptionsText(set));
 }
 
 }  // namespace vaxo

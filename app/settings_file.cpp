@@ -60,7 +60,7 @@ void ApplySettingsText(RdsParameterSet& options, RunMemory& run, std::string_vie
 RunMemory LoadSettingsFile(RdsParameterSet& options, const std::string& folder) {
     std::optional<std::string> text;
     try {
-        text = ReadFileIfExists(folder + kSettingsFileName);
+        text = ReadOwnFile(folder + kSettingsFileName);
     } catch (const FileError& error) {
         if (error.kind() != FileError::Kind::TooLarge) {
             throw;
@@ -76,7 +76,7 @@ RunMemory LoadSettingsFile(RdsParameterSet& options, const std::string& folder) 
 
 void SaveSettingsFile(const RdsParameterSet& options, const RunMemory& run,
                       const std::string& folder) {
-    SaveFile(folder + kSettingsFileName, JoinLinesCrLf(SettingsLines(options, run)));
+    SaveOwnFile(folder + kSettingsFileName, JoinLinesCrLf(SettingsLines(options, run)));
 }
 
 }  // namespace vaxo

@@ -22,8 +22,26 @@ WearKeeping::WearKeeping(CoreHost& host, EventHub& events, SendScheduler& sends,
 
 void WearKeeping::Load() {
     const auto now = std::chrono::system_clock::now();
-    const auto text = ReadFileIfExists(folder_() + kWearLedgerFileName);
-    sends_.TakeLedger(text ? WearLedger::Parse(*text, now) : WearLedger(now));
+    const std::string path = folder_() + kWearLedgerFileName;
+    try {
+        const auto text = ReadOwnFile(path);
+        sends_.TakeLedger(text ? WearLedger::Parse(*text, now) : WearLedger(now));
+        return;
+    } catch (const FileError& error) {
+        sends_.TakeLedger(WearLedger(now));
+        const std::string why = error.what();
+        try {
+            const std::string aside = KeepAside(path, now);
+            events_.Emit(ErrorReported{"The wear ledger " + path + " could not be read (" + why +
+                                       "): it is kept as " + aside +
+                                       " and the page writes are counted afresh"});
+        } catch (const FileError& renaming) {
+            mayWrite_ = false;
+            events_.Emit(ErrorReported{"The wear ledger " + path + " could not be read (" + why +
+                                       ") nor set aside (" + renaming.what() +
+                                       "): this run leaves it alone and keeps no count"});
+        }
+    }
 }
 
 void WearKeeping::Start() {
@@ -35,8 +53,10 @@ void WearKeeping::Stop() {
 }
 
 void WearKeeping::Save() {
-    SaveFile(folder_() + kWearLedgerFileName,
-             sends_.LedgerToSave(std::chrono::system_clock::now()));
+    if (mayWrite_) {
+        SaveOwnFile(folder_() + kWearLedgerFileName,
+                    sends_.LedgerToSave(std::chrono::system_clock::now()));
+    }
 }
 
 std::optional<double> WearKeeping::YearsLeft() const {

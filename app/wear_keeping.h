@@ -22,7 +22,9 @@ class WearKeeping {
                 std::function<std::string()> folder, std::function<long long()> endurance);
 
     // What this run finds of earlier runs' writes; a line of it that cannot
-    // be read is passed over. Throws FileError for a file it cannot read.
+    // be read is passed over. A ledger that cannot be read at all is renamed
+    // aside and told, and counting begins afresh; when it cannot even be
+    // renamed, this run never saves over it.
     void Load();
     void Start();
     void Stop();
@@ -39,6 +41,7 @@ class WearKeeping {
     std::function<long long()> endurance_;
     std::unique_ptr<LoopTimer> timer_;
     std::optional<WallTime> toldAt_;
+    bool mayWrite_ = true;
 };
 
 }  // namespace vaxo

@@ -1,3 +1,4 @@
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -29,6 +30,33 @@ std::optional<std::string> WhyNotWritable(const std::string& path) {
         return "the folder " + folder.string() + " may not be written by this user";
     }
     return std::nullopt;
+}
+
+std::string KeepAside(const std::string& path, std::chrono::system_clock::time_point now) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &seconds);
+#else
+    gmtime_r(&seconds, &utc);
+#endif
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+    const std::string base = path + ".kept-" + stamp;
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const std::string aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) {
+            continue;
+        }
+        std::filesystem::rename(path, aside, error);
+        if (error) {
+            throw FileError(FileError::Kind::CannotCreate,
+                            "Cannot rename file " + path + ": " + error.message());
+        }
+        return aside;
+    }
+    throw FileError(FileError::Kind::CannotCreate, "Cannot rename file " + path);
 }
 
 std::uint64_t ContentFingerprint(std::string_view bytes) {

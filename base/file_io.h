@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -53,6 +54,22 @@ enum class FileLinks { Follow, Confined };
 // left behind are removed. Throws FileError "Cannot create file <name>" or
 // "Stream write error".
 void SaveFile(const std::string& path, std::string_view bytes, FileLinks links = FileLinks::Follow);
+
+// The program's own files in its settings folder, read and saved the one
+// safe way: never through a link, never a file with other names, replaced
+// whole.
+[[nodiscard]] inline std::optional<std::string> ReadOwnFile(const std::string& path,
+                                                            std::size_t limit = kSmallFileLimit) {
+    return ReadFileIfExists(path, limit, FileLinks::Confined);
+}
+inline void SaveOwnFile(const std::string& path, std::string_view bytes) {
+    SaveFile(path, bytes, FileLinks::Confined);
+}
+
+// Renames a file that cannot be used out of the way under a name with the
+// moment (UTC) in it, "vaxow.wear.kept-20261210T111050Z", so that nothing
+// overwrites it; the new name. Throws FileError when it cannot.
+std::string KeepAside(const std::string& path, std::chrono::system_clock::time_point now);
 
 // Why a save of the file would fail for lack of permission (the file or its
 // folder may not be written), or nothing when it may be written.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/file_io.h"
 #include "base/text_lines.h"
 
 namespace vaxo {
@@ -65,6 +66,10 @@ bool ReadCounts(const std::vector<std::string_view>& words, std::size_t first,
         const auto count = NumberOf<std::uint64_t>(words[first + i]);
         if (!count) {
             return false;
+        }
+        if (*count > WearLedger::kPlausibleWrites) {
+            throw FileError("a count of " + std::string(words[first + i]) +
+                            " writes, more than any page can take");
         }
         into[i] = *count;
     }

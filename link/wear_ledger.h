@@ -40,9 +40,14 @@ class WearLedger {
     // Keeps the counts of each day, for the rates: call when saving.
     void KeepDay(WallTime now);
 
-    // The file's text, and back; a line it cannot read is passed over.
+    // The file's text, and back; a line it cannot read is passed over. A
+    // count beyond kPlausibleWrites comes from no page: the text is refused
+    // with FileError, never taken at face value.
     std::string Text() const;
     static WearLedger Parse(std::string_view text, WallTime now);
+
+    // A page written every millisecond would take 30 years to get there.
+    static constexpr std::uint64_t kPlausibleWrites = 1'000'000'000'000;
 
   private:
     struct Day {

@@ -1,8 +1,7 @@
 #include "net/logged_command.h"
 
-#include <cstdio>
-
 #include "base/code_page.h"
+#include "base/visible_text.h"
 
 namespace vaxo {
 
@@ -20,19 +19,9 @@ std::string LoggedCommand(std::string_view line) {
         }
         characters += *point;
     }
-    // Control characters escaped, so that no client's bytes steer a terminal
-    // or forge a line of the log.
-    std::u32string shown;
-    for (const char32_t character : characters) {
-        if (character < 0x20 || (character >= 0x7F && character < 0xA0)) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(character));
-            shown.append(escaped, escaped + 4);
-        } else {
-            shown += character;
-        }
-    }
-    return ToUtf8(shown);
+    // No client's bytes steer a terminal, forge a line of the log or make
+    // it read otherwise than it was sent.
+    return WithInvisiblesShown(ToUtf8(characters));
 }
 
 }  // namespace vaxo

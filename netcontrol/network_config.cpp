@@ -159,7 +159,7 @@ std::optional<std::string> ReadListenersFile(const std::string& programDir, Netw
     const std::string path = programDir + kListenersFileName;
     std::string text;
     try {
-        const auto read = ReadFileIfExists(path);
+        const auto read = ReadOwnFile(path);
         if (!read) {
             return std::nullopt;
         }

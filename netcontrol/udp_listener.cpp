@@ -15,6 +15,24 @@ using Shared = NetworkServer::Shared;
 constexpr std::size_t kDatagramsPendingLimit = 256;  // datagrams waiting for the program at once
 constexpr std::size_t kUdpSessions = 256;            // senders remembered
 
+std::string WithinBudget(const std::vector<std::string>& parts, std::size_t budget,
+                         const std::string& tooLarge) {
+    std::size_t whole = 0;
+    for (const std::string& part : parts) {
+        whole += part.size();
+    }
+    std::string replies;
+    const bool fits = whole <= budget;
+    for (const std::string& part : parts) {
+        if (fits || replies.size() + part.size() + tooLarge.size() <= budget) {
+            replies += part;
+        } else if (!tooLarge.empty()) {
+            return replies + tooLarge;
+        }
+    }
+    return replies;
+}
+
 class UdpListener : public std::enable_shared_from_this<UdpListener> {
   public:
     UdpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSetting& setting)
@@ -69,8 +87,11 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
     }
 
     // The replies to one datagram are at most a few times its size, so that
-    // a sender cannot turn the encoder into an amplifier: a reply that would
-    // not fit says so where its protocol can ("! use TCP"), else is left out.
+    // a sender cannot turn the encoder into an amplifier. When they do not
+    // fit, those that do go in order, then, where the protocol can say so,
+    // "! use TCP" in place of the rest: it always goes (a dozen bytes, less
+    // than the datagram's own headers), so no request is met with silence.
+    // Where it cannot (UECP), the answers that fit go and the others not.
     void Take(std::string_view bytes, const udp::endpoint& sender) {
         const std::string client = DescribeEndpoint(sender);
         shared_->Seen(index_, client, 0);
@@ -84,13 +105,14 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
         shared_->OnProgram(
             [work = std::move(work), budget,
              tooLarge = session->TooLargeForDatagram()](ControlProgram& program) {
-                std::string replies;
+                std::vector<std::string> parts;
                 for (const auto& unit : work) {
-                    for (const std::string& part : unit(program).parts) {
-                        replies += replies.size() + part.size() <= budget ? part : tooLarge;
+                    NetworkSession::Reply reply = unit(program);
+                    for (std::string& part : reply.parts) {
+                        parts.push_back(std::move(part));
                     }
                 }
-                return NetworkSession::Reply{{replies.size() <= budget ? replies : std::string()}};
+                return NetworkSession::Reply{{WithinBudget(parts, budget, tooLarge)}};
             },
             [self = shared_from_this(), sender](const NetworkSession::Reply& reply) {
                 --self->waiting_;

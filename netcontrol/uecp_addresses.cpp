@@ -172,7 +172,7 @@ UecpAddressBook::UecpAddressBook(UecpAddressLists start, std::string file, Clock
         return;
     }
     try {
-        if (const auto text = ReadFileIfExists(file_, kAddressesFileLimit)) {
+        if (const auto text = ReadOwnFile(file_, kAddressesFileLimit)) {
             const auto kept = ReadUecpAddressesText(*text, start_);
             lists_ = kept.value_or(start_);
             source_ = kept ? Source::Kept : Source::OptionsOverOtherKept;
@@ -187,7 +187,7 @@ UecpAddressBook::~UecpAddressBook() {
 }
 
 void UecpAddressBook::Save(const UecpAddressLists& lists) {
-    SaveFile(file_, UecpAddressesText(lists, start_));
+    SaveOwnFile(file_, UecpAddressesText(lists, start_));
     lastSave_ = clock_();
 }
 

@@ -6,6 +6,7 @@
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "base/overloaded.h"
+#include "base/visible_text.h"
 
 namespace vaxo::ctl {
 namespace {
@@ -45,7 +46,7 @@ void RunLog::Report(const ProgramEvent& event) {
 // the next line: the log goes on when the trouble ends.
 void RunLog::Line(std::ostream& stream, const std::string& text) {
     std::string line = TimeStamp() + ' ';
-    line += text;
+    line += WithInvisiblesShown(text);
     stream.clear();
     stream << line << '\n';
     stream.flush();

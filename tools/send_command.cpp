@@ -77,11 +77,11 @@ void CountInLedger(const std::string& folder, int bank, const PageWrites& writes
     try {
         const std::string path = folder + kWearLedgerFileName;
         const auto now = std::chrono::system_clock::now();
-        const auto text = ReadFileIfExists(path);
+        const auto text = ReadOwnFile(path);
         WearLedger ledger = text ? WearLedger::Parse(*text, now) : WearLedger(now);
         ledger.Count(bank, writes);
         ledger.KeepDay(now);
-        SaveFile(path, ledger.Text());
+        SaveOwnFile(path, ledger.Text());
     } catch (const std::exception& error) {
         err << "vaxoctl: the page writes were not counted in the wear ledger: " << error.what()
             << '\n';

@@ -45,19 +45,20 @@ int WearCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         set.ENDURANCE = std::get<int>(*reading.value);
     }
     const auto now = std::chrono::system_clock::now();
-    std::optional<std::string> text;
+    std::optional<WearLedger> ledger;
     try {
-        text = ReadFileIfExists(folder + kWearLedgerFileName);
+        const auto text = ReadOwnFile(folder + kWearLedgerFileName);
+        ledger = text ? WearLedger::Parse(*text, now) : WearLedger(now);
     } catch (const FileError& error) {
-        err << error.what() << '\n';
+        err << "the wear ledger " << folder << kWearLedgerFileName
+            << " cannot be read: " << error.what() << '\n';
         return 1;
     }
-    const WearLedger ledger = text ? WearLedger::Parse(*text, now) : WearLedger(now);
-    const auto years = ledger.YearsLeft(set.ENDURANCE, now);
+    const auto years = ledger->YearsLeft(set.ENDURANCE, now);
     if (options.Has("json")) {
         nlohmann::json blocks = nlohmann::json::object();
         for (std::size_t block = 0; block < kMemoryBlocks; ++block) {
-            blocks[MemoryBlockName(block)] = ledger.Counts()[block];
+            blocks[MemoryBlockName(block)] = ledger->Counts()[block];
         }
         out << nlohmann::json{{"endurance", set.ENDURANCE},
                               {"blocks", blocks},
@@ -69,9 +70,9 @@ int WearCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     out << "page writes (" << folder << kWearLedgerFileName << "), pages rated for "
         << set.ENDURANCE << " writes:\n";
     for (std::size_t block = 0; block < kMemoryBlocks; ++block) {
-        out << MemoryBlockName(block) << Join(ledger.Counts()[block]) << '\n';
+        out << MemoryBlockName(block) << Join(ledger->Counts()[block]) << '\n';
     }
-    out << DescribeWear(ledger, years) << '\n';
+    out << DescribeWear(*ledger, years) << '\n';
     return 0;
 }
 

@@ -117,6 +117,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         }
         const auto& request = parser_->get();
         keepAlive_ = request.keep_alive();
+        // Two Hosts: a proxy and this server might each take another one.
+        if (request.count(http::field::host) > 1) {
+            return Refuse(400);
+        }
         if (!HostAllowed(std::string(request[http::field::host]), peer_.loopbackListener,
                          peer_.listenerHost)) {
             return Refuse(421);

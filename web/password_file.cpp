@@ -9,7 +9,7 @@
 namespace vaxo {
 
 std::optional<WebPasswords> ReadPasswordFile(const std::string& path) {
-    const auto text = ReadFileIfExists(path, 64 * 1024);
+    const auto text = ReadOwnFile(path, 64 * 1024);
     if (!text) {
         return std::nullopt;
     }

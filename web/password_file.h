@@ -16,8 +16,8 @@ struct WebPasswords {
 inline constexpr const char* kPasswordFileName = "vaxow.passwd";
 
 // Lines "operator HASH" and "viewer HASH", "#" comments. Nothing when the
-// file does not exist; FileError when it cannot be read or holds no
-// operator's password.
+// file does not exist; FileError when it cannot be read (a link or a file
+// with other names is not) or holds no operator's password.
 std::optional<WebPasswords> ReadPasswordFile(const std::string& path);
 // Written so that only its owner may read it.
 void WritePasswordFile(const std::string& path, const WebPasswords& passwords);

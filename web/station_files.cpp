@@ -58,9 +58,38 @@ std::string SafeStem(std::string_view fileName) {
 
 }  // namespace
 
-std::optional<std::string> SaveAsName(std::string_view typed) {
-    const std::string stem = SafeStem(typed);
-    return stem.empty() ? std::nullopt : std::optional(stem + ".rds");
+SaveAsChoice SaveAsName(std::string_view typed) {
+    constexpr std::size_t kLongest = 80;
+    const auto refused = [](const std::string& why) {
+        return SaveAsChoice{std::nullopt, "a name of letters, digits, space, . - _: " + why};
+    };
+    std::string_view stem = typed;
+    if (stem.size() > 4 && stem.ends_with(".rds")) {
+        stem.remove_suffix(4);
+    }
+    if (stem.empty()) {
+        return refused("no name given");
+    }
+    if (typed.size() > kLongest) {
+        return refused("at most " + std::to_string(kLongest) + " characters");
+    }
+    if (typed.find_first_of("/\\") != std::string_view::npos) {
+        return refused("a name, not a path: no / or \\");
+    }
+    for (const char c : stem) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == ' ' || c == '.' || c == '-' || c == '_')) {
+            const bool printable = c > ' ' && c < 0x7F;
+            return refused(printable ? "no '" + std::string(1, c) + "'" : "only these characters");
+        }
+    }
+    if (stem.front() == '.' || stem.front() == ' ') {
+        return refused("not beginning with a dot or a space");
+    }
+    if (stem.back() == ' ' || stem.back() == '.') {
+        return refused("not ending with a space or a dot");
+    }
+    return {std::string(stem) + ".rds", ""};
 }
 
 bool FileThere(const std::string& path) {

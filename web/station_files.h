@@ -24,8 +24,15 @@ std::optional<std::string> FeedNameProblem(const std::string& name);
 std::string UploadedStationName(const std::string& folder, std::string_view fileName);
 
 // The file name a "Save as" from the page writes in the working folder: the
-// typed name reduced as an upload's is, ending ".rds"; none when nothing is left.
-std::optional<std::string> SaveAsName(std::string_view typed);
+// typed name as it is, ".rds" added when it lacks it. A name that would
+// have to change to be one (a path, characters beyond letters, digits,
+// space, ". - _", a leading dot or space, a trailing space or dot, more than
+// 80 characters) is refused: the reason, naming what is wrong.
+struct SaveAsChoice {
+    std::optional<std::string> name;
+    std::string refusal;
+};
+SaveAsChoice SaveAsName(std::string_view typed);
 
 // Whether anything (a file, a folder, a link) is at `path`.
 bool FileThere(const std::string& path);

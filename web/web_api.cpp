@@ -2,6 +2,8 @@
 // the schema of the fields) and the calls that change something, each
 // mapped straight onto one of the program's commands. Bodies and answers are
 // JSON; a refusal answers with its code as an HTTP status and in words.
+#include <charconv>
+
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "net/logged_command.h"
@@ -53,6 +55,15 @@ json SendAnswer(const SendResult& result) {
             {"bank", result.bank},
             {"at", LocalStamp(result.at)},
             {"revision", result.revision}};
+}
+
+std::optional<std::uint64_t> RevisionNumber(std::string_view text) {
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
 }
 
 }  // namespace
@@ -162,6 +173,18 @@ WebResponse WebApp::Fields(const WebRequest& request) {
                           shown);
         }
         seen = found->get<std::uint64_t>();
+    }
+    // The header of the page's first API says the same; one that is no
+    // revision must not pass as "apply anyway".
+    if (!request.seenRevision.empty()) {
+        const auto header = RevisionNumber(request.seenRevision);
+        if (!header || (seen && *seen != *header)) {
+            return refuse({RefusalCode::Malformed,
+                           "X-Seen-Revision is the revision as a number, the same as "
+                           "seen_revision"},
+                          shown);
+        }
+        seen = header;
     }
     std::vector<FieldAssignment> values;
     for (const auto& [key, value] : fields.items()) {
@@ -328,12 +351,13 @@ WebResponse WebApp::Save(const WebRequest& request) {
 WebResponse WebApp::SaveAs(const WebRequest& request) {
     const Origin origin = OriginOf(request);
     const auto typed = NameIn(JsonBody(request));
-    const auto name = typed ? SaveAsName(*typed) : std::nullopt;
+    const SaveAsChoice choice = SaveAsName(typed.value_or(""));
+    const auto& name = choice.name;
     const std::string shown = "save as " + LoggedCommand(typed.value_or(""));
     const std::string path = program_.View().Folder() + name.value_or("");
     std::optional<Refusal> refusal;
     if (!name) {
-        refusal = Refusal{RefusalCode::Malformed, "a name of letters, digits, space, . - _"};
+        refusal = Refusal{RefusalCode::Malformed, choice.refusal};
     } else if (path != program_.View().Document().Name() && FileThere(path)) {
         refusal = Refusal{RefusalCode::Exists, *name + " is there already: choose another name"};
     }

@@ -48,6 +48,7 @@ class MemoryWear : public ::testing::TestWithParam<std::chrono::hours::rep> {
             std::visit(Overloaded{
                            [this](const SendStarted&) { ++sends_; },
                            [this](const SendsHeld&) { ++holdsTold_; },
+                           [this](const ErrorReported& error) { errors_.push_back(error.text); },
                            [](const auto&) {},
                        },
                        event);
@@ -103,6 +104,7 @@ class MemoryWear : public ::testing::TestWithParam<std::chrono::hours::rep> {
     Subscription listening_;
     int sends_ = 0;
     int holdsTold_ = 0;
+    std::vector<std::string> errors_;
 };
 
 // A playout system that changes the radiotext ten times a second for 30 s:
@@ -180,6 +182,51 @@ TEST_P(MemoryWear, TheLedgerCountsEveryWriteAndSurvivesARestart) {
     FromOutside("RT=After the restart");
     Pass(4s);
     EXPECT_EQ(program_->View().Ledger().Counts(), counts());
+}
+
+// A ledger this run cannot take (too long to read, a count no page reaches,
+// a link planted in its place) is set aside under its date, told, and never
+// written over; the link's target stays as it was.
+TEST_P(MemoryWear, ALedgerThatCannotBeReadIsKeptAsideAndNeverOverwritten) {
+    const std::string outside = folder_ / "elsewhere.txt";
+    const std::vector<std::pair<std::string, std::function<void()>>> plantings{
+        {"too long", [&] { WriteBytes(folder_ / "vaxow.wear", std::string(2 << 20, '#')); }},
+        {"implausible",
+         [&] {
+             std::string line = "A0 18446744073709551615";
+             for (int page = 1; page < 16; ++page) {
+                 line += " 0";
+             }
+             WriteBytes(folder_ / "vaxow.wear", "since 1\r\n" + line + "\r\n");
+         }},
+        {"a link",
+         [&] {
+             WriteBytes(outside, "not a ledger");
+             std::filesystem::create_symlink(outside, folder_ / "vaxow.wear");
+         }},
+    };
+    for (const auto& [what, plant] : plantings) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(folder_ / "vaxow.wear");
+        plant();
+        const std::string before = ReadBytes(folder_ / "vaxow.wear");
+        errors_.clear();
+        Start();
+        ASSERT_THAT(errors_, ::testing::Contains(::testing::HasSubstr("is kept as ")));
+        const std::string told = errors_.back();
+        const std::string aside =
+            told.substr(told.find("is kept as ") + 11,
+                        told.find(" and the page") - told.find("is kept as ") - 11);
+        EXPECT_THAT(aside, ::testing::HasSubstr("vaxow.wear.kept-"));
+        FromOutside("RT=Counted afresh");
+        Pass(4s);
+        Stop();
+        EXPECT_EQ(ReadBytes(aside), before);
+        EXPECT_FALSE(std::filesystem::is_symlink(folder_ / "vaxow.wear"));
+        EXPECT_THAT(ReadBytes(folder_ / "vaxow.wear"), ::testing::HasSubstr("\r\nA2 "));
+        std::filesystem::remove(aside);
+    }
+    EXPECT_EQ(ReadBytes(outside), "not a ledger");
 }
 
 // A client that changes the radiotext every 3 s spends its share of the

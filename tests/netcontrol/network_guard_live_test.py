@@ -126,6 +126,12 @@ class NetworkGuard(unittest.TestCase):
             self.assertEqual(reply, b"PS=FM RADIO\r\n")
             client.sendto(b"RT?\r\n", ("127.0.0.1", port))
             self.assertEqual(client.recv(100), b"! use TCP\r\n")
+            # Of many, the replies that fit, then what became of the rest.
+            client.sendto(b"RT?\r\n" * 10, ("127.0.0.1", port))
+            reply = client.recv(65536)
+            self.assertLessEqual(len(reply), 150)
+            self.assertEqual(reply, b"RT=" + RT64.encode() + b"\r\n" +
+                             b"RT=" + RT64.encode() + b"\r\n! use TCP\r\n")
         uecp = run.ports["UECP UDP"][0]
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as client:
             client.settimeout(30)

@@ -296,9 +296,10 @@ TEST_F(RunCommandTest, SaysWhatItDoesAndWhyItCannot) {
     EXPECT_THAT(ReadBytes(unreadErr), HasSubstr(" The settings file " + dir_ / "vaxow.dat" +
                                                 " is left alone: it could not be read at start\n"));
 
-    // Settings that lead into a folder that does not exist cannot be saved.
+    // Settings that may not be written cannot be saved.
     std::filesystem::remove(dir_ / "vaxow.dat");
-    std::filesystem::create_symlink(dir_ / "gone/vaxow.dat", dir_ / "vaxow.dat");
+    WriteBytes(dir_ / "vaxow.dat", "");
+    std::filesystem::permissions(dir_ / "vaxow.dat", std::filesystem::perms::owner_read);
     const std::string failingErr = dir_ / "err-failing.txt";
     Process failing({program_, "run", "--simulate"}, dir_.path(), "/dev/null", failingErr);
     ASSERT_TRUE(WaitForText(failingErr, "a new station"));

@@ -171,6 +171,23 @@ class WebGuards(unittest.TestCase):
             self.assertEqual(response.status, 421, host)
             self.assertEqual(response.getheader("X-Frame-Options"), "DENY")
 
+    def test_requests_that_could_be_read_two_ways_are_refused(self):
+        run = self.start("--web", "127.0.0.1:0")
+        with socket.create_connection(("127.0.0.1", run.web_port), timeout=5) as client:
+            client.sendall(b"GET /signin HTTP/1.1\r\nHost: localhost\r\nHost: evil.example\r\n\r\n")
+            self.assertTrue(client.recv(100).startswith(b"HTTP/1.1 400 "), "two Hosts")
+        session = run.sign_in()
+        revision = session.state()["revision"]
+        for seen in ["abc", "-1", "1e3", " 5", str(revision + 1)]:
+            response, reply = session.post("/api/fields", {"fields": {"PS": "BYHEADER"},
+                                                           "seen_revision": revision},
+                                           headers={"X-Seen-Revision": seen})
+            self.assertEqual(response.status, 400, (seen, reply))
+        self.assertEqual(session.state()["fields"]["PS"], "FM RADIO", "nothing applied")
+        response, _ = session.post("/api/fields", {"fields": {"PS": "BYHEADER"}},
+                                   headers={"X-Seen-Revision": str(revision)})
+        self.assertEqual(response.status, 200)
+
     def test_early_answers_carry_the_security_headers(self):
         run = self.start("--web", "127.0.0.1:0")
         answers = {}

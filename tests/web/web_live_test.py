@@ -307,9 +307,16 @@ class WebLive(unittest.TestCase):
             f.write(b"PS=OTHER\r\n")
         session = run.sign_in()
         session.set_fields({"PS": "MINE"})
-        for name, status in [("other.rds", 409), ("other", 409), ("../x", 200), ("", 400)]:
+        for name, status, why in [("other.rds", 409, "is there already"), ("other", 409, ""),
+                                  ("../escape", 400, "not a path"), ("station ", 400, "ending"),
+                                  (".hidden", 400, "beginning"), ("a:b", 400, "no ':'"),
+                                  ("", 400, "no name"), ("x", 200, "")]:
             response, reply = session.post("/api/saveas", {"name": name})
             self.assertEqual(response.status, status, (name, reply))
+            if why:
+                self.assertIn(why, json.loads(reply)["error"]["message"], name)
+        self.assertFalse(os.path.exists(os.path.join(run.folder, "escape.rds")))
+        self.assertFalse(os.path.exists(os.path.join(run.folder, "station .rds")))
         with open(other, "rb") as f:
             self.assertEqual(f.read(), b"PS=OTHER\r\n")
         self.assertEqual(os.path.basename(session.state()["station_file"]), "x.rds")

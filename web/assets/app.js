@@ -16,16 +16,29 @@
     let state = null;
     let schema = null;  // each field's kind, from /api/schema
 
+    // Characters that show nothing but change how the text around them reads
+    // (controls, bidirectional overrides and isolates, separators, zero-width
+    // and other format characters) are written out, as the log writes them:
+    // a name or a line reads here as it was sent.
+    const INVISIBLE = /[\u0000-\u0008\u000B-\u001F\u007F-\u009F\u00AD\u0600-\u0605\u061C\u06DD\u070F\u180E\u200B-\u200F\u2028-\u202E\u2060-\u206F\uFEFF\uFFF9-\uFFFB\u{E0001}\u{E0020}-\u{E007F}]/gu;
+    function visible(value) {
+        return String(value).replace(INVISIBLE, (c) => {
+            const code = c.codePointAt(0);
+            const hex = code.toString(16).toUpperCase();
+            return code < 0xA0 ? "\\x" + hex.padStart(2, "0") : "\\u{" + hex + "}";
+        });
+    }
+
     function text(element, value) {
         if (element) {
-            element.textContent = value === null || value === undefined ? "" : String(value);
+            element.textContent = value === null || value === undefined ? "" : visible(value);
         }
     }
 
     // A failure stays until the operator clicks it away; news goes by itself,
     // but for news of something still under way (`until` false).
     function say(message, bad, until = !bad) {
-        toast.textContent = message;
+        toast.textContent = visible(message);
         toast.className = "toast show" + (bad ? " bad" : "");
         toast.title = bad ? "Click to dismiss" : "";
         clearTimeout(say.timer);
@@ -105,7 +118,7 @@
         const warnings = slot("warnings");
         for (const warning of view.warnings) {
             const item = document.createElement("li");
-            item.textContent = warning;
+            item.textContent = visible(warning);
             warnings.append(item);
         }
         if (view.dps) {
@@ -133,7 +146,7 @@
         const line = document.createElement("tr");
         for (const cell of cells) {
             const td = document.createElement("td");
-            td.textContent = cell;
+            td.textContent = visible(cell);
             line.append(td);
         }
         table.tBodies[0].append(line);
@@ -218,7 +231,7 @@
         element.setAttribute("aria-describedby", note.id);
         element.setAttribute("aria-invalid", result.ok ? "false" : "true");
         note.classList.toggle("bad", !result.ok);
-        note.textContent = result.ok ? "✓" : result.why;
+        note.textContent = result.ok ? "✓" : visible(result.why);
         if (offer) {
             const button = document.createElement("button");
             button.type = "button";
@@ -490,7 +503,7 @@
             return;
         }
         const names = await response.json();
-        select.replaceChildren(...names.map((name) => new Option(name, name)));
+        select.replaceChildren(...names.map((name) => new Option(visible(name), name)));
         if (names.length === 0) {
             select.append(new Option("(no station files)", ""));
         }
