@@ -44,7 +44,7 @@ std::string KeepAside(const std::string& path, std::chrono::system_clock::time_p
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
     const std::string base = path + ".kept-" + stamp;
     for (int attempt = 1; attempt < 100; ++attempt) {
-        const std::string aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        std::string aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
         std::error_code error;
         if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) {
             continue;

@@ -1,14 +1,20 @@
 #!/usr/bin/python3
-"""One address holding SLOW slow connections to each listener (the web
-page, text commands over TCP, UECP over TCP), opening new ones as the old
-are closed, while another address asks as a user would, against vaxoctl
-run --simulate (real sockets on loopback, real time):
+"""Clients that try to take vaxoctl run --simulate's listeners, while
+another address asks as a user would (real sockets on loopback, real
+time):
 
-  1. the other address's requests: the share answered, and p50, p99 from
-     connecting to the whole answer (a sign-in page; "PS?"; a UECP
-     request (MEC 0x17) for the PS);
-  2. the service's resident memory before and while the slow connections
-     are held.
+  1. one address holding SLOW slow connections to each listener (the web
+     page, text commands over TCP, UECP over TCP), opening new ones as the
+     old are closed: the other address's requests answered, p50 and p99
+     from connecting to the whole answer; the service's resident memory;
+  2. four addresses holding every place of the text and of the UECP
+     listener, each connection after one valid command, reconnecting:
+     the user's connections answered within 1 s;
+  3. eight addresses whose connections pipeline 6,000 requests each and
+     read nothing: the signed-in operator's requests answered, and the
+     tries a sign-in takes;
+  4. eighty addresses guessing the password from the start: the tries the
+     operator's first sign-in (from an address never seen) takes.
 
     slow_clients_bench.py VAXOCTL [SLOW] [REQUESTS]     (200 slow, 300 requests)
 """
@@ -24,6 +30,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
                                 "netcontrol"))
+import network_attacks as attacks  # noqa: E402
 import network_live_test as live  # noqa: E402  (UECP framing)
 
 PASSWORD = "bench-password"
@@ -94,20 +101,101 @@ def hold_slow(port, count, stopping, opening):
 
 
 def ask(port, request, complete):
-    started = time.monotonic()
+    return attacks.ask(port, request, complete, source=USER)
+
+
+def sign_in(port, password=PASSWORD, source=USER):
+    """The status of one sign-in, and its session cookie."""
+    body = b"password=" + password.encode()
+    request = (b"POST /signin HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n"
+               b"Content-Type: application/x-www-form-urlencoded\r\nContent-Length: %d\r\n\r\n"
+               % len(body)) + body
     try:
-        with socket.create_connection(("127.0.0.1", port), timeout=10,
-                                      source_address=(USER, 0)) as connection:
+        with socket.create_connection(("127.0.0.1", port), timeout=20,
+                                      source_address=(source, 0)) as connection:
             connection.sendall(request)
             answer = b""
-            while not complete(answer):
+            while b"\r\n\r\n" not in answer:
                 chunk = connection.recv(65536)
                 if not chunk:
-                    return None
+                    break
                 answer += chunk
     except OSError:
-        return None
-    return time.monotonic() - started
+        return None, ""
+    status = int(answer.split(b" ")[1]) if answer.startswith(b"HTTP/1.1 ") else None
+    cookie = re.search(rb"Set-Cookie: ([^;]+)", answer)
+    return status, cookie.group(1).decode() if cookie else ""
+
+
+def tries_to_sign_in(port):
+    tries = []
+    while len(tries) < 20 and 303 not in tries:
+        tries.append(sign_in(port)[0])
+    return len(tries) if 303 in tries else None
+
+
+def held_places(ports):
+    for kind, opening in [("text TCP", b"PTY?\r\n"), ("UECP TCP", live.uecp([0x2C, 1]))]:
+        holders = attacks.Holders(ports[kind], ["127.0.0.%d" % n for n in range(2, 6)], 8, opening)
+        time.sleep(3)
+        request, complete = {
+            "text TCP": (b"PS?\r\n", lambda a: a.endswith(b"\n")),
+            "UECP TCP": (live.uecp([0x2C, 1]) + live.uecp([0x17, 3, 0x02, 0, 0]),
+                         lambda a: a.endswith(b"\xFF")),
+        }[kind]
+        times = []
+        for _ in range(100):
+            times.append(ask(ports[kind], request, complete))
+            time.sleep(0.1)
+        holders.stop()
+        quick = [t for t in times if t is not None and t < 1.0]
+        print("%-8s beside 4 addresses holding all 32 places: %d of %d answered within 1 s, "
+              "p50 %.1f ms" % (kind.split()[0], len(quick), len(times),
+                               1000 * percentile(quick, 0.5) if quick else -1))
+
+
+def slow_readers(port):
+    _, cookie = sign_in(port)
+    readers = attacks.SlowReaders(port, ["127.0.0.%d" % n for n in range(2, 10)], 16,
+                                  b"GET /signin HTTP/1.1\r\nHost: localhost\r\n\r\n")
+    time.sleep(3)
+    request = ("GET /api/state HTTP/1.1\r\nHost: localhost\r\nCookie: %s\r\n"
+               "Connection: close\r\n\r\n" % cookie).encode()
+    times = [ask(port, request, lambda a: a.rstrip().endswith(b"}")) for _ in range(100)]
+    tries = tries_to_sign_in(port)
+    readers.stop()
+    answered = [t for t in times if t is not None]
+    print("web      beside 8 addresses pipelining and reading nothing: %d of %d answered, "
+          "p50 %.1f ms, p99 %.1f ms; a sign-in took %s tries" % (
+              len(answered), len(times), 1000 * percentile(answered, 0.5) if answered else -1,
+              1000 * percentile(answered, 0.99) if answered else -1, tries))
+
+
+def guessers_from_the_start(vaxoctl):
+    folder = tempfile.mkdtemp(prefix="vaxo-slow-bench-")
+    process, ports = start(vaxoctl, folder)
+    stopping = threading.Event()
+
+    def guess(source):
+        while not stopping.is_set():
+            sign_in(ports["web http"], "wrong guess", source)
+
+    threads = [threading.Thread(target=guess, args=("127.0.1.%d" % n,), daemon=True)
+               for n in range(1, 81)]
+    for thread in threads:
+        thread.start()
+    time.sleep(0.3)
+    started = time.monotonic()
+    tries = tries_to_sign_in(ports["web http"])
+    took = time.monotonic() - started
+    stopping.set()
+    for thread in threads:
+        thread.join()
+    process.terminate()
+    process.wait()
+    shutil.rmtree(folder, ignore_errors=True)
+    print("web      80 addresses guessing from the start: the operator, never seen before, "
+          "in at try %s after %.2f s" % (tries, took))
 
 
 def main():
@@ -144,10 +232,13 @@ def main():
             holder.join()
         print("RSS %.1f MB before, %.1f MB holding %d slow connections per listener" % (
             before / 1024, holding / 1024, slow))
+        held_places(ports)
+        slow_readers(ports["web http"])
     finally:
         process.terminate()
         process.wait()
         shutil.rmtree(folder, ignore_errors=True)
+    guessers_from_the_start(vaxoctl)
 
 
 if __name__ == "__main__":

@@ -17,12 +17,15 @@ constexpr std::size_t kClientPendingLimit = 256;  // units of one client with th
 class TcpClient : public std::enable_shared_from_this<TcpClient> {
   public:
     TcpClient(std::shared_ptr<Shared> shared, tcp::socket socket, const tcp::endpoint& peer,
-              std::size_t listener, ListenerProtocol protocol, Admission::Place place)
+              std::size_t listener, ListenerProtocol protocol, Admission::Place place,
+              std::shared_ptr<IdleConnections> idle)
         : shared_(std::move(shared)),
           socket_(std::move(socket)),
           idle_(shared_->io),
           stall_(shared_->io),
           place_(std::move(place)),
+          idleOnes_(std::move(idle)),
+          key_(ClientKeyOf(BytesOf(peer.address()))),
           listener_(listener),
           origin_((protocol == ListenerProtocol::Text ? "text " : "UECP ") +
                   DescribeEndpoint(peer)),
@@ -38,9 +41,28 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
             }
         });
         Read();
+        UpdateIdle();
     }
 
   private:
+    // Idle while no command is in flight and no reply waits to be written,
+    // or while the client reads none of its replies: then its place may go
+    // to a newcomer. Each spell of idleness counts from its start.
+    void UpdateIdle() {
+        const bool idle = !closed_ && pending_ == 0 && (queue_.empty() || stalling_);
+        if (idle && !idleId_) {
+            idleId_ = idleOnes_->Add(key_, [weak = weak_from_this()] {
+                if (const auto self = weak.lock()) {
+                    self->idleId_.reset();
+                    self->Close();
+                }
+            });
+        } else if (!idle && idleId_) {
+            idleOnes_->Remove(*idleId_);
+            idleId_.reset();
+        }
+    }
+
     // A client that has sent no command yet gets a short while; one that
     // works, its idle time.
     void KeepAwake() {
@@ -89,6 +111,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
                                    self->Done(reply);
                                });
         }
+        UpdateIdle();
     }
 
     void Done(const NetworkSession::Reply& reply) {
@@ -101,6 +124,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
             Queue(std::move(bytes));
         }
         Resume();
+        UpdateIdle();
     }
 
     void Resume() {
@@ -129,6 +153,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
 
     void Watch() {
         stalling_ = true;
+        UpdateIdle();
         stall_.expires_after(shared_->config.limits.stalled);
         stall_.async_wait([weak = weak_from_this()](const boost::system::error_code& error) {
             const auto self = weak.lock();
@@ -165,6 +190,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
                                   self->Write();
                               }
                               self->Resume();
+                              self->UpdateIdle();
                           });
     }
 
@@ -173,6 +199,7 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
             return;
         }
         closed_ = true;
+        UpdateIdle();
         boost::system::error_code ignored;
         socket_.shutdown(tcp::socket::shutdown_both, ignored);
         socket_.close(ignored);
@@ -188,6 +215,9 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
     asio::steady_timer idle_;
     asio::steady_timer stall_;
     Admission::Place place_;
+    std::shared_ptr<IdleConnections> idleOnes_;  // the listener's
+    ClientKey key_;
+    std::optional<std::uint64_t> idleId_;
     std::size_t listener_;
     std::string origin_;
     std::shared_ptr<NetworkSession> session_;
@@ -206,9 +236,10 @@ class TcpClient : public std::enable_shared_from_this<TcpClient> {
 }  // namespace
 
 void StartTcpClient(std::shared_ptr<Shared> shared, tcp::socket socket, const tcp::endpoint& peer,
-                    std::size_t listener, ListenerProtocol protocol, Admission::Place place) {
+                    std::size_t listener, ListenerProtocol protocol, Admission::Place place,
+                    std::shared_ptr<IdleConnections> idle) {
     std::make_shared<TcpClient>(std::move(shared), std::move(socket), peer, listener, protocol,
-                                std::move(place))
+                                std::move(place), std::move(idle))
         ->Start();
 }
 

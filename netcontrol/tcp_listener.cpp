@@ -3,6 +3,7 @@
 #include <boost/asio/write.hpp>
 
 #include "net/accept_loop.h"
+#include "net/client_standing.h"
 
 namespace vaxo {
 namespace {
@@ -41,8 +42,22 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
             socket.close(error);
             return;
         }
-        Admission::Verdict verdict = admission_.Admit(ClientKeyOf(BytesOf(peer.address())));
+        const ClientKey key = ClientKeyOf(BytesOf(peer.address()));
+        const auto now = std::chrono::steady_clock::now();
+        Admission::Verdict verdict = admission_.Admit(key);
+        if (!verdict.place && verdict.refusal == Admission::Refusal::ListenerFull) {
+            if (const auto taken = idle_->MakeRoomFor(
+                    key, admission_, [&](const ClientKey& c) { return standing_.Of(c, now); })) {
+                standing_.Refused(*taken, now);
+                shared_->dropped.Dropped(DescribeClientKey(*taken),
+                                         "idle connections to " + setting_.Describe() +
+                                             " closed to make room for newcomers",
+                                         now);
+                verdict = admission_.Admit(key);
+            }
+        }
         if (!verdict.place) {
+            standing_.Refused(key, now);
             const bool listenerFull = verdict.refusal == Admission::Refusal::ListenerFull;
             const std::string why =
                 listenerFull
@@ -63,7 +78,7 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
             return;
         }
         StartTcpClient(shared_, std::move(socket), peer, index_, setting_.protocol,
-                       std::move(*verdict.place));
+                       std::move(*verdict.place), idle_);
     }
 
     std::shared_ptr<Shared> shared_;
@@ -71,6 +86,8 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
     std::size_t index_;
     ListenerSetting setting_;
     Admission admission_;
+    std::shared_ptr<IdleConnections> idle_ = std::make_shared<IdleConnections>();
+    ClientStanding standing_;
     std::uint16_t port_ = 0;
 };
 

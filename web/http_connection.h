@@ -52,6 +52,11 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
   public:
     static constexpr auto kWriteTime = std::chrono::seconds(30);
     static constexpr auto kHeartbeat = std::chrono::seconds(15);
+    // An answer (or an event) its client has not taken within this, or
+    // requests sent beyond this many before an answer was read, make the
+    // connection idle however busy it looks.
+    static constexpr auto kUnreadTime = std::chrono::seconds(2);
+    static constexpr int kPipelined = 4;
 
     HttpConnection(std::shared_ptr<HttpServer::Shared> shared, Stream stream, HttpPeer peer,
                    bool tls)
@@ -60,13 +65,14 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
           buffer_(HttpServer::kHeaderLimit + HttpServer::kBodyLimit),
           peer_(std::move(peer)),
           tls_(tls),
-          heartbeat_(shared_->io) {
-        BeStranger();
+          heartbeat_(shared_->io),
+          unread_(shared_->io) {
+        BeIdle();
     }
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;
     ~HttpConnection() {
-        NoLongerStranger();
+        NoLongerIdle();
         if (watching_) {
             shared_->app.Unwatch(*watching_);
         }
@@ -76,7 +82,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     // Reads the next request (after the TLS handshake, for HTTPS): its head
     // within kHeadTime, the wait for it included.
     void Read() {
-        BeStranger();
+        pipelined_ = buffer_.size() > 0 ? pipelined_ + 1 : 0;
+        BeIdle();
         parser_.emplace();
         parser_->header_limit(HttpServer::kHeaderLimit);
         parser_->body_limit(HttpServer::kBodyLimit);
@@ -89,19 +96,36 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
   private:
     beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
 
-    // Until its request is whole (a sign-in form's body included) the
-    // connection may be closed to make room for a newcomer; the entry goes
-    // with the connection, so `this` is alive whenever it is called.
-    void BeStranger() {
-        if (!strangerId_) {
-            strangerId_ = peer_.strangers->Add(peer_.key, [this] { Close(); });
+    // Until its request is whole (a sign-in form's body included), and while
+    // its client reads no answers, the connection may be closed to make room
+    // for a newcomer; the entry goes with the connection, so `this` is alive
+    // whenever it is called.
+    void BeIdle() {
+        if (!idleId_) {
+            idleId_ = peer_.idle->Add(peer_.key, [this] { Close(); });
         }
     }
-    void NoLongerStranger() {
-        if (strangerId_) {
-            peer_.strangers->Remove(*strangerId_);
-            strangerId_.reset();
+    void NoLongerIdle() {
+        if (idleId_) {
+            peer_.idle->Remove(*idleId_);
+            idleId_.reset();
         }
+    }
+    // A request to handle: the connection works, unless its client sends
+    // request after request without reading the answers.
+    void Working() {
+        if (pipelined_ <= kPipelined) {
+            NoLongerIdle();
+        }
+    }
+    void WatchUnread() {
+        unread_.expires_after(kUnreadTime);
+        unread_.async_wait([weak = this->weak_from_this()](const beast::error_code& error) {
+            const auto self = weak.lock();
+            if (!error && self && !self->closed_) {
+                self->BeIdle();
+            }
+        });
     }
 
     void Headed(beast::error_code error) {
@@ -129,13 +153,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         Screening screening = shared_->app.Screen(request_);
         const std::uint64_t length = parser_->content_length().value_or(0);
         if (screening.answer) {
-            NoLongerStranger();
+            Working();
             // A body that was not read ends the connection with the answer.
             keepAlive_ = keepAlive_ && !request.chunked() && length == 0;
             return Answer(std::move(*screening.answer));
         }
         if (screening.body != Screening::Body::SignInForm) {
-            NoLongerStranger();
+            Working();
         }
         const std::size_t limit = BodyLimit(screening.body);
         if (length > limit) {
@@ -202,7 +226,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             return Refuse(0);
         }
         request_.body = std::move(parser_->get().body());
-        NoLongerStranger();
+        Working();
         Lowest().expires_never();
         shared_->app.Handle(request_, [self = this->shared_from_this()](WebResponse answer) {
             self->Answer(std::move(answer));
@@ -225,9 +249,11 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         response->keep_alive(keepAlive_);
         response->prepare_payload();
         Lowest().expires_after(kWriteTime);
+        WatchUnread();
         http::async_write(
             stream_, *response,
             [self = this->shared_from_this(), response](beast::error_code error, std::size_t) {
+                self->unread_.cancel();
                 if (error || !self->keepAlive_ || !self->shared_->running) {
                     return self->Close();
                 }
@@ -323,14 +349,17 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         }
         writing_ = true;
         Lowest().expires_after(kWriteTime);
+        WatchUnread();
         boost::asio::async_write(
             stream_, boost::asio::buffer(events_.front()),
             [self = this->shared_from_this()](beast::error_code error, std::size_t) {
                 self->writing_ = false;
                 self->events_.pop_front();
+                self->unread_.cancel();
                 if (error) {
                     return self->Close();
                 }
+                self->NoLongerIdle();  // it reads again
                 self->Lowest().expires_never();
                 self->WriteEvents();
             });
@@ -342,9 +371,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             return;
         }
         closed_ = true;
-        NoLongerStranger();
+        NoLongerIdle();
         peer_.place = Admission::Place();  // free at once for whoever it was closed for
         heartbeat_.cancel();
+        unread_.cancel();
         if (watching_) {
             shared_->app.Unwatch(*watching_);
             watching_.reset();
@@ -368,8 +398,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     bool writing_ = false;
     bool closed_ = false;
     boost::asio::steady_timer heartbeat_;
+    boost::asio::steady_timer unread_;
+    int pipelined_ = 0;  // requests in a row that were there before their answer was asked
     std::array<char, 512> ignored_{};
-    std::optional<std::uint64_t> strangerId_;
+    std::optional<std::uint64_t> idleId_;
 };
 
 }  // namespace vaxo

@@ -5,6 +5,7 @@
 
 #include "net/accept_loop.h"
 #include "net/asio_addresses.h"
+#include "net/client_standing.h"
 #include "web/http_connection.h"
 #include "web/web_tls.h"
 
@@ -64,14 +65,19 @@ class Listener : public std::enable_shared_from_this<Listener> {
             return;
         }
         const ClientKey key = ClientKeyOf(bytes);
+        const auto now = std::chrono::steady_clock::now();
         Admission::Verdict verdict = admission_.Admit(key);
-        if (!verdict.place && verdict.refusal == Admission::Refusal::ListenerFull &&
-            strangers_->MakeRoomFor(key, admission_, [this](const ClientKey& client) {
-                return shared_->app.Standing(client);
-            })) {
-            verdict = admission_.Admit(key);
+        if (!verdict.place && verdict.refusal == Admission::Refusal::ListenerFull) {
+            // Failed sign-ins and refusals here both count against a client.
+            if (const auto taken = idle_->MakeRoomFor(key, admission_, [&](const ClientKey& c) {
+                    return shared_->app.Standing(c) + standing_.Of(c, now);
+                })) {
+                standing_.Refused(*taken, now);
+                verdict = admission_.Admit(key);
+            }
         }
         if (!verdict.place) {
+            standing_.Refused(key, now);
             const bool full = verdict.refusal == Admission::Refusal::ListenerFull;
             shared_->drops.Dropped(
                 peer.address().to_string(),
@@ -92,8 +98,8 @@ class Listener : public std::enable_shared_from_this<Listener> {
             }
             return;
         }
-        HttpPeer who{AddressOf(peer),           key,       loopback_, setting_.host,
-                     std::move(*verdict.place), strangers_};
+        HttpPeer who{AddressOf(peer),           key,  loopback_, setting_.host,
+                     std::move(*verdict.place), idle_};
         if (shared_->tls) {
             StartTlsConnection(shared_, std::move(socket), std::move(who));
         } else {
@@ -107,7 +113,8 @@ class Listener : public std::enable_shared_from_this<Listener> {
     ListenerSetting setting_;
     tcp::acceptor acceptor_;
     Admission admission_;
-    std::shared_ptr<Strangers> strangers_ = std::make_shared<Strangers>();
+    std::shared_ptr<IdleConnections> idle_ = std::make_shared<IdleConnections>();
+    ClientStanding standing_;
     bool loopback_ = false;
 };
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "net/admission.h"
-#include "net/strangers.h"
+#include "net/idle_connections.h"
 #include "web/web_app.h"
 #include "web/web_config.h"
 
@@ -19,8 +19,10 @@ namespace vaxo {
 // loop. Each listener takes kConnectionLimit connections at once, at most
 // kClientLimit of them from one client (an address, an IPv6 /64), and only
 // from addresses the configuration allows: one client cannot take the page
-// from the others. A full listener makes room for a newcomer by closing a
-// connection that has made no request yet (see Strangers). Every request within limits: its line
+// from the others. A full listener makes room for a newcomer by closing an
+// idle connection (see IdleConnections): one with no request in flight, or
+// whose client does not read its answers (an answer unread for 2 s, or
+// more than 4 requests sent before the answers). Every request within limits: its line
 // and headers 8 KiB (431) within kHeadTime, waiting included; a body only once the session is known
 // (a sign-in form 4 KiB within kSignInTime, a signed-in call's 1 MiB (413) within kBodyTime); on a
 // loopback listener a Host that names loopback or the listener (421). Every answer with headers
@@ -62,9 +64,9 @@ struct HttpPeer {
     std::string client;  // "192.0.2.7", "[2001:db8::1]"
     ClientKey key{};
     bool loopbackListener = false;
-    std::string listenerHost;              // the listener's address as configured
-    Admission::Place place;                // its share of the listener, held while it lasts
-    std::shared_ptr<Strangers> strangers;  // the listener's
+    std::string listenerHost;               // the listener's address as configured
+    Admission::Place place;                 // its share of the listener, held while it lasts
+    std::shared_ptr<IdleConnections> idle;  // the listener's
 };
 
 }  // namespace vaxo

@@ -23,6 +23,7 @@ SignInGuard::Clock::duration SignInGuard::WaitFor(const std::string& address,
 
 void SignInGuard::Succeeded(const std::string& address) {
     failures_.erase(address);
+    turnedAway_.erase(address);
     succeeded_[address] = ++successes_;
     if (succeeded_.size() > kAddressLimit) {
         succeeded_.erase(
@@ -32,15 +33,32 @@ void SignInGuard::Succeeded(const std::string& address) {
 }
 
 int SignInGuard::Rank(const std::string& address) const {
+    const auto turned = turnedAway_.find(address);
+    const int waited =
+        turned == turnedAway_.end() ? 0 : std::min(turned->second.count, kFailureWeight - 1);
     const auto failed = failures_.find(address);
     if (failed != failures_.end()) {
-        return failed->second.count;
+        return std::min(failed->second.count, 1'000'000) * kFailureWeight + waited;
     }
-    return succeeded_.contains(address) ? -1 : 0;
+    return succeeded_.contains(address) ? -1 : waited;
+}
+
+void SignInGuard::TurnedAway(const std::string& address, Clock::time_point now) {
+    std::erase_if(turnedAway_,
+                  [&](const auto& entry) { return now - entry.second.last > kForgiven; });
+    while (turnedAway_.size() >= kAddressLimit && !turnedAway_.contains(address)) {
+        turnedAway_.erase(std::min_element(
+            turnedAway_.begin(), turnedAway_.end(),
+            [](const auto& a, const auto& b) { return a.second.last < b.second.last; }));
+    }
+    TurnedAways& turned = turnedAway_[address];
+    turned.count = std::min(turned.count + 1, kFailureWeight);
+    turned.last = now;
 }
 
 int SignInGuard::Failed(const std::string& address, Clock::time_point now) {
     Forget(now);
+    turnedAway_.erase(address);
     Failures& failures = failures_[address];
     ++failures.count;
     failures.last = now;

@@ -20,11 +20,21 @@ class SignInGuard {
     // Counts a failure; the failures in a row from that address.
     int Failed(const std::string& address, Clock::time_point now);
     void Succeeded(const std::string& address);
-    // For the order of password checks: -1 for an address that signed in
-    // before and has not failed since, else its failures in a row.
+    // A sign-in of the address was turned away unchecked (the checks were
+    // busy): until its next check it stands behind one that was not.
+    void TurnedAway(const std::string& address, Clock::time_point now);
+    // For the order of password checks, and the address's standing: -1 for
+    // an address that signed in before and has not failed since, however
+    // busy the checks were; else its
+    // failures in a row, each outweighing any number of sign-ins turned
+    // away since its last check, which come next. So an address never seen
+    // ranks with the best of those that have not signed in, and one that
+    // guesses falls behind it at its first failure, or at its first
+    // sign-in turned away.
     int Rank(const std::string& address) const;
 
     static constexpr int kFreeAttempts = 5;
+    static constexpr int kFailureWeight = 1000;
 
   private:
     struct Failures {
@@ -35,6 +45,11 @@ class SignInGuard {
     void Forget(Clock::time_point now);
 
     std::map<std::string, Failures> failures_;
+    struct TurnedAways {
+        int count = 0;
+        Clock::time_point last;
+    };
+    std::map<std::string, TurnedAways> turnedAway_;
     std::map<std::string, std::uint64_t> succeeded_;  // when, in order of successes
     std::uint64_t successes_ = 0;
 };

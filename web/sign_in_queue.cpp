@@ -12,6 +12,12 @@ bool SignInQueue::Holds(const ClientKey& client) const {
 
 SignInQueue::Added SignInQueue::Add(const Entry& entry) {
     if (Holds(entry.client)) {
+        // One that presses while it waits waits behind as it ranks now.
+        for (Entry& waiting : waiting_) {
+            if (waiting.client == entry.client) {
+                waiting.rank = std::max(waiting.rank, entry.rank);
+            }
+        }
         return {};
     }
     Added added{true, std::nullopt};

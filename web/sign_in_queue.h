@@ -11,8 +11,10 @@ namespace vaxo {
 
 // The sign-ins waiting for their password check, which takes one at a time
 // (a memory-hard hash). Fair to every address, whoever guesses: one sign-in
-// of an address (an IPv6 /64) waits at a time; the lowest rank goes first
-// (an address that signed in before, then the fewest failures in a row); a
+// of an address (an IPv6 /64) waits at a time (one that presses while it
+// waits takes its new rank); the lowest rank goes first (an address that
+// signed in before, then the fewest failures in a row, then the fewest
+// sign-ins turned away since its last check: see SignInGuard::Rank); a
 // full queue takes a newcomer only in place of one of a higher rank. So
 // guessers from many addresses fill it with each other, and the operator,
 // who has not failed, is always taken and checked after at most the

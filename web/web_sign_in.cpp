@@ -53,11 +53,13 @@ void WebApp::SignIn(const WebRequest& request, const Reply& reply) {
     const SignInQueue::Added added =
         signInQueue_.Add({id, ClientKeyOfText(request.client), guard_.Rank(client)});
     if (!added.queued) {
+        guard_.TurnedAway(client, Clock::now());
         reply(SignInPage(503, "Busy: try again in a moment."));
         return;
     }
     if (added.pushedOut) {
         const auto pushed = waitingSignIns_.extract(*added.pushedOut);
+        guard_.TurnedAway(SignInClient(pushed.mapped().request.client), Clock::now());
         pushed.mapped().reply(SignInPage(503, "Busy: try again in a moment."));
     }
     // The reply holds the connection: it waits on the loop, so that the

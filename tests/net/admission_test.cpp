@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "net/admission.h"
-#include "net/strangers.h"
+#include "net/idle_connections.h"
 
 namespace vaxo {
 namespace {
@@ -40,15 +40,15 @@ TEST(Admission, SharesPerListenerAndPerClientAndGivesPlacesBack) {
 
 struct Crowd {
     Admission admission{8, 8};
-    Strangers strangers;
+    IdleConnections idle;
     std::vector<Admission::Place> places;
     std::vector<int> closed;  // the order of the connections closed for newcomers
 
-    int Connect(const ClientKey& client, bool stranger = true) {
+    int Connect(const ClientKey& client, bool isIdle = true) {
         places.push_back(*admission.Admit(client).place);
         const int index = static_cast<int>(places.size()) - 1;
-        if (stranger) {
-            strangers.Add(client, [this, index] {
+        if (isIdle) {
+            idle.Add(client, [this, index] {
                 closed.push_back(index);
                 places[static_cast<std::size_t>(index)] = Admission::Place();
             });
@@ -57,7 +57,7 @@ struct Crowd {
     }
 };
 
-TEST(Strangers, RoomIsMadeFromTheLeastTrustedAndNeverFromTheWorking) {
+TEST(IdleConnections, RoomIsMadeFromTheLeastTrustedAndNeverFromTheWorking) {
     Crowd crowd;
     // 192.0.2.1 signed in before (-1); .2 failed three times; others unknown.
     const auto standing = [](const ClientKey& client) {
@@ -70,31 +70,31 @@ TEST(Strangers, RoomIsMadeFromTheLeastTrustedAndNeverFromTheWorking) {
     const int guesser = crowd.Connect(V4(2));
 
     // The guesser goes first though it holds less; then the client holding
-    // the most, its oldest stranger first.
-    EXPECT_TRUE(crowd.strangers.MakeRoomFor(V4(4), crowd.admission, standing));
-    EXPECT_TRUE(crowd.strangers.MakeRoomFor(V4(4), crowd.admission, standing));
+    // the most, the one idle longest first.
+    EXPECT_TRUE(crowd.idle.MakeRoomFor(V4(4), crowd.admission, standing));
+    EXPECT_TRUE(crowd.idle.MakeRoomFor(V4(4), crowd.admission, standing));
     EXPECT_EQ(crowd.closed, (std::vector<int>{guesser, slowFirst}));
 
     // An unknown newcomer cannot push out one of equal weight, nor the
     // operator's address; the operator can push out an unknown.
-    EXPECT_TRUE(crowd.strangers.MakeRoomFor(V4(5), crowd.admission, standing));  // .3: 2 held
-    EXPECT_FALSE(crowd.strangers.MakeRoomFor(V4(5), crowd.admission, standing));
+    EXPECT_TRUE(crowd.idle.MakeRoomFor(V4(5), crowd.admission, standing));  // .3: 2 held
+    EXPECT_FALSE(crowd.idle.MakeRoomFor(V4(5), crowd.admission, standing));
     crowd.Connect(V4(6));
-    EXPECT_FALSE(crowd.strangers.MakeRoomFor(V4(7), crowd.admission, standing))
+    EXPECT_FALSE(crowd.idle.MakeRoomFor(V4(7), crowd.admission, standing))
         << "one held against none: the newest is refused, not the oldest";
-    EXPECT_TRUE(crowd.strangers.MakeRoomFor(V4(1), crowd.admission, standing));
-    EXPECT_EQ(crowd.strangers.Count(), 1U) << "the operator's own stranger stays";
+    EXPECT_TRUE(crowd.idle.MakeRoomFor(V4(1), crowd.admission, standing));
+    EXPECT_EQ(crowd.idle.Count(), 1U) << "the operator's own idle one stays";
 }
 
-TEST(Strangers, OneThatStartedWorkingIsNoLongerOffered) {
+TEST(IdleConnections, OneThatStartedWorkingIsNoLongerOffered) {
     Crowd crowd;
     crowd.Connect(V4(3));
-    const auto id = crowd.strangers.Add(V4(3), [] { FAIL() << "closed while working"; });
+    const auto id = crowd.idle.Add(V4(3), [] { FAIL() << "closed while working"; });
     crowd.places.push_back(*crowd.admission.Admit(V4(3)).place);
-    crowd.strangers.Remove(id);
+    crowd.idle.Remove(id);
     const auto unknown = [](const ClientKey&) { return 0; };
-    EXPECT_TRUE(crowd.strangers.MakeRoomFor(V4(4), crowd.admission, unknown));
-    EXPECT_FALSE(crowd.strangers.MakeRoomFor(V4(4), crowd.admission, unknown));
+    EXPECT_TRUE(crowd.idle.MakeRoomFor(V4(4), crowd.admission, unknown));
+    EXPECT_FALSE(crowd.idle.MakeRoomFor(V4(4), crowd.admission, unknown));
 }
 
 }  // namespace

@@ -134,6 +134,14 @@ TEST(NetworkConfig, TheWindowsListenersFile) {
     EXPECT_TRUE(open.Empty()) << "a file that may not run starts nothing";
     test::WriteBytes(folder / "vaxow.listen", "--text-tcp 127.0.0.1:4000\n--listen-all\n");
     EXPECT_THAT(ReadListenersFile(dir, open), Optional(HasSubstr("line 2")));
+
+    // A link planted in its place is not followed.
+    test::WriteBytes(folder / "elsewhere", "--text-tcp 127.0.0.1:4000\n");
+    std::filesystem::remove(folder / "vaxow.listen");
+    std::filesystem::create_symlink(folder / "elsewhere", folder / "vaxow.listen");
+    NetworkConfig linked;
+    EXPECT_THAT(ReadListenersFile(dir, linked), Optional(HasSubstr("Cannot open file")));
+    EXPECT_TRUE(linked.Empty());
 }
 
 }  // namespace

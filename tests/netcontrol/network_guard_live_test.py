@@ -8,12 +8,16 @@ hosts.
 """
 import os
 import re
+import shutil
 import socket
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import network_attacks as attacks  # noqa: E402
 import network_live_test as live  # noqa: E402
 
 RT64 = "R" * 32 + "T" * 32
@@ -42,8 +46,8 @@ def read_frames(connection, count):
 
 
 class NetworkGuard(unittest.TestCase):
-    def start(self, *options):
-        run = live.Running("--simulate", *options)
+    def start(self, *options, **kwargs):
+        run = live.Running("--simulate", *options, **kwargs)
         self.addCleanup(run.close)
         return run
 
@@ -111,6 +115,82 @@ class NetworkGuard(unittest.TestCase):
         self.assertIn("K\\x1B[2J=1", errors, "control bytes are shown escaped")
         self.assertNotIn("\x1b", errors + run.output())
         self.assertIn("a NUL byte in the value", errors)
+
+    def test_four_addresses_cannot_hold_every_place_of_a_listener(self):
+        run = self.start("--text-tcp", "127.0.0.1:0", "--uecp-tcp", "127.0.0.1:0")
+        uecp_ps = live.uecp([0x2C, 1]) + live.uecp([0x17, 3, 0x02, 0, 0])
+        cases = {"text TCP": (b"PTY?\r\n", b"PS?\r\n", lambda a: a.endswith(b"\r\n")),
+                 "UECP TCP": (live.uecp([0x2C, 1]), uecp_ps, lambda a: a.endswith(b"\xFF"))}
+        for kind, (opening, request, complete) in cases.items():
+            with self.subTest(kind):
+                port = run.ports[kind][0]
+                # Every place of the listener, 8 from each of four addresses,
+                # each after one valid command, taken again as it is lost.
+                holders = attacks.Holders(port, ["127.0.0.%d" % n for n in range(2, 6)], 8,
+                                          opening, rate=3)
+                try:
+                    deadline = time.monotonic() + 10
+                    while holders.opened < 32 and time.monotonic() < deadline:
+                        time.sleep(0.1)
+                    time.sleep(0.5)
+                    times = []
+                    for _ in range(40):
+                        times.append(attacks.ask(port, request, complete, timeout=5))
+                        time.sleep(0.1)
+                finally:
+                    holders.stop()
+                answered = [t for t in times if t is not None and t < 1.0]
+                self.assertGreaterEqual(len(answered), 36, (kind, times))
+        self.assertRegex(run.errors(), r"idle connections to text TCP .* closed to make room")
+
+    def test_no_file_of_the_settings_folder_is_read_or_written_through_a_link(self):
+        outside = tempfile.mkdtemp(prefix="vaxo-outside-")
+        self.addCleanup(shutil.rmtree, outside, True)
+        names = ["vaxow.dat", "vaxow.ini", "vaxow.wear", "vaxow.uecp"]
+
+        def plant(folder):
+            for name in names:
+                target = os.path.join(outside, name)
+                with open(target, "w", encoding="ascii") as f:
+                    f.write("stand-in for a file of another's\n")
+                os.symlink(target, os.path.join(folder, name))
+
+        run = self.start("--uecp-udp", "127.0.0.1:0", "--text-tcp", "127.0.0.1:0",
+                         "--uecp-provision", "127.0.0.1", prepare=plant)
+        with run.tcp("text TCP") as client:
+            client.sendall(b"PS=THROUGH\r\n")
+            self.assertEqual(live.lines(client, 1), ["+"])
+        run.wait_for(r"ok bank 1")
+        self.assertEqual(run.datagram("UECP UDP", live.uecp([0x2C, 2]) + live.uecp([0x23, 1, 0, 7])),
+                         live.ack(0) + live.ack(9, 0), "a change that cannot be kept is refused")
+        self.assertEqual(run.stop(), 0)
+        errors = run.errors()
+        for name in names:
+            with open(os.path.join(outside, name), encoding="ascii") as f:
+                self.assertEqual(f.read(), "stand-in for a file of another's\n", name)
+        self.assertIn("Cannot open file %s/vaxow.dat" % run.folder, errors)
+        self.assertRegex(errors, r"The wear ledger .*vaxow.wear could not be read .* it is kept "
+                                 r"as .*vaxow.wear.kept-\d{8}T\d{6}Z")
+        self.assertRegex(errors, r"vaxow.uecp: Cannot open file")
+        self.assertRegex(errors, r"the addresses cannot be kept: Cannot create file")
+        self.assertFalse(os.path.islink(os.path.join(run.folder, "vaxow.wear")))
+
+        # The web page's passwords: neither read nor set through a link.
+        target = os.path.join(outside, "vaxow.passwd")
+        with open(target, "w", encoding="ascii") as f:
+            f.write("operator stand-in\n")
+        os.symlink(target, os.path.join(run.folder, "vaxow.passwd"))
+        web = self.start("--web", "127.0.0.1:0", folder=run.folder, expect_start=False)
+        self.assertNotEqual(web.process.wait(20), 0)
+        self.assertIn("Cannot open file %s/vaxow.passwd" % run.folder, web.errors())
+        passwd = subprocess.run([live.VAXOCTL, "passwd", "--file",
+                                 os.path.join(run.folder, "vaxow.passwd")],
+                                input="a new password\n", text=True, capture_output=True)
+        self.assertEqual(passwd.returncode, 0, passwd.stderr)
+        self.assertFalse(os.path.islink(os.path.join(run.folder, "vaxow.passwd")),
+                         "the link is replaced by a file of the owner's own")
+        with open(target, encoding="ascii") as f:
+            self.assertEqual(f.read(), "operator stand-in\n")
 
     def test_udp_answers_no_more_than_the_request_justifies(self):
         run = self.start("--text-udp", "127.0.0.1:0", "--uecp-udp", "127.0.0.1:0")

@@ -20,6 +20,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import web_live_test as web  # noqa: E402
 from web_live_test import live  # noqa: E402
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "netcontrol"))
+import network_attacks as attacks  # noqa: E402
+
 FORM = {"Content-Type": "application/x-www-form-urlencoded"}
 
 
@@ -138,6 +141,61 @@ class WebGuards(unittest.TestCase):
                 guesser.join()
         self.assertEqual(known, [303] * 5, "an address that signed in before goes first")
         self.assertIn(503, guessed, "guessers were turned away, not the operator")
+
+    def test_an_operator_never_seen_signs_in_under_guessers_right_after_a_start(self):
+        run = self.start("--web", "127.0.0.1:0")
+        stopping = threading.Event()
+        guessed = []
+
+        def guess(source):
+            while not stopping.is_set():
+                try:
+                    guessed.append(run.sign_in("wrong", source=source).response.status)
+                except OSError:
+                    pass
+
+        guessers = [threading.Thread(target=guess, args=("127.0.1.%d" % n,), daemon=True)
+                    for n in range(1, 81)]
+        for guesser in guessers:
+            guesser.start()
+        try:
+            time.sleep(0.3)
+            tries = []
+            while len(tries) < 5 and 303 not in tries:
+                try:
+                    tries.append(run.sign_in(source="127.0.0.1").response.status)
+                except OSError:
+                    tries.append(None)
+        finally:
+            stopping.set()
+            for guesser in guessers:
+                guesser.join()
+        self.assertIn(tries, [[303], [503, 303]], "in at the first or the second try")
+        self.assertGreater(len(guessed), 80)
+
+    def test_clients_that_read_no_answers_do_not_keep_the_operator_out(self):
+        run = self.start("--web", "127.0.0.1:0")
+        session = run.sign_in(source="127.0.0.1")
+        readers = attacks.SlowReaders(run.web_port, ["127.0.0.%d" % n for n in range(2, 10)], 16,
+                                      b"GET /signin HTTP/1.1\r\nHost: localhost\r\n\r\n")
+        try:
+            time.sleep(3)
+            statuses = []
+            for _ in range(40):
+                try:
+                    statuses.append(session.get("/api/state")[0].status)
+                except OSError:
+                    statuses.append(None)
+            tries = []
+            while len(tries) < 5 and 303 not in tries:
+                try:
+                    tries.append(run.sign_in(source="127.0.0.1").response.status)
+                except OSError:
+                    tries.append(None)
+        finally:
+            readers.stop()
+        self.assertGreaterEqual(statuses.count(200), 38, statuses)
+        self.assertIn(tries, [[303], [503, 303]])
 
     def test_a_page_of_another_site_cannot_sign_in_nor_lock_out(self):
         run = self.start("--web", "127.0.0.1:0")

@@ -7,6 +7,7 @@
 #include "tests/support/fresh_boot.h"
 #include "web/request_checks.h"
 #include "web/sessions.h"
+#include "web/sign_in_guard.h"
 #include "web/sign_in_queue.h"
 
 namespace vaxo {
@@ -92,6 +93,40 @@ TEST(SignInQueue, GuessersFromManyAddressesNeverKeepOutOneThatHasNotFailed) {
         EXPECT_EQ(drain(id), 0u) << round;
     }
     EXPECT_GT(refused, 0u) << "a full queue refuses guessers";
+}
+
+// Right after a start every guesser is as fresh as the operator; each
+// sign-in of a guesser turned away, and each failure far more, puts it
+// behind an address never seen, which the operator's may be.
+TEST(SignInGuard, AnAddressThatNeitherFailedNorPressedRanksFirstFromTheStart) {
+    SignInGuard guard;
+    const auto now = test::kJustBooted;
+    EXPECT_EQ(guard.Rank("10.0.0.1"), 0);
+    guard.TurnedAway("10.0.0.1", now);
+    guard.TurnedAway("10.0.0.1", now);
+    EXPECT_EQ(guard.Rank("10.0.0.1"), 2);
+    guard.Failed("10.0.0.1", now);
+    EXPECT_EQ(guard.Rank("10.0.0.1"), SignInGuard::kFailureWeight) << "a check forgets the waits";
+    guard.TurnedAway("10.0.0.1", now);
+    EXPECT_GT(guard.Rank("10.0.0.1"), SignInGuard::kFailureWeight);
+    for (int k = 0; k < 5000; ++k) {
+        guard.TurnedAway("10.0.0.2", now);
+    }
+    EXPECT_LT(guard.Rank("10.0.0.2"), SignInGuard::kFailureWeight)
+        << "no number of waits weighs a failure";
+    guard.Succeeded("192.0.2.1");
+    guard.TurnedAway("192.0.2.1", now);
+    EXPECT_EQ(guard.Rank("192.0.2.1"), -1) << "busy checks cost a known address nothing";
+    EXPECT_EQ(guard.Rank("10.0.0.3"), 0) << "never seen";
+
+    SignInQueue queue(2);
+    ASSERT_TRUE(queue.Add({1, Guesser(1), 0}).queued);
+    ASSERT_TRUE(queue.Add({2, Guesser(2), 0}).queued);
+    EXPECT_FALSE(queue.Add({3, ClientKeyOfText("192.0.2.9"), 0}).queued) << "all alike";
+    EXPECT_FALSE(queue.Add({4, Guesser(2), 1}).queued) << "presses while it waits";
+    const auto taken = queue.Add({5, ClientKeyOfText("192.0.2.9"), 0});
+    EXPECT_TRUE(taken.queued);
+    EXPECT_EQ(taken.pushedOut, 2u) << "the one that pressed gives way";
 }
 
 TEST(SignInQueue, OneSignInOfAnAddressAtATime) {
