@@ -46,6 +46,7 @@ class ProgramView {
         const SendScheduler& sends;
         const std::vector<FeedReport>& feeds;
         std::function<std::optional<double>()> wearYearsLeft;
+        std::function<std::string()> wearTrouble;
         std::function<char()> decimalSeparator;
         std::function<bool()> lookingAtFeeds;
         const bool& startedCompletely;
@@ -96,6 +97,9 @@ class ProgramView {
     // Years until the encoder's memory wears out at the rate of the last
     // week, as the ledger projects it; none without a day of history.
     std::optional<double> WearYearsLeft() const { return p_.wearYearsLeft(); }
+    // Why this run could not take the wear ledger it found, and where it
+    // was put; empty when it could.
+    std::string WearTrouble() const { return p_.wearTrouble(); }
 
     // Nothing is under way: no send, no look at the live-text files.
     bool Idle() const { return p_.sends.Idle() && !p_.lookingAtFeeds(); }

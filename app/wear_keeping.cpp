@@ -32,15 +32,15 @@ void WearKeeping::Load() {
         const std::string why = error.what();
         try {
             const std::string aside = KeepAside(path, now);
-            events_.Emit(ErrorReported{"The wear ledger " + path + " could not be read (" + why +
-                                       "): it is kept as " + aside +
-                                       " and the page writes are counted afresh"});
+            trouble_ = "The wear ledger " + path + " could not be read (" + why +
+                       "): it is kept as " + aside + " and the page writes are counted afresh";
         } catch (const FileError& renaming) {
             mayWrite_ = false;
-            events_.Emit(ErrorReported{"The wear ledger " + path + " could not be read (" + why +
-                                       ") nor set aside (" + renaming.what() +
-                                       "): this run leaves it alone and keeps no count"});
+            trouble_ = "The wear ledger " + path + " could not be read (" + why +
+                       ") nor set aside (" + renaming.what() +
+                       "): this run leaves it alone and keeps no count";
         }
+        events_.Emit(ErrorReported{trouble_});
     }
 }
 

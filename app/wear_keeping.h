@@ -31,6 +31,8 @@ class WearKeeping {
     // Throws FileError.
     void Save();
     std::optional<double> YearsLeft() const;
+    // What Load told of a ledger it could not take; empty when it could.
+    const std::string& Trouble() const { return trouble_; }
 
   private:
     void LookAfter();
@@ -42,6 +44,7 @@ class WearKeeping {
     std::unique_ptr<LoopTimer> timer_;
     std::optional<WallTime> toldAt_;
     bool mayWrite_ = true;
+    std::string trouble_;
 };
 
 }  // namespace vaxo

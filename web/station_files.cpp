@@ -22,7 +22,12 @@ std::vector<std::string> StationFilesIn(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
+        std::string name;
+        try {
+            name = entry.path().filename().string();
+        } catch (const std::exception&) {
+            continue;  // a name Windows' code page cannot hold: no load could name it either
+        }
         std::error_code kind;
         // A link (symbolic or hard) could lead out of the folder.
         if (std::filesystem::is_regular_file(entry.symlink_status(kind)) &&

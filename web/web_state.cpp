@@ -123,6 +123,7 @@ json Wear(const ProgramView& program) {
           {"count", busiest.count}}},
         {"years_left", years ? json(*years) : json(nullptr)},
         {"endurance", program.Station().ENDURANCE},
+        {"trouble", program.WearTrouble().empty() ? json(nullptr) : json(program.WearTrouble())},
         {"held", held ? json(DescribeSendsHeld({held->block, held->page, held->perDay, held->next}))
                       : json(nullptr)}};
 }

@@ -218,6 +218,7 @@ TEST_P(MemoryWear, ALedgerThatCannotBeReadIsKeptAsideAndNeverOverwritten) {
             told.substr(told.find("is kept as ") + 11,
                         told.find(" and the page") - told.find("is kept as ") - 11);
         EXPECT_THAT(aside, ::testing::HasSubstr("vaxow.wear.kept-"));
+        EXPECT_EQ(program_->View().WearTrouble(), told) << "the page shows it too";
         FromOutside("RT=Counted afresh");
         Pass(4s);
         Stop();

@@ -162,6 +162,9 @@
         const held = document.getElementById("held");
         held.hidden = !state.wear.held;
         text(held, state.wear.held || "");
+        const trouble = document.getElementById("wear-trouble");
+        trouble.hidden = !state.wear.trouble;
+        text(trouble, state.wear.trouble || "");
         text(document.getElementById("plays"), state.both_banks
             ? "The encoder plays bank 1 and bank 2 in turn; sends go to bank " + state.send_bank + "."
             : "Sends go to bank " + state.send_bank + "; which bank the encoder plays is set on the encoder.");
