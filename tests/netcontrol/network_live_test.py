@@ -332,15 +332,31 @@ class NetworkLive(unittest.TestCase):
         with run.tcp("text TCP") as client:
             client.sendall(b"PS=" + b"x" * 1100 + b"\r\nPTY?\r\n")
             self.assertEqual(lines(client, 2), ["-", "PTY=0"])
-        # Eight from each of four addresses: every one of them is served.
-        clients = [run.tcp("text TCP", source="127.0.1.%d" % (1 + n // 8)) for n in range(32)]
+        # One from each of 32 addresses: every one of them is served, and a
+        # newcomer that would stand no lower than any of them is not.
+        clients = [run.tcp("text TCP", source="127.0.1.%d" % (1 + n)) for n in range(32)]
         try:
             for client in clients:
                 client.sendall(b"PTY?\r\n")
                 self.assertEqual(lines(client, 1), ["PTY=0"])
-            with run.tcp("text TCP", source="127.0.1.9") as extra:
+            with run.tcp("text TCP", source="127.0.2.1") as extra:
                 self.assertEqual(lines(extra, 1), ["! too many clients: 32 at most"])
                 self.assertEqual(extra.recv(100), b"")
+        finally:
+            for client in clients:
+                client.close()
+        # Eight from each of four addresses: a newcomer from a fifth takes
+        # the place of the one idle longest of them.
+        clients = [run.tcp("text TCP", source="127.0.3.%d" % (1 + n // 8)) for n in range(32)]
+        try:
+            for client in clients:
+                client.sendall(b"PTY?\r\n")
+                self.assertEqual(lines(client, 1), ["PTY=0"])
+            with run.tcp("text TCP", source="127.0.3.9") as extra:
+                extra.sendall(b"PTY?\r\n")
+                self.assertEqual(lines(extra, 1), ["PTY=0"])
+            clients[0].settimeout(5)
+            self.assertEqual(clients[0].recv(100), b"", "the first of them was closed")
         finally:
             for client in clients:
                 client.close()
