@@ -137,9 +137,9 @@ def tries_to_sign_in(port):
 def held_places(ports):
     for kind, opening in [("text TCP", b"PTY?\r\n"), ("UECP TCP", live.uecp([0x2C, 1]))]:
         holders = attacks.Holders(ports[kind], ["127.0.0.%d" % n for n in range(2, 6)], 8, opening)
-        time.sleep(3)
+        time.sleep(4)
         request, complete = {
-            "text TCP": (b"PS?\r\n", lambda a: a.endswith(b"\n")),
+            "text TCP": (b"PS?\r\n", lambda a: a.startswith(b"PS=") and a.endswith(b"\n")),
             "UECP TCP": (live.uecp([0x2C, 1]) + live.uecp([0x17, 3, 0x02, 0, 0]),
                          lambda a: a.endswith(b"\xFF")),
         }[kind]
@@ -217,7 +217,7 @@ def main():
         asks = {
             "web http": (b"GET /signin HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n",
                          lambda a: a.endswith(b"</html>\n")),
-            "text TCP": (b"PS?\r\n", lambda a: a.endswith(b"\n")),
+            "text TCP": (b"PS?\r\n", lambda a: a.startswith(b"PS=") and a.endswith(b"\n")),
             "UECP TCP": (live.uecp([0x2C, 1]) + live.uecp([0x17, 3, 0x02, 0, 0]), lambda a: a.endswith(b"\xFF")),
         }
         for kind, (request, complete) in asks.items():
