@@ -188,7 +188,7 @@ TEST_P(MemoryWear, TheLedgerCountsEveryWriteAndSurvivesARestart) {
 // a link planted in its place) is set aside under its date, told, and never
 // written over; the link's target stays as it was.
 TEST_P(MemoryWear, ALedgerThatCannotBeReadIsKeptAsideAndNeverOverwritten) {
-    const std::string outside = folder_ / "elsewhere.txt";
+    [[maybe_unused]] const std::string outside = folder_ / "elsewhere.txt";
     const std::vector<std::pair<std::string, std::function<void()>>> plantings{
         {"too long", [&] { WriteBytes(folder_ / "vaxow.wear", std::string(2 << 20, '#')); }},
         {"implausible",
@@ -199,11 +199,13 @@ TEST_P(MemoryWear, ALedgerThatCannotBeReadIsKeptAsideAndNeverOverwritten) {
              }
              WriteBytes(folder_ / "vaxow.wear", "since 1\r\n" + line + "\r\n");
          }},
+#ifndef _WIN32
         {"a link",
          [&] {
              WriteBytes(outside, "not a ledger");
              std::filesystem::create_symlink(outside, folder_ / "vaxow.wear");
          }},
+#endif
     };
     for (const auto& [what, plant] : plantings) {
         SCOPED_TRACE(what);
@@ -227,7 +229,9 @@ TEST_P(MemoryWear, ALedgerThatCannotBeReadIsKeptAsideAndNeverOverwritten) {
         EXPECT_THAT(ReadBytes(folder_ / "vaxow.wear"), ::testing::HasSubstr("\r\nA2 "));
         std::filesystem::remove(aside);
     }
+#ifndef _WIN32
     EXPECT_EQ(ReadBytes(outside), "not a ledger");
+#endif
 }
 
 // A client that changes the radiotext every 3 s spends its share of the
