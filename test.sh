@@ -64,7 +64,7 @@ cmake --build build -j "$JOBS"
 # clang-tidy reads the first build's commands; it runs behind the tests, the
 # package and the Windows steps.
 run_behind build/clang-tidy.log run-clang-tidy -p build -quiet -j "$JOBS" \
-    $(find base record platform formats encoding link net stations document instance sending events app eventloop netcontrol web window ui tools -name '*.cpp')
+    $(find base record platform formats encoding link net stations document instance sending probe events app eventloop netcontrol web window ui tools -name '*.cpp')
 tidy=$last_behind
 
 ctest --test-dir build --output-on-failure -j "$JOBS"

@@ -48,6 +48,7 @@ ControlProgram::ControlProgram(ProgramServices services)
       sends_({services_.host, services_.timing, services_.clock, events_, services_.portLayer,
               services_.linkPort, services_.readBack},
              set_, revision_),
+      probe_(services_.host, services_.timing, events_, sends_),
       wear_(
           services_.host, events_, sends_, [this] { return folder_; },
           [this] { return static_cast<long long>(set_.ENDURANCE); }),
@@ -63,7 +64,8 @@ ControlProgram::ControlProgram(ProgramServices services)
                                                    SwitchRadiotext();
                                                })),
       view_({set_, derived_, revision_, stamps_, title_, folder_, document_, instance_, sends_,
-             feedReports_, [this] { return wear_.YearsLeft(); }, [this] { return wear_.Trouble(); },
+             probe_, feedReports_, [this] { return wear_.YearsLeft(); },
+             [this] { return wear_.Trouble(); },
              [this] { return services_.clock().decimalSeparator; },
              [this] { return feedReading_.Looking(); }, startedCompletely_}) {}
 
@@ -198,6 +200,7 @@ void ControlProgram::Start(const std::vector<std::string>& commandLine,
     sends_.StartCalibrating();
     liveTextTimer_->Start(std::chrono::milliseconds(3000));
     wear_.Start();
+    probe_.Start();
 }
 
 // A step that fails is told and the later ones still run: a settings file
@@ -285,6 +288,7 @@ void ControlProgram::AutoSave(ChangedStationChoice changed) {
 }
 
 void ControlProgram::ReleasePort() {
+    probe_.Stop();
     sends_.Stop();
     liveTextTimer_->Stop();
     switchingTimer_->Stop();

@@ -152,6 +152,7 @@ class ControlProgram {
     StationDocument document_;
     InstanceGuard instance_;
     SendScheduler sends_;
+    EncoderProbe probe_;
     WearKeeping wear_;
     FeedReading feedReading_;
     FeedMemory feedMemory_;

@@ -4,6 +4,21 @@
 #include "platform/link_fault.h"
 
 namespace vaxo {
+
+std::string DescribeEncoderAnswer(const EncoderAnswer& answer) {
+    switch (answer.state) {
+        case EncoderAnswer::State::Unknown:
+            break;
+        case EncoderAnswer::State::Answering:
+            return "encoder answers";
+        case EncoderAnswer::State::NotAnswering:
+            return "encoder not answering" +
+                   (answer.since ? " since " + LocalStamp(*answer.since) : std::string()) + ": " +
+                   answer.reason;
+    }
+    return "encoder not heard yet";
+}
+
 namespace {
 
 std::string SourceName(FeedSource source) {
@@ -14,6 +29,9 @@ std::string LinkText(const ProgramView& program) {
     const PortState port = program.Port();
     std::string text = "port " + LptName(port.base) + ": ";
     text += port.inUse.problem ? DescribeLinkProblem(port.inUse.problem) : port.inUse.description;
+    if (program.Encoder().state == EncoderAnswer::State::NotAnswering) {
+        text += "; " + DescribeEncoderAnswer(program.Encoder());
+    }
     const auto& last = program.LastSendEnded();
     if (!last) {
         text += "; no send yet";
@@ -38,7 +56,8 @@ std::string LinkText(const ProgramView& program) {
 
 Health::Link LinkState(const ProgramView& program) {
     const auto& last = program.LastSendEnded();
-    if (program.Port().inUse.problem || (last && last->problem)) {
+    if (program.Port().inUse.problem || (last && last->problem) ||
+        program.Encoder().state == EncoderAnswer::State::NotAnswering) {
         return Health::Link::Bad;
     }
     return last ? Health::Link::Good : Health::Link::Unknown;
@@ -48,6 +67,8 @@ Health::Link LinkState(const ProgramView& program) {
 
 Health HealthOf(const ProgramView& program) {
     Health health;
+    health.encoder = program.Encoder().state;
+    health.encoderText = DescribeEncoderAnswer(program.Encoder());
     health.link = LinkState(program);
     health.linkText = LinkText(program);
     std::string fine;

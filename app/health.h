@@ -23,8 +23,14 @@ struct Health {
     std::vector<std::string> feedTroubles;
     // "radiotext rt.txt read", "no live-text file followed", or the troubles.
     std::string feedsText;
+    // Whether the encoder answers between sends: "encoder answers",
+    // "encoder not answering since 2026-12-09 03:12:40: its status line stays high".
+    EncoderAnswer::State encoder = EncoderAnswer::State::Unknown;
+    std::string encoderText;
 };
 
 Health HealthOf(const ProgramView& program);
+
+std::string DescribeEncoderAnswer(const EncoderAnswer& answer);
 
 }  // namespace vaxo

@@ -9,6 +9,7 @@
 #include "document/station_document.h"
 #include "encoding/memory_dump.h"
 #include "instance/instance_guard.h"
+#include "probe/encoder_probe.h"
 #include "record/field_schema.h"
 #include "sending/send_scheduler.h"
 #include "stations/derived_state.h"
@@ -44,6 +45,7 @@ class ProgramView {
         const StationDocument& document;
         const InstanceGuard& instance;
         const SendScheduler& sends;
+        const EncoderProbe& probe;
         const std::vector<FeedReport>& feeds;
         std::function<std::optional<double>()> wearYearsLeft;
         std::function<std::string()> wearTrouble;
@@ -85,6 +87,8 @@ class ProgramView {
     const BankState& Bank(int bank) const { return p_.sends.Bank(bank); }
     const std::optional<LastSend>& LastSendEnded() const { return p_.sends.Last(); }
     int FailuresInRow() const { return p_.sends.FailuresInRow(); }
+    // Whether the encoder answers between sends.
+    const EncoderAnswer& Encoder() const { return p_.probe.Answer(); }
     PortState Port() const { return {p_.sends.Link().PortBase(), p_.sends.Link().Port()}; }
     std::optional<std::uint32_t> CpuSpeed() const { return p_.sends.Link().CpuSpeed(); }
     // A send runs, or waits for its moment, the interval or the budget.

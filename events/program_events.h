@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -68,6 +69,16 @@ struct PortChanged {
     std::uint32_t base = kLpt1Base;
     PortInUse port;
 };
+// Whether the encoder answers, as the probe between sends finds it.
+struct EncoderAnswer {
+    enum class State { Unknown, Answering, NotAnswering };
+    State state = State::Unknown;
+    std::string reason = {};  // why it does not: "its status line stays high"
+    std::optional<std::chrono::system_clock::time_point> since = {};  // since when so
+};
+struct EncoderAnswerChanged {
+    EncoderAnswer answer;
+};
 // A command from outside (a network client) was taken or refused.
 struct RemoteCommand {
     std::string origin;     // "text 192.0.2.7:51234"
@@ -89,9 +100,9 @@ struct HandOverTaken {};
 // The program is to end ("Exit after Send", the operator, a later start).
 struct ExitRequested {};
 
-using ProgramEvent =
-    std::variant<FieldsChanged, DerivedStateChanged, TitleChanged, SendStarted, SendProgress,
-                 SendFinished, SendsHeld, WearWarning, FeedChanged, PortChanged, RemoteCommand,
-                 ErrorReported, PriorityRefused, HandOverTaken, ExitRequested>;
+using ProgramEvent = std::variant<FieldsChanged, DerivedStateChanged, TitleChanged, SendStarted,
+                                  SendProgress, SendFinished, SendsHeld, WearWarning, FeedChanged,
+                                  PortChanged, RemoteCommand, ErrorReported, PriorityRefused,
+                                  HandOverTaken, ExitRequested, EncoderAnswerChanged>;
 
 }  // namespace vaxo

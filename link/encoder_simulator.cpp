@@ -1,5 +1,6 @@
 #include "link/encoder_simulator.h"
 
+#include <charconv>
 #include <cstdio>
 #include <map>
 
@@ -57,6 +58,41 @@ std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name) {
     return found->second;
 }
 
+TimelineReading ParseEncoderTimeline(const std::string& text) {
+    TimelineReading reading;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', at);
+        const std::string step = text.substr(at, comma == std::string::npos ? comma : comma - at);
+        const std::size_t sign = step.find('@');
+        const auto scenario = ParseEncoderScenario(step.substr(0, sign));
+        if (!scenario) {
+            return {{}, "unknown scenario " + step.substr(0, sign)};
+        }
+        long long seconds = 0;
+        if (sign != std::string::npos) {
+            const std::string number = step.substr(sign + 1);
+            const auto [end, error] =
+                std::from_chars(number.data(), number.data() + number.size(), seconds);
+            if (number.empty() || error != std::errc() || end != number.data() + number.size() ||
+                seconds < 0 || seconds > 10'000'000) {
+                return {{}, "a scenario's time is its second of the run: " + step};
+            }
+        }
+        if (!reading.timeline.empty() && seconds <= reading.timeline.back().from.count()) {
+            return {{}, "each scenario comes later than the one before: " + step};
+        }
+        if (reading.timeline.empty() && seconds != 0) {
+            return {{}, "the first scenario holds from the start: " + step};
+        }
+        reading.timeline.push_back({*scenario, std::chrono::seconds(seconds)});
+        if (comma == std::string::npos) {
+            return reading;
+        }
+        at = comma + 1;
+    }
+}
+
 EncoderSimulator::EncoderSimulator(EncoderScenario scenario, std::uint32_t base)
     : scenario_(scenario), base_(base) {
     for (auto& block : memory_) {
@@ -64,7 +100,27 @@ EncoderSimulator::EncoderSimulator(EncoderScenario scenario, std::uint32_t base)
     }
 }
 
+void EncoderSimulator::FollowTimeline(
+    EncoderTimeline timeline, std::function<std::chrono::steady_clock::duration()> elapsed) {
+    timeline_ = std::move(timeline);
+    elapsed_ = std::move(elapsed);
+    FollowTheTimeline();
+}
+
+void EncoderSimulator::FollowTheTimeline() {
+    if (timeline_.empty()) {
+        return;
+    }
+    const auto now = elapsed_();
+    for (const ScenarioStep& step : timeline_) {
+        if (step.from <= now) {
+            scenario_ = step.scenario;
+        }
+    }
+}
+
 std::uint32_t EncoderSimulator::PortRead(std::uint32_t port, PortWidth width) {
+    FollowTheTimeline();
     if (scenario_ == EncoderScenario::Absent || width != PortWidth::Byte) {
         return 0;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,20 @@ enum class EncoderScenario {
 };
 
 std::optional<EncoderScenario> ParseEncoderScenario(const std::string& name);
+
+// Scenarios in turn, each from its second of the run on:
+// "healthy,absent@20,healthy@60" is healthy, from second 20 absent, from
+// second 60 healthy again. The first holds from the start ("@0" or none).
+struct ScenarioStep {
+    EncoderScenario scenario = EncoderScenario::Healthy;
+    std::chrono::seconds from{0};
+};
+using EncoderTimeline = std::vector<ScenarioStep>;
+struct TimelineReading {
+    EncoderTimeline timeline;
+    std::string refusal;  // empty when read
+};
+TimelineReading ParseEncoderTimeline(const std::string& text);
 
 class EncoderSimulator;
 
@@ -46,6 +62,9 @@ class EncoderSimulator : public PortIo {
                               std::uint32_t base = kLpt1Base);
     // Another behaviour from now on; between sends only.
     void SetScenario(EncoderScenario scenario) { scenario_ = scenario; }
+    // The timeline's scenario at each access, by `elapsed` since the run began.
+    void FollowTimeline(EncoderTimeline timeline,
+                        std::function<std::chrono::steady_clock::duration()> elapsed);
 
     std::uint32_t PortRead(std::uint32_t port, PortWidth width) override;
     void PortWrite(std::uint32_t port, PortWidth width, std::uint32_t value) override;
@@ -61,6 +80,7 @@ class EncoderSimulator : public PortIo {
     long Writes() const { return writes_; }
 
   private:
+    void FollowTheTimeline();
     bool StatusLine();
     bool ConfirmBlockWrite();
     void OnLines(bool clock, bool data);
@@ -70,6 +90,8 @@ class EncoderSimulator : public PortIo {
     void OnByte(std::uint8_t byte);
 
     EncoderScenario scenario_;
+    EncoderTimeline timeline_;
+    std::function<std::chrono::steady_clock::duration()> elapsed_;
     std::uint32_t base_;
     std::array<Block, 4> memory_{};
     std::uint8_t latch_ = 0;

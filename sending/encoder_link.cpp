@@ -103,6 +103,17 @@ void EncoderLink::Send(std::shared_ptr<const StationSend> send,
         });
 }
 
+void EncoderLink::ReadStatus(int reads, std::function<void(const StatusSample&)> done) {
+    const std::uint32_t status = portBase_ + 1u;
+    OnLinkThread([this, reads, status, done = std::move(done)](const std::stop_token& stop) {
+        StatusSample sample;
+        for (int read = 0; read < reads && !stop.stop_requested(); ++read) {
+            (ReadEncoderStatus(s_.port, status) ? sample.high : sample.low) = true;
+        }
+        return [sample, done] { done(sample); };
+    });
+}
+
 void EncoderLink::StartCalibrating() {
     Calibrate();
 }

@@ -64,6 +64,14 @@ class EncoderLink {
     void Send(std::shared_ptr<const StationSend> send, std::function<void(const Sent&)> done);
     // Calibrates again when one is due and nothing waits.
     void RecalibrateIfDue();
+
+    // The levels the encoder's status line showed in `reads` reads of it, on
+    // the link thread: nothing is written, so nothing wears.
+    struct StatusSample {
+        bool low = false;
+        bool high = false;
+    };
+    void ReadStatus(int reads, std::function<void(const StatusSample&)> done);
     // Work is under way on the link thread, or its end on its way back.
     bool Busy() const { return calibrating_ || pendingJobs_ > 0; }
 

@@ -123,6 +123,15 @@ class SendScheduler {
     int FailuresInRow() const { return failuresInRow_; }
     const BankState& Bank(int bank) const { return banks_[Index(bank)]; }
     const EncoderLink& Link() const { return link_; }
+    // Reads the encoder's status line on the link thread while no send runs
+    // there; false, and nothing read, while one does.
+    bool ReadStatus(int reads, std::function<void(const EncoderLink::StatusSample&)> done) {
+        if (LinkBusy()) {
+            return false;
+        }
+        link_.ReadStatus(reads, std::move(done));
+        return true;
+    }
 
     // Abandons a running send at its next page or poll and ends the link
     // thread; nothing is sent afterwards, and every ticket still open is

@@ -162,11 +162,17 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     std::unique_ptr<EncoderSimulator> simulator;
     if (const auto name = options.Value("simulate")) {
-        const auto scenario = ParseEncoderScenario(name->empty() ? "healthy" : *name);
-        if (!scenario) {
-            throw UsageError("unknown scenario " + *name);
+        TimelineReading read = ParseEncoderTimeline(name->empty() ? "healthy" : *name);
+        if (!read.refusal.empty()) {
+            throw UsageError("--simulate: " + read.refusal);
         }
-        simulator = std::make_unique<EncoderSimulator>(*scenario);
+        simulator = std::make_unique<EncoderSimulator>(read.timeline.front().scenario);
+        if (read.timeline.size() > 1) {
+            simulator->FollowTimeline(std::move(read.timeline),
+                                      [begun = std::chrono::steady_clock::now()] {
+                                          return std::chrono::steady_clock::now() - begun;
+                                      });
+        }
     }
     PortLayer layer(simulator ? ForwardingPortBackends(*simulator) : environment.portBackends());
     std::unique_ptr<std::ofstream> traceFile;

@@ -34,6 +34,7 @@ void RunLog::Report(const ProgramEvent& event) {
                    [this](const WearWarning& warning) {
                        Error("warning: " + DescribeWearWarning(warning));
                    },
+                   [this](const EncoderAnswerChanged& changed) { Encoder(changed.answer); },
                    [this](const RemoteCommand& command) {
                        Remote(remote_.Note(command, RemoteCommandLog::Clock::now()));
                    },
@@ -100,6 +101,18 @@ void RunLog::Port(const PortChanged& port) {
     Line(out_,
          "port " + LptName(port.base) + ": " +
              (port.port.problem ? DescribeLinkProblem(port.port.problem) : port.port.description));
+}
+
+// Told when the encoder stops answering and when it answers again; an
+// encoder that answers from the start is the rule, not news.
+void RunLog::Encoder(const EncoderAnswer& answer) {
+    if (answer.state == EncoderAnswer::State::NotAnswering) {
+        Line(err_, "encoder not answering: " + answer.reason);
+        encoderLost_ = true;
+    } else if (answer.state == EncoderAnswer::State::Answering && encoderLost_) {
+        Line(out_, "encoder answers again");
+        encoderLost_ = false;
+    }
 }
 
 // Told once for each change of a feed's state: trouble, and its end.

@@ -34,12 +34,14 @@ class RunLog {
     void Sent(const SendFinished& send);
     void Port(const PortChanged& port);
     void Feed(const FeedReport& report);
+    void Encoder(const EncoderAnswer& answer);
     void Remote(const std::vector<RemoteCommandLog::Line>& lines);
 
     std::ostream& out_;
     std::ostream& err_;
     RecentLog* recent_;
     std::set<FeedSource> troubled_;
+    bool encoderLost_ = false;
     RemoteCommandLog remote_;
 };
 

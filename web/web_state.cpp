@@ -141,6 +141,18 @@ json Listeners(const WebStateExtras& extras) {
     return listeners;
 }
 
+const char* EncoderWord(EncoderAnswer::State state) {
+    switch (state) {
+        case EncoderAnswer::State::Answering:
+            return "answering";
+        case EncoderAnswer::State::NotAnswering:
+            return "not_answering";
+        case EncoderAnswer::State::Unknown:
+            break;
+    }
+    return "unknown";
+}
+
 json HealthState(const ProgramView& program, const WebStateExtras& extras) {
     const Health health = HealthOf(program);
     int clients = 0;
@@ -155,6 +167,8 @@ json HealthState(const ProgramView& program, const WebStateExtras& extras) {
             {"link_text", Windows1250ToUtf8(health.linkText)},
             {"feeds_ok", health.feedTroubles.empty()},
             {"feeds_text", Windows1250ToUtf8(health.feedsText)},
+            {"encoder", EncoderWord(health.encoder)},
+            {"encoder_text", health.encoderText},
             {"listeners_text", listeners}};
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/health.h"
 #include "app/wear_words.h"
 #include "base/local_time.h"
 #include "base/overloaded.h"
@@ -83,6 +84,7 @@ void WindowModel::OnProgramEvent(const ProgramEvent& event) {
                    [this](const SendProgress& progress) { state_.progress = progress.percent; },
                    [this](const vaxo::SendFinished& send) { SendFinished(send); },
                    [this](const PortChanged& port) { ShowPort(port.port); },
+                   [this](const EncoderAnswerChanged&) { ShowPort(program_.View().Port().inUse); },
                    [this](const ErrorReported& error) { services_.dialogs.ShowError(error.text); },
                    [this](const PriorityRefused& refused) { state_.tips["HIPRI"] = refused.why; },
                    [this](const HandOverTaken&) { view_.Restore(); },
@@ -154,7 +156,10 @@ void WindowModel::SendFinished(const vaxo::SendFinished& send) {
 }
 
 void WindowModel::ShowPort(const PortInUse& port) {
-    const std::string text = port.problem ? DescribeLinkProblem(port.problem) : port.description;
+    std::string text = port.problem ? DescribeLinkProblem(port.problem) : port.description;
+    if (program_.View().Encoder().state == EncoderAnswer::State::NotAnswering) {
+        text += "; " + DescribeEncoderAnswer(program_.View().Encoder());
+    }
     state_.labels["PORTINFO"] = text;
     state_.tips["PORTINFO"] = text;
 }

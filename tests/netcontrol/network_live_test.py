@@ -327,6 +327,19 @@ class NetworkLive(unittest.TestCase):
         self.assertRegex(run.errors(), r"dropped 1 connections from addresses not allowed \(%s"
                          % re.escape(own))
 
+    def test_an_encoder_that_goes_away_is_told_without_a_send(self):
+        started = time.monotonic()
+        run = self.start("--simulate=healthy,absent@2,healthy@17", "--text-tcp", "127.0.0.1:0")
+        run.wait_for(r"encoder not answering: its status line stays low", seconds=30, told=True)
+        self.assertLess(time.monotonic() - started, 2 + 15, "within 15 s of its going")
+        with run.tcp("text TCP") as client:
+            client.sendall(b"STATUS?\r\n")
+            self.assertRegex(lines(client, 1)[0], r"encoder not answering since .*: its status "
+                                                  r"line stays low")
+        run.wait_for(r"encoder answers again", seconds=30)
+        self.assertLess(time.monotonic() - started, 17 + 4)
+        self.assertNotIn("ok bank", run.output(), "nothing was sent to find it out")
+
     def test_limits_of_a_line_and_of_clients(self):
         run = self.start("--simulate", "--text-tcp", "127.0.0.1:0")
         with run.tcp("text TCP") as client:

@@ -263,6 +263,29 @@ TEST_F(WindowModelTest, ASendShowsItsProgressItsRecordAndItsFailure) {
     EXPECT_EQ(State().labels.at("SENT").find("PS="), std::string::npos) << "bank 2 not sent";
 }
 
+// The port line says when the encoder stops answering between sends, and
+// no more once it answers again.
+TEST_F(WindowModelTest, ThePortLineTellsAnEncoderThatStoppedAnswering) {
+    Open();
+    const auto probe = [&](std::chrono::seconds span) {
+        for (auto passed = 0s; passed < span; passed += 2s) {
+            timing_.Advance(2s);
+            host_.Fire("encoder probe");
+            Settle();
+        }
+    };
+    probe(2s);
+    const std::string port = State().labels.at("PORTINFO");
+    encoder_.SetScenario(EncoderScenario::StuckLow);
+    probe(12s);
+    EXPECT_EQ(State().labels.at("PORTINFO").substr(0, port.size()), port);
+    EXPECT_THAT(State().labels.at("PORTINFO"), HasSubstr("; encoder not answering since "));
+    EXPECT_THAT(State().tips.at("PORTINFO"), HasSubstr(": its status line stays low"));
+    encoder_.SetScenario(EncoderScenario::Healthy);
+    probe(2s);
+    EXPECT_EQ(State().labels.at("PORTINFO"), port);
+}
+
 TEST_F(WindowModelTest, AFailedSendShowsErrorWithItsReasonUntilTheNextSend) {
     WindowModel& model = Open(true);
     timing_.Advance(3s);
