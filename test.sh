@@ -14,7 +14,8 @@ ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
     dpkg-dev file lintian appstream libxml2-utils man-db systemd \
     xvfb openbox x11-utils xdotool python3 \
-    nlohmann-json3-dev libgcrypt20-dev libssl-dev openssl chromium chromium-driver python3-selenium \
+    nlohmann-json3-dev libgcrypt20-dev libssl-dev libsystemd-dev pkg-config openssl chromium \
+    chromium-driver python3-selenium \
     iproute2 util-linux
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-12}"

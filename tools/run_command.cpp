@@ -19,6 +19,7 @@
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
 #include "netcontrol/network_server.h"
+#include "platform/service_manager.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/locale_separator.h"
@@ -300,7 +301,15 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         remoteCounts = host.MakeTimer("network log", [&log] { log.FlushRemote(); });
         remoteCounts->Start(std::chrono::seconds(1));  // each count when its minute is over
     }
+    const std::unique_ptr<LoopTimer> watchdog =
+        host.MakeTimer("service watchdog", [] { TellServiceAlive(); });
+    if (const auto interval = ServiceWatchdogInterval()) {
+        watchdog->Start(*interval);
+    }
+    TellServiceReady();
     io.run();
+    TellServiceStopping();
+    watchdog->Stop();
     page.Stop();
     server.Stop();
     log.FlushAllRemote();

@@ -51,8 +51,9 @@ def ack(code, sequence=None, site=0, encoder=0):
 class Running:
     """vaxoctl run in a folder of its own; its ports from its "listening" lines."""
 
-    def __init__(self, *options, expect_start=True, prepare=None, folder=None):
-        """`folder`: the folder of an earlier run, its settings kept."""
+    def __init__(self, *options, expect_start=True, prepare=None, folder=None, env=None):
+        """`folder`: the folder of an earlier run, its settings kept; `env`:
+        more of the environment."""
         self.folder = folder or tempfile.mkdtemp(prefix="vaxo-net-")
         if prepare:
             prepare(self.folder)
@@ -63,7 +64,7 @@ class Running:
         self.out = os.path.join(self.folder, "out.txt")
         self.err = os.path.join(self.folder, "err.txt")
         env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime,
-                   VAXO_INSTANCE="net-%d-%d" % (os.getpid(), time.monotonic_ns()))
+                   VAXO_INSTANCE="net-%d-%d" % (os.getpid(), time.monotonic_ns()), **(env or {}))
         with open(self.out, "wb") as out, open(self.err, "wb") as err:
             self.process = subprocess.Popen(RUN_PREFIX + [program, "run", *options],
                                             cwd=self.folder, stdout=out, stderr=err, env=env)
@@ -339,6 +340,45 @@ class NetworkLive(unittest.TestCase):
         run.wait_for(r"encoder answers again", seconds=30)
         self.assertLess(time.monotonic() - started, 17 + 4)
         self.assertNotIn("ok bank", run.output(), "nothing was sent to find it out")
+
+    def test_the_service_manager_hears_it_ready_and_alive_while_its_loop_turns(self):
+        folder = tempfile.mkdtemp(prefix="vaxo-notify-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        path = os.path.join(folder, "notify")
+        manager = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self.addCleanup(manager.close)
+        manager.bind(path)
+        manager.settimeout(30)
+        run = Running("--simulate", "--text-tcp", "127.0.0.1:0", expect_start=False,
+                      env={"NOTIFY_SOCKET": path, "WATCHDOG_USEC": "400000"})
+        self.addCleanup(run.close)
+        heard = [manager.recv(4096)]
+        self.assertTrue(heard[0].startswith(b"READY=1"), heard)
+        self.assertRegex(run.output(), r"listening: text TCP", "ready once the listeners are up")
+        started = time.monotonic()
+        while time.monotonic() - started < 2:
+            heard.append(manager.recv(4096))
+        self.assertGreaterEqual(heard.count(b"WATCHDOG=1"), 6, "every 0.2 s while it turns")
+        # A loop that does not turn tells nothing; once it turns again it does.
+        run.process.send_signal(signal.SIGSTOP)
+        time.sleep(0.3)
+        manager.settimeout(0)
+        try:
+            while manager.recv(4096):
+                pass
+        except BlockingIOError:
+            pass
+        time.sleep(1.5)
+        with self.assertRaises(BlockingIOError, msg="silent while it stalls"):
+            manager.recv(4096)
+        run.process.send_signal(signal.SIGCONT)
+        manager.settimeout(30)
+        self.assertEqual(manager.recv(4096), b"WATCHDOG=1")
+        self.assertEqual(run.stop(), 0)
+        rest = b""
+        manager.settimeout(5)
+        while b"STOPPING=1" not in rest:
+            rest += manager.recv(4096)
 
     def test_limits_of_a_line_and_of_clients(self):
         run = self.start("--simulate", "--text-tcp", "127.0.0.1:0")
