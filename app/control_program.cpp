@@ -64,7 +64,7 @@ ControlProgram::ControlProgram(ProgramServices services)
                                                    SwitchRadiotext();
                                                })),
       view_({set_, derived_, revision_, stamps_, title_, folder_, document_, instance_, sends_,
-             probe_, feedReports_, [this] { return wear_.YearsLeft(); },
+             probe_, feedReports_, feedTextChanged_, [this] { return wear_.YearsLeft(); },
              [this] { return wear_.Trouble(); },
              [this] { return services_.clock().decimalSeparator; },
              [this] { return feedReading_.Looking(); }, startedCompletely_}) {}

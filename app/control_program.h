@@ -157,6 +157,7 @@ class ControlProgram {
     FeedReading feedReading_;
     FeedMemory feedMemory_;
     std::vector<FeedReport> feedReports_;
+    std::map<FeedSource, std::chrono::system_clock::time_point> feedTextChanged_;
     std::unique_ptr<LoopTimer> liveTextTimer_;
     std::unique_ptr<LoopTimer> switchingTimer_;
     std::function<UnsavedChoice(const std::string&, const std::string&)> askAboutUnsaved_;

@@ -19,6 +19,21 @@ std::string DescribeEncoderAnswer(const EncoderAnswer& answer) {
     return "encoder not heard yet";
 }
 
+std::optional<FieldSet> FieldsNotOnAir(const ProgramView& program) {
+    const RdsParameterSet& set = program.Station();
+    const auto& sent = program.Bank(set.STB == 1 ? 1 : 2).sent;
+    if (!sent) {
+        return std::nullopt;
+    }
+    FieldSet differing;
+    ForEachStationField([&](const StationField& field) {
+        if (!field.offAir && field.get(set) != field.get(*sent)) {
+            differing.Add(field.id);
+        }
+    });
+    return differing;
+}
+
 namespace {
 
 std::string SourceName(FeedSource source) {

@@ -33,4 +33,8 @@ Health HealthOf(const ProgramView& program);
 
 std::string DescribeEncoderAnswer(const EncoderAnswer& answer);
 
+// The fields whose value differs from what the bank that sends go to
+// holds; none when the program has not written that bank in this run.
+std::optional<FieldSet> FieldsNotOnAir(const ProgramView& program);
+
 }  // namespace vaxo

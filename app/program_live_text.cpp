@@ -52,6 +52,11 @@ void ControlProgram::TellFeeds(const std::vector<FeedReport>& reports) {
         const auto known = std::find_if(
             feedReports_.begin(), feedReports_.end(),
             [&](const FeedReport& earlier) { return earlier.source == report.source; });
+        const bool read = report.outcome == LiveTextRead::Outcome::Read;
+        if (read && (known == feedReports_.end() || known->text != report.text ||
+                     !feedTextChanged_.contains(report.source))) {
+            feedTextChanged_[report.source] = std::chrono::system_clock::now();
+        }
         if (known == feedReports_.end()) {
             feedReports_.push_back(report);
         } else if (*known == report) {

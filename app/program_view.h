@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +49,7 @@ class ProgramView {
         const SendScheduler& sends;
         const EncoderProbe& probe;
         const std::vector<FeedReport>& feeds;
+        const std::map<FeedSource, std::chrono::system_clock::time_point>& feedTextChanged;
         std::function<std::optional<double>()> wearYearsLeft;
         std::function<std::string()> wearTrouble;
         std::function<char()> decimalSeparator;
@@ -87,6 +90,7 @@ class ProgramView {
     const BankState& Bank(int bank) const { return p_.sends.Bank(bank); }
     const std::optional<LastSend>& LastSendEnded() const { return p_.sends.Last(); }
     int FailuresInRow() const { return p_.sends.FailuresInRow(); }
+    const SendScheduler::Ended& SendsEnded() const { return p_.sends.SendsEnded(); }
     // Whether the encoder answers between sends.
     const EncoderAnswer& Encoder() const { return p_.probe.Answer(); }
     PortState Port() const { return {p_.sends.Link().PortBase(), p_.sends.Link().Port()}; }
@@ -110,6 +114,12 @@ class ProgramView {
 
     // What each live-text source gave on its last look.
     const std::vector<FeedReport>& Feeds() const { return p_.feeds; }
+    // When the source's text last changed (its first read counts), if it
+    // has been read in this run.
+    std::optional<std::chrono::system_clock::time_point> FeedTextChanged(FeedSource source) const {
+        const auto found = p_.feedTextChanged.find(source);
+        return found == p_.feedTextChanged.end() ? std::nullopt : std::optional(found->second);
+    }
 
   private:
     Parts p_;

@@ -271,6 +271,7 @@ void SendScheduler::Finish(const std::shared_ptr<const StationSend>& send,
         state.revision = revision;
         state.sent = send->sent;
         failuresInRow_ = 0;
+        ++ended_.onAir;
         known_.Wrote(bank, job.image);
         if (full) {
             lastFullWrite_[Index(bank)] = started;
@@ -278,6 +279,7 @@ void SendScheduler::Finish(const std::shared_ptr<const StationSend>& send,
     } else {
         known_.Forget(bank);  // a send cut short leaves pages of either image
         ++failuresInRow_;
+        ++ended_.failed;
     }
     const SendResult told{result.problem ? SendResult::Status::Failed : SendResult::Status::OnAir,
                           bank, last_->at, result.problem, revision};

@@ -121,6 +121,12 @@ class SendScheduler {
     const std::optional<LastSend>& Last() const { return last_; }
     // Sends that failed since the last one that succeeded.
     int FailuresInRow() const { return failuresInRow_; }
+    // Sends of this run that ended, by how.
+    struct Ended {
+        std::uint64_t onAir = 0;
+        std::uint64_t failed = 0;
+    };
+    const Ended& SendsEnded() const { return ended_; }
     const BankState& Bank(int bank) const { return banks_[Index(bank)]; }
     const EncoderLink& Link() const { return link_; }
     // Reads the encoder's status line on the link thread while no send runs
@@ -163,6 +169,7 @@ class SendScheduler {
     TextAb textAb_;
     bool afterLoad_ = false;
     EncoderLink link_;
+    Ended ended_;
     MonotonicTime lastEnded_;  // the operator's Send waits two seconds after it
 
     std::unique_ptr<LoopTimer> soonTimer_;

@@ -18,6 +18,7 @@
 #include "eventloop/stop_signals.h"
 #include "link/encoder_simulator.h"
 #include "link/port_trace.h"
+#include "metrics/metrics_server.h"
 #include "netcontrol/network_server.h"
 #include "platform/service_manager.h"
 #include "tools/command_line.h"
@@ -83,7 +84,7 @@ std::vector<FieldAssignment> WearFrom(const ParsedOptions& options) {
 }
 
 OptionRules RunOptions() {
-    OptionRules rules{.valued = {"trace", "memory-dump"},
+    OptionRules rules{.valued = {"trace", "memory-dump", "metrics"},
                       .switches = {"web-insecure"},
                       .optionalValued = {"simulate"}};
     for (const std::string& name : NetworkOptionNames()) {
@@ -126,6 +127,18 @@ WebConfig WebFrom(const ParsedOptions& options, const std::vector<AddressRange>&
     return config;
 }
 
+// The metrics endpoints, beyond loopback only for the allowed networks.
+MetricsConfig MetricsFrom(const ParsedOptions& options, const std::vector<AddressRange>& allowed) {
+    MetricsConfig config;
+    config.allowed = allowed;
+    for (const std::string& value : options.Values("metrics")) {
+        if (const auto why = TakeMetricsOption(config, value)) {
+            throw UsageError(*why);
+        }
+    }
+    return config;
+}
+
 // The listeners and who may reach them; nothing listens unless asked. In
 // the order given: --text-replies is for the listener before it.
 NetworkConfig NetworkFrom(const ParsedOptions& options) {
@@ -152,6 +165,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     const NetworkConfig network = NetworkFrom(options);
     const WebConfig web = WebFrom(options, network.allowed);
+    const MetricsConfig metricsConfig = MetricsFrom(options, network.allowed);
     const std::vector<FieldAssignment> wear = WearFrom(options);
     // Named from where it was started; the program works in its own folder.
     std::optional<std::string> memoryDump;
@@ -224,7 +238,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             io.stop();
         }
     });
-    if (!network.Empty() || !web.Empty()) {
+    if (!network.Empty() || !web.Empty() || !metricsConfig.Empty()) {
         program.HandNothingOver();
     }
     program.Start(options.Positional());
@@ -297,6 +311,18 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
                 "warning: the web page answers every address (--web-insecure without --allow)");
         }
     }
+    MetricsServer metrics(io, program.View(), metricsConfig,
+                          [&log](const std::string& line) { log.Error(line); });
+    if (!metricsConfig.Empty()) {
+        if (const auto problem = metrics.Start()) {
+            log.Error("the metrics cannot be served: " + *problem);
+            program.ReleasePort();
+            return 1;
+        }
+        for (const std::string& address : metrics.Addresses()) {
+            log.Listening("metrics " + address);
+        }
+    }
     if (!network.Empty() || !web.Empty()) {
         remoteCounts = host.MakeTimer("network log", [&log] { log.FlushRemote(); });
         remoteCounts->Start(std::chrono::seconds(1));  // each count when its minute is over
@@ -310,6 +336,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     io.run();
     TellServiceStopping();
     watchdog->Stop();
+    metrics.Stop();
     page.Stop();
     server.Stop();
     log.FlushAllRemote();

@@ -46,6 +46,7 @@ constexpr const char* kRunOptions =
     "                          HTTPS with this certificate and key\n"
     "  --web-insecure          plain HTTP beyond this machine (its password readable)\n"
     "  --web-password-file FILE  the passwords (default: vaxow.passwd beside the settings)\n"
+    "  --metrics HOST:PORT     the state in the Prometheus text format at /metrics\n"
     "  --min-send-interval S   sends not the operator's wait S s after the last (default 3)\n"
     "  --wear-target-years Y   spread the memory's writes to last Y years (default 5;\n"
     "                          0: no budget)\n"
@@ -86,7 +87,8 @@ const std::map<std::string, CommandEntry>& Commands() {
           "CIDR]...\n"
           "            [--uecp-psn N]...\n"
           "            [--web HOST:PORT]... [--web-cert FILE --web-key FILE] [--web-insecure]\n"
-          "            [--web-password-file FILE] [--min-send-interval S]\n"
+          "            [--web-password-file FILE] [--metrics HOST:PORT]... [--min-send-interval "
+          "S]\n"
           "            [--wear-target-years Y] [--endurance N] [STATION]\n"
           "  the program without its window: live text, switching and sends until a signal;\n"
           "  text commands and UECP from the network on the listeners named; the web page\n",

@@ -44,18 +44,8 @@ json BankJson(const ProgramView& program, int bank) {
 // The fields whose value differs from what the bank that sends go to
 // holds; none when the program has not written that bank in this run.
 json Pending(const ProgramView& program) {
-    const RdsParameterSet& set = program.Station();
-    const auto& sent = program.Bank(set.STB == 1 ? 1 : 2).sent;
-    if (!sent) {
-        return nullptr;
-    }
-    json keys = json::array();
-    ForEachStationField([&](const StationField& field) {
-        if (!field.offAir && field.get(set) != field.get(*sent)) {
-            keys.push_back(field.key);
-        }
-    });
-    return keys;
+    const auto fields = FieldsNotOnAir(program);
+    return fields ? json(fields->Keys()) : json(nullptr);
 }
 
 // Who changed each field last in this run, and in which revision.

@@ -8,6 +8,7 @@ what it wrote compared with the station the commands describe.
                                             frame to the program CMD starts
                                             (vaxoctl.exe under Wine)
 """
+import http.client
 import json
 import os
 import re
@@ -20,6 +21,11 @@ import sys
 import tempfile
 import time
 import unittest
+
+try:
+    from prometheus_client.parser import text_string_to_metric_families
+except ImportError:
+    text_string_to_metric_families = None
 
 VAXOCTL = None
 RUN_PREFIX = []
@@ -171,8 +177,8 @@ def vaxoctl(*args):
 
 
 class NetworkLive(unittest.TestCase):
-    def start(self, *options, expect_start=True, folder=None):
-        running = Running(*options, expect_start=expect_start, folder=folder)
+    def start(self, *options, expect_start=True, folder=None, prepare=None):
+        running = Running(*options, expect_start=expect_start, folder=folder, prepare=prepare)
         self.addCleanup(running.close)
         return running
 
@@ -379,6 +385,59 @@ class NetworkLive(unittest.TestCase):
         manager.settimeout(5)
         while b"STOPPING=1" not in rest:
             rest += manager.recv(4096)
+
+    def scrape(self, port, path="/metrics", method="GET"):
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+        connection.request(method, path)
+        response = connection.getresponse()
+        body = response.read().decode()
+        connection.close()
+        return response, body
+
+    def metrics(self, port):
+        response, body = self.scrape(port)
+        self.assertEqual(response.status, 200)
+        self.assertEqual(response.getheader("Content-Type"),
+                         "text/plain; version=0.0.4; charset=utf-8")
+        values = {}
+        for family in text_string_to_metric_families(body):
+            for sample in family.samples:
+                key = sample.name + "".join("{%s=%s}" % item for item in sorted(sample.labels.items()))
+                values[key] = sample.value
+        return values
+
+    @unittest.skipIf(text_string_to_metric_families is None, "python3-prometheus-client is missing")
+    def test_the_metrics_follow_the_encoder_the_sends_and_the_feeds(self):
+        def feeds(folder):
+            with open(os.path.join(folder, "st.rds"), "w", encoding="ascii") as f:
+                f.write("CLEAR\r\nRTFF=1\r\nRTSF=rt.txt\r\nPS=METRICS\r\n")
+            with open(os.path.join(folder, "rt.txt"), "w", encoding="ascii") as f:
+                f.write("Now playing\n")
+        run = self.start("--simulate=healthy,absent@6", "--metrics", "127.0.0.1:0",
+                         "--text-tcp", "127.0.0.1:0", "st.rds", prepare=feeds)
+        port = int(re.search(r"listening: metrics http://127.0.0.1:(\d+)/metrics",
+                             run.output()).group(1))
+        run.wait_for(r"ok bank 1")
+        values = self.metrics(port)
+        self.assertEqual(values["vaxo_encoder_up"], 1)
+        self.assertEqual(values["vaxo_sends_total{result=ok}"], 1)
+        self.assertEqual(values["vaxo_sends_total{result=failed}"], 0)
+        self.assertAlmostEqual(values["vaxo_last_send_timestamp_seconds"], time.time(), delta=30)
+        self.assertEqual(values["vaxo_pending_fields"], 0)
+        self.assertGreater(values["vaxo_page_writes_total"], 0)
+        self.assertLess(values["vaxo_feed_age_seconds{feed=radiotext}"], 30)
+        self.assertEqual(values["vaxo_alarm_active{alarm=encoder_not_answering}"], 0)
+        with run.tcp("text TCP") as client:
+            client.sendall(b"PTY=10\r\n")
+            self.assertEqual(lines(client, 1), ["+"])
+        run.wait_for(r"encoder not answering", seconds=30, told=True)
+        values = self.metrics(port)
+        self.assertEqual(values["vaxo_encoder_up"], 0)
+        self.assertEqual(values["vaxo_alarm_active{alarm=encoder_not_answering}"], 1)
+        self.assertEqual(self.scrape(port, "/other")[0].status, 404)
+        self.assertEqual(self.scrape(port, "/metrics", "POST")[0].status, 405)
+        response, body = self.scrape(port, "/metrics", "HEAD")
+        self.assertEqual((response.status, body), (200, ""))
 
     def test_limits_of_a_line_and_of_clients(self):
         run = self.start("--simulate", "--text-tcp", "127.0.0.1:0")
