@@ -7,6 +7,7 @@
 
 #include "app/options_file.h"
 #include "app/settings_file.h"
+#include "base/file_io.h"
 #include "base/text_lines.h"
 #include "link/wear_ledger.h"
 
