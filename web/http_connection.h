@@ -118,14 +118,22 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             NoLongerIdle();
         }
     }
+    // A write that began now; Written when it ended (a timer that fired
+    // just before may still come, and then finds it over).
     void WatchUnread() {
+        const std::uint64_t write = ++writes_;
         unread_.expires_after(kUnreadTime);
-        unread_.async_wait([weak = this->weak_from_this()](const beast::error_code& error) {
+        unread_.async_wait([weak = this->weak_from_this(), write](const beast::error_code& error) {
             const auto self = weak.lock();
-            if (!error && self && !self->closed_) {
+            if (!error && self && !self->closed_ && self->writes_ == write && !self->written_) {
                 self->BeIdle();
             }
         });
+        written_ = false;
+    }
+    void Written() {
+        written_ = true;
+        unread_.cancel();
     }
 
     void Headed(beast::error_code error) {
@@ -253,7 +261,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
         http::async_write(
             stream_, *response,
             [self = this->shared_from_this(), response](beast::error_code error, std::size_t) {
-                self->unread_.cancel();
+                self->Written();
                 if (error || !self->keepAlive_ || !self->shared_->running) {
                     return self->Close();
                 }
@@ -355,7 +363,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
             [self = this->shared_from_this()](beast::error_code error, std::size_t) {
                 self->writing_ = false;
                 self->events_.pop_front();
-                self->unread_.cancel();
+                self->Written();
                 if (error) {
                     return self->Close();
                 }
@@ -399,6 +407,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection<Stream
     bool closed_ = false;
     boost::asio::steady_timer heartbeat_;
     boost::asio::steady_timer unread_;
+    std::uint64_t writes_ = 0;  // writes begun, so that a late timer knows its own
+    bool written_ = true;
     int pipelined_ = 0;  // requests in a row that were there before their answer was asked
     std::array<char, 512> ignored_{};
     std::optional<std::uint64_t> idleId_;
