@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "alarms/alarm_kind.h"
 #include "events/send_ticket.h"
 #include "record/field_schema.h"
 #include "record/refusal.h"
@@ -67,10 +68,21 @@ struct ToggleTextAb {};
 // goes on air changed.
 struct ReloadStation {};
 struct EndProgram {};
+// Someone has seen a standing alarm ("encoder_not_answering",
+// "feed_unchanged radiotext").
+struct AcknowledgeAlarm {
+    std::string alarm;
+};
+// A front end's own condition: a listener that could not start, a
+// certificate about to end. No reason: it is gone.
+struct ReportCondition {
+    AlarmKey alarm;
+    std::optional<std::string> holds = {};
+};
 
 using CommandAction =
     std::variant<SetFields, LoadStation, SaveStation, SaveStationAs, UploadStation, SendStation,
-                 ToggleTextAb, ReloadStation, EndProgram>;
+                 ToggleTextAb, ReloadStation, EndProgram, AcknowledgeAlarm, ReportCondition>;
 
 struct Command {
     Origin origin;

@@ -52,6 +52,10 @@ ControlProgram::ControlProgram(ProgramServices services)
       wear_(
           services_.host, events_, sends_, [this] { return folder_; },
           [this] { return static_cast<long long>(set_.ENDURANCE); }),
+      alarms_(
+          services_.host, events_, services_.timing, [this] { return folder_; },
+          [this] { LookForAlarms(); }),
+      alarmsHearing_(events_.Listen([this](const ProgramEvent& event) { HeardForAlarms(event); })),
       feedReading_(services_.host, [this](const FeedReads& reads) { Looked(reads); }),
       liveTextTimer_(services_.host.MakeTimer("live text",
                                               [this] {
@@ -65,7 +69,7 @@ ControlProgram::ControlProgram(ProgramServices services)
                                                })),
       view_({set_, derived_, revision_, stamps_, title_, folder_, document_, instance_, sends_,
              probe_, feedReports_, feedTextChanged_, [this] { return wear_.YearsLeft(); },
-             [this] { return wear_.Trouble(); },
+             [this] { return wear_.Trouble(); }, alarms_,
              [this] { return services_.clock().decimalSeparator; },
              [this] { return feedReading_.Looking(); }, startedCompletely_}) {}
 
@@ -108,6 +112,7 @@ void ControlProgram::Changed(const FieldSet& fields, const Origin& origin) {
     fields.ForEach([&](FieldId id) { stamps_[IndexOf(id)] = {revision_, OriginName(origin)}; });
     events_.Emit(FieldsChanged{fields, origin.who});
     FollowDerivedState();
+    FollowTa(fields);
 }
 
 void ControlProgram::FollowOptions(const FieldSet& fields) {
@@ -201,6 +206,7 @@ void ControlProgram::Start(const std::vector<std::string>& commandLine,
     liveTextTimer_->Start(std::chrono::milliseconds(3000));
     wear_.Start();
     probe_.Start();
+    alarms_.Start();
 }
 
 // A step that fails is told and the later ones still run: a settings file
@@ -224,6 +230,7 @@ void ControlProgram::RunStartupSteps(const std::vector<std::string>& arguments,
     }
     step([&] { sends_.FollowPortChoice(); });
     step([&] { wear_.Load(); });
+    step([&] { alarms_.Load(); });
     const std::string remembered = document_.Remembered();
     const std::string station = arguments.size() == 1 ? arguments.front() : document_.Name();
     // A station that cannot be read does not become the remembered one: the
@@ -288,6 +295,7 @@ void ControlProgram::AutoSave(ChangedStationChoice changed) {
 }
 
 void ControlProgram::ReleasePort() {
+    alarms_.Stop();
     probe_.Stop();
     sends_.Stop();
     liveTextTimer_->Stop();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/alarm_keeping.h"
 #include "app/commands.h"
 #include "app/feed_reading.h"
 #include "app/front_end_log.h"
@@ -94,6 +95,8 @@ class ControlProgram {
     CommandOutcome Run(const Origin& origin, const ToggleTextAb& command);
     CommandOutcome Run(const Origin& origin, const ReloadStation& command);
     CommandOutcome Run(const Origin& origin, const EndProgram& command);
+    CommandOutcome Run(const Origin& origin, const AcknowledgeAlarm& command);
+    CommandOutcome Run(const Origin& origin, const ReportCondition& command);
     // What a command from outside did, for the log.
     void Tell(const Command& command, const CommandOutcome& outcome);
 
@@ -127,6 +130,15 @@ class ControlProgram {
     void TellFeeds(const std::vector<FeedReport>& reports);
     void SwitchRadiotext();
 
+    // The alarms' conditions, and the TA limit.
+    void LookForAlarms();
+    void HeardForAlarms(const ProgramEvent& event);
+    AlarmCondition SavesCondition() const;
+    // A save of `what` went (no error) or failed.
+    void SaveTold(const std::string& what, const std::optional<std::string>& error);
+    void FollowTa(const FieldSet& fields);
+    void LookAfterTa();
+
     // Tells the listeners what front ends refused or changed on their own.
     class EventsLog : public FrontEndLog {
       public:
@@ -154,6 +166,11 @@ class ControlProgram {
     SendScheduler sends_;
     EncoderProbe probe_;
     WearKeeping wear_;
+    AlarmKeeping alarms_;
+    Subscription alarmsHearing_;
+    std::optional<MonotonicTime> taOnSince_;
+    std::string taTurnedOff_;  // why the TA limit turned TA off, until TA is set again
+    std::string saveFailure_;  // the last save's error, until one works
     FeedReading feedReading_;
     FeedMemory feedMemory_;
     std::vector<FeedReport> feedReports_;

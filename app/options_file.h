@@ -9,7 +9,7 @@ namespace vaxo {
 
 // The settings beyond the 65 lines of vaxow.dat, which stays as it was: one
 // KEY=value line each (WRITEALL=0, MINSEND=3, ENDURANCE=1000000,
-// WEARYEARS=5), read and written as the field schema reads and writes them.
+// WEARYEARS=5, TALIMIT=5), read and written as the field schema reads and writes them.
 inline constexpr const char* kOptionsFileName = "vaxow.ini";
 
 std::string OptionsText(const RdsParameterSet& set);

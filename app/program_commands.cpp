@@ -91,15 +91,18 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const LoadStation& comm
 
 CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStation&) {
     CommandOutcome outcome;
-    outcome.refusal =
-        AsFileTrouble(RunSteps({[&] { document_.Save(set_, origin.FromOutside()); }}));
+    const auto error = RunSteps({[&] { document_.Save(set_, origin.FromOutside()); }});
+    SaveTold("the station file", error);
+    outcome.refusal = AsFileTrouble(error);
     return outcome;
 }
 
 CommandOutcome ControlProgram::Run(const Origin& origin, const SaveStationAs& command) {
     CommandOutcome outcome;
-    outcome.refusal = AsFileTrouble(
-        RunSteps({[&] { document_.SaveAs(set_, command.path, origin.FromOutside()); }}));
+    const auto error =
+        RunSteps({[&] { document_.SaveAs(set_, command.path, origin.FromOutside()); }});
+    SaveTold("the station file", error);
+    outcome.refusal = AsFileTrouble(error);
     static_cast<void>(RunSteps({[&] { ShowTitle(); }, [&] { EnterFolder(); }}));
     return outcome;
 }

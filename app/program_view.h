@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/alarm_keeping.h"
 #include "document/station_document.h"
 #include "encoding/memory_dump.h"
 #include "instance/instance_guard.h"
@@ -52,6 +53,7 @@ class ProgramView {
         const std::map<FeedSource, std::chrono::system_clock::time_point>& feedTextChanged;
         std::function<std::optional<double>()> wearYearsLeft;
         std::function<std::string()> wearTrouble;
+        const AlarmKeeping& alarms;
         std::function<char()> decimalSeparator;
         std::function<bool()> lookingAtFeeds;
         const bool& startedCompletely;
@@ -108,6 +110,12 @@ class ProgramView {
     // Why this run could not take the wear ledger it found, and where it
     // was put; empty when it could.
     std::string WearTrouble() const { return p_.wearTrouble(); }
+
+    // The alarms that stand and their history.
+    const AlarmSet& Alarms() const { return p_.alarms.Alarms(); }
+    // Why this run could not take the alarm history it found; empty when it
+    // could.
+    const std::string& AlarmTrouble() const { return p_.alarms.Trouble(); }
 
     // Nothing is under way: no send, no look at the live-text files.
     bool Idle() const { return p_.sends.Idle() && !p_.lookingAtFeeds(); }

@@ -8,7 +8,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kLookEvery = 1min;
-constexpr double kWarningYears = 5;
 
 }  // namespace
 
@@ -67,13 +66,15 @@ void WearKeeping::LookAfter() {
     if (sends_.LedgerChanged()) {
         try {
             Save();
+            saveTrouble_.clear();
         } catch (const FileError& error) {
+            saveTrouble_ = error.what();
             events_.Emit(ErrorReported{error.what()});
         }
     }
     const auto now = std::chrono::system_clock::now();
     const auto years = YearsLeft();
-    if (years && *years < kWarningYears && (!toldAt_ || now - *toldAt_ >= 24h)) {
+    if (years && *years < kWearWarningYears && (!toldAt_ || now - *toldAt_ >= 24h)) {
         toldAt_ = now;
         const auto busiest = sends_.Ledger().Busiest();
         events_.Emit(WearWarning{*years, busiest.block, busiest.page});

@@ -33,6 +33,8 @@ class WearKeeping {
     std::optional<double> YearsLeft() const;
     // What Load told of a ledger it could not take; empty when it could.
     const std::string& Trouble() const { return trouble_; }
+    // Why the last save on the way failed; empty while saves work.
+    const std::string& SaveTrouble() const { return saveTrouble_; }
 
   private:
     void LookAfter();
@@ -45,6 +47,10 @@ class WearKeeping {
     std::optional<WallTime> toldAt_;
     bool mayWrite_ = true;
     std::string trouble_;
+    std::string saveTrouble_;
 };
+
+// Below this many years of life left the memory is told to be wearing out.
+inline constexpr double kWearWarningYears = 5;
 
 }  // namespace vaxo

@@ -6,6 +6,7 @@
 #include <string>
 #include <variant>
 
+#include "alarms/alarm_set.h"
 #include "platform/port_io.h"
 #include "record/field_schema.h"
 #include "record/rds_parameter_set.h"
@@ -79,6 +80,10 @@ struct EncoderAnswer {
 struct EncoderAnswerChanged {
     EncoderAnswer answer;
 };
+// An alarm was raised, cleared or acknowledged.
+struct AlarmChanged {
+    AlarmEntry entry;
+};
 // A command from outside (a network client) was taken or refused.
 struct RemoteCommand {
     std::string origin;     // "text 192.0.2.7:51234"
@@ -103,6 +108,6 @@ struct ExitRequested {};
 using ProgramEvent = std::variant<FieldsChanged, DerivedStateChanged, TitleChanged, SendStarted,
                                   SendProgress, SendFinished, SendsHeld, WearWarning, FeedChanged,
                                   PortChanged, RemoteCommand, ErrorReported, PriorityRefused,
-                                  HandOverTaken, ExitRequested, EncoderAnswerChanged>;
+                                  HandOverTaken, ExitRequested, EncoderAnswerChanged, AlarmChanged>;
 
 }  // namespace vaxo

@@ -14,10 +14,10 @@ enum class FieldId : std::size_t {
     DPS1, DPS2, DPS3, DPS4, DPS5, DPS6, DPS7, DPS8, RTSF, RTSAT, RTSA, DPSSF, EFCHAR,
     STB, MBS, SEND, EXIT,
     PORT, AUTOSAVE, HIPRI, ALONTOP,
-    WRITEALL, MINSEND, ENDURANCE, WEARYEARS,
+    WRITEALL, MINSEND, ENDURANCE, WEARYEARS, TALIMIT,
 };
 // clang-format on
-inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(FieldId::WEARYEARS) + 1;
+inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(FieldId::TALIMIT) + 1;
 
 constexpr std::size_t IndexOf(FieldId id) {
     return static_cast<std::size_t>(id);

@@ -225,6 +225,7 @@ std::vector<StationField> BuildFields() {
              Setting<&S::MINSEND>(F::MINSEND, "MINSEND", Count(1, 3600, 3)),
              Setting<&S::ENDURANCE>(F::ENDURANCE, "ENDURANCE", Count(1000, 100'000'000, 1'000'000)),
              Setting<&S::WEARYEARS>(F::WEARYEARS, "WEARYEARS", Count(0, 100, 5)),
+             Setting<&S::TALIMIT>(F::TALIMIT, "TALIMIT", Count(0, 1440, 5)),
          }) {
         fields.push_back(field);
     }

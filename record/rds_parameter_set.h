@@ -101,6 +101,9 @@ struct ProgramOptions {
     int MINSEND = 3;
     int ENDURANCE = 1'000'000;
     int WEARYEARS = 5;
+    // The minutes TA may stay on before the program turns it off (0: as
+    // long as it is set).
+    int TALIMIT = 5;
     // What "both banks in loop" (MBS) resets to: on when the settings file
     // has it on.
     bool BothBanksDefault = false;

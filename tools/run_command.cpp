@@ -58,20 +58,21 @@ void ReportNewStation(const std::string& station, RunLog& log) {
     }
 }
 
-// The settings of the memory's wear that the command line gives, each read
+// The settings (the memory's wear, the TA limit) that the command line gives, each read
 // as its field reads a value: the start values, kept in vaxow.ini at the end.
-const std::vector<std::pair<std::string, FieldId>>& WearOptions() {
+const std::vector<std::pair<std::string, FieldId>>& SettingOptions() {
     static const std::vector<std::pair<std::string, FieldId>> options{
         {"min-send-interval", FieldId::MINSEND},
         {"wear-target-years", FieldId::WEARYEARS},
         {"endurance", FieldId::ENDURANCE},
+        {"ta-limit", FieldId::TALIMIT},
     };
     return options;
 }
 
-std::vector<FieldAssignment> WearFrom(const ParsedOptions& options) {
+std::vector<FieldAssignment> SettingsFrom(const ParsedOptions& options) {
     std::vector<FieldAssignment> values;
-    for (const auto& [name, field] : WearOptions()) {
+    for (const auto& [name, field] : SettingOptions()) {
         if (const auto value = options.Value(name)) {
             StrictReading reading = ReadStrict(Field(field), *value, '.');
             if (!reading.value) {
@@ -93,7 +94,7 @@ OptionRules RunOptions() {
     for (const std::string& name : WebValueOptionNames()) {
         rules.valued.insert(name);
     }
-    for (const auto& [name, field] : WearOptions()) {
+    for (const auto& [name, field] : SettingOptions()) {
         rules.valued.insert(name);
     }
     return rules;
@@ -166,7 +167,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     const NetworkConfig network = NetworkFrom(options);
     const WebConfig web = WebFrom(options, network.allowed);
     const MetricsConfig metricsConfig = MetricsFrom(options, network.allowed);
-    const std::vector<FieldAssignment> wear = WearFrom(options);
+    const std::vector<FieldAssignment> wear = SettingsFrom(options);
     // Named from where it was started; the program works in its own folder.
     std::optional<std::string> memoryDump;
     if (const auto name = options.Value("memory-dump")) {

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "app/alarm_words.h"
 #include "app/wear_words.h"
 #include "base/code_page.h"
 #include "base/local_time.h"
@@ -35,6 +36,14 @@ void RunLog::Report(const ProgramEvent& event) {
                        Error("warning: " + DescribeWearWarning(warning));
                    },
                    [this](const EncoderAnswerChanged& changed) { Encoder(changed.answer); },
+                   [this](const AlarmChanged& changed) {
+                       const std::string told = DescribeAlarmEntry(changed.entry);
+                       if (changed.entry.what == AlarmEntry::What::Raised) {
+                           Error(told);
+                       } else {
+                           Line(out_, told);
+                       }
+                   },
                    [this](const RemoteCommand& command) {
                        Remote(remote_.Note(command, RemoteCommandLog::Clock::now()));
                    },

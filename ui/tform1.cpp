@@ -99,7 +99,7 @@ void TForm1::ShowOnAir() {
         return;
     }
     OnAir->Show(model_.OnAir(OnAir->Shown()));
-    for (const std::string& note : model_.MemoryNotes()) {
+    for (const std::string& note : model_.OnAirNotes()) {
         OnAir->ONAIRWARN->appendPlainText(QString::fromStdString(note));
     }
 }

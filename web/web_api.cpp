@@ -75,8 +75,8 @@ const FieldSet& FieldsOfThePage() {
             all.Add(field.id);
         }
         FieldSet page;
-        const FieldSet elsewhere{FieldId::EXIT, FieldId::ALONTOP, FieldId::MINSEND,
-                                 FieldId::ENDURANCE, FieldId::WEARYEARS};
+        const FieldSet elsewhere{FieldId::EXIT,      FieldId::ALONTOP,   FieldId::MINSEND,
+                                 FieldId::ENDURANCE, FieldId::WEARYEARS, FieldId::TALIMIT};
         all.ForEach([&](FieldId id) {
             if (!elsewhere.Has(id)) {
                 page.Add(id);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/alarm_words.h"
 #include "app/health.h"
 #include "app/wear_words.h"
 #include "base/local_time.h"
@@ -90,6 +91,7 @@ void WindowModel::OnProgramEvent(const ProgramEvent& event) {
                    [this](const HandOverTaken&) { view_.Restore(); },
                    [this](const ExitRequested&) { view_.Close(); },
                    [](const FeedChanged&) {},
+                   [](const AlarmChanged&) {},
                    [this](const vaxo::SendsHeld& held) { NoteLink(DescribeSendsHeld(held)); },
                    [this](const WearWarning& warning) { NoteLink(DescribeWearWarning(warning)); },
                    [this](const RemoteCommand& command) {
@@ -200,9 +202,13 @@ OnAirTexts WindowModel::OnAir(OnAirSource source) const {
     return DescribeOnAir(program_.View().Preview());
 }
 
-std::vector<std::string> WindowModel::MemoryNotes() const {
-    std::vector<std::string> notes{
-        "Memory: " + DescribeWear(program_.View().Ledger(), program_.View().WearYearsLeft())};
+std::vector<std::string> WindowModel::OnAirNotes() const {
+    std::vector<std::string> notes;
+    for (const auto& [key, alarm] : program_.View().Alarms().Active()) {
+        notes.push_back("Alarm: " + DescribeActiveAlarm(alarm));
+    }
+    notes.push_back("Memory: " +
+                    DescribeWear(program_.View().Ledger(), program_.View().WearYearsLeft()));
     if (const auto& held = program_.View().Held()) {
         notes.push_back(DescribeSendsHeld({held->block, held->page, held->perDay, held->next}));
     }

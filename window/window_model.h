@@ -85,8 +85,9 @@ class WindowModel {
     bool RegisterFileType(const std::function<void()>& registration);
 
     OnAirTexts OnAir(OnAirSource source) const;
-    // The memory's wear and held sends, below what the listener gets.
-    std::vector<std::string> MemoryNotes() const;
+    // The standing alarms, the memory's wear and held sends, below what the
+    // listener gets.
+    std::vector<std::string> OnAirNotes() const;
 
     std::vector<ListenerStatus> Listening() const;
     std::vector<std::string> WebAddresses() const;

@@ -174,7 +174,7 @@ void MainWindow::ShowOnAir() {
     }
     const OnAirTexts texts = model_->OnAir(source);
     std::string details = texts.details;
-    for (const std::string& note : model_->MemoryNotes()) {
+    for (const std::string& note : model_->OnAirNotes()) {
         details += (details.empty() ? "" : "\n") + note;
     }
     SetText(Named("ONAIRPS"), FromUtf8(texts.ps));

@@ -9,6 +9,7 @@
 #include "base/local_time.h"
 #include "base/overloaded.h"
 #include "link/encoder_simulator.h"
+#include "platform/program_dir.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/manual_host.h"
 #include "tests/support/own_runtime_dir.h"

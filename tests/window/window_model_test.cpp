@@ -173,7 +173,8 @@ TEST_F(WindowModelTest, FeedsLockTheirFieldsAndSlidersRenameTheirLabels) {
 // value, and a choice for each value a field of choices takes; the wear
 // settings are kept in vaxow.ini and set by vaxoctl run's options only.
 TEST(WindowBindings, EveryFieldHasAControlThatFitsIt) {
-    const FieldSet notInTheWindow{FieldId::MINSEND, FieldId::ENDURANCE, FieldId::WEARYEARS};
+    const FieldSet notInTheWindow{FieldId::MINSEND, FieldId::ENDURANCE, FieldId::WEARYEARS,
+                                  FieldId::TALIMIT};
     std::map<FieldId, std::set<int>> choices;
     FieldSet bound;
     for (const ControlDesign& control : WindowLayout()) {
@@ -387,7 +388,7 @@ TEST_F(WindowModelTest, OnAirTellsWhatAReceiverGetsFromTheMemory) {
     ASSERT_EQ(dynamic.dynamicTexts.size(), 8U);
     EXPECT_EQ(dynamic.ps, dynamic.dynamicTexts[0]);
     EXPECT_THAT(dynamic.details, HasSubstr("Dynamic PS, each text 39 s: ["));
-    EXPECT_THAT(model.MemoryNotes().front(), ::testing::StartsWith("Memory: "));
+    EXPECT_THAT(model.OnAirNotes().front(), ::testing::StartsWith("Memory: "));
 }
 
 // What the operator types in Windows-1250 reaches the receiver in the RDS
