@@ -44,7 +44,9 @@ std::optional<system_clock::time_point> ParseUtcStamp(std::string_view text) {
     const auto h = Digits(text, 11, 2);
     const auto mi = Digits(text, 14, 2);
     const auto s = Digits(text, 17, 2);
-    if (!y || !mo || !d || !h || !mi || !s || *h > 23 || *mi > 59 || *s > 59) {
+    // The clock counts nanoseconds from 1970: about 292 years either way.
+    if (!y || *y < 1970 || *y > 2200 || !mo || !d || !h || !mi || !s || *h > 23 || *mi > 59 ||
+        *s > 59) {
         return std::nullopt;
     }
     const year_month_day date{year{*y}, month{static_cast<unsigned>(*mo)},

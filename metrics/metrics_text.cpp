@@ -1,5 +1,6 @@
 #include "metrics/metrics_text.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -98,22 +99,21 @@ void Feeds(Exposition& out, const ProgramView& program, std::chrono::system_cloc
     }
 }
 
+// One series for each kind, whatever its subjects, so that a rule on it
+// never meets a series that comes and goes.
 void Alarms(Exposition& out, const ProgramView& program) {
-    bool feedTrouble = false;
-    for (const FeedReport& report : program.Feeds()) {
-        feedTrouble = feedTrouble || FeedInTrouble(report);
+    std::array<bool, kAlarmKinds> standing{};
+    for (const auto& [key, alarm] : program.Alarms().Active()) {
+        standing[static_cast<std::size_t>(key.kind)] = true;
     }
-    const std::pair<const char*, bool> alarms[] = {
-        {"encoder_not_answering", program.Encoder().state == EncoderAnswer::State::NotAnswering},
-        {"port_unusable", static_cast<bool>(program.Port().inUse.problem)},
-        {"sends_failing", program.FailuresInRow() > 0},
-        {"feed_unreadable", feedTrouble},
-        {"sends_held", program.Held().has_value()},
-    };
-    out.Family("vaxo_alarm_active", "gauge", "1 while the condition holds.");
-    for (const auto& [alarm, active] : alarms) {
-        out.Sample("vaxo_alarm_active", active ? 1 : 0, std::string("alarm=\"") + alarm + '"');
+    out.Family("vaxo_alarm_active", "gauge",
+               "1 while an alarm of the kind stands (raised and not cleared).");
+    for (int kind = 0; kind < kAlarmKinds; ++kind) {
+        out.Sample("vaxo_alarm_active", standing[static_cast<std::size_t>(kind)] ? 1 : 0,
+                   std::string("alarm=\"") + AlarmName(static_cast<AlarmKind>(kind)) + '"');
     }
+    out.Family("vaxo_alarms_active", "gauge", "Alarms that stand.");
+    out.Sample("vaxo_alarms_active", static_cast<double>(program.Alarms().Active().size()));
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ int SendCommand(const std::vector<std::string>& args, std::ostream& out, std::os
                 const CommandEnvironment& environment = SystemEnvironment());
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const CommandEnvironment& environment = SystemEnvironment());
+int AlarmsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int WearCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int PasswdCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   std::istream& in);

@@ -98,6 +98,11 @@ const std::map<std::string, CommandEntry>& Commands() {
           "vaxoctl wear [--json] [--endurance N]\n"
           "  the page writes the encoder's memory took (the ledger beside the settings)\n"
           "  and the years it lasts at the rate of the last week\n"}},
+        {"alarms",
+         {vaxo::ctl::AlarmsCommand,
+          "vaxoctl alarms [--json] [--all]\n"
+          "  the alarms that stand and the latest of their history (--all: all of it),\n"
+          "  as the program on these settings keeps them\n"}},
         {"passwd",
          {[](const auto& a, auto& o, auto& e) {
               return vaxo::ctl::PasswdCommand(a, o, e, std::cin);

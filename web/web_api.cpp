@@ -142,6 +142,9 @@ WebResponse WebApp::Call(const WebRequest& request) {
     if (path == "/api/saveas") {
         return SaveAs(request);
     }
+    if (path == "/api/alarms/ack") {
+        return Acknowledge(request);
+    }
     return ErrorResponse(404, "unknown", "no such call");
 }
 
@@ -234,6 +237,26 @@ WebResponse WebApp::Fields(const WebRequest& request) {
     return JsonReply(
         200,
         {{"revision", outcome.revision}, {"changed", outcome.changed.Keys()}, {"fields", now}});
+}
+
+// {"alarm": "encoder_not_answering"}: seen by this session's operator.
+WebResponse WebApp::Acknowledge(const WebRequest& request) {
+    const Origin origin = OriginOf(request);
+    const auto body = JsonBody(request);
+    const json alarm = body && body->contains("alarm") ? (*body)["alarm"] : json();
+    if (!alarm.is_string()) {
+        const Refusal refusal{RefusalCode::Malformed,
+                              "an acknowledgement is {\"alarm\": \"encoder_not_answering\"}"};
+        program_.Log().Refused(origin, "acknowledge", refusal);
+        return RefusalResponse(refusal);
+    }
+    const std::string id = alarm.get<std::string>();
+    const CommandOutcome outcome =
+        program_.Execute({origin, AcknowledgeAlarm{id}, LoggedCommand("acknowledge " + id)});
+    if (!outcome.Accepted()) {
+        return RefusalResponse(*outcome.refusal);
+    }
+    return JsonReply(200, {{"alarm", id}});
 }
 
 // A change from a page that had not seen the field's latest value would

@@ -92,6 +92,7 @@ class WebApp {
     WebResponse Upload(const WebRequest& request);
     WebResponse Save(const WebRequest& request);
     WebResponse SaveAs(const WebRequest& request);
+    WebResponse Acknowledge(const WebRequest& request);
     Origin OriginOf(const WebRequest& request) const;
 
     boost::asio::io_context& io_;

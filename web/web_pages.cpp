@@ -13,8 +13,11 @@
 namespace vaxo {
 namespace {
 
-const std::map<std::string, std::string, std::less<>> kPages{
-    {"/onair", "On air"}, {"/station", "Station"}, {"/settings", "Settings"}, {"/log", "Log"}};
+const std::map<std::string, std::string, std::less<>> kPages{{"/onair", "On air"},
+                                                             {"/station", "Station"},
+                                                             {"/settings", "Settings"},
+                                                             {"/log", "Log"},
+                                                             {"/alarms", "Alarms"}};
 
 std::string_view PageFile(std::string_view name) {
     const auto found = EmbeddedFiles().find(name);

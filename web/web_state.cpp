@@ -2,6 +2,7 @@
 
 #include "web/api_json.h"
 
+#include "app/alarm_json.h"
 #include "app/health.h"
 #include "app/receiver_json.h"
 #include "app/wear_words.h"
@@ -14,6 +15,9 @@ namespace vaxo {
 namespace {
 
 using nlohmann::json;
+
+// The newest entries of the alarm history the page shows.
+constexpr std::size_t kAlarmsOnThePage = 50;
 
 json ViewOf(const std::optional<MemoryDump>& memory) {
     return memory ? ReceiverJson(DecodeEncoderMemory(memory->area1, memory->area2)) : json(nullptr);
@@ -191,6 +195,7 @@ json WebState(const ProgramView& program, const WebStateExtras& extras) {
             {"wear", Wear(program)},
             {"feeds", Feeds(program, extras)},
             {"listeners", Listeners(extras)},
+            {"alarms", AlarmsJson(program.Alarms(), kAlarmsOnThePage)},
             {"station_file", Windows1250ToUtf8(program.Document().Name())},
             {"pty_names", ptyNames}};
 }

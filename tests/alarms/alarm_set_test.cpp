@@ -174,9 +174,9 @@ TEST(UtcStampTest, OnlyTheExactFormOfARealMomentIsRead) {
     ASSERT_TRUE(moment);
     EXPECT_EQ(UtcStamp(*moment), "2028-02-29T23:59:59Z");
     EXPECT_EQ(UtcStamp(*moment + 1s), "2028-03-01T00:00:00Z");
-    for (const char* bad :
-         {"2027-02-29T00:00:00Z", "2026-12-10T24:00:00Z", "2026-12-10 03:00:00Z",
-          "2026-12-10T03:00:00", "2026-12-1OT03:00:00Z", "+026-12-10T03:00:00Z"}) {
+    for (const char* bad : {"2027-02-29T00:00:00Z", "2026-12-10T24:00:00Z", "2026-12-10 03:00:00Z",
+                            "2026-12-10T03:00:00", "2026-12-1OT03:00:00Z", "+026-12-10T03:00:00Z",
+                            "1186-12-10T03:00:00Z", "9999-12-31T23:59:59Z"}) {
         EXPECT_FALSE(ParseUtcStamp(bad)) << bad;
     }
 }

@@ -434,6 +434,19 @@ class NetworkLive(unittest.TestCase):
         run.wait_for(r"encoder answers again", seconds=30)
         self.assertLess(time.monotonic() - started, 20 + 4)
         self.assertEqual(self.metrics(port)["vaxo_encoder_up"], 1)
+        # The alarm clears once the encoder has answered for 10 s; the
+        # history outlives the run.
+        run.wait_for(r"alarm cleared: Encoder not answering", seconds=30)
+        self.assertIn("alarm raised: Encoder not answering: its status line stays low",
+                      run.errors())
+        self.assertEqual(self.metrics(port)["vaxo_alarm_active{alarm=encoder_not_answering}"], 0)
+        self.assertEqual(run.stop(), 0)
+        shown = json.loads(subprocess.run(
+            [os.path.join(run.folder, os.path.basename(VAXOCTL)), "alarms", "--json"],
+            check=True, capture_output=True, text=True).stdout)
+        self.assertEqual(shown["active"], [])
+        self.assertEqual([(entry["what"], entry["id"]) for entry in reversed(shown["history"])],
+                         [("raised", "encoder_not_answering"), ("cleared", "encoder_not_answering")])
 
     def test_limits_of_a_line_and_of_clients(self):
         run = self.start("--simulate", "--text-tcp", "127.0.0.1:0")

@@ -95,9 +95,10 @@ class WebBrowser(unittest.TestCase):
             "return e ? e.textContent : null;" % (bank, key))
 
     def assert_no_console_errors(self):
-        # A refusal is one of the API's answers (its status says what kind).
+        # A refusal is one of the API's answers (its status says what kind), as is a
+        # send that failed (502).
         refusal = re.compile(r"/api/\S+ - Failed to load resource: the server responded with a "
-                             r"status of (400|403|409|422)")
+                             r"status of (400|403|409|422|502)")
         severe = [entry["message"] for entry in self.driver.get_log("browser")
                   if entry["level"] == "SEVERE" and "status of 401" not in entry["message"]
                   and not refusal.search(entry["message"])]
@@ -204,6 +205,23 @@ class WebBrowser(unittest.TestCase):
         self.save_screenshots("send-failed")
         toast.click()
         self.assertNotIn("show", toast.get_attribute("class"))
+
+        # The alarms it raised: on every page's health line, and on the
+        # Alarms page, where the operator acknowledges them by name.
+        alarms = self.driver.find_element(By.ID, "health-alarms")
+        self.wait.until(lambda _: alarms.is_displayed())
+        self.driver.get(self.base + "/alarms")
+        table = self.driver.find_element(By.ID, "alarms-active")
+        self.wait.until(lambda _: "Sends failing" in table.text
+                        and "Encoder not answering" in table.text)
+        self.assertIn("the encoder did not answer", table.text)
+        button = table.find_element(By.CSS_SELECTOR, 'button[aria-label="Acknowledge Sends failing"]')
+        button.click()
+        self.wait.until(lambda _: "by web 127.0.0.1" in table.text)
+        history = self.driver.find_element(By.ID, "alarms-history")
+        self.wait.until(lambda _: "acknowledged" in history.text)
+        self.save_screenshots("alarms")
+        self.assert_no_console_errors()
 
     def open_station(self):
         self.sign_in()

@@ -217,6 +217,76 @@
         feeds.className = state.health.feeds_ok ? "" : "health-bad";
         text(feeds, "Feeds: " + state.health.feeds_text + ".");
         text(document.getElementById("health-listeners"), "Network: " + state.health.listeners_text + ".");
+        const alarms = document.getElementById("health-alarms");
+        const standing = state.alarms.active;
+        alarms.hidden = standing.length === 0;
+        alarms.className = "health-bad";
+        text(alarms, standing.length === 1 ? "Alarm: " + heading(standing[0]) + "."
+                                           : "Alarms: " + standing.length + " standing.");
+    }
+
+    // ---- alarms ------------------------------------------------------------
+
+    function heading(alarm) {
+        return alarm.title + (alarm.subject ? " (" + alarm.subject + ")" : "");
+    }
+
+    // Moments come in UTC; they are shown in the browser's own time, written
+    // as the rest of the page writes them.
+    function moment(utc) {
+        const at = new Date(utc);
+        const two = (n) => String(n).padStart(2, "0");
+        return at.getFullYear() + "-" + two(at.getMonth() + 1) + "-" + two(at.getDate()) + " " +
+               two(at.getHours()) + ":" + two(at.getMinutes()) + ":" + two(at.getSeconds());
+    }
+
+    async function acknowledge(button, alarm) {
+        button.disabled = true;
+        const result = verdict(await post("/api/alarms/ack", {alarm: alarm.id}));
+        if (result.ok) {
+            say("Acknowledged: " + heading(alarm), false);
+        } else {
+            button.disabled = false;
+            say("Not acknowledged: " + result.why, true);
+        }
+    }
+
+    function seenCell(alarm) {
+        const cell = document.createElement("td");
+        if (alarm.acknowledged) {
+            cell.textContent = visible("by " + alarm.acknowledged.by + ", " + moment(alarm.acknowledged.at));
+        } else if (operator) {
+            const button = document.createElement("button");
+            button.type = "button";
+            button.textContent = "Acknowledge";
+            button.setAttribute("aria-label", "Acknowledge " + heading(alarm));
+            button.addEventListener("click", () => acknowledge(button, alarm));
+            cell.append(button);
+        } else {
+            cell.textContent = "not yet";
+        }
+        return cell;
+    }
+
+    function showAlarms() {
+        const shownNow = JSON.stringify(state.alarms);
+        if (showAlarms.shown === shownNow) {
+            return;  // a table rebuilt under the pointer would swallow a click
+        }
+        showAlarms.shown = shownNow;
+        const active = document.getElementById("alarms-active");
+        active.tBodies[0].replaceChildren();
+        for (const alarm of state.alarms.active) {
+            row(active, [heading(alarm), moment(alarm.since), alarm.reason]);
+            active.tBodies[0].lastChild.append(seenCell(alarm));
+        }
+        document.getElementById("no-alarms").hidden = state.alarms.active.length > 0;
+        const history = document.getElementById("alarms-history");
+        history.tBodies[0].replaceChildren();
+        for (const entry of state.alarms.history) {
+            row(history, [moment(entry.at), entry.what, heading(entry), entry.text]);
+        }
+        document.getElementById("no-history").hidden = state.alarms.history.length > 0;
     }
 
     // ---- station and settings -------------------------------------------
@@ -608,6 +678,8 @@
             showStation();
         } else if (page === "settings") {
             showSettings();
+        } else if (page === "alarms") {
+            showAlarms();
         }
     }
 
