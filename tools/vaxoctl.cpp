@@ -51,6 +51,7 @@ constexpr const char* kRunOptions =
     "  --wear-target-years Y   spread the memory's writes to last Y years (default 5;\n"
     "                          0: no budget)\n"
     "  --endurance N           the memory's writes per page (default 1,000,000)\n"
+    "  --ta-limit MINUTES      TA on longer than this is turned off (default 5; 0: never)\n"
     "  STATION                 the station file (default: the one remembered)\n"
     "\nThe window and vaxoctl run are one instance per user: a start while one runs\n"
     "hands its station over; a start with listeners or the web page ends instead,\n"
@@ -89,7 +90,7 @@ const std::map<std::string, CommandEntry>& Commands() {
           "            [--web HOST:PORT]... [--web-cert FILE --web-key FILE] [--web-insecure]\n"
           "            [--web-password-file FILE] [--metrics HOST:PORT]... [--min-send-interval "
           "S]\n"
-          "            [--wear-target-years Y] [--endurance N] [STATION]\n"
+          "            [--wear-target-years Y] [--endurance N] [--ta-limit MINUTES] [STATION]\n"
           "  the program without its window: live text, switching and sends until a signal;\n"
           "  text commands and UECP from the network on the listeners named; the web page\n",
           kRunOptions}},
