@@ -853,7 +853,7 @@ class TForm1Test : public QObject {
         Open();
         QVERIFY(dialogs_.errors.isEmpty());
         QCOMPARE(form_->HelpBox->toPlainText(), QString("(help file vaxohelp.rtf is too large)"));
-        QVERIFY(encoder_->Writes() > 0);  // the port was prepared
+        QTRY_VERIFY_WITH_TIMEOUT(encoder_->Writes() > 0, kPatience);  // the port was prepared
     }
 
     void invalidPictureIsReported() {
