@@ -14,7 +14,7 @@ ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
     xdg-utils shared-mime-info libfile-mimeinfo-perl desktop-file-utils \
     dpkg-dev file lintian appstream libxml2-utils man-db systemd \
     xvfb openbox x11-utils xdotool python3 \
-    nlohmann-json3-dev libgcrypt20-dev libssl-dev libsystemd-dev pkg-config openssl chromium \
+    nlohmann-json3-dev libgcrypt20-dev libssl-dev libsystemd-dev libcurl4-openssl-dev pkg-config openssl chromium \
     chromium-driver python3-selenium python3-prometheus-client \
     iproute2 util-linux
 

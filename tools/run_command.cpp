@@ -24,6 +24,7 @@
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/locale_separator.h"
+#include "tools/run_alerts.h"
 #include "tools/run_log.h"
 #include "web/web_server.h"
 
@@ -92,6 +93,9 @@ OptionRules RunOptions() {
         rules.valued.insert(name);
     }
     for (const std::string& name : WebValueOptionNames()) {
+        rules.valued.insert(name);
+    }
+    for (const std::string& name : AlertOptionNames()) {
         rules.valued.insert(name);
     }
     for (const auto& [name, field] : SettingOptions()) {
@@ -167,6 +171,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     const NetworkConfig network = NetworkFrom(options);
     const WebConfig web = WebFrom(options, network.allowed);
     const MetricsConfig metricsConfig = MetricsFrom(options, network.allowed);
+    const AlertConfig alertConfig = AlertsFrom(options);
     const std::vector<FieldAssignment> wear = SettingsFrom(options);
     // Named from where it was started; the program works in its own folder.
     std::optional<std::string> memoryDump;
@@ -242,6 +247,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (!network.Empty() || !web.Empty() || !metricsConfig.Empty()) {
         program.HandNothingOver();
     }
+    // Before the start, whose first look may raise an alarm.
+    RunAlerts alerts(host, program, log, alertConfig);
     program.Start(options.Positional());
     if (program.View().Instance().FoundRunningCopy()) {
         log.Error(
@@ -341,6 +348,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     page.Stop();
     server.Stop();
     log.FlushAllRemote();
+    alerts.Stop();
     const bool saved = program.SaveOnExit();
     program.ReleasePort();
     if (memoryDump) {

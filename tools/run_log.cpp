@@ -69,6 +69,10 @@ void RunLog::Error(const std::string& text) {
     Line(err_, text);
 }
 
+void RunLog::Note(const std::string& text) {
+    Line(out_, text);
+}
+
 void RunLog::Listening(const std::string& where) {
     Line(out_, "listening: " + where);
 }

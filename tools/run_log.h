@@ -22,6 +22,8 @@ class RunLog {
 
     void Report(const ProgramEvent& event);
     void Error(const std::string& text);
+    // What went as it should, on standard output.
+    void Note(const std::string& text);
     // "listening: text TCP 127.0.0.1:4000", "listening: web http://[::1]:8080/".
     void Listening(const std::string& where);
     // Tells the counts of refused network commands whose minute has passed;
