@@ -113,6 +113,7 @@ void ControlProgram::Changed(const FieldSet& fields, const Origin& origin) {
     events_.Emit(FieldsChanged{fields, origin.who});
     FollowDerivedState();
     FollowTa(fields);
+    KeepOwnTexts(fields, origin);
 }
 
 void ControlProgram::FollowOptions(const FieldSet& fields) {

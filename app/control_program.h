@@ -138,6 +138,13 @@ class ControlProgram {
     void SaveTold(const std::string& what, const std::optional<std::string>& error);
     void FollowTa(const FieldSet& fields);
     void LookAfterTa();
+    // The fallback for live-text files that stopped changing.
+    void KeepOwnTexts(const FieldSet& fields, const Origin& origin);
+    std::vector<FieldAssignment> FallbackValues(FeedSource source) const;
+    void LookAfterFeedLimits();
+    bool KeepFallbacks(const std::vector<FeedReport>& reports);
+    AlarmCondition FallbackCondition(FeedSource source) const;
+    AlarmCondition UnchangedCondition(FeedSource source) const;
 
     // Tells the listeners what front ends refused or changed on their own.
     class EventsLog : public FrontEndLog {
@@ -175,6 +182,11 @@ class ControlProgram {
     FeedMemory feedMemory_;
     std::vector<FeedReport> feedReports_;
     std::map<FeedSource, std::chrono::system_clock::time_point> feedTextChanged_;
+    std::map<FeedSource, MonotonicTime> feedChangedAt_;  // the same, in elapsed time
+    // The feeds whose fallback is on air, with the stale text it stands for.
+    std::map<FeedSource, std::string> fallbackFor_;
+    std::string ownRadiotext_;
+    std::array<std::string, kDpsCount> ownDps_{};
     std::unique_ptr<LoopTimer> liveTextTimer_;
     std::unique_ptr<LoopTimer> switchingTimer_;
     std::function<UnsavedChoice(const std::string&, const std::string&)> askAboutUnsaved_;

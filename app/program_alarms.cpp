@@ -101,6 +101,17 @@ void ControlProgram::LookForAlarms() {
     alarms_.Observe({AlarmKind::SendsHeld}, HeldCondition(view_));
     alarms_.Observe({AlarmKind::WearLow}, WearCondition(view_));
     alarms_.Observe({AlarmKind::SavesFailing}, SavesCondition());
+    LookAfterFeedLimits();
+    Conditions unchanged;
+    Conditions fallback;
+    for (const FeedReport& report : view_.Feeds()) {
+        unchanged.push_back({{AlarmKind::FeedUnchanged, FeedSubject(report.source)},
+                             UnchangedCondition(report.source)});
+        fallback.push_back({{AlarmKind::FallbackOnAir, FeedSubject(report.source)},
+                            FallbackCondition(report.source)});
+    }
+    alarms_.Observe(AlarmKind::FeedUnchanged, unchanged);
+    alarms_.Observe(AlarmKind::FallbackOnAir, fallback);
     LookAfterTa();
     alarms_.Observe({AlarmKind::TaTooLong}, taTurnedOff_.empty()
                                                 ? AlarmCondition::Gone()

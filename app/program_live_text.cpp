@@ -37,10 +37,13 @@ void ControlProgram::Looked(const FeedReads& looked) {
     }
     const auto before = FieldValues(set_);
     const FeedTick tick = ApplyFeedReads(set_, feedMemory_, reads);
+    const bool tookOver = KeepFallbacks(tick.reports);
     TellFeeds(tick.reports);
     Changed(ChangedFields(before, set_), {Origin::Kind::Feed});
     if (tick.sendFor) {
         static_cast<void>(sends_.Ask(SendWhen::Now, FeedName(*tick.sendFor), SendAsker::Client));
+    } else if (tookOver) {
+        static_cast<void>(sends_.Ask(SendWhen::Now, "a live-text file again", SendAsker::Client));
     }
     if (sends_.AfterLoadAsked()) {  // only a load asks for it
         static_cast<void>(sends_.Ask(SendWhen::Now, "send after load", SendAsker::Operator));
@@ -56,6 +59,7 @@ void ControlProgram::TellFeeds(const std::vector<FeedReport>& reports) {
         if (read && (known == feedReports_.end() || known->text != report.text ||
                      !feedTextChanged_.contains(report.source))) {
             feedTextChanged_[report.source] = std::chrono::system_clock::now();
+            feedChangedAt_[report.source] = services_.timing.Now();
         }
         if (known == feedReports_.end()) {
             feedReports_.push_back(report);

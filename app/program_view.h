@@ -118,7 +118,8 @@ class ProgramView {
     const std::string& AlarmTrouble() const { return p_.alarms.Trouble(); }
 
     // Nothing is under way: no send, no look at the live-text files.
-    bool Idle() const { return p_.sends.Idle() && !p_.lookingAtFeeds(); }
+    bool Idle() const { return p_.sends.Idle() && !LookingAtFeeds(); }
+    bool LookingAtFeeds() const { return p_.lookingAtFeeds(); }
 
     // What each live-text source gave on its last look.
     const std::vector<FeedReport>& Feeds() const { return p_.feeds; }

@@ -144,6 +144,12 @@ StationField OffAir(StationField field) {
     return field;
 }
 
+StationField WhenSet(StationField field) {
+    field.offAir = true;
+    field.writtenWhenSet = true;
+    return field;
+}
+
 std::vector<StationField> BuildFields() {
     using F = FieldId;
     std::vector<StationField> fields{
@@ -213,6 +219,10 @@ std::vector<StationField> BuildFields() {
              OffAir(Held<&S::RTSA>(F::RTSA, "RTSA", kFlag)),
              OffAir(Held<&S::PSFILE>(F::DPSSF, "DPSSF", Kind(FieldKind::FileName))),
              Held<&S::EFCHAR>(F::EFCHAR, "EFCHAR", Text(1)),
+             WhenSet(Held<&S::RTFB>(F::RTFB, "RTFB", Text(kRadiotextLength))),
+             WhenSet(Held<&S::DPSFB>(F::DPSFB, "DPSFB", Text(kDpsFallbackLength))),
+             WhenSet(Counted<&S::RTSTALE>(F::RTSTALE, "RTSTALE", Count(0, 1440, 0))),
+             WhenSet(Counted<&S::DPSSTALE>(F::DPSSTALE, "DPSSTALE", Count(0, 1440, 0))),
              OffAir(bank),
              bothBanks,
              OffAir(Held<&S::SEND>(F::SEND, "SEND", kFlag)),
@@ -302,6 +312,10 @@ std::string FormatFieldValue(const FieldType& type, const FieldValue& value) {
 std::string FieldLine(const RdsParameterSet& set, const StationField& field) {
     return std::string(field.writtenKey ? field.writtenKey(set) : field.key) + "=" +
            FormatFieldValue(field.type, field.get(set));
+}
+
+bool WrittenInStationFile(const RdsParameterSet& set, const StationField& field) {
+    return !field.writtenWhenSet || field.get(set) != field.get(NewSet());
 }
 
 std::string FieldLine(const RdsParameterSet& set, FieldId id) {

@@ -79,6 +79,9 @@ struct StationField {
     // A station field that steers the program (a feed, the bank, Send after
     // Load), not what the encoder broadcasts.
     bool offAir = false;
+    // A station file has its line only when it differs from the reset
+    // value: files of stations that do not use it stay as they were.
+    bool writtenWhenSet = false;
 };
 
 // Every field, indexed by FieldId; the station fields first, in the order
@@ -129,6 +132,8 @@ std::string FormatFieldValue(const FieldType& type, const FieldValue& value);
 // The field's line as the station file writes it ("PS=FM RADIO"); the
 // last-sent record shares these forms.
 std::string FieldLine(const RdsParameterSet& set, const StationField& field);
+// Whether a station file written of the set has the field's line.
+bool WrittenInStationFile(const RdsParameterSet& set, const StationField& field);
 std::string FieldLine(const RdsParameterSet& set, FieldId id);
 
 // The values of every field, to tell later which of them changed.

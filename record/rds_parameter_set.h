@@ -15,6 +15,8 @@ namespace vaxo {
 // radiotext of 64).
 inline constexpr std::size_t kPsLength = 8;
 inline constexpr std::size_t kRadiotextLength = 64;
+// The fallback dynamic PS, a line as the dynamic-PS file gives one.
+inline constexpr std::size_t kDpsFallbackLength = 128;
 inline constexpr std::size_t kAfTextLength = 5;  // "107.9"
 // What a station carries here: seven alternative frequencies (one AF group's
 // worth of method A), four radiotexts and eight dynamic PS texts.
@@ -72,6 +74,13 @@ struct StationContent {
     bool DPSA = true;
     bool DPSC = false;
     BoundedText<1> EFCHAR{"*"};
+    // What goes on air in place of a followed file's text that has not
+    // changed for its limit (minutes; 0: no limit): these texts, or where
+    // one is empty, the station's own.
+    BoundedText<kRadiotextLength> RTFB;
+    std::string DPSFB;  // a line as the dynamic-PS file gives one
+    int RTSTALE = 0;
+    int DPSSTALE = 0;
     int DPSP = 13;  // 7..65
     int STB = 1;    // memory bank 1 or 2
     bool AUTBSW = false;

@@ -15,7 +15,11 @@ constexpr std::size_t kResetLineLimit = 128;
 
 std::string StationFileText(const RdsParameterSet& set) {
     std::vector<std::string> lines{"CLEAR"};
-    ForEachStationField([&](const StationField& field) { lines.push_back(FieldLine(set, field)); });
+    ForEachStationField([&](const StationField& field) {
+        if (WrittenInStationFile(set, field)) {
+            lines.push_back(FieldLine(set, field));
+        }
+    });
     lines.push_back(std::string("GEN=") + kProductName);
     return JoinLinesCrLf(lines);
 }

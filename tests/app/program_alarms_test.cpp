@@ -55,7 +55,9 @@ class ProgramAlarmsTest : public ::testing::Test {
             timing_.Advance(100ms);
             host_.RunPending();
             host_.FireDue();
-            ASSERT_TRUE(host_.RunUntil([&] { return !program_->View().LinkBusy(); }));
+            ASSERT_TRUE(host_.RunUntil([&] {
+                return !program_->View().LinkBusy() && !program_->View().LookingAtFeeds();
+            }));
             host_.RunPending();
         }
     }
@@ -146,6 +148,53 @@ TEST_F(ProgramAlarmsTest, TaLeftOnPastItsLimitIsTurnedOffWithASend) {
     Pass(3min);
     EXPECT_EQ(program_->View().Station().TA, 1) << "no limit";
     EXPECT_FALSE(Stands(kTaAlarm));
+}
+
+// A radiotext file that stops changing for its limit gives way to the
+// fallback with one send, and its next change takes over with one send;
+// each way the alarms follow.
+TEST_F(ProgramAlarmsTest, AStaleFeedGivesWayToTheFallbackAndTakesOverAgainOneSendEachWay) {
+    const auto writeFeed = [&](const std::string& text) {
+        test::WriteBytes(folder_ / "rt.txt", text);
+        std::filesystem::last_write_time(folder_ / "rt.txt",
+                                         std::filesystem::file_time_type::clock::now() - 10s);
+    };
+    writeFeed("Now playing: the first song");
+    const Origin window{Origin::Kind::Window};
+    ASSERT_TRUE(Do(SetFields{{{FieldId::RTSTALE, FieldValue(1)},
+                              {FieldId::RTFB, FieldValue(std::string("Rock FM - more music"))},
+                              {FieldId::RTFF, FieldValue(true)}}},
+                   window)
+                    .Accepted());
+    const auto rt = [&] { return program_->View().Station().RT.str(); };
+    const auto sent = [&] { return program_->View().SendsEnded().onAir; };
+    const AlarmKey fallback{AlarmKind::FallbackOnAir, "radiotext"};
+    const AlarmKey unchanged{AlarmKind::FeedUnchanged, "radiotext"};
+    Until([&] { return rt() == "Now playing: the first song" && sent() == 1; }, 10s);
+    ASSERT_EQ(sent(), 1U);
+
+    EXPECT_LE(Until([&] { return rt() == "Rock FM - more music"; }, 90s),
+              60s + AlarmKeeping::kLookEvery);
+    Pass(20s);
+    EXPECT_EQ(rt(), "Rock FM - more music") << "the stale text does not come back at each look";
+    EXPECT_EQ(sent(), 2U);
+    EXPECT_EQ(program_->View().Bank(1).record[1], "RT=Rock FM - more music");
+    EXPECT_TRUE(Stands(fallback));
+    EXPECT_TRUE(Stands(unchanged));
+    EXPECT_EQ(program_->View().Stamp(FieldId::RT).origin, "the fallback");
+
+    writeFeed("Now playing: the next song");
+    EXPECT_LE(Until([&] { return rt() == "Now playing: the next song"; }, 30s), 10s);
+    Pass(10s);
+    EXPECT_EQ(sent(), 3U);
+    EXPECT_EQ(program_->View().Bank(1).record[1], "RT=Now playing: the next song");
+    EXPECT_FALSE(Stands(fallback));
+    EXPECT_FALSE(Stands(unchanged));
+
+    // Without a fallback text of its own, the station's own radiotext.
+    ASSERT_TRUE(Do(SetFields{{{FieldId::RTFB, FieldValue(std::string())}}}, window).Accepted());
+    Until([&] { return Stands(fallback); }, 90s);
+    EXPECT_EQ(rt(), "") << "radiotext 1 as the station set it: empty";
 }
 
 // A history no reader can take is put aside and a new one begins; one that

@@ -39,6 +39,24 @@ TEST(SaveStation, WritesTheFortySevenLinesOfTheNewSet) {
     EXPECT_EQ(SplitLines(text).size(), 47u);
 }
 
+// A station that uses no fallback keeps the file every reader knows; one
+// that does gets the lines it set, and reads them back.
+TEST(SaveStation, WritesTheFallbackLinesOnlyWhenSet) {
+    RdsParameterSet set;
+    set.RTSTALE = 10;
+    set.RTFB = "Rock FM - the best rock";
+    const std::string text = StationFileText(set);
+    EXPECT_EQ(SplitLines(text).size(), 49u);
+    EXPECT_NE(text.find("EFCHAR=*\r\nRTFB=Rock FM - the best rock\r\nRTSTALE=10\r\nSTB=1"),
+              std::string::npos);
+    RdsParameterSet read;
+    read.DPSSTALE = 3;
+    static_cast<void>(ApplyStationText(read, text, '.'));
+    EXPECT_EQ(read.RTSTALE, 10);
+    EXPECT_EQ(read.RTFB.str(), "Rock FM - the best rock");
+    EXPECT_EQ(read.DPSSTALE, 0) << "CLEAR resets what the file leaves out";
+}
+
 TEST(SaveStation, WritesSelectionUseAbAndBankInTheirOwnForms) {
     RdsParameterSet set;
     set.SELRT = 0;

@@ -174,7 +174,8 @@ TEST_F(WindowModelTest, FeedsLockTheirFieldsAndSlidersRenameTheirLabels) {
 // settings are kept in vaxow.ini and set by vaxoctl run's options only.
 TEST(WindowBindings, EveryFieldHasAControlThatFitsIt) {
     const FieldSet notInTheWindow{FieldId::MINSEND, FieldId::ENDURANCE, FieldId::WEARYEARS,
-                                  FieldId::TALIMIT};
+                                  FieldId::TALIMIT,  FieldId::RTFB,      FieldId::DPSFB,
+                                  FieldId::RTSTALE,  FieldId::DPSSTALE};
     std::map<FieldId, std::set<int>> choices;
     FieldSet bound;
     for (const ControlDesign& control : WindowLayout()) {
