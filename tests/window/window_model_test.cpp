@@ -174,8 +174,8 @@ TEST_F(WindowModelTest, FeedsLockTheirFieldsAndSlidersRenameTheirLabels) {
 // settings are kept in vaxow.ini and set by vaxoctl run's options only.
 TEST(WindowBindings, EveryFieldHasAControlThatFitsIt) {
     const FieldSet notInTheWindow{FieldId::MINSEND, FieldId::ENDURANCE, FieldId::WEARYEARS,
-                                  FieldId::TALIMIT,  FieldId::RTFB,      FieldId::DPSFB,
-                                  FieldId::RTSTALE,  FieldId::DPSSTALE};
+                                  FieldId::TALIMIT, FieldId::RTFB,      FieldId::DPSFB,
+                                  FieldId::RTSTALE, FieldId::DPSSTALE};
     std::map<FieldId, std::set<int>> choices;
     FieldSet bound;
     for (const ControlDesign& control : WindowLayout()) {
@@ -389,6 +389,22 @@ TEST_F(WindowModelTest, OnAirTellsWhatAReceiverGetsFromTheMemory) {
     ASSERT_EQ(dynamic.dynamicTexts.size(), 8U);
     EXPECT_EQ(dynamic.ps, dynamic.dynamicTexts[0]);
     EXPECT_THAT(dynamic.details, HasSubstr("Dynamic PS, each text 39 s: ["));
+    EXPECT_THAT(model.OnAirNotes().front(), ::testing::StartsWith("Memory: "));
+}
+
+// A standing alarm heads the notes under the On air page, with its reason,
+// and goes with its clear.
+TEST_F(WindowModelTest, StandingAlarmsHeadTheOnAirNotes) {
+    WindowModel& model = Open();
+    const Origin front{Origin::Kind::Program, "text TCP"};
+    const AlarmKey listener{AlarmKind::ListenerDown, "text TCP 0.0.0.0:4000"};
+    static_cast<void>(
+        model.Program().Execute({front, ReportCondition{listener, "Address already in use"}}));
+    EXPECT_THAT(model.OnAirNotes().front(),
+                ::testing::AllOf(::testing::StartsWith(
+                                     "Alarm: Listener not started (text TCP 0.0.0.0:4000) since "),
+                                 ::testing::EndsWith(": Address already in use")));
+    static_cast<void>(model.Program().Execute({front, ReportCondition{listener}}));
     EXPECT_THAT(model.OnAirNotes().front(), ::testing::StartsWith("Memory: "));
 }
 
