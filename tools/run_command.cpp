@@ -26,6 +26,7 @@
 #include "tools/locale_separator.h"
 #include "tools/run_alerts.h"
 #include "tools/run_log.h"
+#include "web/certificate_ends.h"
 #include "web/web_server.h"
 
 namespace vaxo::ctl {
@@ -158,6 +159,26 @@ NetworkConfig NetworkFrom(const ParsedOptions& options) {
         throw UsageError(*why);
     }
     return config;
+}
+
+// The certificate the page was started with, looked at every few hours: a
+// renewed file is served only after a restart, so the one loaded counts.
+std::unique_ptr<LoopTimer> WatchCertificate(CoreHost& host, ControlProgram& program,
+                                            const std::string& file) {
+    const auto ends = CertificateFileEnds(file);
+    if (!ends) {
+        return nullptr;
+    }
+    const auto look = [&program, file, ends = *ends] {
+        const auto soon = CertificateEndsSoon(file, ends, std::chrono::system_clock::now());
+        const Origin web{Origin::Kind::Program, "the web page"};
+        static_cast<void>(
+            program.Execute({web, ReportCondition{{AlarmKind::CertificateExpiring}, soon}}));
+    };
+    auto timer = host.MakeTimer("certificate", look);
+    timer->Start(std::chrono::hours(6));
+    look();
+    return timer;
 }
 
 }  // namespace
@@ -298,6 +319,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
     }
     WebServer page(io, program, web, [&log](const std::string& line) { log.Error(line); });
+    std::unique_ptr<LoopTimer> certificateWatch;
     if (!web.Empty()) {
         page.ShowListeners([&server] { return server.Status(); });
         page.ShowLog(&recent);
@@ -308,6 +330,9 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         for (const std::string& address : page.Addresses()) {
             log.Listening("web " + address);
+        }
+        if (web.Tls()) {
+            certificateWatch = WatchCertificate(host, program, web.certificateFile);
         }
         if (web.BeyondLoopback() && !web.Tls()) {
             log.Error(

@@ -1,6 +1,12 @@
 #include <boost/asio/ssl.hpp>
 #include <boost/beast/ssl.hpp>
 
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <ctime>
+
+#include "web/certificate_ends.h"
 #include "web/http_connection.h"
 #include "web/web_tls.h"
 
@@ -17,6 +23,20 @@ constexpr const char* kTls12Ciphers =
 
 bool WebTlsBuiltIn() {
     return true;
+}
+
+std::optional<std::chrono::system_clock::time_point> CertificateFileEnds(const std::string& path) {
+    const std::unique_ptr<BIO, decltype(&BIO_free)> file(BIO_new_file(path.c_str(), "r"), BIO_free);
+    if (!file) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<X509, decltype(&X509_free)> certificate(
+        PEM_read_bio_X509(file.get(), nullptr, nullptr, nullptr), X509_free);
+    std::tm ends{};
+    if (!certificate || ASN1_TIME_to_tm(X509_get0_notAfter(certificate.get()), &ends) != 1) {
+        return std::nullopt;
+    }
+    return std::chrono::system_clock::from_time_t(timegm(&ends));
 }
 
 std::variant<std::shared_ptr<void>, std::string> MakeTlsContext(const std::string& certificate,

@@ -559,6 +559,13 @@ class WebLive(unittest.TestCase):
         self.assertIn("Secure", session.set_cookie)
         response, _ = session.get("/onair")
         self.assertIn("max-age=", response.getheader("Strict-Transport-Security"))
+        # Two days left: within the fortnight that raises its alarm.
+        _, state = session.get("/api/state")
+        standing = {alarm["id"]: alarm for alarm in json.loads(state)["alarms"]["active"]}
+        self.assertIn("certificate_expiring", standing)
+        self.assertRegex(standing["certificate_expiring"]["reason"],
+                         r"^the web page's certificate .*cert\.pem ends .* \(in 1 day\): renew it")
+        self.assertIn("alarm raised: TLS certificate expiring", run.errors())
         with socket.create_connection(("127.0.0.1", run.web_port), timeout=5) as plain:
             plain.sendall(b"GET /signin HTTP/1.1\r\nHost: x\r\n\r\n")
             plain.settimeout(5)

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include "tests/support/fresh_boot.h"
 #include "tests/support/temp_dir.h"
 #include "web/api_json.h"
+#include "web/certificate_ends.h"
 #include "web/embedded_files.h"
 #include "web/html_text.h"
 #include "web/password_file.h"
@@ -284,6 +286,31 @@ TEST(WebApi, TypedValuesGoOutAndComeBackTheSame) {
               "a character Windows-1250 lacks");
     EXPECT_EQ(HttpStatusOf(RefusalCode::Stale), 409);
     EXPECT_EQ(HttpStatusOf(RefusalCode::OutOfRange), 422);
+}
+
+}  // namespace
+}  // namespace vaxo
+
+namespace vaxo {
+namespace {
+
+// A certificate is told from a fortnight before it ends, in days, and once
+// it has ended, as what browsers then do.
+TEST(CertificateEnds, ToldFromAFortnightBeforeInDaysLeft) {
+    using namespace std::chrono_literals;
+    const auto now = std::chrono::system_clock::time_point() + 20000 * 24h;
+    EXPECT_FALSE(CertificateEndsSoon("cert.pem", now + 14 * 24h + 1s, now));
+    EXPECT_THAT(*CertificateEndsSoon("cert.pem", now + 9 * 24h + 5h, now),
+                ::testing::EndsWith("(in 9 days): renew it and restart"));
+    EXPECT_THAT(*CertificateEndsSoon("cert.pem", now + 25h, now),
+                ::testing::HasSubstr("(in 1 day)"));
+    EXPECT_THAT(*CertificateEndsSoon("cert.pem", now + 10h, now),
+                ::testing::HasSubstr("(in less than a day)"));
+    EXPECT_THAT(
+        *CertificateEndsSoon("cert.pem", now - 1s, now),
+        ::testing::AllOf(::testing::StartsWith("the web page's certificate cert.pem ended "),
+                         ::testing::EndsWith(": browsers refuse the page")));
+    EXPECT_FALSE(CertificateFileEnds("/no/such/cert.pem"));
 }
 
 }  // namespace
