@@ -10,6 +10,7 @@
 #include "base/local_time.h"
 #include "link/encoder_simulator.h"
 #include "platform/program_dir.h"
+#include "stations/live_text_shaping.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/manual_host.h"
 #include "tests/support/own_runtime_dir.h"
@@ -195,6 +196,35 @@ TEST_F(ProgramAlarmsTest, AStaleFeedGivesWayToTheFallbackAndTakesOverAgainOneSen
     ASSERT_TRUE(Do(SetFields{{{FieldId::RTFB, FieldValue(std::string())}}}, window).Accepted());
     Until([&] { return Stands(fallback); }, 90s);
     EXPECT_EQ(rt(), "") << "radiotext 1 as the station set it: empty";
+}
+
+// The dynamic-PS file's fallback is a line shaped as the file's lines are:
+// eight texts of its words, as the station's alignment makes them.
+TEST_F(ProgramAlarmsTest, AStaleDynamicPsFileGivesWayToItsShapedFallbackLine) {
+    test::WriteBytes(folder_ / "dps.txt", "ARTIST TITLE");
+    std::filesystem::last_write_time(folder_ / "dps.txt",
+                                     std::filesystem::file_time_type::clock::now() - 10s);
+    const Origin window{Origin::Kind::Window};
+    ASSERT_TRUE(Do(SetFields{{{FieldId::DPSSTALE, FieldValue(2)},
+                              {FieldId::DPSFB, FieldValue(std::string("ROCK FM MORE MUSIC"))},
+                              {FieldId::DPSFF, FieldValue(true)},
+                              {FieldId::DPSE, FieldValue(true)}}},
+                   window)
+                    .Accepted());
+    const auto dps = [&](std::size_t k) { return program_->View().Station().DPS[k].str(); };
+    Until([&] { return dps(0) == "ARTIST  "; }, 10s);
+    ASSERT_EQ(dps(0), "ARTIST  ");
+    Pass(100s);
+    EXPECT_EQ(dps(0), "ARTIST  ") << "not before its limit";
+    EXPECT_LE(Until([&] { return dps(0) != "ARTIST  "; }, 60s), 30s);
+    const RdsParameterSet& set = program_->View().Station();
+    const auto shaped = SplitDpsSegments(
+        ProcessDpsLine("ROCK FM MORE MUSIC", {set.DPSA, set.DPSC, set.EFCHAR.str()}));
+    for (std::size_t k = 0; k < kDpsCount; ++k) {
+        EXPECT_EQ(dps(k), shaped[k]) << k;
+    }
+    EXPECT_THAT(dps(0), HasSubstr("ROCK"));
+    EXPECT_TRUE(Stands({AlarmKind::FallbackOnAir, "dynamic_ps"}));
 }
 
 // A history no reader can take is put aside and a new one begins; one that
