@@ -131,7 +131,8 @@ class ControlProgram {
     void SwitchRadiotext();
 
     // The alarms' conditions, and the TA limit.
-    void LookForAlarms();
+    enum class AlarmLook { AndAct, OnlyLook };
+    void LookForAlarms(AlarmLook look = AlarmLook::AndAct);
     void HeardForAlarms(const ProgramEvent& event);
     AlarmCondition SavesCondition() const;
     // A save of `what` went (no error) or failed.

@@ -87,11 +87,14 @@ void ControlProgram::HeardForAlarms(const ProgramEvent& event) {
         std::holds_alternative<EncoderAnswerChanged>(event) ||
         std::holds_alternative<FeedChanged>(event) || std::holds_alternative<SendsHeld>(event) ||
         std::holds_alternative<PortChanged>(event)) {
-        LookForAlarms();
+        LookForAlarms(AlarmLook::OnlyLook);
     }
 }
 
-void ControlProgram::LookForAlarms() {
+// Within an event the program is in the middle of something (a look at the
+// feeds, the end of a send): the fallback and the TA limit act on the
+// alarms' own round only.
+void ControlProgram::LookForAlarms(AlarmLook look) {
     if (!instance_.IsFirstInstance()) {
         return;
     }
@@ -101,7 +104,9 @@ void ControlProgram::LookForAlarms() {
     alarms_.Observe({AlarmKind::SendsHeld}, HeldCondition(view_));
     alarms_.Observe({AlarmKind::WearLow}, WearCondition(view_));
     alarms_.Observe({AlarmKind::SavesFailing}, SavesCondition());
-    LookAfterFeedLimits();
+    if (look == AlarmLook::AndAct) {
+        LookAfterFeedLimits();
+    }
     Conditions unchanged;
     Conditions fallback;
     for (const FeedReport& report : view_.Feeds()) {
@@ -112,7 +117,9 @@ void ControlProgram::LookForAlarms() {
     }
     alarms_.Observe(AlarmKind::FeedUnchanged, unchanged);
     alarms_.Observe(AlarmKind::FallbackOnAir, fallback);
-    LookAfterTa();
+    if (look == AlarmLook::AndAct) {
+        LookAfterTa();
+    }
     alarms_.Observe({AlarmKind::TaTooLong}, taTurnedOff_.empty()
                                                 ? AlarmCondition::Gone()
                                                 : AlarmCondition::Holding(taTurnedOff_));
@@ -186,7 +193,7 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const AcknowledgeAlarm&
     }
     if (key->kind == AlarmKind::TaTooLong) {
         taTurnedOff_.clear();  // seen: nothing is left to do about it
-        LookForAlarms();
+        LookForAlarms(AlarmLook::OnlyLook);
     }
     return outcome;
 }

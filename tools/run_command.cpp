@@ -170,10 +170,11 @@ std::unique_ptr<LoopTimer> WatchCertificate(CoreHost& host, ControlProgram& prog
         return nullptr;
     }
     const auto look = [&program, file, ends = *ends] {
-        const auto soon = CertificateEndsSoon(file, ends, std::chrono::system_clock::now());
+        ReportCondition report;
+        report.alarm.kind = AlarmKind::CertificateExpiring;
+        report.holds = CertificateEndsSoon(file, ends, std::chrono::system_clock::now());
         const Origin web{Origin::Kind::Program, "the web page"};
-        static_cast<void>(
-            program.Execute({web, ReportCondition{{AlarmKind::CertificateExpiring}, soon}}));
+        static_cast<void>(program.Execute({web, std::move(report)}));
     };
     auto timer = host.MakeTimer("certificate", look);
     timer->Start(std::chrono::hours(6));
