@@ -11,6 +11,9 @@
 namespace vaxo {
 
 inline constexpr const char* kAlarmHistoryFileName = "vaxow.alarms";
+// A longer file is no history this program wrote (1,000 entries fit many
+// times over): it is kept aside, not read.
+inline constexpr std::size_t kAlarmHistoryFileLimit = 1 << 20;
 
 // The alarm history file: a comment line, then one entry a line, its fields
 // separated by tabs: the moment in UTC, what happened, the alarm's name, its

@@ -25,7 +25,6 @@ constexpr std::array<KindFacts, kAlarmKinds> kKinds{{
     {"wear_low", "Memory wearing out", {0s, 60s}},
     {"saves_failing", "Saves failing", {0s, 0s}},
     {"certificate_expiring", "TLS certificate expiring", {0s, 0s}},
-    {"listener_down", "Listener not started", {0s, 0s}},
     {"alerts_failing", "Alerts not delivered", {0s, 0s}},
 }};
 // clang-format on

@@ -20,7 +20,6 @@ enum class AlarmKind {
     WearLow,              // the memory's projected life is below its warning
     SavesFailing,         // the settings folder takes no save
     CertificateExpiring,  // the page's TLS certificate ends within 14 days
-    ListenerDown,         // a listener that was asked for could not start
     AlertsFailing,        // alerts do not reach a webhook or the mail server
 };
 inline constexpr int kAlarmKinds = static_cast<int>(AlarmKind::AlertsFailing) + 1;

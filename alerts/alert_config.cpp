@@ -1,19 +1,30 @@
 #include "alerts/alert_config.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace vaxo {
 namespace {
 
-bool Printable(const std::string& text) {
+bool Printable(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
         return byte > 0x20 && byte < 0x7F;
     });
 }
 
-std::string_view After(std::string_view url, std::string_view scheme) {
-    return url.substr(scheme.size());
+// What follows "scheme://" in a printable URL of one of the schemes.
+std::optional<std::string_view> AfterScheme(std::string_view url,
+                                            std::initializer_list<std::string_view> schemes) {
+    if (!Printable(url)) {
+        return std::nullopt;
+    }
+    for (const std::string_view scheme : schemes) {
+        if (url.starts_with(scheme)) {
+            return url.substr(scheme.size());
+        }
+    }
+    return std::nullopt;
 }
 
 // The authority of "scheme://authority/path?query".
@@ -66,37 +77,24 @@ bool UrlHostIsLoopback(const std::string& url) {
 }
 
 std::optional<std::string> WhyNoWebhook(const std::string& url) {
-    if (!Printable(url)) {
-        return "a webhook URL has no spaces or control characters";
+    const auto rest = AfterScheme(url, {"https://", "http://"});
+    if (!rest) {
+        return "a webhook is an http:// or https:// URL, without spaces or control characters";
     }
-    std::string_view rest;
-    if (url.starts_with("https://")) {
-        rest = After(url, "https://");
-    } else if (url.starts_with("http://")) {
-        rest = After(url, "http://");
-    } else {
-        return "a webhook is an http:// or https:// URL";
-    }
-    if (const auto why = WhyNoAuthority(Authority(rest))) {
+    if (const auto why = WhyNoAuthority(Authority(*rest))) {
         return "the webhook URL " + url + ": " + *why;
     }
     return std::nullopt;
 }
 
 std::optional<std::string> WhyNoMailServer(const std::string& url) {
-    if (!Printable(url)) {
-        return "a mail server URL has no spaces or control characters";
+    const auto rest = AfterScheme(url, {"smtps://", "smtp://"});
+    if (!rest) {
+        return "a mail server is smtps://HOST[:PORT] or smtp://HOST[:PORT], without spaces or "
+               "control characters";
     }
-    std::string_view rest;
-    if (url.starts_with("smtps://")) {
-        rest = After(url, "smtps://");
-    } else if (url.starts_with("smtp://")) {
-        rest = After(url, "smtp://");
-    } else {
-        return "a mail server is smtps://HOST[:PORT] or smtp://HOST[:PORT]";
-    }
-    const std::string_view authority = Authority(rest);
-    if (authority.size() != rest.size() && rest.substr(authority.size()) != "/") {
+    const std::string_view authority = Authority(*rest);
+    if (authority.size() != rest->size() && rest->substr(authority.size()) != "/") {
         return "the mail server URL " + url + " names only the server";
     }
     if (const auto why = WhyNoAuthority(authority)) {

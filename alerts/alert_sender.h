@@ -28,7 +28,8 @@ struct AlertReport {
 // Delivers alerts beside the program's loop, on a thread of its own: Send
 // only queues (it never waits for the network), a failed delivery is tried
 // again with RetryDelay for a day, and every outcome is reported — on the
-// sender's thread, so the report hands it to the loop. Ending drops what
+// sender's thread (deliveries given way to make room: on Send's), so the
+// report hands it to the loop. Ending drops what
 // still waits (the report's caller is told how many).
 class AlertSender {
   public:

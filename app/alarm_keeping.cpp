@@ -4,16 +4,6 @@
 #include "base/file_io.h"
 
 namespace vaxo {
-namespace {
-
-using namespace std::chrono_literals;
-
-// History lines a reader other than this program would have to pass over
-// are a file to keep aside, not to save over.
-constexpr std::size_t kHistoryFileLimit = 1 << 20;
-
-}  // namespace
-
 AlarmKeeping::AlarmKeeping(CoreHost& host, EventHub& events, LinkTiming& timing,
                            std::function<std::string()> folder, std::function<void()> look)
     : events_(events),
@@ -30,7 +20,7 @@ AlarmNow AlarmKeeping::Now() const {
 void AlarmKeeping::Load() {
     const std::string path = folder_() + kAlarmHistoryFileName;
     try {
-        const auto text = ReadOwnFile(path, kHistoryFileLimit);
+        const auto text = ReadOwnFile(path, kAlarmHistoryFileLimit);
         if (!text) {
             return;
         }

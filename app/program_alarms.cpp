@@ -7,6 +7,7 @@
 #include "app/settings_file.h"
 #include "app/wear_words.h"
 #include "base/file_io.h"
+#include "base/visible_text.h"
 #include "platform/link_fault.h"
 
 namespace vaxo {
@@ -184,7 +185,10 @@ CommandOutcome ControlProgram::Run(const Origin& origin, const AcknowledgeAlarm&
     CommandOutcome outcome;
     const auto key = ParseAlarmId(command.alarm);
     if (!key) {
-        outcome.refusal = Refusal{RefusalCode::Unknown, "no such alarm: " + command.alarm};
+        // The id comes from a client: told as far as an id could reach.
+        outcome.refusal =
+            Refusal{RefusalCode::Unknown,
+                    "no such alarm: " + WithInvisiblesShown(command.alarm.substr(0, 80))};
         return outcome;
     }
     if (auto refused = alarms_.Acknowledge(*key, OriginName(origin))) {

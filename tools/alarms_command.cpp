@@ -45,7 +45,7 @@ int AlarmsCommand(const std::vector<std::string>& args, std::ostream& out, std::
     const std::string path = DetermineProgramDir() + kAlarmHistoryFileName;
     std::optional<std::string> text;
     try {
-        text = ReadOwnFile(path, 1 << 20);
+        text = ReadOwnFile(path, kAlarmHistoryFileLimit);
     } catch (const FileError& error) {
         err << "the alarm history " << path << " cannot be read: " << error.what() << '\n';
         return 1;

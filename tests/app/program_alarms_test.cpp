@@ -7,14 +7,13 @@
 
 #include "alarms/alarm_history_file.h"
 #include "app/control_program.h"
-#include "base/local_time.h"
 #include "link/encoder_simulator.h"
-#include "platform/program_dir.h"
 #include "stations/live_text_shaping.h"
 #include "tests/support/fake_link_timing.h"
 #include "tests/support/manual_host.h"
 #include "tests/support/own_runtime_dir.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_services.h"
 
 namespace vaxo {
 namespace {
@@ -32,12 +31,8 @@ class ProgramAlarmsTest : public ::testing::Test {
     void TearDown() override { StopProgram(); }
 
     void StartProgram() {
-        program_ = std::make_unique<ControlProgram>(
-            ProgramServices{host_, layer_, layer_, timing_,
-                            [] {
-                                return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
-                            },
-                            WithSeparator(folder_.path())});
+        program_ =
+            std::make_unique<ControlProgram>(test::TestServices(host_, layer_, timing_, folder_));
         listening_ = program_->Listen([this](const ProgramEvent& event) {
             if (const auto* changed = std::get_if<AlarmChanged>(&event)) {
                 told_.push_back(changed->entry);

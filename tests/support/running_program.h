@@ -13,6 +13,7 @@
 #include "tests/support/own_runtime_dir.h"
 #include "tests/support/settle.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_services.h"
 
 namespace vaxo::test {
 
@@ -21,12 +22,7 @@ namespace vaxo::test {
 class RunningProgram {
   public:
     RunningProgram() {
-        program_ = std::make_unique<ControlProgram>(
-            ProgramServices{host_, layer_, layer_, timing_,
-                            [] {
-                                return ImageClock{*ParseLocalTime("2026-12-08 12:00:00"), '.'};
-                            },
-                            WithSeparator(folder_.path())});
+        program_ = std::make_unique<ControlProgram>(TestServices(host_, layer_, timing_, folder_));
         listening_ = program_->Listen([this](const ProgramEvent& event) {
             std::visit(Overloaded{
                            [this](const RemoteCommand& command) { remote.push_back(command); },

@@ -396,15 +396,15 @@ TEST_F(WindowModelTest, OnAirTellsWhatAReceiverGetsFromTheMemory) {
 // and goes with its clear.
 TEST_F(WindowModelTest, StandingAlarmsHeadTheOnAirNotes) {
     WindowModel& model = Open();
-    const Origin front{Origin::Kind::Program, "text TCP"};
-    const AlarmKey listener{AlarmKind::ListenerDown, "text TCP 0.0.0.0:4000"};
-    static_cast<void>(
-        model.Program().Execute({front, ReportCondition{listener, "Address already in use"}}));
+    const Origin front{Origin::Kind::Program, "alerts"};
+    const AlarmKey webhook{AlarmKind::AlertsFailing, "webhook http://192.0.2.7/hook"};
+    static_cast<void>(model.Program().Execute(
+        {front, ReportCondition{webhook, "not delivered: Connection refused"}}));
     EXPECT_THAT(model.OnAirNotes().front(),
-                ::testing::AllOf(::testing::StartsWith(
-                                     "Alarm: Listener not started (text TCP 0.0.0.0:4000) since "),
-                                 ::testing::EndsWith(": Address already in use")));
-    static_cast<void>(model.Program().Execute({front, ReportCondition{listener}}));
+                ::testing::AllOf(::testing::StartsWith("Alarm: Alerts not delivered (webhook "
+                                                       "http://192.0.2.7/hook) since "),
+                                 ::testing::EndsWith(": not delivered: Connection refused")));
+    static_cast<void>(model.Program().Execute({front, ReportCondition{webhook}}));
     EXPECT_THAT(model.OnAirNotes().front(), ::testing::StartsWith("Memory: "));
 }
 
