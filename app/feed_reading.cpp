@@ -1,7 +1,5 @@
 #include "app/feed_reading.h"
 
-#include <thread>
-
 #include "base/mutex.h"
 
 namespace vaxo {
@@ -94,11 +92,11 @@ void FeedReading::Start(FeedSource source, const std::string& name, const std::s
     }
     state.reading = true;
     state.awaited = true;
-    std::thread([mailbox = mailbox_, read = read_, source, name, folder,
-                 look = state.look]() mutable {
-        LiveTextRead result = read(name, folder, look);
-        mailbox->Deliver(source, std::move(result), look, mailbox);
-    }).detach();
+    workers_[Index(source)].Post(
+        [mailbox = mailbox_, read = read_, source, name, folder, look = state.look]() mutable {
+            LiveTextRead result = read(name, folder, look);
+            mailbox->Deliver(source, std::move(result), look, mailbox);
+        });
 }
 
 void FeedReading::Came(FeedSource source, const LiveTextRead& read, const FeedLook& look) {

@@ -7,13 +7,14 @@
 #include <optional>
 
 #include "base/core_host.h"
+#include "base/detached_worker.h"
 #include "record/rds_parameter_set.h"
 #include "stations/live_text_feeds.h"
 
 namespace vaxo {
 
-// Looks at the live-text sources beside the loop: each read runs on a thread
-// of its own, so that a file on a mount that stops answering holds up
+// Looks at the live-text sources beside the loop: each source is read on a
+// thread of its own, so that a file on a mount that stops answering holds up
 // nothing. A look is complete when every read came back or when the time
 // limit passed; a read still out then counts as not answering, and no new
 // read of that source starts until it has come back.
@@ -57,6 +58,7 @@ class FeedReading {
     std::chrono::milliseconds limit_;
     Reader read_;
     std::shared_ptr<Mailbox> mailbox_;
+    std::array<DetachedWorker, 2> workers_;  // by source
     std::unique_ptr<LoopTimer> limitTimer_;
     std::array<Source, 2> sources_{};
     FeedReads reads_;
