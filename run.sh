@@ -13,7 +13,8 @@ cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
 ensure_packages cmake ninja-build g++ \
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libxkbcommon-dev fonts-dejavu-core \
-    libboost-dev nlohmann-json3-dev libgcrypt20-dev libssl-dev libsystemd-dev libcurl4-openssl-dev pkg-config
+    libboost-dev nlohmann-json3-dev libgcrypt20-dev libssl-dev libsystemd-dev libcurl4-openssl-dev \
+    libsnmp-dev pkg-config
 cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DVAXO_TESTS=OFF \
     -DVAXO_BENCH=OFF >/dev/null
 cmake --build build-run -j "$(nproc)"

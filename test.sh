@@ -15,6 +15,7 @@ ensure_packages cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev \
     dpkg-dev file lintian appstream libxml2-utils man-db systemd \
     xvfb openbox x11-utils xdotool python3 \
     nlohmann-json3-dev libgcrypt20-dev libssl-dev libsystemd-dev libcurl4-openssl-dev pkg-config openssl chromium \
+    libsnmp-dev snmpd snmptrapd snmp smitools \
     chromium-driver python3-selenium python3-prometheus-client \
     iproute2 util-linux
 
@@ -65,7 +66,7 @@ cmake --build build -j "$JOBS"
 # clang-tidy reads the first build's commands; it runs behind the tests, the
 # package and the Windows steps.
 run_behind build/clang-tidy.log run-clang-tidy -p build -quiet -j "$JOBS" \
-    $(find base record platform formats encoding link net stations document instance sending probe events app eventloop netcontrol web metrics window ui tools -name '*.cpp')
+    $(find base record platform formats encoding link net stations document instance sending probe events app eventloop netcontrol web metrics alerts snmp window ui tools -name '*.cpp')
 tidy=$last_behind
 
 ctest --test-dir build --output-on-failure -j "$JOBS"

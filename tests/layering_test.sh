@@ -9,7 +9,7 @@ set -euo pipefail
 declare -A level=(
     [base]=0 [record]=1 [platform]=2 [formats]=2 [encoding]=3
     [link]=4 [stations]=4 [alarms]=4 [events]=5 [document]=6 [instance]=6 [sending]=6 [probe]=7 [app]=8
-    [eventloop]=9 [net]=10 [netcontrol]=11 [web]=11 [metrics]=11 [alerts]=11 [window]=12 [tools]=12 [ui]=13 [winui]=13
+    [eventloop]=9 [net]=10 [netcontrol]=11 [web]=11 [metrics]=11 [alerts]=11 [snmp]=11 [window]=12 [tools]=12 [ui]=13 [winui]=13
 )
 
 # Prints every include against the order below ROOT; fails when there is one.

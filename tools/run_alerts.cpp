@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "app/alarm_words.h"
-#include "base/code_page.h"
 #include "base/file_io.h"
 #include "platform/private_files.h"
+#include "tools/station_label.h"
 
 namespace vaxo::ctl {
 namespace {
@@ -64,16 +64,6 @@ std::optional<AlertMail> MailFrom(const ParsedOptions& options) {
         mail.password = ReadSmtpPassword(*passwordFile);
     }
     return mail;
-}
-
-std::string StationOf(const ProgramView& view) {
-    const std::string& name = view.Document().Name();
-    if (name.empty()) {
-        std::string ps = view.Station().PS;
-        ps.erase(ps.find_last_not_of(' ') + 1);
-        return Windows1250ToUtf8(ps);
-    }
-    return Windows1250ToUtf8(std::filesystem::path(name).filename().string());
 }
 
 }  // namespace
@@ -137,7 +127,7 @@ void RunAlerts::Stop() {
 void RunAlerts::Heard(const ProgramEvent& event) {
     const auto* changed = std::get_if<AlarmChanged>(&event);
     if (changed && changed->entry.what != AlarmEntry::What::Acknowledged) {
-        sender_->Send({changed->entry, StationOf(program_.View())});
+        sender_->Send({changed->entry, StationLabel(program_.View())});
     }
 }
 

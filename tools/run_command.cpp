@@ -26,6 +26,7 @@
 #include "tools/locale_separator.h"
 #include "tools/run_alerts.h"
 #include "tools/run_log.h"
+#include "tools/run_snmp.h"
 #include "web/certificate_ends.h"
 #include "web/web_server.h"
 
@@ -87,7 +88,7 @@ std::vector<FieldAssignment> SettingsFrom(const ParsedOptions& options) {
 }
 
 OptionRules RunOptions() {
-    OptionRules rules{.valued = {"trace", "memory-dump", "metrics"},
+    OptionRules rules{.valued = {"trace", "memory-dump", "metrics", "snmp-agentx"},
                       .switches = {"web-insecure"},
                       .optionalValued = {"simulate"}};
     for (const std::string& name : NetworkOptionNames()) {
@@ -194,6 +195,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     const WebConfig web = WebFrom(options, network.allowed);
     const MetricsConfig metricsConfig = MetricsFrom(options, network.allowed);
     const AlertConfig alertConfig = AlertsFrom(options);
+    const std::optional<std::string> snmpSocket = SnmpAgentxFrom(options);
     const std::vector<FieldAssignment> wear = SettingsFrom(options);
     // Named from where it was started; the program works in its own folder.
     std::optional<std::string> memoryDump;
@@ -266,11 +268,12 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             io.stop();
         }
     });
-    if (!network.Empty() || !web.Empty() || !metricsConfig.Empty()) {
+    if (!network.Empty() || !web.Empty() || !metricsConfig.Empty() || snmpSocket) {
         program.HandNothingOver();
     }
     // Before the start, whose first look may raise an alarm.
     RunAlerts alerts(host, program, log, alertConfig);
+    RunSnmp snmp(host, program, log, snmpSocket);
     program.Start(options.Positional());
     if (program.View().Instance().FoundRunningCopy()) {
         log.Error(
@@ -371,6 +374,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     TellServiceStopping();
     watchdog->Stop();
     metrics.Stop();
+    snmp.Stop();
     page.Stop();
     server.Stop();
     log.FlushAllRemote();

@@ -172,6 +172,16 @@ def run_in_network_namespace(marker, setup):
     sys.exit(result.returncode)
 
 
+def metric_values(body):
+    """{sample: value} of a scrape, its labels written {name=value}."""
+    values = {}
+    for family in text_string_to_metric_families(body):
+        for sample in family.samples:
+            key = sample.name + "".join("{%s=%s}" % item for item in sorted(sample.labels.items()))
+            values[key] = sample.value
+    return values
+
+
 def vaxoctl(*args):
     return subprocess.run([VAXOCTL, *args], check=True, capture_output=True, text=True).stdout
 
@@ -386,12 +396,7 @@ class NetworkLive(unittest.TestCase):
         self.assertEqual(response.status, 200)
         self.assertEqual(response.getheader("Content-Type"),
                          "text/plain; version=0.0.4; charset=utf-8")
-        values = {}
-        for family in text_string_to_metric_families(body):
-            for sample in family.samples:
-                key = sample.name + "".join("{%s=%s}" % item for item in sorted(sample.labels.items()))
-                values[key] = sample.value
-        return values
+        return metric_values(body)
 
     @unittest.skipIf(text_string_to_metric_families is None, "python3-prometheus-client is missing")
     def test_an_encoder_that_goes_is_told_in_the_log_status_and_metrics_without_a_send(self):

@@ -29,7 +29,7 @@ expected=(
     usr/share/doc/vaxow/manual.html usr/share/doc/vaxow/copyright usr/share/doc/vaxow/changelog.gz
     usr/share/man/man1/vaxow.1.gz usr/share/man/man1/vaxoctl.1.gz
     usr/share/applications/vaxow.desktop usr/share/mime/packages/vaxow-station.xml
-    usr/share/icons/hicolor/scalable/apps/vaxow.svg
+    usr/share/icons/hicolor/scalable/apps/vaxow.svg usr/share/snmp/mibs/VAXO-MIB.txt
     usr/lib/systemd/system/vaxoctl.service usr/lib/sysusers.d/vaxow.conf
     usr/lib/tmpfiles.d/vaxow.conf usr/lib/modules-load.d/vaxow.conf
 )
