@@ -6,9 +6,12 @@ run --simulate --metrics (real sockets on loopback, real time):
      and futex returns, counted with strace) and the CPU time of a minute;
   2. 200 scrapes of /metrics while a client changes the radiotext twice a
      second (a send every 3 s): p50 and p99 from connecting to the whole
-     answer.
+     answer;
+  3. with --snmp, the same with the AgentX subagent attached to an snmpd
+     of the bench's own (the subagent's select counted too), and 200 SNMP
+     GETs of vaxoEncoderUp.0 through snmpd while the sends run.
 
-    monitoring_bench.py VAXOCTL
+    monitoring_bench.py VAXOCTL [--snmp]
 """
 import collections
 import os
@@ -27,7 +30,54 @@ def percentile(samples, share):
     return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
 
 
-def start(vaxoctl, folder):
+ENCODER_UP = (1, 3, 6, 1, 4, 1, 8072, 9999, 9999, 62106, 1, 1, 0)
+
+
+def ber(tag, body):
+    size = len(body)
+    length = bytes([size]) if size < 128 else bytes([0x81, size])
+    return bytes([tag]) + length + body
+
+
+def ber_integer(value):
+    return ber(0x02, value.to_bytes(value.bit_length() // 8 + 1, "big", signed=True))
+
+
+def snmp_get_request(oid, request_id):
+    """An SNMPv2c GetRequest for one OID, community "public" (RFC 3416, BER)."""
+    arcs = bytes([40 * oid[0] + oid[1]])
+    for arc in oid[2:]:
+        chunk = [arc & 0x7F]
+        arc >>= 7
+        while arc:
+            chunk.insert(0, 0x80 | (arc & 0x7F))
+            arc >>= 7
+        arcs += bytes(chunk)
+    binding = ber(0x30, ber(0x06, arcs) + b"\x05\x00")
+    pdu = ber(0xA0, ber_integer(request_id) + ber_integer(0) + ber_integer(0) +
+              ber(0x30, binding))
+    return ber(0x30, ber_integer(1) + ber(0x04, b"public") + pdu)
+
+
+def start_snmpd(folder):
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+    agentx = os.path.join(folder, "agentx")
+    config = os.path.join(folder, "snmpd.conf")
+    with open(config, "w", encoding="ascii") as f:
+        f.write("agentaddress udp:127.0.0.1:%d\nmaster agentx\nagentXSocket unix:%s\n"
+                "agentXPerms 0700 0700\nrocommunity public 127.0.0.1\n" % (port, agentx))
+    persist = os.path.join(folder, "persist")
+    os.mkdir(persist)
+    snmpd = subprocess.Popen(["snmpd", "-f", "-Lf", os.path.join(folder, "snmpd.log"), "-C",
+                              "-c", config], cwd=folder, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL,
+                             env=dict(os.environ, SNMP_PERSISTENT_DIR=persist, MIBS=""))
+    return snmpd, port, agentx
+
+
+def start(vaxoctl, folder, agentx=None):
     runtime = os.path.join(folder, "runtime")
     os.mkdir(runtime, 0o700)
     program = os.path.join(folder, "vaxoctl")
@@ -35,13 +85,15 @@ def start(vaxoctl, folder):
     out = os.path.join(folder, "out.txt")
     env = dict(os.environ, XDG_RUNTIME_DIR=runtime, VAXO_INSTANCE="monitor-bench-%d" % os.getpid())
     with open(out, "wb") as sink:
+        options = ["--snmp-agentx", agentx] if agentx else []
         process = subprocess.Popen([program, "run", "--simulate", "--metrics", "127.0.0.1:0",
-                                    "--text-tcp", "127.0.0.1:0"], cwd=folder, stdout=sink,
-                                   stderr=subprocess.DEVNULL, env=env)
+                                    "--text-tcp", "127.0.0.1:0", *options], cwd=folder,
+                                   stdout=sink, stderr=subprocess.STDOUT, env=env)
     while True:
         with open(out, encoding="utf-8", errors="replace") as f:
             text = f.read()
-        if "port LPT1" in text and "listening: metrics" in text:
+        if "port LPT1" in text and "listening: metrics" in text and (
+                not agentx or "subagent connected" in text):
             break
         time.sleep(0.05)
     metrics = int(re.search(r"listening: metrics http://\S+:(\d+)/metrics", text).group(1))
@@ -57,7 +109,8 @@ def cpu_ticks(process):
 
 def idle_cost(process):
     trace = tempfile.mktemp(prefix="vaxo-strace-")
-    tracer = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=epoll_wait,epoll_pwait,futex",
+    tracer = subprocess.Popen(["strace", "-f", "-qq", "-e",
+                               "trace=epoll_wait,epoll_pwait,futex,pselect6,select",
                                "-o", trace, "-p", str(process.pid)],
                               stderr=subprocess.DEVNULL)
     time.sleep(30)
@@ -91,7 +144,17 @@ def scrape(port):
     return time.monotonic() - started
 
 
-def scrapes_while_sending(metrics, commands):
+def snmp_get(port, request_id):
+    started = time.monotonic()
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as client:
+        client.settimeout(5)
+        client.sendto(snmp_get_request(ENCODER_UP, request_id), ("127.0.0.1", port))
+        answer = client.recv(65536)
+    assert answer[0] == 0x30 and b"\xa2" in answer, answer
+    return time.monotonic() - started
+
+
+def while_sending(commands, measure, what):
     stopping = threading.Event()
 
     def change():
@@ -106,25 +169,35 @@ def scrapes_while_sending(metrics, commands):
     changer = threading.Thread(target=change)
     changer.start()
     times = []
-    for _ in range(200):
-        times.append(scrape(metrics))
+    for n in range(200):
+        times.append(measure(n))
         time.sleep(0.05)
     stopping.set()
     changer.join()
-    print("scrapes while sends run: p50 %.2f ms, p99 %.2f ms (200)" % (
-        1000 * percentile(times, 0.5), 1000 * percentile(times, 0.99)))
+    print("%s while sends run: p50 %.2f ms, p99 %.2f ms (200)" % (
+        what, 1000 * percentile(times, 0.5), 1000 * percentile(times, 0.99)))
 
 
 def main():
     folder = tempfile.mkdtemp(prefix="vaxo-monitor-bench-")
-    process, metrics, commands = start(os.path.abspath(sys.argv[1]), folder)
+    snmpd = None
+    if "--snmp" in sys.argv[2:]:
+        snmpd, snmp_port, agentx = start_snmpd(folder)
+        time.sleep(1)
+    process, metrics, commands = start(os.path.abspath(sys.argv[1]), folder,
+                                       agentx if snmpd else None)
     try:
         time.sleep(3)
         idle_cost(process)
-        scrapes_while_sending(metrics, commands)
+        while_sending(commands, lambda n: scrape(metrics), "scrapes")
+        if snmpd:
+            while_sending(commands, lambda n: snmp_get(snmp_port, n + 1), "SNMP GETs")
     finally:
         process.terminate()
         process.wait()
+        if snmpd:
+            snmpd.terminate()
+            snmpd.wait()
         shutil.rmtree(folder, ignore_errors=True)
 
 
