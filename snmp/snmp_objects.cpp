@@ -91,7 +91,6 @@ void Scalars(std::vector<SnmpObject>& out, const ProgramView& program) {
     scalar(10, Gauge(program.Alarms().Active().size()));
 }
 
-// Each table column after column, as GETNEXT walks it.
 void FeedTable(std::vector<SnmpObject>& out, const ProgramView& program,
                std::chrono::system_clock::time_point now) {
     const auto row = [](const FeedReport& report) {
@@ -139,6 +138,9 @@ std::vector<SnmpObject> SnmpObjects(const ProgramView& program,
     Scalars(objects, program);
     FeedTable(objects, program, now);
     AlarmTable(objects, program);
+    // GETNEXT takes the first OID beyond the asked one: the order is the walk's.
+    std::sort(objects.begin(), objects.end(),
+              [](const SnmpObject& a, const SnmpObject& b) { return a.oid < b.oid; });
     return objects;
 }
 
