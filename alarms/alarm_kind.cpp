@@ -26,6 +26,7 @@ constexpr std::array<KindFacts, kAlarmKinds> kKinds{{
     {"saves_failing", "Saves failing", {0s, 0s}},
     {"certificate_expiring", "TLS certificate expiring", {0s, 0s}},
     {"alerts_failing", "Alerts not delivered", {0s, 0s}},
+    {"listener_down", "Listener could not start", {0s, 0s}},
 }};
 // clang-format on
 

@@ -21,8 +21,9 @@ enum class AlarmKind {
     SavesFailing,         // the settings folder takes no save
     CertificateExpiring,  // the page's TLS certificate ends within 14 days
     AlertsFailing,        // alerts do not reach a webhook or the mail server
+    ListenerDown,         // a listener asked for could not bind, and is tried again
 };
-inline constexpr int kAlarmKinds = static_cast<int>(AlarmKind::AlertsFailing) + 1;
+inline constexpr int kAlarmKinds = static_cast<int>(AlarmKind::ListenerDown) + 1;
 
 const char* AlarmName(AlarmKind kind);  // "encoder_not_answering"
 std::optional<AlarmKind> AlarmNamed(std::string_view name);

@@ -8,6 +8,7 @@
 #include "net/accept_loop.h"
 #include "net/admission.h"
 #include "net/asio_addresses.h"
+#include "net/bind_retries.h"
 #include "net/drop_log.h"
 
 namespace vaxo {
@@ -53,11 +54,16 @@ struct MetricsServer::Shared {
     bool running = false;
     std::vector<std::string> addresses;
     std::vector<std::function<void()>> closers;
+    BindRetries retries{io};
 };
 
 namespace {
 
 using Shared = MetricsServer::Shared;
+
+std::string DescribeMetricsListener(const ListenerSetting& setting) {
+    return "metrics " + setting.host + ":" + std::to_string(setting.port);
+}
 
 http::response<http::string_body> AnswerTo(const http::request<http::empty_body>& request,
                                            const ProgramView& program) {
@@ -139,10 +145,9 @@ class Listener : public std::enable_shared_from_this<Listener> {
           acceptor_(shared_->io),
           admission_(MetricsServer::kConnectionLimit, MetricsServer::kClientLimit) {}
 
-    std::optional<std::string> Open() {
+    BindOutcome Open() {
         if (const auto error = Listen(acceptor_, setting_)) {
-            return "metrics " + setting_.host + ":" + std::to_string(setting_.port) + ": " +
-                   error.message();
+            return {error, DescribeMetricsListener(setting_) + ": " + error.message()};
         }
         const std::string host = setting_.host.find(':') != std::string::npos
                                      ? "[" + setting_.host + "]"
@@ -155,7 +160,7 @@ class Listener : public std::enable_shared_from_this<Listener> {
             self->acceptor_.close(ignored);
         });
         AcceptEach(shared_from_this(), acceptor_);
-        return std::nullopt;
+        return {};
     }
     bool Running() const { return shared_->running; }
 
@@ -201,7 +206,11 @@ MetricsServer::~MetricsServer() {
 std::optional<std::string> MetricsServer::Start() {
     shared_->running = true;
     for (const ListenerSetting& setting : shared_->config.listeners) {
-        if (auto problem = std::make_shared<Listener>(shared_, setting)->Open()) {
+        auto attempt = [weak = std::weak_ptr<Shared>(shared_), setting]() -> BindOutcome {
+            const auto shared = weak.lock();
+            return shared ? std::make_shared<Listener>(shared, setting)->Open() : BindOutcome{};
+        };
+        if (auto problem = shared_->retries.Begin(DescribeMetricsListener(setting), attempt)) {
             Stop();
             return problem;
         }
@@ -209,8 +218,13 @@ std::optional<std::string> MetricsServer::Start() {
     return std::nullopt;
 }
 
+void MetricsServer::WatchListeners(ListenerWatch watch) {
+    shared_->retries.Watch(std::move(watch));
+}
+
 void MetricsServer::Stop() {
     shared_->running = false;
+    shared_->retries.Stop();
     const auto closers = std::move(shared_->closers);
     shared_->closers.clear();
     for (const auto& close : closers) {

@@ -11,6 +11,7 @@
 #include <boost/asio/io_context.hpp>
 
 #include "app/program_view.h"
+#include "net/bind_retries.h"
 #include "net/listener_setting.h"
 
 namespace vaxo {
@@ -45,7 +46,11 @@ class MetricsServer {
     MetricsServer& operator=(const MetricsServer&) = delete;
     ~MetricsServer();
 
-    // Binds every listener; the first reason when one cannot.
+    // Those whose address may come free are tried again until they bind,
+    // each trouble told to `watch` ("metrics 127.0.0.1:9100"); before Start.
+    void WatchListeners(ListenerWatch watch);
+    // Binds every listener; the first reason when one cannot (and is not
+    // tried again).
     std::optional<std::string> Start();
     void Stop();
     // "http://127.0.0.1:9100/metrics", one for each listener, with the port bound.

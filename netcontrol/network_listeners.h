@@ -8,6 +8,7 @@
 #include <boost/asio/ip/tcp.hpp>
 
 #include "net/admission.h"
+#include "net/bind_retries.h"
 #include "net/idle_connections.h"
 #include "netcontrol/network_shared.h"
 
@@ -15,7 +16,7 @@ namespace vaxo {
 
 // A listener bound and waiting, or why it could not be.
 struct OpenedListener {
-    std::optional<std::string> problem;
+    BindOutcome outcome;
     std::uint16_t port = 0;  // the port bound
 };
 

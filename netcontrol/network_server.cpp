@@ -48,16 +48,25 @@ std::optional<std::string> NetworkServer::Start() {
         }
     }
     for (std::size_t i = 0; i < listeners.size(); ++i) {
-        const ListenerSetting& setting = listeners[i];
-        const OpenedListener opened = setting.transport == ListenerTransport::Tcp
-                                          ? OpenTcpListener(shared_, i, setting)
-                                          : OpenUdpListener(shared_, i, setting);
-        if (opened.problem) {
+        auto attempt = [weak = std::weak_ptr<Shared>(shared_), i]() -> BindOutcome {
+            const auto shared = weak.lock();
+            if (!shared) {
+                return {};
+            }
+            const ListenerSetting& setting = shared->config.listeners[i];
+            const OpenedListener opened = setting.transport == ListenerTransport::Tcp
+                                              ? OpenTcpListener(shared, i, setting)
+                                              : OpenUdpListener(shared, i, setting);
+            if (!opened.outcome.error) {
+                const MutexLock lock(shared->statusMutex);
+                shared->status[i].port = opened.port;
+            }
+            return opened.outcome;
+        };
+        if (auto problem = shared_->retries.Begin(listeners[i].Describe(), attempt)) {
             Stop();
-            return opened.problem;
+            return problem;
         }
-        const MutexLock lock(shared_->statusMutex);
-        shared_->status[i].port = opened.port;
     }
     TellDropCounts(shared_);
     return std::nullopt;
@@ -103,6 +112,7 @@ void NetworkServer::Stop() {
         shared_->dropped.FlushAll();
     }
     shared_->running = false;
+    shared_->retries.Stop();
     shared_->dropCounts.cancel();
     shared_->addressSave.cancel();  // the address book writes the rest when it ends
     const auto closers = std::move(shared_->closers);
@@ -111,6 +121,10 @@ void NetworkServer::Stop() {
         close();
     }
     shared_->waiting.clear();
+}
+
+void NetworkServer::WatchListeners(ListenerWatch watch) {
+    shared_->retries.Watch(std::move(watch));
 }
 
 std::vector<ListenerStatus> NetworkServer::Status() const {

@@ -10,6 +10,7 @@
 
 #include "app/control_program.h"
 #include "eventloop/asio.h"
+#include "net/bind_retries.h"
 #include "netcontrol/network_config.h"
 
 namespace vaxo {
@@ -31,7 +32,12 @@ class NetworkServer {
     NetworkServer& operator=(const NetworkServer&) = delete;
     ~NetworkServer();
 
-    // Binds every listener and begins; the reason of the first that cannot.
+    // Those whose address may come free are tried again until they bind,
+    // each trouble told to `watch` on the network's thread ("text TCP
+    // 127.0.0.1:4000"); before Start.
+    void WatchListeners(ListenerWatch watch);
+    // Binds every listener and begins; the reason of the first that cannot
+    // (and is not tried again).
     std::optional<std::string> Start();
     // Closes every listener and client (from the network's thread).
     void Stop();

@@ -11,6 +11,7 @@
 
 #include "base/mutex.h"
 #include "net/asio_addresses.h"
+#include "net/bind_retries.h"
 #include "net/drop_log.h"
 #include "netcontrol/network_server.h"
 #include "netcontrol/network_session.h"
@@ -122,6 +123,7 @@ struct NetworkServer::Shared : std::enable_shared_from_this<Shared> {
     // What to do with each result of the program, on the network's thread.
     std::map<std::uint64_t, std::function<void(const NetworkSession::Reply&)>> waiting;
     std::uint64_t nextWaiting = 0;
+    BindRetries retries{io};
 };
 
 }  // namespace vaxo

@@ -25,6 +25,7 @@ class NetworkThread {
     // cannot be bound (nothing then listens).
     std::optional<std::string> Start();
     std::vector<ListenerStatus> Status() const { return server_.Status(); }
+    void WatchListeners(ListenerWatch watch) { server_.WatchListeners(std::move(watch)); }
 
   private:
     boost::asio::io_context io_;

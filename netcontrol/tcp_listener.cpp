@@ -20,9 +20,9 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
           setting_(setting),
           admission_(shared_->config.limits.clients, shared_->config.limits.clientsPerAddress) {}
 
-    std::optional<std::string> Open() {
+    BindOutcome Open() {
         if (const auto error = Listen(acceptor_, setting_)) {
-            return setting_.Describe() + ": " + error.message();
+            return {error, setting_.Describe() + ": " + error.message()};
         }
         port_ = acceptor_.local_endpoint().port();
         shared_->AddCloser([self = shared_from_this()] {
@@ -30,7 +30,7 @@ class TcpListener : public std::enable_shared_from_this<TcpListener> {
             self->acceptor_.close(ignored);
         });
         AcceptEach(shared_from_this(), acceptor_);
-        return std::nullopt;
+        return {};
     }
     std::uint16_t Port() const { return port_; }
     bool Running() const { return shared_->running; }
@@ -97,7 +97,7 @@ OpenedListener OpenTcpListener(std::shared_ptr<Shared> shared, std::size_t index
                                const ListenerSetting& setting) {
     const auto listener = std::make_shared<TcpListener>(std::move(shared), index, setting);
     OpenedListener opened;
-    opened.problem = listener->Open();
+    opened.outcome = listener->Open();
     opened.port = listener->Port();
     return opened;
 }

@@ -38,7 +38,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
     UdpListener(std::shared_ptr<Shared> shared, std::size_t index, const ListenerSetting& setting)
         : shared_(std::move(shared)), socket_(shared_->io), index_(index), setting_(setting) {}
 
-    std::optional<std::string> Open() {
+    BindOutcome Open() {
         boost::system::error_code error;
         const asio::ip::address address = asio::ip::make_address(setting_.host);
         const bool group = address.is_multicast();
@@ -57,7 +57,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             socket_.set_option(asio::ip::multicast::join_group(address), error);
         }
         if (error) {
-            return setting_.Describe() + ": " + error.message();
+            return {error, setting_.Describe() + ": " + error.message()};
         }
         port_ = socket_.local_endpoint().port();
         shared_->AddCloser([self = shared_from_this()] {
@@ -65,7 +65,7 @@ class UdpListener : public std::enable_shared_from_this<UdpListener> {
             self->socket_.close(ignored);
         });
         Receive();
-        return std::nullopt;
+        return {};
     }
     std::uint16_t Port() const { return port_; }
 
@@ -176,7 +176,7 @@ OpenedListener OpenUdpListener(std::shared_ptr<Shared> shared, std::size_t index
                                const ListenerSetting& setting) {
     const auto listener = std::make_shared<UdpListener>(std::move(shared), index, setting);
     OpenedListener opened;
-    opened.problem = listener->Open();
+    opened.outcome = listener->Open();
     opened.port = listener->Port();
     return opened;
 }

@@ -183,6 +183,24 @@ std::unique_ptr<LoopTimer> WatchCertificate(CoreHost& host, ControlProgram& prog
     return timer;
 }
 
+// A listener whose address is taken, or not on this machine yet (its
+// interface still coming up after a power cut), is tried again while the
+// rest runs: the encoder keeps its station, and the alarm tells why.
+ListenerWatch WatchListenerTrouble(ControlProgram& program, RunLog& log) {
+    return [&program, &log](const std::string& listener, const std::string& trouble) {
+        ReportCondition report{{AlarmKind::ListenerDown, listener}};
+        if (trouble.empty()) {
+            log.Listening(listener);
+        } else {
+            log.Error("cannot listen yet: " + listener + ": " + trouble +
+                      "; tried again until it can");
+            report.holds = trouble;
+        }
+        const Origin listeners{Origin::Kind::Program, "the listeners"};
+        static_cast<void>(program.Execute({listeners, std::move(report)}));
+    };
+}
+
 }  // namespace
 
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -310,6 +328,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     NetworkServer server(io, host, program, network,
                          [&log](const std::string& line) { log.Error(line); });
     std::unique_ptr<LoopTimer> remoteCounts;
+    const ListenerWatch listenerTrouble = WatchListenerTrouble(program, log);
+    server.WatchListeners(listenerTrouble);
     if (!network.Empty()) {
         if (const auto problem = server.Start()) {
             log.Error("cannot listen: " + *problem);
@@ -317,6 +337,9 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             return 1;
         }
         for (const ListenerStatus& listener : server.Status()) {
+            if (listener.port == 0) {
+                continue;  // not bound yet: told when it is
+            }
             const std::size_t colon = listener.description.rfind(':');
             log.Listening(listener.description.substr(0, colon + 1) +
                           std::to_string(listener.port));
@@ -327,6 +350,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (!web.Empty()) {
         page.ShowListeners([&server] { return server.Status(); });
         page.ShowLog(&recent);
+        page.WatchListeners(listenerTrouble);
         if (const auto problem = page.Start()) {
             log.Error("the web page cannot start: " + *problem);
             program.ReleasePort();
@@ -351,6 +375,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     MetricsServer metrics(io, program.View(), metricsConfig,
                           [&log](const std::string& line) { log.Error(line); });
     if (!metricsConfig.Empty()) {
+        metrics.WatchListeners(listenerTrouble);
         if (const auto problem = metrics.Start()) {
             log.Error("the metrics cannot be served: " + *problem);
             program.ReleasePort();

@@ -37,6 +37,7 @@ struct HttpServer::Shared {
     std::vector<std::string> addresses;
     std::vector<std::function<void()>> closers;  // of the listeners
     std::shared_ptr<void> tls;                   // the TLS context, when serving HTTPS
+    BindRetries retries{io};
 };
 
 // The headers every answer carries.

@@ -15,6 +15,10 @@ namespace {
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
+std::string DescribeWebListener(const ListenerSetting& setting) {
+    return "web " + setting.host + ":" + std::to_string(setting.port);
+}
+
 std::string AddressOf(const tcp::endpoint& peer) {
     const auto address = peer.address();
     return address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
@@ -31,10 +35,9 @@ class Listener : public std::enable_shared_from_this<Listener> {
         loopback_ = address && IsLoopback(address->bytes);
     }
 
-    std::optional<std::string> Open() {
+    BindOutcome Open() {
         if (const auto error = Listen(acceptor_, setting_)) {
-            return "web " + setting_.host + ":" + std::to_string(setting_.port) + ": " +
-                   error.message();
+            return {error, DescribeWebListener(setting_) + ": " + error.message()};
         }
         const std::string host = setting_.host.find(':') != std::string::npos
                                      ? "[" + setting_.host + "]"
@@ -46,7 +49,7 @@ class Listener : public std::enable_shared_from_this<Listener> {
             self->acceptor_.close(ignored);
         });
         AcceptEach(shared_from_this(), acceptor_);
-        return std::nullopt;
+        return {};
     }
     bool Running() const { return shared_->running; }
 
@@ -200,7 +203,11 @@ std::optional<std::string> HttpServer::Start() {
     }
     shared_->running = true;
     for (const ListenerSetting& setting : shared_->config.listeners) {
-        if (auto problem = std::make_shared<Listener>(shared_, setting)->Open()) {
+        auto attempt = [weak = std::weak_ptr<Shared>(shared_), setting]() -> BindOutcome {
+            const auto shared = weak.lock();
+            return shared ? std::make_shared<Listener>(shared, setting)->Open() : BindOutcome{};
+        };
+        if (auto problem = shared_->retries.Begin(DescribeWebListener(setting), attempt)) {
             Stop();
             return problem;
         }
@@ -208,8 +215,13 @@ std::optional<std::string> HttpServer::Start() {
     return std::nullopt;
 }
 
+void HttpServer::WatchListeners(ListenerWatch watch) {
+    shared_->retries.Watch(std::move(watch));
+}
+
 void HttpServer::Stop() {
     shared_->running = false;
+    shared_->retries.Stop();
     const auto closers = std::move(shared_->closers);
     shared_->closers.clear();
     for (const auto& close : closers) {

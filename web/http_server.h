@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/admission.h"
+#include "net/bind_retries.h"
 #include "net/idle_connections.h"
 #include "web/web_app.h"
 #include "web/web_config.h"
@@ -37,8 +38,11 @@ class HttpServer {
     HttpServer& operator=(const HttpServer&) = delete;
     ~HttpServer();
 
+    // Those whose address may come free are tried again until they bind,
+    // each trouble told to `watch` ("web 127.0.0.1:8080"); before Start.
+    void WatchListeners(ListenerWatch watch);
     // Binds every listener (and reads the certificate); the first reason
-    // when one cannot.
+    // when one cannot (and is not tried again).
     std::optional<std::string> Start();
     void Stop();
     // "http://127.0.0.1:8080/", one for each listener, with the port bound.

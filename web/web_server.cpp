@@ -40,6 +40,9 @@ std::optional<std::string> WebServer::Start() {
     }
     app_->ShowLog(recentLog_);
     http_ = std::make_unique<HttpServer>(io_, *app_, config_, log_);
+    if (watch_) {
+        http_->WatchListeners(watch_);
+    }
     if (auto problem = http_->Start()) {
         http_.reset();
         app_.reset();

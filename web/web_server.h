@@ -18,6 +18,8 @@ class WebServer {
     using Log = std::function<void(const std::string& line)>;
 
     WebServer(boost::asio::io_context& io, ControlProgram& program, WebConfig config, Log log);
+    // The listeners tried again until they bind tell `watch`; before Start.
+    void WatchListeners(ListenerWatch watch) { watch_ = std::move(watch); }
     // Reads the password file and binds; why the page cannot be served.
     std::optional<std::string> Start();
     void Stop();
@@ -34,6 +36,7 @@ class WebServer {
     Log log_;
     std::function<std::vector<ListenerStatus>()> listeners_;
     const RecentLog* recentLog_ = nullptr;
+    ListenerWatch watch_;
     std::unique_ptr<WebApp> app_;
     std::unique_ptr<HttpServer> http_;
 };

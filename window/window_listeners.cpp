@@ -38,6 +38,9 @@ void WindowModel::StartListeners() {
                                                            Tell();
                                                        });
                                                    });
+        network_->WatchListeners([this](const std::string& listener, const std::string& trouble) {
+            services_.host.Post([this, listener, trouble] { ListenerTrouble(listener, trouble); });
+        });
         if (const auto problem = network_->Start()) {
             network_.reset();
             services_.dialogs.ShowError("Cannot listen: " + *problem);
@@ -59,6 +62,9 @@ void WindowModel::StartWeb(WebConfig config) {
                                        });
     web_->ShowListeners([this] { return Listening(); });
     web_->ShowLog(&recentLog_);
+    web_->WatchListeners([this](const std::string& listener, const std::string& trouble) {
+        ListenerTrouble(listener, trouble);
+    });
     if (const auto problem = web_->Start()) {
         web_.reset();
         services_.dialogs.ShowError("The web page cannot start: " + *problem);
@@ -69,6 +75,23 @@ void WindowModel::StartWeb(WebConfig config) {
         webIo_.poll();
     });
     webPoll_->Start(std::chrono::milliseconds(10));
+}
+
+// A listener whose address is taken, or not on this machine yet, is tried
+// again while the window works on; the alarm stands until it listens.
+void WindowModel::ListenerTrouble(const std::string& listener, const std::string& trouble) {
+    ReportCondition report{{AlarmKind::ListenerDown, listener}};
+    if (trouble.empty()) {
+        NoteRemote({{"listening: " + listener, false}});
+    } else {
+        NoteRemote(
+            {{"cannot listen yet: " + listener + ": " + trouble + "; tried again until it can",
+              false}});
+        report.holds = trouble;
+    }
+    const Origin listeners{Origin::Kind::Program, "the listeners"};
+    static_cast<void>(program_.Execute({listeners, std::move(report)}));
+    Tell();
 }
 
 void WindowModel::StopWeb() {

@@ -110,6 +110,7 @@ class WindowModel {
     void NoteRemote(const std::vector<RemoteCommandLog::Line>& lines);
     void StartListeners();
     void StartWeb(WebConfig config);
+    void ListenerTrouble(const std::string& listener, const std::string& trouble);
     void StopWeb();
     void ChooseFeedFile(FieldId field);
 

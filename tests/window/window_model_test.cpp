@@ -447,6 +447,27 @@ TEST_F(WindowModelTest, ItsListenersChangeTheFieldsAndRefusalsShow) {
     EXPECT_THAT(view_.shown.tips.at("Label11"), HasSubstr("\"PTY=45\" refused"));
 }
 
+// A port another program holds: no dialog, the alarm in the On air notes,
+// and the listener bound once the port is free.
+TEST_F(WindowModelTest, AListenerWhosePortIsTakenWaitsForItUnderAnAlarm) {
+    boost::asio::io_context io;
+    auto holder = std::make_unique<boost::asio::ip::tcp::acceptor>(
+        io, boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
+    const auto port = holder->local_endpoint().port();
+    WriteBytes(File("vaxow.listen"), "--text-tcp 127.0.0.1:" + std::to_string(port) + "\n");
+    WindowModel& model = Open();
+    EXPECT_TRUE(dialogs_.errors.empty());
+    const auto alarmShown = [&] {
+        return model.OnAirNotes().front().starts_with("Alarm: Listener could not start (text TCP");
+    };
+    ASSERT_TRUE(host_.RunUntil(alarmShown));
+    holder.reset();
+    ASSERT_TRUE(host_.RunUntil([&] { return model.Listening().at(0).port == port; }));
+    ASSERT_TRUE(host_.RunUntil([&] { return !alarmShown(); }));
+    boost::asio::ip::tcp::socket client(io);
+    client.connect({boost::asio::ip::make_address("127.0.0.1"), port});
+}
+
 TEST_F(WindowModelTest, AListenersFileThatMayNotRunIsShownAndNothingListens) {
     WriteBytes(File("vaxow.listen"), "--text-tcp 0.0.0.0:0\n");  // no allow list
     WindowModel& model = Open();
