@@ -8,7 +8,8 @@
 
 namespace vaxo {
 
-// Opens, binds (reusing the address) and listens on the listener's address.
+// Opens, binds and listens on the listener's address: at once after an
+// earlier run (reusing the address), never on a port another program holds.
 inline boost::system::error_code Listen(boost::asio::ip::tcp::acceptor& acceptor,
                                         const ListenerSetting& setting) {
     boost::system::error_code error;
@@ -18,7 +19,16 @@ inline boost::system::error_code Listen(boost::asio::ip::tcp::acceptor& acceptor
         acceptor.open(endpoint.protocol(), error);
     }
     if (!error) {
+#ifdef _WIN32
+        // On Windows SO_REUSEADDR would let this bind a port another program
+        // listens on (or let one take ours); exclusive use refuses both.
+        using ExclusiveUse =
+            boost::asio::detail::socket_option::boolean<BOOST_ASIO_OS_DEF(SOL_SOCKET),
+                                                        SO_EXCLUSIVEADDRUSE>;
+        acceptor.set_option(ExclusiveUse(true), error);
+#else
         acceptor.set_option(boost::asio::ip::tcp::acceptor::reuse_address(true), error);
+#endif
         acceptor.bind(endpoint, error);
     }
     if (!error) {

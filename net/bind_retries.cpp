@@ -6,6 +6,12 @@
 namespace vaxo {
 
 bool MayBindLater(const boost::system::error_code& error) {
+#ifdef _WIN32
+    // Windows refuses a port held for exclusive use with "access denied".
+    if (error == boost::asio::error::access_denied) {
+        return true;
+    }
+#endif
     return error == boost::asio::error::address_in_use ||
            error == boost::system::errc::address_not_available;
 }

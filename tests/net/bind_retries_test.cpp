@@ -70,8 +70,7 @@ TEST(BindRetriesTest, ATakenPortIsBoundOnceItIsFree) {
     ASSERT_TRUE(RunUntil(io, [&] { return attempts >= 4; }));
     ASSERT_EQ(told.lines.size(), 1U);
     EXPECT_EQ(told.lines[0].first, "web 127.0.0.1");
-    EXPECT_EQ(told.lines[0].second,
-              boost::system::error_code(boost::asio::error::address_in_use).message());
+    EXPECT_FALSE(told.lines[0].second.empty()) << "the system's reason: in use, or held";
 
     holder.reset();
     ASSERT_TRUE(RunUntil(io, [&] { return told.lines.size() == 2; }));
@@ -90,8 +89,8 @@ TEST(BindRetriesTest, WhatWillNotPassEndsTheStart) {
         << "without a watch, as every start was";
 
     retries.Watch(told.Watch());
-    const auto refused = [] { return Failing(boost::asio::error::access_denied); };
-    EXPECT_EQ(retries.Begin("privileged", refused), refused().problem);
+    const auto refused = [] { return Failing(boost::asio::error::address_family_not_supported); };
+    EXPECT_EQ(retries.Begin("no IPv6", refused), refused().problem);
     const auto bound = [] { return BindOutcome{}; };
     EXPECT_EQ(retries.Begin("bound", bound), std::nullopt);
     io.run_for(20ms);
