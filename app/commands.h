@@ -79,6 +79,15 @@ struct ReportCondition {
     AlarmKey alarm;
     std::optional<std::string> holds = {};
 };
+// A listener tried again until it binds: its trouble ("Address already in
+// use"), or none once it listens.
+inline ReportCondition ListenerCondition(const std::string& listener, const std::string& trouble) {
+    ReportCondition report{{AlarmKind::ListenerDown, listener}};
+    if (!trouble.empty()) {
+        report.holds = trouble;
+    }
+    return report;
+}
 
 using CommandAction =
     std::variant<SetFields, LoadStation, SaveStation, SaveStationAs, UploadStation, SendStation,

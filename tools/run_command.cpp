@@ -188,16 +188,14 @@ std::unique_ptr<LoopTimer> WatchCertificate(CoreHost& host, ControlProgram& prog
 // rest runs: the encoder keeps its station, and the alarm tells why.
 ListenerWatch WatchListenerTrouble(ControlProgram& program, RunLog& log) {
     return [&program, &log](const std::string& listener, const std::string& trouble) {
-        ReportCondition report{{AlarmKind::ListenerDown, listener}};
         if (trouble.empty()) {
             log.Listening(listener);
         } else {
             log.Error("cannot listen yet: " + listener + ": " + trouble +
                       "; tried again until it can");
-            report.holds = trouble;
         }
         const Origin listeners{Origin::Kind::Program, "the listeners"};
-        static_cast<void>(program.Execute({listeners, std::move(report)}));
+        static_cast<void>(program.Execute({listeners, ListenerCondition(listener, trouble)}));
     };
 }
 

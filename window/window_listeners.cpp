@@ -80,17 +80,12 @@ void WindowModel::StartWeb(WebConfig config) {
 // A listener whose address is taken, or not on this machine yet, is tried
 // again while the window works on; the alarm stands until it listens.
 void WindowModel::ListenerTrouble(const std::string& listener, const std::string& trouble) {
-    ReportCondition report{{AlarmKind::ListenerDown, listener}};
-    if (trouble.empty()) {
-        NoteRemote({{"listening: " + listener, false}});
-    } else {
-        NoteRemote(
-            {{"cannot listen yet: " + listener + ": " + trouble + "; tried again until it can",
-              false}});
-        report.holds = trouble;
-    }
+    NoteRemote({{trouble.empty() ? "listening: " + listener
+                                 : "cannot listen yet: " + listener + ": " + trouble +
+                                       "; tried again until it can",
+                 false}});
     const Origin listeners{Origin::Kind::Program, "the listeners"};
-    static_cast<void>(program_.Execute({listeners, std::move(report)}));
+    static_cast<void>(program_.Execute({listeners, ListenerCondition(listener, trouble)}));
     Tell();
 }
 
